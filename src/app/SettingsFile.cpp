@@ -1,0 +1,204 @@
+#include "app/SettingsFile.h"
+
+#include "app/UiText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pemberlux {
+
+namespace {
+
+// Values are read into a buffer of 128 characters: longer ones are cut to 127,
+// and a length of 0 or exactly 126 has always meant "no value".
+constexpr std::size_t VALUE_BUFFER = 128;
+const std::string NO_NAME = "<No Name>";
+
+std::string Trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return std::string(s);
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> ReadValue(const std::filesystem::path& file, const char* section, const char* key) {
+    std::optional<std::string> v = ReadIniValue(file, section, key);
+    if (!v) return std::nullopt;
+    if (v->size() > VALUE_BUFFER - 1) v->resize(VALUE_BUFFER - 1);
+    if (v->empty() || v->size() == VALUE_BUFFER - 2) return std::nullopt;
+    return v;
+}
+
+bool CanOpen(const std::filesystem::path& file, std::ios::openmode mode) {
+    std::fstream f(file, mode);
+    return f.is_open();
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> ReadIniValue(const std::filesystem::path& file, const std::string& section,
+                                        const std::string& key) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string line;
+    bool inSection = false;
+    bool sectionSeen = false;
+    while (std::getline(in, line)) {
+        std::string text = Trim(line);
+        if (text.empty() || text.front() == ';') continue;
+        if (text.front() == '[') {
+            // Only the first section of that name is searched.
+            if (inSection) return std::nullopt;
+            std::size_t close = text.find(']');
+            std::string name = Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            inSection = !sectionSeen && SameText(name, section);
+            sectionSeen = sectionSeen || inSection;
+            continue;
+        }
+        if (!inSection) continue;
+        std::size_t eq = text.find('=');
+        if (eq == std::string::npos) continue;
+        if (SameText(Trim(std::string_view(text).substr(0, eq)), key)) return Trim(std::string_view(text).substr(eq + 1));
+    }
+    return std::nullopt;
+}
+
+std::string TranslateModelName(const std::string& model, const std::string& language) {
+    struct Rule {
+        const char* language;
+        const char* from;
+        const char* to;
+    };
+    static constexpr Rule rules[] = {
+        {"English", "TR-530", "TR-520"},
+        {"Chinese", "TR-520", "TR-530"},
+        {"Chinese", "LB-610", "Label Printer(200DPI)"},
+        {"English", "Label Printer(200DPI)", "LB-610"},
+        {"Chinese", "LB-710", "Label Printer(300DPI)"},
+        {"English", "Label Printer(300DPI)", "LB-710"},
+        {"Chinese", "LB-600", "Label Printer(200DPI)"},
+    };
+    for (const Rule& r : rules)
+        if (language == r.language && model == r.from) return r.to;
+    return model;
+}
+
+PortSettings DefaultPortSettings() {
+    PortSettings s;
+    s.modelName = LoadUiString(136);
+    s.portKind = PORT_USB;
+    s.comName = "COM1";
+    s.baudRate = "9600";
+    s.parity = "None";
+    s.dataBits = "8";
+    s.stopBits = "1";
+    s.flowControl = "DTR";
+    s.lptName = "LPT1";
+    s.language = SystemDefaultLanguage() == LANG_CHINESE ? "Chinese" : "English";
+    s.ipAddress = "169.254.1.10";
+    s.tcpPort = 9100;
+    return s;
+}
+
+std::string FormatSettings(const PortSettings& s) {
+    std::ostringstream out;
+    out << "[PrinterModel]\r\nPrinter Model=" << s.modelName << "\r\n";
+    out << "[PortType]\r\nCurPortType=" << s.portKind << "\r\n";
+    out << "[COM]\r\nPortName=" << s.comName << "\r\nBaudrate=" << s.baudRate << "\r\nParitySetup=" << s.parity
+        << "\r\nDataBit=" << s.dataBits << "\r\nStopBit=" << s.stopBits << "\r\nFlowControl=" << s.flowControl
+        << "\r\n";
+    out << "[LPT]\r\nPortName=" << s.lptName << "\r\n";
+    out << "[LAN]\r\nIpAddr=" << s.ipAddress << "\r\nListenPort=" << s.tcpPort << "\r\n";
+    out << "[LanguageSetting]\r\nLanguage=" << s.language << "\r\n";
+    return out.str();
+}
+
+bool WriteSettingsFile(const std::filesystem::path& file, const PortSettings& settings) {
+    const std::string text = FormatSettings(settings);
+    std::filesystem::path dir = file.parent_path();
+    if (dir.empty()) dir = ".";
+    std::string temp = (dir / (file.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    // mkstemp makes the file private; give it the usual permissions.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(temp.c_str(), file.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+bool PortSettings::SaveSettings() const { return WriteSettingsFile(SETTINGS_FILE_NAME, *this); }
+
+bool LoadSettings(PortSettings& s) {
+    const std::filesystem::path file = SETTINGS_FILE_NAME;
+    if (!CanOpen(file, std::ios::in | std::ios::out | std::ios::binary)) {
+        s = DefaultPortSettings();
+        s.SaveSettings();
+        return false;
+    }
+    auto value = [&](const char* section, const char* key) {
+        return ReadValue(file, section, key).value_or(NO_NAME);
+    };
+    auto valueOrEmpty = [&](const char* section, const char* key) {
+        return ReadValue(file, section, key).value_or(std::string());
+    };
+    s.portKind = std::atoi(value("PortType", "CurPortType").c_str());
+    s.comName = valueOrEmpty("COM", "PortName");
+    s.baudRate = valueOrEmpty("COM", "Baudrate");
+    s.parity = valueOrEmpty("COM", "ParitySetup");
+    s.dataBits = valueOrEmpty("COM", "DataBit");
+    s.stopBits = valueOrEmpty("COM", "StopBit");
+    s.flowControl = valueOrEmpty("COM", "FlowControl");
+    s.lptName = value("LPT", "PortName");
+    s.language = value("LanguageSetting", "Language");
+    s.modelName = TranslateModelName(value("PrinterModel", "Printer Model"), s.language);
+    s.ipAddress = valueOrEmpty("LAN", "IpAddr");
+    s.tcpPort = std::atoi(value("LAN", "ListenPort").c_str());
+    return true;
+}
+
+int ChooseUiLanguage() {
+    const std::filesystem::path file = SETTINGS_FILE_NAME;
+    std::optional<std::string> language;
+    if (CanOpen(file, std::ios::in | std::ios::binary)) language = ReadValue(file, "LanguageSetting", "Language");
+    const std::string chosen =
+        language.value_or(SystemDefaultLanguage() == LANG_CHINESE ? std::string("Chinese") : std::string("English"));
+    int id = chosen == "Chinese" ? LANG_CHINESE : chosen == "English" ? LANG_ENGLISH : 0;
+    if (id) SetThreadUiLanguage(id);
+    return id;
+}
+
+} // namespace pemberlux

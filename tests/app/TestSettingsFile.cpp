@@ -1,0 +1,211 @@
+#include "app/SettingsFile.h"
+#include "app/UiText.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace pemberlux;
+using pemberlux::test::ScopedCwd;
+using pemberlux::test::ScopedEnv;
+using pemberlux::test::TempDir;
+
+namespace {
+
+const std::string kEnglishDefaults = "[PrinterModel]\r\nPrinter Model=LB-610\r\n"
+                                     "[PortType]\r\nCurPortType=3\r\n"
+                                     "[COM]\r\nPortName=COM1\r\nBaudrate=9600\r\nParitySetup=None\r\n"
+                                     "DataBit=8\r\nStopBit=1\r\nFlowControl=DTR\r\n"
+                                     "[LPT]\r\nPortName=LPT1\r\n"
+                                     "[LAN]\r\nIpAddr=169.254.1.10\r\nListenPort=9100\r\n"
+                                     "[LanguageSetting]\r\nLanguage=English\r\n";
+
+// Each case runs on a thread of its own, so the thread language starts from the
+// system's as it does when the program starts.
+template <typename F> void OnFreshThread(F f) { std::thread(f).join(); }
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    ScopedCwd cwd{dir.Path()};
+    ScopedEnv lcAll{"LC_ALL", nullptr};
+    ScopedEnv lcMessages{"LC_MESSAGES", nullptr};
+    ScopedEnv lang{"LANG", "en_US.UTF-8"};
+
+    PortSettings LoadFrom(const std::string& text) {
+        dir.Write("pemberlux.ini", text);
+        PortSettings s;
+        EXPECT_TRUE(LoadSettings(s));
+        return s;
+    }
+};
+
+TEST_F(SettingsFileTest, FirstStartInEnglishWritesTheDefaults) {
+    OnFreshThread([&] {
+        EXPECT_EQ(ChooseUiLanguage(), LANG_ENGLISH);
+        PortSettings s;
+        EXPECT_FALSE(LoadSettings(s));
+        EXPECT_EQ(s.portKind, PORT_USB);
+        EXPECT_EQ(dir.Read("pemberlux.ini"), kEnglishDefaults);
+    });
+}
+
+TEST_F(SettingsFileTest, FirstStartOnAChineseSystemWritesChineseDefaults) {
+    ScopedEnv zh{"LANG", "zh_CN.UTF-8"};
+    OnFreshThread([&] {
+        EXPECT_EQ(ChooseUiLanguage(), LANG_CHINESE);
+        PortSettings s;
+        EXPECT_FALSE(LoadSettings(s));
+        EXPECT_EQ(s.modelName, "Label Printer(200DPI)");
+        std::string expected = kEnglishDefaults;
+        expected.replace(expected.find("LB-610"), 6, "Label Printer(200DPI)");
+        expected.replace(expected.find("English"), 7, "Chinese");
+        EXPECT_EQ(dir.Read("pemberlux.ini"), expected);
+    });
+}
+
+TEST_F(SettingsFileTest, StoredLanguageWinsOverTheSystem) {
+    dir.Write("pemberlux.ini", "[LanguageSetting]\r\nLanguage=Chinese\r\n");
+    OnFreshThread([] {
+        EXPECT_EQ(ChooseUiLanguage(), LANG_CHINESE);
+        EXPECT_EQ(ThreadUiLanguage(), LANG_CHINESE);
+        EXPECT_EQ(LoadUiString(159), "数据发送失败，检查打印机是否已连接！");
+    });
+}
+
+TEST_F(SettingsFileTest, UnknownLanguageLeavesTheSystemLanguageAndIsWrittenBack) {
+    ScopedEnv zh{"LANG", "zh_SG"};
+    PortSettings s = LoadFrom(kEnglishDefaults.substr(0, kEnglishDefaults.find("Language=")) + "Language=Klingon\r\n");
+    OnFreshThread([] {
+        EXPECT_EQ(ChooseUiLanguage(), 0);
+        EXPECT_EQ(ThreadUiLanguage(), LANG_CHINESE);
+    });
+    EXPECT_EQ(s.language, "Klingon");
+    ASSERT_TRUE(s.SaveSettings());
+    EXPECT_NE(dir.Read("pemberlux.ini").find("\r\nLanguage=Klingon\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, ReadsBackWhatItWroteByteForByte) {
+    PortSettings s;
+    s.modelName = "TR-510";
+    s.portKind = PORT_LAN;
+    s.comName = "/dev/ttyUSB0";
+    s.baudRate = "115200";
+    s.parity = "Odd";
+    s.dataBits = "7";
+    s.stopBits = "2";
+    s.flowControl = "Xon/Xoff";
+    s.lptName = "LPT2";
+    s.language = "English";
+    s.ipAddress = "127.0.0.1";
+    s.tcpPort = 9101;
+    ASSERT_TRUE(s.SaveSettings());
+    const std::string written = dir.Read("pemberlux.ini");
+    PortSettings back;
+    ASSERT_TRUE(LoadSettings(back));
+    EXPECT_EQ(back, s);
+    ASSERT_TRUE(back.SaveSettings());
+    EXPECT_EQ(dir.Read("pemberlux.ini"), written);
+}
+
+TEST_F(SettingsFileTest, LookupIgnoresCaseOrderAndBlanksAndTakesTheFirstMatch) {
+    PortSettings s = LoadFrom("[lan]\nlistenport = 9200 \nIPADDR=  10.0.0.5\t\n"
+                              "[LAN]\nIpAddr=10.9.9.9\n"
+                              "[com]\nBAUDRATE=19200\nBaudrate=38400\n"
+                              "[PortType]\nCurPortType=4\n");
+    EXPECT_EQ(s.tcpPort, 9200);
+    EXPECT_EQ(s.ipAddress, "10.0.0.5");
+    EXPECT_EQ(s.baudRate, "19200");
+    EXPECT_EQ(s.portKind, PORT_LAN);
+}
+
+TEST_F(SettingsFileTest, MissingValuesAreEmptiedZeroedOrNoName) {
+    PortSettings s = LoadFrom("[PrinterModel]\r\nPrinter Model=\r\n");
+    EXPECT_EQ(s.portKind, 0);
+    EXPECT_EQ(s.comName, "");
+    EXPECT_EQ(s.baudRate, "");
+    EXPECT_EQ(s.parity, "");
+    EXPECT_EQ(s.dataBits, "");
+    EXPECT_EQ(s.stopBits, "");
+    EXPECT_EQ(s.flowControl, "");
+    EXPECT_EQ(s.lptName, "<No Name>");
+    EXPECT_EQ(s.language, "<No Name>");
+    EXPECT_EQ(s.modelName, "<No Name>");
+    EXPECT_EQ(s.ipAddress, "");
+    EXPECT_EQ(s.tcpPort, 0);
+}
+
+TEST_F(SettingsFileTest, AValueOfExactly126CharactersCountsAsAbsent) {
+    const std::string v126(126, 'A'), v125(125, 'B'), v200(200, 'C');
+    PortSettings s = LoadFrom("[COM]\nPortName=" + v126 + "\nBaudrate=" + v125 + "\nParitySetup=" + v200 +
+                              "\n[LPT]\nPortName=" + v126 + "\n");
+    EXPECT_EQ(s.comName, "");
+    EXPECT_EQ(s.baudRate, v125);
+    EXPECT_EQ(s.parity, std::string(127, 'C')); // cut to the buffer
+    EXPECT_EQ(s.lptName, "<No Name>");
+}
+
+TEST_F(SettingsFileTest, ModelNamesFollowTheStoredLanguage) {
+    struct Case {
+        const char* language;
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"English", "TR-530", "TR-520"},
+        {"Chinese", "TR-520", "TR-530"},
+        {"Chinese", "LB-610", "Label Printer(200DPI)"},
+        {"English", "Label Printer(200DPI)", "LB-610"},
+        {"Chinese", "LB-710", "Label Printer(300DPI)"},
+        {"English", "Label Printer(300DPI)", "LB-710"},
+        {"Chinese", "LB-600", "Label Printer(200DPI)"},
+        {"English", "LB-600", "LB-600"},
+        {"English", "TR-520", "TR-520"},
+        {"Klingon", "TR-530", "TR-530"},
+    };
+    for (const Case& c : cases) {
+        PortSettings s = LoadFrom(std::string("[PrinterModel]\nPrinter Model=") + c.stored +
+                                  "\n[LanguageSetting]\nLanguage=" + c.language + "\n");
+        EXPECT_EQ(s.modelName, c.shown) << c.language << " " << c.stored;
+    }
+}
+
+TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
+    PortSettings old = DefaultPortSettings();
+    ASSERT_TRUE(old.SaveSettings());
+    const std::string before = dir.Read("pemberlux.ini");
+
+    // A file-size limit makes the write fail half-way, as a full disk would.
+    PortSettings changed = old;
+    changed.modelName = std::string(100, 'M');
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved_ok = changed.SaveSettings();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved_ok);
+    EXPECT_EQ(dir.Read("pemberlux.ini"), before);
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 1) << "the temporary file is removed";
+}
+
+TEST_F(SettingsFileTest, SaveKeepsTheUsualPermissions) {
+    mode_t oldMask = umask(022);
+    ASSERT_TRUE(DefaultPortSettings().SaveSettings());
+    umask(oldMask);
+    auto perms = std::filesystem::status(dir / "pemberlux.ini").permissions();
+    EXPECT_NE(perms & std::filesystem::perms::others_read, std::filesystem::perms::none);
+}
+
+} // namespace
