@@ -1,9 +1,10 @@
 // The program's texts in English (1033) and Simplified Chinese (2052): the
-// string table 100-224 and the control texts of every dialog and page. Each
+// string table 101-224 and the control texts of every dialog and page. Each
 // thread picks its own language, so a worker loads the texts of its window.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pemberlux {
 
@@ -23,6 +24,7 @@ int SystemDefaultLanguage();
 int LanguageIdOf(const std::string& languageSetting);
 
 // String table entry in the calling thread's language (UTF-8); empty if unknown.
+// Where a language id is passed, 2052 selects Chinese and any other id English.
 std::string LoadUiString(int id);
 std::string LoadUiString(int id, int langId);
 
@@ -31,5 +33,28 @@ std::string LoadUiString(int id, int langId);
 // key under which the template lists it (see res/templates.def).
 std::string TemplateText(int dialogId, const std::string& control);
 std::string TemplateText(int dialogId, const std::string& control, int langId);
+
+// The lines of a multi-line template text: the items of list `listId` ("<id>.items")
+// or the column headers of report list `listId` ("<id>.columns"); empty if none.
+std::vector<std::string> TemplateItems(int dialogId, int listId);
+std::vector<std::string> TemplateItems(int dialogId, int listId, int langId);
+std::vector<std::string> TemplateColumns(int dialogId, int listId);
+std::vector<std::string> TemplateColumns(int dialogId, int listId, int langId);
+
+// Every key a dialog's template lists, in template order (empty for an unknown dialog).
+std::vector<std::string> TemplateKeys(int dialogId);
+
+// The dialogs and pages, by template id (res/dialogs.def), ascending.
+struct DialogFont {
+    std::string family;
+    int pointSize = 0;
+};
+std::vector<int> DialogIds();
+std::string DialogClass(int dialogId); // "CPagePortSet"; empty if unknown
+DialogFont DialogFontOf(int dialogId); // in the calling thread's language
+DialogFont DialogFontOf(int dialogId, int langId);
+
+// Identifiers of the string table, ascending.
+std::vector<int> UiStringIds();
 
 } // namespace pemberlux

@@ -1,0 +1,1 @@
+pemberlux_test(test_texts SOURCES texts/TestUiText.cpp)
