@@ -1,0 +1,1 @@
+pemberlux_test(test_settings SOURCES app/TestSettingsFile.cpp)
