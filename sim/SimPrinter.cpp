@@ -1,32 +1,139 @@
 #include "SimPrinter.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace pemberlux::sim {
 
+namespace {
+
+// Enough of the start of the traffic to see the commands; a firmware image
+// would make the state file unreadable.
+constexpr std::size_t kStateHexLimit = 4096;
+
+std::string Hex(const Bytes& bytes, std::size_t limit) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    const std::size_t n = std::min(limit, bytes.size());
+    out.reserve(n * 2);
+    for (std::size_t i = 0; i < n; ++i) {
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 0x0f];
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            static const char digits[] = "0123456789abcdef";
+            out += "\\u00";
+            out += digits[(c >> 4) & 0x0f];
+            out += digits[c & 0x0f];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
 std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t size) {
+    Faults faults;
+    bool drop = false;
     {
         std::lock_guard lock(mutex_);
         received_.insert(received_.end(), data, data + size);
         ++chunks_;
+        connectionBytes_ += size;
+        faults = faults_;
+        if (faults.dropAfter > 0 && connectionBytes_ >= faults.dropAfter) {
+            drop = true;
+            ++drops_;
+            // The next chunk belongs to a new connection as far as the count goes,
+            // also on a pty where no accept tells us so.
+            connectionBytes_ = 0;
+        }
     }
     received_cv_.notify_all();
-    return Respond(data, size);
+    if (drop) {
+        Answer a;
+        a.drop = true;
+        return {a};
+    }
+    if (faults.silent) return {};
+    std::vector<Answer> answers = Respond(data, size);
+    ApplyFaults(answers, faults);
+    std::lock_guard lock(mutex_);
+    for (const Answer& a : answers) {
+        answersSent_ += a.bytes.empty() ? 0 : 1;
+        answeredBytes_ += a.bytes.size();
+    }
+    return answers;
+}
+
+void SimPrinter::ApplyFaults(std::vector<Answer>& answers, const Faults& faults) {
+    if (answers.empty()) return;
+    answers.front().delay += faults.answerDelay;
+    if (faults.shortAnswer) {
+        std::size_t left = *faults.shortAnswer;
+        for (Answer& a : answers) {
+            if (a.bytes.size() > left) a.bytes.resize(left);
+            left -= a.bytes.size();
+        }
+    }
+    if (faults.garbage) {
+        std::lock_guard lock(mutex_);
+        for (Answer& a : answers) {
+            for (std::uint8_t& b : a.bytes) {
+                // xorshift32; a non-zero xor keeps every byte different from the real one.
+                garbageState_ ^= garbageState_ << 13;
+                garbageState_ ^= garbageState_ >> 17;
+                garbageState_ ^= garbageState_ << 5;
+                std::uint8_t x = static_cast<std::uint8_t>(garbageState_);
+                b ^= x ? x : 0xa5;
+            }
+        }
+    }
+}
+
+void SimPrinter::Connected() {
+    {
+        std::lock_guard lock(mutex_);
+        connectionBytes_ = 0;
+        ++connections_;
+    }
+    OnConnected();
 }
 
 std::vector<Answer> SimPrinter::Respond(const std::uint8_t*, std::size_t) {
+    return ScriptedAnswer().value_or(std::vector<Answer>{});
+}
+
+std::optional<std::vector<Answer>> SimPrinter::ScriptedAnswer() {
     std::lock_guard lock(mutex_);
     if (!queued_.empty()) {
         Answer a = std::move(queued_.front());
         queued_.pop_front();
-        return {std::move(a)};
+        return std::vector<Answer>{std::move(a)};
     }
-    return default_;
+    if (!default_.empty()) return default_;
+    return std::nullopt;
 }
 
 Bytes SimPrinter::Received() const {
     std::lock_guard lock(mutex_);
     return received_;
+}
+
+std::size_t SimPrinter::Chunks() const {
+    std::lock_guard lock(mutex_);
+    return chunks_;
 }
 
 void SimPrinter::ClearReceived() {
@@ -56,11 +163,29 @@ void SimPrinter::ClearAnswers() {
     default_.clear();
 }
 
+void SimPrinter::SetFaults(const Faults& faults) {
+    std::lock_guard lock(mutex_);
+    faults_ = faults;
+}
+
+Faults SimPrinter::GetFaults() const {
+    std::lock_guard lock(mutex_);
+    return faults_;
+}
+
+std::string SimPrinter::BaseStateFields() const {
+    std::ostringstream out;
+    out << "\"model\":" << JsonString(ModelName()) << ",\"received_bytes\":" << received_.size()
+        << ",\"chunks\":" << chunks_ << ",\"connections\":" << connections_ << ",\"drops\":" << drops_
+        << ",\"answers_sent\":" << answersSent_ << ",\"answered_bytes\":" << answeredBytes_ << ",\"received_hex\":\""
+        << Hex(received_, kStateHexLimit) << "\""
+        << ",\"received_hex_complete\":" << (received_.size() <= kStateHexLimit ? "true" : "false");
+    return out.str();
+}
+
 std::string SimPrinter::StateJson() const {
     std::lock_guard lock(mutex_);
-    std::ostringstream out;
-    out << "{\"received_bytes\":" << received_.size() << ",\"chunks\":" << chunks_ << "}";
-    return out.str();
+    return "{" + BaseStateFields() + "}";
 }
 
 } // namespace pemberlux::sim

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,24 +16,43 @@ namespace pemberlux::sim {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// One step of an answer: wait `delay`, then send `bytes`; `drop` closes the
-// connection (TCP) or hangs up the line (pty) instead of sending.
+// One step of an answer: wait `delay`, then send `bytes`; with `drop` set, the
+// transport then closes the connection (TCP) or hangs up the line (pty) and
+// carries out nothing more of this answer.
 struct Answer {
     Bytes bytes;
     std::chrono::milliseconds delay{0};
     bool drop = false;
 };
 
+// Misbehaviours that apply on top of whatever the printer would answer, for
+// the scripted printer and every model alike.
+struct Faults {
+    bool silent = false;                      // record everything, answer nothing
+    std::chrono::milliseconds answerDelay{0}; // added before the first step of every answer
+    std::optional<std::size_t> shortAnswer;   // cut every answer to at most this many bytes
+    std::size_t dropAfter = 0;                // >0: drop once a connection has brought this many bytes
+    bool garbage = false;                     // every answer byte replaced by a different one
+};
+
 class SimPrinter {
 public:
+    SimPrinter() = default;
     virtual ~SimPrinter() = default;
+    SimPrinter(const SimPrinter&) = delete;
+    SimPrinter& operator=(const SimPrinter&) = delete;
 
     // Transports call this with every chunk read from the client, in order.
     // The answers returned are carried out by the transport, one after another.
     std::vector<Answer> Receive(const std::uint8_t* data, std::size_t size);
 
+    // Transports call this when a new client connection starts (TCP accept),
+    // so that per-connection counts and model parsers start afresh.
+    void Connected();
+
     // Everything received so far, across connections, and the chunk count.
     Bytes Received() const;
+    std::size_t Chunks() const;
     void ClearReceived();
     // Blocks until at least `count` bytes have been received or `timeout` passes.
     bool WaitForBytes(std::size_t count, std::chrono::milliseconds timeout) const;
@@ -43,21 +63,47 @@ public:
     void SetDefaultAnswer(std::vector<Answer> answers);
     void ClearAnswers();
 
-    // State as JSON for `pemberlux-sim --state` and the tests.
+    void SetFaults(const Faults& faults);
+    Faults GetFaults() const;
+
+    // Name shown in the state and by `pemberlux-sim`; models return theirs.
+    virtual std::string ModelName() const { return "scripted"; }
+
+    // State as JSON for `pemberlux-sim --state-file` and the tests. Models that
+    // add fields build on BaseStateFields().
     virtual std::string StateJson() const;
 
 protected:
     // Printer models override this; the base implementation uses the script.
+    // Called without mutex_ held; an override locks it for its own state.
     virtual std::vector<Answer> Respond(const std::uint8_t* data, std::size_t size);
+    // A new connection started (after the counters were reset); models reset
+    // their frame parsers here. Called without mutex_ held.
+    virtual void OnConnected() {}
+
+    // The next scripted answer, if any was queued or set as default; models
+    // may call it to let a script take precedence. Locks mutex_.
+    std::optional<std::vector<Answer>> ScriptedAnswer();
+    // `"model":…,"received_bytes":…` without braces; needs mutex_ held.
+    std::string BaseStateFields() const;
 
     mutable std::mutex mutex_;
 
 private:
+    void ApplyFaults(std::vector<Answer>& answers, const Faults& faults);
+
     mutable std::condition_variable received_cv_;
     Bytes received_;
     std::size_t chunks_ = 0;
     std::deque<Answer> queued_;
     std::vector<Answer> default_;
+    Faults faults_;
+    std::size_t connectionBytes_ = 0;
+    std::size_t connections_ = 0;
+    std::size_t drops_ = 0;
+    std::size_t answersSent_ = 0;
+    std::size_t answeredBytes_ = 0;
+    std::uint32_t garbageState_ = 0x9e3779b9u;
 };
 
 } // namespace pemberlux::sim

@@ -33,6 +33,8 @@ public:
     explicit PtyPort(SimPrinter& printer);
     ~PtyPort();
     const std::string& Path() const;
+    // How often the line was hung up because the printer dropped the client.
+    std::size_t Hangups() const;
 
 private:
     struct Impl;

@@ -1,0 +1,439 @@
+#include "Transports.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace pemberlux::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void ThrowErrno(const std::string& what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { Reset(); }
+    Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    Fd& operator=(Fd&& o) noexcept {
+        if (this != &o) {
+            Reset();
+            fd_ = o.fd_;
+            o.fd_ = -1;
+        }
+        return *this;
+    }
+    int Get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+void SetNonBlocking(int fd) {
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) ThrowErrno("fcntl O_NONBLOCK");
+}
+
+// Wakes a serving thread out of poll() for a prompt stop.
+class StopSignal {
+public:
+    StopSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (!fd_) ThrowErrno("eventfd");
+    }
+    void Raise() {
+        stopped_ = true;
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(fd_.Get(), &one, sizeof one);
+    }
+    bool Raised() const { return stopped_; }
+    int Handle() const { return fd_.Get(); }
+
+private:
+    Fd fd_;
+    std::atomic<bool> stopped_{false};
+};
+
+enum class WaitResult { Ready, Stopped, Timeout };
+
+// Waits for `events` on fd (or just for the time-out when fd < 0).
+// A negative timeout waits without bound.
+WaitResult WaitFor(const StopSignal& stop, int fd, short events, int timeoutMs, short* revents = nullptr) {
+    pollfd fds[2] = {{stop.Handle(), POLLIN, 0}, {fd, events, 0}};
+    const nfds_t count = fd >= 0 ? 2 : 1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (stop.Raised()) return WaitResult::Stopped;
+        int wait = timeoutMs;
+        if (timeoutMs >= 0) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<std::int64_t>(0, left.count()));
+        }
+        int n = ::poll(fds, count, wait);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno("poll");
+        }
+        if (stop.Raised() || (fds[0].revents & POLLIN)) return WaitResult::Stopped;
+        if (n == 0) return WaitResult::Timeout;
+        if (count == 2 && fds[1].revents) {
+            if (revents) *revents = fds[1].revents;
+            return WaitResult::Ready;
+        }
+    }
+}
+
+enum class Outcome { Done, Dropped, Stopped, Failed };
+
+// Writes all bytes to a non-blocking fd, waiting for room as needed.
+Outcome WriteAll(const StopSignal& stop, int fd, const Bytes& bytes, bool socket) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = socket ? ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                           : ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            WaitResult w = WaitFor(stop, fd, POLLOUT, -1);
+            if (w == WaitResult::Stopped) return Outcome::Stopped;
+            continue;
+        }
+        return Outcome::Failed;
+    }
+    return Outcome::Done;
+}
+
+// Carries out the printer's answers in order: delay, bytes, then a drop if asked.
+Outcome CarryOut(const StopSignal& stop, int fd, const std::vector<Answer>& answers, bool socket) {
+    for (const Answer& a : answers) {
+        if (a.delay.count() > 0 && WaitFor(stop, -1, 0, static_cast<int>(a.delay.count())) == WaitResult::Stopped)
+            return Outcome::Stopped;
+        if (!a.bytes.empty()) {
+            Outcome o = WriteAll(stop, fd, a.bytes, socket);
+            if (o != Outcome::Done) return o;
+        }
+        if (a.drop) return Outcome::Dropped;
+    }
+    return Outcome::Done;
+}
+
+constexpr std::size_t kChunk = 4096;
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TCP
+
+struct TcpServer::Impl {
+    SimPrinter& printer;
+    Fd listener;
+    std::uint16_t port = 0;
+    StopSignal stop;
+    std::thread thread;
+
+    explicit Impl(SimPrinter& p) : printer(p) {}
+
+    void Run() {
+        while (!stop.Raised()) {
+            WaitResult w = WaitFor(stop, listener.Get(), POLLIN, -1);
+            if (w == WaitResult::Stopped) return;
+            Fd client(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+            if (!client) {
+                // A client that went away before the accept, or a full fd table:
+                // back off a little rather than spin.
+                if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) WaitFor(stop, -1, 0, 50);
+                continue;
+            }
+            printer.Connected();
+            Serve(client.Get());
+        }
+    }
+
+    void Serve(int fd) {
+        std::uint8_t buffer[kChunk];
+        for (;;) {
+            WaitResult w = WaitFor(stop, fd, POLLIN, -1);
+            if (w == WaitResult::Stopped) return;
+            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+            if (n <= 0) return; // closed by the client, or reset
+            std::vector<Answer> answers = printer.Receive(buffer, static_cast<std::size_t>(n));
+            if (CarryOut(stop, fd, answers, true) != Outcome::Done) return;
+        }
+    }
+};
+
+TcpServer::TcpServer(SimPrinter& printer, std::uint16_t port) : impl_(std::make_unique<Impl>(printer)) {
+    impl_->listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!impl_->listener) ThrowErrno("socket");
+    int one = 1;
+    ::setsockopt(impl_->listener.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    if (::bind(impl_->listener.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
+        ThrowErrno("bind 127.0.0.1:" + std::to_string(port));
+    if (::listen(impl_->listener.Get(), 16) < 0) ThrowErrno("listen");
+    socklen_t len = sizeof addr;
+    if (::getsockname(impl_->listener.Get(), reinterpret_cast<sockaddr*>(&addr), &len) < 0) ThrowErrno("getsockname");
+    impl_->port = ntohs(addr.sin_port);
+    impl_->thread = std::thread([this] { impl_->Run(); });
+}
+
+TcpServer::~TcpServer() {
+    impl_->stop.Raise();
+    impl_->thread.join();
+}
+
+std::uint16_t TcpServer::Port() const {
+    return impl_->port;
+}
+
+// ---------------------------------------------------------------------------
+// pty
+
+struct PtyPort::Impl {
+    SimPrinter& printer;
+    Fd master;
+    // Held open so the line does not hang up whenever the client closes it.
+    Fd keeper;
+    std::string path;
+    StopSignal stop;
+    std::thread thread;
+    std::atomic<std::size_t> hangups{0};
+
+    explicit Impl(SimPrinter& p) : printer(p) {}
+
+    void OpenKeeper() {
+        keeper.Reset(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+        if (!keeper) ThrowErrno("open " + path);
+    }
+
+    // Hangs up the line: every open file of the slave reads end-of-file and
+    // fails writes, pending data is thrown away; the path can be opened anew.
+    // Needs CAP_SYS_ADMIN; without it only the pending data is flushed.
+    void Hangup() {
+        tcflush(master.Get(), TCIOFLUSH);
+        if (::ioctl(keeper.Get(), TIOCVHANGUP) == 0) {
+            ++hangups;
+            OpenKeeper();
+        }
+    }
+
+    void Run() {
+        std::uint8_t buffer[kChunk];
+        while (!stop.Raised()) {
+            short revents = 0;
+            WaitResult w = WaitFor(stop, master.Get(), POLLIN, -1, &revents);
+            if (w == WaitResult::Stopped) return;
+            ssize_t n = ::read(master.Get(), buffer, sizeof buffer);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+            if (n <= 0) {
+                // No slave open (EIO / hang-up): reopen ours, and pause so a
+                // line that stays down does not spin.
+                try {
+                    OpenKeeper();
+                } catch (const std::system_error&) {
+                }
+                WaitFor(stop, -1, 0, 20);
+                continue;
+            }
+            std::vector<Answer> answers = printer.Receive(buffer, static_cast<std::size_t>(n));
+            Outcome o = CarryOut(stop, master.Get(), answers, false);
+            if (o == Outcome::Stopped) return;
+            if (o == Outcome::Dropped) Hangup();
+        }
+    }
+};
+
+PtyPort::PtyPort(SimPrinter& printer) : impl_(std::make_unique<Impl>(printer)) {
+    impl_->master.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!impl_->master) ThrowErrno("posix_openpt");
+    if (::grantpt(impl_->master.Get()) < 0) ThrowErrno("grantpt");
+    if (::unlockpt(impl_->master.Get()) < 0) ThrowErrno("unlockpt");
+    char name[128];
+    if (::ptsname_r(impl_->master.Get(), name, sizeof name) != 0) ThrowErrno("ptsname_r");
+    impl_->path = name;
+    // Raw line: bytes pass as they are, no echo, no line editing. Set through the
+    // master, it applies to the slave until the client sets its own termios.
+    termios tio{};
+    if (::tcgetattr(impl_->master.Get(), &tio) < 0) ThrowErrno("tcgetattr");
+    ::cfmakeraw(&tio);
+    if (::tcsetattr(impl_->master.Get(), TCSANOW, &tio) < 0) ThrowErrno("tcsetattr");
+    SetNonBlocking(impl_->master.Get());
+    impl_->OpenKeeper();
+    impl_->thread = std::thread([this] { impl_->Run(); });
+}
+
+PtyPort::~PtyPort() {
+    impl_->stop.Raise();
+    impl_->thread.join();
+}
+
+const std::string& PtyPort::Path() const {
+    return impl_->path;
+}
+
+std::size_t PtyPort::Hangups() const {
+    return impl_->hangups;
+}
+
+// ---------------------------------------------------------------------------
+// fake USB printers
+
+namespace {
+
+std::string LowerHex4(const std::string& id) {
+    if (id.empty() || id.size() > 4 ||
+        !std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isxdigit(c); }))
+        throw std::invalid_argument("USB id must be 1 to 4 hex digits: " + id);
+    std::string out(4 - id.size(), '0');
+    for (char c : id)
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+void WriteText(const fs::path& file, const std::string& text) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+} // namespace
+
+struct FakeUsbTree::Impl {
+    fs::path root;
+    struct Device {
+        unsigned index;
+        fs::path classLink;
+        fs::path deviceDir;
+        fs::path node;
+        std::unique_ptr<PtyPort> pty;
+    };
+    std::mutex mutex;
+    std::vector<Device> devices;
+
+    fs::path Sys() const { return root / "sys"; }
+    fs::path Dev() const { return root / "dev"; }
+    fs::path Bus() const { return Sys() / "devices" / "pci0000:00" / "0000:00:14.0" / "usb1"; }
+
+    bool Taken(unsigned n) const {
+        std::error_code ec;
+        const std::string lp = "lp" + std::to_string(n);
+        return fs::symlink_status(Sys() / "class" / "usbmisc" / lp, ec).type() != fs::file_type::not_found ||
+               fs::symlink_status(Dev() / "usb" / lp, ec).type() != fs::file_type::not_found ||
+               fs::symlink_status(Bus() / ("1-" + std::to_string(n + 1)), ec).type() != fs::file_type::not_found;
+    }
+
+    static void Remove(const Device& d) {
+        std::error_code ec;
+        fs::remove(d.classLink, ec);
+        fs::remove(d.node, ec);
+        fs::remove_all(d.deviceDir, ec);
+    }
+};
+
+FakeUsbTree::FakeUsbTree(fs::path root) : impl_(std::make_unique<Impl>()) {
+    impl_->root = fs::absolute(root);
+    fs::create_directories(impl_->Sys() / "class" / "usbmisc");
+    fs::create_directories(impl_->Bus());
+    fs::create_directories(impl_->Dev() / "usb");
+}
+
+FakeUsbTree::~FakeUsbTree() {
+    std::lock_guard lock(impl_->mutex);
+    for (Impl::Device& d : impl_->devices) {
+        d.pty.reset();
+        Impl::Remove(d);
+    }
+}
+
+std::string FakeUsbTree::AddPrinter(SimPrinter& printer, const std::string& vid, const std::string& pid) {
+    const std::string vendor = LowerHex4(vid), product = LowerHex4(pid);
+    std::lock_guard lock(impl_->mutex);
+    unsigned n = 0;
+    while (impl_->Taken(n))
+        ++n;
+
+    Impl::Device d;
+    d.index = n;
+    const std::string lp = "lp" + std::to_string(n);
+    // The kernel numbers hub ports from 1: printer lpN sits on port N+1.
+    const std::string usbDev = "1-" + std::to_string(n + 1);
+    const std::string iface = usbDev + ":1.0";
+    d.deviceDir = impl_->Bus() / usbDev;
+    d.classLink = impl_->Sys() / "class" / "usbmisc" / lp;
+    d.node = impl_->Dev() / "usb" / lp;
+    try {
+        const fs::path ifaceDir = d.deviceDir / iface;
+        const fs::path lpDir = ifaceDir / "usbmisc" / lp;
+        fs::create_directories(lpDir);
+        WriteText(d.deviceDir / "idVendor", vendor + "\n");
+        WriteText(d.deviceDir / "idProduct", product + "\n");
+        WriteText(d.deviceDir / "manufacturer", "Tavrel\n");
+        WriteText(d.deviceDir / "product", "Printer\n");
+        WriteText(d.deviceDir / "busnum", "1\n");
+        WriteText(d.deviceDir / "devnum", std::to_string(n + 2) + "\n");
+        WriteText(ifaceDir / "bInterfaceClass", "07\n");
+        WriteText(ifaceDir / "bInterfaceSubClass", "01\n");
+        WriteText(ifaceDir / "bInterfaceProtocol", "02\n");
+        WriteText(lpDir / "uevent", "MAJOR=180\nMINOR=" + std::to_string(n) + "\nDEVNAME=usb/" + lp + "\n");
+        WriteText(lpDir / "dev", "180:" + std::to_string(n) + "\n");
+        // Relative links, as sysfs has them, so they resolve under any root.
+        fs::create_directory_symlink("../../../" + iface, lpDir / "device");
+        fs::create_directory_symlink("../../../../../../../../class/usbmisc", lpDir / "subsystem");
+        fs::create_directory_symlink(
+            "../../devices/pci0000:00/0000:00:14.0/usb1/" + usbDev + "/" + iface + "/usbmisc/" + lp, d.classLink);
+        d.pty = std::make_unique<PtyPort>(printer);
+        fs::create_symlink(d.pty->Path(), d.node);
+    } catch (...) {
+        d.pty.reset();
+        Impl::Remove(d);
+        throw;
+    }
+    std::string node = d.node.string();
+    impl_->devices.push_back(std::move(d));
+    return node;
+}
+
+fs::path FakeUsbTree::SysfsRoot() const {
+    return impl_->Sys();
+}
+
+fs::path FakeUsbTree::DevRoot() const {
+    return impl_->Dev();
+}
+
+} // namespace pemberlux::sim

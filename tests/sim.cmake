@@ -1,0 +1,5 @@
+pemberlux_test(test_sim SOURCES sim/TestTransports.cpp)
+if(TARGET pemberlux-sim)
+  target_compile_definitions(test_sim PRIVATE PEMBERLUX_SIM_BINARY="$<TARGET_FILE:pemberlux-sim>")
+  add_dependencies(test_sim pemberlux-sim)
+endif()
