@@ -1,0 +1,463 @@
+// pemberlux-sim: virtual Tavrel printers on TCP, ptys and a fake USB tree, for
+// the demo, the tests and for trying the program without hardware.
+#include "SimPrinter.h"
+#include "Transports.h"
+
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace pemberlux::sim;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct UsbId {
+    std::string vid, pid;
+};
+
+// Everything the command line can say. A model with options of its own adds
+// its fields here and its entries to kOptions.
+struct Options {
+    std::string model = "scripted";
+    std::vector<std::uint16_t> tcpPorts;
+    bool serial = false;
+    bool parallel = false;
+    std::vector<UsbId> usb;
+    std::string usbRoot;
+    std::vector<Bytes> answers;
+    Faults faults;
+    std::string stateFile;
+    std::string readyFile;
+    bool help = false;
+};
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+unsigned long ParseNumber(const std::string& text, unsigned long max, const char* what) {
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); }))
+        throw UsageError(std::string(what) + " must be a decimal number: '" + text + "'");
+    errno = 0;
+    unsigned long v = std::strtoul(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || v > max) throw UsageError(std::string(what) + " out of range: " + text);
+    return v;
+}
+
+// "1b40", "1B 40" and "1b:40" all give 1B 40.
+Bytes ParseHex(const std::string& text) {
+    Bytes out;
+    int high = -1;
+    for (char c : text) {
+        if (c == ' ' || c == ':' || c == ',') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) throw UsageError("not a hex byte string: '" + text + "'");
+        int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(high << 4 | v));
+            high = -1;
+        }
+    }
+    if (high >= 0 || out.empty()) throw UsageError("a hex byte string needs whole bytes: '" + text + "'");
+    return out;
+}
+
+UsbId ParseUsbId(const std::string& text) {
+    auto colon = text.find(':');
+    auto hex4 = [&](const std::string& s) {
+        return !s.empty() && s.size() <= 4 &&
+               std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isxdigit(c); });
+    };
+    if (colon == std::string::npos || !hex4(text.substr(0, colon)) || !hex4(text.substr(colon + 1)))
+        throw UsageError("--usb wants VID:PID in hex, e.g. 3A7E:5E10: '" + text + "'");
+    // Four lower-case digits, as sysfs shows them.
+    auto norm = [](std::string s) {
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return std::string(4 - s.size(), '0') + s;
+    };
+    return {norm(text.substr(0, colon)), norm(text.substr(colon + 1))};
+}
+
+struct OptionSpec {
+    const char* name;
+    const char* arg; // nullptr: a flag
+    const char* help;
+    std::function<void(Options&, const std::string&)> apply;
+};
+
+const std::vector<OptionSpec>& OptionTable() {
+    static const std::vector<OptionSpec> table = {
+        {"--model", "NAME", "printer model to simulate (see Models below); default scripted",
+         [](Options& o, const std::string& v) { o.model = v; }},
+        {"--tcp", "PORT",
+         "a printer listening on 127.0.0.1:PORT (0 picks a free port); repeat for more printers. "
+         "The demo uses --tcp 9100",
+         [](Options& o, const std::string& v) {
+             o.tcpPorts.push_back(static_cast<std::uint16_t>(ParseNumber(v, 65535, "--tcp")));
+         }},
+        {"--serial", nullptr, "a printer on a pty used as serial port; prints its path",
+         [](Options& o, const std::string&) { o.serial = true; }},
+        {"--parallel", nullptr, "a printer on a pty used as parallel port; prints its path",
+         [](Options& o, const std::string&) { o.parallel = true; }},
+        {"--usb", "VID:PID", "a USB printer with these ids (hex) in a fake sysfs tree; repeat for more printers",
+         [](Options& o, const std::string& v) { o.usb.push_back(ParseUsbId(v)); }},
+        {"--usb-root", "DIR", "folder of the fake USB tree (DIR/sys, DIR/dev); default a new temporary folder",
+         [](Options& o, const std::string& v) { o.usbRoot = v; }},
+        {"--answer", "HEX",
+         "answer every chunk received with these bytes; given several times, the first answers "
+         "are used once each in order and the last one for every chunk after them",
+         [](Options& o, const std::string& v) { o.answers.push_back(ParseHex(v)); }},
+        {"--answer-delay", "MS", "wait MS milliseconds before every answer (late answer)",
+         [](Options& o, const std::string& v) {
+             o.faults.answerDelay = std::chrono::milliseconds(ParseNumber(v, 3600000, "--answer-delay"));
+         }},
+        {"--short-answer", "N", "cut every answer to at most N bytes",
+         [](Options& o, const std::string& v) { o.faults.shortAnswer = ParseNumber(v, 1u << 30, "--short-answer"); }},
+        {"--garbage", nullptr, "replace every answer byte with a different one",
+         [](Options& o, const std::string&) { o.faults.garbage = true; }},
+        {"--drop-after", "N",
+         "drop the client once a connection has brought N bytes (TCP: close; pty: hang up the line)",
+         [](Options& o, const std::string& v) {
+             o.faults.dropAfter = ParseNumber(v, 1ul << 40, "--drop-after");
+             if (o.faults.dropAfter == 0) throw UsageError("--drop-after needs at least 1 byte");
+         }},
+        {"--silent", nullptr, "record everything, answer nothing",
+         [](Options& o, const std::string&) { o.faults.silent = true; }},
+        {"--state-file", "FILE", "write the printers' state as JSON to FILE on SIGUSR1 and on exit",
+         [](Options& o, const std::string& v) { o.stateFile = v; }},
+        {"--ready-file", "FILE", "write the client settings to FILE once everything listens",
+         [](Options& o, const std::string& v) { o.readyFile = v; }},
+        {"--help", nullptr, "this text", [](Options& o, const std::string&) { o.help = true; }},
+    };
+    return table;
+}
+
+// ---------------------------------------------------------------------------
+// Models: a new one is one function and one line in ModelTable().
+
+struct ModelSpec {
+    const char* name;
+    const char* description;
+    std::function<std::unique_ptr<SimPrinter>(const Options&)> make;
+};
+
+const std::vector<ModelSpec>& ModelTable() {
+    static const std::vector<ModelSpec> table = {
+        {"scripted", "answers only what --answer says, records everything",
+         [](const Options&) { return std::make_unique<SimPrinter>(); }},
+    };
+    return table;
+}
+
+// The printer behind one transport: the model, then the script and the faults,
+// which apply to every model.
+std::unique_ptr<SimPrinter> MakePrinter(const Options& options) {
+    for (const ModelSpec& m : ModelTable()) {
+        if (options.model != m.name) continue;
+        std::unique_ptr<SimPrinter> printer = m.make(options);
+        for (std::size_t i = 0; i + 1 < options.answers.size(); ++i)
+            printer->QueueAnswer(Answer{options.answers[i]});
+        if (!options.answers.empty()) printer->SetDefaultAnswer({Answer{options.answers.back()}});
+        printer->SetFaults(options.faults);
+        return printer;
+    }
+    throw UsageError("unknown model '" + options.model + "' (see --help)");
+}
+
+Options ParseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i], value;
+        if (arg == "-h") arg = "--help";
+        auto eq = arg.find('=');
+        bool inlineValue = arg.rfind("--", 0) == 0 && eq != std::string::npos;
+        if (inlineValue) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : OptionTable())
+            if (arg == s.name) spec = &s;
+        if (!spec) throw UsageError("unknown option '" + arg + "' (see --help)");
+        if (spec->arg && !inlineValue) {
+            if (i + 1 >= argc) throw UsageError(arg + " needs " + spec->arg);
+            value = argv[++i];
+        } else if (!spec->arg && inlineValue) {
+            throw UsageError(arg + " takes no value");
+        }
+        spec->apply(o, value);
+    }
+    return o;
+}
+
+void PrintHelp(std::ostream& out) {
+    out << "Usage: pemberlux-sim [OPTIONS]\n"
+           "Virtual Tavrel printers for the Pemberlux program. Every transport given is a\n"
+           "printer of its own; the simulator runs until SIGINT or SIGTERM.\n\nOptions:\n";
+    for (const OptionSpec& s : OptionTable()) {
+        std::string head = std::string("  ") + s.name + (s.arg ? std::string(" ") + s.arg : "");
+        out << head;
+        if (head.size() < 24)
+            out << std::string(24 - head.size(), ' ');
+        else
+            out << "\n" << std::string(24, ' ');
+        // Wrap the help text at about 80 columns.
+        std::istringstream words(s.help);
+        std::string word;
+        std::size_t col = 24;
+        bool first = true;
+        while (words >> word) {
+            if (!first && col + 1 + word.size() > 79) {
+                out << "\n" << std::string(24, ' ');
+                col = 24;
+                first = true;
+            }
+            if (!first) {
+                out << ' ';
+                ++col;
+            }
+            out << word;
+            col += word.size();
+            first = false;
+        }
+        out << "\n";
+    }
+    out << "\nModels:\n";
+    for (const ModelSpec& m : ModelTable())
+        out << "  " << m.name << " - " << m.description << "\n";
+    out << R"(
+Connecting the Pemberlux program (pemberlux.ini in its working folder):
+  TCP       [PortType] CurPortType=4, [LAN] IpAddr=127.0.0.1, ListenPort=PORT
+  serial    [PortType] CurPortType=1, [COM] PortName=<pty path printed>; any
+            baud rate, parity, data bits, stop bits and flow control work
+  parallel  [PortType] CurPortType=2, [LPT] PortName=<pty path printed>
+  USB       [PortType] CurPortType=3, and in the program's environment
+            PEMBERLUX_SYSFS_ROOT and PEMBERLUX_DEV_ROOT as printed. The program
+            picks printers by id: label printers vendor 3A7E or 5E10 with any
+            product (e.g. --usb 3A7E:5E10), TR-510 3A7E:41A2, TR-520/TR-530
+            3A7E:41A3
+
+Once everything listens, the simulator prints '#' notes and KEY=VALUE lines
+(shell syntax): PEMBERLUX_SIM_TCP_PORT (the first), PEMBERLUX_SIM_TCP_PORTS,
+PEMBERLUX_SIM_SERIAL, PEMBERLUX_SIM_PARALLEL, PEMBERLUX_SYSFS_ROOT,
+PEMBERLUX_DEV_ROOT, PEMBERLUX_SIM_USB_NODES, PEMBERLUX_SIM_MODEL and
+PEMBERLUX_SIM_PID, for the transports started. --ready-file gets the same
+lines, written whole at once, so a script can wait for the file and source it;
+the file is removed again on exit. SIGUSR1 writes the state file.
+
+Examples:
+  pemberlux-sim --tcp 9100 --answer 06
+  pemberlux-sim --serial --answer-delay 500 --answer "1b 40 00"
+  pemberlux-sim --usb 3A7E:5E10 --ready-file /tmp/sim.ready &
+  while [ ! -e /tmp/sim.ready ]; do sleep 0.1; done
+  set -a; . /tmp/sim.ready; set +a    # exports PEMBERLUX_SYSFS_ROOT, ...
+)";
+}
+
+// ---------------------------------------------------------------------------
+
+struct Endpoint {
+    std::string transport; // tcp, serial, parallel, usb
+    std::string json;      // where it is, as JSON fields
+    SimPrinter* printer;
+};
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string ShellQuote(const std::string& s) {
+    if (!s.empty() &&
+        std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isalnum(c) || std::strchr("/._-:+@%", c); }))
+        return s;
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Written to a temporary file and renamed, so readers never see half of it.
+void WriteFileAtomically(const std::string& path, const std::string& text) {
+    std::string tmp = path + ".tmp" + std::to_string(getpid());
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) throw std::runtime_error("cannot write " + tmp);
+    }
+    std::error_code ec;
+    fs::rename(tmp, path, ec);
+    if (ec) {
+        fs::remove(tmp, ec);
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string StateJson(const std::vector<Endpoint>& endpoints) {
+    std::string out = "{\"pid\":" + std::to_string(getpid()) + ",\"printers\":[";
+    for (std::size_t i = 0; i < endpoints.size(); ++i) {
+        if (i) out += ",";
+        out += "{\"transport\":" + JsonString(endpoints[i].transport) + "," + endpoints[i].json +
+               ",\"state\":" + endpoints[i].printer->StateJson() + "}";
+    }
+    return out + "]}\n";
+}
+
+// The default root of the fake USB tree, removed with everything in it.
+struct TempFolder {
+    fs::path path;
+    void Make() {
+        std::string pattern = (fs::temp_directory_path() / "pemberlux-sim-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+        path = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        if (!path.empty()) fs::remove_all(path, ec);
+    }
+};
+
+int Run(const Options& options) {
+    if (options.tcpPorts.empty() && !options.serial && !options.parallel && options.usb.empty())
+        throw UsageError("nothing to simulate: give --tcp, --serial, --parallel or --usb (see --help)");
+    MakePrinter(options); // an unknown model is a usage error before anything starts
+
+    // Signals are taken by sigwait below; every thread started later inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    // Printers are declared before the transports so they outlive them.
+    std::vector<std::unique_ptr<SimPrinter>> printers;
+    std::vector<Endpoint> endpoints;
+    std::vector<std::unique_ptr<TcpServer>> tcp;
+    std::vector<std::unique_ptr<PtyPort>> ptys;
+    TempFolder usbTemp;
+    std::unique_ptr<FakeUsbTree> usbTree;
+    std::ostringstream settings, notes;
+
+    auto newPrinter = [&] { return printers.emplace_back(MakePrinter(options)).get(); };
+
+    std::string tcpList;
+    for (std::uint16_t port : options.tcpPorts) {
+        SimPrinter* p = newPrinter();
+        auto& server = tcp.emplace_back(std::make_unique<TcpServer>(*p, port));
+        const std::string real = std::to_string(server->Port());
+        tcpList += (tcpList.empty() ? "" : " ") + real;
+        endpoints.push_back({"tcp", "\"address\":\"127.0.0.1\",\"port\":" + real, p});
+        notes << "# TCP printer: [PortType] CurPortType=4, [LAN] IpAddr=127.0.0.1, ListenPort=" << real << "\n";
+    }
+    if (!tcpList.empty()) {
+        settings << "PEMBERLUX_SIM_TCP_PORT=" << tcpList.substr(0, tcpList.find(' ')) << "\n";
+        settings << "PEMBERLUX_SIM_TCP_PORTS=" << ShellQuote(tcpList) << "\n";
+    }
+    auto addPty = [&](const char* kind, const char* key, const char* ini) {
+        SimPrinter* p = newPrinter();
+        auto& pty = ptys.emplace_back(std::make_unique<PtyPort>(*p));
+        endpoints.push_back({kind, "\"path\":" + JsonString(pty->Path()), p});
+        settings << key << "=" << ShellQuote(pty->Path()) << "\n";
+        notes << "# " << kind << " printer: " << ini << pty->Path() << "\n";
+    };
+    if (options.serial) addPty("serial", "PEMBERLUX_SIM_SERIAL", "[PortType] CurPortType=1, [COM] PortName=");
+    if (options.parallel) addPty("parallel", "PEMBERLUX_SIM_PARALLEL", "[PortType] CurPortType=2, [LPT] PortName=");
+    if (!options.usb.empty()) {
+        if (options.usbRoot.empty()) usbTemp.Make();
+        usbTree = std::make_unique<FakeUsbTree>(options.usbRoot.empty() ? usbTemp.path : fs::path(options.usbRoot));
+        std::string nodes;
+        for (const UsbId& id : options.usb) {
+            SimPrinter* p = newPrinter();
+            std::string node = usbTree->AddPrinter(*p, id.vid, id.pid);
+            nodes += (nodes.empty() ? "" : " ") + node;
+            endpoints.push_back(
+                {"usb",
+                 "\"vid\":" + JsonString(id.vid) + ",\"pid\":" + JsonString(id.pid) + ",\"node\":" + JsonString(node),
+                 p});
+            notes << "# USB printer " << id.vid << ":" << id.pid << " at " << node << "\n";
+        }
+        notes << "# USB printers: [PortType] CurPortType=3, and export the two PEMBERLUX_*_ROOT lines\n";
+        settings << "PEMBERLUX_SYSFS_ROOT=" << ShellQuote(usbTree->SysfsRoot().string()) << "\n";
+        settings << "PEMBERLUX_DEV_ROOT=" << ShellQuote(usbTree->DevRoot().string()) << "\n";
+        settings << "PEMBERLUX_SIM_USB_NODES=" << ShellQuote(nodes) << "\n";
+    }
+    settings << "PEMBERLUX_SIM_MODEL=" << ShellQuote(options.model) << "\n";
+    settings << "PEMBERLUX_SIM_PID=" << getpid() << "\n";
+
+    std::cout << notes.str() << settings.str() << std::flush;
+    if (!options.readyFile.empty()) WriteFileAtomically(options.readyFile, settings.str());
+
+    auto writeState = [&] {
+        if (options.stateFile.empty()) return;
+        try {
+            WriteFileAtomically(options.stateFile, StateJson(endpoints));
+        } catch (const std::exception& e) {
+            std::cerr << "pemberlux-sim: " << e.what() << "\n";
+        }
+    };
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&signals, &sig) != 0) continue;
+        if (sig == SIGUSR1) {
+            writeState();
+            continue;
+        }
+        break;
+    }
+
+    // Transports first: no more bytes arrive while the state is taken.
+    usbTree.reset();
+    ptys.clear();
+    tcp.clear();
+    writeState();
+    if (!options.readyFile.empty()) {
+        std::error_code ec;
+        fs::remove(options.readyFile, ec);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        Options options = ParseOptions(argc, argv);
+        if (options.help) {
+            PrintHelp(std::cout);
+            return 0;
+        }
+        return Run(options);
+    } catch (const UsageError& e) {
+        std::cerr << "pemberlux-sim: " << e.what() << "\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "pemberlux-sim: " << e.what() << "\n";
+        return 1;
+    }
+}
