@@ -1,4 +1,5 @@
-// The simulator's transports as a client sees them: real sockets, ptys and files.
+// The simulator as a client sees it: real sockets, ptys and files, and the
+// pemberlux-sim command started as a process.
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
@@ -9,19 +10,28 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace pemberlux::sim;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -31,16 +41,14 @@ Bytes B(const std::string& s) {
 
 class FdGuard {
 public:
-    explicit FdGuard(int fd) : fd_(fd) {}
-    ~FdGuard() {
-        if (fd_ >= 0) close(fd_);
-    }
+    explicit FdGuard(int fd = -1) : fd_(fd) {}
+    ~FdGuard() { reset(); }
     FdGuard(const FdGuard&) = delete;
     FdGuard& operator=(const FdGuard&) = delete;
     int get() const { return fd_; }
-    void reset() {
+    void reset(int fd = -1) {
         if (fd_ >= 0) close(fd_);
-        fd_ = -1;
+        fd_ = fd;
     }
 
 private:
@@ -60,14 +68,16 @@ int ConnectTcp(std::uint16_t port) {
     return fd;
 }
 
-// Opens a serial-like device as a client would: raw line, read and write.
-int OpenLine(const std::string& path) {
+// Opens a serial or parallel device as the program does: raw line, 8 bits, no
+// parity, read and write, and it never becomes our controlling terminal.
+int OpenLine(const std::string& path, speed_t speed = B9600, tcflag_t extra = 0) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return -1;
     termios tio{};
     tcgetattr(fd, &tio);
     cfmakeraw(&tio);
-    cfsetspeed(&tio, B9600);
+    tio.c_cflag |= extra;
+    cfsetspeed(&tio, speed);
     tcsetattr(fd, TCSANOW, &tio);
     return fd;
 }
@@ -76,23 +86,23 @@ void WriteAll(int fd, const Bytes& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        ASSERT_GT(n, 0);
+        ASSERT_GT(n, 0) << "write failed: " << strerror(errno);
         done += static_cast<std::size_t>(n);
     }
 }
 
 // Reads until `count` bytes came or `timeout` passed; end-of-file or an error
-// ends it early (`ended` tells which).
+// (as on a closed connection or a line that was hung up) sets `ended`.
 Bytes ReadFor(int fd, std::size_t count, std::chrono::milliseconds timeout, bool* ended = nullptr) {
     Bytes out;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto deadline = Clock::now() + timeout;
     if (ended) *ended = false;
     while (out.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) break;
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        std::uint8_t buf[256];
+        std::uint8_t buf[512];
         ssize_t n = read(fd, buf, sizeof buf);
         if (n <= 0) {
             if (ended) *ended = true;
@@ -103,44 +113,496 @@ Bytes ReadFor(int fd, std::size_t count, std::chrono::milliseconds timeout, bool
     return out;
 }
 
+// True when the peer closed: a read reports end-of-file or a reset within `timeout`.
+bool SeesEnd(int fd, std::chrono::milliseconds timeout) {
+    bool ended = false;
+    ReadFor(fd, 1 << 20, timeout, &ended);
+    return ended;
+}
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+template <class F> std::chrono::milliseconds TimeOf(F&& f) {
+    auto start = Clock::now();
+    f();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+Answer Say(const std::string& s, std::chrono::milliseconds delay = 0ms) {
+    return Answer{B(s), delay, false};
+}
+
 } // namespace
 
-TEST(TcpServer, BytesReachPrinterAndScriptedAnswerComesBack) {
+// ---------------------------------------------------------------------------
+
+TEST(TcpServer, ScriptedAnswersComeBackInOrderThenTheDefault) {
     SimPrinter printer;
-    printer.SetDefaultAnswer({Answer{B("OK"), 0ms, false}});
+    printer.QueueAnswer(Say("first"));
+    printer.QueueAnswer(Say("second"));
+    printer.SetDefaultAnswer({Say("AB"), Say("CD")});
     TcpServer server(printer);
     ASSERT_NE(server.Port(), 0);
     FdGuard c(ConnectTcp(server.Port()));
     ASSERT_GE(c.get(), 0);
-    WriteAll(c.get(), B("hello"));
-    EXPECT_EQ(ReadFor(c.get(), 2, 3s), B("OK"));
-    EXPECT_EQ(printer.Received(), B("hello"));
+
+    WriteAll(c.get(), B("one"));
+    EXPECT_EQ(ReadFor(c.get(), 5, 3s), B("first"));
+    WriteAll(c.get(), B("two"));
+    EXPECT_EQ(ReadFor(c.get(), 6, 3s), B("second"));
+    WriteAll(c.get(), B("three"));
+    EXPECT_EQ(ReadFor(c.get(), 4, 3s), B("ABCD"));
+    WriteAll(c.get(), B("four"));
+    EXPECT_EQ(ReadFor(c.get(), 4, 3s), B("ABCD"));
+    EXPECT_EQ(printer.Received(), B("onetwothreefour"));
 }
 
-TEST(PtyPort, BytesReachPrinterAndScriptedAnswerComesBack) {
+TEST(TcpServer, DelayedAnswerComesLate) {
     SimPrinter printer;
-    printer.SetDefaultAnswer({Answer{B("\x01\x02"), 0ms, false}});
+    printer.SetDefaultAnswer({Say("late", 400ms)});
+    TcpServer server(printer);
+    FdGuard c(ConnectTcp(server.Port()));
+    WriteAll(c.get(), B("?"));
+    EXPECT_TRUE(ReadFor(c.get(), 1, 150ms).empty());
+    EXPECT_EQ(ReadFor(c.get(), 4, 5s), B("late"));
+}
+
+TEST(TcpServer, DropSendsWhatPrecedesItThenClosesAndServesTheNextClient) {
+    SimPrinter printer;
+    printer.QueueAnswer(Answer{B("partial"), 0ms, true});
+    printer.SetDefaultAnswer({Say("fresh")});
+    TcpServer server(printer);
+    FdGuard c(ConnectTcp(server.Port()));
+    WriteAll(c.get(), B("b"));
+    bool ended = false;
+    EXPECT_EQ(ReadFor(c.get(), 100, 3s, &ended), B("partial"));
+    EXPECT_TRUE(ended || SeesEnd(c.get(), 3s));
+
+    FdGuard next(ConnectTcp(server.Port()));
+    ASSERT_GE(next.get(), 0);
+    WriteAll(next.get(), B("c"));
+    EXPECT_EQ(ReadFor(next.get(), 5, 3s), B("fresh"));
+    EXPECT_EQ(printer.Received(), B("bc"));
+}
+
+TEST(TcpServer, OneClientAtATimeTheNextAfterDisconnect) {
+    SimPrinter printer;
+    printer.SetDefaultAnswer({Say("ok")});
+    TcpServer server(printer);
+    FdGuard first(ConnectTcp(server.Port()));
+    WriteAll(first.get(), B("1"));
+    ASSERT_EQ(ReadFor(first.get(), 2, 3s), B("ok"));
+
+    FdGuard second(ConnectTcp(server.Port()));
+    ASSERT_GE(second.get(), 0); // queued by the kernel, not served yet
+    WriteAll(second.get(), B("2"));
+    EXPECT_TRUE(ReadFor(second.get(), 2, 200ms).empty());
+    EXPECT_EQ(printer.Received(), B("1"));
+
+    first.reset();
+    EXPECT_EQ(ReadFor(second.get(), 2, 3s), B("ok"));
+    EXPECT_EQ(printer.Received(), B("12"));
+}
+
+TEST(TcpServer, TwoPrintersAreIndependent) {
+    SimPrinter a, b;
+    a.SetDefaultAnswer({Say("A")});
+    b.SetDefaultAnswer({Say("B")});
+    TcpServer sa(a), sb(b);
+    ASSERT_NE(sa.Port(), sb.Port());
+    FdGuard ca(ConnectTcp(sa.Port())), cb(ConnectTcp(sb.Port()));
+    WriteAll(cb.get(), B("to b"));
+    WriteAll(ca.get(), B("to a"));
+    EXPECT_EQ(ReadFor(ca.get(), 1, 3s), B("A"));
+    EXPECT_EQ(ReadFor(cb.get(), 1, 3s), B("B"));
+    EXPECT_EQ(a.Received(), B("to a"));
+    EXPECT_EQ(b.Received(), B("to b"));
+}
+
+TEST(TcpServer, BusyPortIsAnError) {
+    SimPrinter printer;
+    TcpServer first(printer);
+    EXPECT_THROW(TcpServer(printer, first.Port()), std::system_error);
+}
+
+TEST(TcpServer, DestructorEndsPromptlyWithClientAndPendingAnswer) {
+    SimPrinter printer;
+    printer.SetDefaultAnswer({Say("never", 60s)});
+    auto server = std::make_unique<TcpServer>(printer);
+    const std::uint16_t port = server->Port();
+    FdGuard c(ConnectTcp(port));
+    WriteAll(c.get(), B("x"));
+    ASSERT_TRUE(printer.WaitForBytes(1, 3s));
+    EXPECT_LT(TimeOf([&] { server.reset(); }), 3s);
+    EXPECT_TRUE(SeesEnd(c.get(), 3s));
+    EXPECT_EQ(ConnectTcp(port), -1);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(Faults, DropAfterClosesEachConnectionOnceItBroughtThatManyBytes) {
+    SimPrinter printer;
+    printer.SetDefaultAnswer({Say("k")});
+    Faults f;
+    f.dropAfter = 5;
+    printer.SetFaults(f);
+    TcpServer server(printer);
+    for (int round = 0; round < 2; ++round) {
+        FdGuard c(ConnectTcp(server.Port()));
+        WriteAll(c.get(), B("abc"));
+        EXPECT_EQ(ReadFor(c.get(), 1, 3s), B("k"));
+        WriteAll(c.get(), B("defg"));
+        EXPECT_TRUE(SeesEnd(c.get(), 3s)) << "round " << round;
+    }
+    EXPECT_NE(printer.StateJson().find("\"drops\":2"), std::string::npos) << printer.StateJson();
+}
+
+TEST(Faults, SilentShortAndGarbageAnswers) {
+    SimPrinter printer;
+    printer.SetDefaultAnswer({Say("0123"), Say("4567")});
+    TcpServer server(printer);
+    FdGuard c(ConnectTcp(server.Port()));
+
+    Faults f;
+    f.silent = true;
+    printer.SetFaults(f);
+    WriteAll(c.get(), B("s"));
+    EXPECT_TRUE(ReadFor(c.get(), 1, 200ms).empty());
+    EXPECT_TRUE(printer.WaitForBytes(1, 1s));
+
+    f = Faults{};
+    f.shortAnswer = 6;
+    printer.SetFaults(f);
+    WriteAll(c.get(), B("t"));
+    EXPECT_EQ(ReadFor(c.get(), 8, 500ms), B("012345"));
+
+    f = Faults{};
+    f.garbage = true;
+    f.answerDelay = 300ms;
+    printer.SetFaults(f);
+    WriteAll(c.get(), B("u"));
+    EXPECT_TRUE(ReadFor(c.get(), 1, 100ms).empty());
+    Bytes got = ReadFor(c.get(), 8, 3s);
+    ASSERT_EQ(got.size(), 8u);
+    Bytes real = B("01234567");
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_NE(got[i], real[i]) << i;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(PtyPort, RoundTripWithTheClientsOwnLineSettings) {
+    SimPrinter printer;
+    const Bytes answer = {0x00, 0x11, 0x13, '\r', '\n', 0xff};
+    printer.SetDefaultAnswer({Answer{answer}});
+    PtyPort pty(printer);
+    ASSERT_EQ(pty.Path().rfind("/dev/pts/", 0), 0u) << pty.Path();
+    // 7 data bits with even parity and two stop bits as the program may set them;
+    // a pty carries bytes unchanged whatever the line says.
+    FdGuard c(OpenLine(pty.Path(), B115200, PARENB | CSTOPB));
+    ASSERT_GE(c.get(), 0);
+    Bytes frame = {0x1b, 0x00, 0x0d, 0x0a, 0x11, 0x13, 0x7f, 0xff};
+    WriteAll(c.get(), frame);
+    EXPECT_EQ(ReadFor(c.get(), answer.size(), 3s), answer);
+    EXPECT_TRUE(printer.WaitForBytes(frame.size(), 3s));
+    EXPECT_EQ(printer.Received(), frame);
+}
+
+TEST(PtyPort, LineStaysUsableAfterTheClientClosesIt) {
+    SimPrinter printer;
+    printer.SetDefaultAnswer({Say("ok", 100ms)});
+    PtyPort pty(printer);
+    for (int i = 0; i < 3; ++i) {
+        FdGuard c(OpenLine(pty.Path()));
+        ASSERT_GE(c.get(), 0);
+        // A parallel write purges the line first.
+        tcflush(c.get(), TCIOFLUSH);
+        WriteAll(c.get(), B("n"));
+        EXPECT_EQ(ReadFor(c.get(), 2, 3s), B("ok")) << "open " << i;
+    }
+    EXPECT_EQ(printer.Received(), B("nnn"));
+}
+
+TEST(PtyPort, DropHangsUpTheLineWhichCanBeOpenedAgain) {
+    SimPrinter printer;
+    printer.QueueAnswer(Answer{B("cut"), 0ms, true});
+    printer.SetDefaultAnswer({Say("again")});
     PtyPort pty(printer);
     FdGuard c(OpenLine(pty.Path()));
+    WriteAll(c.get(), B("x"));
+    bool ended = false;
+    Bytes got = ReadFor(c.get(), 100, 2s, &ended);
+    if (pty.Hangups() > 0) {
+        // The hang-up may throw away what was still in the line.
+        EXPECT_TRUE(ended || SeesEnd(c.get(), 2s));
+        EXPECT_LT(write(c.get(), "y", 1), 0);
+    } else {
+        // Without the right to hang up a line, a drop ends the answer only.
+        EXPECT_EQ(got, B("cut"));
+    }
+    c.reset(OpenLine(pty.Path()));
     ASSERT_GE(c.get(), 0);
-    WriteAll(c.get(), B("ping"));
-    EXPECT_EQ(ReadFor(c.get(), 2, 3s), B("\x01\x02"));
-    EXPECT_TRUE(printer.WaitForBytes(4, 3s));
-    EXPECT_EQ(printer.Received(), B("ping"));
+    WriteAll(c.get(), B("z"));
+    EXPECT_EQ(ReadFor(c.get(), 5, 3s), B("again"));
 }
 
-TEST(FakeUsbTree, NodeRoundTrips) {
+TEST(PtyPort, DestructorEndsPromptlyWithClientAndPendingAnswer) {
+    SimPrinter printer;
+    printer.SetDefaultAnswer({Say("never", 60s)});
+    auto pty = std::make_unique<PtyPort>(printer);
+    FdGuard c(OpenLine(pty->Path()));
+    WriteAll(c.get(), B("x"));
+    ASSERT_TRUE(printer.WaitForBytes(1, 3s));
+    EXPECT_LT(TimeOf([&] { pty.reset(); }), 3s);
+    EXPECT_TRUE(SeesEnd(c.get(), 3s));
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(FakeUsbTree, LaidOutAsTheKernelLaysOutUsbPrinters) {
     pemberlux::test::TempDir dir;
     SimPrinter printer;
-    printer.SetDefaultAnswer({Answer{B("U"), 0ms, false}});
     FakeUsbTree tree(dir.Path());
-    std::string node = tree.AddPrinter(printer, "3A7E", "5E10");
+    std::string node = tree.AddPrinter(printer, "3A7E", "5e10");
+    const fs::path sys = tree.SysfsRoot(), dev = tree.DevRoot();
+    EXPECT_EQ(sys, dir.Path() / "sys");
+    EXPECT_EQ(dev, dir.Path() / "dev");
+    EXPECT_EQ(fs::path(node), dev / "usb" / "lp0");
+
+    const fs::path cls = sys / "class" / "usbmisc" / "lp0";
+    ASSERT_TRUE(fs::is_symlink(cls));
+    EXPECT_TRUE(fs::read_symlink(cls).is_relative()); // resolves under any root
+    const fs::path iface = sys / "devices" / "pci0000:00" / "0000:00:14.0" / "usb1" / "1-1" / "1-1:1.0";
+    EXPECT_EQ(fs::canonical(cls), fs::canonical(iface / "usbmisc" / "lp0"));
+    ASSERT_TRUE(fs::is_symlink(cls / "device"));
+    EXPECT_EQ(fs::canonical(cls / "device"), fs::canonical(iface));
+    const fs::path usbDevice = fs::canonical(cls / "device").parent_path();
+    EXPECT_EQ(ReadText(usbDevice / "idVendor"), "3a7e\n");
+    EXPECT_EQ(ReadText(usbDevice / "idProduct"), "5e10\n");
+    std::string uevent = ReadText(cls / "uevent");
+    EXPECT_NE(uevent.find("MAJOR=180\n"), std::string::npos) << uevent;
+    EXPECT_NE(uevent.find("MINOR=0\n"), std::string::npos) << uevent;
+    EXPECT_NE(uevent.find("DEVNAME=usb/lp0\n"), std::string::npos) << uevent;
+
+    ASSERT_TRUE(fs::is_symlink(node));
+    struct stat st {};
+    ASSERT_EQ(stat(node.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    printer.SetDefaultAnswer({Say("status")});
     FdGuard c(OpenLine(node));
     ASSERT_GE(c.get(), 0);
-    WriteAll(c.get(), B("x"));
-    EXPECT_EQ(ReadFor(c.get(), 1, 3s), B("U"));
-    std::ifstream in(tree.SysfsRoot() / "class/usbmisc/lp0/device/../idVendor");
-    std::string vid;
-    in >> vid;
-    EXPECT_EQ(vid, "3a7e");
+    WriteAll(c.get(), B("\x1b\x40"));
+    EXPECT_EQ(ReadFor(c.get(), 6, 3s), B("status"));
+    EXPECT_EQ(printer.Received(), B("\x1b\x40"));
 }
+
+TEST(FakeUsbTree, TwoPrintersAtOnceEachWithItsOwnNodeAndIds) {
+    pemberlux::test::TempDir dir;
+    SimPrinter label, receipt;
+    label.SetDefaultAnswer({Say("L")});
+    receipt.SetDefaultAnswer({Say("R")});
+    FakeUsbTree tree(dir.Path());
+    std::string n0 = tree.AddPrinter(label, "3a7e", "5e10");
+    std::string n1 = tree.AddPrinter(receipt, "3A7E", "41A2");
+    EXPECT_EQ(fs::path(n1), tree.DevRoot() / "usb" / "lp1");
+
+    std::map<std::string, std::string> products;
+    for (const auto& entry : fs::directory_iterator(tree.SysfsRoot() / "class" / "usbmisc")) {
+        fs::path usbDevice = fs::canonical(entry.path() / "device").parent_path();
+        products[entry.path().filename().string()] = ReadText(usbDevice / "idProduct");
+        std::string minor = entry.path().filename().string().substr(2);
+        EXPECT_NE(ReadText(entry.path() / "uevent").find("MINOR=" + minor + "\n"), std::string::npos);
+    }
+    EXPECT_EQ(products, (std::map<std::string, std::string>{{"lp0", "5e10\n"}, {"lp1", "41a2\n"}}));
+
+    FdGuard c0(OpenLine(n0)), c1(OpenLine(n1));
+    WriteAll(c1.get(), B("one"));
+    WriteAll(c0.get(), B("zero"));
+    EXPECT_EQ(ReadFor(c0.get(), 1, 3s), B("L"));
+    EXPECT_EQ(ReadFor(c1.get(), 1, 3s), B("R"));
+    EXPECT_EQ(label.Received(), B("zero"));
+    EXPECT_EQ(receipt.Received(), B("one"));
+}
+
+TEST(FakeUsbTree, BadIdsAreRefused) {
+    pemberlux::test::TempDir dir;
+    SimPrinter printer;
+    FakeUsbTree tree(dir.Path());
+    EXPECT_THROW(tree.AddPrinter(printer, "3A7EX", "0001"), std::invalid_argument);
+    EXPECT_THROW(tree.AddPrinter(printer, "3A7E", "zz"), std::invalid_argument);
+    EXPECT_FALSE(fs::exists(tree.SysfsRoot() / "class" / "usbmisc" / "lp0"));
+}
+
+TEST(FakeUsbTree, DestructorEndsPromptlyAndTakesThePrintersAway) {
+    pemberlux::test::TempDir dir;
+    SimPrinter printer;
+    printer.SetDefaultAnswer({Say("never", 60s)});
+    auto tree = std::make_unique<FakeUsbTree>(dir.Path());
+    std::string node = tree->AddPrinter(printer, "3a7e", "41a3");
+    FdGuard c(OpenLine(node));
+    WriteAll(c.get(), B("x"));
+    ASSERT_TRUE(printer.WaitForBytes(1, 3s));
+    EXPECT_LT(TimeOf([&] { tree.reset(); }), 3s);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(node)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "sys/class/usbmisc/lp0")));
+}
+
+// ---------------------------------------------------------------------------
+// The pemberlux-sim command
+
+#ifdef PEMBERLUX_SIM_BINARY
+
+namespace {
+
+// pemberlux-sim started as a child process, its stdout in a file.
+class SimProcess {
+public:
+    SimProcess(std::vector<std::string> args, const fs::path& stdoutFile) {
+        args.insert(args.begin(), PEMBERLUX_SIM_BINARY);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~SimProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    pid_t Pid() const { return pid_; }
+
+    // Exit status, or -1 when it did not end within `timeout`.
+    int WaitExit(std::chrono::milliseconds timeout) {
+        auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+bool WaitForFile(const fs::path& file, std::chrono::milliseconds timeout) {
+    auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        if (fs::exists(file)) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+// KEY=VALUE lines, shell-quoted values unquoted.
+std::map<std::string, std::string> ReadSettings(const fs::path& file) {
+    std::map<std::string, std::string> out;
+    std::istringstream in(ReadText(file));
+    std::string line;
+    while (std::getline(in, line)) {
+        auto eq = line.find('=');
+        if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+        std::string value = line.substr(eq + 1);
+        if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'')
+            value = value.substr(1, value.size() - 2);
+        out[line.substr(0, eq)] = value;
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SimCommand, ServesTcpUntilSigtermThenExitsCleanlyWithItsState) {
+    pemberlux::test::TempDir dir;
+    const fs::path ready = dir / "ready", state = dir / "state.json";
+    SimProcess sim({"--tcp", "0", "--answer", "06", "--answer", "1b:40", "--ready-file", ready.string(), "--state-file",
+                    state.string()},
+                   dir / "stdout");
+    ASSERT_GT(sim.Pid(), 0);
+    ASSERT_TRUE(WaitForFile(ready, 10s));
+    auto settings = ReadSettings(ready);
+    ASSERT_TRUE(settings.count("PEMBERLUX_SIM_TCP_PORT"));
+    EXPECT_EQ(settings["PEMBERLUX_SIM_PID"], std::to_string(sim.Pid()));
+    auto port = static_cast<std::uint16_t>(std::stoi(settings["PEMBERLUX_SIM_TCP_PORT"]));
+
+    {
+        FdGuard c(ConnectTcp(port));
+        ASSERT_GE(c.get(), 0);
+        WriteAll(c.get(), B("\x10\x04\x01"));
+        EXPECT_EQ(ReadFor(c.get(), 1, 3s), Bytes{0x06});
+        WriteAll(c.get(), B("\x10\x04\x02"));
+        EXPECT_EQ(ReadFor(c.get(), 2, 3s), (Bytes{0x1b, 0x40}));
+        WriteAll(c.get(), B("\x10\x04\x03"));
+        EXPECT_EQ(ReadFor(c.get(), 2, 3s), (Bytes{0x1b, 0x40}));
+    }
+    kill(sim.Pid(), SIGUSR1);
+    ASSERT_TRUE(WaitForFile(state, 5s));
+    EXPECT_NE(ReadText(state).find("\"received_hex\":\"100401100402100403\""), std::string::npos) << ReadText(state);
+
+    kill(sim.Pid(), SIGTERM);
+    EXPECT_EQ(sim.WaitExit(5s), 0);
+    EXPECT_FALSE(fs::exists(ready)); // a later run is not mistaken for this one
+    EXPECT_NE(ReadText(state).find("\"port\":" + std::to_string(port)), std::string::npos);
+    EXPECT_NE(ReadText(dir / "stdout").find("ListenPort=" + std::to_string(port)), std::string::npos);
+    EXPECT_EQ(ConnectTcp(port), -1);
+}
+
+TEST(SimCommand, UsbAndSerialPrintersWithTheirEnvironment) {
+    pemberlux::test::TempDir dir;
+    const fs::path ready = dir / "ready";
+    SimProcess sim(
+        {"--usb", "3A7E:41A2", "--usb", "5e10:1", "--serial", "--answer", "aa", "--ready-file", ready.string()},
+        dir / "stdout");
+    ASSERT_TRUE(WaitForFile(ready, 10s));
+    auto settings = ReadSettings(ready);
+    const fs::path sys = settings["PEMBERLUX_SYSFS_ROOT"], devRoot = settings["PEMBERLUX_DEV_ROOT"];
+    ASSERT_FALSE(sys.empty());
+    ASSERT_FALSE(devRoot.empty());
+    EXPECT_NE(ReadText(dir / "stdout").find("PEMBERLUX_SYSFS_ROOT=" + sys.string() + "\n"), std::string::npos);
+
+    const fs::path lp1 = fs::canonical(sys / "class/usbmisc/lp1/device").parent_path();
+    EXPECT_EQ(ReadText(lp1 / "idVendor"), "5e10\n");
+    EXPECT_EQ(ReadText(lp1 / "idProduct"), "0001\n");
+    for (const fs::path& node :
+         {devRoot / "usb/lp0", devRoot / "usb/lp1", fs::path(settings["PEMBERLUX_SIM_SERIAL"])}) {
+        FdGuard c(OpenLine(node));
+        ASSERT_GE(c.get(), 0) << node;
+        WriteAll(c.get(), B("q"));
+        EXPECT_EQ(ReadFor(c.get(), 1, 3s), Bytes{0xaa}) << node;
+    }
+
+    kill(sim.Pid(), SIGINT);
+    EXPECT_EQ(sim.WaitExit(5s), 0);
+    EXPECT_FALSE(fs::exists(sys)); // its own temporary tree is gone
+}
+
+TEST(SimCommand, RefusesBadOptions) {
+    pemberlux::test::TempDir dir;
+    for (std::vector<std::string> args : {std::vector<std::string>{"--tcp", "70000"},
+                                          {"--usb", "3A7E"},
+                                          {"--answer", "0g"},
+                                          {"--bogus"},
+                                          {},
+                                          {"--tcp", "0", "--model", "none"}}) {
+        SimProcess sim(args, dir / "stdout");
+        EXPECT_EQ(sim.WaitExit(5s), 2) << (args.empty() ? "(no options)" : args[0]);
+    }
+}
+
+#endif
