@@ -241,11 +241,24 @@ struct PtyPort::Impl {
         if (!keeper) ThrowErrno("open " + path);
     }
 
+    // Waits until the client has read what is in the line (bounded), so that a
+    // drop, as on TCP, comes after the bytes that preceded it. The pty hands
+    // written bytes on asynchronously, hence an empty queue must stay empty.
+    void WaitUntilRead() {
+        int emptyChecks = 0;
+        for (int i = 0; i < 100 && emptyChecks < 3; ++i) {
+            int pending = 0;
+            if (::ioctl(keeper.Get(), TIOCINQ, &pending) < 0) return;
+            emptyChecks = pending == 0 ? emptyChecks + 1 : 0;
+            if (WaitFor(stop, -1, 0, 10) == WaitResult::Stopped) return;
+        }
+    }
+
     // Hangs up the line: every open file of the slave reads end-of-file and
-    // fails writes, pending data is thrown away; the path can be opened anew.
-    // Needs CAP_SYS_ADMIN; without it only the pending data is flushed.
+    // fails writes; the path can be opened anew. Needs CAP_SYS_ADMIN; without
+    // it the line stays up and the drop only ends the answer.
     void Hangup() {
-        tcflush(master.Get(), TCIOFLUSH);
+        WaitUntilRead();
         if (::ioctl(keeper.Get(), TIOCVHANGUP) == 0) {
             ++hangups;
             OpenKeeper();
