@@ -67,6 +67,7 @@ public:
     Faults GetFaults() const;
 
     // Name shown in the state and by `pemberlux-sim`; models return theirs.
+    // Called with mutex_ held: must not lock it.
     virtual std::string ModelName() const { return "scripted"; }
 
     // State as JSON for `pemberlux-sim --state-file` and the tests. Models that

@@ -164,11 +164,11 @@ TEST(TcpServer, ScriptedAnswersComeBackInOrderThenTheDefault) {
 
 TEST(TcpServer, DelayedAnswerComesLate) {
     SimPrinter printer;
-    printer.SetDefaultAnswer({Say("late", 400ms)});
+    printer.SetDefaultAnswer({Say("late", 1000ms)});
     TcpServer server(printer);
     FdGuard c(ConnectTcp(server.Port()));
     WriteAll(c.get(), B("?"));
-    EXPECT_TRUE(ReadFor(c.get(), 1, 150ms).empty());
+    EXPECT_TRUE(ReadFor(c.get(), 1, 200ms).empty());
     EXPECT_EQ(ReadFor(c.get(), 4, 5s), B("late"));
 }
 
@@ -283,10 +283,10 @@ TEST(Faults, SilentShortAndGarbageAnswers) {
 
     f = Faults{};
     f.garbage = true;
-    f.answerDelay = 300ms;
+    f.answerDelay = 1000ms;
     printer.SetFaults(f);
     WriteAll(c.get(), B("u"));
-    EXPECT_TRUE(ReadFor(c.get(), 1, 100ms).empty());
+    EXPECT_TRUE(ReadFor(c.get(), 1, 200ms).empty());
     Bytes got = ReadFor(c.get(), 8, 3s);
     ASSERT_EQ(got.size(), 8u);
     Bytes real = B("01234567");
