@@ -1,0 +1,6 @@
+pemberlux_test(test_label SOURCES
+  label/TestLabelFrames.cpp
+  label/TestLabelReplies.cpp
+  label/TestLabelSettings.cpp
+  label/TestLabelPrinterSim.cpp
+)
