@@ -1,5 +1,7 @@
 #include "label/LabelSettings.h"
 
+#include "app/UiText.h"
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -16,35 +18,34 @@ using K = LabelValueKind;
 
 const std::vector<std::string> kNoItems;
 
-// Template items, English and Chinese side by side, by position.
-struct ListItems {
-    std::vector<std::string> english;
-    std::vector<std::string> chinese;
-};
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    if (text.empty()) return lines;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t nl = text.find('\n', from);
+        lines.push_back(text.substr(from, nl == std::string::npos ? std::string::npos : nl - from));
+        if (nl == std::string::npos) break;
+        from = nl + 1;
+    }
+    return lines;
+}
 
-const std::array<ListItems, LABEL_SETTING_COUNT>& TemplateItems() {
-    static const std::vector<std::string> offOnEn = {"Off", "On"};
-    static const std::vector<std::string> offOnZh = {"无效", "有效"};
-    static const std::array<ListItems, LABEL_SETTING_COUNT> items = {{
-        {offOnEn, offOnZh},                                               // Page Mode
-        {{"Label Paper", "Continuous Paper"}, {"标签纸", "连续纸"}},      // Print Media
-        {offOnEn, offOnZh},                                               // Peeler
-        {{"Thermal Transfer", "Direct Thermal"}, {"热转印", "热敏"}},     // Print Method
-        {offOnEn, offOnZh},                                               // Paper Out Detection
-        {{"1", "2", "3", "4", "5", "6"}, {"1", "2", "3", "4", "5", "6"}}, // Print Density
-        {{"English", "Chinese"}, {"英文", "中文"}},                       // Printer Language
-        {{"ZPL", "EPL", "TSPL"}, {"ESC/POS", "ZPL", "EPL", "TSPL"}},      // Emulation
-        {offOnEn, offOnZh},                                               // Auto Calibrate Label
-        {{"1", "2", "3", "4"}, {"1", "2", "3", "4"}},                     // Print Speed
-        {offOnEn, offOnZh},                                               // Top Form Sensing
-        {},                                                               // Print Home Offset
-        {},                                                               // Cutting Position Offset
-        {offOnEn, {"关", "开"}},                                          // Cut Mode
-        {offOnEn, offOnZh},                                               // Print Position Detection
-        {},                                                               // Black Mark AD value
-        {{"Reflective sensor", "Gap sensor"}, {"反射", "穿透"}},          // Paper sensor selection
-    }};
-    return items;
+// The items of each list as the page's template holds them, by position, for
+// English [0] and Chinese [1]; read once from the template texts.
+using ItemTable = std::array<std::array<std::vector<std::string>, 2>, LABEL_SETTING_COUNT>;
+const ItemTable& TemplateItems() {
+    static const ItemTable table = [] {
+        ItemTable t;
+        for (const LabelSettingInfo& info : LABEL_SETTINGS) {
+            if (!info.IsList()) continue;
+            const std::string key = std::to_string(info.control) + ".items";
+            t[static_cast<std::size_t>(info.pos)][0] = SplitLines(TemplateText(IDD_PRINTING_SETUP_LB610, key, 1033));
+            t[static_cast<std::size_t>(info.pos)][1] = SplitLines(TemplateText(IDD_PRINTING_SETUP_LB610, key, 2052));
+        }
+        return t;
+    }();
+    return table;
 }
 
 const std::vector<std::string> kFourEmulations = {"ESC/POS", "ZPL", "EPL", "TSPL"};
@@ -91,8 +92,7 @@ const LabelSettingInfo* LabelSettingByControl(int control) {
 
 const std::vector<std::string>& LabelListItems(int pos, int langId) {
     if (pos < 0 || pos >= LABEL_SETTING_COUNT) return kNoItems;
-    const auto& items = TemplateItems()[static_cast<std::size_t>(pos)];
-    return langId == 2052 ? items.chinese : items.english;
+    return TemplateItems()[static_cast<std::size_t>(pos)][langId == 2052 ? 1 : 0];
 }
 
 const std::vector<std::string>& LabelListItems(int pos, const std::string& languageText) {

@@ -157,8 +157,8 @@ const LabelSettingInfo* LabelSettingByControl(int control);
 // ---- List items ------------------------------------------------------------
 
 // The items a list is filled with when the page is created, as the dialog
-// template holds them: `langId` 2052 gives the Chinese template, anything else
-// the English one. The two languages have the same items in the same order,
+// template holds them (the "<control>.items" template texts): `langId` 2052
+// gives the Chinese template, anything else the English one. The two languages have the same items in the same order,
 // except Emulation (English three items, Chinese four). Empty for the three
 // edit settings.
 const std::vector<std::string>& LabelListItems(int pos, int langId);
