@@ -115,28 +115,6 @@ const char* LabelModelName(LabelModel model) {
     return Data(model).name;
 }
 
-std::optional<ReplyFault> ReplyFaultFromName(const std::string& name) {
-    for (ReplyFault f : {ReplyFault::None, ReplyFault::Silent, ReplyFault::Late, ReplyFault::Short, ReplyFault::Drop})
-        if (name == ReplyFaultName(f)) return f;
-    return std::nullopt;
-}
-
-const char* ReplyFaultName(ReplyFault fault) {
-    switch (fault) {
-    case ReplyFault::Silent:
-        return "silent";
-    case ReplyFault::Late:
-        return "late";
-    case ReplyFault::Short:
-        return "short";
-    case ReplyFault::Drop:
-        return "drop";
-    case ReplyFault::None:
-        break;
-    }
-    return "none";
-}
-
 int LabelPrinterSim::FactorySetting(LabelModel model, int pos) {
     // Page mode off, label paper, no peeler, direct thermal, paper-out detection
     // on, density "3", English, TSPL, auto calibration on, speed "3" ("2" on the
@@ -171,24 +149,16 @@ void LabelPrinterSim::Restore() {
     serialConfig_ = kFactorySerialConfig;
 }
 
-void LabelPrinterSim::SetFault(ReplyFault fault) {
-    std::lock_guard lock(mutex_);
-    fault_ = fault;
+std::string LabelPrinterSim::ModelName() const {
+    return Data(model_).name;
 }
 
-void LabelPrinterSim::SetLateDelay(std::chrono::milliseconds delay) {
+void LabelPrinterSim::OnConnected() {
     std::lock_guard lock(mutex_);
-    lateDelay_ = delay;
-}
-
-void LabelPrinterSim::SetShortLength(std::size_t length) {
-    std::lock_guard lock(mutex_);
-    shortLength_ = length;
-}
-
-ReplyFault LabelPrinterSim::Fault() const {
-    std::lock_guard lock(mutex_);
-    return fault_;
+    parse_ = Parse::Idle;
+    pending_.clear();
+    frameAnswers_.clear();
+    frameHadSettings_ = false;
 }
 
 int LabelPrinterSim::Setting(int pos) const {
@@ -276,26 +246,6 @@ std::string LabelPrinterSim::StatisticsLocked() const {
     return out.str();
 }
 
-Answer LabelPrinterSim::Faulted(Bytes bytes) const {
-    Answer answer;
-    switch (fault_) {
-    case ReplyFault::Late:
-        answer.delay = lateDelay_;
-        break;
-    case ReplyFault::Short:
-        bytes.resize(std::min(bytes.size(), shortLength_));
-        break;
-    case ReplyFault::Drop:
-        answer.drop = true;
-        return answer;
-    case ReplyFault::None:
-    case ReplyFault::Silent:
-        break;
-    }
-    answer.bytes = std::move(bytes);
-    return answer;
-}
-
 void LabelPrinterSim::FrameDone() {
     ++counters_.frames;
 }
@@ -365,9 +315,8 @@ std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size
         std::size_t used = 0;
         const auto endFrame = [&] {
             if (frameHadSettings_) ++counters_.setFrames;
-            if (fault_ != ReplyFault::Silent)
-                for (Bytes& bytes : frameAnswers_)
-                    out.push_back(Faulted(std::move(bytes)));
+            for (Bytes& bytes : frameAnswers_)
+                out.push_back(Answer{std::move(bytes)});
             frameAnswers_.clear();
             frameHadSettings_ = false;
             parse_ = Parse::Idle;
@@ -446,14 +395,16 @@ std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
     }
     frameCv_.notify_all();
+    if (!out.empty()) {
+        if (auto scripted = ScriptedAnswer()) return *scripted;
+    }
     return out;
 }
 
 std::string LabelPrinterSim::StateJson() const {
-    std::string base = SimPrinter::StateJson();
     std::lock_guard lock(mutex_);
     std::ostringstream out;
-    out << "{\"model\":\"" << Data(model_).name << "\",\"settings\":{";
+    out << '{' << BaseStateFields() << ",\"settings\":{";
     for (std::size_t i = 0; i < kSlots.size(); ++i)
         out << (i ? "," : "") << '"' << kSlots[i].key << "\":" << settings_[i];
     out << "},\"serial_config\":" << static_cast<int>(serialConfig_) << ",\"serial_line\":{\"baud_rate\":\""
@@ -469,10 +420,7 @@ std::string LabelPrinterSim::StateJson() const {
         << ",\"serial_config_sets\":" << c.serialConfigSets << ",\"wifi_resets\":" << c.wifiResets
         << ",\"other_items\":" << c.otherItems << ",\"unknown_items\":" << c.unknownItems
         << ",\"stray_bytes\":" << c.strayBytes << "}";
-    out << ",\"mileage\":\"" << StatisticsLocked() << "\",\"fault\":\"" << ReplyFaultName(fault_) << '"';
-    // The recorder's fields: received bytes and chunks.
-    if (base.size() > 2 && base.front() == '{' && base.back() == '}') out << ',' << base.substr(1, base.size() - 2);
-    out << '}';
+    out << ",\"mileage\":\"" << StatisticsLocked() << "\"}";
     return out.str();
 }
 

@@ -3,9 +3,9 @@
 // applies set frames item by item, answers the settings query, the serial
 // number, firmware version and statistics queries, restores its factory
 // settings, and counts calibrations and self-tests. Frames may arrive split
-// over any number of chunks. Faults make its answers silent, late, short, or
-// replace them by hanging up. See sim/README.md for the reply layout and the
-// factory settings.
+// over any number of chunks. The faults of SimPrinter (silent, late, short,
+// garbage, drop) apply to its answers. See sim/README.md for the reply layout
+// and the factory settings.
 #pragma once
 
 #include "SimPrinter.h"
@@ -24,13 +24,6 @@ enum class LabelModel { LB610, LB710, LB600 };
 // "LB-610", "LB-710", "LB-600".
 std::optional<LabelModel> LabelModelFromName(const std::string& name);
 const char* LabelModelName(LabelModel model);
-
-// What happens to an answer: sent as it is, not at all, after a delay, cut
-// short, or the connection is dropped (TCP closed, pty hung up) instead.
-enum class ReplyFault { None, Silent, Late, Short, Drop };
-// "none", "silent", "late", "short", "drop".
-std::optional<ReplyFault> ReplyFaultFromName(const std::string& name);
-const char* ReplyFaultName(ReplyFault fault);
 
 struct LabelCounters {
     std::size_t frames = 0;          // complete frames handled (framed ones and self-tests)
@@ -58,12 +51,7 @@ public:
     explicit LabelPrinterSim(LabelModel model = LabelModel::LB610);
 
     LabelModel Model() const { return model_; }
-
-    // Faults apply to every answer from now on.
-    void SetFault(ReplyFault fault);
-    void SetLateDelay(std::chrono::milliseconds delay); // default 5000 ms
-    void SetShortLength(std::size_t length);            // default 20 bytes
-    ReplyFault Fault() const;
+    std::string ModelName() const override;
 
     // A setting by position (0-16) as the printer holds it: the byte of a list
     // setting, signed dots for the two offsets, the unsigned AD value.
@@ -92,7 +80,11 @@ public:
     static int FactorySetting(LabelModel model, int pos);
 
 protected:
+    // The answers of the frames completed by this chunk; a script queued on
+    // the printer takes their place.
     std::vector<Answer> Respond(const std::uint8_t* data, std::size_t size) override;
+    // A new connection starts with no frame half read.
+    void OnConnected() override;
 
 private:
     enum class Parse { Idle, InFrame, SkipToEnd };
@@ -102,16 +94,12 @@ private:
     void Restore();
     Bytes SettingsReplyLocked() const;
     std::string StatisticsLocked() const;
-    Answer Faulted(Bytes bytes) const;
     void FrameDone();
 
     const LabelModel model_;
     std::array<int, kSettingCount> settings_{};
     std::uint8_t serialConfig_ = 0;
     LabelCounters counters_;
-    ReplyFault fault_ = ReplyFault::None;
-    std::chrono::milliseconds lateDelay_{5000};
-    std::size_t shortLength_ = 20;
 
     Parse parse_ = Parse::Idle;
     Bytes pending_;

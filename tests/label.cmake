@@ -3,4 +3,5 @@ pemberlux_test(test_label SOURCES
   label/TestLabelReplies.cpp
   label/TestLabelSettings.cpp
   label/TestLabelPrinterSim.cpp
+  label/TestLabelEndToEnd.cpp
 )

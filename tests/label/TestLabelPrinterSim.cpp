@@ -1,5 +1,5 @@
 // The simulated label printer: what it answers to the frames the program
-// builds, fed in pieces as a line delivers them, and its faults.
+// builds, fed in pieces as a line delivers them.
 #include "LabelPrinterSim.h"
 #include "LabelTestUtil.h"
 #include "label/LabelCommands.h"
@@ -12,7 +12,6 @@ namespace {
 using sim::Answer;
 using sim::LabelModel;
 using sim::LabelPrinterSim;
-using sim::ReplyFault;
 using test::Hex;
 using test::HexText;
 
@@ -178,54 +177,34 @@ TEST(LabelPrinterSim, FramesOfOtherPagesKeepItInStep) {
     EXPECT_EQ(printer.Counters().strayBytes, 1u);
 }
 
-TEST(LabelPrinterSim, Faults) {
+TEST(LabelPrinterSim, AScriptTakesThePlaceOfItsAnswers) {
     LabelPrinterSim printer;
-    const Bytes query = B(LB_FRAME_READ_SETTINGS);
-
-    printer.SetFault(ReplyFault::Silent);
-    EXPECT_TRUE(Feed(printer, query).empty());
-
-    printer.SetFault(ReplyFault::Late);
-    printer.SetLateDelay(std::chrono::milliseconds(1500));
-    auto answers = Feed(printer, query);
+    printer.QueueAnswer(Answer{Hex("06")});
+    auto answers = Feed(printer, B(LB_FRAME_READ_SETTINGS), 9);
     ASSERT_EQ(answers.size(), 1u);
-    EXPECT_EQ(answers[0].delay, std::chrono::milliseconds(1500));
+    EXPECT_EQ(answers[0].bytes, Hex("06"));
+    answers = Feed(printer, B(LB_FRAME_READ_SETTINGS), 9);
+    ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].bytes.size(), LabelPrinterSim::kReplySize);
-
-    printer.SetFault(ReplyFault::Short);
-    printer.SetShortLength(9);
-    answers = Feed(printer, B(LB_FRAME_READ_SERIAL_NUMBER));
-    ASSERT_EQ(answers.size(), 1u);
-    EXPECT_EQ(DecodeTextReply(answers[0].bytes, 1033), "LB610-240");
-
-    printer.SetFault(ReplyFault::Drop);
-    answers = Feed(printer, query);
-    ASSERT_EQ(answers.size(), 1u);
-    EXPECT_TRUE(answers[0].drop);
-
-    // Frames are still taken while the answers fail.
-    EXPECT_EQ(printer.Counters().settingsQueries, 3u);
 }
 
 TEST(LabelPrinterSim, StateJson) {
     LabelPrinterSim printer(LabelModel::LB710);
     Feed(printer, Hex("1B 0D 53 1B 2D F0 FF 1B 23 13 1B 10 45 1B 0D 4C"), 4);
-    printer.SetFault(ReplyFault::Short);
     const std::string json = printer.StateJson();
     for (const char* part : {"\"model\":\"LB-710\"", "\"cutting_position_offset\":-16", "\"print_speed\":2",
                              "\"serial_config\":19", "\"baud_rate\":\"9600\"", "\"parity\":\"Odd\"", "\"self_tests\":1",
-                             "\"set_frames\":1", "\"fault\":\"short\"", "\"received_bytes\":16"})
+                             "\"set_frames\":1", "\"received_bytes\":16"})
         EXPECT_NE(json.find(part), std::string::npos) << part << " in " << json;
     EXPECT_EQ(json.front(), '{');
     EXPECT_EQ(json.back(), '}');
 }
 
-TEST(LabelPrinterSim, NamesOfModelsAndFaults) {
+TEST(LabelPrinterSim, NamesOfModels) {
     EXPECT_EQ(sim::LabelModelFromName("LB-710"), LabelModel::LB710);
     EXPECT_EQ(sim::LabelModelFromName("LB-600"), LabelModel::LB600);
     EXPECT_FALSE(sim::LabelModelFromName("TR-510"));
-    EXPECT_EQ(sim::ReplyFaultFromName("drop"), ReplyFault::Drop);
-    EXPECT_FALSE(sim::ReplyFaultFromName("garbage"));
+    EXPECT_EQ(LabelPrinterSim(LabelModel::LB600).ModelName(), "LB-600");
     EXPECT_NE(LabelPrinterSim::FactorySettingsText(LabelModel::LB610).find("print_speed = 3"), std::string::npos);
 }
 
