@@ -148,25 +148,5 @@ TEST(LabelSettingsFrame, EverySettingInPositionOrder) {
               "1B 30 02 1B 22 01 1B 2C 08 00 1B 2D F8 FF 1B 34 01 1B 32 01 1B 28 FF 0F 1B 38 01 1B 10 45");
 }
 
-TEST(LabelFrames, QueryAndActionFrames) {
-    auto hex = [](const auto& frame) { return HexText(Bytes(frame.begin(), frame.end())); };
-    EXPECT_EQ(hex(LB_FRAME_READ_SETTINGS), "1B 0D 53 1B 33 00 1B 10 45");
-    EXPECT_EQ(hex(LB_FRAME_RESTORE_FACTORY), "1B 0D 53 1B 60 01 1B 10 45");
-    EXPECT_EQ(hex(LB_FRAME_CALIBRATE), "1B 0D 53 1B 3D 01 1B 10 45");
-    EXPECT_EQ(hex(LB_FRAME_READ_SERIAL_NUMBER), "1B 0D 53 1B 19 01 1B 10 45");
-    EXPECT_EQ(hex(LB_FRAME_READ_FIRMWARE_VERSION), "1B 0D 53 1B 1A 01 1B 10 45");
-    EXPECT_EQ(hex(LB_FRAME_PRINT_STATISTICS), "1B 0D 53 1B 18 01 1B 10 45");
-    EXPECT_EQ(hex(LB_FRAME_SELF_TEST), "1B 0D 4C");
-    EXPECT_EQ(hex(SETUP_BEGIN), "1B 0D 53");
-    EXPECT_EQ(hex(SETUP_END), "1B 10 45");
-
-    EXPECT_EQ(hex(TextQueryFrame(LabelTextQuery::SerialNumber)), "1B 0D 53 1B 19 01 1B 10 45");
-    EXPECT_EQ(TextReplyControl(LabelTextQuery::SerialNumber), 1090);
-    EXPECT_EQ(hex(TextQueryFrame(LabelTextQuery::FirmwareVersion)), "1B 0D 53 1B 1A 01 1B 10 45");
-    EXPECT_EQ(TextReplyControl(LabelTextQuery::FirmwareVersion), 1084);
-    EXPECT_EQ(hex(TextQueryFrame(LabelTextQuery::Statistics)), "1B 0D 53 1B 18 01 1B 10 45");
-    EXPECT_EQ(TextReplyControl(LabelTextQuery::Statistics), 1088);
-}
-
 } // namespace
 } // namespace pemberlux

@@ -53,15 +53,6 @@ TEST(LabelListItems, EmulationListRule) {
     EXPECT_EQ(LabelListSize(LS_EMULATION, s), 3);
 }
 
-TEST(LabelSettingsTable, ControlsAndCodes) {
-    EXPECT_EQ(LabelSettingByControl(1061)->pos, LS_PRINT_SPEED);
-    EXPECT_EQ(LabelSettingByControl(1146)->setCode, 0x38);
-    EXPECT_EQ(LabelSettingByControl(1081)->replyOffset, 33);
-    EXPECT_EQ(LabelSettingByControl(1075), nullptr);
-    for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos)
-        EXPECT_EQ(LABEL_SETTINGS[static_cast<std::size_t>(pos)].pos, pos);
-}
-
 TEST(LabelEditRange, OnlyTheIntegerPartIsChecked) {
     EXPECT_EQ(CheckEditRange("5000").clamped, true);
     EXPECT_EQ(CheckEditRange("5000").text, "4095");
