@@ -1,5 +1,7 @@
 #include "PrintServerSim.h"
 
+#include "network/PrintServerChannel.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -26,16 +28,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint8_t CMD_SEARCH = 0x01;
-constexpr std::uint8_t CMD_READ = 0x03;
-constexpr std::uint8_t CMD_APPLY = 0x04;
-constexpr std::uint8_t CMD_WRITE_A = 0x05;
-constexpr std::uint8_t CMD_WRITE_B = 0x06;
-constexpr std::size_t HEADER = 21;
-constexpr std::size_t BLOCK_A = 67;
-constexpr std::size_t BLOCK_B_AT = 67;
-constexpr std::size_t BLOCK_B = 63;
-constexpr char CREDENTIAL[6] = {'t', 'u', 'l', 'v', 'o', 0};
+constexpr std::size_t HEADER = PS_HEADER_SIZE;
+constexpr std::size_t BLOCK_A = PS_BLOCK_A_SIZE;
+constexpr std::size_t BLOCK_B_AT = PS_BLOCK_A_SIZE;
+constexpr std::size_t BLOCK_B = PS_BLOCK_SIZE;
 
 int BindSocket(in_addr address, std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -52,18 +48,6 @@ int BindSocket(in_addr address, std::uint16_t port) {
         throw std::runtime_error("print server simulator: cannot bind UDP port " + std::to_string(port));
     }
     return fd;
-}
-
-std::string MacText(const Mac& m) {
-    char text[18];
-    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
-    return text;
-}
-
-std::string IpText(const Ipv4& a) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
-    return text;
 }
 
 std::string JsonString(const std::string& s) {
@@ -83,16 +67,6 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
-// Addresses in block A are stored last octet first.
-void PutAddress(std::array<std::uint8_t, 256>& image, std::size_t at, const Ipv4& a) {
-    for (std::size_t i = 0; i < 4; ++i)
-        image[at + i] = a[3 - i];
-}
-
-Ipv4 GetAddress(const std::array<std::uint8_t, 256>& image, std::size_t at) {
-    return {image[at + 3], image[at + 2], image[at + 1], image[at]};
-}
-
 // A well-formed addressed frame: length, checksum and credentials.
 bool WellFormed(const Bytes& f) {
     if (f.size() < HEADER + 1 || f[0] != 0xFF || f[1] != f.size() - 3) return false;
@@ -100,8 +74,24 @@ bool WellFormed(const Bytes& f) {
     for (std::size_t i = 1; i + 1 < f.size(); ++i)
         sum += f[i];
     if (static_cast<std::uint8_t>(sum) != f.back()) return false;
-    return std::equal(CREDENTIAL, CREDENTIAL + 6, f.begin() + 9) &&
-           std::equal(CREDENTIAL, CREDENTIAL + 6, f.begin() + 15);
+    const auto* login = reinterpret_cast<const std::uint8_t*>(PS_CREDENTIAL);
+    return std::equal(login, login + sizeof PS_CREDENTIAL, f.begin() + 9) &&
+           std::equal(login, login + sizeof PS_CREDENTIAL, f.begin() + 15);
+}
+
+std::array<std::uint8_t, PS_CONFIG_SIZE> ImageBytes(const ConfigImage& image) {
+    std::array<std::uint8_t, PS_CONFIG_SIZE> all{};
+    auto at = std::copy(image.blockA.begin(), image.blockA.end(), all.begin());
+    at = std::copy(image.blockB.begin(), image.blockB.end(), at);
+    at = std::copy(image.blockC.begin(), image.blockC.end(), at);
+    std::copy(image.blockD.begin(), image.blockD.end(), at);
+    return all;
+}
+
+ConfigImage ImageOf(const VirtualPrintServer& s) {
+    ConfigImage image;
+    image.Load(s.image.data(), s.image.size());
+    return image;
 }
 
 } // namespace
@@ -114,13 +104,14 @@ VirtualPrintServer MakePrintServer(int n) {
     s.deviceName = "PS-" + std::to_string(n);
     for (std::size_t i = 0; i < s.image.size(); ++i)
         s.image[i] = static_cast<std::uint8_t>(i * 7 + n);
-    s.image[3] = 0xFF; // DHCP off
-    PutAddress(s.image, 9, s.ip);
-    PutAddress(s.image, 13, {127, 0, 0, 1});
-    PutAddress(s.image, 17, {255, 0, 0, 0});
-    std::copy(s.mac.begin(), s.mac.end(), s.image.begin() + 53);
-    s.image[BLOCK_B_AT + 12] = 9100 & 0xFF;
-    s.image[BLOCK_B_AT + 13] = 9100 >> 8;
+    ConfigImage image = ImageOf(s);
+    image.SetDhcpFlag(ConfigImage::DHCP_OFF);
+    image.SetIpAddress(s.ip);
+    image.SetGateway({127, 0, 0, 1});
+    image.SetSubnetMask({255, 0, 0, 0});
+    std::copy(s.mac.begin(), s.mac.end(), image.blockA.begin() + ConfigImage::MAC_OFFSET);
+    image.SetPrintPort(9100);
+    s.image = ImageBytes(image);
     return s;
 }
 
@@ -173,7 +164,7 @@ struct PrintServerSim::Impl {
     void Handle(Server& s, const Bytes& frame, const sockaddr_in& from) {
         auto& st = s.state;
         const auto due = Clock::now() + st.answerDelay;
-        if (frame == Bytes{0xFF, 0x01, CMD_SEARCH, 0x02}) {
+        if (frame == BuildSearchFrame()) {
             s.frames.push_back(frame);
             if (st.searchAnswers <= 0) return;
             for (const Bytes& noise : st.noiseBeforeSearchAnswer)
@@ -187,17 +178,18 @@ struct PrintServerSim::Impl {
         if (!st.answerCommands) return;
         const std::uint8_t command = frame[2];
         Bytes answer;
-        if (command == CMD_READ && frame.size() == HEADER + 1) {
+        if (command == PS_CMD_READ_CONFIG && frame.size() == HEADER + 1) {
             answer.assign(st.image.begin(), st.image.begin() + std::min(st.readAnswerSize, st.image.size()));
             answer.resize(st.readAnswerSize, 0);
-        } else if (command == CMD_WRITE_A && frame.size() == HEADER + BLOCK_A + 1) {
+        } else if (command == PS_CMD_WRITE_A && frame.size() == HEADER + BLOCK_A + 1) {
             std::copy_n(frame.begin() + HEADER, BLOCK_A, st.image.begin());
             answer = {0xFF, 0x01, command, 0x4B};
-        } else if (command == CMD_WRITE_B && frame.size() == HEADER + BLOCK_B + 1) {
+        } else if (command == PS_CMD_WRITE_B && frame.size() == HEADER + BLOCK_B + 1) {
             std::copy_n(frame.begin() + HEADER, BLOCK_B, st.image.begin() + BLOCK_B_AT);
             answer = {0xFF, 0x01, command, 0x4B};
-        } else if (command == CMD_APPLY && frame.size() == HEADER + 1) {
-            st.ip = st.image[3] == 0x00 ? st.dhcpLease.value_or(Ipv4{0, 0, 0, 0}) : GetAddress(st.image, 9);
+        } else if (command == PS_CMD_APPLY && frame.size() == HEADER + 1) {
+            const ConfigImage image = ImageOf(st);
+            st.ip = image.DhcpEnabled() ? st.dhcpLease.value_or(Ipv4{0, 0, 0, 0}) : image.IpAddress();
             answer = {0xFF, 0x01, command, 0x4B};
         } else {
             return;
@@ -357,9 +349,11 @@ std::string PrintServerSim::StateJson() const {
     out << "{\"port\":" << impl_->port << ",\"print_servers\":[";
     for (std::size_t i = 0; i < impl_->servers.size(); ++i) {
         const auto& s = *impl_->servers[i];
-        out << (i ? "," : "") << "{\"mac\":\"" << MacText(s.state.mac) << "\",\"ip\":\"" << IpText(s.state.ip)
+        const Bytes answer = SearchAnswer(s.state);
+        const DiscoveryRecord record = *ParseDiscoveryDatagram(answer.data(), answer.size());
+        out << (i ? "," : "") << "{\"mac\":\"" << record.MacText() << "\",\"ip\":\"" << record.IpText()
             << "\",\"firmware\":" << s.state.firmware << ",\"name\":" << JsonString(s.state.deviceName)
-            << ",\"dhcp\":" << (s.state.image[3] == 0x00 ? "true" : "false") << ",\"frames\":" << s.frames.size()
+            << ",\"dhcp\":" << (ImageOf(s.state).DhcpEnabled() ? "true" : "false") << ",\"frames\":" << s.frames.size()
             << "}";
     }
     out << "]}";

@@ -15,6 +15,8 @@
 //    recorded and ignored; so is anything from outside 127.0.0.0/8.
 #pragma once
 
+#include "network/PrintServerChannel.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -28,8 +30,8 @@
 namespace pemberlux::sim {
 
 using Bytes = std::vector<std::uint8_t>;
-using Ipv4 = std::array<std::uint8_t, 4>; // first octet first
-using Mac = std::array<std::uint8_t, 6>;
+using Ipv4 = Ipv4Octets; // first octet first
+using Mac = MacAddress;
 
 struct VirtualPrintServer {
     Mac mac{};

@@ -23,20 +23,24 @@ using Clock = std::chrono::steady_clock;
 // No wait blocks longer than this without looking at the stop request.
 constexpr std::chrono::milliseconds POLL_SLICE{100};
 
+template <std::size_t N, std::size_t M>
+std::array<std::uint8_t, N> Slice(const std::array<std::uint8_t, M>& from, std::size_t at) {
+    static_assert(N <= M);
+    std::array<std::uint8_t, N> part;
+    std::copy_n(from.begin() + at, N, part.begin());
+    return part;
+}
+
 } // namespace
 
 // ---- DiscoveryRecord ----
 
 Ipv4Octets DiscoveryRecord::Ip() const {
-    Ipv4Octets ip;
-    std::copy_n(bytes.begin() + IP_OFFSET, ip.size(), ip.begin());
-    return ip;
+    return Slice<4>(bytes, IP_OFFSET);
 }
 
 MacAddress DiscoveryRecord::Mac() const {
-    MacAddress mac;
-    std::copy_n(bytes.begin() + MAC_OFFSET, mac.size(), mac.begin());
-    return mac;
+    return Slice<6>(bytes, MAC_OFFSET);
 }
 
 std::uint16_t DiscoveryRecord::Firmware() const {
@@ -93,9 +97,7 @@ void ConfigImage::Load(const std::uint8_t* answer, std::size_t size) {
 }
 
 MacAddress ConfigImage::Mac() const {
-    MacAddress mac;
-    std::copy_n(blockA.begin() + MAC_OFFSET, mac.size(), mac.begin());
-    return mac;
+    return Slice<6>(blockA, MAC_OFFSET);
 }
 
 std::uint16_t ConfigImage::PrintPort() const {

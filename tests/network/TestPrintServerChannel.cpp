@@ -423,6 +423,17 @@ TEST_F(PrintServerChannelTest, ApplyMovesThePrintServerToTheNewAddress) {
     EXPECT_EQ(found[0].Mac(), before.Mac());
 }
 
+TEST_F(PrintServerChannelTest, SimulatorStateShowsTheAppliedAddress) {
+    AddServer(0);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    channel.Image().SetIpAddress({127, 0, 2, 51});
+    ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_ACKNOWLEDGED);
+    ASSERT_EQ(channel.Apply(Record(0)), PS_APPLY_ACKNOWLEDGED);
+    EXPECT_EQ(net.StateJson(), "{\"port\":" + std::to_string(net.Port()) +
+                                   ",\"print_servers\":[{\"mac\":\"02:50:53:00:00:00\",\"ip\":\"127.0.2.51\","
+                                   "\"firmware\":300,\"name\":\"PS-0\",\"dhcp\":false,\"frames\":3}]}");
+}
+
 TEST_F(PrintServerChannelTest, DhcpWithoutLeaseComesBackAsZeroAddress) {
     AddServer(0);
     AddServer(1);
