@@ -3,6 +3,7 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
+#include "network/PrintServerChannel.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -594,6 +596,33 @@ TEST(SimCommand, UsbAndSerialPrintersWithTheirEnvironment) {
     EXPECT_FALSE(fs::exists(sys)); // its own temporary tree is gone
 }
 
+TEST(SimCommand, PrintServersAnswerTheNetworkSearch) {
+    pemberlux::test::TempDir dir;
+    const fs::path ready = dir / "ready", state = dir / "state.json";
+    SimProcess sim({"--print-servers", "3", "--print-server-port", "0", "--ready-file", ready.string(), "--state-file",
+                    state.string()},
+                   dir / "stdout");
+    ASSERT_TRUE(WaitForFile(ready, 10s));
+    auto settings = ReadSettings(ready);
+    EXPECT_EQ(settings["PEMBERLUX_BROADCAST_ADDR"], "127.255.255.255");
+    const auto port = static_cast<std::uint16_t>(std::stoi(settings["PEMBERLUX_SIM_PRINT_SERVER_PORT"]));
+
+    pemberlux::PrintServerChannel channel(port);
+    ASSERT_EQ(channel.Search(), pemberlux::PS_SEARCH_STARTED);
+    ASSERT_TRUE(channel.WaitIdle(5s));
+    std::vector<std::string> names;
+    pemberlux::DiscoveryRecord record;
+    while (channel.PopAnswer(record))
+        names.push_back(record.DeviceName() + " " + record.IpText());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"PS-0 127.0.1.1", "PS-1 127.0.1.2", "PS-2 127.0.1.3"}));
+
+    kill(sim.Pid(), SIGTERM);
+    EXPECT_EQ(sim.WaitExit(5s), 0);
+    EXPECT_NE(ReadText(state).find("\"name\":\"PS-2\",\"dhcp\":false,\"frames\":1"), std::string::npos)
+        << ReadText(state);
+}
+
 TEST(SimCommand, RefusesBadOptions) {
     pemberlux::test::TempDir dir;
     for (std::vector<std::string> args : {std::vector<std::string>{"--tcp", "70000"},
@@ -601,7 +630,8 @@ TEST(SimCommand, RefusesBadOptions) {
                                           {"--answer", "0g"},
                                           {"--bogus"},
                                           {},
-                                          {"--tcp", "0", "--model", "none"}}) {
+                                          {"--tcp", "0", "--model", "none"},
+                                          {"--print-servers", "1001"}}) {
         SimProcess sim(args, dir / "stdout");
         EXPECT_EQ(sim.WaitExit(5s), 2) << (args.empty() ? "(no options)" : args[0]);
     }
