@@ -158,7 +158,6 @@ bool IsAcknowledgement(std::uint8_t command, const std::uint8_t* answer, std::si
 PrintServerChannel::PrintServerChannel(std::uint16_t port) : port_(port) {}
 
 PrintServerChannel::~PrintServerChannel() {
-    closing_ = true;
     StopReceiver();
     CloseSocket();
 }
@@ -232,7 +231,7 @@ bool PrintServerChannel::SendFrame() {
 
 bool PrintServerChannel::WaitReadable(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
-    while (!closing_) {
+    while (!stop_) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd p{socket_, POLLIN, 0};
@@ -294,24 +293,14 @@ int PrintServerChannel::Search() {
 
 void PrintServerChannel::ReceiverLoop() {
     std::uint8_t datagram[DISCOVERY_RECORD_SIZE];
-    auto deadline = Clock::now() + PS_ANSWER_TIMEOUT;
-    while (!stopReceiver_) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) break; // quiet for the whole answer time-out: the search is over
-        pollfd p{socket_, POLLIN, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(std::min(left, POLL_SLICE).count()));
-        if (r == 0 || (r < 0 && errno == EINTR)) continue;
-        if (r < 0) break;
+    // Each datagram opens a new answer time-out; a quiet one ends the search.
+    while (WaitReadable(PS_ANSWER_TIMEOUT)) {
         // MSG_TRUNC gives the datagram's real length while only the buffer's size is copied.
         const ssize_t n = ::recv(socket_, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
             break; // a receive error ends the search
         }
-        deadline = Clock::now() + PS_ANSWER_TIMEOUT;
-        const std::size_t kept = std::min(static_cast<std::size_t>(n), sizeof datagram);
-        answer_.assign(datagram, datagram + kept);
-        answerSize_ = kept;
         if (auto record = ParseDiscoveryDatagram(datagram, static_cast<std::size_t>(n))) {
             {
                 std::lock_guard lock(queueMutex_);
@@ -321,14 +310,14 @@ void PrintServerChannel::ReceiverLoop() {
         }
     }
     // The last thing this thread does: from here on another exchange may take the socket.
-    if (!stopReceiver_) MarkIdle();
+    if (!stop_) MarkIdle();
 }
 
 void PrintServerChannel::StopReceiver() {
     if (!receiver_.joinable()) return;
-    stopReceiver_ = true;
+    stop_ = true;
     receiver_.join();
-    stopReceiver_ = false;
+    stop_ = false;
 }
 
 int PrintServerChannel::ReadConfig(const DiscoveryRecord& target) {

@@ -214,8 +214,8 @@ private:
     int socket_ = -1;
     std::uint32_t destination_ = 0;    // IPv4 address in network byte order
     std::vector<std::uint8_t> frame_;  // the outgoing frame
-    std::vector<std::uint8_t> answer_; // the last answer
-    std::size_t answerSize_ = 0;
+    std::vector<std::uint8_t> answer_; // the last answer to an addressed frame
+    std::size_t answerSize_ = 0;       // bytes of it received
     std::atomic<bool> configRead_{false};
 
     std::mutex queueMutex_; // guards queue_ and the idle transitions waiters see
@@ -223,8 +223,7 @@ private:
     std::deque<DiscoveryRecord> queue_;
 
     std::thread receiver_;
-    std::atomic<bool> stopReceiver_{false}; // ends the receiver thread early
-    std::atomic<bool> closing_{false};      // the channel is being destroyed
+    std::atomic<bool> stop_{false}; // ends the receiver's wait early
 
     ConfigImage image_;
 };
