@@ -1,0 +1,5 @@
+# Key-value configuration protocol: wire format and reader, exchanges against
+# simulated printers on ports the tests choose, and one run on the protocol's own port.
+pemberlux_test(test_kvproto_format SOURCES network/TestCfgFormat.cpp)
+pemberlux_test(test_kvproto_exchange SOURCES network/TestCfgExchange.cpp)
+pemberlux_test(test_kvproto_port SOURCES network/TestCfgDefaultPort.cpp LOCKS udp22094)
