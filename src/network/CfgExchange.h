@@ -11,6 +11,8 @@
 #include "network/CfgProtocol.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -22,6 +24,41 @@ enum CfgStatus : int {
     EXCH_LIST_CHANGED = 1,   // FoundPrinters has a new or rewritten row
     EXCH_QUERY_ANSWERED = 2, // ReceivedFields and QueriedPrinter hold the selected printer's answer
     EXCH_TIMED_OUT = 3,
+};
+
+// A timed mutex (lock, try_lock_for, unlock) built on a plain mutex and a
+// condition variable, so that thread checkers follow it.
+class CfgGuardMutex {
+public:
+    void lock() {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [&] { return !held_; });
+        held_ = true;
+    }
+    bool try_lock() {
+        std::lock_guard lock(mutex_);
+        if (held_) return false;
+        held_ = true;
+        return true;
+    }
+    template <class Rep, class Period> bool try_lock_for(const std::chrono::duration<Rep, Period>& wait) {
+        std::unique_lock lock(mutex_);
+        if (!released_.wait_for(lock, wait, [&] { return !held_; })) return false;
+        held_ = true;
+        return true;
+    }
+    void unlock() {
+        {
+            std::lock_guard lock(mutex_);
+            held_ = false;
+        }
+        released_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool held_ = false;
 };
 
 struct CfgExchangeState {
@@ -37,7 +74,7 @@ struct CfgExchangeState {
     std::atomic<int> receiverRunning{0};
     std::atomic<int> receiverFinished{0};
     // Serialises the starting of exchanges; a starter waits for it at most 100 ms.
-    std::timed_mutex guard;
+    CfgGuardMutex guard;
 };
 
 extern CfgExchangeState CfgExchange;
