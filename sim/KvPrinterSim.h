@@ -94,6 +94,7 @@ class KvPrinterFleet {
 public:
     explicit KvPrinterFleet(int count, std::uint16_t port = CFG_UDP_PORT, KvPrinterOptions options = {});
     KvPrinterSim& operator[](std::size_t i) { return *printers_[i]; }
+    const KvPrinterSim& operator[](std::size_t i) const { return *printers_[i]; }
     std::size_t Size() const { return printers_.size(); }
     bool Listening() const;
 

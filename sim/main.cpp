@@ -1,5 +1,6 @@
 // pemberlux-sim: virtual Tavrel printers on TCP, ptys and a fake USB tree, for
 // the demo, the tests and for trying the program without hardware.
+#include "KvPrinterSim.h"
 #include "LabelPrinterSim.h"
 #include "PrintServerSim.h"
 #include "SimPrinter.h"
@@ -43,6 +44,8 @@ struct Options {
     bool parallel = false;
     std::vector<UsbId> usb;
     std::string usbRoot;
+    int kvPrinters = 0;
+    std::uint16_t kvPort = pemberlux::CFG_UDP_PORT;
     std::vector<Bytes> answers;
     Faults faults;
     std::string stateFile;
@@ -126,6 +129,16 @@ const std::vector<OptionSpec>& OptionTable() {
          [](Options& o, const std::string& v) { o.usb.push_back(ParseUsbId(v)); }},
         {"--usb-root", "DIR", "folder of the fake USB tree (DIR/sys, DIR/dev); default a new temporary folder",
          [](Options& o, const std::string& v) { o.usbRoot = v; }},
+        {"--kv-printers", "N",
+         "N label printers answering the key-value network configuration protocol on the loopback "
+         "broadcast (UDP 22094); --answer-delay and --silent apply to them too",
+         [](Options& o, const std::string& v) {
+             o.kvPrinters = static_cast<int>(ParseNumber(v, 1000, "--kv-printers"));
+         }},
+        {"--kv-port", "PORT", "UDP port of the --kv-printers instead of 22094",
+         [](Options& o, const std::string& v) {
+             o.kvPort = static_cast<std::uint16_t>(ParseNumber(v, 65535, "--kv-port"));
+         }},
         {"--answer", "HEX",
          "answer every chunk received with these bytes; given several times, the first answers "
          "are used once each in order and the last one for every chunk after them",
@@ -284,9 +297,10 @@ Connecting the Pemberlux program (pemberlux.ini in its working folder):
 Once everything listens, the simulator prints '#' notes and KEY=VALUE lines
 (shell syntax): PEMBERLUX_SIM_TCP_PORT (the first), PEMBERLUX_SIM_TCP_PORTS,
 PEMBERLUX_SIM_SERIAL, PEMBERLUX_SIM_PARALLEL, PEMBERLUX_SYSFS_ROOT,
-PEMBERLUX_DEV_ROOT, PEMBERLUX_SIM_USB_NODES, PEMBERLUX_SIM_PRINT_SERVER_PORT
-with PEMBERLUX_BROADCAST_ADDR, PEMBERLUX_SIM_MODEL and PEMBERLUX_SIM_PID, for
-the transports started. --ready-file gets the same
+PEMBERLUX_DEV_ROOT, PEMBERLUX_SIM_USB_NODES, PEMBERLUX_SIM_PRINT_SERVER_PORT,
+PEMBERLUX_SIM_KV_PORT and PEMBERLUX_SIM_KV_PRINTERS with PEMBERLUX_BROADCAST_ADDR,
+PEMBERLUX_SIM_MODEL and PEMBERLUX_SIM_PID, for the transports started.
+--ready-file gets the same
 lines, written whole at once, so a script can wait for the file and source it;
 the file is removed again on exit. SIGUSR1 writes the state file.
 
@@ -343,7 +357,8 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
     }
 }
 
-std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerSim* printServers) {
+std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerSim* printServers,
+                      const KvPrinterFleet* kv) {
     std::string out = "{\"pid\":" + std::to_string(getpid()) + ",\"printers\":[";
     for (std::size_t i = 0; i < endpoints.size(); ++i) {
         if (i) out += ",";
@@ -352,6 +367,12 @@ std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerS
     }
     out += "]";
     if (printServers) out += ",\"print_server_network\":" + printServers->StateJson();
+    if (kv) {
+        out += ",\"kv_printers\":[";
+        for (std::size_t i = 0; i < kv->Size(); ++i)
+            out += (i ? "," : "") + (*kv)[i].StateJson();
+        out += "]";
+    }
     return out + "}\n";
 }
 
@@ -371,9 +392,9 @@ struct TempFolder {
 
 int Run(const Options& options) {
     if (options.tcpPorts.empty() && !options.serial && !options.parallel && options.usb.empty() &&
-        options.printServers == 0)
-        throw UsageError(
-            "nothing to simulate: give --tcp, --serial, --parallel, --usb or --print-servers (see --help)");
+        options.printServers == 0 && options.kvPrinters == 0)
+        throw UsageError("nothing to simulate: give --tcp, --serial, --parallel, --usb, --print-servers or "
+                         "--kv-printers (see --help)");
     MakePrinter(options); // an unknown model is a usage error before anything starts
 
     // Signals are taken by sigwait below; every thread started later inherits the mask.
@@ -393,6 +414,7 @@ int Run(const Options& options) {
     TempFolder usbTemp;
     std::unique_ptr<FakeUsbTree> usbTree;
     std::unique_ptr<PrintServerSim> printServers;
+    std::unique_ptr<KvPrinterFleet> kvFleet;
     std::ostringstream settings, notes;
 
     auto newPrinter = [&] { return printers.emplace_back(MakePrinter(options)).get(); };
@@ -445,6 +467,20 @@ int Run(const Options& options) {
         notes << "# " << options.printServers << " print servers on UDP " << printServers->Port()
               << " of the loopback broadcast: run the program with PEMBERLUX_BROADCAST_ADDR=127.255.255.255\n";
         settings << "PEMBERLUX_SIM_PRINT_SERVER_PORT=" << printServers->Port() << "\n";
+    }
+    if (options.kvPrinters > 0) {
+        KvPrinterOptions kv;
+        kv.replyDelay = options.faults.answerDelay;
+        kv.silent = options.faults.silent;
+        kvFleet = std::make_unique<KvPrinterFleet>(options.kvPrinters, options.kvPort, kv);
+        if (!kvFleet->Listening()) throw std::runtime_error("cannot bind UDP port " + std::to_string(options.kvPort));
+        notes << "# " << options.kvPrinters << " key-value label printers on UDP " << options.kvPort
+              << " of the loopback broadcast: run the program with PEMBERLUX_BROADCAST_ADDR=127.255.255.255\n";
+        settings << "PEMBERLUX_SIM_KV_PORT=" << options.kvPort << "\n";
+        settings << "PEMBERLUX_SIM_KV_PRINTERS=" << options.kvPrinters << "\n";
+    }
+    if (printServers || kvFleet) {
+        // The program's broadcasts must reach the simulated printers on loopback.
         settings << "PEMBERLUX_BROADCAST_ADDR=127.255.255.255\n";
     }
     settings << "PEMBERLUX_SIM_MODEL=" << ShellQuote(options.model) << "\n";
@@ -456,7 +492,7 @@ int Run(const Options& options) {
     auto writeState = [&] {
         if (options.stateFile.empty()) return;
         try {
-            WriteFileAtomically(options.stateFile, StateJson(endpoints, printServers.get()));
+            WriteFileAtomically(options.stateFile, StateJson(endpoints, printServers.get(), kvFleet.get()));
         } catch (const std::exception& e) {
             std::cerr << "pemberlux-sim: " << e.what() << "\n";
         }
@@ -477,6 +513,7 @@ int Run(const Options& options) {
     tcp.clear();
     writeState();
     printServers.reset();
+    kvFleet.reset();
     if (!options.readyFile.empty()) {
         std::error_code ec;
         fs::remove(options.readyFile, ec);
