@@ -97,6 +97,7 @@ int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<s
 
         // The value sits at a fixed offset and width; a short text yields what is left.
         std::string_view value = rest.substr(key->name.size() + CFG_KEY_SEPARATOR.size(), key->width);
+        value = value.substr(0, value.find('\0')); // values are C texts
         while (!value.empty() && value.back() == ' ')
             value.remove_suffix(1);
         fields[i].key = key->name;
