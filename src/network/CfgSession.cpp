@@ -212,6 +212,15 @@ CfgSetOutcome CfgSession::RunSetConfirmation() {
     return outcome;
 }
 
+void CfgSession::ClearSelection() {
+    std::unique_lock guard(CfgExchange.guard, std::defer_lock);
+    // While an exchange or a set runs, its printer stays selected.
+    if (!guard.try_lock_for(kGuardWait) || CfgExchange.busy) return;
+    SetCfgSelection({}, {});
+    pendingOpen_ = 0;
+    confirmed_ = 0;
+}
+
 void CfgSession::MarkPendingOpen() {
     confirmed_ = 0;
     pendingOpen_ = 1;

@@ -93,6 +93,8 @@ public:
 
     // A row was double-clicked: once its query has ended, Poll() says openSetup.
     void MarkPendingOpen();
+    // "Search" was clicked: forget the selected printer, a pending open and a confirmation.
+    void ClearSelection();
     // The owner's timer tick.
     CfgPollResult Poll();
 

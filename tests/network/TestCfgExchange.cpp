@@ -44,12 +44,26 @@ TEST_F(CfgExchangeTest, OwnSearchBroadcastIsNotTakenForAReply) {
     EXPECT_FALSE(owner.session.Busy());
 }
 
-TEST_F(CfgExchangeTest, SearchListsEveryPrinterWithItsValues) {
-    KvPrinterFleet fleet(3, port);
+TEST_F(CfgExchangeTest, SearchListsEveryPrinterOnceWithItsValues) {
+    KvPrinterOptions twice;
+    twice.answerTwice = true;
+    KvPrinterFleet fleet(3, port, twice);
     ASSERT_TRUE(fleet.Listening());
     CfgOwner owner(port);
     ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
-    ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.rows.size() == 3; }, 3s));
+    std::size_t mostRows = 0;
+    ASSERT_TRUE(owner.TickUntil(
+        [&] {
+            mostRows = std::max(mostRows, owner.seen.rows.size());
+            std::size_t replies = 0;
+            for (std::size_t i = 0; i < fleet.Size(); ++i)
+                replies += fleet[i].RepliesSent();
+            return replies == 6 && owner.seen.rows.size() == 3;
+        },
+        3s));
+    owner.TickUntil([] { return false; }, 100ms);
+    EXPECT_EQ(mostRows, 3u);
+    EXPECT_EQ(owner.seen.rows.size(), 3u);
 
     std::set<std::string> serials;
     for (const FoundPrinter& row : owner.seen.rows) {
