@@ -1,4 +1,5 @@
 #include "PrintServerSim.h"
+#include "SimPrinter.h"
 
 #include "network/PrintServerChannel.h"
 
@@ -48,23 +49,6 @@ int BindSocket(in_addr address, std::uint16_t port) {
         throw std::runtime_error("print server simulator: cannot bind UDP port " + std::to_string(port));
     }
     return fd;
-}
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char esc[7];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 // A well-formed addressed frame: length, checksum and credentials.

@@ -229,17 +229,17 @@ Options ParseOptions(int argc, char** argv) {
             value = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& s : OptionTable())
-            if (arg == s.name) spec = &s;
-        if (!spec) throw UsageError("unknown option '" + arg + "' (see --help)");
-        if (spec->arg && !inlineValue) {
-            if (i + 1 >= argc) throw UsageError(arg + " needs " + spec->arg);
+            if (arg == s.name) option = &s;
+        if (!option) throw UsageError("unknown option '" + arg + "' (see --help)");
+        if (option->arg && !inlineValue) {
+            if (i + 1 >= argc) throw UsageError(arg + " needs " + option->arg);
             value = argv[++i];
-        } else if (!spec->arg && inlineValue) {
+        } else if (!option->arg && inlineValue) {
             throw UsageError(arg + " takes no value");
         }
-        spec->apply(o, value);
+        option->apply(o, value);
     }
     return o;
 }
@@ -320,15 +320,6 @@ struct Endpoint {
     std::string json;      // where it is, as JSON fields
     SimPrinter* printer;
 };
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string ShellQuote(const std::string& s) {
     if (!s.empty() &&
