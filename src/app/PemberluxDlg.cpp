@@ -245,6 +245,7 @@ void CPemberluxDlg::ApplySettings() {
     switch (models->currentIndex()) {
     case 0:
     case 1:
+    case 4: // LB-600 is a label printer too: without ids every USB printer would be written to
         UsbVendorOnly = 1;
         UsbVendorId = "3A7E";
         UsbSecondId = "5E10";

@@ -98,6 +98,15 @@ TEST_F(MainWindow, ChineseFileWithTr520SelectsTr530) {
     EXPECT_FALSE(Page().Control(Page::IDC_WIFI_SETUP)->isEnabled());
 }
 
+TEST_F(MainWindow, Lb600AtStartSelectsTheLabelPrintersOnUsb) {
+    WriteSettings(Record("LB-600"));
+    Start();
+    EXPECT_EQ(Models()->currentText().toStdString(), "LB-600");
+    EXPECT_EQ(UsbVendorOnly.load(), 1);
+    EXPECT_EQ(UsbVendorId, "3A7E");
+    EXPECT_EQ(UsbSecondId, "5E10");
+}
+
 TEST_F(MainWindow, FileWithoutKindOrKnownModelSelectsNothing) {
     dir.Write(SETTINGS_FILE_NAME, "[PrinterModel]\r\nPrinter Model=XP-1\r\n[LanguageSetting]\r\nLanguage=English\r\n");
     Start();
