@@ -84,6 +84,7 @@ void ReceiverMain(std::uint64_t generation, std::uint32_t expected, std::string 
             const std::string_view text = ReplyText(body, length);
             if (expected == CFG_CMD_SEARCH) {
                 const int rc = HandleSearchReply(text);
+                // A rewritten row is announced too, so the list never shows older values than the table.
                 if (rc == CFG_REPLY_TAKEN || rc == CFG_ROW_UPDATED) {
                     ex.status = EXCH_LIST_CHANGED;
                 } else if (rc == CFG_TABLE_FULL) {

@@ -295,7 +295,8 @@ void PrintServerChannel::ReceiverLoop() {
     std::uint8_t datagram[DISCOVERY_RECORD_SIZE];
     // Each datagram opens a new answer time-out; a quiet one ends the search.
     while (WaitReadable(PS_ANSWER_TIMEOUT)) {
-        // MSG_TRUNC gives the datagram's real length while only the buffer's size is copied.
+        // MSG_TRUNC gives the datagram's real length while only the buffer's size is copied:
+        // a longer datagram is not an answer, and the search goes on.
         const ssize_t n = ::recv(socket_, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;

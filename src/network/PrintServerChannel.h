@@ -158,7 +158,8 @@ std::vector<std::uint8_t> BuildSearchFrame();
 // 0xFF, N, command, MAC, the login name and password, `data`, checksum.
 std::vector<std::uint8_t> BuildAddressedFrame(std::uint8_t command, const MacAddress& mac,
                                               std::span<const std::uint8_t> data = {});
-// True when `answer` is the whole acknowledgement FF 01 <command> 4B.
+// True when `answer` is the whole acknowledgement FF 01 <command> 4B. A cut answer
+// whose few bytes match its start is not one: it must not pass for a success.
 bool IsAcknowledgement(std::uint8_t command, const std::uint8_t* answer, std::size_t size);
 
 // One channel per owner: the search dialog keeps one for discovery and the
