@@ -1,0 +1,55 @@
+// Parallel port: "LPTn" is /dev/lp(n-1); paths are used as they stand.
+#include "port/PortIo.h"
+
+#include <termios.h>
+
+namespace pemberlux {
+
+using namespace portio;
+
+namespace {
+
+// Write: 10000 ms + 20 ms per byte in all; reads never wait.
+constexpr std::int64_t WRITE_TOTAL_MS = 10000;
+constexpr std::int64_t WRITE_PER_BYTE_MS = 20;
+
+} // namespace
+
+int OpenLptPort(PrinterPort& port) {
+    ClosePort(port);
+    int fd = OpenDevice(DeviceNodeFor(port.lptName, "LPT", "/dev/lp"));
+    if (fd < 0) Fail(PORT_ERR_OPEN);
+    port.handles[0] = fd;
+    return 1;
+}
+
+std::size_t WriteLptPort(PrinterPort& port) {
+    int fd = port.handles[0];
+    // Drop whatever an earlier exchange left behind, in both directions. The lp
+    // driver and plain files have nothing to drop (ENOTTY).
+    if (fd >= 0) tcflush(fd, TCIOFLUSH);
+    auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
+    return WriteBlock(fd, port.data, port.length, deadline, false);
+}
+
+namespace portio {
+
+std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort) {
+    int fd = port.handles[0];
+    if (fd < 0) Fail(PORT_ERR_READ);
+    if (count == 0) return 0;
+    if (!abort) {
+        ReadResult r = ReadOnce(fd, buffer, count, false);
+        return r.kind == ReadResult::Data ? r.count : 0;
+    }
+    for (;;) {
+        if (WaitFor(fd, POLLIN, std::nullopt, abort) == Wait::Aborted) return 0;
+        ReadResult r = ReadOnce(fd, buffer, count, false);
+        if (r.kind == ReadResult::Data) return r.count;
+        // The lp driver reports readable whether or not it has anything.
+        Pause();
+    }
+}
+
+} // namespace portio
+} // namespace pemberlux

@@ -1,0 +1,118 @@
+#include "port/PortIo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace pemberlux::portio {
+
+using std::chrono::milliseconds;
+
+void Fail(int code) {
+    throw PortError{code};
+}
+
+int OpenDevice(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const std::atomic<bool>* abort) {
+    for (;;) {
+        if (abort && abort->load()) return Wait::Aborted;
+        int ms = -1;
+        if (deadline) {
+            auto left = std::chrono::ceil<milliseconds>(*deadline - Clock::now()).count();
+            ms = static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+        }
+        if (abort) ms = ms < 0 ? 100 : std::min(ms, 100);
+        for (nfds_t i = 0; i < count; ++i)
+            fds[i].revents = 0;
+        int r = ::poll(fds, count, ms);
+        if (r > 0) return Wait::Ready;
+        // A poll error is left to the read or write that follows to report.
+        if (r < 0 && errno != EINTR) return Wait::Ready;
+        if (deadline && Clock::now() >= *deadline) {
+            if (abort && abort->load()) return Wait::Aborted;
+            return Wait::TimedOut;
+        }
+    }
+}
+
+Wait WaitFor(int fd, short events, Deadline deadline, const std::atomic<bool>* abort) {
+    pollfd p{fd, events, 0};
+    return WaitFor(&p, 1, deadline, abort);
+}
+
+void Pause() {
+    std::this_thread::sleep_for(milliseconds(10));
+}
+
+std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket) {
+    if (fd < 0 || (!data && length > 0)) Fail(PORT_ERR_WRITE);
+    std::size_t done = 0;
+    bool waited = false;
+    while (done < length) {
+        ssize_t n =
+            socket ? ::send(fd, data + done, length - done, MSG_NOSIGNAL) : ::write(fd, data + done, length - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            waited = false;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Fail(PORT_ERR_WRITE);
+        // Ready but still refused: a driver without a real poll; don't spin on it.
+        if (waited) Pause();
+        if (WaitFor(fd, POLLOUT, deadline, nullptr) == Wait::TimedOut) break;
+        waited = true;
+    }
+    return done;
+}
+
+ReadResult ReadOnce(int fd, void* buffer, std::size_t count, bool socket) {
+    if (fd < 0) Fail(PORT_ERR_READ);
+    for (;;) {
+        ssize_t n = socket ? ::recv(fd, buffer, count, 0) : ::read(fd, buffer, count);
+        if (n > 0) return {ReadResult::Data, static_cast<std::size_t>(n)};
+        if (n == 0) return {count == 0 ? ReadResult::Nothing : ReadResult::End, 0};
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReadResult::Nothing, 0};
+        Fail(PORT_ERR_READ);
+    }
+}
+
+int TextToInt(const std::string& text) {
+    errno = 0;
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || v > INT_MAX || v < INT_MIN) return 0;
+    return static_cast<int>(v);
+}
+
+std::string DeviceNodeFor(const std::string& name, const char* prefix, const char* base) {
+    std::string p = prefix;
+    if (name.size() <= p.size()) return name;
+    for (std::size_t i = 0; i < p.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != p[i]) return name;
+    std::string digits = name.substr(p.size());
+    if (!std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); })) return name;
+    long n = TextToInt(digits);
+    if (n < 1) return name;
+    return base + std::to_string(n - 1);
+}
+
+} // namespace pemberlux::portio

@@ -1,0 +1,66 @@
+// Shared by the port backends: descriptor waits bounded by a deadline and an
+// abort flag, whole-block writes, single reads, and the backends' reads.
+#pragma once
+
+#include "port/PrinterPort.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <poll.h>
+#include <string>
+
+namespace pemberlux::portio {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<Clock::time_point>; // nullopt: no time limit
+
+inline Clock::time_point After(std::int64_t ms) {
+    return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+[[noreturn]] void Fail(int code);
+
+// Opens a device node for reading and writing without blocking (every wait goes
+// through poll) and without making it our controlling terminal; -1 on failure.
+int OpenDevice(const std::string& path);
+void CloseFd(int& fd);
+
+enum class Wait { Ready, TimedOut, Aborted };
+// Waits until one of `fds` reports its events, `deadline` passes or `abort` is
+// set. With an abort flag it polls in slices of at most 100 ms.
+Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const std::atomic<bool>* abort);
+Wait WaitFor(int fd, short events, Deadline deadline, const std::atomic<bool>* abort);
+
+// A short sleep for devices whose driver reports "ready" without being ready,
+// so a retry loop never spins.
+void Pause();
+
+// Writes the block until it is all out or `deadline` passes; returns the count
+// written. Sockets are written with send() without SIGPIPE. A failing write,
+// or one that accepts nothing, throws PORT_ERR_WRITE.
+std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket);
+
+// One non-blocking read: bytes read (> 0), nothing waiting, or end of file.
+// A failing read throws PORT_ERR_READ.
+struct ReadResult {
+    enum Kind { Data, Nothing, End } kind;
+    std::size_t count;
+};
+ReadResult ReadOnce(int fd, void* buffer, std::size_t count, bool socket);
+
+// Leading decimal integer of a settings text, as the settings store it ("9600"); 0 if none.
+int TextToInt(const std::string& text);
+
+// "<prefix>n" (prefix compared without case, n >= 1) -> base + (n-1); any other name unchanged.
+std::string DeviceNodeFor(const std::string& name, const char* prefix, const char* base);
+
+// The backends' reads; `abort` null for the plain read.
+std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
+std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
+std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
+std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
+
+} // namespace pemberlux::portio
