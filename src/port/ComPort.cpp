@@ -43,9 +43,9 @@ bool SpeedFor(int baud, speed_t& speed) {
     return false;
 }
 
-// The line as the settings want it, on top of what the device had. Settings
-// texts the line doesn't know leave that part as it was.
-termios LineFor(const termios& current, const PortSettings& s) {
+} // namespace
+
+termios portio::SerialLineFor(const termios& current, const PortSettings& s) {
     termios t = current;
     // Printers talk binary: no echo, no line editing, no character translation.
     t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IMAXBEL);
@@ -93,8 +93,6 @@ termios LineFor(const termios& current, const PortSettings& s) {
     return t;
 }
 
-} // namespace
-
 int OpenComPort(PrinterPort& port) {
     ClosePort(port);
     int fd = OpenDevice(DeviceNodeFor(port.comName, "COM", "/dev/ttyS"));
@@ -105,7 +103,7 @@ int OpenComPort(PrinterPort& port) {
         Fail(PORT_ERR_BUSY);
     }
     port.handles[0] = fd;
-    termios line = LineFor(port.lineState, CurrentPortSettings);
+    termios line = SerialLineFor(port.lineState, CurrentPortSettings);
     tcsetattr(fd, TCSANOW, &line);
     // The device may still hold an answer meant for an earlier exchange.
     tcflush(fd, TCIFLUSH);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <termios.h>
 
 namespace pemberlux::portio {
 
@@ -56,6 +57,11 @@ int TextToInt(const std::string& text);
 
 // "<prefix>n" (prefix compared without case, n >= 1) -> base + (n-1); any other name unchanged.
 std::string DeviceNodeFor(const std::string& name, const char* prefix, const char* base);
+
+// The serial line as `settings` want it, on top of what the device had: raw,
+// with baud rate, parity, data bits, flow control and stop bits; texts the line
+// doesn't know leave that part as it was.
+termios SerialLineFor(const termios& current, const PortSettings& settings);
 
 // The backends' reads; `abort` null for the plain read.
 std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);

@@ -1,0 +1,171 @@
+// The port object itself: what other kinds do, closing, copying, the USB
+// identity parser and the messages shown for open failures.
+#include "PortFixtures.h"
+#include "TempDir.h"
+#include "port/PortIo.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace pemberlux::test {
+namespace {
+
+std::size_t OpenDescriptors() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+TEST(PrinterPortTest, StartsClosedAsSerialPort) {
+    PrinterPort port;
+    EXPECT_EQ(port.kind, PORT_COM);
+    EXPECT_TRUE(AllClosed(port));
+    EXPECT_TRUE(port.comName.empty());
+    EXPECT_TRUE(port.lptName.empty());
+    EXPECT_EQ(port.data, nullptr);
+    EXPECT_EQ(port.length, 0u);
+}
+
+TEST(PrinterPortTest, OtherKindsDoNothing) {
+    TempDir dir;
+    dir.Write("lp", "");
+    for (int kind : {0, 5, -1}) {
+        PrinterPort port;
+        port.kind = kind;
+        port.comName = port.lptName = (dir / "lp").string();
+        port.SetData("abc", 3);
+        char buf[4];
+        EXPECT_EQ(OpenPort(port), 0);
+        EXPECT_EQ(WritePort(port), 0u);
+        EXPECT_EQ(ReadPort(port, buf, sizeof buf), 0u);
+        std::atomic<bool> abort{false};
+        EXPECT_EQ(ReadPort(port, buf, sizeof buf, abort), 0u);
+        EXPECT_TRUE(AllClosed(port));
+    }
+    EXPECT_EQ(dir.Read("lp"), "");
+}
+
+TEST(PrinterPortTest, CloseOnANeverOpenedPort) {
+    PrinterPort port;
+    EXPECT_EQ(ClosePort(port), 1);
+    EXPECT_EQ(ClosePort(port), 1);
+    EXPECT_TRUE(AllClosed(port));
+}
+
+TEST(PrinterPortTest, WriteOrReadOnAClosedPortFails) {
+    PrinterPort port;
+    port.SetData("x", 1);
+    char buf[4];
+    for (int kind : std::initializer_list<int>{PORT_COM, PORT_LPT, PORT_LAN}) {
+        port.kind = kind;
+        EXPECT_EQ(ErrorOf([&] { WritePort(port); }), PORT_ERR_WRITE) << kind;
+        EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf); }), PORT_ERR_READ) << kind;
+    }
+}
+
+TEST(PrinterPortTest, OpeningAgainReleasesWhatThePortHeld) {
+    TempDir dir;
+    dir.Write("lp", "");
+    PrinterPort port;
+    port.kind = PORT_LPT;
+    port.lptName = (dir / "lp").string();
+    ASSERT_EQ(OpenPort(port), 1);
+    std::size_t once = OpenDescriptors();
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(OpenPort(port), 1);
+    EXPECT_EQ(OpenDescriptors(), once);
+    ClosePort(port);
+    EXPECT_EQ(OpenDescriptors(), once - 1);
+}
+
+TEST(PrinterPortTest, CopyOfAnOpenPortWritesOnAfterTheOriginalIsGone) {
+    TempDir dir;
+    dir.Write("lp", "");
+    std::size_t before = OpenDescriptors();
+    auto copy = std::make_unique<PrinterPort>();
+    {
+        PrinterPort port;
+        port.kind = PORT_LPT;
+        port.lptName = (dir / "lp").string();
+        ASSERT_EQ(OpenPort(port), 1);
+        port.SetData("one", 3);
+        WritePort(port);
+        *copy = port;
+        EXPECT_EQ(copy->lptName, port.lptName);
+        EXPECT_EQ(copy->kind, PORT_LPT);
+        EXPECT_EQ(copy->data, port.data);
+    }
+    EXPECT_EQ(WritePort(*copy), 3u);
+    copy.reset();
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(dir.Read("lp"), "oneone");
+}
+
+TEST(DeviceNodeTest, WindowsPortNamesMapToLinuxNodes) {
+    EXPECT_EQ(portio::DeviceNodeFor("COM1", "COM", "/dev/ttyS"), "/dev/ttyS0");
+    EXPECT_EQ(portio::DeviceNodeFor("com12", "COM", "/dev/ttyS"), "/dev/ttyS11");
+    EXPECT_EQ(portio::DeviceNodeFor("LPT2", "LPT", "/dev/lp"), "/dev/lp1");
+    // Anything else is a path of its own.
+    EXPECT_EQ(portio::DeviceNodeFor("/dev/ttyUSB0", "COM", "/dev/ttyS"), "/dev/ttyUSB0");
+    EXPECT_EQ(portio::DeviceNodeFor("COM0", "COM", "/dev/ttyS"), "COM0");
+    EXPECT_EQ(portio::DeviceNodeFor("COM", "COM", "/dev/ttyS"), "COM");
+    EXPECT_EQ(portio::DeviceNodeFor("COM1x", "COM", "/dev/ttyS"), "COM1x");
+}
+
+TEST(ParseVidPidTest, FindsBothIdsInAnyCase) {
+    std::string vid, pid;
+    EXPECT_EQ(ParseVidPid("usb#vid_3a7e&pid_5e10#lp0", vid, pid), 1);
+    EXPECT_EQ(vid, "3A7E");
+    EXPECT_EQ(pid, "5E10");
+    EXPECT_EQ(ParseVidPid("\\\\?\\USB#VID_04B8&PID_0E15#X#{28d78fad}", vid, pid), 1);
+    EXPECT_EQ(vid, "04B8");
+    EXPECT_EQ(pid, "0E15");
+}
+
+TEST(ParseVidPidTest, MissingIdLeavesTheOutputsAlone) {
+    std::string vid = "keep", pid = "keep";
+    EXPECT_EQ(ParseVidPid("USB#VID_3A7E#lp0", vid, pid), 0);
+    EXPECT_EQ(ParseVidPid("USB#PID_3A7E#lp0", vid, pid), 0);
+    EXPECT_EQ(vid, "keep");
+    EXPECT_EQ(pid, "keep");
+}
+
+TEST(ParseVidPidTest, ShortTailTakesWhatThereIs) {
+    std::string vid, pid;
+    EXPECT_EQ(ParseVidPid("pid_12&vid_ab", vid, pid), 1);
+    EXPECT_EQ(vid, "AB");
+    EXPECT_EQ(pid, "12&V");
+}
+
+TEST(ReportPortErrorTest, OpenFailureMessageDependsOnTheInterface) {
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_COM), (PortErrorMessage{141, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LPT), (PortErrorMessage{139, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_USB), (PortErrorMessage{140, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LAN), (PortErrorMessage{206, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, 0), std::nullopt);
+}
+
+TEST(ReportPortErrorTest, OtherOpenFailuresAreTheSameForEveryInterface) {
+    for (int kind : std::initializer_list<int>{PORT_COM, PORT_LPT, PORT_USB, PORT_LAN, 0}) {
+        EXPECT_EQ(ReportPortError(PORT_ERR_BUSY, kind), (PortErrorMessage{145, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PORT_ERR_NO_DEVICES, kind), (PortErrorMessage{188, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PORT_ERR_NO_INFO, kind), (PortErrorMessage{189, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PORT_ERR_WRITE, kind), std::nullopt);
+        EXPECT_EQ(ReportPortError(PORT_ERR_READ, kind), std::nullopt);
+        EXPECT_EQ(ReportPortError(0, kind), std::nullopt);
+    }
+}
+
+TEST(PortErrorTest, CarriesItsCode) {
+    try {
+        throw PortError{PORT_ERR_NO_INFO};
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "PORT_ERR_NO_INFO");
+        EXPECT_EQ(dynamic_cast<const PortError&>(e).code, 8006);
+    }
+}
+
+} // namespace
+} // namespace pemberlux::test
