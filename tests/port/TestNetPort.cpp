@@ -7,7 +7,10 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+
+#include <vector>
 
 namespace pemberlux::test {
 namespace {
@@ -24,6 +27,47 @@ std::uint16_t ClosedPort() {
     ::close(fd);
     return ntohs(addr.sin_port);
 }
+
+// A listener that never accepts, its queue full: further connection requests
+// go unanswered, so a connect to it hangs. Returns the port.
+class SilentListener {
+public:
+    SilentListener() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(listener_, 0);
+        socklen_t len = sizeof addr;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        for (int i = 0; i < 16; ++i) {
+            int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 300) == 0) {
+                ::close(fd);
+                full_ = true;
+                break;
+            }
+            queued_.push_back(fd);
+        }
+    }
+    ~SilentListener() {
+        for (int fd : queued_)
+            ::close(fd);
+        ::close(listener_);
+    }
+    std::uint16_t Port() const { return port_; }
+    bool Full() const { return full_; }
+
+private:
+    int listener_;
+    std::uint16_t port_ = 0;
+    bool full_ = false;
+    std::vector<int> queued_;
+};
 
 class NetPortTest : public PortGlobalsTest {
 protected:
@@ -47,6 +91,18 @@ TEST_F(NetPortTest, RefusedConnectionFailsToOpen) {
 TEST_F(NetPortTest, AddressMustBeNumeric) {
     CurrentPortSettings.ipAddress = "localhost";
     EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_OPEN);
+    EXPECT_TRUE(AllClosed(port));
+}
+
+TEST_F(NetPortTest, ConnectGivesUpAfterAboutTwentySeconds) {
+    SilentListener silent;
+    ASSERT_TRUE(silent.Full());
+    CurrentPortSettings.tcpPort = silent.Port();
+    Stopwatch watch;
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_OPEN);
+    long long ms = watch.Ms();
+    EXPECT_GE(ms, 19000);
+    EXPECT_LT(ms, 26000);
     EXPECT_TRUE(AllClosed(port));
 }
 
