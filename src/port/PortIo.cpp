@@ -103,14 +103,18 @@ int TextToInt(const std::string& text) {
     return static_cast<int>(v);
 }
 
+bool AllDigits(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
 std::string DeviceNodeFor(const std::string& name, const char* prefix, const char* base) {
     std::string p = prefix;
     if (name.size() <= p.size()) return name;
     for (std::size_t i = 0; i < p.size(); ++i)
         if (std::toupper(static_cast<unsigned char>(name[i])) != p[i]) return name;
     std::string digits = name.substr(p.size());
-    if (!std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); })) return name;
-    long n = TextToInt(digits);
+    if (!AllDigits(digits)) return name;
+    int n = TextToInt(digits);
     if (n < 1) return name;
     return base + std::to_string(n - 1);
 }

@@ -55,6 +55,9 @@ ReadResult ReadOnce(int fd, void* buffer, std::size_t count, bool socket);
 // Leading decimal integer of a settings text, as the settings store it ("9600"); 0 if none.
 int TextToInt(const std::string& text);
 
+// Non-empty and decimal digits only.
+bool AllDigits(const std::string& text);
+
 // "<prefix>n" (prefix compared without case, n >= 1) -> base + (n-1); any other name unchanged.
 std::string DeviceNodeFor(const std::string& name, const char* prefix, const char* base);
 

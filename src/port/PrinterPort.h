@@ -57,7 +57,7 @@ struct PrinterPort {
     std::string comName;
     // Serial and parallel use the first slot; USB one per opened printer. -1 = empty.
     std::array<int, MAX_USB_PORTS> handles;
-    int socket = -1;
+    int socket = -1; // -1 = none
     // The serial line settings as the device had them when it was opened.
     termios lineState{};
 };
@@ -141,6 +141,7 @@ std::optional<PortErrorMessage> ReportPortError(int code, int kind);
 
 // The USB selection, set from the printer model: four upper-case hex digits
 // each; UsbSecondId is the product id, or with UsbVendorOnly = 1 a second vendor.
+// The texts are not guarded: change them only while no USB open runs elsewhere.
 extern std::string UsbVendorId;
 extern std::string UsbSecondId;
 extern std::atomic<int> UsbVendorOnly;

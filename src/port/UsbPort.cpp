@@ -37,18 +37,19 @@ std::string FirstLine(const fs::path& file) {
 }
 
 // The lpN entries in number order.
-std::vector<std::pair<int, std::string>> PrinterEntries(const fs::path& classDir) {
-    std::vector<std::pair<int, std::string>> entries;
+std::vector<std::string> PrinterEntries(const fs::path& classDir) {
+    std::vector<std::pair<int, std::string>> numbered;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(classDir, ec)) {
         std::string name = e.path().filename().string();
-        if (name.size() < 3 || name.compare(0, 2, "lp") != 0) continue;
-        std::string digits = name.substr(2);
-        if (!std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); })) continue;
-        entries.emplace_back(TextToInt(digits), name);
+        if (name.compare(0, 2, "lp") == 0 && AllDigits(name.substr(2)))
+            numbered.emplace_back(TextToInt(name.substr(2)), name);
     }
-    std::sort(entries.begin(), entries.end());
-    return entries;
+    std::sort(numbered.begin(), numbered.end());
+    std::vector<std::string> names;
+    for (auto& [number, name] : numbered)
+        names.push_back(std::move(name));
+    return names;
 }
 
 // "USB#VID_vvvv&PID_pppp#lpN", the parts the device tells.
@@ -93,7 +94,7 @@ int OpenUsbPort(PrinterPort& port) {
     auto entries = PrinterEntries(classDir);
     if (entries.size() > MAX_USB_PORTS) entries.resize(MAX_USB_PORTS);
     int opened = 0;
-    for (const auto& [number, name] : entries) {
+    for (const std::string& name : entries) {
         const fs::path entry = classDir / name;
         std::string node = DevName(entry);
         if (node.empty()) {
