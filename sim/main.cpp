@@ -1,5 +1,6 @@
 // pemberlux-sim: virtual Tavrel printers on TCP, ptys and a fake USB tree, for
 // the demo, the tests and for trying the program without hardware.
+#include "LabelPrinterSim.h"
 #include "SimPrinter.h"
 #include "Transports.h"
 
@@ -164,6 +165,14 @@ const std::vector<ModelSpec>& ModelTable() {
     static const std::vector<ModelSpec> table = {
         {"scripted", "answers only what --answer says, records everything",
          [](const Options&) { return std::make_unique<SimPrinter>(); }},
+        {"LB-610",
+         "label printer, 200 DPI: settings, serial line, factory reset, self-test, calibration, "
+         "serial number, firmware version, statistics (sim/README.md)",
+         [](const Options&) { return std::make_unique<LabelPrinterSim>(LabelModel::LB610); }},
+        {"LB-710", "label printer, 300 DPI, as LB-610",
+         [](const Options&) { return std::make_unique<LabelPrinterSim>(LabelModel::LB710); }},
+        {"LB-600", "label printer, 200 DPI, as LB-610",
+         [](const Options&) { return std::make_unique<LabelPrinterSim>(LabelModel::LB600); }},
     };
     return table;
 }

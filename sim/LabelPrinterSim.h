@@ -1,0 +1,111 @@
+// A virtual label printer (LB-610, LB-710, LB-600). It keeps the seventeen
+// settings of the label settings page and its serial line configuration,
+// applies set frames item by item, answers the settings query, the serial
+// number, firmware version and statistics queries, restores its factory
+// settings, and counts calibrations and self-tests. Frames may arrive split
+// over any number of chunks. The faults of SimPrinter (silent, late, short,
+// garbage, drop) apply to its answers. See sim/README.md for the reply layout
+// and the factory settings.
+#pragma once
+
+#include "SimPrinter.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace pemberlux::sim {
+
+enum class LabelModel { LB610, LB710, LB600 };
+// "LB-610", "LB-710", "LB-600".
+std::optional<LabelModel> LabelModelFromName(const std::string& name);
+const char* LabelModelName(LabelModel model);
+
+struct LabelCounters {
+    std::size_t frames = 0;          // complete frames handled (framed ones and self-tests)
+    std::size_t settingsQueries = 0; // 1B 33
+    std::size_t setFrames = 0;       // frames that carried at least one setting
+    std::size_t settingItems = 0;    // settings applied
+    std::size_t factoryResets = 0;   // 1B 60
+    std::size_t calibrations = 0;    // 1B 3D
+    std::size_t selfTests = 0;       // 1B 0D 4C
+    std::size_t serialNumberQueries = 0;
+    std::size_t firmwareQueries = 0;
+    std::size_t statisticsQueries = 0;
+    std::size_t serialConfigSets = 0; // 1B 23 n
+    std::size_t wifiResets = 0;       // 1B 40
+    std::size_t otherItems = 0;       // network (1B 3B), Wi-Fi (1B 3E), download mode (1B 90)
+    std::size_t unknownItems = 0;     // codes this printer does not know (one value byte assumed)
+    std::size_t strayBytes = 0;       // bytes outside any frame or item
+};
+
+class LabelPrinterSim : public SimPrinter {
+public:
+    static constexpr int kSettingCount = 17;
+    static constexpr std::size_t kReplySize = 45;
+
+    explicit LabelPrinterSim(LabelModel model = LabelModel::LB610);
+
+    LabelModel Model() const { return model_; }
+    std::string ModelName() const override;
+
+    // A setting by position (0-16) as the printer holds it: the byte of a list
+    // setting, signed dots for the two offsets, the unsigned AD value.
+    int Setting(int pos) const;
+    void SetSetting(int pos, int value);
+    // The serial line byte, laid out as reply byte 7 (bit 3: Xon/Xoff).
+    std::uint8_t SerialConfig() const;
+    void SetSerialConfig(std::uint8_t config);
+    void RestoreFactorySettings();
+    LabelCounters Counters() const;
+
+    // What the printer answers now.
+    Bytes SettingsReply() const;
+    std::string SerialNumber() const;
+    std::string FirmwareVersion() const;
+    std::string StatisticsText() const;
+
+    // Blocks until `count` frames in all have been handled or `timeout` passes.
+    bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
+
+    std::string StateJson() const override;
+
+    // The factory settings of a model, as a comment block for --help.
+    static std::string FactorySettingsText(LabelModel model);
+    // The factory value of a setting.
+    static int FactorySetting(LabelModel model, int pos);
+
+protected:
+    // The answers of the frames completed by this chunk; a script queued on
+    // the printer takes their place.
+    std::vector<Answer> Respond(const std::uint8_t* data, std::size_t size) override;
+    // A new connection starts with no frame half read.
+    void OnConnected() override;
+
+private:
+    enum class Parse { Idle, InFrame, SkipToEnd };
+
+    // All of these run with mutex_ held.
+    void HandleItem(std::uint8_t code, const std::uint8_t* value, std::vector<Bytes>& answers);
+    void Restore();
+    Bytes SettingsReplyLocked() const;
+    std::string StatisticsLocked() const;
+    void FrameDone();
+
+    const LabelModel model_;
+    std::array<int, kSettingCount> settings_{};
+    std::uint8_t serialConfig_ = 0;
+    LabelCounters counters_;
+
+    Parse parse_ = Parse::Idle;
+    Bytes pending_;
+    std::vector<Bytes> frameAnswers_;
+    bool frameHadSettings_ = false;
+    mutable std::condition_variable frameCv_;
+};
+
+} // namespace pemberlux::sim

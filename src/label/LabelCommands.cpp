@@ -1,0 +1,236 @@
+#include "label/LabelCommands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <iconv.h>
+
+namespace pemberlux {
+
+namespace {
+
+const char* const kBaudRates[8] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+
+std::uint8_t Low(unsigned value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+std::uint8_t High(unsigned value) {
+    return static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+// List index from a reply byte (signed, as the list control takes it).
+int SelectionFromByte(int index, int listSize) {
+    return index >= 0 && index < listSize ? index : LB_NO_SELECTION;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+} // namespace
+
+const std::array<LabelSettingPos, LABEL_SETTING_COUNT> LB_SETTINGS_REPLY_ORDER = {
+    LS_CUT_MODE,
+    LS_PRINTER_LANGUAGE,
+    LS_PRINT_POSITION_DETECTION,
+    LS_PAPER_SENSOR_SELECTION,
+    LS_TOP_FORM_SENSING,
+    LS_EMULATION,
+    LS_PAPER_OUT_DETECTION,
+    LS_AUTO_CALIBRATE_LABEL,
+    LS_PRINT_MEDIA,
+    LS_PRINT_METHOD,
+    LS_PAGE_MODE,
+    LS_BLACK_MARK_AD_VALUE,
+    LS_PRINT_SPEED,
+    LS_PRINT_DENSITY,
+    LS_PEELER,
+    LS_PRINT_HOME_OFFSET,
+    LS_CUTTING_POSITION_OFFSET,
+};
+
+const LabelFrame9& TextQueryFrame(LabelTextQuery query) {
+    switch (query) {
+    case LabelTextQuery::SerialNumber:
+        return LB_FRAME_READ_SERIAL_NUMBER;
+    case LabelTextQuery::FirmwareVersion:
+        return LB_FRAME_READ_FIRMWARE_VERSION;
+    case LabelTextQuery::Statistics:
+        break;
+    }
+    return LB_FRAME_PRINT_STATISTICS;
+}
+
+int TextReplyControl(LabelTextQuery query) {
+    switch (query) {
+    case LabelTextQuery::SerialNumber:
+        return IDC_SERIAL_NUMBER;
+    case LabelTextQuery::FirmwareVersion:
+        return IDC_FIRMWARE_VERSION;
+    case LabelTextQuery::Statistics:
+        break;
+    }
+    return IDC_PRINT_HEAD_MILEAGE;
+}
+
+Bytes EncodeSettingItem(int pos, const LabelSettingValues& values, const PortSettings& settings) {
+    if (pos < 0 || pos >= LABEL_SETTING_COUNT) return {};
+    const auto index = static_cast<std::size_t>(pos);
+    const LabelSettingInfo& info = LABEL_SETTINGS[index];
+    Bytes item = {0x1B, info.setCode};
+    switch (info.kind) {
+    case LabelValueKind::Millimetres: {
+        const auto dots = static_cast<std::uint16_t>(MillimetresToDots(values.text[index]));
+        item.push_back(Low(dots));
+        item.push_back(High(dots));
+        return item;
+    }
+    case LabelValueKind::AdValue: {
+        const std::uint16_t value = AdValueFromText(values.text[index]);
+        item.push_back(Low(value));
+        item.push_back(High(value));
+        return item;
+    }
+    case LabelValueKind::ListIndex:
+    case LabelValueKind::ListIndexPlus1:
+    case LabelValueKind::Emulation:
+        break;
+    }
+    const int selection = values.selection[index];
+    if (selection < 0 || selection >= LabelListSize(pos, settings)) return {};
+    int byte = selection;
+    if (info.kind == LabelValueKind::ListIndexPlus1) byte = selection + 1;
+    if (info.kind == LabelValueKind::Emulation && !UsesFourItemEmulation(settings)) byte = selection + 1;
+    item.push_back(static_cast<std::uint8_t>(byte));
+    return item;
+}
+
+Bytes BuildSettingsFrame(const LabelChangedMarks& marks, const LabelSettingValues& values,
+                         const PortSettings& settings) {
+    Bytes frame(SETUP_BEGIN.begin(), SETUP_BEGIN.end());
+    for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos) {
+        if (!marks.test(static_cast<std::size_t>(pos))) continue;
+        const Bytes item = EncodeSettingItem(pos, values, settings);
+        frame.insert(frame.end(), item.begin(), item.end());
+    }
+    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
+    return frame;
+}
+
+void ApplySerialConfigByte(std::uint8_t config, PortSettings& settings) {
+    settings.baudRate = kBaudRates[config & 0x07];
+    switch ((config >> 4) & 0x03) {
+    case 0:
+        settings.parity = "None";
+        break;
+    case 1:
+        settings.parity = "Odd";
+        break;
+    case 2:
+        settings.parity = "Even";
+        break;
+    default:
+        break;
+    }
+    settings.stopBits = (config & 0x40) ? "2" : "1";
+    settings.dataBits = (config & 0x80) ? "7" : "8";
+}
+
+bool ApplySerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings) {
+    if (reply.size() <= LB_SERIAL_CONFIG_OFFSET) return false;
+    ApplySerialConfigByte(reply[LB_SERIAL_CONFIG_OFFSET], settings);
+    return true;
+}
+
+void ApplySettingsReply(std::span<const std::uint8_t> reply, const PortSettings& settings, LabelSettingValues& values) {
+    for (LabelSettingPos pos : LB_SETTINGS_REPLY_ORDER) {
+        const auto index = static_cast<std::size_t>(pos);
+        const LabelSettingInfo& info = LABEL_SETTINGS[index];
+        const auto offset = static_cast<std::size_t>(info.replyOffset);
+        if (offset + static_cast<std::size_t>(info.ValueSize()) > reply.size()) continue;
+        const std::uint8_t low = reply[offset];
+        const auto signedByte = static_cast<int>(static_cast<std::int8_t>(low));
+        switch (info.kind) {
+        case LabelValueKind::ListIndex:
+            values.selection[index] = SelectionFromByte(signedByte, LabelListSize(pos, settings));
+            break;
+        case LabelValueKind::ListIndexPlus1:
+            values.selection[index] = SelectionFromByte(signedByte - 1, LabelListSize(pos, settings));
+            break;
+        case LabelValueKind::Emulation:
+            if (UsesFourItemEmulation(settings))
+                values.selection[index] = SelectionFromByte(signedByte, LabelListSize(pos, settings));
+            else if (low >= 1 && low <= 3)
+                values.selection[index] = low - 1;
+            break;
+        case LabelValueKind::Millimetres: {
+            const auto raw = static_cast<std::uint16_t>(low | (reply[offset + 1] << 8));
+            values.text[index] = DotsToMillimetresText(static_cast<std::int16_t>(raw));
+            break;
+        }
+        case LabelValueKind::AdValue: {
+            const auto raw = static_cast<std::uint16_t>(low | (reply[offset + 1] << 8));
+            values.text[index] = AdValueText(raw);
+            break;
+        }
+        }
+    }
+}
+
+std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId) {
+    const std::size_t limit = std::min(reply.size(), LB_REPLY_BUFFER_SIZE);
+    const auto zero = std::find(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(limit), 0);
+    std::string in(reply.begin(), zero);
+
+    std::string out;
+    iconv_t cd = iconv_open("UTF-8", langId == 2052 ? "GB18030" : "WINDOWS-1252");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        // Without the converter only ASCII is certain.
+        for (char c : in)
+            AppendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? static_cast<char32_t>(c) : kReplacement);
+        return out;
+    }
+    char* src = in.data();
+    std::size_t srcLeft = in.size();
+    std::string buf(in.size() * 4 + 16, '\0');
+    while (srcLeft > 0) {
+        char* dst = buf.data();
+        std::size_t dstLeft = buf.size();
+        const std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf.data(), static_cast<std::size_t>(dst - buf.data()));
+        if (rc != static_cast<std::size_t>(-1)) break;
+        if (errno == E2BIG) continue;
+        // An invalid or cut-off sequence: mark it and go on after its first byte.
+        AppendUtf8(out, kReplacement);
+        ++src;
+        --srcLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    return out;
+}
+
+void ApplyFactoryLineSettings(PortSettings& settings) {
+    settings.baudRate = "9600";
+    settings.dataBits = "8";
+    settings.parity = "None";
+    settings.stopBits = "1";
+    settings.flowControl = "DTR";
+}
+
+} // namespace pemberlux

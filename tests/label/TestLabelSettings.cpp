@@ -1,0 +1,80 @@
+// The label settings as the page shows them: list items in both languages,
+// the emulation list rule, and the range check of the three edits.
+#include "label/LabelSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace pemberlux {
+namespace {
+
+using Items = std::vector<std::string>;
+
+TEST(LabelListItems, BothLanguagesHaveTheSameItemsInTheSameOrder) {
+    EXPECT_EQ(LabelListItems(LS_PRINT_MEDIA, 1033), (Items{"Label Paper", "Continuous Paper"}));
+    EXPECT_EQ(LabelListItems(LS_PRINT_MEDIA, 2052), (Items{"标签纸", "连续纸"}));
+    EXPECT_EQ(LabelListItems(LS_PRINT_METHOD, 1033), (Items{"Thermal Transfer", "Direct Thermal"}));
+    EXPECT_EQ(LabelListItems(LS_PRINT_METHOD, 2052), (Items{"热转印", "热敏"}));
+    EXPECT_EQ(LabelListItems(LS_CUT_MODE, 2052), (Items{"关", "开"}));
+    EXPECT_EQ(LabelListItems(LS_PEELER, 2052), (Items{"无效", "有效"}));
+    EXPECT_EQ(LabelListItems(LS_PRINTER_LANGUAGE, 2052), (Items{"英文", "中文"}));
+    EXPECT_EQ(LabelListItems(LS_PAPER_SENSOR_SELECTION, 1033), (Items{"Reflective sensor", "Gap sensor"}));
+    EXPECT_EQ(LabelListItems(LS_PAPER_SENSOR_SELECTION, 2052), (Items{"反射", "穿透"}));
+    EXPECT_EQ(LabelListItems(LS_PRINT_DENSITY, 2052), (Items{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(LabelListItems(LS_PRINT_SPEED, 1033), (Items{"1", "2", "3", "4"}));
+    EXPECT_TRUE(LabelListItems(LS_BLACK_MARK_AD_VALUE, 1033).empty());
+
+    // By the language text of the settings record.
+    EXPECT_EQ(LabelListItems(LS_TOP_FORM_SENSING, "Chinese"), (Items{"无效", "有效"}));
+    EXPECT_EQ(LabelListItems(LS_TOP_FORM_SENSING, "English"), (Items{"Off", "On"}));
+
+    for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos) {
+        if (pos != LS_EMULATION) {
+            EXPECT_EQ(LabelListItems(pos, 1033).size(), LabelListItems(pos, 2052).size()) << pos;
+        }
+    }
+}
+
+TEST(LabelListItems, EmulationListRule) {
+    EXPECT_EQ(LabelListItems(LS_EMULATION, 1033), (Items{"ZPL", "EPL", "TSPL"}));
+    EXPECT_EQ(LabelListItems(LS_EMULATION, 2052), (Items{"ESC/POS", "ZPL", "EPL", "TSPL"}));
+
+    PortSettings s;
+    s.language = "Chinese";
+    s.modelName = "Label Printer(200DPI)";
+    EXPECT_EQ(EmulationListItems(s), (Items{"ESC/POS", "ZPL", "EPL", "TSPL"}));
+    EXPECT_EQ(LabelListSize(LS_EMULATION, s), 4);
+    // Another model in Chinese shows three, as does the model in English.
+    for (const char* model : {"Label Printer(300DPI)", "LB-610", "label printer(200dpi)"}) {
+        s.modelName = model;
+        EXPECT_EQ(EmulationListItems(s), (Items{"ZPL", "EPL", "TSPL"})) << model;
+    }
+    s.modelName = "Label Printer(200DPI)";
+    s.language = "English";
+    EXPECT_EQ(LabelListSize(LS_EMULATION, s), 3);
+}
+
+TEST(LabelEditRange, OnlyTheIntegerPartIsChecked) {
+    EXPECT_EQ(CheckEditRange("5000").clamped, true);
+    EXPECT_EQ(CheckEditRange("5000").text, "4095");
+    EXPECT_EQ(CheckEditRange("-5000").text, "-4095");
+    EXPECT_TRUE(CheckEditRange("-5000").clamped);
+    EXPECT_TRUE(CheckEditRange("99999999999999999999").clamped);
+    EXPECT_EQ(CheckEditRange("-99999999999999999999").text, "-4095");
+    for (const char* ok : {"4095", "4095.9", "-4095.9", "", "abc", "12.5", "-", "0"}) {
+        const EditRangeResult r = CheckEditRange(ok);
+        EXPECT_FALSE(r.clamped) << ok;
+        EXPECT_EQ(r.text, ok);
+    }
+}
+
+TEST(LabelEditRange, LeadingInteger) {
+    EXPECT_EQ(LeadingInteger("300"), 300);
+    EXPECT_EQ(LeadingInteger("  -12.7mm"), -12);
+    EXPECT_EQ(LeadingInteger("+7"), 7);
+    EXPECT_EQ(LeadingInteger("x12"), 0);
+    EXPECT_EQ(LeadingInteger("99999999999"), 2147483647);
+    EXPECT_EQ(LeadingInteger("-99999999999"), -2147483647 - 1);
+}
+
+} // namespace
+} // namespace pemberlux
