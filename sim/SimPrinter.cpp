@@ -23,6 +23,8 @@ std::string Hex(const Bytes& bytes, std::size_t limit) {
     return out;
 }
 
+} // namespace
+
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
@@ -40,8 +42,6 @@ std::string JsonString(const std::string& s) {
     }
     return out + "\"";
 }
-
-} // namespace
 
 std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t size) {
     Faults faults;

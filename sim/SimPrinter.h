@@ -16,6 +16,9 @@ namespace pemberlux::sim {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// `s` as a JSON string literal (quotes, backslashes and control characters escaped).
+std::string JsonString(const std::string& s);
+
 // One step of an answer: wait `delay`, then send `bytes`; with `drop` set, the
 // transport then closes the connection (TCP) or hangs up the line (pty) and
 // carries out nothing more of this answer.

@@ -1,6 +1,8 @@
 // pemberlux-sim: virtual Tavrel printers on TCP, ptys and a fake USB tree, for
 // the demo, the tests and for trying the program without hardware.
+#include "KvPrinterSim.h"
 #include "LabelPrinterSim.h"
+#include "PrintServerSim.h"
 #include "SimPrinter.h"
 #include "Transports.h"
 
@@ -42,10 +44,14 @@ struct Options {
     bool parallel = false;
     std::vector<UsbId> usb;
     std::string usbRoot;
+    int kvPrinters = 0;
+    std::uint16_t kvPort = pemberlux::CFG_UDP_PORT;
     std::vector<Bytes> answers;
     Faults faults;
     std::string stateFile;
     std::string readyFile;
+    unsigned printServers = 0;
+    std::uint16_t printServerPort = 1901;
     bool help = false;
 };
 
@@ -123,6 +129,16 @@ const std::vector<OptionSpec>& OptionTable() {
          [](Options& o, const std::string& v) { o.usb.push_back(ParseUsbId(v)); }},
         {"--usb-root", "DIR", "folder of the fake USB tree (DIR/sys, DIR/dev); default a new temporary folder",
          [](Options& o, const std::string& v) { o.usbRoot = v; }},
+        {"--kv-printers", "N",
+         "N label printers answering the key-value network configuration protocol on the loopback "
+         "broadcast (UDP 22094); --answer-delay and --silent apply to them too",
+         [](Options& o, const std::string& v) {
+             o.kvPrinters = static_cast<int>(ParseNumber(v, 1000, "--kv-printers"));
+         }},
+        {"--kv-port", "PORT", "UDP port of the --kv-printers instead of 22094",
+         [](Options& o, const std::string& v) {
+             o.kvPort = static_cast<std::uint16_t>(ParseNumber(v, 65535, "--kv-port"));
+         }},
         {"--answer", "HEX",
          "answer every chunk received with these bytes; given several times, the first answers "
          "are used once each in order and the last one for every chunk after them",
@@ -143,6 +159,16 @@ const std::vector<OptionSpec>& OptionTable() {
          }},
         {"--silent", nullptr, "record everything, answer nothing",
          [](Options& o, const std::string&) { o.faults.silent = true; }},
+        {"--print-servers", "N",
+         "N print servers answering the print-server protocol on the loopback broadcast "
+         "127.255.255.255 (the program needs PEMBERLUX_BROADCAST_ADDR=127.255.255.255)",
+         [](Options& o, const std::string& v) {
+             o.printServers = static_cast<unsigned>(ParseNumber(v, 1000, "--print-servers"));
+         }},
+        {"--print-server-port", "PORT", "UDP port of the print servers; default 1901 (0 picks a free port)",
+         [](Options& o, const std::string& v) {
+             o.printServerPort = static_cast<std::uint16_t>(ParseNumber(v, 65535, "--print-server-port"));
+         }},
         {"--state-file", "FILE", "write the printers' state as JSON to FILE on SIGUSR1 and on exit",
          [](Options& o, const std::string& v) { o.stateFile = v; }},
         {"--ready-file", "FILE", "write the client settings to FILE once everything listens",
@@ -203,17 +229,17 @@ Options ParseOptions(int argc, char** argv) {
             value = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& s : OptionTable())
-            if (arg == s.name) spec = &s;
-        if (!spec) throw UsageError("unknown option '" + arg + "' (see --help)");
-        if (spec->arg && !inlineValue) {
-            if (i + 1 >= argc) throw UsageError(arg + " needs " + spec->arg);
+            if (arg == s.name) option = &s;
+        if (!option) throw UsageError("unknown option '" + arg + "' (see --help)");
+        if (option->arg && !inlineValue) {
+            if (i + 1 >= argc) throw UsageError(arg + " needs " + option->arg);
             value = argv[++i];
-        } else if (!spec->arg && inlineValue) {
+        } else if (!option->arg && inlineValue) {
             throw UsageError(arg + " takes no value");
         }
-        spec->apply(o, value);
+        option->apply(o, value);
     }
     return o;
 }
@@ -264,12 +290,17 @@ Connecting the Pemberlux program (pemberlux.ini in its working folder):
             picks printers by id: label printers vendor 3A7E or 5E10 with any
             product (e.g. --usb 3A7E:5E10), TR-510 3A7E:41A2, TR-520/TR-530
             3A7E:41A3
+  print servers  PEMBERLUX_BROADCAST_ADDR=127.255.255.255 in the program's
+            environment; its network search finds them (printer models other
+            than LB-610 and LB-710)
 
 Once everything listens, the simulator prints '#' notes and KEY=VALUE lines
 (shell syntax): PEMBERLUX_SIM_TCP_PORT (the first), PEMBERLUX_SIM_TCP_PORTS,
 PEMBERLUX_SIM_SERIAL, PEMBERLUX_SIM_PARALLEL, PEMBERLUX_SYSFS_ROOT,
-PEMBERLUX_DEV_ROOT, PEMBERLUX_SIM_USB_NODES, PEMBERLUX_SIM_MODEL and
-PEMBERLUX_SIM_PID, for the transports started. --ready-file gets the same
+PEMBERLUX_DEV_ROOT, PEMBERLUX_SIM_USB_NODES, PEMBERLUX_SIM_PRINT_SERVER_PORT,
+PEMBERLUX_SIM_KV_PORT and PEMBERLUX_SIM_KV_PRINTERS with PEMBERLUX_BROADCAST_ADDR,
+PEMBERLUX_SIM_MODEL and PEMBERLUX_SIM_PID, for the transports started.
+--ready-file gets the same
 lines, written whole at once, so a script can wait for the file and source it;
 the file is removed again on exit. SIGUSR1 writes the state file.
 
@@ -289,15 +320,6 @@ struct Endpoint {
     std::string json;      // where it is, as JSON fields
     SimPrinter* printer;
 };
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string ShellQuote(const std::string& s) {
     if (!s.empty() &&
@@ -326,14 +348,23 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
     }
 }
 
-std::string StateJson(const std::vector<Endpoint>& endpoints) {
+std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerSim* printServers,
+                      const KvPrinterFleet* kv) {
     std::string out = "{\"pid\":" + std::to_string(getpid()) + ",\"printers\":[";
     for (std::size_t i = 0; i < endpoints.size(); ++i) {
         if (i) out += ",";
         out += "{\"transport\":" + JsonString(endpoints[i].transport) + "," + endpoints[i].json +
                ",\"state\":" + endpoints[i].printer->StateJson() + "}";
     }
-    return out + "]}\n";
+    out += "]";
+    if (printServers) out += ",\"print_server_network\":" + printServers->StateJson();
+    if (kv) {
+        out += ",\"kv_printers\":[";
+        for (std::size_t i = 0; i < kv->Size(); ++i)
+            out += (i ? "," : "") + (*kv)[i].StateJson();
+        out += "]";
+    }
+    return out + "}\n";
 }
 
 // The default root of the fake USB tree, removed with everything in it.
@@ -351,8 +382,10 @@ struct TempFolder {
 };
 
 int Run(const Options& options) {
-    if (options.tcpPorts.empty() && !options.serial && !options.parallel && options.usb.empty())
-        throw UsageError("nothing to simulate: give --tcp, --serial, --parallel or --usb (see --help)");
+    if (options.tcpPorts.empty() && !options.serial && !options.parallel && options.usb.empty() &&
+        options.printServers == 0 && options.kvPrinters == 0)
+        throw UsageError("nothing to simulate: give --tcp, --serial, --parallel, --usb, --print-servers or "
+                         "--kv-printers (see --help)");
     MakePrinter(options); // an unknown model is a usage error before anything starts
 
     // Signals are taken by sigwait below; every thread started later inherits the mask.
@@ -371,6 +404,8 @@ int Run(const Options& options) {
     std::vector<std::unique_ptr<PtyPort>> ptys;
     TempFolder usbTemp;
     std::unique_ptr<FakeUsbTree> usbTree;
+    std::unique_ptr<PrintServerSim> printServers;
+    std::unique_ptr<KvPrinterFleet> kvFleet;
     std::ostringstream settings, notes;
 
     auto newPrinter = [&] { return printers.emplace_back(MakePrinter(options)).get(); };
@@ -416,6 +451,29 @@ int Run(const Options& options) {
         settings << "PEMBERLUX_DEV_ROOT=" << ShellQuote(usbTree->DevRoot().string()) << "\n";
         settings << "PEMBERLUX_SIM_USB_NODES=" << ShellQuote(nodes) << "\n";
     }
+    if (options.printServers > 0) {
+        printServers = std::make_unique<PrintServerSim>(options.printServerPort);
+        for (unsigned i = 0; i < options.printServers; ++i)
+            printServers->Add(MakePrintServer(static_cast<int>(i)));
+        notes << "# " << options.printServers << " print servers on UDP " << printServers->Port()
+              << " of the loopback broadcast: run the program with PEMBERLUX_BROADCAST_ADDR=127.255.255.255\n";
+        settings << "PEMBERLUX_SIM_PRINT_SERVER_PORT=" << printServers->Port() << "\n";
+    }
+    if (options.kvPrinters > 0) {
+        KvPrinterOptions kv;
+        kv.replyDelay = options.faults.answerDelay;
+        kv.silent = options.faults.silent;
+        kvFleet = std::make_unique<KvPrinterFleet>(options.kvPrinters, options.kvPort, kv);
+        if (!kvFleet->Listening()) throw std::runtime_error("cannot bind UDP port " + std::to_string(options.kvPort));
+        notes << "# " << options.kvPrinters << " key-value label printers on UDP " << options.kvPort
+              << " of the loopback broadcast: run the program with PEMBERLUX_BROADCAST_ADDR=127.255.255.255\n";
+        settings << "PEMBERLUX_SIM_KV_PORT=" << options.kvPort << "\n";
+        settings << "PEMBERLUX_SIM_KV_PRINTERS=" << options.kvPrinters << "\n";
+    }
+    if (printServers || kvFleet) {
+        // The program's broadcasts must reach the simulated printers on loopback.
+        settings << "PEMBERLUX_BROADCAST_ADDR=127.255.255.255\n";
+    }
     settings << "PEMBERLUX_SIM_MODEL=" << ShellQuote(options.model) << "\n";
     settings << "PEMBERLUX_SIM_PID=" << getpid() << "\n";
 
@@ -425,7 +483,7 @@ int Run(const Options& options) {
     auto writeState = [&] {
         if (options.stateFile.empty()) return;
         try {
-            WriteFileAtomically(options.stateFile, StateJson(endpoints));
+            WriteFileAtomically(options.stateFile, StateJson(endpoints, printServers.get(), kvFleet.get()));
         } catch (const std::exception& e) {
             std::cerr << "pemberlux-sim: " << e.what() << "\n";
         }
@@ -445,6 +503,8 @@ int Run(const Options& options) {
     ptys.clear();
     tcp.clear();
     writeState();
+    printServers.reset();
+    kvFleet.reset();
     if (!options.readyFile.empty()) {
         std::error_code ec;
         fs::remove(options.readyFile, ec);

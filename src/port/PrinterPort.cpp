@@ -70,54 +70,42 @@ PrinterPort::~PrinterPort() {
     ClosePort(*this);
 }
 
-int OpenPort(PrinterPort& port) {
-    switch (port.kind) {
-    case PORT_COM:
-        return OpenComPort(port);
-    case PORT_LPT:
-        return OpenLptPort(port);
-    case PORT_USB:
-        return OpenUsbPort(port);
-    case PORT_LAN:
-        return OpenNetPort(port);
-    default:
-        return 0;
-    }
-}
-
-std::size_t WritePort(PrinterPort& port) {
-    switch (port.kind) {
-    case PORT_COM:
-        return WriteComPort(port);
-    case PORT_LPT:
-        return WriteLptPort(port);
-    case PORT_USB:
-        return WriteUsbPort(port);
-    case PORT_LAN:
-        return WriteNetPort(port);
-    default:
-        return 0;
-    }
-}
-
 namespace {
 
+struct Backend {
+    int (*open)(PrinterPort&);
+    std::size_t (*write)(PrinterPort&);
+    std::size_t (*read)(PrinterPort&, void*, std::size_t, const std::atomic<bool>*);
+};
+
+// The backend of a port kind; none for kinds the layer doesn't know.
+const Backend* BackendOf(int kind) {
+    static constexpr Backend backends[] = {
+        {OpenComPort, WriteComPort, ReadComPort},
+        {OpenLptPort, WriteLptPort, ReadLptPort},
+        {OpenUsbPort, WriteUsbPort, ReadUsbPort},
+        {OpenNetPort, WriteNetPort, ReadNetPort},
+    };
+    static_assert(PORT_COM == 1 && PORT_LPT == 2 && PORT_USB == 3 && PORT_LAN == 4);
+    return kind >= PORT_COM && kind <= PORT_LAN ? &backends[kind - PORT_COM] : nullptr;
+}
+
 std::size_t Read(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort) {
-    switch (port.kind) {
-    case PORT_COM:
-        return ReadComPort(port, buffer, count, abort);
-    case PORT_LPT:
-        return ReadLptPort(port, buffer, count, abort);
-    case PORT_USB:
-        return ReadUsbPort(port, buffer, count, abort);
-    case PORT_LAN:
-        return ReadNetPort(port, buffer, count, abort);
-    default:
-        return 0;
-    }
+    const Backend* b = BackendOf(port.kind);
+    return b ? b->read(port, buffer, count, abort) : 0;
 }
 
 } // namespace
+
+int OpenPort(PrinterPort& port) {
+    const Backend* b = BackendOf(port.kind);
+    return b ? b->open(port) : 0;
+}
+
+std::size_t WritePort(PrinterPort& port) {
+    const Backend* b = BackendOf(port.kind);
+    return b ? b->write(port) : 0;
+}
 
 std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count) {
     return Read(port, buffer, count, nullptr);

@@ -2,6 +2,7 @@
 // over a real TCP connection and a real pty.
 #include "LabelPrinterSim.h"
 #include "LabelTestUtil.h"
+#include "RawClient.h"
 #include "Transports.h"
 #include "label/LabelCommands.h"
 
@@ -23,75 +24,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using namespace test;
 using sim::LabelModel;
 using sim::LabelPrinterSim;
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-int ConnectTcp(std::uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// A serial line as the program opens it: raw, 9600 baud, never our terminal.
-int OpenLine(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    termios tio{};
-    tcgetattr(fd, &tio);
-    cfmakeraw(&tio);
-    cfsetspeed(&tio, B9600);
-    tcsetattr(fd, TCSANOW, &tio);
-    return fd;
-}
-
-template <typename Frame> void Write(int fd, const Frame& frame) {
-    ASSERT_EQ(write(fd, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
-}
-
-// Reads until `want` bytes arrived, the peer closed, or `timeout` passed.
-struct ReadResult {
-    Bytes bytes;
-    bool closed = false;
-};
-ReadResult ReadFor(int fd, std::size_t want, std::chrono::milliseconds timeout) {
-    ReadResult r;
-    const auto end = Clock::now() + timeout;
-    while (r.bytes.size() < want) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-        if (left <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(std::min<long long>(left, 100))) <= 0) continue;
-        std::uint8_t buf[LB_REPLY_BUFFER_SIZE];
-        const ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) {
-            r.closed = true;
-            break;
-        }
-        r.bytes.insert(r.bytes.end(), buf, buf + n);
-    }
-    return r;
-}
 
 PortSettings Settings() {
     PortSettings s;
@@ -107,19 +42,19 @@ PortSettings Settings() {
 }
 
 LabelSettingValues ReadSettings(int fd, PortSettings& settings) {
-    Write(fd, LB_FRAME_READ_SETTINGS);
-    const ReadResult r = ReadFor(fd, LabelPrinterSim::kReplySize, 3000ms);
-    EXPECT_EQ(r.bytes.size(), LabelPrinterSim::kReplySize);
+    EXPECT_TRUE(WriteAll(fd, LB_FRAME_READ_SETTINGS));
+    const RawBytes r = ReadFor(fd, LabelPrinterSim::kReplySize, 3000ms);
+    EXPECT_EQ(r.size(), LabelPrinterSim::kReplySize);
     LabelSettingValues values;
-    EXPECT_TRUE(ApplySerialConfig(r.bytes, settings));
-    ApplySettingsReply(r.bytes, settings, values);
+    EXPECT_TRUE(ApplySerialConfig(r, settings));
+    ApplySettingsReply(r, settings, values);
     return values;
 }
 
 TEST(LabelEndToEnd, SetQueryAndResetOverTcp) {
     LabelPrinterSim printer(LabelModel::LB610);
     sim::TcpServer server(printer);
-    Fd fd(ConnectTcp(server.Port()));
+    FdGuard fd(ConnectTcp(server.Port()));
     ASSERT_GE(fd.get(), 0);
 
     PortSettings settings = Settings();
@@ -143,7 +78,7 @@ TEST(LabelEndToEnd, SetQueryAndResetOverTcp) {
     marks.set(LS_PRINT_HOME_OFFSET);
     values.text[LS_BLACK_MARK_AD_VALUE] = "-1";
     marks.set(LS_BLACK_MARK_AD_VALUE);
-    Write(fd.get(), BuildSettingsFrame(marks, values, settings));
+    EXPECT_TRUE(WriteAll(fd.get(), BuildSettingsFrame(marks, values, settings)));
     ASSERT_TRUE(printer.WaitForFrames(2, 3s));
     EXPECT_EQ(printer.Setting(LS_EMULATION), 0);
     EXPECT_EQ(printer.Setting(LS_PEELER), 1);
@@ -159,13 +94,13 @@ TEST(LabelEndToEnd, SetQueryAndResetOverTcp) {
     EXPECT_EQ(back, expected);
 
     // A new serial line, then a factory reset brings everything back.
-    Write(fd.get(), test::Hex("1B 0D 53 1B 23 66 1B 10 45"));
+    EXPECT_TRUE(WriteAll(fd.get(), test::Hex("1B 0D 53 1B 23 66 1B 10 45")));
     ReadSettings(fd.get(), settings);
     EXPECT_EQ(settings.baudRate, "57600");
     EXPECT_EQ(settings.parity, "Even");
     EXPECT_EQ(settings.stopBits, "2");
 
-    Write(fd.get(), LB_FRAME_RESTORE_FACTORY);
+    EXPECT_TRUE(WriteAll(fd.get(), LB_FRAME_RESTORE_FACTORY));
     ASSERT_TRUE(printer.WaitForFrames(6, 3s));
     EXPECT_EQ(printer.Counters().factoryResets, 1u);
     back = ReadSettings(fd.get(), settings);
@@ -177,7 +112,7 @@ TEST(LabelEndToEnd, SetQueryAndResetOverTcp) {
 TEST(LabelEndToEnd, TextQueriesAndActionsOverAPtyInPieces) {
     LabelPrinterSim printer(LabelModel::LB710);
     sim::PtyPort pty(printer);
-    Fd fd(OpenLine(pty.Path()));
+    FdGuard fd(OpenLine(pty.Path()));
     ASSERT_GE(fd.get(), 0);
 
     auto ask = [&](const LabelFrame9& frame) {
@@ -186,16 +121,16 @@ TEST(LabelEndToEnd, TextQueriesAndActionsOverAPtyInPieces) {
             EXPECT_EQ(write(fd.get(), frame.data() + at, 3), 3);
             std::this_thread::sleep_for(20ms);
         }
-        const ReadResult r = ReadFor(fd.get(), 64, 300ms);
-        return DecodeTextReply(r.bytes, 2052);
+        const RawBytes r = ReadFor(fd.get(), 64, 300ms);
+        return DecodeTextReply(r, 2052);
     };
     EXPECT_EQ(ask(LB_FRAME_READ_SERIAL_NUMBER), "LB710-24070722");
     EXPECT_EQ(ask(LB_FRAME_READ_FIRMWARE_VERSION), "LB-710 V1.16 2024-06-18");
     EXPECT_EQ(ask(LB_FRAME_PRINT_STATISTICS), "482.11 m");
 
-    Write(fd.get(), LB_FRAME_SELF_TEST);
-    Write(fd.get(), LB_FRAME_CALIBRATE);
-    Write(fd.get(), LB_FRAME_CALIBRATE);
+    EXPECT_TRUE(WriteAll(fd.get(), LB_FRAME_SELF_TEST));
+    EXPECT_TRUE(WriteAll(fd.get(), LB_FRAME_CALIBRATE));
+    EXPECT_TRUE(WriteAll(fd.get(), LB_FRAME_CALIBRATE));
     ASSERT_TRUE(printer.WaitForFrames(6, 3s));
     EXPECT_EQ(printer.Counters().selfTests, 1u);
     EXPECT_EQ(printer.Counters().calibrations, 2u);

@@ -120,6 +120,19 @@ private:
     std::thread thread_;
 };
 
+// A reply loop's read with no answer coming: the reply timer's abort, set after
+// 300 ms, ends it promptly with nothing.
+inline void ExpectReadGivesUpOnAbort(PrinterPort& port, std::size_t count = 16) {
+    std::atomic<bool> abort{false};
+    AbortAfter timer(abort, 300ms);
+    Stopwatch watch;
+    std::string buf(count, '\0');
+    EXPECT_EQ(ReadPort(port, buf.data(), count, abort), 0u);
+    long long ms = watch.Ms();
+    EXPECT_GE(ms, 250);
+    EXPECT_LT(ms, 1500);
+}
+
 inline bool AllClosed(const PrinterPort& port) {
     for (int fd : port.handles)
         if (fd >= 0) return false;

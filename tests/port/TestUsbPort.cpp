@@ -184,14 +184,7 @@ TEST_F(UsbPortTest, BoundedReadReturnsTheFirstAnswer) {
 TEST_F(UsbPortTest, BoundedReadGivesUpWhenAborted) {
     Add("3a7e", "5e10"); // never answers
     ASSERT_EQ(OpenPort(port), 1);
-    std::atomic<bool> abort{false};
-    AbortAfter timer(abort, 300ms);
-    Stopwatch watch;
-    char buf[16];
-    EXPECT_EQ(ReadPort(port, buf, sizeof buf, abort), 0u);
-    long long ms = watch.Ms();
-    EXPECT_GE(ms, 250);
-    EXPECT_LT(ms, 1500);
+    ExpectReadGivesUpOnAbort(port);
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 // The simulator as a client sees it: real sockets, ptys and files, and the
 // pemberlux-sim command started as a process.
+#include "RawClient.h"
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
+#include "network/PrintServerChannel.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +32,7 @@
 #include <vector>
 
 using namespace pemberlux::sim;
+using namespace pemberlux::test;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -37,80 +41,6 @@ namespace {
 
 Bytes B(const std::string& s) {
     return Bytes(s.begin(), s.end());
-}
-
-class FdGuard {
-public:
-    explicit FdGuard(int fd = -1) : fd_(fd) {}
-    ~FdGuard() { reset(); }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
-int ConnectTcp(std::uint16_t port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Opens a serial or parallel device as the program does: raw line, 8 bits, no
-// parity, read and write, and it never becomes our controlling terminal.
-int OpenLine(const std::string& path, speed_t speed = B9600, tcflag_t extra = 0) {
-    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    termios tio{};
-    tcgetattr(fd, &tio);
-    cfmakeraw(&tio);
-    tio.c_cflag |= extra;
-    cfsetspeed(&tio, speed);
-    tcsetattr(fd, TCSANOW, &tio);
-    return fd;
-}
-
-void WriteAll(int fd, const Bytes& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        ASSERT_GT(n, 0) << "write failed: " << strerror(errno);
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-// Reads until `count` bytes came or `timeout` passed; end-of-file or an error
-// (as on a closed connection or a line that was hung up) sets `ended`.
-Bytes ReadFor(int fd, std::size_t count, std::chrono::milliseconds timeout, bool* ended = nullptr) {
-    Bytes out;
-    auto deadline = Clock::now() + timeout;
-    if (ended) *ended = false;
-    while (out.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        std::uint8_t buf[512];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) {
-            if (ended) *ended = true;
-            break;
-        }
-        out.insert(out.end(), buf, buf + n);
-    }
-    return out;
 }
 
 // True when the peer closed: a read reports end-of-file or a reset within `timeout`.
@@ -151,13 +81,13 @@ TEST(TcpServer, ScriptedAnswersComeBackInOrderThenTheDefault) {
     FdGuard c(ConnectTcp(server.Port()));
     ASSERT_GE(c.get(), 0);
 
-    WriteAll(c.get(), B("one"));
+    EXPECT_TRUE(WriteAll(c.get(), B("one")));
     EXPECT_EQ(ReadFor(c.get(), 5, 3s), B("first"));
-    WriteAll(c.get(), B("two"));
+    EXPECT_TRUE(WriteAll(c.get(), B("two")));
     EXPECT_EQ(ReadFor(c.get(), 6, 3s), B("second"));
-    WriteAll(c.get(), B("three"));
+    EXPECT_TRUE(WriteAll(c.get(), B("three")));
     EXPECT_EQ(ReadFor(c.get(), 4, 3s), B("ABCD"));
-    WriteAll(c.get(), B("four"));
+    EXPECT_TRUE(WriteAll(c.get(), B("four")));
     EXPECT_EQ(ReadFor(c.get(), 4, 3s), B("ABCD"));
     EXPECT_EQ(printer.Received(), B("onetwothreefour"));
 }
@@ -167,7 +97,7 @@ TEST(TcpServer, DelayedAnswerComesLate) {
     printer.SetDefaultAnswer({Say("late", 1000ms)});
     TcpServer server(printer);
     FdGuard c(ConnectTcp(server.Port()));
-    WriteAll(c.get(), B("?"));
+    EXPECT_TRUE(WriteAll(c.get(), B("?")));
     EXPECT_TRUE(ReadFor(c.get(), 1, 200ms).empty());
     EXPECT_EQ(ReadFor(c.get(), 4, 5s), B("late"));
 }
@@ -178,14 +108,14 @@ TEST(TcpServer, DropSendsWhatPrecedesItThenClosesAndServesTheNextClient) {
     printer.SetDefaultAnswer({Say("fresh")});
     TcpServer server(printer);
     FdGuard c(ConnectTcp(server.Port()));
-    WriteAll(c.get(), B("b"));
+    EXPECT_TRUE(WriteAll(c.get(), B("b")));
     bool ended = false;
     EXPECT_EQ(ReadFor(c.get(), 100, 3s, &ended), B("partial"));
     EXPECT_TRUE(ended || SeesEnd(c.get(), 3s));
 
     FdGuard next(ConnectTcp(server.Port()));
     ASSERT_GE(next.get(), 0);
-    WriteAll(next.get(), B("c"));
+    EXPECT_TRUE(WriteAll(next.get(), B("c")));
     EXPECT_EQ(ReadFor(next.get(), 5, 3s), B("fresh"));
     EXPECT_EQ(printer.Received(), B("bc"));
 }
@@ -195,12 +125,12 @@ TEST(TcpServer, OneClientAtATimeTheNextAfterDisconnect) {
     printer.SetDefaultAnswer({Say("ok")});
     TcpServer server(printer);
     FdGuard first(ConnectTcp(server.Port()));
-    WriteAll(first.get(), B("1"));
+    EXPECT_TRUE(WriteAll(first.get(), B("1")));
     ASSERT_EQ(ReadFor(first.get(), 2, 3s), B("ok"));
 
     FdGuard second(ConnectTcp(server.Port()));
     ASSERT_GE(second.get(), 0); // queued by the kernel, not served yet
-    WriteAll(second.get(), B("2"));
+    EXPECT_TRUE(WriteAll(second.get(), B("2")));
     EXPECT_TRUE(ReadFor(second.get(), 2, 200ms).empty());
     EXPECT_EQ(printer.Received(), B("1"));
 
@@ -216,8 +146,8 @@ TEST(TcpServer, TwoPrintersAreIndependent) {
     TcpServer sa(a), sb(b);
     ASSERT_NE(sa.Port(), sb.Port());
     FdGuard ca(ConnectTcp(sa.Port())), cb(ConnectTcp(sb.Port()));
-    WriteAll(cb.get(), B("to b"));
-    WriteAll(ca.get(), B("to a"));
+    EXPECT_TRUE(WriteAll(cb.get(), B("to b")));
+    EXPECT_TRUE(WriteAll(ca.get(), B("to a")));
     EXPECT_EQ(ReadFor(ca.get(), 1, 3s), B("A"));
     EXPECT_EQ(ReadFor(cb.get(), 1, 3s), B("B"));
     EXPECT_EQ(a.Received(), B("to a"));
@@ -236,7 +166,7 @@ TEST(TcpServer, DestructorEndsPromptlyWithClientAndPendingAnswer) {
     auto server = std::make_unique<TcpServer>(printer);
     const std::uint16_t port = server->Port();
     FdGuard c(ConnectTcp(port));
-    WriteAll(c.get(), B("x"));
+    EXPECT_TRUE(WriteAll(c.get(), B("x")));
     ASSERT_TRUE(printer.WaitForBytes(1, 3s));
     EXPECT_LT(TimeOf([&] { server.reset(); }), 3s);
     EXPECT_TRUE(SeesEnd(c.get(), 3s));
@@ -254,9 +184,9 @@ TEST(Faults, DropAfterClosesEachConnectionOnceItBroughtThatManyBytes) {
     TcpServer server(printer);
     for (int round = 0; round < 2; ++round) {
         FdGuard c(ConnectTcp(server.Port()));
-        WriteAll(c.get(), B("abc"));
+        EXPECT_TRUE(WriteAll(c.get(), B("abc")));
         EXPECT_EQ(ReadFor(c.get(), 1, 3s), B("k"));
-        WriteAll(c.get(), B("defg"));
+        EXPECT_TRUE(WriteAll(c.get(), B("defg")));
         EXPECT_TRUE(SeesEnd(c.get(), 3s)) << "round " << round;
     }
     EXPECT_NE(printer.StateJson().find("\"drops\":2"), std::string::npos) << printer.StateJson();
@@ -271,21 +201,21 @@ TEST(Faults, SilentShortAndGarbageAnswers) {
     Faults f;
     f.silent = true;
     printer.SetFaults(f);
-    WriteAll(c.get(), B("s"));
+    EXPECT_TRUE(WriteAll(c.get(), B("s")));
     EXPECT_TRUE(ReadFor(c.get(), 1, 200ms).empty());
     EXPECT_TRUE(printer.WaitForBytes(1, 1s));
 
     f = Faults{};
     f.shortAnswer = 6;
     printer.SetFaults(f);
-    WriteAll(c.get(), B("t"));
+    EXPECT_TRUE(WriteAll(c.get(), B("t")));
     EXPECT_EQ(ReadFor(c.get(), 8, 500ms), B("012345"));
 
     f = Faults{};
     f.garbage = true;
     f.answerDelay = 1000ms;
     printer.SetFaults(f);
-    WriteAll(c.get(), B("u"));
+    EXPECT_TRUE(WriteAll(c.get(), B("u")));
     EXPECT_TRUE(ReadFor(c.get(), 1, 200ms).empty());
     Bytes got = ReadFor(c.get(), 8, 3s);
     ASSERT_EQ(got.size(), 8u);
@@ -307,7 +237,7 @@ TEST(PtyPort, RoundTripWithTheClientsOwnLineSettings) {
     FdGuard c(OpenLine(pty.Path(), B115200, PARENB | CSTOPB));
     ASSERT_GE(c.get(), 0);
     Bytes frame = {0x1b, 0x00, 0x0d, 0x0a, 0x11, 0x13, 0x7f, 0xff};
-    WriteAll(c.get(), frame);
+    EXPECT_TRUE(WriteAll(c.get(), frame));
     EXPECT_EQ(ReadFor(c.get(), answer.size(), 3s), answer);
     EXPECT_TRUE(printer.WaitForBytes(frame.size(), 3s));
     EXPECT_EQ(printer.Received(), frame);
@@ -322,7 +252,7 @@ TEST(PtyPort, LineStaysUsableAfterTheClientClosesIt) {
         ASSERT_GE(c.get(), 0);
         // A parallel write purges the line first.
         tcflush(c.get(), TCIOFLUSH);
-        WriteAll(c.get(), B("n"));
+        EXPECT_TRUE(WriteAll(c.get(), B("n")));
         EXPECT_EQ(ReadFor(c.get(), 2, 3s), B("ok")) << "open " << i;
     }
     EXPECT_EQ(printer.Received(), B("nnn"));
@@ -334,7 +264,7 @@ TEST(PtyPort, DropHangsUpTheLineWhichCanBeOpenedAgain) {
     printer.SetDefaultAnswer({Say("again")});
     PtyPort pty(printer);
     FdGuard c(OpenLine(pty.Path()));
-    WriteAll(c.get(), B("x"));
+    EXPECT_TRUE(WriteAll(c.get(), B("x")));
     bool ended = false;
     // The bytes before the drop arrive, as on TCP.
     EXPECT_EQ(ReadFor(c.get(), 100, 2s, &ended), B("cut"));
@@ -349,7 +279,7 @@ TEST(PtyPort, DropHangsUpTheLineWhichCanBeOpenedAgain) {
     }
     c.reset(OpenLine(pty.Path()));
     ASSERT_GE(c.get(), 0);
-    WriteAll(c.get(), B("z"));
+    EXPECT_TRUE(WriteAll(c.get(), B("z")));
     EXPECT_EQ(ReadFor(c.get(), 5, 3s), B("again"));
 }
 
@@ -358,7 +288,7 @@ TEST(PtyPort, DestructorEndsPromptlyWithClientAndPendingAnswer) {
     printer.SetDefaultAnswer({Say("never", 60s)});
     auto pty = std::make_unique<PtyPort>(printer);
     FdGuard c(OpenLine(pty->Path()));
-    WriteAll(c.get(), B("x"));
+    EXPECT_TRUE(WriteAll(c.get(), B("x")));
     ASSERT_TRUE(printer.WaitForBytes(1, 3s));
     EXPECT_LT(TimeOf([&] { pty.reset(); }), 3s);
     EXPECT_TRUE(SeesEnd(c.get(), 3s));
@@ -399,7 +329,7 @@ TEST(FakeUsbTree, LaidOutAsTheKernelLaysOutUsbPrinters) {
     printer.SetDefaultAnswer({Say("status")});
     FdGuard c(OpenLine(node));
     ASSERT_GE(c.get(), 0);
-    WriteAll(c.get(), B("\x1b\x40"));
+    EXPECT_TRUE(WriteAll(c.get(), B("\x1b\x40")));
     EXPECT_EQ(ReadFor(c.get(), 6, 3s), B("status"));
     EXPECT_EQ(printer.Received(), B("\x1b\x40"));
 }
@@ -424,8 +354,8 @@ TEST(FakeUsbTree, TwoPrintersAtOnceEachWithItsOwnNodeAndIds) {
     EXPECT_EQ(products, (std::map<std::string, std::string>{{"lp0", "5e10\n"}, {"lp1", "41a2\n"}}));
 
     FdGuard c0(OpenLine(n0)), c1(OpenLine(n1));
-    WriteAll(c1.get(), B("one"));
-    WriteAll(c0.get(), B("zero"));
+    EXPECT_TRUE(WriteAll(c1.get(), B("one")));
+    EXPECT_TRUE(WriteAll(c0.get(), B("zero")));
     EXPECT_EQ(ReadFor(c0.get(), 1, 3s), B("L"));
     EXPECT_EQ(ReadFor(c1.get(), 1, 3s), B("R"));
     EXPECT_EQ(label.Received(), B("zero"));
@@ -448,7 +378,7 @@ TEST(FakeUsbTree, DestructorEndsPromptlyAndTakesThePrintersAway) {
     auto tree = std::make_unique<FakeUsbTree>(dir.Path());
     std::string node = tree->AddPrinter(printer, "3a7e", "41a3");
     FdGuard c(OpenLine(node));
-    WriteAll(c.get(), B("x"));
+    EXPECT_TRUE(WriteAll(c.get(), B("x")));
     ASSERT_TRUE(printer.WaitForBytes(1, 3s));
     EXPECT_LT(TimeOf([&] { tree.reset(); }), 3s);
     EXPECT_FALSE(fs::exists(fs::symlink_status(node)));
@@ -546,11 +476,11 @@ TEST(SimCommand, ServesTcpUntilSigtermThenExitsCleanlyWithItsState) {
     {
         FdGuard c(ConnectTcp(port));
         ASSERT_GE(c.get(), 0);
-        WriteAll(c.get(), B("\x10\x04\x01"));
+        EXPECT_TRUE(WriteAll(c.get(), B("\x10\x04\x01")));
         EXPECT_EQ(ReadFor(c.get(), 1, 3s), Bytes{0x06});
-        WriteAll(c.get(), B("\x10\x04\x02"));
+        EXPECT_TRUE(WriteAll(c.get(), B("\x10\x04\x02")));
         EXPECT_EQ(ReadFor(c.get(), 2, 3s), (Bytes{0x1b, 0x40}));
-        WriteAll(c.get(), B("\x10\x04\x03"));
+        EXPECT_TRUE(WriteAll(c.get(), B("\x10\x04\x03")));
         EXPECT_EQ(ReadFor(c.get(), 2, 3s), (Bytes{0x1b, 0x40}));
     }
     kill(sim.Pid(), SIGUSR1);
@@ -585,13 +515,40 @@ TEST(SimCommand, UsbAndSerialPrintersWithTheirEnvironment) {
          {devRoot / "usb/lp0", devRoot / "usb/lp1", fs::path(settings["PEMBERLUX_SIM_SERIAL"])}) {
         FdGuard c(OpenLine(node));
         ASSERT_GE(c.get(), 0) << node;
-        WriteAll(c.get(), B("q"));
+        EXPECT_TRUE(WriteAll(c.get(), B("q")));
         EXPECT_EQ(ReadFor(c.get(), 1, 3s), Bytes{0xaa}) << node;
     }
 
     kill(sim.Pid(), SIGINT);
     EXPECT_EQ(sim.WaitExit(5s), 0);
     EXPECT_FALSE(fs::exists(sys)); // its own temporary tree is gone
+}
+
+TEST(SimCommand, PrintServersAnswerTheNetworkSearch) {
+    pemberlux::test::TempDir dir;
+    const fs::path ready = dir / "ready", state = dir / "state.json";
+    SimProcess sim({"--print-servers", "3", "--print-server-port", "0", "--ready-file", ready.string(), "--state-file",
+                    state.string()},
+                   dir / "stdout");
+    ASSERT_TRUE(WaitForFile(ready, 10s));
+    auto settings = ReadSettings(ready);
+    EXPECT_EQ(settings["PEMBERLUX_BROADCAST_ADDR"], "127.255.255.255");
+    const auto port = static_cast<std::uint16_t>(std::stoi(settings["PEMBERLUX_SIM_PRINT_SERVER_PORT"]));
+
+    pemberlux::PrintServerChannel channel(port);
+    ASSERT_EQ(channel.Search(), pemberlux::PS_SEARCH_STARTED);
+    ASSERT_TRUE(channel.WaitIdle(5s));
+    std::vector<std::string> names;
+    pemberlux::DiscoveryRecord record;
+    while (channel.PopAnswer(record))
+        names.push_back(record.DeviceName() + " " + record.IpText());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"PS-0 127.0.1.1", "PS-1 127.0.1.2", "PS-2 127.0.1.3"}));
+
+    kill(sim.Pid(), SIGTERM);
+    EXPECT_EQ(sim.WaitExit(5s), 0);
+    EXPECT_NE(ReadText(state).find("\"name\":\"PS-2\",\"dhcp\":false,\"frames\":1"), std::string::npos)
+        << ReadText(state);
 }
 
 TEST(SimCommand, RefusesBadOptions) {
@@ -601,7 +558,8 @@ TEST(SimCommand, RefusesBadOptions) {
                                           {"--answer", "0g"},
                                           {"--bogus"},
                                           {},
-                                          {"--tcp", "0", "--model", "none"}}) {
+                                          {"--tcp", "0", "--model", "none"},
+                                          {"--print-servers", "1001"}}) {
         SimProcess sim(args, dir / "stdout");
         EXPECT_EQ(sim.WaitExit(5s), 2) << (args.empty() ? "(no options)" : args[0]);
     }

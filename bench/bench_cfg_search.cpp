@@ -1,0 +1,139 @@
+// Key-value search against ten simulated label printers on the loopback broadcast:
+// how long until the tenth row is there, and how much CPU a search costs (the
+// process as a whole: tool, receiver thread and the simulated printers).
+#include "KvPrinterSim.h"
+#include "network/CfgSession.h"
+
+#include <benchmark/benchmark.h>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using namespace pemberlux;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kPrinters = 10;
+
+std::uint16_t FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
+    socklen_t size = sizeof(local);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+    ::close(fd);
+    return ntohs(local.sin_port);
+}
+
+double ProcessCpuMs() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// Where the dialog has its socket notifier: hand every datagram to the session.
+class Pump {
+public:
+    explicit Pump(CfgSession& session)
+        : thread_([this, &session] {
+              while (!stop_) {
+                  pollfd p{session.ReceiveSocket(), POLLIN, 0};
+                  if (::poll(&p, 1, 5) > 0) session.OnReadable();
+              }
+          }) {}
+    ~Pump() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// One search with the owner ticking every `tick`; returns when the tenth row is
+// listed (or, with `toEnd`, when the exchange is over).
+bool Search(CfgSession& session, std::chrono::milliseconds tick, bool toEnd) {
+    if (session.StartSearch() != CfgStart::Started) return false;
+    std::size_t rows = 0;
+    const auto limit = Clock::now() + 10s;
+    while (Clock::now() < limit) {
+        const CfgPollResult r = session.Poll();
+        if (r.listChanged) rows = r.rows.size();
+        if (!toEnd && rows == kPrinters) return true;
+        if (toEnd && r.exchangeEnded) return rows == kPrinters;
+        std::this_thread::sleep_for(tick);
+    }
+    return false;
+}
+
+// Open, search until the tenth row, close: the time to the last row, and CPU.
+void BM_CfgSearchTimeToLastRow(benchmark::State& state) {
+    const auto tick = std::chrono::milliseconds(state.range(0));
+    const std::uint16_t port = FreeUdpPort();
+    sim::KvPrinterFleet fleet(kPrinters, port);
+    double cpu = 0;
+    for (auto _ : state) {
+        CfgSession session;
+        session.Open(port);
+        bool listed = false;
+        {
+            Pump pump(session);
+            const double cpuBefore = ProcessCpuMs();
+            const auto start = Clock::now();
+            listed = Search(session, tick, false);
+            state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+            cpu += ProcessCpuMs() - cpuBefore;
+        }
+        session.Close(); // ends the receiver before the time-out
+        if (!listed) {
+            state.SkipWithError("not all printers listed");
+            break;
+        }
+    }
+    state.counters["cpu_ms"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_CfgSearchTimeToLastRow)->Arg(1)->Arg(100)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A whole search as the dialog runs it: 100 ms ticks until the exchange ends (4 s).
+void BM_CfgSearchWholeExchange(benchmark::State& state) {
+    const std::uint16_t port = FreeUdpPort();
+    sim::KvPrinterFleet fleet(kPrinters, port);
+    CfgSession session;
+    session.Open(port);
+    Pump pump(session);
+    double cpu = 0;
+    for (auto _ : state) {
+        const double cpuBefore = ProcessCpuMs();
+        if (!Search(session, 100ms, true)) {
+            state.SkipWithError("search did not list all printers");
+            break;
+        }
+        cpu += ProcessCpuMs() - cpuBefore;
+    }
+    state.counters["cpu_ms"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_CfgSearchWholeExchange)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Every broadcast stays on loopback.
+    setenv("PEMBERLUX_BROADCAST_ADDR", "127.255.255.255", 1);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,235 @@
+// The key-value configuration protocol of the label printers' network module:
+// UDP datagrams of a fixed header followed by fixed-width "KEY = value" lines and
+// an end line. This file holds the wire format (builder and parser), the receive
+// ring, the reply reader and the tables the replies are parsed into. The exchanges
+// (sockets, receiver thread, search / query / set) are in CfgExchange.h.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pemberlux {
+
+using CfgBytes = std::vector<std::uint8_t>;
+
+// Destination port of every request, and the local port replies arrive on.
+inline constexpr std::uint16_t CFG_UDP_PORT = 22094;
+inline constexpr std::array<std::uint8_t, 6> CFG_MAGIC{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC};
+inline constexpr std::uint8_t CFG_DIR_REQUEST = 0x00;
+inline constexpr std::uint8_t CFG_DIR_REPLY = 0xFF;
+// Magic, direction byte and the 32-bit little-endian command.
+inline constexpr std::size_t CFG_HEADER_SIZE = 11;
+inline constexpr std::string_view CFG_END_LINE{"*END* = \r\n", 10};
+inline constexpr std::string_view CFG_KEY_SEPARATOR{" = ", 3};
+
+enum CfgCommand : std::uint32_t {
+    CFG_CMD_SEARCH = 1,
+    CFG_CMD_QUERY = 2,
+    CFG_CMD_SET = 3,
+};
+
+// An exchange times out once the elapsed whole seconds exceed this (4 s after its start).
+inline constexpr int CFG_REPLY_TIMEOUT_SECONDS = 3;
+inline constexpr std::size_t MAX_FOUND_PRINTERS = 10;
+inline constexpr std::size_t CFG_RING_SIZE = 65536;
+// Command code and end line included.
+inline constexpr std::size_t CFG_BODY_LIMIT = 640;
+// Largest datagram taken from the receiving socket in one read.
+inline constexpr std::size_t CFG_MAX_DATAGRAM = 2048;
+// Eleven keys plus the end marker.
+inline constexpr std::size_t CFG_FIELD_COUNT = 12;
+inline constexpr std::size_t CFG_VALUE_MAX = 32;
+
+// ParseFields results.
+inline constexpr int CFG_PARSE_OK = 0;
+inline constexpr int CFG_PARSE_NO_TEXT = -1;
+inline constexpr int CFG_PARSE_UNKNOWN_KEY = -2;
+inline constexpr int CFG_PARSE_NO_END = -8;
+// ReadReply failures (a positive result is the body length).
+inline constexpr int CFG_READ_BODY_TIMEOUT = -5;
+inline constexpr int CFG_READ_NO_HEADER = -6;
+inline constexpr int CFG_READ_TOO_LONG = -7;
+// HandleSearchReply / HandleQueryReply results besides the parse errors.
+inline constexpr int CFG_REPLY_IGNORED = 0;
+inline constexpr int CFG_REPLY_TAKEN = 1; // query answer accepted, or a new row
+inline constexpr int CFG_TABLE_FULL = 2;
+inline constexpr int CFG_ROW_UPDATED = 3; // a listed printer answered again with other values
+
+struct CfgKey {
+    std::string_view name;
+    std::uint8_t width;
+};
+
+inline constexpr CfgKey CFG_KEY_DEV{"DEV", 20};
+inline constexpr CfgKey CFG_KEY_VER{"VER", 20};
+inline constexpr CfgKey CFG_KEY_SERIAL_NUM{"SERIAL_NUM", 20};
+inline constexpr CfgKey CFG_KEY_MAC{"MAC", 12};
+inline constexpr CfgKey CFG_KEY_IP_CUR{"IP_CUR", 15};
+inline constexpr CfgKey CFG_KEY_DHCP{"DHCP", 1};
+inline constexpr CfgKey CFG_KEY_IP{"IP", 15};
+inline constexpr CfgKey CFG_KEY_SUBNET_MASK{"SUBNET_MASK", 15};
+inline constexpr CfgKey CFG_KEY_GATEWAY{"GATEWAY", 15};
+inline constexpr CfgKey CFG_KEY_PRNT_PORT{"PRNT_PORT", 5};
+inline constexpr CfgKey CFG_KEY_PRNT_RCV_TMO{"PRNT_RCV_TMO", 5};
+
+// The order in which the parser tries the keys and in which a set sends them.
+inline constexpr std::array<CfgKey, 11> CFG_KEYS{
+    CFG_KEY_DEV, CFG_KEY_VER,         CFG_KEY_SERIAL_NUM, CFG_KEY_MAC,       CFG_KEY_IP_CUR,       CFG_KEY_DHCP,
+    CFG_KEY_IP,  CFG_KEY_SUBNET_MASK, CFG_KEY_GATEWAY,    CFG_KEY_PRNT_PORT, CFG_KEY_PRNT_RCV_TMO,
+};
+
+// The key of that name, or nullptr.
+const CfgKey* FindCfgKey(std::string_view name);
+
+// The value IP_CUR holds while the printer has no address yet.
+inline constexpr std::string_view CFG_NO_ADDRESS = "----";
+
+// One parsed or to-be-sent line. The end marker has an empty key and width 0.
+struct ConfigField {
+    std::string_view key; // one of the names in CFG_KEYS (static storage), or empty
+    std::array<char, CFG_VALUE_MAX + 1> value{};
+    std::uint8_t width = 0;
+
+    std::string_view Value() const;
+    // Stores at most CFG_VALUE_MAX characters of `text`.
+    void SetValue(std::string_view text);
+    bool IsEnd() const { return key.empty(); }
+};
+
+using ConfigFieldTable = std::array<ConfigField, CFG_FIELD_COUNT>;
+
+void ClearFields(ConfigFieldTable& fields);
+// Sets entry `index` to `key` (its width from the key table) and `value`, and
+// writes the end marker after it when there is room. False for an unknown key
+// or an index past the table.
+bool SetField(ConfigFieldTable& fields, std::size_t index, std::string_view key, std::string_view value);
+// The first entry with `key` before the end marker (or among all twelve), or nullptr.
+const ConfigField* FindField(const ConfigFieldTable& fields, std::string_view key);
+// Number of entries before the end marker (12 when there is none).
+std::size_t FieldCount(const ConfigFieldTable& fields);
+
+// The key, " = ", the value padded with spaces or cut to exactly the width, CR LF.
+std::string BuildLine(const ConfigField& field);
+
+// Parses reply lines into `fields`: CFG_PARSE_OK, CFG_PARSE_NO_TEXT (empty text),
+// CFG_PARSE_UNKNOWN_KEY (no key at a line's fixed offset) or CFG_PARSE_NO_END.
+// Lines are read at fixed offsets (key, " = ", the key's width, CR LF); values lose
+// their trailing spaces. With `expectedMac`, `*macMatches` tells whether the reply's
+// MAC value equals it exactly. On an error `fields` holds the lines read so far.
+int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<std::string_view> expectedMac = {},
+                bool* macMatches = nullptr);
+
+// Requests as sent by the tool and replies as sent by a printer.
+CfgBytes BuildCfgHeader(std::uint8_t direction, std::uint32_t command);
+// Header, `lines` as they stand, end line.
+CfgBytes BuildCfgDatagram(std::uint8_t direction, std::uint32_t command, std::string_view lines);
+// Header, the lines of `fields` up to the end marker, end line.
+CfgBytes BuildCfgDatagram(std::uint8_t direction, std::uint32_t command, const ConfigFieldTable& fields);
+CfgBytes BuildSearchRequest();                                             // 21 bytes
+CfgBytes BuildQueryRequest(std::string_view mac, std::string_view serial); // 76 bytes
+CfgBytes BuildSetRequest(const ConfigFieldTable& fields);                  // 289 bytes with all eleven keys
+
+// Single-writer single-reader byte ring without a lock: the writer moves only the
+// write index, the reader only the read index. One byte is always left free.
+class CfgRing {
+public:
+    // Writer: stores what fits and returns that count; the rest is dropped.
+    std::size_t Write(const std::uint8_t* data, std::size_t size);
+    // Reader: takes one byte; false when the ring is empty.
+    bool Take(std::uint8_t& byte);
+    // Reader: drops everything stored so far.
+    void Discard();
+    // Only while neither side runs.
+    void Reset();
+    std::size_t Size() const;
+    // Bytes the writer had to drop because the ring was full.
+    std::uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
+
+private:
+    std::array<std::uint8_t, CFG_RING_SIZE> bytes_{};
+    std::atomic<std::uint32_t> write_{0};
+    std::atomic<std::uint32_t> read_{0};
+    std::atomic<std::uint64_t> dropped_{0};
+};
+
+using CfgBody = std::array<std::uint8_t, CFG_BODY_LIMIT>;
+
+// How long ReadReply waits on an empty ring: `headerEmptyPolls` empty polls before a
+// header gives CFG_READ_NO_HEADER; inside a body `bodyRounds` rounds of
+// `bodyEmptyPolls` consecutive empty polls give CFG_READ_BODY_TIMEOUT. Each empty
+// poll waits `pollWait`.
+struct CfgReadLimits {
+    int headerEmptyPolls = 100;
+    int bodyEmptyPolls = 1000;
+    int bodyRounds = 100;
+    std::chrono::microseconds pollWait{1000};
+};
+
+// Takes the next reply from the ring: skips bytes up to CFG_MAGIC followed by the
+// reply direction 0xFF (requests, the tool's own included, never match), then
+// collects the body (command code and text) up to and including CFG_END_LINE into
+// `body`. Returns the body length, or CFG_READ_NO_HEADER, CFG_READ_BODY_TIMEOUT,
+// CFG_READ_TOO_LONG (more than CFG_BODY_LIMIT bytes without the end line). `abort`,
+// checked between polls, ends the wait early with the failure of the phase it is in.
+int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort = {}, const CfgReadLimits& limits = {});
+
+// The text of a body ReadReply returned: after the command code, up to the first
+// zero byte.
+std::string_view ReplyText(const CfgBody& body, int length);
+
+// One row of the found-printer table.
+struct FoundPrinter {
+    std::string deviceName;
+    std::string firmwareVersion;
+    std::string mac;
+    std::string ipInUse;
+    std::string serialNumber;
+
+    bool operator==(const FoundPrinter&) const = default;
+};
+
+// "DEV", "VER", "SERIAL_NUM", "MAC" and "IP_CUR" of the table; missing keys give empty texts.
+FoundPrinter FoundPrinterFromFields(const ConfigFieldTable& fields);
+
+struct FoundPrinterTable {
+    std::array<FoundPrinter, MAX_FOUND_PRINTERS + 1> entries{}; // the last one stays empty
+    std::size_t count = 0;
+
+    void Clear();
+};
+
+// Whether a query answer for `selectedMac` is complete: a "DHCP" entry follows the
+// "MAC" entry equal to it, an "IP_CUR" entry exists, and DHCP is off or IP_CUR
+// already holds an address (not "----").
+bool IsQueryReplyComplete(const ConfigFieldTable& fields, std::string_view selectedMac);
+
+// Integer value of a decimal text as the printer writes it (leading digits; 0 if none).
+int CfgFieldInt(std::string_view value);
+
+// Process-wide tables. The receiver thread writes ReceivedFields, FoundPrinters and
+// QueriedPrinter under CfgTablesMutex(); the owner reads them under it (or after
+// the exchange has ended). OutgoingFields holds the fields of the next set.
+extern ConfigFieldTable ReceivedFields;
+extern ConfigFieldTable OutgoingFields;
+extern FoundPrinterTable FoundPrinters;
+extern FoundPrinter QueriedPrinter;
+std::mutex& CfgTablesMutex();
+
+// Reply handlers of the receiver thread; `text` is the reply after its command code.
+// Search: a parse error (reply ignored), CFG_REPLY_TAKEN (row added), CFG_ROW_UPDATED
+// (the row with that serial number rewritten), CFG_REPLY_IGNORED (same values again)
+// or CFG_TABLE_FULL (a new printer while MAX_FOUND_PRINTERS are listed; dropped).
+int HandleSearchReply(std::string_view text);
+// Query: a parse error, CFG_REPLY_IGNORED (no MAC, or another printer's) or
+// CFG_REPLY_TAKEN (ReceivedFields and QueriedPrinter hold the reply).
+int HandleQueryReply(std::string_view text, std::string_view selectedMac);
+
+} // namespace pemberlux

@@ -1,0 +1,231 @@
+// The print server's framed byte protocol over UDP broadcast: discovery of the
+// print servers on the local network, reading a print server's configuration
+// image, writing blocks A and B of it back, and the apply request after each
+// write. Every frame is broadcast to BroadcastAddress() on the chosen port; a
+// print server recognises the frames meant for it by the MAC address in them.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pemberlux {
+
+constexpr std::uint16_t PS_UDP_PORT = 1901;
+
+constexpr std::uint8_t PS_CMD_SEARCH = 0x01;
+constexpr std::uint8_t PS_CMD_READ_CONFIG = 0x03;
+constexpr std::uint8_t PS_CMD_APPLY = 0x04;
+constexpr std::uint8_t PS_CMD_WRITE_A = 0x05;
+constexpr std::uint8_t PS_CMD_WRITE_B = 0x06;
+
+constexpr std::size_t DISCOVERY_RECORD_SIZE = 36;
+constexpr std::size_t PS_CONFIG_SIZE = 256;
+constexpr std::size_t PS_BLOCK_A_SIZE = 67;
+constexpr std::size_t PS_BLOCK_SIZE = 63;  // blocks B, C and D
+constexpr std::size_t PS_HEADER_SIZE = 21; // 0xFF, N, command and the addressing block
+constexpr std::size_t PS_ACK_SIZE = 4;
+
+// The login name and password every addressed frame carries, each followed by one 0x00.
+constexpr char PS_CREDENTIAL[] = "tulvo";
+
+// Waiting times of the channel.
+constexpr std::chrono::milliseconds PS_ANSWER_TIMEOUT{500};
+constexpr std::chrono::milliseconds PS_RECEIVER_START_TIMEOUT{3000};
+
+using MacAddress = std::array<std::uint8_t, 6>;
+using Ipv4Octets = std::array<std::uint8_t, 4>; // first octet first
+
+// Results of Search().
+constexpr int PS_SEARCH_STARTED = 0;
+constexpr int PS_SEARCH_BUSY = 1;
+constexpr int PS_SEARCH_FAILED = 2; // socket or receiver could not be started
+
+// Results of ReadConfig().
+constexpr int PS_READ_OK = 0;
+constexpr int PS_READ_BUSY = 1;
+constexpr int PS_READ_SEND_FAILED = 2; // socket or send failure
+constexpr int PS_READ_NO_ANSWER = 3;
+
+// Results of WriteBlock(). The callers do not act on them.
+constexpr int PS_WRITE_SEND_FAILED = 0; // also for a command other than PS_CMD_WRITE_A/B
+constexpr int PS_WRITE_BUSY = 1;
+constexpr int PS_WRITE_NOT_ACKNOWLEDGED = 2;
+constexpr int PS_WRITE_NO_ANSWER = 3; // socket failure or no answer
+constexpr int PS_WRITE_NOT_READ = 4;  // the configuration was not read first
+constexpr int PS_WRITE_ACKNOWLEDGED = 5;
+
+// Results of Apply().
+constexpr int PS_APPLY_OTHER_ANSWER = -1;
+constexpr int PS_APPLY_ACKNOWLEDGED = 0;
+constexpr int PS_APPLY_BUSY = 1;
+constexpr int PS_APPLY_SEND_FAILED = 2; // socket or send failure
+constexpr int PS_APPLY_NO_ANSWER = 3;
+constexpr int PS_APPLY_NOT_READ = 4;
+
+// One print server's answer to the search, exactly 36 bytes as received.
+struct DiscoveryRecord {
+    std::array<std::uint8_t, DISCOVERY_RECORD_SIZE> bytes{};
+
+    static constexpr std::size_t IP_OFFSET = 5;
+    static constexpr std::size_t MAC_OFFSET = 9;
+    static constexpr std::size_t FIRMWARE_OFFSET = 15;
+    static constexpr std::size_t NAME_OFFSET = 19;
+    static constexpr std::size_t NAME_SIZE = 17;
+
+    Ipv4Octets Ip() const;
+    MacAddress Mac() const;
+    std::uint16_t Firmware() const; // little-endian in the record
+
+    // Display forms: "00:1a:2b:3c:4d:5e", "258", "192.168.1.20".
+    std::string MacText() const;
+    std::string FirmwareText() const;
+    std::string IpText() const;
+    // The name bytes up to the first 0x00, at most the 17 bytes of the field even
+    // when no terminator is present, without trailing spaces. The bytes are passed
+    // on as the print server sent them.
+    std::string DeviceName() const;
+
+    bool operator==(const DiscoveryRecord&) const = default;
+};
+
+// A received search datagram is an answer only when it is exactly one record long.
+std::optional<DiscoveryRecord> ParseDiscoveryDatagram(const std::uint8_t* data, std::size_t size);
+
+// The print server's settings in four blocks. Only the fields below are
+// interpreted; every other byte is carried unchanged.
+struct ConfigImage {
+    std::array<std::uint8_t, PS_BLOCK_A_SIZE> blockA{};
+    std::array<std::uint8_t, PS_BLOCK_SIZE> blockB{};
+    std::array<std::uint8_t, PS_BLOCK_SIZE> blockC{};
+    std::array<std::uint8_t, PS_BLOCK_SIZE> blockD{};
+
+    static constexpr std::size_t DHCP_OFFSET = 3;     // block A
+    static constexpr std::size_t IP_OFFSET = 9;       // block A
+    static constexpr std::size_t GATEWAY_OFFSET = 13; // block A
+    static constexpr std::size_t MASK_OFFSET = 17;    // block A
+    static constexpr std::size_t MAC_OFFSET = 53;     // block A
+    static constexpr std::size_t PORT_OFFSET = 12;    // block B
+
+    static constexpr std::uint8_t DHCP_ON = 0x00;
+    static constexpr std::uint8_t DHCP_OFF = 0xFF;
+
+    // Takes a read answer of `size` bytes (at most 256 are used): blocks A, B and
+    // C from offsets 0, 67 and 130, missing bytes as zeros; block D from offset 193
+    // only when the answer is the whole 256-byte image, else it stays as it was.
+    void Load(const std::uint8_t* answer, std::size_t size);
+
+    std::uint8_t DhcpFlag() const { return blockA[DHCP_OFFSET]; }
+    void SetDhcpFlag(std::uint8_t flag) { blockA[DHCP_OFFSET] = flag; }
+    bool DhcpEnabled() const { return DhcpFlag() == DHCP_ON; }
+
+    // The addresses are stored last octet first; these take and give them first octet first.
+    Ipv4Octets IpAddress() const { return GetAddress(IP_OFFSET); }
+    void SetIpAddress(const Ipv4Octets& a) { SetAddress(IP_OFFSET, a); }
+    Ipv4Octets Gateway() const { return GetAddress(GATEWAY_OFFSET); }
+    void SetGateway(const Ipv4Octets& a) { SetAddress(GATEWAY_OFFSET, a); }
+    Ipv4Octets SubnetMask() const { return GetAddress(MASK_OFFSET); }
+    void SetSubnetMask(const Ipv4Octets& a) { SetAddress(MASK_OFFSET, a); }
+
+    // The MAC address the write frames are addressed to.
+    MacAddress Mac() const;
+
+    // Print (monitor) port, little-endian.
+    std::uint16_t PrintPort() const;
+    void SetPrintPort(std::uint16_t port);
+
+    bool operator==(const ConfigImage&) const = default;
+
+private:
+    Ipv4Octets GetAddress(std::size_t offset) const;
+    void SetAddress(std::size_t offset, const Ipv4Octets& a);
+};
+
+// Sum modulo 256 of every byte from offset 1 up to the byte before the checksum.
+std::uint8_t FrameChecksum(std::span<const std::uint8_t> frameWithoutChecksum);
+// FF 01 01 02.
+std::vector<std::uint8_t> BuildSearchFrame();
+// 0xFF, N, command, MAC, the login name and password, `data`, checksum.
+std::vector<std::uint8_t> BuildAddressedFrame(std::uint8_t command, const MacAddress& mac,
+                                              std::span<const std::uint8_t> data = {});
+// True when `answer` is the whole acknowledgement FF 01 <command> 4B.
+bool IsAcknowledgement(std::uint8_t command, const std::uint8_t* answer, std::size_t size);
+
+// One channel per owner: the search dialog keeps one for discovery and the
+// writes, the configuration dialog one for its read. One exchange runs at a
+// time; an operation started while another runs returns "busy" and touches
+// nothing. A search stays busy until no datagram has arrived for 500 ms.
+class PrintServerChannel {
+public:
+    explicit PrintServerChannel(std::uint16_t port = PS_UDP_PORT);
+    ~PrintServerChannel();
+    PrintServerChannel(const PrintServerChannel&) = delete;
+    PrintServerChannel& operator=(const PrintServerChannel&) = delete;
+
+    // Broadcasts the search frame; the answers are queued as they arrive.
+    int Search();
+    // The oldest queued answer, if any.
+    bool PopAnswer(DiscoveryRecord& record);
+    bool IsIdle() const;
+    // Blocks until an answer is queued or the channel is idle, at most `timeout`;
+    // true when either holds. Lets a worker drain the queue without spinning.
+    bool WaitAnswerOrIdle(std::chrono::milliseconds timeout);
+    // Blocks until the channel is idle, at most `timeout`; true when idle.
+    bool WaitIdle(std::chrono::milliseconds timeout);
+
+    int ReadConfig(const DiscoveryRecord& target);
+    // `command` is PS_CMD_WRITE_A or PS_CMD_WRITE_B.
+    int WriteBlock(std::uint8_t command);
+    int Apply(const DiscoveryRecord& target);
+
+    // The image is edited in place between ReadConfig and WriteBlock.
+    ConfigImage& Image() { return image_; }
+    const ConfigImage& Image() const { return image_; }
+    // Set by a read that was answered, cleared by a search or a read without
+    // answer. Writes and apply are refused while it is clear.
+    bool ConfigRead() const { return configRead_; }
+    void SetConfigRead(bool read) { configRead_ = read; }
+
+    std::uint16_t Port() const { return port_; }
+
+private:
+    bool TryClaim();
+    void MarkIdle();
+    bool PrepareSocket();
+    void CloseSocket();
+    bool SendFrame();
+    bool WaitReadable(std::chrono::milliseconds timeout);
+    bool ReceiveAnswer(std::size_t capacity);
+    void ReceiverLoop();
+    void StopReceiver();
+
+    const std::uint16_t port_;
+    std::atomic<bool> idle_{true};
+    int socket_ = -1;
+    std::uint32_t destination_ = 0;    // IPv4 address in network byte order
+    std::vector<std::uint8_t> frame_;  // the outgoing frame
+    std::vector<std::uint8_t> answer_; // the last answer to an addressed frame
+    std::size_t answerSize_ = 0;       // bytes of it received
+    std::atomic<bool> configRead_{false};
+
+    std::mutex queueMutex_; // guards queue_ and the idle transitions waiters see
+    std::condition_variable changed_;
+    std::deque<DiscoveryRecord> queue_;
+
+    std::thread receiver_;
+    std::atomic<bool> stop_{false}; // ends the receiver's wait early
+
+    ConfigImage image_;
+};
+
+} // namespace pemberlux
