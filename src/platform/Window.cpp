@@ -1,0 +1,193 @@
+#include "platform/Window.h"
+
+#include "app/UiText.h"
+#include "platform/Messages.h"
+#include "platform/Platform.h"
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QComboBox>
+#include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+
+namespace pemberlux {
+
+namespace {
+
+QString WithoutMnemonic(QString text) {
+    // "&OK" reads "OK"; "&&" is a literal ampersand.
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
+
+QString OwnCaption(const QWidget* w) {
+    if (auto* b = qobject_cast<const QAbstractButton*>(w)) return WithoutMnemonic(b->text());
+    if (auto* g = qobject_cast<const QGroupBox*>(w)) return WithoutMnemonic(g->title());
+    if (auto* l = qobject_cast<const QLabel*>(w)) return WithoutMnemonic(l->text()).trimmed();
+    return {};
+}
+
+} // namespace
+
+CWindowBase::CWindowBase(QWidget* self, int dialogId) : self_(self), dialogId_(dialogId) {}
+
+CWindowBase::~CWindowBase() {
+    workers_.Stop();
+}
+
+void CWindowBase::BindWidget(int id, QWidget* widget, const std::string& accessibleName) {
+    controls_[id] = widget;
+    widget->setObjectName(QStringLiteral("IDC_%1").arg(id));
+    namedExplicitly_[id] = !accessibleName.empty();
+    widget->setAccessibleName(accessibleName.empty() ? OwnCaption(widget) : QString::fromStdString(accessibleName));
+}
+
+QWidget* CWindowBase::Control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second.data();
+}
+
+std::vector<int> CWindowBase::ControlIds() const {
+    std::vector<int> ids;
+    for (const auto& [id, w] : controls_)
+        ids.push_back(id);
+    return ids;
+}
+
+void CWindowBase::EnableControl(int id, bool enable) {
+    RunOnGuiThread([this, id, enable] {
+        if (QWidget* w = Control(id)) w->setEnabled(enable);
+    });
+}
+
+void CWindowBase::ShowControl(int id, bool show) {
+    RunOnGuiThread([this, id, show] {
+        if (QWidget* w = Control(id)) w->setVisible(show);
+    });
+}
+
+void CWindowBase::SetControlText(int id, const std::string& text) {
+    RunOnGuiThread([this, id, text] {
+        QWidget* w = Control(id);
+        if (!w) return;
+        const QString t = QString::fromStdString(text);
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            b->setText(t);
+        } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+            g->setTitle(t);
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            l->setText(t);
+        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            e->setText(t);
+        }
+        if (!namedExplicitly_[id]) w->setAccessibleName(OwnCaption(w));
+    });
+}
+
+std::string CWindowBase::ControlText(int id) const {
+    const QWidget* w = Control(id);
+    if (!w) return {};
+    if (auto* e = qobject_cast<const QLineEdit*>(w)) return e->text().toStdString();
+    if (auto* c = qobject_cast<const QComboBox*>(w)) return c->currentText().toStdString();
+    if (auto* l = qobject_cast<const QListWidget*>(w)) {
+        return l->currentItem() ? l->currentItem()->text().toStdString() : std::string();
+    }
+    if (auto* b = qobject_cast<const QAbstractButton*>(w)) return b->text().toStdString();
+    if (auto* g = qobject_cast<const QGroupBox*>(w)) return g->title().toStdString();
+    if (auto* l = qobject_cast<const QLabel*>(w)) return l->text().toStdString();
+    return {};
+}
+
+void CWindowBase::SetTimer(int timerId, int ms) {
+    RunOnGuiThread([this, timerId, ms] {
+        QTimer*& timer = timers_[timerId];
+        if (!timer) {
+            timer = new QTimer(self_);
+            QObject::connect(timer, &QTimer::timeout, self_, [this, timerId] { OnTimer(timerId); });
+        }
+        timer->start(ms);
+    });
+}
+
+void CWindowBase::KillTimer(int timerId) {
+    RunOnGuiThread([this, timerId] {
+        auto it = timers_.find(timerId);
+        if (it != timers_.end() && it->second) it->second->stop();
+    });
+}
+
+bool CWindowBase::TimerActive(int timerId) const {
+    auto it = timers_.find(timerId);
+    return it != timers_.end() && it->second && it->second->isActive();
+}
+
+void CWindowBase::AddToolTip(int id, int stringId) {
+    if (QWidget* w = Control(id)) w->setToolTip(QString::fromStdString(LoadUiString(stringId)));
+}
+
+void CWindowBase::SetToolTipColour(const QColor& colour) {
+    self_->setStyleSheet(QStringLiteral("QToolTip { color: %1; }").arg(colour.name()));
+}
+
+std::intptr_t CWindowBase::OnMessage(int, std::intptr_t, std::intptr_t) {
+    return 0;
+}
+
+void CWindowBase::OnTimer(int) {}
+
+bool CWindowBase::DispatchPrivateMessage(QEvent* event) {
+    if (!IsPrivateMessage(event)) return false;
+    auto* m = static_cast<MessageEvent*>(event);
+    m->result = OnMessage(m->Message(), m->wParam, m->lParam);
+    return true;
+}
+
+CPage::CPage(int dialogId, QWidget* parent) : QWidget(parent), CWindowBase(this, dialogId) {
+    SwallowEnterAndEscape(this);
+    ApplyTemplateFont(this, dialogId);
+}
+
+CPage::~CPage() {
+    StopWorkers();
+}
+
+bool CPage::event(QEvent* event) {
+    return DispatchPrivateMessage(event) || QWidget::event(event);
+}
+
+CDialog::CDialog(int dialogId, QWidget* parent) : QDialog(parent), CWindowBase(this, dialogId) {
+    SwallowEnterAndEscape(this);
+    ApplyTemplateFont(this, dialogId);
+}
+
+CDialog::~CDialog() {
+    StopWorkers();
+}
+
+bool CDialog::event(QEvent* event) {
+    return DispatchPrivateMessage(event) || QDialog::event(event);
+}
+
+} // namespace pemberlux
+
+namespace pemberlux {
+
+void ApplyTemplateFont(QWidget* window, int dialogId) {
+    const DialogFont f = DialogFontOf(dialogId);
+    if (f.family.empty()) return;
+    QFont font = window->font();
+    // The template fonts are requested by name; where the machine lacks them,
+    // the CJK and sans fonts of the system stand in.
+    font.setFamilies(
+        {QString::fromStdString(f.family), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(f.pointSize);
+    window->setFont(font);
+}
+
+} // namespace pemberlux

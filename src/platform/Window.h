@@ -1,0 +1,139 @@
+// The common base of the program's pages and dialogs: controls found by their
+// numeric id, tooltips from the string table, private messages, window timers
+// and worker threads.
+//
+// A page derives from CPage, a dialog from CDialog. In its constructor it
+// creates its controls and registers each with Bind(id, widget); everything
+// else (handlers, tests, the main window) reaches a control with Control(id).
+// Private messages arrive in OnMessage(), timers in OnTimer(). Workers are
+// started with StartWorker(...) and change controls only through the
+// thread-safe calls below (EnableControl, ShowControl, SetControlText,
+// SetTimer, KillTimer, SendMessage, ShowMessage) or RunOnGuiThread.
+// A class whose workers use its own members calls StopWorkers() first thing in
+// its destructor.
+#pragma once
+
+#include "platform/GuiThread.h"
+#include "port/PortSettings.h"
+#include "port/PrinterPort.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class QColor;
+class QTimer;
+
+namespace pemberlux {
+
+class CWindowBase {
+public:
+    virtual ~CWindowBase();
+    CWindowBase(const CWindowBase&) = delete;
+    CWindowBase& operator=(const CWindowBase&) = delete;
+
+    // The id of the template this window was built from (105, 109, ...).
+    int DialogId() const { return dialogId_; }
+
+    QWidget* Control(int id) const;
+    template <class T> T* ControlAs(int id) const { return qobject_cast<T*>(Control(id)); }
+    std::vector<int> ControlIds() const;
+
+    // From any thread; a worker waits until the GUI thread has made the change.
+    void EnableControl(int id, bool enable);
+    void ShowControl(int id, bool show);
+    // Sets a label, button or group caption and the accessible name with it.
+    void SetControlText(int id, const std::string& text);
+    // Text of a label, button, group box, edit, or current entry of a list.
+    std::string ControlText(int id) const;
+
+    // Window timers: OnTimer(timerId) every `ms` until KillTimer. Setting a
+    // running timer starts it anew. From any thread.
+    void SetTimer(int timerId, int ms);
+    void KillTimer(int timerId);
+    bool TimerActive(int timerId) const;
+
+    // Starts `body` on a worker thread of this window.
+    void StartWorker(std::function<void()> body) { workers_.Start(std::move(body)); }
+    int WorkersRunning() const { return workers_.Running(); }
+    // Releases workers waiting for the GUI thread and joins them all.
+    void StopWorkers() { workers_.Stop(); }
+
+protected:
+    CWindowBase(QWidget* self, int dialogId);
+
+    // Registers `widget` as control `id`. Its accessible name is
+    // `accessibleName`, or else its own caption.
+    template <class W> W* Bind(int id, W* widget, const std::string& accessibleName = std::string()) {
+        BindWidget(id, widget, accessibleName);
+        return widget;
+    }
+    void BindWidget(int id, QWidget* widget, const std::string& accessibleName);
+
+    // Tooltip of control `id`: string `stringId` in the window's language.
+    void AddToolTip(int id, int stringId);
+    // Text colour of this window's tooltips.
+    void SetToolTipColour(const QColor& colour);
+
+    virtual std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam);
+    virtual void OnTimer(int timerId);
+
+    // Called from event(): delivers private messages; true when handled.
+    bool DispatchPrivateMessage(QEvent* event);
+
+private:
+    QWidget* self_;
+    int dialogId_;
+    std::map<int, QPointer<QWidget>> controls_;
+    std::map<int, bool> namedExplicitly_;
+    std::map<int, QTimer*> timers_;
+    Workers workers_;
+};
+
+// A page shown inside the main window. It keeps its own copy of the interface
+// settings and its own port object; the main window hands it every change.
+class CPage : public QWidget, public CWindowBase {
+    Q_OBJECT
+public:
+    CPage(int dialogId, QWidget* parent = nullptr);
+    ~CPage() override;
+
+    const PortSettings& Settings() const { return settings_; }
+    // The main window's copy of the master record.
+    virtual void SetSettings(const PortSettings& settings) { settings_ = settings; }
+
+    const PrinterPort& Port() const { return port_; }
+    // Kind and device names chosen in the main window, for the next exchange.
+    virtual void SetPort(const PrinterPort& port) { port_ = port; }
+
+protected:
+    bool event(QEvent* event) override;
+
+    // The window that pages report to (the main window).
+    QWidget* Owner() const { return window(); }
+
+    PortSettings settings_;
+    PrinterPort port_;
+};
+
+// A dialog run modally by a page.
+class CDialog : public QDialog, public CWindowBase {
+    Q_OBJECT
+public:
+    CDialog(int dialogId, QWidget* parent = nullptr);
+    ~CDialog() override;
+
+protected:
+    bool event(QEvent* event) override;
+};
+
+// The font of a window built from template `dialogId` in the calling thread's language.
+void ApplyTemplateFont(QWidget* window, int dialogId);
+
+} // namespace pemberlux

@@ -1,0 +1,9 @@
+set(GUI_SOURCES
+  FileDialog.cpp
+  GuiThread.cpp
+  MessageBox.cpp
+  Messages.cpp
+  Platform.cpp
+  Shell.cpp
+  Window.cpp
+)
