@@ -1,0 +1,465 @@
+#include "app/PemberluxDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/Resources.h"
+#include "app/SettingsFile.h"
+#include "app/UiText.h"
+#include "command/CommandTest.h"
+#include "command/UpgradeFW.h"
+#include "label/PrintingSetupLB610_1.h"
+#include "platform/Messages.h"
+#include "platform/Platform.h"
+#include "platform/Shell.h"
+#include "port/PagePortSet.h"
+#include "receipt/InternalSetupTR510.h"
+#include "testitems/TestItemDialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace pemberlux {
+
+const QColor CPemberluxDlg::PANEL_COLOUR(175, 238, 245);
+
+namespace {
+
+constexpr int LOGO_X = 15;
+constexpr int LOGO_Y = 15;
+constexpr int LEFT_COLUMN_WIDTH = 196;
+
+QString Text(const std::string& key) {
+    return QString::fromStdString(TemplateText(CPemberluxDlg::IDD, key));
+}
+QString Str(int id) {
+    return QString::fromStdString(LoadUiString(id));
+}
+
+// Black text on the panel colour.
+QLabel* PanelLabel() {
+    auto* label = new QLabel;
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, CPemberluxDlg::PANEL_COLOUR);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    label->setMinimumHeight(22);
+    return label;
+}
+
+} // namespace
+
+CPemberluxDlg::CPemberluxDlg(QWidget* parent) : CDialog(IDD, parent) {
+    setWindowTitle(Text("caption"));
+    setWindowIcon(AppIcon());
+    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    setAccessibleName(windowTitle());
+
+    // The menu list, with the interface page shown first.
+    BuildWindow();
+    for (int id : {102, 104, 106, 135})
+        menuList_->addItem(Str(id));
+    menuList_->setCurrentRow(MENU_INTERFACE);
+
+    printerLabel_ = "  " + LoadUiString(136);
+    UpdateData();
+
+    CreatePages();
+
+    AddToolTip(IDC_EXIT, 108);
+    AddToolTip(IDC_MENU_LIST, 129);
+    AddToolTip(IDC_PRINTER_LABEL, 130);
+    AddToolTip(IDC_INTERFACE_LABEL, 131);
+    AddToolTip(IDC_CHINESE, 164);
+    AddToolTip(IDC_ENGLISH, 165);
+
+    LoadSettings();
+
+    if (settings_.modelName == LoadUiString(137) || settings_.modelName == LoadUiString(138)) AddTestItemsEntry();
+    DistributeSettings();
+    SetTitleFontAndLogo();
+    SetPageTitle();
+    HandPortToPages();
+
+    UseHandCursorOverButtons(this);
+    connect(menuList_, &QListWidget::currentRowChanged, this, [this] { ShowPage(); });
+}
+
+CPemberluxDlg::~CPemberluxDlg() {
+    // Workers of the pages end before any window goes away.
+    for (CPage* page :
+         std::initializer_list<CPage*>{portSet_, labelSetup_, receiptSetup_, upgrade_, commandTest_, testItems_}) {
+        if (page) page->StopWorkers();
+    }
+}
+
+void CPemberluxDlg::BuildWindow() {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(LOGO_X, LOGO_Y, 12, 12);
+    layout->setSpacing(12);
+
+    // Left: room for the logo, the menu list, the model and interface, the language, Help and Exit.
+    auto* left = new QVBoxLayout;
+    left->setSpacing(6);
+    // The logo is painted over this space once the language is known.
+    logoSpace_ = new QWidget;
+    logoSpace_->setFixedSize(LEFT_COLUMN_WIDTH, 0);
+    left->addWidget(logoSpace_);
+
+    menuList_ = Bind(IDC_MENU_LIST, new QListWidget, LoadUiString(129));
+    menuList_->setFixedWidth(LEFT_COLUMN_WIDTH);
+    menuList_->setMinimumHeight(140);
+    left->addWidget(menuList_);
+    left->addSpacing(6);
+
+    left->addWidget(Bind(IDC_PRINTER_CAPTION, new QLabel(Text("1008"))));
+    left->addWidget(Bind(IDC_PRINTER_LABEL, PanelLabel(), Text("1008").toStdString()));
+    left->addWidget(Bind(IDC_INTERFACE_CAPTION, new QLabel(Text("1010"))));
+    left->addWidget(Bind(IDC_INTERFACE_LABEL, PanelLabel(), Text("1010").toStdString()));
+    left->addSpacing(6);
+
+    auto* language = new QGroupBox(Text("group.Language"));
+    language->setAccessibleName(language->title());
+    auto* languageLayout = new QVBoxLayout(language);
+    languageLayout->addWidget(Bind(IDC_CHINESE, new QRadioButton(Text("1091"))));
+    languageLayout->addWidget(Bind(IDC_ENGLISH, new QRadioButton(Text("1092"))));
+    left->addWidget(language);
+    left->addStretch();
+
+    auto* buttons = new QHBoxLayout;
+    for (int id : {IDC_HELP, IDC_EXIT}) {
+        auto* b = Bind(id, new QPushButton(Text(std::to_string(id))));
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    left->addLayout(buttons);
+    layout->addLayout(left);
+
+    // Right: the page title over the page area.
+    auto* right = new QVBoxLayout;
+    right->setSpacing(6);
+    auto* title = Bind(IDC_PAGE_TITLE, PanelLabel());
+    title->setMinimumHeight(30);
+    right->addWidget(title);
+
+    auto* area = Bind(IDC_PAGE_AREA, new QFrame);
+    area->setFrameShape(QFrame::StyledPanel);
+    area->setMinimumSize(600, 440);
+    pageArea_ = new QStackedLayout(area);
+    right->addWidget(area, 1);
+    layout->addLayout(right, 1);
+
+    connect(ControlAs<QPushButton>(IDC_EXIT), &QPushButton::clicked, this,
+            [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+    connect(ControlAs<QPushButton>(IDC_HELP), &QPushButton::clicked, this, [this] { ShowHelp(); });
+    connect(ControlAs<QRadioButton>(IDC_CHINESE), &QRadioButton::clicked, this, [this] { SwitchLanguage("Chinese"); });
+    connect(ControlAs<QRadioButton>(IDC_ENGLISH), &QRadioButton::clicked, this, [this] { SwitchLanguage("English"); });
+}
+
+void CPemberluxDlg::CreatePages() {
+    portSet_ = new CPagePortSet;
+    labelSetup_ = new CPrintingSetupLB610_1;
+    upgrade_ = new CUpgradeFW;
+    commandTest_ = new CCommandTest;
+    testItems_ = new CTestItemDialog;
+    for (CPage* page : std::initializer_list<CPage*>{portSet_, labelSetup_, upgrade_, commandTest_, testItems_}) {
+        PlacePage(page);
+    }
+    pageArea_->setCurrentWidget(portSet_);
+    pageCreated_[0] = true;
+    currentSetup_ = labelSetup_;
+}
+
+void CPemberluxDlg::PlacePage(CPage* page) {
+    pageArea_->addWidget(page);
+    ++tabCount_;
+}
+
+bool CPemberluxDlg::IsChinese() const {
+    return settings_.language == "Chinese";
+}
+
+void CPemberluxDlg::SetTitleFontAndLogo() {
+    QWidget* title = Control(IDC_PAGE_TITLE);
+    QFont font = title->font();
+    if (IsChinese()) {
+        font.setFamilies({QStringLiteral("楷体"), QStringLiteral("KaiTi"), QStringLiteral("Noto Serif CJK SC"),
+                          QStringLiteral("Noto Sans CJK SC")});
+        font.setPointSize(14);
+        font.setBold(false);
+    } else {
+        font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+        font.setPointSizeF(10.5);
+        font.setBold(true);
+    }
+    title->setFont(font);
+    logo_ = Logo(IsChinese() ? IDB_LOGO_CHINESE : IDB_LOGO_ENGLISH);
+    // Room for the taller of the two logos, so the window keeps its shape.
+    logoSpace_->setFixedHeight(std::max(logo_.height(), 67) + 8);
+    update();
+}
+
+void CPemberluxDlg::LoadSettings() {
+    if (pemberlux::LoadSettings(settings_)) {
+        portKind_ = settings_.portKind;
+        if (portKind_ >= PORT_COM && portKind_ <= PORT_LAN) portSet_->CheckInterface(portKind_);
+    } else {
+        // First start: the defaults were written; USB is the interface.
+        portSet_->CheckInterface(PORT_USB);
+        portKind_ = PORT_USB;
+    }
+    ApplySettings();
+}
+
+void CPemberluxDlg::ApplySettings() {
+    QComboBox* models = portSet_->ModelList();
+    const QString lb600 = Str(224);
+    if (settings_.language == "English") {
+        models->addItem(lb600);
+    } else {
+        for (int i = 0; i < models->count(); ++i) {
+            if (models->itemText(i).startsWith(lb600)) {
+                models->removeItem(i);
+                break;
+            }
+        }
+    }
+    models->setCurrentIndex(models->findText(QString::fromStdString(settings_.modelName), Qt::MatchExactly));
+
+    const std::string& model = settings_.modelName;
+    portSet_->ShowWirelessButtons(model == LoadUiString(136) || model == LoadUiString(217) ||
+                                  model == LoadUiString(224));
+
+    switch (models->currentIndex()) {
+    case 0:
+    case 1:
+        UsbVendorOnly = 1;
+        UsbVendorId = "3A7E";
+        UsbSecondId = "5E10";
+        portSet_->SetModelTexts(212, 214);
+        break;
+    case 2:
+    case 3:
+        UsbVendorOnly = 0;
+        UsbVendorId = "3A7E";
+        UsbSecondId = models->currentIndex() == 2 ? "41A2" : "41A3";
+        portSet_->SetModelTexts(213, 215);
+        break;
+    default:
+        break;
+    }
+
+    printerLabel_ = "  " + model;
+    portSet_->SetSettings(settings_);
+    SerialDialogSettings = settings_;
+    ParallelDialogSettings = settings_;
+
+    ControlAs<QRadioButton>(IDC_CHINESE)->setChecked(settings_.language == "Chinese");
+    ControlAs<QRadioButton>(IDC_ENGLISH)->setChecked(settings_.language == "English");
+
+    SetInterfaceLabel(portKind_, settings_);
+    portSet_->SetCurrentKind(portKind_);
+    UpdateData();
+    ApplyKindToControls(portKind_);
+}
+
+void CPemberluxDlg::ApplyKindToControls(int kind) {
+    portSet_->EnableControl(CPagePortSet::IDC_SETTING, kind != PORT_USB);
+    portSet_->EnableControl(CPagePortSet::IDC_WIFI_SETUP, kind != PORT_LAN);
+    if (kind == PORT_USB || kind == PORT_LAN) upgrade_->EnableControl(CUpgradeFW::IDC_DOWNLOAD_MODE, true);
+    if (kind == PORT_COM || kind == PORT_LPT) upgrade_->EnableControl(CUpgradeFW::IDC_DOWNLOAD_MODE, false);
+    if (kind == PORT_LAN) upgrade_->EnableControl(CUpgradeFW::IDC_UPDATE, true);
+}
+
+void CPemberluxDlg::SetInterfaceLabel(int kind, const PortSettings& settings) {
+    switch (kind) {
+    case PORT_COM:
+        interfaceLabel_ = "  " + settings.comName + "|" + settings.baudRate;
+        break;
+    case PORT_LPT:
+        interfaceLabel_ = "  " + settings.lptName;
+        break;
+    case PORT_USB:
+        interfaceLabel_ = "  USB";
+        break;
+    case PORT_LAN:
+        interfaceLabel_ = "  LAN";
+        break;
+    default:
+        break;
+    }
+}
+
+void CPemberluxDlg::UpdateData() {
+    SetControlText(IDC_PRINTER_LABEL, printerLabel_);
+    SetControlText(IDC_INTERFACE_LABEL, interfaceLabel_);
+}
+
+void CPemberluxDlg::AddTestItemsEntry() {
+    const QString entry = Str(203);
+    if (!menuList_->findItems(entry, Qt::MatchExactly).isEmpty()) return;
+    const QSignalBlocker block(menuList_);
+    menuList_->addItem(entry);
+}
+
+void CPemberluxDlg::RemoveTestItemsEntry() {
+    const QSignalBlocker block(menuList_);
+    for (QListWidgetItem* item : menuList_->findItems(Str(203), Qt::MatchExactly))
+        delete item;
+}
+
+void CPemberluxDlg::SetPageTitle() {
+    const QListWidgetItem* item = menuList_->currentItem();
+    const std::string entry = item ? item->text().toStdString() : std::string();
+    SetControlText(IDC_PAGE_TITLE, (IsChinese() ? " " : "   ") + entry);
+    Control(IDC_PAGE_AREA)->setAccessibleName(QString::fromStdString(entry));
+}
+
+void CPemberluxDlg::HandPortToPages() {
+    port_.kind = settings_.portKind;
+    port_.comName = settings_.comName;
+    port_.lptName = settings_.lptName;
+    for (CPage* page : std::initializer_list<CPage*>{portSet_, testItems_, labelSetup_, commandTest_, upgrade_}) {
+        page->SetPort(port_);
+    }
+    CurrentPortSettings = settings_;
+}
+
+void CPemberluxDlg::ShowPage() {
+    SetPageTitle();
+    CPage* page = nullptr;
+    switch (menuList_->currentRow()) {
+    case MENU_INTERFACE:
+        page = portSet_;
+        break;
+    case MENU_PRINTER_SETUP: {
+        const int model = portSet_->ModelPosition();
+        if (model == 2 || model == 3) {
+            if (!pageCreated_[1]) {
+                receiptSetup_ = new CInternalSetupTR510;
+                receiptSetup_->SetSettings(settings_);
+                PlacePage(receiptSetup_);
+                UseHandCursorOverButtons(receiptSetup_);
+                pageCreated_[1] = true;
+            }
+            page = receiptSetup_;
+        } else {
+            page = labelSetup_;
+        }
+        currentSetup_ = page;
+        break;
+    }
+    case MENU_FIRMWARE:
+        page = upgrade_;
+        break;
+    case MENU_COMMAND_TEST:
+        page = commandTest_;
+        break;
+    case MENU_TEST_ITEMS: {
+        page = testItems_;
+        const bool enable = settings_.modelName != LoadUiString(137);
+        testItems_->setEnabled(enable);
+        testItems_->EnableControl(CTestItemDialog::IDC_CUT_AFTER_PRINT, enable);
+        break;
+    }
+    default:
+        return;
+    }
+    pageArea_->setCurrentWidget(page);
+}
+
+void CPemberluxDlg::DistributeSettings() {
+    for (CPage* page :
+         std::initializer_list<CPage*>{portSet_, labelSetup_, receiptSetup_, upgrade_, commandTest_, testItems_}) {
+        if (page) page->SetSettings(settings_);
+    }
+    CurrentPortSettings = settings_;
+}
+
+std::intptr_t CPemberluxDlg::OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) {
+    switch (message) {
+    case WM_MODEL_CHANGED: {
+        printerLabel_ = "  " + *FromParam<const std::string>(lParam);
+        UpdateData();
+        settings_ = *FromParam<const PortSettings>(wParam);
+        DistributeSettings();
+        SetControlText(IDC_PRINTER_CAPTION, LoadUiString(UsbSecondId == "41A2" || UsbSecondId == "41A3" ? 213 : 212));
+        const std::string& model = settings_.modelName;
+        if (model == LoadUiString(136) || model == LoadUiString(217) || model == LoadUiString(224)) {
+            RemoveTestItemsEntry();
+        } else {
+            AddTestItemsEntry();
+        }
+        return 0;
+    }
+    case WM_PORT_CHANGED:
+        portKind_ = static_cast<int>(wParam);
+        settings_ = *FromParam<const PortSettings>(lParam);
+        SetInterfaceLabel(portKind_, settings_);
+        UpdateData();
+        DistributeSettings();
+        return 0;
+    case WM_SETTINGS_CHANGED:
+        settings_ = *FromParam<const PortSettings>(wParam);
+        DistributeSettings();
+        SerialDialogSettings = settings_;
+        settings_.SaveSettings();
+        SetInterfaceLabel(settings_.portKind, settings_);
+        UpdateData();
+        return 0;
+    }
+    return 0;
+}
+
+void CPemberluxDlg::SwitchLanguage(const std::string& language) {
+    settings_.language = language;
+    settings_.SaveSettings();
+    restart_ = true;
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void CPemberluxDlg::closeEvent(QCloseEvent* event) {
+    if (restart_) StartProgram(OwnExecutablePath());
+    CDialog::closeEvent(event);
+}
+
+void CPemberluxDlg::ShowHelp() {
+    // "<model>Pemberlux Help File.pdf" in the working folder; a missing file or
+    // viewer is not reported.
+    OpenDocument(portSet_->ModelList()->currentText().toStdString() + LoadUiString(179));
+}
+
+void CPemberluxDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CPemberluxDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // The window's own menu: the About box.
+    const QString about = Str(101);
+    if (about.isEmpty()) return;
+    QMenu menu(this);
+    menu.addAction(about, this, [this] { ShowAbout(); });
+    menu.exec(event->globalPos());
+}
+
+void CPemberluxDlg::paintEvent(QPaintEvent* event) {
+    CDialog::paintEvent(event);
+    if (logo_.isNull()) return;
+    QPainter painter(this);
+    painter.drawPixmap(LOGO_X, LOGO_Y, logo_);
+}
+
+} // namespace pemberlux

@@ -1,0 +1,1 @@
+set(GUI_SOURCES AboutDlg.cpp PemberluxApp.cpp PemberluxDlg.cpp Resources.cpp)

@@ -1,0 +1,1 @@
+set(GUI_SOURCES PrintingSetupLB610_1.cpp)

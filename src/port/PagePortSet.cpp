@@ -1,0 +1,336 @@
+#include "port/PagePortSet.h"
+
+#include "app/UiText.h"
+#include "platform/MessageBox.h"
+#include "platform/Messages.h"
+#include "port/PortCommands.h"
+#include "port/PortSetParallel.h"
+#include "port/PortSetSerial.h"
+#include "port/PortSetUSB.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace pemberlux {
+
+namespace {
+
+const int RADIO_IDS[] = {CPagePortSet::IDC_SERIAL, CPagePortSet::IDC_PARALLEL, CPagePortSet::IDC_USB,
+                         CPagePortSet::IDC_NETWORK};
+
+QString Text(const std::string& key) {
+    return QString::fromStdString(TemplateText(CPagePortSet::IDD, key));
+}
+
+} // namespace
+
+CPagePortSet::CPagePortSet(QWidget* parent) : CPage(IDD, parent) {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* modelGroup = Bind(IDC_MODEL_GROUP, new QGroupBox(Text("1153")));
+    auto* modelLayout = new QVBoxLayout(modelGroup);
+    auto* prompt = Bind(IDC_MODEL_PROMPT, new QLabel(Text("1154")));
+    auto* list = Bind(IDC_MODEL_LIST, new QComboBox, TemplateText(IDD, "1154"));
+    prompt->setBuddy(list);
+    QFont listFont = list->font();
+    listFont.setFamilies(
+        {QStringLiteral("Verdana"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
+    listFont.setPointSizeF(10.5);
+    list->setFont(listFont);
+    list->setMinimumContentsLength(24);
+    for (int id : {136, 217, 137, 138})
+        list->addItem(QString::fromStdString(LoadUiString(id)));
+    list->setCurrentIndex(-1);
+    modelLayout->addWidget(prompt);
+    modelLayout->addWidget(list);
+    layout->addWidget(modelGroup);
+
+    auto* interfaceGroup = new QGroupBox(Text("group.Interface"));
+    interfaceGroup->setAccessibleName(Text("group.Interface"));
+    auto* interfaceLayout = new QGridLayout(interfaceGroup);
+    for (int i = 0; i < 4; ++i) {
+        auto* radio = Bind(RADIO_IDS[i], new QRadioButton(Text(std::to_string(RADIO_IDS[i]))));
+        interfaceLayout->addWidget(radio, i / 2, i % 2);
+    }
+    auto* setting = Bind(IDC_SETTING, new QPushButton(Text("1047")));
+    auto* sendConfig = Bind(IDC_SEND_CONFIG, new QPushButton(Text("1048")));
+    sendConfig->hide();
+    auto* settingRow = new QHBoxLayout;
+    settingRow->addStretch();
+    settingRow->addWidget(sendConfig);
+    settingRow->addWidget(setting);
+    interfaceLayout->addLayout(settingRow, 2, 0, 1, 2);
+    layout->addWidget(interfaceGroup);
+
+    auto* wireless = new QHBoxLayout;
+    auto* resetWifi = Bind(IDC_RESET_WIFI, new QPushButton(Text("1157")));
+    auto* wifiSetup = Bind(IDC_WIFI_SETUP, new QPushButton(Text("1223")));
+    auto* bluetooth = Bind(IDC_BLUETOOTH, new QPushButton(Text("1229")));
+    wifiSetup->hide();
+    wireless->addWidget(resetWifi);
+    wireless->addWidget(wifiSetup);
+    wireless->addWidget(bluetooth);
+    wireless->addStretch();
+    layout->addLayout(wireless);
+    layout->addStretch();
+
+    SetToolTipColour(QColor(0, 0, 255));
+    AddToolTip(IDC_SETTING, 109);
+    AddToolTip(IDC_MODEL_LIST, 110);
+    AddToolTip(IDC_SERIAL, 132);
+    AddToolTip(IDC_PARALLEL, 133);
+    AddToolTip(IDC_USB, 134);
+
+    connect(list, &QComboBox::activated, this, [this] { OnModelChanged(); });
+    connect(ControlAs<QRadioButton>(IDC_SERIAL), &QRadioButton::clicked, this, [this] { SelectSerial(); });
+    connect(ControlAs<QRadioButton>(IDC_PARALLEL), &QRadioButton::clicked, this, [this] { SelectParallel(); });
+    connect(ControlAs<QRadioButton>(IDC_USB), &QRadioButton::clicked, this, [this] { SelectUsb(); });
+    connect(ControlAs<QRadioButton>(IDC_NETWORK), &QRadioButton::clicked, this, [this] { SelectNetwork(); });
+    connect(setting, &QPushButton::clicked, this, [this] { OpenInterfaceDialog(); });
+    connect(sendConfig, &QPushButton::clicked, this, [this] {
+        EnableExchangeControls(false, false);
+        StartWorker([this, pending = pending_, position = ModelPosition()] {
+            SetThreadUiLanguage(LanguageIdOf(pending.language));
+            SendSerialConfig(pending, position);
+            EnableExchangeControls(true, true);
+        });
+    });
+    connect(resetWifi, &QPushButton::clicked, this, [this] { StartResetWifi(); });
+    // The Wi-Fi and Bluetooth dialogs are not part of this build yet: their
+    // buttons are in place and open nothing.
+}
+
+CPagePortSet::~CPagePortSet() {
+    StopWorkers();
+}
+
+QComboBox* CPagePortSet::ModelList() const {
+    return ControlAs<QComboBox>(IDC_MODEL_LIST);
+}
+
+int CPagePortSet::ModelPosition() const {
+    return ModelList()->currentIndex();
+}
+
+void CPagePortSet::CheckInterface(int kind) {
+    for (int i = 0; i < 4; ++i) {
+        auto* radio = ControlAs<QRadioButton>(RADIO_IDS[i]);
+        // Exclusive radios can't all be cleared; kind 0 clears them all.
+        radio->setAutoExclusive(false);
+        radio->setChecked(kind == i + 1);
+        radio->setAutoExclusive(true);
+    }
+}
+
+void CPagePortSet::SetModelTexts(int groupStringId, int promptStringId) {
+    SetControlText(IDC_MODEL_GROUP, LoadUiString(groupStringId));
+    SetControlText(IDC_MODEL_PROMPT, LoadUiString(promptStringId));
+    ModelList()->setAccessibleName(QString::fromStdString(LoadUiString(promptStringId)));
+}
+
+void CPagePortSet::ShowWirelessButtons(bool show) {
+    for (int id : {IDC_RESET_WIFI, IDC_WIFI_SETUP, IDC_BLUETOOTH})
+        ShowControl(id, show);
+}
+
+CPagePortSet::NetworkDialog CPagePortSet::NetworkDialogFor(const std::string& model) {
+    return model == LoadUiString(136) || model == LoadUiString(217) ? NetworkDialog::LabelModule
+                                                                    : NetworkDialog::PrintServer;
+}
+
+void CPagePortSet::OnModelChanged() {
+    const int position = ModelPosition();
+    const bool receipt = position == 2 || position == 3;
+    if (receipt) {
+        UsbVendorOnly = 0;
+        UsbVendorId = "3A7E";
+        UsbSecondId = position == 2 ? "41A2" : "41A3";
+        SetModelTexts(213, 215);
+    } else {
+        UsbVendorOnly = 1;
+        UsbVendorId = "3A7E";
+        UsbSecondId = "5E10";
+        SetModelTexts(212, 214);
+    }
+    ShowControl(IDC_NETWORK, true);
+    ShowWirelessButtons(!receipt);
+
+    std::string model = ModelList()->currentText().toStdString();
+    settings_.modelName = model;
+    settings_.SaveSettings();
+    SendMessage(Owner(), WM_MODEL_CHANGED, ToParam(&settings_), ToParam(&model));
+}
+
+void CPagePortSet::SelectSerial() {
+    SelectKind(PORT_COM);
+}
+void CPagePortSet::SelectParallel() {
+    SelectKind(PORT_LPT);
+}
+void CPagePortSet::SelectUsb() {
+    SelectKind(PORT_USB);
+}
+void CPagePortSet::SelectNetwork() {
+    SelectKind(PORT_LAN);
+}
+
+void CPagePortSet::SelectKind(int kind) {
+    currentKind_ = kind;
+    settings_.portKind = kind;
+    settings_.SaveSettings();
+    switch (kind) {
+    case PORT_COM:
+        SerialDialogSettings = settings_;
+        break;
+    case PORT_LPT:
+        ParallelDialogSettings = settings_;
+        break;
+    case PORT_USB:
+        ShowControl(IDC_SEND_CONFIG, false);
+        break;
+    case PORT_LAN:
+        networkSettings_ = settings_;
+        break;
+    }
+    EnableControl(IDC_SETTING, kind != PORT_USB);
+    EnableControl(IDC_WIFI_SETUP, kind != PORT_LAN);
+    SendMessage(Owner(), WM_PORT_CHANGED, kind, ToParam(&settings_));
+}
+
+void CPagePortSet::OpenInterfaceDialog() {
+    switch (settings_.portKind) {
+    case PORT_COM: {
+        SerialDialogSettings = settings_;
+        CPortSetSerial dialog(this, this);
+        dialog.exec();
+        break;
+    }
+    case PORT_LPT: {
+        ParallelDialogSettings = settings_;
+        CPortSetParallel dialog(this, this);
+        dialog.exec();
+        break;
+    }
+    case PORT_USB: {
+        CPortSetUSB dialog(this);
+        dialog.exec();
+        break;
+    }
+    case PORT_LAN:
+        // The network printer dialogs take a copy of the record and report
+        // back with WM_NETWORK_SET; they are not part of this build yet.
+        networkSettings_ = settings_;
+        break;
+    }
+}
+
+void CPagePortSet::EnableExchangeControls(bool enable, bool settingButton) {
+    // The model list and the interface radios stay off too while a worker runs:
+    // they rewrite the USB selection and the current settings that its open reads.
+    EnableControl(IDC_MODEL_LIST, enable);
+    for (int id : RADIO_IDS)
+        EnableControl(id, enable);
+    if (!enable || settingButton) EnableControl(IDC_SETTING, enable);
+}
+
+void CPagePortSet::StartResetWifi() {
+    EnableExchangeControls(false, false);
+    EnableControl(IDC_RESET_WIFI, false);
+    StartWorker([this, settings = settings_] { ResetWifi(settings); });
+}
+
+void CPagePortSet::ResetWifi(const PortSettings& settings) {
+    SetThreadUiLanguage(LanguageIdOf(settings.language));
+    const Frame frame = BuildWifiResetFrame();
+    port_.kind = settings.portKind;
+    port_.comName = settings.comName;
+    port_.lptName = settings.lptName;
+    port_.SetData(frame.data(), frame.size());
+    bool opened = false;
+    try {
+        OpenPort(port_);
+        opened = true;
+    } catch (const PortError& e) {
+        ShowPortError(this, e.code, port_.kind);
+    }
+    if (opened) {
+        try {
+            WritePort(port_);
+        } catch (const PortError&) {
+            ShowString(this, 159, MessageIcon::Warning);
+        }
+        ClosePort(port_);
+    }
+    port_.SetData(nullptr, 0);
+    EnableExchangeControls(true, settings.portKind != PORT_USB);
+    EnableControl(IDC_RESET_WIFI, true);
+}
+
+void CPagePortSet::SendSerialConfig(const PortSettings& pending, int modelPosition) {
+    const Frame frame = BuildSerialConfigFrame(pending, modelPosition);
+    port_.comName = pending.comName;
+    port_.lptName = pending.lptName;
+    port_.SetData(frame.data(), frame.size());
+    port_.kind = PORT_USB;
+    try {
+        OpenPort(port_);
+    } catch (const PortError& e) {
+        if (e.code == PORT_ERR_OPEN || e.code == PORT_ERR_NO_DEVICES || e.code == PORT_ERR_NO_INFO) {
+            // No USB printer: the serial line, still set up the old way.
+            port_.kind = PORT_COM;
+            try {
+                OpenPort(port_);
+            } catch (const PortError& serial) {
+                if (serial.code == PORT_ERR_OPEN || serial.code == PORT_ERR_BUSY) {
+                    ShowString(this, serial.code == PORT_ERR_OPEN ? 141 : 145, MessageIcon::Stop);
+                    port_.SetData(nullptr, 0);
+                    return;
+                }
+            }
+        }
+    }
+    try {
+        WritePort(port_);
+    } catch (const PortError&) {
+        ShowString(this, 159, MessageIcon::Warning);
+    }
+    ClosePort(port_);
+    port_.SetData(nullptr, 0);
+}
+
+std::intptr_t CPagePortSet::OnMessage(int message, std::intptr_t wParam, std::intptr_t) {
+    switch (message) {
+    case WM_SERIAL_SET: {
+        pending_ = *FromParam<PortSettings>(wParam);
+        port_.comName = pending_.comName;
+        EnableExchangeControls(false, false);
+        StartWorker([this, pending = pending_, position = ModelPosition()] {
+            SetThreadUiLanguage(LanguageIdOf(pending.language));
+            SendSerialConfig(pending, position);
+            RunOnGuiThread([this, pending] {
+                settings_ = pending;
+                SelectSerial();
+            });
+            EnableExchangeControls(true, true);
+        });
+        return 0;
+    }
+    case WM_PARALLEL_SET:
+        settings_ = *FromParam<PortSettings>(wParam);
+        SelectParallel();
+        return 0;
+    case WM_NETWORK_SET:
+        settings_ = *FromParam<PortSettings>(wParam);
+        SelectNetwork();
+        return 0;
+    }
+    return 0;
+}
+
+} // namespace pemberlux

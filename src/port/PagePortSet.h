@@ -1,0 +1,81 @@
+// The first page of the main window: the printer model and the interface it is
+// attached by, the interface's own settings dialog, and the printer-side Wi-Fi
+// reset, Wi-Fi setup and Bluetooth settings. Every change is saved at once and
+// reported to the main window.
+#pragma once
+
+#include "platform/Window.h"
+
+#include <atomic>
+#include <string>
+
+class QComboBox;
+
+namespace pemberlux {
+
+class CPagePortSet final : public CPage {
+    Q_OBJECT
+public:
+    static constexpr int IDD = 105;
+    enum : int {
+        IDC_MODEL_LIST = 1035,
+        IDC_SERIAL = 1036,
+        IDC_PARALLEL = 1037,
+        IDC_USB = 1038,
+        IDC_NETWORK = 1039,
+        IDC_SETTING = 1047,
+        IDC_SEND_CONFIG = 1048,
+        IDC_MODEL_GROUP = 1153,
+        IDC_MODEL_PROMPT = 1154,
+        IDC_RESET_WIFI = 1157,
+        IDC_WIFI_SETUP = 1223,
+        IDC_BLUETOOTH = 1229,
+    };
+
+    explicit CPagePortSet(QWidget* parent = nullptr);
+    ~CPagePortSet() override;
+
+    QComboBox* ModelList() const;
+    // Position of the selected model, -1 when none.
+    int ModelPosition() const;
+
+    int CurrentKind() const { return currentKind_; }
+    void SetCurrentKind(int kind) { currentKind_ = kind; }
+    // Checks the radio button of `kind` (none for other kinds) without acting on it.
+    void CheckInterface(int kind);
+    // Caption of the model group and the prompt above the list, by string id.
+    void SetModelTexts(int groupStringId, int promptStringId);
+    // Shows or hides "Reset Wi-Fi settings", "Wi-Fi Setup" and "Bluetooth Settings".
+    void ShowWirelessButtons(bool show);
+
+    // The network dialog that "Setting" opens for `model`: the one of the
+    // label printer module for LB-610 and LB-710, the print-server one otherwise.
+    enum class NetworkDialog { LabelModule, PrintServer };
+    static NetworkDialog NetworkDialogFor(const std::string& model);
+
+    // The handlers, as the controls call them.
+    void OnModelChanged();
+    void SelectSerial();
+    void SelectParallel();
+    void SelectUsb();
+    void SelectNetwork();
+    void OpenInterfaceDialog();
+    void StartResetWifi();
+
+protected:
+    std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
+
+private:
+    void SelectKind(int kind);
+    void EnableExchangeControls(bool enable, bool settingButton);
+    // On a worker: the new serial settings to the printer, over USB when a
+    // printer is attached there, else over the serial line still set the old way.
+    void SendSerialConfig(const PortSettings& pending, int modelPosition);
+    void ResetWifi(const PortSettings& settings);
+
+    int currentKind_ = PORT_COM;
+    PortSettings pending_;
+    PortSettings networkSettings_;
+};
+
+} // namespace pemberlux

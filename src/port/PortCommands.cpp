@@ -1,0 +1,54 @@
+#include "port/PortCommands.h"
+
+namespace pemberlux {
+
+namespace {
+
+const Frame SETUP_BEGIN = {0x1B, 0x0D, 0x53};
+const Frame SETUP_END = {0x1B, 0x10, 0x45};
+
+Frame Bracketed(std::initializer_list<std::uint8_t> command) {
+    Frame frame = SETUP_BEGIN;
+    frame.insert(frame.end(), command);
+    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
+    return frame;
+}
+
+std::uint8_t BaudBits(const std::string& baud) {
+    static const char* const rates[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+    for (std::uint8_t i = 0; i < 8; ++i) {
+        if (baud == rates[i]) return i;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::uint8_t SerialConfigByte(const PortSettings& serial, int modelPosition) {
+    std::uint8_t n = BaudBits(serial.baudRate);
+    if (serial.flowControl == "Xon/Xoff") n |= 0x08;
+    // The label printers (positions 0 and 1) and TR-510 (2) number the parity
+    // bits the other way round; the other models take no parity here.
+    const bool even = serial.parity == "Even";
+    const bool odd = serial.parity == "Odd";
+    if (modelPosition == 0 || modelPosition == 1) {
+        if (even) n |= 0x20;
+        if (odd) n |= 0x10;
+    } else if (modelPosition == 2) {
+        if (even) n |= 0x10;
+        if (odd) n |= 0x20;
+    }
+    if (serial.stopBits == "2") n |= 0x40;
+    if (serial.dataBits == "7") n |= 0x80;
+    return n;
+}
+
+Frame BuildSerialConfigFrame(const PortSettings& serial, int modelPosition) {
+    return Bracketed({0x1B, 0x23, SerialConfigByte(serial, modelPosition)});
+}
+
+Frame BuildWifiResetFrame() {
+    return Bracketed({0x1B, 0x40, 0x01});
+}
+
+} // namespace pemberlux

@@ -1,0 +1,27 @@
+// The two commands of the interface page: tell the printer its new serial line
+// settings, and reset its Wi-Fi module to the factory settings. Both are
+// bracketed by ESC CR 'S' ... ESC DLE 'E'.
+#pragma once
+
+#include "port/PortSettings.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pemberlux {
+
+using Frame = std::vector<std::uint8_t>;
+
+// The settings byte: baud rate in bits 0-2, Xon/Xoff in bit 3, parity in bits 4
+// and 5 (their meaning depends on the printer family, given by the position of
+// the model in the model list), two stop bits in bit 6, seven data bits in bit 7.
+std::uint8_t SerialConfigByte(const PortSettings& serial, int modelPosition);
+
+// 1B 0D 53  1B 23 n  1B 10 45
+Frame BuildSerialConfigFrame(const PortSettings& serial, int modelPosition);
+
+// 1B 0D 53  1B 40 01  1B 10 45
+Frame BuildWifiResetFrame();
+
+} // namespace pemberlux

@@ -1,0 +1,58 @@
+#include "port/PortSetParallel.h"
+
+#include "app/UiText.h"
+#include "platform/Messages.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pemberlux {
+
+namespace {
+QString Text(const std::string& key) {
+    return QString::fromStdString(TemplateText(CPortSetParallel::IDD, key));
+}
+} // namespace
+
+CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog(IDD, parent), receiver_(receiver) {
+    setWindowTitle(Text("caption"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    const std::string label = TemplateText(IDD, "label.1054");
+    auto* ports = Bind(IDC_PORT, new QComboBox, label.substr(0, label.find_last_not_of(": ") + 1));
+    for (int n = 1; n <= 4; ++n)
+        ports->addItem(QStringLiteral("LPT%1").arg(n));
+    // A device given by path stays selectable, so OK keeps it.
+    const QString current = QString::fromStdString(ParallelDialogSettings.lptName);
+    if (!current.isEmpty() && ports->findText(current, Qt::MatchExactly) < 0) ports->addItem(current);
+    ports->setCurrentIndex(ports->findText(current, Qt::MatchExactly));
+    auto* caption = new QLabel(QString::fromStdString(label));
+    caption->setBuddy(ports);
+    form->addRow(caption, ports);
+    layout->addLayout(form);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* ok = Bind(IDC_OK, new QPushButton(Text("1050")));
+    auto* cancel = Bind(IDC_CANCEL, new QPushButton(Text("1051")));
+    ok->setAutoDefault(false);
+    cancel->setAutoDefault(false);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+
+    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void CPortSetParallel::OnOK() {
+    ParallelDialogSettings.lptName = ControlText(IDC_PORT);
+    SendMessage(receiver_, WM_PARALLEL_SET, ToParam(&ParallelDialogSettings), 0);
+    accept();
+}
+
+} // namespace pemberlux

@@ -1,0 +1,1 @@
+set(GUI_SOURCES PagePortSet.cpp PortSetParallel.cpp PortSetSerial.cpp PortSetUSB.cpp)

@@ -1,0 +1,1 @@
+set(GUI_SOURCES InternalSetupTR510.cpp)
