@@ -1,0 +1,218 @@
+// The window platform every page builds on: messages, workers, timers, boxes,
+// keys and the small core helpers beside them.
+#include "QtTestSupport.h"
+#include "TempDir.h"
+#include "app/UiText.h"
+#include "platform/FileDialog.h"
+#include "platform/FileFilter.h"
+#include "platform/MessageBox.h"
+#include "platform/Messages.h"
+#include "platform/Platform.h"
+#include "platform/SerialDevices.h"
+#include "platform/Window.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+namespace pemberlux {
+namespace {
+
+using namespace std::chrono_literals;
+using test::WaitUntil;
+
+class Probe final : public CDialog {
+public:
+    enum : int { IDC_LABEL = 2000, IDC_BUTTON = 2001 };
+
+    Probe() : CDialog(109) {
+        Bind(IDC_LABEL, new QLabel(QStringLiteral("Start"), this));
+        auto* button = Bind(IDC_BUTTON, new QPushButton(QStringLiteral("&Press"), this));
+        button->move(0, 30);
+        connect(button, &QPushButton::clicked, this, [this] { ++presses; });
+    }
+
+    std::atomic<int> timerTicks{0};
+    std::atomic<int> presses{0};
+    std::vector<std::pair<std::intptr_t, bool>> messages; // wParam, on GUI thread
+
+protected:
+    std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t) override {
+        messages.emplace_back(wParam, QThread::currentThread() == qApp->thread());
+        return message == WM_SETTINGS_CHANGED ? wParam * 2 : -1;
+    }
+    void OnTimer(int id) override {
+        if (id == 7) ++timerTicks;
+    }
+};
+
+TEST(PrivateMessages, AreHandledSynchronouslyOnTheGuiThreadAlsoFromAWorker) {
+    Probe probe;
+    EXPECT_EQ(SendMessage(&probe, WM_SETTINGS_CHANGED, 21), 42);
+
+    std::atomic<std::intptr_t> fromWorker{0};
+    probe.StartWorker([&] { fromWorker = SendMessage(&probe, WM_SETTINGS_CHANGED, 5); });
+    ASSERT_TRUE(WaitUntil([&] { return probe.WorkersRunning() == 0; }));
+    EXPECT_EQ(fromWorker.load(), 10);
+    ASSERT_EQ(probe.messages.size(), 2u);
+    EXPECT_TRUE(probe.messages[1].second);
+    EXPECT_EQ(SendMessage(&probe, WM_PORT_CHANGED, 1), -1);
+}
+
+TEST(Workers, StoppingReleasesAWorkerWaitingForTheGuiThread) {
+    auto probe = std::make_unique<Probe>();
+    std::atomic<bool> started{false};
+    std::atomic<int> calls{0};
+    std::atomic<bool> lastResult{true};
+    probe->StartWorker([&] {
+        started = true;
+        // The GUI thread is not running events, so this waits until Stop.
+        lastResult = RunOnGuiThread([&] { ++calls; });
+    });
+    while (!started)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(20ms);
+    probe->StopWorkers(); // must not hang
+    EXPECT_FALSE(lastResult.load());
+    probe.reset();
+    QApplication::processEvents(); // the queued call finds its owner gone and does nothing
+    EXPECT_EQ(calls.load(), 0);
+}
+
+TEST(Workers, ChangeControlsThroughTheGuiThread) {
+    Probe probe;
+    probe.StartWorker([&] {
+        probe.EnableControl(Probe::IDC_BUTTON, false);
+        probe.SetControlText(Probe::IDC_LABEL, "Done");
+    });
+    ASSERT_TRUE(WaitUntil([&] { return probe.WorkersRunning() == 0; }));
+    EXPECT_FALSE(probe.Control(Probe::IDC_BUTTON)->isEnabled());
+    EXPECT_EQ(probe.ControlText(Probe::IDC_LABEL), "Done");
+    EXPECT_EQ(probe.Control(Probe::IDC_LABEL)->accessibleName(), "Done");
+    EXPECT_EQ(probe.Control(Probe::IDC_BUTTON)->accessibleName(), "Press");
+    EXPECT_EQ(probe.Control(Probe::IDC_BUTTON)->objectName(), "IDC_2001");
+}
+
+TEST(Timers, ArmedFromAWorkerTickOnTheGuiThreadUntilKilled) {
+    Probe probe;
+    probe.StartWorker([&] { probe.SetTimer(7, 20); });
+    ASSERT_TRUE(WaitUntil([&] { return probe.timerTicks >= 3; }, 5s));
+    EXPECT_TRUE(probe.TimerActive(7));
+    probe.StartWorker([&] { probe.KillTimer(7); });
+    ASSERT_TRUE(WaitUntil([&] { return probe.WorkersRunning() == 0; }));
+    EXPECT_FALSE(probe.TimerActive(7));
+    const int ticks = probe.timerTicks;
+    test::RunEventsFor(100ms);
+    EXPECT_EQ(probe.timerTicks.load(), ticks);
+}
+
+TEST(MessageBoxes, AWorkersBoxRunsOnTheGuiThreadAndHoldsTheWorkerUntilClosed) {
+    Probe probe;
+    std::atomic<bool> returned{false};
+    QString shownText;
+    QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+    bool workerWaited = false;
+    test::WhenModalShown([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        shownText = box->text();
+        shownIcon = box->icon();
+        test::RunEventsFor(50ms);
+        workerWaited = !returned;
+        EXPECT_EQ(box->accessibleDescription(), box->text());
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    probe.StartWorker([&] {
+        SetThreadUiLanguage(LANG_CHINESE);
+        ShowString(&probe, 159, MessageIcon::Warning);
+        returned = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return returned.load(); }));
+    EXPECT_TRUE(workerWaited);
+    EXPECT_EQ(shownText.toStdString(), "数据发送失败，检查打印机是否已连接！");
+    EXPECT_EQ(shownIcon, QMessageBox::Warning);
+}
+
+TEST(MessageBoxes, TheRecorderTakesTheirPlaceOnEveryThread) {
+    MessageRecorder recorder;
+    SetThreadUiLanguage(LANG_ENGLISH);
+    EXPECT_EQ(ShowString(nullptr, 174, MessageIcon::Stop), MessageReply::Ok);
+    std::thread([] { ShowPortError(nullptr, 8000, 4); }).join();
+    std::thread([] { ShowPortError(nullptr, 8003, 1); }).join(); // write errors have no open message
+    ASSERT_EQ(recorder.Count(), 2u);
+    EXPECT_EQ(recorder.Messages()[0].text, "Communication is time out!");
+    EXPECT_EQ(recorder.Messages()[0].icon, MessageIcon::Stop);
+    EXPECT_TRUE(recorder.Messages()[0].fromGuiThread);
+    EXPECT_EQ(recorder.Messages()[1].text,
+              "Lan connect fail. Please ensure the wire is connecting and the IP is valid.");
+    EXPECT_EQ(recorder.Messages()[1].icon, MessageIcon::Warning);
+    EXPECT_FALSE(recorder.Messages()[1].fromGuiThread);
+    recorder.SetReply(MessageReply::Cancel);
+    EXPECT_EQ(ShowMessage(nullptr, "?", MessageIcon::Question, MessageButtons::YesNo), MessageReply::No);
+}
+
+TEST(Keys, EnterAndEscapeNeitherCloseTheWindowNorPressAButton) {
+    Probe probe;
+    probe.show();
+    auto* button = probe.ControlAs<QPushButton>(Probe::IDC_BUTTON);
+    button->setDefault(true);
+    button->setFocus();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+        QTest::keyClick(button, key);
+    QTest::keyClick(&probe, Qt::Key_Escape);
+    EXPECT_TRUE(probe.isVisible());
+    EXPECT_EQ(probe.presses.load(), 0);
+    QTest::keyClick(button, Qt::Key_Space); // other keys still work
+    EXPECT_EQ(probe.presses.load(), 1);
+}
+
+TEST(ToolTips, AppearAfterHalfASecond) {
+    EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 500);
+}
+
+TEST(FileDialogs, FiltersOfTheStringTable) {
+    SetThreadUiLanguage(LANG_ENGLISH);
+    std::vector<FileFilterEntry> data = ParseFileFilter(LoadUiString(158));
+    ASSERT_EQ(data.size(), 2u);
+    EXPECT_EQ(data[0].name, "Data File(*.hex;*.txt)");
+    EXPECT_EQ(data[0].patterns, (std::vector<std::string>{"*.hex", "*.txt"}));
+    EXPECT_TRUE(MatchesFileFilter(data[0], "job.hex"));
+    EXPECT_FALSE(MatchesFileFilter(data[0], "job.bin"));
+    EXPECT_TRUE(MatchesFileFilter(data[1], "anything"));
+    std::vector<FileFilterEntry> firmware = ParseFileFilter(LoadUiString(163, LANG_CHINESE));
+    ASSERT_EQ(firmware.size(), 2u);
+    EXPECT_EQ(firmware[1].name, "字库文件(*.bin)");
+    EXPECT_TRUE(ParseFileFilter("").empty());
+}
+
+TEST(FileDialogs, TheRecorderHandsOutTheNextNames) {
+    FileDialogRecorder dialogs;
+    dialogs.SetNextFileName("/tmp/a.fw");
+    dialogs.SetNextCancel();
+    EXPECT_EQ(GetOpenFileName(nullptr, "Firmware File(*.fw)|*.fw||"), std::optional<std::string>("/tmp/a.fw"));
+    std::optional<std::string> fromWorker = "unset";
+    std::thread([&] { fromWorker = GetOpenFileName(nullptr, "All|*.*||"); }).join();
+    EXPECT_EQ(fromWorker, std::nullopt);
+    EXPECT_EQ(dialogs.Filters(), (std::vector<std::string>{"Firmware File(*.fw)|*.fw||", "All|*.*||"}));
+}
+
+TEST(SerialDevices, AdaptersInNaturalOrder) {
+    test::TempDir dev;
+    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "tty", "rfcomm1", "ttyUSB"})
+        dev.Write(name, "");
+    EXPECT_EQ(ListSerialDevices(dev.Path()),
+              (std::vector<std::string>{(dev / "ttyUSB2").string(), (dev / "ttyUSB10").string(),
+                                        (dev / "ttyACM0").string(), (dev / "rfcomm1").string()}));
+    EXPECT_TRUE(ListSerialDevices(dev / "missing").empty());
+}
+
+} // namespace
+} // namespace pemberlux

@@ -1,0 +1,57 @@
+#include "port/PortCommands.h"
+
+#include <gtest/gtest.h>
+
+namespace pemberlux {
+namespace {
+
+PortSettings Serial(const char* baud, const char* dataBits, const char* parity, const char* stopBits,
+                    const char* flow) {
+    PortSettings s;
+    s.baudRate = baud;
+    s.dataBits = dataBits;
+    s.parity = parity;
+    s.stopBits = stopBits;
+    s.flowControl = flow;
+    return s;
+}
+
+constexpr int LB610 = 0, LB710 = 1, TR510 = 2, TR520 = 3, LB600 = 4;
+
+TEST(SerialConfigFrame, CarriesTheSettingsByteBetweenTheSetupBrackets) {
+    const PortSettings s = Serial("19200", "7", "Even", "2", "Xon/Xoff");
+    EXPECT_EQ(BuildSerialConfigFrame(s, LB610), (Frame{0x1B, 0x0D, 0x53, 0x1B, 0x23, 0xEC, 0x1B, 0x10, 0x45}));
+    EXPECT_EQ(BuildSerialConfigFrame(s, TR510), (Frame{0x1B, 0x0D, 0x53, 0x1B, 0x23, 0xDC, 0x1B, 0x10, 0x45}));
+    EXPECT_EQ(BuildSerialConfigFrame(s, TR520), (Frame{0x1B, 0x0D, 0x53, 0x1B, 0x23, 0xCC, 0x1B, 0x10, 0x45}));
+}
+
+TEST(SerialConfigFrame, PlainLineIsTheSameForEveryModel) {
+    const PortSettings s = Serial("9600", "8", "None", "1", "DTR");
+    for (int position : {-1, LB610, LB710, TR510, TR520, LB600})
+        EXPECT_EQ(SerialConfigByte(s, position), 0x03);
+}
+
+TEST(SerialConfigFrame, ParityBitsDependOnTheFamily) {
+    // Label printers: odd 0x10, even 0x20; TR-510 the other way round; the
+    // other models carry no parity.
+    EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Odd", "1", "DTR"), LB710), 0x10);
+    EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Odd", "1", "DTR"), TR510), 0x20);
+    EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Odd", "1", "DTR"), LB600), 0x00);
+    EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Even", "1", "DTR"), -1), 0x00);
+}
+
+TEST(SerialConfigFrame, BaudRatesAndUnknownValues) {
+    const char* rates[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(SerialConfigByte(Serial(rates[i], "8", "None", "1", "DTR"), 0), i);
+    // Anything else counts as 1200; "Xon / Xoff" as shown in the list is not the stored value.
+    EXPECT_EQ(SerialConfigByte(Serial("14400", "8", "None", "1", "Xon / Xoff"), 0), 0x00);
+    EXPECT_EQ(SerialConfigByte(Serial("", "", "", "", ""), 0), 0x00);
+}
+
+TEST(WifiResetFrame, Bytes) {
+    EXPECT_EQ(BuildWifiResetFrame(), (Frame{0x1B, 0x0D, 0x53, 0x1B, 0x40, 0x01, 0x1B, 0x10, 0x45}));
+}
+
+} // namespace
+} // namespace pemberlux
