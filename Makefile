@@ -28,6 +28,10 @@ test: build
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && PEMBERLUX_BROADCAST_ADDR=127.255.255.255 "$$b"; done
 
+# The program connected to the printer simulator (needs a display, or: xvfb-run -a make demo).
+demo:
+	@BUILD=$(BUILD) JOBS=$(JOBS) scripts/demo
+
 fuzz:
 	@scripts/bootstrap --fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DPEMBERLUX_FUZZ=ON \

@@ -86,7 +86,7 @@ Workers::~Workers() {
 }
 
 void Workers::Start(std::function<void()> body) {
-    // Join the threads that have ended, so a long session does not pile them up.
+    // Join the threads that have ended, so a long run does not pile them up.
     std::vector<Thread> alive;
     for (Thread& t : threads_) {
         if (t.ended->load()) {

@@ -48,6 +48,7 @@ CPortSetSerial::CPortSetSerial(QObject* receiver, QWidget* parent) : CDialog(IDD
     // COM1 ... COM15, then the serial devices of this machine, and the name in
     // use when it is neither (a device given by path), so OK keeps it.
     auto* ports = ControlAs<QComboBox>(IDC_PORT);
+    ports->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (int n = 1; n <= 15; ++n)
         ports->addItem(QStringLiteral("COM%1").arg(n));
     for (const std::string& path : ListSerialDevices())

@@ -1,6 +1,7 @@
 // The main window: start-up from the settings file, the pages it shows, what it
 // does with the pages' reports, the language switch and help.
 #include "ShellFixture.h"
+#include "app/Resources.h"
 #include "command/CommandTest.h"
 #include "command/UpgradeFW.h"
 #include "label/PrintingSetupLB610_1.h"
@@ -10,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -321,6 +323,33 @@ TEST_F(MainWindow, EveryControlHasAnAccessibleNameTooltipsAndHandCursor) {
     EXPECT_EQ(window->Control(Dlg::IDC_HELP)->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(Page().Control(Page::IDC_SERIAL)->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_NE(window->Control(Dlg::IDC_MENU_LIST)->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(MainWindow, LogoOfTheLanguageIsDrawnAtItsPlaceWithWhiteLeftOut) {
+    const QImage chinese = Logo(IDB_LOGO_CHINESE).toImage();
+    const QImage english = Logo(IDB_LOGO_ENGLISH).toImage();
+    EXPECT_EQ(chinese.size(), QSize(180, 21));
+    EXPECT_EQ(english.size(), QSize(180, 67));
+    EXPECT_FALSE(AppIcon().pixmap(32, 32).isNull());
+
+    WriteSettings(Record("LB-610"));
+    Start();
+    const QImage shown = window->grab().toImage();
+    int drawn = 0, seeThrough = 0;
+    for (int y = 0; y < english.height(); ++y) {
+        for (int x = 0; x < english.width(); ++x) {
+            const QColor logo = english.pixelColor(x, y);
+            const QColor screen = shown.pixelColor(15 + x, 15 + y);
+            if (logo.alpha() == 255) {
+                drawn += screen == QColor(logo.rgb());
+            } else {
+                seeThrough += screen == window->palette().color(QPalette::Window);
+            }
+        }
+    }
+    EXPECT_GT(drawn, 1000);      // the lettering and the printer
+    EXPECT_GT(seeThrough, 5000); // the white around them is the window's own colour
+    EXPECT_NE(window->palette().color(QPalette::Window), QColor(Qt::white));
 }
 
 TEST_F(MainWindow, AboutBox) {

@@ -249,8 +249,6 @@ TEST_F(WifiReset, SendsTheFrameOnEveryTransport) {
 
 TEST_F(WifiReset, OpenAndWriteFailuresShowTheirMessagesInTheWindowsLanguage) {
     // Nothing listens on the network port; LPT "/dev/full" opens but takes no data.
-    sim::TcpServer* none = nullptr;
-    (void)none;
     int closedPort;
     {
         sim::TcpServer tcp(printer);
