@@ -134,6 +134,8 @@ void CPrintingSetupLB610_1::BuildPage() {
         auto* label = Bind(infoLabels[i], new QLabel(QString::fromStdString(caption)));
         auto* field = Bind(INFO_FIELDS[i], new QLineEdit, caption);
         field->setReadOnly(true);
+        // Room for a firmware version such as "LB-610 V1.16 2024-06-18".
+        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0")) * 26);
         label->setBuddy(field);
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1);
@@ -426,7 +428,12 @@ void CPrintingSetupLB610_1::Decode(Pending pending, std::size_t count) {
         const LabelTextQuery query = pending == PENDING_SERIAL_NUMBER ? LabelTextQuery::SerialNumber
                                      : pending == PENDING_FIRMWARE    ? LabelTextQuery::FirmwareVersion
                                                                       : LabelTextQuery::Statistics;
-        SetControlText(TextReplyControl(query), DecodeTextReply(reply, ThreadUiLanguage()));
+        const QString text = QString::fromStdString(DecodeTextReply(reply, ThreadUiLanguage()));
+        RunOnGuiThread([this, query, text] {
+            auto* field = ControlAs<QLineEdit>(TextReplyControl(query));
+            field->setText(text);
+            field->setCursorPosition(0); // the start of a long text, not its end
+        });
     }
     SetTimer(TIMER_REFRESH, REFRESH_MS);
 }

@@ -64,13 +64,14 @@ TEST_F(LabelPageWorkers, ClosingTheWindowEndsAWaitAtOnce) {
     printer.SetFaults(silent);
     StartOn(Transport::Tcp);
     Click(IDC_GET_PRINTER_SETTINGS);
-    Click(IDC_GET_FW_VERSION); // waits for the first one's lock
+    Click(IDC_GET_FW_VERSION); // waits for the lock
     ASSERT_TRUE(WaitUntil([&] { return printer.Received().size() >= LB_FRAME_READ_SETTINGS.size(); }, 2s));
     const auto closing = Clock::now();
     spy.reset();
     window.reset();
     EXPECT_LT(Clock::now() - closing, 1s);
-    EXPECT_EQ(printer.Received(), Bytes(LB_FRAME_READ_SETTINGS.begin(), LB_FRAME_READ_SETTINGS.end()));
+    // Whichever worker took the lock first waited; the other never started its exchange.
+    EXPECT_EQ(printer.Received().size(), LB_FRAME_READ_SETTINGS.size());
 }
 
 TEST_F(LabelPageWorkers, TimeOutMessageInChinese) {
