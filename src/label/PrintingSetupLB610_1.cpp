@@ -134,11 +134,9 @@ void CPrintingSetupLB610_1::BuildPage() {
         auto* label = Bind(infoLabels[i], new QLabel(QString::fromStdString(caption)));
         auto* field = Bind(INFO_FIELDS[i], new QLineEdit, caption);
         field->setReadOnly(true);
-        // Room for a firmware version such as "LB-610 V1.16 2024-06-18".
-        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0")) * 26);
         label->setBuddy(field);
         grid->addWidget(label, row, 0);
-        grid->addWidget(field, row, 1);
+        grid->addWidget(field, row, 1, 1, 2); // into the gap between the columns: a version is long
 
         const LabelSettingInfo& info = Info(EDITS[i]);
         const std::string editCaption = Text(std::to_string(info.labelControl));

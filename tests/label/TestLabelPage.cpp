@@ -184,14 +184,6 @@ TEST_F(LabelPageRange, TypingBeyond4095ClampsWarnsAndMarks) {
     EXPECT_EQ(HexText(SendAndReceive()), HexText(Frame("1B 2C F8 7F 1B 2D FF 7F 1B 28 01 F0")));
 }
 
-TEST_F(LabelPageRange, ChineseMessageInTheChineseWindow) {
-    StartOn(Transport::Tcp, "LB-610", "Chinese");
-    Type(LS_CUTTING_POSITION_OFFSET, "-9999");
-    ASSERT_EQ(messages.Count(), 1u);
-    EXPECT_EQ(messages.Messages()[0].text, "输入的值太大！");
-    EXPECT_EQ(EditText(LS_CUTTING_POSITION_OFFSET), "-4095");
-}
-
 // ---- Settings replies ----------------------------------------------------------
 
 class LabelPageReplies : public LabelPageTest {};
