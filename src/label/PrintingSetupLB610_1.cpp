@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -452,12 +451,12 @@ bool CPrintingSetupLB610_1::Pause(int ms) {
 
 // ---- Workers ---------------------------------------------------------------
 
-void CPrintingSetupLB610_1::BeginWorker(const PortSettings& settings) {
+void CPrintingSetupLB610_1::SetWorkerLanguage(const PortSettings& settings) {
     SetThreadUiLanguage(LanguageIdOf(settings.language));
 }
 
 void CPrintingSetupLB610_1::ReadSettingsThread() {
-    BeginWorker(SettingsSnapshot());
+    SetWorkerLanguage(SettingsSnapshot());
     std::lock_guard lock(lock_);
     if (closing_) return;
     EnableButtons(false);
@@ -466,7 +465,7 @@ void CPrintingSetupLB610_1::ReadSettingsThread() {
 }
 
 void CPrintingSetupLB610_1::ReadTextThread(Pending pending) {
-    BeginWorker(SettingsSnapshot());
+    SetWorkerLanguage(SettingsSnapshot());
     std::lock_guard lock(lock_);
     if (closing_) return;
     EnableButtons(false);
@@ -478,7 +477,7 @@ void CPrintingSetupLB610_1::ReadTextThread(Pending pending) {
 }
 
 void CPrintingSetupLB610_1::ResetSettingsThread() {
-    BeginWorker(SettingsSnapshot());
+    SetWorkerLanguage(SettingsSnapshot());
     std::lock_guard lock(lock_);
     if (closing_) return;
     EnableButtons(false);
@@ -501,7 +500,7 @@ void CPrintingSetupLB610_1::ResetSettingsThread() {
 
 void CPrintingSetupLB610_1::SendSettingsThread() {
     const PortSettings settings = SettingsSnapshot();
-    BeginWorker(settings);
+    SetWorkerLanguage(settings);
     // The lock keeps this write off the port while another worker still uses it.
     std::lock_guard lock(lock_);
     if (closing_) return;
@@ -515,7 +514,7 @@ void CPrintingSetupLB610_1::SendSettingsThread() {
 }
 
 void CPrintingSetupLB610_1::SelfTestThread() {
-    BeginWorker(SettingsSnapshot());
+    SetWorkerLanguage(SettingsSnapshot());
     std::lock_guard lock(lock_);
     if (closing_) return;
     EnableButtons(false);
@@ -526,7 +525,7 @@ void CPrintingSetupLB610_1::SelfTestThread() {
 }
 
 void CPrintingSetupLB610_1::CalibrateLabelThread() {
-    BeginWorker(SettingsSnapshot());
+    SetWorkerLanguage(SettingsSnapshot());
     std::lock_guard lock(lock_);
     if (closing_) return;
     EnableButtons(false);

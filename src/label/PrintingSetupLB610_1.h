@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <span>
 #include <string>
 
 class QComboBox;
@@ -85,13 +84,15 @@ private:
 
     // Worker side. Each gets the page's settings through the GUI thread.
     PortSettings SettingsSnapshot();
-    void BeginWorker(const PortSettings& settings);
+    void SetWorkerLanguage(const PortSettings& settings);
     void EnableButtons(bool enable);
     void PreparePort(const PortSettings& settings);
     // Opens the port and writes `frame`; on failure shows the message and
     // returns false.
     bool OpenAndWrite(const std::uint8_t* frame, std::size_t length);
-    // Steps 2 to 9 of a reading worker: query, wait for the answer, decode.
+    // The exchange of every reading worker: clear the reply buffer, open, write
+    // the query, wait for the answer (bounded by the reply time-out), decode it
+    // while it is still asked for, close.
     void ReadReply(const LabelFrame9& query, Pending pending);
     void Decode(Pending pending, std::size_t count);
     void ReportSettings();
@@ -105,7 +106,8 @@ private:
     void CalibrateLabelThread();
     void ReadTextThread(Pending pending);
 
-    // The edits of Print Home Offset, Cutting Position Offset and Black Mark AD value.
+    // The text values of Print Home Offset, Cutting Position Offset and Black
+    // Mark AD value; the lists keep their selection themselves.
     LabelSettingValues values_;
     LabelChangedMarks marks_;
     std::array<std::uint8_t, LB_REPLY_BUFFER_SIZE> reply_{};
