@@ -103,7 +103,7 @@ int OpenComPort(PrinterPort& port) {
         Fail(PORT_ERR_BUSY);
     }
     port.handles[0] = fd;
-    termios line = SerialLineFor(port.lineState, CurrentPortSettings);
+    termios line = SerialLineFor(port.lineState, CurrentPortSettings.Get());
     tcsetattr(fd, TCSANOW, &line);
     // The device may still hold an answer meant for an earlier exchange.
     tcflush(fd, TCIFLUSH);

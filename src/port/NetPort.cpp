@@ -34,7 +34,7 @@ int OpenNetPort(PrinterPort& port) {
     ClosePort(port);
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return 0;
-    if (!Connect(fd, CurrentPortSettings)) {
+    if (!Connect(fd, CurrentPortSettings.Get())) {
         CloseFd(fd);
         Fail(PORT_ERR_OPEN);
     }

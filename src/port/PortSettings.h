@@ -2,6 +2,8 @@
 // page, handed between windows, and read by the port layer.
 #pragma once
 
+#include "platform/Guarded.h"
+
 #include <string>
 
 namespace pemberlux {
@@ -33,9 +35,10 @@ struct PortSettings {
     bool operator==(const PortSettings&) const = default;
 };
 
-// Process-wide copies: the one the port layer reads, and the ones the serial
+// Process-wide copies: the one the port layer reads (written on the GUI thread,
+// read by the opens of worker threads, hence guarded), and the ones the serial
 // and parallel interface dialogs edit.
-extern PortSettings CurrentPortSettings;
+extern Guarded<PortSettings> CurrentPortSettings;
 extern PortSettings SerialDialogSettings;
 extern PortSettings ParallelDialogSettings;
 

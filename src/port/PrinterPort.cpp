@@ -11,7 +11,7 @@ namespace pemberlux {
 
 using namespace portio;
 
-PortSettings CurrentPortSettings;
+Guarded<PortSettings> CurrentPortSettings;
 PortSettings SerialDialogSettings;
 PortSettings ParallelDialogSettings;
 

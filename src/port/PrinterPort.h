@@ -141,9 +141,8 @@ std::optional<PortErrorMessage> ReportPortError(int code, int kind);
 
 // The USB selection, set from the printer model: four upper-case hex digits
 // each; UsbSecondId is the product id, or with UsbVendorOnly = 1 a second vendor.
-// The texts are not guarded: change them only while no USB open runs elsewhere.
-extern std::string UsbVendorId;
-extern std::string UsbSecondId;
+extern Guarded<std::string> UsbVendorId;
+extern Guarded<std::string> UsbSecondId;
 extern std::atomic<int> UsbVendorOnly;
 
 } // namespace pemberlux

@@ -16,8 +16,8 @@ namespace pemberlux {
 using namespace portio;
 namespace fs = std::filesystem;
 
-std::string UsbVendorId;
-std::string UsbSecondId;
+Guarded<std::string> UsbVendorId;
+Guarded<std::string> UsbSecondId;
 std::atomic<int> UsbVendorOnly{0};
 
 namespace {
@@ -74,13 +74,20 @@ std::string DevName(const fs::path& entry) {
     return {};
 }
 
-bool Wanted(const std::string& identity) {
-    if (UsbVendorId.empty() && UsbSecondId.empty()) return true;
-    std::string vid, pid;
-    if (!ParseVidPid(identity, vid, pid)) return false;
-    if (UsbVendorOnly) return vid == UsbVendorId || vid == UsbSecondId;
-    return vid == UsbVendorId && pid == UsbSecondId;
-}
+// The USB selection as one open sees it, taken once at its start.
+struct UsbSelection {
+    std::string vendor = UsbVendorId.Get();
+    std::string second = UsbSecondId.Get();
+    bool vendorOnly = UsbVendorOnly != 0;
+
+    bool Wants(const std::string& identity) const {
+        if (vendor.empty() && second.empty()) return true;
+        std::string vid, pid;
+        if (!ParseVidPid(identity, vid, pid)) return false;
+        if (vendorOnly) return vid == vendor || vid == second;
+        return vid == vendor && pid == second;
+    }
+};
 
 } // namespace
 
@@ -93,6 +100,7 @@ int OpenUsbPort(PrinterPort& port) {
 
     auto entries = PrinterEntries(classDir);
     if (entries.size() > MAX_USB_PORTS) entries.resize(MAX_USB_PORTS);
+    const UsbSelection selection;
     int opened = 0;
     for (const std::string& name : entries) {
         const fs::path entry = classDir / name;
@@ -101,7 +109,7 @@ int OpenUsbPort(PrinterPort& port) {
             if (opened) break;
             Fail(PORT_ERR_NO_INFO);
         }
-        if (!Wanted(IdentityOf(entry))) continue;
+        if (!selection.Wants(IdentityOf(entry))) continue;
         int fd = OpenDevice((devRoot / node).string());
         if (fd < 0) {
             if (!opened) Fail(PORT_ERR_OPEN);

@@ -73,8 +73,10 @@ class NetPortTest : public PortGlobalsTest {
 protected:
     void SetUp() override {
         port.kind = PORT_LAN;
-        CurrentPortSettings.ipAddress = "127.0.0.1";
-        CurrentPortSettings.tcpPort = server.Port();
+        CurrentPortSettings.Update([&](PortSettings& s) {
+            s.ipAddress = "127.0.0.1";
+            s.tcpPort = server.Port();
+        });
     }
 
     sim::SimPrinter printer;
@@ -83,13 +85,13 @@ protected:
 };
 
 TEST_F(NetPortTest, RefusedConnectionFailsToOpen) {
-    CurrentPortSettings.tcpPort = ClosedPort();
+    CurrentPortSettings.Update([&](PortSettings& s) { s.tcpPort = ClosedPort(); });
     EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_OPEN);
     EXPECT_TRUE(AllClosed(port));
 }
 
 TEST_F(NetPortTest, AddressMustBeNumeric) {
-    CurrentPortSettings.ipAddress = "localhost";
+    CurrentPortSettings.Update([&](PortSettings& s) { s.ipAddress = "localhost"; });
     EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_OPEN);
     EXPECT_TRUE(AllClosed(port));
 }
@@ -97,7 +99,7 @@ TEST_F(NetPortTest, AddressMustBeNumeric) {
 TEST_F(NetPortTest, ConnectGivesUpAfterAboutTwentySeconds) {
     SilentListener silent;
     ASSERT_TRUE(silent.Full());
-    CurrentPortSettings.tcpPort = silent.Port();
+    CurrentPortSettings.Update([&](PortSettings& s) { s.tcpPort = silent.Port(); });
     Stopwatch watch;
     EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_OPEN);
     long long ms = watch.Ms();

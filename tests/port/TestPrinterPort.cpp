@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 namespace pemberlux::test {
 namespace {
@@ -101,6 +103,30 @@ TEST(PrinterPortTest, CopyOfAnOpenPortWritesOnAfterTheOriginalIsGone) {
     copy.reset();
     EXPECT_EQ(OpenDescriptors(), before);
     EXPECT_EQ(dir.Read("lp"), "oneone");
+}
+
+// The GUI thread replaces the settings while a worker's open reads them: the
+// reader must always see one whole record, never a mix or a torn string.
+TEST(CurrentPortSettingsTest, AReaderSeesWholeRecordsWhileTheyAreReplaced) {
+    PortSettings a, b;
+    a.comName = std::string(200, 'a');
+    a.baudRate = "9600";
+    b.comName = std::string(300, 'b');
+    b.baudRate = "115200";
+    CurrentPortSettings = a;
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (int i = 0; !stop; ++i) CurrentPortSettings = (i % 2 ? a : b);
+    });
+    int mixed = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const PortSettings seen = CurrentPortSettings.Get();
+        if (!(seen == a) && !(seen == b)) ++mixed;
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(mixed, 0);
+    CurrentPortSettings = PortSettings{};
 }
 
 TEST(DeviceNodeTest, WindowsPortNamesMapToLinuxNodes) {

@@ -14,11 +14,13 @@ namespace {
 class SerialPortTest : public PortGlobalsTest {
 protected:
     void SetUp() override {
-        CurrentPortSettings.baudRate = "9600";
-        CurrentPortSettings.parity = "None";
-        CurrentPortSettings.dataBits = "8";
-        CurrentPortSettings.stopBits = "1";
-        CurrentPortSettings.flowControl = "DTR";
+        CurrentPortSettings.Update([&](PortSettings& s) {
+            s.baudRate = "9600";
+            s.parity = "None";
+            s.dataBits = "8";
+            s.stopBits = "1";
+            s.flowControl = "DTR";
+        });
         port.kind = PORT_COM;
         port.comName = pty.Path();
     }
@@ -45,11 +47,13 @@ TEST_F(SerialPortTest, MissingDeviceOrNoSerialLineIsBusy) {
 }
 
 TEST_F(SerialPortTest, OddParitySevenBitsTwoStopBitsHardwareHandshake) {
-    CurrentPortSettings.baudRate = "19200";
-    CurrentPortSettings.parity = "Odd";
-    CurrentPortSettings.dataBits = "7";
-    CurrentPortSettings.stopBits = "2";
-    CurrentPortSettings.flowControl = "DTR";
+    CurrentPortSettings.Update([&](PortSettings& s) {
+        s.baudRate = "19200";
+        s.parity = "Odd";
+        s.dataBits = "7";
+        s.stopBits = "2";
+        s.flowControl = "DTR";
+    });
     termios before = pty.Line();
     before.c_iflag |= IXON | IXOFF;
     pty.SetLine(before);
@@ -69,11 +73,13 @@ TEST_F(SerialPortTest, OddParitySevenBitsTwoStopBitsHardwareHandshake) {
 }
 
 TEST_F(SerialPortTest, EvenParityEightBitsOneStopBitXonXoff) {
-    CurrentPortSettings.baudRate = "115200";
-    CurrentPortSettings.parity = "Even";
-    CurrentPortSettings.dataBits = "8";
-    CurrentPortSettings.stopBits = "1";
-    CurrentPortSettings.flowControl = "Xon/Xoff";
+    CurrentPortSettings.Update([&](PortSettings& s) {
+        s.baudRate = "115200";
+        s.parity = "Even";
+        s.dataBits = "8";
+        s.stopBits = "1";
+        s.flowControl = "Xon/Xoff";
+    });
     termios before = pty.Line();
     before.c_cflag |= CSTOPB | CRTSCTS | PARODD;
     pty.SetLine(before);
@@ -90,11 +96,13 @@ TEST_F(SerialPortTest, EvenParityEightBitsOneStopBitXonXoff) {
 }
 
 TEST_F(SerialPortTest, UnknownTextsLeaveWhatTheLineHad) {
-    CurrentPortSettings.baudRate = "14400";
-    CurrentPortSettings.parity = "Mark";
-    CurrentPortSettings.dataBits = "9";
-    CurrentPortSettings.stopBits = "3";
-    CurrentPortSettings.flowControl = "None";
+    CurrentPortSettings.Update([&](PortSettings& s) {
+        s.baudRate = "14400";
+        s.parity = "Mark";
+        s.dataBits = "9";
+        s.stopBits = "3";
+        s.flowControl = "None";
+    });
     termios before = pty.Line();
     cfsetispeed(&before, B2400);
     cfsetospeed(&before, B2400);
@@ -218,7 +226,7 @@ TEST_F(SerialPortTest, BoundedReadGivesUpWhenAborted) {
 // The printer holds the line with XOFF and never releases it: after the write
 // time-out (10 s + 3 ms per byte) nothing has gone and the write fails.
 TEST_F(SerialPortTest, WriteHeldByXoffFailsAfterTheTimeOut) {
-    CurrentPortSettings.flowControl = "Xon/Xoff";
+    CurrentPortSettings.Update([&](PortSettings& s) { s.flowControl = "Xon/Xoff"; });
     ASSERT_EQ(OpenPort(port), 1);
     pty.Send("\x13");
     std::this_thread::sleep_for(100ms);

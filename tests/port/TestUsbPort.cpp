@@ -19,8 +19,8 @@ class UsbPortTest : public PortGlobalsTest {
 protected:
     void SetUp() override {
         port.kind = PORT_USB;
-        UsbVendorId.clear();
-        UsbSecondId.clear();
+        UsbVendorId = "";
+        UsbSecondId = "";
         UsbVendorOnly = 0;
     }
 

@@ -26,8 +26,8 @@ class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetThreadUiLanguage(LANG_ENGLISH);
-        UsbVendorId.clear();
-        UsbSecondId.clear();
+        UsbVendorId = "";
+        UsbSecondId = "";
         UsbVendorOnly = 0;
         CurrentPortSettings = SerialDialogSettings = ParallelDialogSettings = PortSettings{};
     }

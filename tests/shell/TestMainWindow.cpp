@@ -49,8 +49,8 @@ TEST_F(MainWindow, FirstStartInEnglishWritesTheDefaultsAndSelectsUsb) {
     EXPECT_EQ(UsbVendorId, "3A7E");
     EXPECT_EQ(UsbSecondId, "5E10");
     EXPECT_EQ(Page().ControlText(Page::IDC_MODEL_GROUP), "Printer Series");
-    EXPECT_EQ(CurrentPortSettings.modelName, "LB-610");
-    EXPECT_EQ(CurrentPortSettings.portKind, PORT_USB);
+    EXPECT_EQ(CurrentPortSettings.Get().modelName, "LB-610");
+    EXPECT_EQ(CurrentPortSettings.Get().portKind, PORT_USB);
     EXPECT_EQ(window->LabelSetupPage()->Settings(), window->MasterSettings());
     EXPECT_EQ(window->TestItemsPage()->Port().kind, PORT_USB);
     EXPECT_TRUE(Page().isVisible());
@@ -240,7 +240,7 @@ TEST_F(MainWindow, InterfaceRadiosEnableControlsLabelAndSave) {
         s.portKind = c.kind;
         EXPECT_EQ(SettingsText(), FormatSettings(s));
         EXPECT_EQ(window->CurrentKind(), c.kind);
-        EXPECT_EQ(CurrentPortSettings.portKind, c.kind);
+        EXPECT_EQ(CurrentPortSettings.Get().portKind, c.kind);
         EXPECT_EQ(window->UpgradePage()->Settings().portKind, c.kind);
     }
     EXPECT_EQ(SerialDialogSettings.portKind, PORT_COM); // copied when serial was chosen
