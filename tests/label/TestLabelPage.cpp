@@ -238,7 +238,7 @@ TEST_F(LabelPageReplies, SerialLineReportedByThePrinterReachesTheMainWindowAndTh
     ASSERT_EQ(spy->reports.size(), 1u);
     EXPECT_EQ(spy->reports[0].settings.baudRate, "38400");
     EXPECT_EQ(window->MasterSettings().baudRate, "38400");
-    EXPECT_EQ(CurrentPortSettings.baudRate, "38400");
+    EXPECT_EQ(CurrentPortSettings.Get().baudRate, "38400");
     EXPECT_NE(SettingsText().find("Baudrate=38400\r\n"), std::string::npos);
     EXPECT_EQ(Label(CPemberluxDlg::IDC_INTERFACE_LABEL), "  " + pty->Path() + "|38400");
 }
