@@ -436,9 +436,11 @@ void CPemberluxDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CPemberluxDlg::ShowHelp() {
-    // "<model>Pemberlux Help File.pdf" in the working folder; a missing file or
-    // viewer is not reported.
-    OpenDocument(portSet_->ModelList()->currentText().toStdString() + LoadUiString(179));
+    // "<model>Pemberlux Help File.pdf" in the working folder, named in the
+    // language of the settings (English unless it is "Chinese", whatever the
+    // window shows); a missing file or viewer is not reported.
+    OpenDocument(portSet_->ModelList()->currentText().toStdString() +
+                 LoadUiString(179, LanguageIdOf(settings_.language)));
 }
 
 void CPemberluxDlg::ShowAbout() {

@@ -23,8 +23,10 @@ const std::string NO_NAME = "<No Name>";
 
 std::string Trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return std::string(s);
 }
 
@@ -87,7 +89,8 @@ std::optional<std::string> ReadIniValue(const std::filesystem::path& file, const
         if (!inSection) continue;
         std::size_t eq = text.find('=');
         if (eq == std::string::npos) continue;
-        if (SameText(Trim(std::string_view(text).substr(0, eq)), key)) return Trim(std::string_view(text).substr(eq + 1));
+        if (SameText(Trim(std::string_view(text).substr(0, eq)), key))
+            return Trim(std::string_view(text).substr(eq + 1));
     }
     return std::nullopt;
 }
@@ -144,23 +147,42 @@ std::string FormatSettings(const PortSettings& s) {
 
 bool WriteSettingsFile(const std::filesystem::path& file, const PortSettings& settings) {
     const std::string text = FormatSettings(settings);
-    std::filesystem::path dir = file.parent_path();
+    // A link is written through, so the file it points at is the one replaced.
+    std::error_code ec;
+    std::filesystem::path target = file;
+    if (std::filesystem::is_symlink(file, ec)) {
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(file, ec);
+        if (!ec) target = resolved;
+    }
+    mode_t mode;
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) {
+        // A write-protected file is left as it is: the rename below would
+        // replace it where writing into it is refused.
+        if ((old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
+        mode = old.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
-    std::string temp = (dir / (file.filename().string() + ".XXXXXX")).string();
+    std::string temp = (dir / (target.filename().string() + ".XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
-    // mkstemp makes the file private; give it the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    // mkstemp makes the file private; keep the old file's permissions, or the usual ones.
+    ::fchmod(fd, mode);
     bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), file.c_str()) == 0;
+    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;
 }
 
-bool PortSettings::SaveSettings() const { return WriteSettingsFile(SETTINGS_FILE_NAME, *this); }
+bool PortSettings::SaveSettings() const {
+    return WriteSettingsFile(SETTINGS_FILE_NAME, *this);
+}
 
 bool LoadSettings(PortSettings& s) {
     const std::filesystem::path file = SETTINGS_FILE_NAME;
@@ -169,9 +191,7 @@ bool LoadSettings(PortSettings& s) {
         s.SaveSettings();
         return false;
     }
-    auto value = [&](const char* section, const char* key) {
-        return ReadValue(file, section, key).value_or(NO_NAME);
-    };
+    auto value = [&](const char* section, const char* key) { return ReadValue(file, section, key).value_or(NO_NAME); };
     auto valueOrEmpty = [&](const char* section, const char* key) {
         return ReadValue(file, section, key).value_or(std::string());
     };

@@ -30,7 +30,9 @@ std::string FormatSettings(const PortSettings& settings);
 bool LoadSettings(PortSettings& settings);
 
 // Writes `settings` to `file`: a temporary file in the same folder, renamed over
-// the old one, so the old content stays whole if writing fails half-way.
+// the old one, so the old content stays whole if writing fails half-way. A link
+// is written through; a write-protected file is left alone (false); the file
+// keeps its permissions.
 bool WriteSettingsFile(const std::filesystem::path& file, const PortSettings& settings);
 
 // Picks the user-interface language from ./pemberlux.ini (or the system when the

@@ -28,7 +28,9 @@ const std::string kEnglishDefaults = "[PrinterModel]\r\nPrinter Model=LB-610\r\n
 
 // Each case runs on a thread of its own, so the thread language starts from the
 // system's as it does when the program starts.
-template <typename F> void OnFreshThread(F f) { std::thread(f).join(); }
+template <typename F> void OnFreshThread(F f) {
+    std::thread(f).join();
+}
 
 class SettingsFileTest : public ::testing::Test {
 protected:
@@ -196,8 +198,37 @@ TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
     EXPECT_FALSE(saved_ok);
     EXPECT_EQ(dir.Read("pemberlux.ini"), before);
     int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        ++files;
     EXPECT_EQ(files, 1) << "the temporary file is removed";
+}
+
+TEST_F(SettingsFileTest, AWriteProtectedFileIsNeitherReplacedNorTakenForMissing) {
+    dir.Write("pemberlux.ini", "[LanguageSetting]\r\nLanguage=Chinese\r\n");
+    const std::string before = dir.Read("pemberlux.ini");
+    std::filesystem::permissions(dir / "pemberlux.ini", std::filesystem::perms::owner_read |
+                                                            std::filesystem::perms::group_read |
+                                                            std::filesystem::perms::others_read);
+    PortSettings s = DefaultPortSettings();
+    EXPECT_FALSE(s.SaveSettings());
+    // Not writable counts as missing at start-up: the defaults are
+    // used, and the protected file stays as it was.
+    PortSettings loaded;
+    LoadSettings(loaded);
+    EXPECT_EQ(dir.Read("pemberlux.ini"), before);
+}
+
+TEST_F(SettingsFileTest, SaveWritesThroughALinkAndKeepsTheFilesPermissions) {
+    std::filesystem::create_directory(dir / "real");
+    dir.Write("real/pemberlux.ini", "old");
+    std::filesystem::permissions(dir / "real/pemberlux.ini",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(dir / "real/pemberlux.ini", dir / "pemberlux.ini");
+    ASSERT_TRUE(DefaultPortSettings().SaveSettings());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "pemberlux.ini"));
+    EXPECT_EQ(dir.Read("real/pemberlux.ini"), kEnglishDefaults);
+    EXPECT_EQ(std::filesystem::status(dir / "real/pemberlux.ini").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST_F(SettingsFileTest, SaveKeepsTheUsualPermissions) {

@@ -307,6 +307,20 @@ TEST_F(MainWindow, HelpOpensTheFileOfTheSelectedModel) {
     EXPECT_EQ(shell.OpenedDocuments()[0], (dir / "TR-520Pemberlux Help File.pdf").string());
 }
 
+TEST_F(MainWindow, HelpFileIsNamedInTheStoredLanguageNotTheWindows) {
+    // A language the program doesn't know: the window keeps the language the
+    // main thread already had (here Chinese), the help file name is the English one.
+    SetThreadUiLanguage(LANG_CHINESE);
+    PortSettings s = Record("TR-510");
+    s.language = "Deutsch";
+    WriteSettings(s);
+    Start();
+    ASSERT_EQ(window->windowTitle().toStdString(), "Tavrel微型打印机Pemberlux V1.116.0");
+    window->ControlAs<QPushButton>(Dlg::IDC_HELP)->click();
+    ASSERT_EQ(shell.OpenedDocuments().size(), 1u);
+    EXPECT_EQ(shell.OpenedDocuments()[0], (dir / "TR-510Pemberlux Help File.pdf").string());
+}
+
 TEST_F(MainWindow, EveryControlHasAnAccessibleNameTooltipsAndHandCursor) {
     WriteSettings(Record("LB-610"));
     Start();
