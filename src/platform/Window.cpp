@@ -109,6 +109,8 @@ void CWindowBase::SetTimer(int timerId, int ms) {
         QTimer*& timer = timers_[timerId];
         if (!timer) {
             timer = new QTimer(self_);
+            // A window timer never fires early; Qt's default coarse timer may, by up to 5 %.
+            timer->setTimerType(Qt::PreciseTimer);
             QObject::connect(timer, &QTimer::timeout, self_, [this, timerId] { OnTimer(timerId); });
         }
         timer->start(ms);

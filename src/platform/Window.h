@@ -62,8 +62,9 @@ public:
     // Starts `body` on a worker thread of this window.
     void StartWorker(std::function<void()> body) { workers_.Start(std::move(body)); }
     int WorkersRunning() const { return workers_.Running(); }
-    // Releases workers waiting for the GUI thread and joins them all.
-    void StopWorkers() { workers_.Stop(); }
+    // Releases workers waiting for the GUI thread and joins them all. A window
+    // whose workers wait on something else first tells them to give up.
+    virtual void StopWorkers() { workers_.Stop(); }
 
 protected:
     CWindowBase(QWidget* self, int dialogId);
