@@ -192,6 +192,14 @@ void ApplySettingsReply(std::span<const std::uint8_t> reply, const PortSettings&
     }
 }
 
+bool SettingsReplyComplete(std::span<const std::uint8_t> reply) {
+    return reply.size() >= LB_SETTINGS_REPLY_SIZE;
+}
+
+bool TextReplyComplete(std::span<const std::uint8_t> reply) {
+    return std::find(reply.begin(), reply.end(), 0) != reply.end();
+}
+
 std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId) {
     const std::size_t limit = std::min(reply.size(), LB_REPLY_BUFFER_SIZE);
     const auto zero = std::find(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(limit), 0);

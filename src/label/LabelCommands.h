@@ -89,6 +89,12 @@ extern const std::array<LabelSettingPos, LABEL_SETTING_COUNT> LB_SETTINGS_REPLY_
 // valid there become U+FFFD.
 std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId);
 
+// Whether the bytes gathered so far are a whole reply, so a serial read need
+// not wait out the line's silence: a settings reply once every offset the page
+// reads has arrived, a text reply once its terminating zero byte has.
+bool SettingsReplyComplete(std::span<const std::uint8_t> reply);
+bool TextReplyComplete(std::span<const std::uint8_t> reply);
+
 // ---- Factory line settings -------------------------------------------------
 
 // After a factory reset the printer's serial line is 9600 baud, 8 data bits,

@@ -372,12 +372,17 @@ void CPrintingSetupLB610_1::ReadReply(const LabelFrame9& query, Pending pending)
     PreparePort(SettingsSnapshot());
     if (OpenAndWrite(query.data(), query.size())) {
         SetTimer(TIMER_REPLY_TIMEOUT, REPLY_TIMEOUT_MS);
+        // A serial line knows no end of a reply but silence: say when it is whole.
+        const ReplyComplete complete = [pending](const std::uint8_t* data, std::size_t size) {
+            const std::span<const std::uint8_t> reply(data, size);
+            return pending == PENDING_SETTINGS ? SettingsReplyComplete(reply) : TextReplyComplete(reply);
+        };
         while (!abort_) {
             const auto started = std::chrono::steady_clock::now();
             std::size_t count = 0;
             try {
                 // Waits in short slices and gives up as soon as the time-out sets the abort flag.
-                count = ReadPort(port_, reply_.data(), reply_.size(), abort_);
+                count = ReadPort(port_, reply_.data(), reply_.size(), abort_, complete);
             } catch (const PortError&) {
                 ShowString(this, 175, MessageIcon::Stop);
                 KillTimer(TIMER_REPLY_TIMEOUT);

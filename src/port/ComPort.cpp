@@ -119,7 +119,8 @@ std::size_t WriteComPort(PrinterPort& port) {
 
 namespace portio {
 
-std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort) {
+std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete* complete) {
     int fd = port.handles[0];
     if (fd < 0) Fail(PORT_ERR_READ);
     if (count == 0) return 0;
@@ -143,7 +144,7 @@ std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, cons
         waited = false;
         got += r.count;
         lastByte = Clock::now();
-        if (got == count) return got;
+        if (got == count || (complete && (*complete)(out, got))) return got;
     }
 }
 

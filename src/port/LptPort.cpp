@@ -34,7 +34,8 @@ std::size_t WriteLptPort(PrinterPort& port) {
 
 namespace portio {
 
-std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort) {
+std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete*) {
     int fd = port.handles[0];
     if (fd < 0) Fail(PORT_ERR_READ);
     if (count == 0) return 0;

@@ -49,7 +49,8 @@ std::size_t WriteNetPort(PrinterPort& port) {
 
 namespace portio {
 
-std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort) {
+std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete*) {
     if (port.socket < 0) Fail(PORT_ERR_READ);
     if (count == 0) return 0;
     for (;;) {

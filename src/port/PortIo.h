@@ -66,10 +66,15 @@ std::string DeviceNodeFor(const std::string& name, const char* prefix, const cha
 // doesn't know leave that part as it was.
 termios SerialLineFor(const termios& current, const PortSettings& settings);
 
-// The backends' reads; `abort` null for the plain read.
-std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
-std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
-std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
-std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort);
+// The backends' reads; `abort` null for the plain read. `complete` (may be null)
+// only matters to the serial read, the one read that gathers bytes.
+std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete* complete);
+std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete* complete);
+std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete* complete);
+std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete* complete);
 
 } // namespace pemberlux::portio

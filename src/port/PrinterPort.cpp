@@ -75,7 +75,7 @@ namespace {
 struct Backend {
     int (*open)(PrinterPort&);
     std::size_t (*write)(PrinterPort&);
-    std::size_t (*read)(PrinterPort&, void*, std::size_t, const std::atomic<bool>*);
+    std::size_t (*read)(PrinterPort&, void*, std::size_t, const std::atomic<bool>*, const ReplyComplete*);
 };
 
 // The backend of a port kind; none for kinds the layer doesn't know.
@@ -90,9 +90,10 @@ const Backend* BackendOf(int kind) {
     return kind >= PORT_COM && kind <= PORT_LAN ? &backends[kind - PORT_COM] : nullptr;
 }
 
-std::size_t Read(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort) {
+std::size_t Read(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                 const ReplyComplete* complete) {
     const Backend* b = BackendOf(port.kind);
-    return b ? b->read(port, buffer, count, abort) : 0;
+    return b ? b->read(port, buffer, count, abort, complete) : 0;
 }
 
 } // namespace
@@ -108,11 +109,16 @@ std::size_t WritePort(PrinterPort& port) {
 }
 
 std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count) {
-    return Read(port, buffer, count, nullptr);
+    return Read(port, buffer, count, nullptr, nullptr);
 }
 
 std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>& abort) {
-    return Read(port, buffer, count, &abort);
+    return Read(port, buffer, count, &abort, nullptr);
+}
+
+std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>& abort,
+                     const ReplyComplete& complete) {
+    return Read(port, buffer, count, &abort, complete ? &complete : nullptr);
 }
 
 int ClosePort(PrinterPort& port) {

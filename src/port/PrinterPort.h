@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <termios.h>
@@ -122,6 +123,14 @@ std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count);
 // USB: waits until any open printer has bytes and returns that printer's.
 // Failures throw PORT_ERR_READ as in the plain read.
 std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>& abort);
+
+// Tells a reply loop's read that the bytes gathered so far make a whole reply.
+using ReplyComplete = std::function<bool(const std::uint8_t* data, std::size_t size)>;
+// The same read for a caller that knows when a reply is whole: a serial read
+// then returns as soon as `complete` says so, instead of 1000 ms after the last
+// byte (the other kinds return with the first bytes anyway).
+std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>& abort,
+                     const ReplyComplete& complete);
 
 // Closes every handle and the socket; always 1, also on a port never opened.
 int ClosePort(PrinterPort& port);

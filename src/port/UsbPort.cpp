@@ -131,7 +131,8 @@ std::size_t WriteUsbPort(PrinterPort& port) {
 
 namespace portio {
 
-std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort) {
+std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+                        const ReplyComplete*) {
     if (count == 0) return 0;
     if (!abort) {
         // Each printer in turn, as long as each takes to answer; the last one's answer stays.

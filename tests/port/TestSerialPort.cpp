@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace pemberlux::test {
 namespace {
 
@@ -216,6 +218,26 @@ TEST_F(SerialPortTest, AnswerLeftFromBeforeTheOpenIsDropped) {
     std::atomic<bool> abort{false};
     std::size_t n = ReadPort(port, buf, sizeof buf, abort);
     EXPECT_EQ(std::string(buf, n), "fresh");
+}
+
+TEST_F(SerialPortTest, ReplyLoopReadEndsWhenTheReplyIsWhole) {
+    ASSERT_EQ(OpenPort(port), 1);
+    std::thread printer([&] {
+        pty.Send("SN-");
+        std::this_thread::sleep_for(200ms);
+        pty.Send(std::string("0042\0", 5));
+    });
+    const ReplyComplete endsWithZero = [](const std::uint8_t* data, std::size_t size) {
+        return std::find(data, data + size, 0) != data + size;
+    };
+    std::atomic<bool> abort{false};
+    Stopwatch watch;
+    char buf[1024];
+    const std::size_t n = ReadPort(port, buf, sizeof buf, abort, endsWithZero);
+    const long long ms = watch.Ms();
+    printer.join();
+    EXPECT_EQ(std::string(buf, n), std::string("SN-0042\0", 8));
+    EXPECT_LT(ms, 900) << "no second of silence needed once the reply is whole";
 }
 
 TEST_F(SerialPortTest, BoundedReadGivesUpWhenAborted) {
