@@ -9,9 +9,11 @@
 #include <QComboBox>
 #include <QFont>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTimer>
 
 namespace pemberlux {
@@ -174,6 +176,17 @@ CDialog::~CDialog() {
 
 bool CDialog::event(QEvent* event) {
     return DispatchPrivateMessage(event) || QDialog::event(event);
+}
+
+QHBoxLayout* CDialog::ButtonRow(std::initializer_list<int> ids) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (int id : ids) {
+        auto* button = Bind(id, new QPushButton(QString::fromStdString(TemplateText(DialogId(), std::to_string(id)))));
+        button->setAutoDefault(false);
+        row->addWidget(button);
+    }
+    return row;
 }
 
 } // namespace pemberlux

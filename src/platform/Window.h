@@ -23,11 +23,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
 
 class QColor;
+class QHBoxLayout;
 class QTimer;
 
 namespace pemberlux {
@@ -132,6 +134,9 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // The buttons at a dialog's foot (OK, Cancel, ...), right-aligned, with their
+    // template texts; Enter presses none of them. The caller adds the row to its layout.
+    QHBoxLayout* ButtonRow(std::initializer_list<int> ids);
 };
 
 // The font of a window built from template `dialogId` in the calling thread's language.

@@ -5,21 +5,14 @@
 
 #include <QComboBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace pemberlux {
 
-namespace {
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CPortSetParallel::IDD, key));
-}
-} // namespace
-
 CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog(IDD, parent), receiver_(receiver) {
-    setWindowTitle(Text("caption"));
+    setWindowTitle(QString::fromStdString(TemplateText(IDD, "caption")));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     const std::string label = TemplateText(IDD, "label.1054");
@@ -35,18 +28,9 @@ CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog
     form->addRow(caption, ports);
     layout->addLayout(form);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    auto* ok = Bind(IDC_OK, new QPushButton(Text("1050")));
-    auto* cancel = Bind(IDC_CANCEL, new QPushButton(Text("1051")));
-    ok->setAutoDefault(false);
-    cancel->setAutoDefault(false);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+    layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
+    connect(ControlAs<QPushButton>(IDC_OK), &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(ControlAs<QPushButton>(IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
 }
 
 void CPortSetParallel::OnOK() {

@@ -71,18 +71,9 @@ CPortSetSerial::CPortSetSerial(QObject* receiver, QWidget* parent) : CDialog(IDD
     }
     ControlAs<QComboBox>(IDC_FLOW)->setCurrentIndex(flow);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    auto* ok = Bind(IDC_OK, new QPushButton(Text("1085")));
-    auto* cancel = Bind(IDC_CANCEL, new QPushButton(Text("1086")));
-    ok->setAutoDefault(false);
-    cancel->setAutoDefault(false);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+    layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
+    connect(ControlAs<QPushButton>(IDC_OK), &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(ControlAs<QPushButton>(IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
 }
 
 void CPortSetSerial::OnOK() {

@@ -4,21 +4,13 @@
 
 #include <QComboBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace pemberlux {
 
-namespace {
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CPortSetUSB::IDD, key));
-}
-} // namespace
-
 CPortSetUSB::CPortSetUSB(QWidget* parent) : CDialog(IDD, parent) {
-    setWindowTitle(Text("caption"));
+    setWindowTitle(QString::fromStdString(TemplateText(IDD, "caption")));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     const std::string label = TemplateText(IDD, "label.1129");
@@ -29,14 +21,8 @@ CPortSetUSB::CPortSetUSB(QWidget* parent) : CDialog(IDD, parent) {
     form->addRow(caption, ports);
     layout->addLayout(form);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (int id : {IDC_OK, IDC_CANCEL}) {
-        auto* b = Bind(id, new QPushButton(Text(std::to_string(id))));
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    layout->addLayout(buttons);
+    // The buttons do nothing: the dialog is closed from its caption.
+    layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
 }
 
 } // namespace pemberlux
