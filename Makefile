@@ -26,7 +26,7 @@ test: build
 		ctest --output-on-failure -j $(JOBS) --timeout 300
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && PEMBERLUX_BROADCAST_ADDR=127.255.255.255 "$$b"; done
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && PEMBERLUX_BROADCAST_ADDR=127.255.255.255 QT_QPA_PLATFORM=offscreen "$$b"; done
 
 # The program connected to the printer simulator (needs a display, or: xvfb-run -a make demo).
 demo:
