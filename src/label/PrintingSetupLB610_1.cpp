@@ -315,17 +315,17 @@ void CPrintingSetupLB610_1::OnCalibrateLabel() {
 
 void CPrintingSetupLB610_1::OnGetSerialNumber() {
     pending_[PENDING_SERIAL_NUMBER] = true;
-    StartWorker([this] { ReadTextThread(PENDING_SERIAL_NUMBER); });
+    StartWorker([this] { ReadSerialNumberThread(); });
 }
 
 void CPrintingSetupLB610_1::OnGetFirmwareVersion() {
     pending_[PENDING_FIRMWARE] = true;
-    StartWorker([this] { ReadTextThread(PENDING_FIRMWARE); });
+    StartWorker([this] { ReadFirmwareVersionThread(); });
 }
 
 void CPrintingSetupLB610_1::OnPrintStatistics() {
     pending_[PENDING_STATISTICS] = true;
-    StartWorker([this] { ReadTextThread(PENDING_STATISTICS); });
+    StartWorker([this] { PrintStatisticsThread(); });
 }
 
 // ---- Worker steps ----------------------------------------------------------
@@ -467,6 +467,16 @@ void CPrintingSetupLB610_1::ReadSettingsThread() {
     EnableButtons(false);
     ReadReply(LB_FRAME_READ_SETTINGS, PENDING_SETTINGS);
     EnableButtons(true);
+}
+
+void CPrintingSetupLB610_1::ReadSerialNumberThread() {
+    ReadTextThread(PENDING_SERIAL_NUMBER);
+}
+void CPrintingSetupLB610_1::ReadFirmwareVersionThread() {
+    ReadTextThread(PENDING_FIRMWARE);
+}
+void CPrintingSetupLB610_1::PrintStatisticsThread() {
+    ReadTextThread(PENDING_STATISTICS);
 }
 
 void CPrintingSetupLB610_1::ReadTextThread(Pending pending) {

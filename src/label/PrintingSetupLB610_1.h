@@ -104,6 +104,10 @@ private:
     void SendSettingsThread();
     void SelfTestThread();
     void CalibrateLabelThread();
+    void ReadSerialNumberThread();
+    void ReadFirmwareVersionThread();
+    void PrintStatisticsThread();
+    // The three text queries differ only in their frame and the field they fill.
     void ReadTextThread(Pending pending);
 
     // The text values of Print Home Offset, Cutting Position Offset and Black
