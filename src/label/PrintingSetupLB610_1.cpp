@@ -430,14 +430,19 @@ void CPrintingSetupLB610_1::Decode(Pending pending, std::size_t count) {
         const LabelTextQuery query = pending == PENDING_SERIAL_NUMBER ? LabelTextQuery::SerialNumber
                                      : pending == PENDING_FIRMWARE    ? LabelTextQuery::FirmwareVersion
                                                                       : LabelTextQuery::Statistics;
-        const QString text = QString::fromStdString(DecodeTextReply(reply, ThreadUiLanguage()));
-        RunOnGuiThread([this, query, text] {
-            auto* field = ControlAs<QLineEdit>(TextReplyControl(query));
-            field->setText(text);
-            field->setCursorPosition(0); // the start of a long text, not its end
-        });
+        ApplyTextReply(query, reply);
     }
     SetTimer(TIMER_REFRESH, REFRESH_MS);
+}
+
+void CPrintingSetupLB610_1::ApplyTextReply(LabelTextQuery query, std::span<const std::uint8_t> reply) {
+    // Read in the worker's language, which is the window's.
+    const QString text = QString::fromStdString(DecodeTextReply(reply, ThreadUiLanguage()));
+    RunOnGuiThread([this, query, text] {
+        auto* field = ControlAs<QLineEdit>(TextReplyControl(query));
+        field->setText(text);
+        field->setCursorPosition(0); // the start of a long text, not its end
+    });
 }
 
 void CPrintingSetupLB610_1::ReportSettings() {

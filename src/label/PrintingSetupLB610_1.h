@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 
 class QComboBox;
@@ -95,6 +96,8 @@ private:
     // while it is still asked for, close.
     void ReadReply(const LabelFrame9& query, Pending pending);
     void Decode(Pending pending, std::size_t count);
+    // Shows a serial-number, firmware-version or statistics reply in its read-only edit.
+    void ApplyTextReply(LabelTextQuery query, std::span<const std::uint8_t> reply);
     void ReportSettings();
     // Waits `ms`, shorter when the page goes away; false then.
     bool Pause(int ms);
