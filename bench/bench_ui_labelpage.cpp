@@ -3,6 +3,8 @@
 // on a silent printer, and the time from the click to the printer's settings
 // showing in the lists and edits, over TCP and over a pty as serial line.
 #include "LabelPrinterSim.h"
+#include "Records.h"
+#include "TempDir.h"
 #include "Transports.h"
 #include "app/PemberluxDlg.h"
 #include "app/SettingsFile.h"
@@ -22,10 +24,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <unistd.h>
 
 namespace pemberlux {
 namespace {
@@ -44,20 +43,11 @@ double ProcessCpuSeconds() {
 class Program {
 public:
     explicit Program(const PortSettings& settings) {
-        char pattern[] = "/tmp/pemberlux-bench-XXXXXX";
-        dir_ = mkdtemp(pattern);
-        old_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
-        std::ofstream(SETTINGS_FILE_NAME, std::ios::binary) << FormatSettings(settings);
+        dir_.Write(SETTINGS_FILE_NAME, FormatSettings(settings));
         ChooseUiLanguage();
         window_ = std::make_unique<CPemberluxDlg>();
         window_->show();
         window_->ControlAs<QListWidget>(CPemberluxDlg::IDC_MENU_LIST)->setCurrentRow(CPemberluxDlg::MENU_PRINTER_SETUP);
-    }
-    ~Program() {
-        window_.reset();
-        std::filesystem::current_path(old_);
-        std::filesystem::remove_all(dir_);
     }
 
     Page& page() const { return *window_->LabelSetupPage(); }
@@ -81,25 +71,13 @@ public:
     MessageRecorder messages;
 
 private:
-    std::filesystem::path dir_, old_;
+    test::TempDir dir_;
+    test::ScopedCwd cwd_{dir_.Path()};
     std::unique_ptr<CPemberluxDlg> window_;
 };
 
 PortSettings Record(int kind) {
-    PortSettings s;
-    s.modelName = "LB-610";
-    s.portKind = kind;
-    s.comName = "COM1";
-    s.baudRate = "9600";
-    s.parity = "None";
-    s.dataBits = "8";
-    s.stopBits = "1";
-    s.flowControl = "DTR";
-    s.lptName = "LPT1";
-    s.language = "English";
-    s.ipAddress = "127.0.0.1";
-    s.tcpPort = 9100;
-    return s;
+    return test::UserRecord("LB-610", kind);
 }
 
 // CPU of the whole process (GUI thread, worker, in-process simulator) while a

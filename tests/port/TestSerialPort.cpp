@@ -16,15 +16,21 @@ namespace {
 class SerialPortTest : public PortGlobalsTest {
 protected:
     void SetUp() override {
-        CurrentPortSettings.Update([&](PortSettings& s) {
-            s.baudRate = "9600";
-            s.parity = "None";
-            s.dataBits = "8";
-            s.stopBits = "1";
-            s.flowControl = "DTR";
-        });
+        UseLine("9600", "None", "8", "1", "DTR");
         port.kind = PORT_COM;
         port.comName = pty.Path();
+    }
+
+    // The line settings the next open takes.
+    static void UseLine(const char* baud, const char* parity, const char* dataBits, const char* stopBits,
+                        const char* flow) {
+        CurrentPortSettings.Update([&](PortSettings& s) {
+            s.baudRate = baud;
+            s.parity = parity;
+            s.dataBits = dataBits;
+            s.stopBits = stopBits;
+            s.flowControl = flow;
+        });
     }
 
     void Write(const std::string& bytes) {
@@ -49,13 +55,7 @@ TEST_F(SerialPortTest, MissingDeviceOrNoSerialLineIsBusy) {
 }
 
 TEST_F(SerialPortTest, OddParitySevenBitsTwoStopBitsHardwareHandshake) {
-    CurrentPortSettings.Update([&](PortSettings& s) {
-        s.baudRate = "19200";
-        s.parity = "Odd";
-        s.dataBits = "7";
-        s.stopBits = "2";
-        s.flowControl = "DTR";
-    });
+    UseLine("19200", "Odd", "7", "2", "DTR");
     termios before = pty.Line();
     before.c_iflag |= IXON | IXOFF;
     pty.SetLine(before);
@@ -75,13 +75,7 @@ TEST_F(SerialPortTest, OddParitySevenBitsTwoStopBitsHardwareHandshake) {
 }
 
 TEST_F(SerialPortTest, EvenParityEightBitsOneStopBitXonXoff) {
-    CurrentPortSettings.Update([&](PortSettings& s) {
-        s.baudRate = "115200";
-        s.parity = "Even";
-        s.dataBits = "8";
-        s.stopBits = "1";
-        s.flowControl = "Xon/Xoff";
-    });
+    UseLine("115200", "Even", "8", "1", "Xon/Xoff");
     termios before = pty.Line();
     before.c_cflag |= CSTOPB | CRTSCTS | PARODD;
     pty.SetLine(before);
@@ -98,13 +92,7 @@ TEST_F(SerialPortTest, EvenParityEightBitsOneStopBitXonXoff) {
 }
 
 TEST_F(SerialPortTest, UnknownTextsLeaveWhatTheLineHad) {
-    CurrentPortSettings.Update([&](PortSettings& s) {
-        s.baudRate = "14400";
-        s.parity = "Mark";
-        s.dataBits = "9";
-        s.stopBits = "3";
-        s.flowControl = "None";
-    });
+    UseLine("14400", "Mark", "9", "3", "None");
     termios before = pty.Line();
     cfsetispeed(&before, B2400);
     cfsetospeed(&before, B2400);

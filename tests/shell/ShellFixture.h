@@ -3,6 +3,7 @@
 #pragma once
 
 #include "QtTestSupport.h"
+#include "Records.h"
 #include "TempDir.h"
 #include "app/PemberluxDlg.h"
 #include "app/SettingsFile.h"
@@ -37,22 +38,8 @@ protected:
         SetThreadUiLanguage(LANG_ENGLISH);
     }
 
-    // A record as a user who chose LB-610 on COM1 in English would have it.
     static PortSettings Record(const std::string& model = "LB-610", int kind = PORT_USB) {
-        PortSettings s;
-        s.modelName = model;
-        s.portKind = kind;
-        s.comName = "COM1";
-        s.baudRate = "9600";
-        s.parity = "None";
-        s.dataBits = "8";
-        s.stopBits = "1";
-        s.flowControl = "DTR";
-        s.lptName = "LPT1";
-        s.language = "English";
-        s.ipAddress = "127.0.0.1";
-        s.tcpPort = 9100;
-        return s;
+        return UserRecord(model, kind);
     }
 
     void WriteSettings(const PortSettings& s) { dir.Write(SETTINGS_FILE_NAME, FormatSettings(s)); }
