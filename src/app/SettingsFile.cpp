@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <sys/stat.h>
@@ -41,36 +42,20 @@ bool SameText(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::optional<std::string> ReadValue(const std::filesystem::path& file, const char* section, const char* key) {
-    std::optional<std::string> v = ReadIniValue(file, section, key);
-    if (!v) return std::nullopt;
-    if (v->size() > VALUE_BUFFER - 1) v->resize(VALUE_BUFFER - 1);
-    if (v->empty() || v->size() == VALUE_BUFFER - 2) return std::nullopt;
-    return v;
-}
-
-bool CanOpen(const std::filesystem::path& file, std::ios::openmode mode) {
-    std::fstream f(file, mode);
-    return f.is_open();
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
-
-std::optional<std::string> ReadIniValue(const std::filesystem::path& file, const std::string& section,
-                                        const std::string& key) {
+// The file's whole text: read once, then every key is looked up in it.
+std::optional<std::string> ReadText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Looks a value up the way the program always has: section and key compared
+// without regard to case, the first match wins, blanks around the value dropped.
+// Nothing when the section or the key is missing.
+std::optional<std::string> LookUp(const std::string& content, const std::string& section, const std::string& key) {
+    std::istringstream in(content);
     std::string line;
     bool inSection = false;
     bool sectionSeen = false;
@@ -94,6 +79,33 @@ std::optional<std::string> ReadIniValue(const std::filesystem::path& file, const
     }
     return std::nullopt;
 }
+
+// A value as the program has always read it (see VALUE_BUFFER).
+std::optional<std::string> ReadValue(const std::string& text, const char* section, const char* key) {
+    std::optional<std::string> v = LookUp(text, section, key);
+    if (!v) return std::nullopt;
+    if (v->size() > VALUE_BUFFER - 1) v->resize(VALUE_BUFFER - 1);
+    if (v->empty() || v->size() == VALUE_BUFFER - 2) return std::nullopt;
+    return v;
+}
+
+bool CanOpen(const std::filesystem::path& file, std::ios::openmode mode) {
+    std::fstream f(file, mode);
+    return f.is_open();
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
 
 std::string TranslateModelName(const std::string& model, const std::string& language) {
     struct Rule {
@@ -186,14 +198,16 @@ bool PortSettings::SaveSettings() const {
 
 bool LoadSettings(PortSettings& s) {
     const std::filesystem::path file = SETTINGS_FILE_NAME;
-    if (!CanOpen(file, std::ios::in | std::ios::out | std::ios::binary)) {
+    std::optional<std::string> text;
+    if (CanOpen(file, std::ios::in | std::ios::out | std::ios::binary)) text = ReadText(file);
+    if (!text) {
         s = DefaultPortSettings();
         s.SaveSettings();
         return false;
     }
-    auto value = [&](const char* section, const char* key) { return ReadValue(file, section, key).value_or(NO_NAME); };
+    auto value = [&](const char* section, const char* key) { return ReadValue(*text, section, key).value_or(NO_NAME); };
     auto valueOrEmpty = [&](const char* section, const char* key) {
-        return ReadValue(file, section, key).value_or(std::string());
+        return ReadValue(*text, section, key).value_or(std::string());
     };
     s.portKind = std::atoi(value("PortType", "CurPortType").c_str());
     s.comName = valueOrEmpty("COM", "PortName");
@@ -213,7 +227,8 @@ bool LoadSettings(PortSettings& s) {
 int ChooseUiLanguage() {
     const std::filesystem::path file = SETTINGS_FILE_NAME;
     std::optional<std::string> language;
-    if (CanOpen(file, std::ios::in | std::ios::binary)) language = ReadValue(file, "LanguageSetting", "Language");
+    if (const std::optional<std::string> text = ReadText(file))
+        language = ReadValue(*text, "LanguageSetting", "Language");
     const std::string chosen =
         language.value_or(SystemDefaultLanguage() == LANG_CHINESE ? std::string("Chinese") : std::string("English"));
     int id = chosen == "Chinese" ? LANG_CHINESE : chosen == "English" ? LANG_ENGLISH : 0;

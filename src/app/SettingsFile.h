@@ -4,18 +4,11 @@
 #include "port/PortSettings.h"
 
 #include <filesystem>
-#include <optional>
 #include <string>
 
 namespace pemberlux {
 
 inline constexpr const char* SETTINGS_FILE_NAME = "pemberlux.ini";
-
-// Looks a value up the way the program always has: section and key compared
-// without regard to case, the first match wins, blanks around the value dropped.
-// std::nullopt when the file, the section or the key is missing.
-std::optional<std::string> ReadIniValue(const std::filesystem::path& file, const std::string& section,
-                                        const std::string& key);
 
 // The record written on first start: model from string 136 in the calling
 // thread's language, USB, COM1 9600 None 8 1 DTR, LPT1, 169.254.1.10:9100, and
