@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 namespace pemberlux {
 namespace {
