@@ -98,11 +98,16 @@ CPemberluxDlg::CPemberluxDlg(QWidget* parent) : CDialog(IDD, parent) {
 }
 
 CPemberluxDlg::~CPemberluxDlg() {
-    // Workers of the pages end before any window goes away.
+    StopAllJobs();
+}
+
+void CPemberluxDlg::StopAllJobs() {
+    // The jobs of the pages end before any window goes away.
     for (CPage* page :
          std::initializer_list<CPage*>{portSet_, labelSetup_, receiptSetup_, upgrade_, commandTest_, testItems_}) {
         if (page) page->StopWorkers();
     }
+    StopWorkers();
 }
 
 void CPemberluxDlg::BuildWindow() {
@@ -329,12 +334,7 @@ void CPemberluxDlg::SetPageTitle() {
 }
 
 void CPemberluxDlg::HandPortToPages() {
-    port_.kind = settings_.portKind;
-    port_.comName = settings_.comName;
-    port_.lptName = settings_.lptName;
-    for (CPage* page : std::initializer_list<CPage*>{portSet_, testItems_, labelSetup_, commandTest_, upgrade_}) {
-        page->SetPort(port_);
-    }
+    // The pages build each job's port from their copy of the settings.
     CurrentPortSettings = settings_;
 }
 
@@ -432,6 +432,8 @@ void CPemberluxDlg::SwitchLanguage(const std::string& language) {
 }
 
 void CPemberluxDlg::closeEvent(QCloseEvent* event) {
+    // Every job lets go of its printer before a restarted program may want it.
+    StopAllJobs();
     if (restart_) StartProgram(OwnExecutablePath());
     CDialog::closeEvent(event);
 }

@@ -84,6 +84,8 @@ protected:
     std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Stops the jobs of every page and of the window, and waits for them.
+    void StopAllJobs();
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -121,7 +123,6 @@ private:
     int portKind_ = 0;
     std::string printerLabel_;
     std::string interfaceLabel_;
-    PrinterPort port_;
     bool restart_ = false;
 };
 

@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 #include <chrono>
-#include <thread>
 
 namespace pemberlux {
 
@@ -92,12 +91,6 @@ CPrintingSetupLB610_1::CPrintingSetupLB610_1(QWidget* parent) : CPage(IDD, paren
 
 CPrintingSetupLB610_1::~CPrintingSetupLB610_1() {
     StopWorkers();
-}
-
-void CPrintingSetupLB610_1::StopWorkers() {
-    closing_ = true;
-    abort_ = true;
-    CPage::StopWorkers();
 }
 
 void CPrintingSetupLB610_1::BuildPage() {
@@ -263,11 +256,6 @@ std::intptr_t CPrintingSetupLB610_1::OnMessage(int message, std::intptr_t wParam
 
 void CPrintingSetupLB610_1::OnTimer(int timerId) {
     switch (timerId) {
-    case TIMER_REPLY_TIMEOUT:
-        KillTimer(TIMER_REPLY_TIMEOUT);
-        abort_ = true;
-        ShowString(this, 174, MessageIcon::Stop);
-        break;
     case TIMER_CLEAR_CHANGES:
         KillTimer(TIMER_CLEAR_CHANGES);
         marks_.reset();
@@ -276,8 +264,6 @@ void CPrintingSetupLB610_1::OnTimer(int timerId) {
         KillTimer(TIMER_REFRESH);
         SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
         SendMessage(this, WM_REFRESH_FIELDS);
-        for (std::atomic<bool>& flag : pending_)
-            flag = false;
         break;
     default:
         break;
@@ -287,131 +273,100 @@ void CPrintingSetupLB610_1::OnTimer(int timerId) {
 // ---- Buttons ---------------------------------------------------------------
 
 void CPrintingSetupLB610_1::OnGetPrinterSettings() {
-    pending_[PENDING_SETTINGS] = true;
     MoveValuesToControls();
-    StartWorker([this] { ReadSettingsThread(); });
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::Settings); });
 }
 
 void CPrintingSetupLB610_1::OnResetAllSettings() {
-    pending_[PENDING_SETTINGS] = true;
     MoveValuesToControls();
-    StartWorker([this] { ResetSettingsThread(); });
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ResetJob(stop, s); });
 }
 
 void CPrintingSetupLB610_1::OnSendSettings() {
-    EnableButtons(false);
-    StartWorker([this] { SendSettingsThread(); });
+    // The frame of the settings as they are at the click.
+    StartPageJob([this, frame = BuildSettingsFrame(marks_, CurrentValues(), settings_)](std::stop_token stop,
+                                                                                        const Snapshot& s) {
+        SendJob(stop, s, frame);
+        RunOnGuiThread([this] { SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0); });
+    });
 }
 
 void CPrintingSetupLB610_1::OnPrintSelfTest() {
     MoveValuesToControls();
-    StartWorker([this] { SelfTestThread(); });
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { SendJob(stop, s, LB_FRAME_SELF_TEST); });
 }
 
 void CPrintingSetupLB610_1::OnCalibrateLabel() {
     MoveValuesToControls();
-    StartWorker([this] { CalibrateLabelThread(); });
-}
-
-void CPrintingSetupLB610_1::OnGetSerialNumber() {
-    pending_[PENDING_SERIAL_NUMBER] = true;
-    StartWorker([this] { ReadSerialNumberThread(); });
-}
-
-void CPrintingSetupLB610_1::OnGetFirmwareVersion() {
-    pending_[PENDING_FIRMWARE] = true;
-    StartWorker([this] { ReadFirmwareVersionThread(); });
-}
-
-void CPrintingSetupLB610_1::OnPrintStatistics() {
-    pending_[PENDING_STATISTICS] = true;
-    StartWorker([this] { PrintStatisticsThread(); });
-}
-
-// ---- Worker steps ----------------------------------------------------------
-
-PortSettings CPrintingSetupLB610_1::SettingsSnapshot() {
-    // The page's record belongs to the GUI thread, where the main window updates it.
-    PortSettings copy;
-    RunOnGuiThread([this, &copy] { copy = settings_; });
-    return copy;
-}
-
-void CPrintingSetupLB610_1::EnableButtons(bool enable) {
-    RunOnGuiThread([this, enable] {
-        for (int id : LB_ACTION_BUTTONS)
-            Control(id)->setEnabled(enable);
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) {
+        SendJob(stop, s, LB_FRAME_CALIBRATE);
+        SetTimer(TIMER_REFRESH, REFRESH_MS);
     });
 }
 
-void CPrintingSetupLB610_1::PreparePort(const PortSettings& settings) {
-    port_.kind = settings.portKind;
-    port_.comName = settings.comName;
-    port_.lptName = settings.lptName;
+void CPrintingSetupLB610_1::OnGetSerialNumber() {
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::SerialNumber); });
 }
 
-bool CPrintingSetupLB610_1::OpenAndWrite(const std::uint8_t* frame, std::size_t length) {
-    try {
-        OpenPort(port_);
-    } catch (const PortError& e) {
-        ShowPortError(this, e.code, port_.kind);
-        return false;
-    }
-    port_.SetData(frame, length);
-    try {
-        WritePort(port_);
-    } catch (const PortError&) {
-        ShowString(this, 159, MessageIcon::Warning);
-        return false;
-    }
-    return true;
+void CPrintingSetupLB610_1::OnGetFirmwareVersion() {
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::FirmwareVersion); });
 }
 
-void CPrintingSetupLB610_1::ReadReply(const LabelFrame9& query, Pending pending) {
-    reply_.fill(0);
-    PreparePort(SettingsSnapshot());
-    if (OpenAndWrite(query.data(), query.size())) {
-        SetTimer(TIMER_REPLY_TIMEOUT, REPLY_TIMEOUT_MS);
-        // A serial line knows no end of a reply but silence: say when it is whole.
-        const ReplyComplete complete = [pending](const std::uint8_t* data, std::size_t size) {
-            const std::span<const std::uint8_t> reply(data, size);
-            return pending == PENDING_SETTINGS ? SettingsReplyComplete(reply) : TextReplyComplete(reply);
-        };
-        while (!abort_) {
-            const auto started = std::chrono::steady_clock::now();
-            std::size_t count = 0;
-            try {
-                // Waits in short slices and gives up as soon as the time-out sets the abort flag.
-                count = ReadPort(port_, reply_.data(), reply_.size(), abort_, complete);
-            } catch (const PortError&) {
-                ShowString(this, 175, MessageIcon::Stop);
-                KillTimer(TIMER_REPLY_TIMEOUT);
-                abort_ = true;
-                continue;
-            }
-            if (count == 0) {
-                // Nothing yet. A port that can't wait (no interface chosen)
-                // returns at once: don't spin on it.
-                if (std::chrono::steady_clock::now() - started < 1ms) std::this_thread::sleep_for(10ms);
-                continue;
-            }
-            if (pending_[pending]) {
-                KillTimer(TIMER_REPLY_TIMEOUT);
-                Decode(pending, count);
-                abort_ = true;
-            }
-            // An answer nobody asks for any more is dropped; the time-out keeps
-            // running, so the wait still ends.
-        }
-    }
-    if (pending_[pending]) SetTimer(TIMER_REFRESH, REFRESH_MS);
-    if (!closing_) abort_ = false;
-    ClosePort(port_);
+void CPrintingSetupLB610_1::OnPrintStatistics() {
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::Statistics); });
 }
 
-void CPrintingSetupLB610_1::Decode(Pending pending, std::size_t count) {
-    const std::span<const std::uint8_t> reply(reply_.data(), count);
-    if (pending == PENDING_SETTINGS) {
+// ---- Jobs ------------------------------------------------------------------
+
+CPrintingSetupLB610_1::Snapshot CPrintingSetupLB610_1::TakeSnapshot() const {
+    return {settings_, UsbSelection::Current()};
+}
+
+void CPrintingSetupLB610_1::StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body) {
+    StartJob({LB_ACTION_BUTTONS.begin(), LB_ACTION_BUTTONS.end()},
+             [snapshot = TakeSnapshot(), body = std::move(body)](std::stop_token stop) {
+                 // The job speaks the window's language.
+                 SetThreadUiLanguage(LanguageIdOf(snapshot.settings.language));
+                 body(stop, snapshot);
+             });
+}
+
+void CPrintingSetupLB610_1::Report(const ExchangeResult& result, int kind) {
+    if (auto message = ExchangeMessage(result, kind)) ShowString(this, message->stringId, message->icon);
+}
+
+namespace {
+
+LabelTextQuery TextQueryOf(int query) {
+    static constexpr LabelTextQuery queries[] = {LabelTextQuery::SerialNumber, LabelTextQuery::FirmwareVersion,
+                                                 LabelTextQuery::Statistics};
+    return queries[query - 1];
+}
+
+} // namespace
+
+void CPrintingSetupLB610_1::ReadJob(const std::stop_token& stop, const Snapshot& snapshot, Query query) {
+    const bool settings = query == Query::Settings;
+    ReplyRule rule;
+    rule.maxBytes = LB_REPLY_BUFFER_SIZE;
+    rule.timeout = std::chrono::milliseconds(REPLY_TIMEOUT_MS);
+    // A serial line knows no end of a reply but silence: say when it is whole.
+    rule.complete = [settings](const std::uint8_t* data, std::size_t size) {
+        const std::span<const std::uint8_t> reply(data, size);
+        return settings ? SettingsReplyComplete(reply) : TextReplyComplete(reply);
+    };
+    PrinterPort port(snapshot.settings, snapshot.usb);
+    const LabelFrame9& frame = settings ? LB_FRAME_READ_SETTINGS : TextQueryFrame(TextQueryOf(static_cast<int>(query)));
+    const ExchangeResult result = Exchange(port, frame, &rule, {stop});
+    if (result.status == ExchangeResult::Stopped) return;
+    // A reply that came late is still shown; the user is told it was late.
+    if (result.Ok() && !result.reply.empty()) Decode(query, result.reply);
+    Report(result, port.kind);
+    SetTimer(TIMER_REFRESH, REFRESH_MS);
+}
+
+void CPrintingSetupLB610_1::Decode(Query query, std::span<const std::uint8_t> reply) {
+    if (query == Query::Settings) {
         RunOnGuiThread([this, reply] {
             ApplySerialConfig(reply, settings_);
             LabelSettingValues values = CurrentValues();
@@ -427,16 +382,12 @@ void CPrintingSetupLB610_1::Decode(Pending pending, std::size_t count) {
             }
         });
     } else {
-        const LabelTextQuery query = pending == PENDING_SERIAL_NUMBER ? LabelTextQuery::SerialNumber
-                                     : pending == PENDING_FIRMWARE    ? LabelTextQuery::FirmwareVersion
-                                                                      : LabelTextQuery::Statistics;
-        ApplyTextReply(query, reply);
+        ApplyTextReply(TextQueryOf(static_cast<int>(query)), reply);
     }
-    SetTimer(TIMER_REFRESH, REFRESH_MS);
 }
 
 void CPrintingSetupLB610_1::ApplyTextReply(LabelTextQuery query, std::span<const std::uint8_t> reply) {
-    // Read in the worker's language, which is the window's.
+    // Read in the job's language, which is the window's.
     const QString text = QString::fromStdString(DecodeTextReply(reply, ThreadUiLanguage()));
     RunOnGuiThread([this, query, text] {
         auto* field = ControlAs<QLineEdit>(TextReplyControl(query));
@@ -445,115 +396,28 @@ void CPrintingSetupLB610_1::ApplyTextReply(LabelTextQuery query, std::span<const
     });
 }
 
-void CPrintingSetupLB610_1::ReportSettings() {
-    RunOnGuiThread([this] { SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0); });
+void CPrintingSetupLB610_1::SendJob(const std::stop_token& stop, const Snapshot& snapshot,
+                                    std::span<const std::uint8_t> frame) {
+    PrinterPort port(snapshot.settings, snapshot.usb);
+    const ExchangeResult result = SendFrame(port, frame, {stop});
+    Report(result, port.kind);
 }
 
-bool CPrintingSetupLB610_1::Pause(int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (closing_) return false;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            end - std::chrono::steady_clock::now(), std::chrono::milliseconds(50)));
-    }
-    return !closing_;
-}
-
-// ---- Workers ---------------------------------------------------------------
-
-void CPrintingSetupLB610_1::SetWorkerLanguage(const PortSettings& settings) {
-    SetThreadUiLanguage(LanguageIdOf(settings.language));
-}
-
-void CPrintingSetupLB610_1::ReadSettingsThread() {
-    SetWorkerLanguage(SettingsSnapshot());
-    std::lock_guard lock(lock_);
-    if (closing_) return;
-    EnableButtons(false);
-    ReadReply(LB_FRAME_READ_SETTINGS, PENDING_SETTINGS);
-    EnableButtons(true);
-}
-
-void CPrintingSetupLB610_1::ReadSerialNumberThread() {
-    ReadTextThread(PENDING_SERIAL_NUMBER);
-}
-void CPrintingSetupLB610_1::ReadFirmwareVersionThread() {
-    ReadTextThread(PENDING_FIRMWARE);
-}
-void CPrintingSetupLB610_1::PrintStatisticsThread() {
-    ReadTextThread(PENDING_STATISTICS);
-}
-
-void CPrintingSetupLB610_1::ReadTextThread(Pending pending) {
-    SetWorkerLanguage(SettingsSnapshot());
-    std::lock_guard lock(lock_);
-    if (closing_) return;
-    EnableButtons(false);
-    const LabelTextQuery query = pending == PENDING_SERIAL_NUMBER ? LabelTextQuery::SerialNumber
-                                 : pending == PENDING_FIRMWARE    ? LabelTextQuery::FirmwareVersion
-                                                                  : LabelTextQuery::Statistics;
-    ReadReply(TextQueryFrame(query), pending);
-    EnableButtons(true);
-}
-
-void CPrintingSetupLB610_1::ResetSettingsThread() {
-    SetWorkerLanguage(SettingsSnapshot());
-    std::lock_guard lock(lock_);
-    if (closing_) return;
-    EnableButtons(false);
-    reply_.fill(0);
-    PreparePort(SettingsSnapshot());
-    if (OpenAndWrite(LB_FRAME_RESTORE_FACTORY.data(), LB_FRAME_RESTORE_FACTORY.size())) {
-        // The printer's line is back at 9600 8N1 with hardware handshake: the
-        // main window takes that over before the port is opened again.
-        RunOnGuiThread([this] {
-            ApplyFactoryLineSettings(settings_);
-            SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
-        });
-        SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS);
-        ClosePort(port_);
-        if (Pause(RESET_READ_BACK_DELAY_MS)) ReadReply(LB_FRAME_READ_SETTINGS, PENDING_SETTINGS);
-    }
-    ClosePort(port_);
-    EnableButtons(true);
-}
-
-void CPrintingSetupLB610_1::SendSettingsThread() {
-    const PortSettings settings = SettingsSnapshot();
-    SetWorkerLanguage(settings);
-    // The lock keeps this write off the port while another worker still uses it.
-    std::lock_guard lock(lock_);
-    if (closing_) return;
-    Bytes frame;
-    RunOnGuiThread([this, &frame] { frame = BuildSettingsFrame(marks_, CurrentValues(), settings_); });
-    PreparePort(settings);
-    OpenAndWrite(frame.data(), frame.size());
-    ClosePort(port_);
-    ReportSettings();
-    EnableButtons(true);
-}
-
-void CPrintingSetupLB610_1::SelfTestThread() {
-    SetWorkerLanguage(SettingsSnapshot());
-    std::lock_guard lock(lock_);
-    if (closing_) return;
-    EnableButtons(false);
-    PreparePort(SettingsSnapshot());
-    OpenAndWrite(LB_FRAME_SELF_TEST.data(), LB_FRAME_SELF_TEST.size());
-    ClosePort(port_);
-    EnableButtons(true);
-}
-
-void CPrintingSetupLB610_1::CalibrateLabelThread() {
-    SetWorkerLanguage(SettingsSnapshot());
-    std::lock_guard lock(lock_);
-    if (closing_) return;
-    EnableButtons(false);
-    PreparePort(SettingsSnapshot());
-    OpenAndWrite(LB_FRAME_CALIBRATE.data(), LB_FRAME_CALIBRATE.size());
-    SetTimer(TIMER_REFRESH, REFRESH_MS);
-    ClosePort(port_);
-    EnableButtons(true);
+void CPrintingSetupLB610_1::ResetJob(const std::stop_token& stop, const Snapshot& snapshot) {
+    PrinterPort port(snapshot.settings, snapshot.usb);
+    const ExchangeResult result = SendFrame(port, LB_FRAME_RESTORE_FACTORY, {stop});
+    Report(result, port.kind);
+    if (!result.Ok()) return;
+    // The printer's line is back at 9600 8N1 with hardware handshake: the main
+    // window takes that over, and the settings are read back that way.
+    Snapshot after = snapshot;
+    RunOnGuiThread([this, &after] {
+        ApplyFactoryLineSettings(settings_);
+        SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
+        after = TakeSnapshot();
+    });
+    SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS);
+    if (SleepFor(stop, std::chrono::milliseconds(RESET_READ_BACK_DELAY_MS))) ReadJob(stop, after, Query::Settings);
 }
 
 } // namespace pemberlux

@@ -1,19 +1,19 @@
 // The settings page of the label printers: reads the printer's settings, lets
 // the user change them and writes the changed ones back, restores the factory
 // settings, calibrates labels, prints a self-test and reads the serial number,
-// firmware version and print statistics. Every exchange runs on a worker of
-// its own; the page bounds the wait for an answer with a window timer.
+// firmware version and print statistics. Every exchange is a job of its own;
+// while one runs, the page's buttons are off.
 #pragma once
 
 #include "label/LabelCommands.h"
 #include "label/LabelSettings.h"
 #include "platform/Window.h"
+#include "port/Exchange.h"
 
-#include <array>
-#include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 #include <span>
+#include <stop_token>
 #include <string>
 
 class QComboBox;
@@ -28,10 +28,10 @@ public:
 
     // Window timers of the page.
     enum : int {
-        TIMER_REPLY_TIMEOUT = 2,
         TIMER_CLEAR_CHANGES = 3,
         TIMER_REFRESH = 4,
     };
+    // How long the printer has to begin an answer.
     static constexpr int REPLY_TIMEOUT_MS = 3000;
     static constexpr int CLEAR_CHANGES_MS = 500;
     static constexpr int REFRESH_MS = 100;
@@ -40,9 +40,6 @@ public:
 
     explicit CPrintingSetupLB610_1(QWidget* parent = nullptr);
     ~CPrintingSetupLB610_1() override;
-
-    // Sets the abort flag first, so a worker waiting for an answer ends at once.
-    void StopWorkers() override;
 
     QComboBox* List(int pos) const;
     QLineEdit* Edit(int pos) const;
@@ -67,8 +64,13 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    // What a reading worker asks for; each has its own pending flag.
-    enum Pending { PENDING_SETTINGS, PENDING_SERIAL_NUMBER, PENDING_FIRMWARE, PENDING_STATISTICS, PENDING_COUNT };
+    // What a job needs of the page, taken on the GUI thread when it starts.
+    struct Snapshot {
+        PortSettings settings;
+        UsbSelection usb;
+    };
+    // What a reading job asks for.
+    enum class Query { Settings, SerialNumber, FirmwareVersion, Statistics };
 
     void BuildPage();
     void ConnectControls();
@@ -83,46 +85,26 @@ private:
     void OnEditChanged(int pos);
     void ApplyEmulationListRule();
 
-    // Worker side. Each gets the page's settings through the GUI thread.
-    PortSettings SettingsSnapshot();
-    void SetWorkerLanguage(const PortSettings& settings);
-    void EnableButtons(bool enable);
-    void PreparePort(const PortSettings& settings);
-    // Opens the port and writes `frame`; on failure shows the message and
-    // returns false.
-    bool OpenAndWrite(const std::uint8_t* frame, std::size_t length);
-    // The exchange of every reading worker: clear the reply buffer, open, write
-    // the query, wait for the answer (bounded by the reply time-out), decode it
-    // while it is still asked for, close.
-    void ReadReply(const LabelFrame9& query, Pending pending);
-    void Decode(Pending pending, std::size_t count);
+    Snapshot TakeSnapshot() const;
+    // Starts `body` as a job holding the page's buttons.
+    void StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body);
+    // Shows the message a result calls for, if any.
+    void Report(const ExchangeResult& result, int kind);
+
+    // Job side.
+    // The exchange of every reading job: write the query, wait for the answer,
+    // show what arrived (also when it came late), report failures.
+    void ReadJob(const std::stop_token& stop, const Snapshot& snapshot, Query query);
+    void Decode(Query query, std::span<const std::uint8_t> reply);
     // Shows a serial-number, firmware-version or statistics reply in its read-only edit.
     void ApplyTextReply(LabelTextQuery query, std::span<const std::uint8_t> reply);
-    void ReportSettings();
-    // Waits `ms`, shorter when the page goes away; false then.
-    bool Pause(int ms);
-
-    void ReadSettingsThread();
-    void ResetSettingsThread();
-    void SendSettingsThread();
-    void SelfTestThread();
-    void CalibrateLabelThread();
-    void ReadSerialNumberThread();
-    void ReadFirmwareVersionThread();
-    void PrintStatisticsThread();
-    // The three text queries differ only in their frame and the field they fill.
-    void ReadTextThread(Pending pending);
+    void SendJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame);
+    void ResetJob(const std::stop_token& stop, const Snapshot& snapshot);
 
     // The text values of Print Home Offset, Cutting Position Offset and Black
     // Mark AD value; the lists keep their selection themselves.
     LabelSettingValues values_;
     LabelChangedMarks marks_;
-    std::array<std::uint8_t, LB_REPLY_BUFFER_SIZE> reply_{};
-    std::array<std::atomic<bool>, PENDING_COUNT> pending_{};
-    std::atomic<bool> abort_{false};
-    std::atomic<bool> closing_{false};
-    // Serialises the workers: one exchange with the printer at a time.
-    std::mutex lock_;
 };
 
 } // namespace pemberlux

@@ -5,6 +5,9 @@
 #include <QThread>
 
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
 
 namespace pemberlux {
 
@@ -19,6 +22,51 @@ struct WorkerGroup {
 
 namespace {
 thread_local std::shared_ptr<detail::WorkerGroup> currentGroup;
+
+// Work handed to the GUI thread. The queue is ours, under our own lock, so the
+// hand-over of every call is visible to tools that check threads; Qt's event
+// loop only carries the wake-up.
+struct GuiQueue {
+    std::mutex mutex;
+    std::deque<std::function<void()>> calls;
+    bool wakePending = false;
+};
+
+GuiQueue& Queue() {
+    static GuiQueue queue;
+    return queue;
+}
+
+void RunQueued() {
+    GuiQueue& q = Queue();
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock(q.mutex);
+            if (q.calls.empty()) {
+                q.wakePending = false;
+                return;
+            }
+            fn = std::move(q.calls.front());
+            q.calls.pop_front();
+        }
+        fn();
+    }
+}
+
+void Enqueue(std::function<void()> fn) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    GuiQueue& q = Queue();
+    bool wake;
+    {
+        std::lock_guard lock(q.mutex);
+        q.calls.push_back(std::move(fn));
+        wake = !q.wakePending;
+        q.wakePending = true;
+    }
+    if (wake) QMetaObject::invokeMethod(app, &RunQueued, Qt::QueuedConnection);
+}
 
 struct PendingCall {
     std::function<void()> fn;
@@ -36,47 +84,36 @@ bool RunOnGuiThread(std::function<void()> fn) {
         fn();
         return true;
     }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return false;
     std::shared_ptr<detail::WorkerGroup> group = currentGroup;
-    if (!group) {
-        // A thread that no page started: nothing can release it early.
-        QMetaObject::invokeMethod(app, fn, Qt::BlockingQueuedConnection);
-        return true;
-    }
+    if (!group || !QCoreApplication::instance()) return false;
     auto call = std::make_shared<PendingCall>();
     call->fn = std::move(fn);
     {
         std::lock_guard lock(group->mutex);
         if (group->stopping) return false;
     }
-    QMetaObject::invokeMethod(
-        app,
-        [group, call] {
-            // Stopping is only ever set on this thread, so a worker that is
-            // still waiting here has not been released yet.
-            bool run;
-            {
-                std::lock_guard lock(group->mutex);
-                run = !group->stopping;
-            }
-            if (run) call->fn();
-            {
-                std::lock_guard lock(group->mutex);
-                call->done = true;
-            }
-            group->cv.notify_all();
-        },
-        Qt::QueuedConnection);
+    Enqueue([group, call] {
+        // Stopping is only ever set on this thread, so a worker that is
+        // still waiting here has not been released yet.
+        bool run;
+        {
+            std::lock_guard lock(group->mutex);
+            run = !group->stopping;
+        }
+        if (run) call->fn();
+        {
+            std::lock_guard lock(group->mutex);
+            call->done = true;
+        }
+        group->cv.notify_all();
+    });
     std::unique_lock lock(group->mutex);
     group->cv.wait(lock, [&] { return call->done || group->stopping; });
     return call->done && !group->stopping;
 }
 
 void PostToGuiThread(std::function<void()> fn) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
-    QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+    Enqueue(std::move(fn));
 }
 
 Workers::Workers() : group_(std::make_shared<detail::WorkerGroup>()) {}
@@ -85,22 +122,15 @@ Workers::~Workers() {
     Stop();
 }
 
-void Workers::Start(std::function<void()> body) {
+void Workers::Start(std::function<void(std::stop_token)> body) {
     // Join the threads that have ended, so a long run does not pile them up.
-    std::vector<Thread> alive;
-    for (Thread& t : threads_) {
-        if (t.ended->load()) {
-            t.thread.join();
-        } else {
-            alive.push_back(std::move(t));
-        }
-    }
-    threads_ = std::move(alive);
+    std::erase_if(threads_, [](Thread& t) { return t.ended->load(); });
+    started_ = true;
     auto ended = std::make_shared<std::atomic<bool>>(false);
     group_->running.fetch_add(1);
-    std::thread thread([group = group_, ended, body = std::move(body)] {
+    std::jthread thread([group = group_, ended, body = std::move(body)](std::stop_token stop) {
         currentGroup = group;
-        body();
+        body(stop);
         currentGroup.reset();
         group->running.fetch_sub(1);
         ended->store(true);
@@ -108,25 +138,33 @@ void Workers::Start(std::function<void()> body) {
     threads_.push_back(Thread{std::move(thread), std::move(ended)});
 }
 
+void Workers::Start(std::function<void()> body) {
+    Start([body = std::move(body)](std::stop_token) { body(); });
+}
+
 int Workers::Running() const {
     return group_->running.load();
 }
 
-bool Workers::Stopping() const {
-    std::lock_guard lock(group_->mutex);
-    return group_->stopping;
-}
-
 void Workers::Stop() {
+    if (QCoreApplication::instance() && !OnGuiThread()) {
+        // Joining here could wait for this very thread, or for a call it
+        // queued to the GUI thread.
+        std::fputs("Workers::Stop called off the GUI thread\n", stderr);
+        std::abort();
+    }
+    for (Thread& t : threads_)
+        t.thread.request_stop();
     {
         std::lock_guard lock(group_->mutex);
         group_->stopping = true;
     }
     group_->cv.notify_all();
-    for (Thread& t : threads_) {
-        if (t.thread.joinable()) t.thread.join();
-    }
+    // jthread joins as it goes.
     threads_.clear();
+    // Jobs started later (a window shown again) run afresh.
+    group_ = std::make_shared<detail::WorkerGroup>();
+    started_ = false;
 }
 
 } // namespace pemberlux

@@ -1,14 +1,16 @@
 // Workers and the GUI thread. Workers never touch a widget: every change they
 // make to a window is handed to the GUI thread, and a worker that needs the
-// result waits for it. A page starts its workers through its `Workers`; when
-// the page goes away it stops them, which releases any worker still waiting for
-// the GUI thread (the call then returns false and the worker should end).
+// result waits for it. A window starts its workers through its `Workers`; when
+// the window goes away it stops them: each worker's stop token is signalled,
+// which ends any blocking port step of its job, and any worker waiting for the
+// GUI thread is released (the call then returns false and the worker should end).
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -18,7 +20,8 @@ bool OnGuiThread();
 
 // Runs `fn` on the GUI thread and waits until it has run. On the GUI thread it
 // runs at once. Returns false without running `fn` when the calling worker's
-// owner is shutting down.
+// owner is stopping it, and from a thread that no `Workers` started (nothing
+// could release such a thread when its window goes away).
 bool RunOnGuiThread(std::function<void()> fn);
 
 // Hands `fn` to the GUI thread and returns at once.
@@ -36,25 +39,28 @@ public:
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
 
-    // Starts `body` on a thread of its own.
+    // Starts `body` on a thread of its own, with the stop token that Stop() signals.
+    void Start(std::function<void(std::stop_token)> body);
     void Start(std::function<void()> body);
 
     // How many of the started workers have not ended yet.
     int Running() const;
-    // True once Stop() was called: a worker should give up and end.
-    bool Stopping() const;
+    // Whether Start() was called since the last Stop().
+    bool NeedsStop() const { return started_; }
 
-    // Releases workers waiting for the GUI thread and joins them all. The
-    // owner calls this before its members go away.
+    // Signals every worker's stop token, releases workers waiting for the GUI
+    // thread and joins them all. The owner calls this before its members go
+    // away. On the GUI thread only. Workers started afterwards run normally.
     void Stop();
 
 private:
     struct Thread {
-        std::thread thread;
+        std::jthread thread;
         std::shared_ptr<std::atomic<bool>> ended;
     };
     std::shared_ptr<detail::WorkerGroup> group_;
     std::vector<Thread> threads_;
+    bool started_ = false;
 };
 
 } // namespace pemberlux

@@ -16,6 +16,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace pemberlux {
 
 namespace {
@@ -40,6 +43,12 @@ QString OwnCaption(const QWidget* w) {
 CWindowBase::CWindowBase(QWidget* self, int dialogId) : self_(self), dialogId_(dialogId) {}
 
 CWindowBase::~CWindowBase() {
+    if (workers_.NeedsStop()) {
+        // Too late: the derived window's members are gone while its jobs may
+        // still use them.
+        std::fputs("a window was destroyed without stopping its jobs first\n", stderr);
+        std::abort();
+    }
     workers_.Stop();
 }
 
@@ -64,8 +73,38 @@ std::vector<int> CWindowBase::ControlIds() const {
 
 void CWindowBase::EnableControl(int id, bool enable) {
     RunOnGuiThread([this, id, enable] {
-        if (QWidget* w = Control(id)) w->setEnabled(enable);
+        if (Held(id)) {
+            wanted_[id] = enable;
+        } else if (QWidget* w = Control(id)) {
+            w->setEnabled(enable);
+        }
     });
+}
+
+bool CWindowBase::Held(int id) const {
+    auto it = holds_.find(id);
+    return it != holds_.end() && it->second > 0;
+}
+
+bool CWindowBase::StartJob(std::vector<int> holds, std::function<void(std::stop_token)> body) {
+    for (int id : holds)
+        if (Held(id)) return false;
+    for (int id : holds) {
+        QWidget* w = Control(id);
+        if (holds_[id]++ == 0) wanted_[id] = w && w->isEnabled();
+        if (w) w->setEnabled(false);
+    }
+    workers_.Start([this, holds = std::move(holds), body = std::move(body)](std::stop_token stop) {
+        body(stop);
+        // Not when the window is going away: then nothing is given back.
+        RunOnGuiThread([this, &holds] {
+            for (int id : holds) {
+                if (--holds_[id] > 0) continue;
+                if (QWidget* w = Control(id)) w->setEnabled(wanted_[id]);
+            }
+        });
+    });
+    return true;
 }
 
 void CWindowBase::ShowControl(int id, bool show) {
@@ -157,9 +196,7 @@ CPage::CPage(int dialogId, QWidget* parent) : QWidget(parent), CWindowBase(this,
     ApplyTemplateFont(this, dialogId);
 }
 
-CPage::~CPage() {
-    StopWorkers();
-}
+CPage::~CPage() = default;
 
 bool CPage::event(QEvent* event) {
     return DispatchPrivateMessage(event) || QWidget::event(event);
@@ -170,9 +207,7 @@ CDialog::CDialog(int dialogId, QWidget* parent) : QDialog(parent), CWindowBase(t
     ApplyTemplateFont(this, dialogId);
 }
 
-CDialog::~CDialog() {
-    StopWorkers();
-}
+CDialog::~CDialog() = default;
 
 bool CDialog::event(QEvent* event) {
     return DispatchPrivateMessage(event) || QDialog::event(event);

@@ -1,16 +1,18 @@
 // The common base of the program's pages and dialogs: controls found by their
 // numeric id, tooltips from the string table, private messages, window timers
-// and worker threads.
+// and the jobs that talk to printers.
 //
 // A page derives from CPage, a dialog from CDialog. In its constructor it
 // creates its controls and registers each with Bind(id, widget); everything
 // else (handlers, tests, the main window) reaches a control with Control(id).
-// Private messages arrive in OnMessage(), timers in OnTimer(). Workers are
-// started with StartWorker(...) and change controls only through the
-// thread-safe calls below (EnableControl, ShowControl, SetControlText,
-// SetTimer, KillTimer, SendMessage, ShowMessage) or RunOnGuiThread.
-// A class whose workers use its own members calls StopWorkers() first thing in
-// its destructor.
+// Private messages arrive in OnMessage(), timers in OnTimer(). Every exchange
+// with a printer is a job started with StartJob(...): the controls that start
+// jobs are disabled before it starts and given back when it ends. A job runs on
+// a worker and changes controls only through the thread-safe calls below
+// (EnableControl, ShowControl, SetControlText, SetTimer, KillTimer,
+// SendMessage, ShowMessage) or RunOnGuiThread. A class whose jobs use its own
+// members calls StopWorkers() first thing in its destructor; a window that
+// started a job and did not is stopped at once with a diagnostic.
 #pragma once
 
 #include "platform/GuiThread.h"
@@ -25,6 +27,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -61,12 +64,17 @@ public:
     void KillTimer(int timerId);
     bool TimerActive(int timerId) const;
 
-    // Starts `body` on a worker thread of this window.
-    void StartWorker(std::function<void()> body) { workers_.Start(std::move(body)); }
+    // Starts a job on a worker of this window, on the GUI thread: the controls
+    // `holds` are disabled now and given back when the job ends (a control that
+    // several jobs hold comes back when the last ends; an EnableControl meanwhile
+    // takes effect then). Refused, false, while a running job holds one of them,
+    // so a second click cannot queue a second job.
+    bool StartJob(std::vector<int> holds, std::function<void(std::stop_token)> body);
+    // Whether a running job holds control `id`.
+    bool Held(int id) const;
     int WorkersRunning() const { return workers_.Running(); }
-    // Releases workers waiting for the GUI thread and joins them all. A window
-    // whose workers wait on something else first tells them to give up.
-    virtual void StopWorkers() { workers_.Stop(); }
+    // Stops the jobs (their port steps end at once) and joins them.
+    void StopWorkers() { workers_.Stop(); }
 
 protected:
     CWindowBase(QWidget* self, int dialogId);
@@ -96,11 +104,15 @@ private:
     std::map<int, QPointer<QWidget>> controls_;
     std::map<int, bool> namedExplicitly_;
     std::map<int, QTimer*> timers_;
+    // Jobs holding each control, and the state it returns to when the last ends.
+    std::map<int, int> holds_;
+    std::map<int, bool> wanted_;
     Workers workers_;
 };
 
 // A page shown inside the main window. It keeps its own copy of the interface
-// settings and its own port object; the main window hands it every change.
+// settings; the main window hands it every change. Each job builds its port
+// from a snapshot of it.
 class CPage : public QWidget, public CWindowBase {
     Q_OBJECT
 public:
@@ -111,10 +123,6 @@ public:
     // The main window's copy of the master record.
     virtual void SetSettings(const PortSettings& settings) { settings_ = settings; }
 
-    const PrinterPort& Port() const { return port_; }
-    // Kind and device names chosen in the main window, for the next exchange.
-    virtual void SetPort(const PrinterPort& port) { port_ = port; }
-
 protected:
     bool event(QEvent* event) override;
 
@@ -122,7 +130,6 @@ protected:
     QWidget* Owner() const { return window(); }
 
     PortSettings settings_;
-    PrinterPort port_;
 };
 
 // A dialog run modally by a page.

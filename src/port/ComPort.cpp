@@ -2,8 +2,12 @@
 // they stand (/dev/ttyUSB0, a pty).
 #include "port/PortIo.h"
 
+#include "port/DeviceLock.h"
+
 #include <algorithm>
 #include <cstring>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace pemberlux {
@@ -93,33 +97,41 @@ termios portio::SerialLineFor(const termios& current, const PortSettings& s) {
     return t;
 }
 
-int OpenComPort(PrinterPort& port) {
+int OpenComPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
-    int fd = OpenDevice(DeviceNodeFor(port.comName, "COM", "/dev/ttyS"));
-    if (fd < 0) Fail(PORT_ERR_BUSY);
-    // Not a serial line (a plain file, a missing driver): treated like a busy port.
-    if (tcgetattr(fd, &port.lineState) != 0) {
+    const std::string path = DeviceNodeFor(port.comName, "COM", "/dev/ttyS");
+    HoldDevice(port, DeviceKey(path), PORT_ERR_BUSY, job);
+    int fd = OpenDevice(path);
+    auto busy = [&] {
         CloseFd(fd);
+        ClosePort(port);
         Fail(PORT_ERR_BUSY);
-    }
+    };
+    if (fd < 0) busy();
+    // Not a serial line (a plain file, a missing driver): treated like a busy port.
+    if (tcgetattr(fd, &port.lineState) != 0) busy();
+    // The line is ours alone: no other open of it (root is not kept out by
+    // this), and a program that holds the line by a lock keeps us out.
+    ::ioctl(fd, TIOCEXCL);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) busy();
     port.handles[0] = fd;
-    termios line = SerialLineFor(port.lineState, CurrentPortSettings.Get());
+    termios line = SerialLineFor(port.lineState, port.settings);
     tcsetattr(fd, TCSANOW, &line);
     // The device may still hold an answer meant for an earlier exchange.
     tcflush(fd, TCIFLUSH);
     return 1;
 }
 
-std::size_t WriteComPort(PrinterPort& port) {
+std::size_t WriteComPort(PrinterPort& port, const JobLimits& job) {
     auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
-    std::size_t written = WriteBlock(port.handles[0], port.data, port.length, deadline, false);
+    std::size_t written = WriteBlock(port.handles[0], port.data, port.length, deadline, false, job);
     if (written != port.length) Fail(PORT_ERR_WRITE);
     return written;
 }
 
 namespace portio {
 
-std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete) {
     int fd = port.handles[0];
     if (fd < 0) Fail(PORT_ERR_READ);
@@ -130,10 +142,16 @@ std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, cons
     std::size_t got = 0;
     bool waited = false;
     for (;;) {
-        auto deadline = got ? std::min(total, lastByte + std::chrono::milliseconds(READ_INTERVAL_MS)) : total;
-        Wait w = WaitFor(fd, POLLIN, deadline, abort);
-        if (w == Wait::Aborted) return 0;
+        Wait w;
+        if (got) {
+            // A reply under way is read whole: only a stop cuts it short.
+            const JobLimits gathering{job.stop};
+            w = WaitFor(fd, POLLIN, std::min(total, lastByte + std::chrono::milliseconds(READ_INTERVAL_MS)), gathering);
+        } else {
+            w = WaitFor(fd, POLLIN, total, job);
+        }
         if (w == Wait::TimedOut) return got;
+        if (w != Wait::Ready) FailWait(PORT_ERR_READ, w);
         ReadResult r = ReadOnce(fd, out + got, count - got, false);
         if (r.kind == ReadResult::End) Fail(PORT_ERR_READ); // hung up
         if (r.kind == ReadResult::Nothing) {

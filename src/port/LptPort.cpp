@@ -1,6 +1,8 @@
 // Parallel port: "LPTn" is /dev/lp(n-1); paths are used as they stand.
 #include "port/PortIo.h"
 
+#include "port/DeviceLock.h"
+
 #include <termios.h>
 
 namespace pemberlux {
@@ -15,36 +17,38 @@ constexpr std::int64_t WRITE_PER_BYTE_MS = 20;
 
 } // namespace
 
-int OpenLptPort(PrinterPort& port) {
+int OpenLptPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
-    int fd = OpenDevice(DeviceNodeFor(port.lptName, "LPT", "/dev/lp"));
-    if (fd < 0) Fail(PORT_ERR_OPEN);
+    const std::string path = DeviceNodeFor(port.lptName, "LPT", "/dev/lp");
+    HoldDevice(port, DeviceKey(path), PORT_ERR_OPEN, job);
+    int fd = OpenDevice(path);
+    if (fd < 0) {
+        ClosePort(port);
+        Fail(PORT_ERR_OPEN);
+    }
     port.handles[0] = fd;
     return 1;
 }
 
-std::size_t WriteLptPort(PrinterPort& port) {
+std::size_t WriteLptPort(PrinterPort& port, const JobLimits& job) {
     int fd = port.handles[0];
     // Drop whatever an earlier exchange left behind, in both directions. The lp
     // driver and plain files have nothing to drop (ENOTTY).
     if (fd >= 0) tcflush(fd, TCIOFLUSH);
     auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
-    return WriteBlock(fd, port.data, port.length, deadline, false);
+    return WriteBlock(fd, port.data, port.length, deadline, false, job);
 }
 
 namespace portio {
 
-std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete*) {
     int fd = port.handles[0];
     if (fd < 0) Fail(PORT_ERR_READ);
     if (count == 0) return 0;
-    if (!abort) {
-        ReadResult r = ReadOnce(fd, buffer, count, false);
-        return r.kind == ReadResult::Data ? r.count : 0;
-    }
     for (;;) {
-        if (WaitFor(fd, POLLIN, std::nullopt, abort) == Wait::Aborted) return 0;
+        Wait w = WaitFor(fd, POLLIN, std::nullopt, job);
+        if (w != Wait::Ready) FailWait(PORT_ERR_READ, w);
         ReadResult r = ReadOnce(fd, buffer, count, false);
         if (r.kind == ReadResult::Data) return r.count;
         // The lp driver reports readable whether or not it has anything.

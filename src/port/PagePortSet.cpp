@@ -3,6 +3,7 @@
 #include "app/UiText.h"
 #include "platform/MessageBox.h"
 #include "platform/Messages.h"
+#include "port/Exchange.h"
 #include "port/PortCommands.h"
 #include "port/PortSetParallel.h"
 #include "port/PortSetSerial.h"
@@ -93,14 +94,7 @@ CPagePortSet::CPagePortSet(QWidget* parent) : CPage(IDD, parent) {
     connect(ControlAs<QRadioButton>(IDC_USB), &QRadioButton::clicked, this, [this] { SelectUsb(); });
     connect(ControlAs<QRadioButton>(IDC_NETWORK), &QRadioButton::clicked, this, [this] { SelectNetwork(); });
     connect(setting, &QPushButton::clicked, this, [this] { OpenInterfaceDialog(); });
-    connect(sendConfig, &QPushButton::clicked, this, [this] {
-        EnableExchangeControls(false, false);
-        StartWorker([this, pending = pending_, position = ModelPosition()] {
-            SetThreadUiLanguage(LanguageIdOf(pending.language));
-            SendSerialConfig(pending, position);
-            EnableExchangeControls(true, true);
-        });
-    });
+    connect(sendConfig, &QPushButton::clicked, this, [this] { StartSerialConfig(false); });
     connect(resetWifi, &QPushButton::clicked, this, [this] { StartResetWifi(); });
     // The Wi-Fi and Bluetooth dialogs are not part of this build yet: their
     // buttons are in place and open nothing.
@@ -230,97 +224,77 @@ void CPagePortSet::OpenInterfaceDialog() {
     }
 }
 
-void CPagePortSet::EnableExchangeControls(bool enable, bool settingButton) {
-    // The model list and the interface radios stay off too while a worker runs:
-    // they rewrite the USB selection and the current settings that its open reads.
-    EnableControl(IDC_MODEL_LIST, enable);
-    for (int id : RADIO_IDS)
-        EnableControl(id, enable);
-    if (!enable || settingButton) EnableControl(IDC_SETTING, enable);
+std::vector<int> CPagePortSet::ExchangeControls() {
+    // The model list and the interface radios stay off too while a job runs:
+    // a change there would be saved and reported mid-exchange.
+    std::vector<int> ids(std::begin(RADIO_IDS), std::end(RADIO_IDS));
+    ids.insert(ids.end(),
+               {IDC_MODEL_LIST, IDC_SETTING, IDC_SEND_CONFIG, IDC_RESET_WIFI, IDC_WIFI_SETUP, IDC_BLUETOOTH});
+    return ids;
 }
 
-void CPagePortSet::StartResetWifi() {
-    EnableExchangeControls(false, false);
-    EnableControl(IDC_RESET_WIFI, false);
-    StartWorker([this, settings = settings_] { ResetWifi(settings); });
+bool CPagePortSet::StartResetWifi() {
+    return StartJob(ExchangeControls(),
+                    [this, settings = settings_, usb = UsbSelection::Current()](std::stop_token stop) {
+                        SetThreadUiLanguage(LanguageIdOf(settings.language));
+                        PrinterPort port(settings, usb);
+                        const ExchangeResult result = SendFrame(port, BuildWifiResetFrame(), {stop});
+                        if (result.status == ExchangeResult::OpenFailed) {
+                            ShowPortError(this, result.code, port.kind);
+                        } else if (result.status == ExchangeResult::WriteFailed) {
+                            ShowString(this, 159, MessageIcon::Warning);
+                        }
+                    });
 }
 
-void CPagePortSet::ResetWifi(const PortSettings& settings) {
-    SetThreadUiLanguage(LanguageIdOf(settings.language));
-    const Frame frame = BuildWifiResetFrame();
-    port_.kind = settings.portKind;
-    port_.comName = settings.comName;
-    port_.lptName = settings.lptName;
-    port_.SetData(frame.data(), frame.size());
-    bool opened = false;
-    try {
-        OpenPort(port_);
-        opened = true;
-    } catch (const PortError& e) {
-        ShowPortError(this, e.code, port_.kind);
-    }
-    if (opened) {
-        try {
-            WritePort(port_);
-        } catch (const PortError&) {
-            ShowString(this, 159, MessageIcon::Warning);
-        }
-        ClosePort(port_);
-    }
-    port_.SetData(nullptr, 0);
-    EnableExchangeControls(true, settings.portKind != PORT_USB);
-    EnableControl(IDC_RESET_WIFI, true);
+bool CPagePortSet::StartSerialConfig(bool apply) {
+    // The line as it is set now: a printer without USB still listens the old way.
+    return StartJob(ExchangeControls(),
+                    [this, apply, pending = pending_, position = ModelPosition(), current = CurrentPortSettings.Get(),
+                     usb = UsbSelection::Current()](std::stop_token stop) {
+                        SetThreadUiLanguage(LanguageIdOf(pending.language));
+                        SendSerialConfig(stop, pending, position, current, usb);
+                        if (apply) {
+                            RunOnGuiThread([this, pending] {
+                                settings_ = pending;
+                                SelectSerial();
+                            });
+                        }
+                    });
 }
 
-void CPagePortSet::SendSerialConfig(const PortSettings& pending, int modelPosition) {
+void CPagePortSet::SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, int modelPosition,
+                                    const PortSettings& current, const UsbSelection& usb) {
     const Frame frame = BuildSerialConfigFrame(pending, modelPosition);
-    port_.comName = pending.comName;
-    port_.lptName = pending.lptName;
-    port_.SetData(frame.data(), frame.size());
-    port_.kind = PORT_USB;
-    try {
-        OpenPort(port_);
-    } catch (const PortError& e) {
-        if (e.code == PORT_ERR_OPEN || e.code == PORT_ERR_NO_DEVICES || e.code == PORT_ERR_NO_INFO) {
-            // No USB printer: the serial line, still set up the old way.
-            port_.kind = PORT_COM;
-            try {
-                OpenPort(port_);
-            } catch (const PortError& serial) {
-                if (serial.code == PORT_ERR_OPEN || serial.code == PORT_ERR_BUSY) {
-                    ShowString(this, serial.code == PORT_ERR_OPEN ? 141 : 145, MessageIcon::Stop);
-                    port_.SetData(nullptr, 0);
-                    return;
-                }
-            }
-        }
+    PortSettings line = current;
+    line.comName = pending.comName;
+    line.lptName = pending.lptName;
+    // Over USB when a printer is attached there, else over the serial line.
+    line.portKind = PORT_USB;
+    PrinterPort usbPort(line, usb);
+    ExchangeResult result = SendFrame(usbPort, frame, {stop});
+    int kind = PORT_USB;
+    if (result.status == ExchangeResult::OpenFailed &&
+        (result.code == PORT_ERR_OPEN || result.code == PORT_ERR_NO_DEVICES || result.code == PORT_ERR_NO_INFO)) {
+        line.portKind = PORT_COM;
+        PrinterPort serialPort(line, usb);
+        result = SendFrame(serialPort, frame, {stop});
+        kind = PORT_COM;
     }
-    try {
-        WritePort(port_);
-    } catch (const PortError&) {
+    if (result.status == ExchangeResult::OpenFailed && kind == PORT_COM &&
+        (result.code == PORT_ERR_OPEN || result.code == PORT_ERR_BUSY)) {
+        ShowString(this, result.code == PORT_ERR_OPEN ? 141 : 145, MessageIcon::Stop);
+    } else if (result.status == ExchangeResult::WriteFailed) {
         ShowString(this, 159, MessageIcon::Warning);
     }
-    ClosePort(port_);
-    port_.SetData(nullptr, 0);
 }
 
 std::intptr_t CPagePortSet::OnMessage(int message, std::intptr_t wParam, std::intptr_t) {
     switch (message) {
-    case WM_SERIAL_SET: {
+    case WM_SERIAL_SET:
         pending_ = *FromParam<PortSettings>(wParam);
-        port_.comName = pending_.comName;
-        EnableExchangeControls(false, false);
-        StartWorker([this, pending = pending_, position = ModelPosition()] {
-            SetThreadUiLanguage(LanguageIdOf(pending.language));
-            SendSerialConfig(pending, position);
-            RunOnGuiThread([this, pending] {
-                settings_ = pending;
-                SelectSerial();
-            });
-            EnableExchangeControls(true, true);
-        });
+        StartSerialConfig(true);
         return 0;
-    }
     case WM_PARALLEL_SET:
         settings_ = *FromParam<PortSettings>(wParam);
         SelectParallel();

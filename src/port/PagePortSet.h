@@ -6,8 +6,9 @@
 
 #include "platform/Window.h"
 
-#include <atomic>
+#include <stop_token>
 #include <string>
+#include <vector>
 
 class QComboBox;
 
@@ -60,18 +61,21 @@ public:
     void SelectUsb();
     void SelectNetwork();
     void OpenInterfaceDialog();
-    void StartResetWifi();
+    // The two jobs of the page; false when one of them is running already.
+    bool StartResetWifi();
+    bool StartSerialConfig(bool apply);
 
 protected:
     std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
 
 private:
     void SelectKind(int kind);
-    void EnableExchangeControls(bool enable, bool settingButton);
+    // The controls a job of the page holds.
+    static std::vector<int> ExchangeControls();
     // On a worker: the new serial settings to the printer, over USB when a
     // printer is attached there, else over the serial line still set the old way.
-    void SendSerialConfig(const PortSettings& pending, int modelPosition);
-    void ResetWifi(const PortSettings& settings);
+    void SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, int modelPosition,
+                          const PortSettings& current, const UsbSelection& usb);
 
     int currentKind_ = PORT_COM;
     PortSettings pending_;

@@ -1,5 +1,7 @@
 #include "port/PortIo.h"
 
+#include "port/DeviceLock.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -9,6 +11,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace pemberlux::portio {
 
@@ -31,42 +34,55 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
-Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const std::atomic<bool>* abort) {
+Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job) {
+    StopWake wake(job.stop);
+    std::vector<pollfd> all(fds, fds + count);
+    all.push_back({wake.Fd(), POLLIN, 0});
+    const Clock::time_point until = deadline ? std::min(*deadline, job.deadline) : job.deadline;
     for (;;) {
-        if (abort && abort->load()) return Wait::Aborted;
-        int ms = -1;
-        if (deadline) {
-            auto left = std::chrono::ceil<milliseconds>(*deadline - Clock::now()).count();
-            ms = static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
+        if (job.Stopped()) return Wait::Stopped;
+        const auto now = Clock::now();
+        if (now >= until) return job.Expired() ? Wait::Expired : Wait::TimedOut;
+        // Far deadlines are waited out in slices: poll takes an int of milliseconds.
+        auto left = std::chrono::ceil<milliseconds>(until - now).count();
+        int ms = static_cast<int>(std::min<decltype(left)>(left, 60000));
+        for (pollfd& p : all)
+            p.revents = 0;
+        int r = ::poll(all.data(), all.size(), ms);
+        if (job.Stopped()) return Wait::Stopped;
+        if (r < 0 && errno == EINTR) continue;
+        bool ready = false;
+        for (nfds_t i = 0; i < count; ++i) {
+            fds[i].revents = all[i].revents;
+            ready = ready || all[i].revents;
         }
-        if (abort) ms = ms < 0 ? 100 : std::min(ms, 100);
-        for (nfds_t i = 0; i < count; ++i)
-            fds[i].revents = 0;
-        int r = ::poll(fds, count, ms);
-        if (r > 0) return Wait::Ready;
         // A poll error is left to the read or write that follows to report.
-        if (r < 0 && errno != EINTR) return Wait::Ready;
-        if (deadline && Clock::now() >= *deadline) {
-            if (abort && abort->load()) return Wait::Aborted;
-            return Wait::TimedOut;
-        }
+        if (ready || r < 0) return Wait::Ready;
     }
 }
 
-Wait WaitFor(int fd, short events, Deadline deadline, const std::atomic<bool>* abort) {
+Wait WaitFor(int fd, short events, Deadline deadline, const JobLimits& job) {
     pollfd p{fd, events, 0};
-    return WaitFor(&p, 1, deadline, abort);
+    return WaitFor(&p, 1, deadline, job);
+}
+
+void FailWait(int code, Wait wait) {
+    throw PortError{code, wait == Wait::Stopped   ? PortError::Stopped
+                          : wait == Wait::Expired ? PortError::Expired
+                                                  : PortError::Failed};
 }
 
 void Pause() {
     std::this_thread::sleep_for(milliseconds(10));
 }
 
-std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket) {
+std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket,
+                       const JobLimits& job) {
     if (fd < 0 || (!data && length > 0)) Fail(PORT_ERR_WRITE);
     std::size_t done = 0;
     bool waited = false;
     while (done < length) {
+        if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
         ssize_t n =
             socket ? ::send(fd, data + done, length - done, MSG_NOSIGNAL) : ::write(fd, data + done, length - done);
         if (n > 0) {
@@ -78,7 +94,9 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Fail(PORT_ERR_WRITE);
         // Ready but still refused: a driver without a real poll; don't spin on it.
         if (waited) Pause();
-        if (WaitFor(fd, POLLOUT, deadline, nullptr) == Wait::TimedOut) break;
+        Wait w = WaitFor(fd, POLLOUT, deadline, job);
+        if (w == Wait::TimedOut) break;
+        if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
         waited = true;
     }
     return done;
@@ -117,6 +135,11 @@ std::string DeviceNodeFor(const std::string& name, const char* prefix, const cha
     int n = TextToInt(digits);
     if (n < 1) return name;
     return base + std::to_string(n - 1);
+}
+
+void HoldDevice(PrinterPort& port, const std::string& key, int code, const JobLimits& job) {
+    if (!AcquireDevice(key, job)) throw PortError{code, job.Stopped() ? PortError::Stopped : PortError::Expired};
+    port.devices.push_back(key);
 }
 
 } // namespace pemberlux::portio

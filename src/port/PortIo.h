@@ -1,5 +1,5 @@
-// Shared by the port backends: descriptor waits bounded by a deadline and an
-// abort flag, whole-block writes, single reads, and the backends' reads.
+// Shared by the port backends: descriptor waits bounded by a deadline and the
+// job, whole-block writes, single reads, and the backends' reads.
 #pragma once
 
 #include "port/PrinterPort.h"
@@ -29,11 +29,15 @@ inline Clock::time_point After(std::int64_t ms) {
 int OpenDevice(const std::string& path);
 void CloseFd(int& fd);
 
-enum class Wait { Ready, TimedOut, Aborted };
-// Waits until one of `fds` reports its events, `deadline` passes or `abort` is
-// set. With an abort flag it polls in slices of at most 100 ms.
-Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const std::atomic<bool>* abort);
-Wait WaitFor(int fd, short events, Deadline deadline, const std::atomic<bool>* abort);
+enum class Wait { Ready, TimedOut, Stopped, Expired };
+// Waits until one of `fds` reports its events, the step's own `deadline` passes
+// (TimedOut), the job is stopped (Stopped) or the job's deadline passes
+// (Expired). A stop wakes the poll at once.
+Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job);
+Wait WaitFor(int fd, short events, Deadline deadline, const JobLimits& job);
+
+// Throws the PortError `code` for a wait that ended by the job's stop or deadline.
+[[noreturn]] void FailWait(int code, Wait wait);
 
 // A short sleep for devices whose driver reports "ready" without being ready,
 // so a retry loop never spins.
@@ -41,8 +45,10 @@ void Pause();
 
 // Writes the block until it is all out or `deadline` passes; returns the count
 // written. Sockets are written with send() without SIGPIPE. A failing write,
-// or one that accepts nothing, throws PORT_ERR_WRITE.
-std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket);
+// or one that accepts nothing, throws PORT_ERR_WRITE; so do a stop and the
+// job's deadline.
+std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket,
+                       const JobLimits& job);
 
 // One non-blocking read: bytes read (> 0), nothing waiting, or end of file.
 // A failing read throws PORT_ERR_READ.
@@ -66,15 +72,18 @@ std::string DeviceNodeFor(const std::string& name, const char* prefix, const cha
 // doesn't know leave that part as it was.
 termios SerialLineFor(const termios& current, const PortSettings& settings);
 
-// The backends' reads; `abort` null for the plain read. `complete` (may be null)
-// only matters to the serial read, the one read that gathers bytes.
-std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+// The backends' reads (see ReadPort). `complete` may be null.
+std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete);
-std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete);
-std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete);
-std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete);
+
+// Takes the device `path` names for the port (see DeviceLock.h); throws `code`
+// with the job's cause when the job ends first.
+void HoldDevice(PrinterPort& port, const std::string& key, int code, const JobLimits& job);
 
 } // namespace pemberlux::portio

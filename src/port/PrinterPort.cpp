@@ -2,9 +2,12 @@
 // UsbPort, NetPort).
 #include "port/PortIo.h"
 
+#include "port/DeviceLock.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace pemberlux {
@@ -34,48 +37,38 @@ const char* PortError::what() const noexcept {
     }
 }
 
-namespace {
-
-int Duplicate(int fd) {
-    return fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-}
-
-} // namespace
-
 PrinterPort::PrinterPort() {
     handles.fill(-1);
 }
 
-PrinterPort::PrinterPort(const PrinterPort& other)
-    : data(other.data), length(other.length), kind(other.kind), lptName(other.lptName), comName(other.comName),
-      socket(Duplicate(other.socket)), lineState(other.lineState) {
-    std::transform(other.handles.begin(), other.handles.end(), handles.begin(), Duplicate);
-}
-
-PrinterPort& PrinterPort::operator=(const PrinterPort& other) {
-    if (this == &other) return *this;
-    ClosePort(*this);
-    data = other.data;
-    length = other.length;
-    kind = other.kind;
-    lptName = other.lptName;
-    comName = other.comName;
-    std::transform(other.handles.begin(), other.handles.end(), handles.begin(), Duplicate);
-    socket = Duplicate(other.socket);
-    lineState = other.lineState;
-    return *this;
+PrinterPort::PrinterPort(const PortSettings& snapshot, UsbSelection usbSelection)
+    : kind(snapshot.portKind), lptName(snapshot.lptName), comName(snapshot.comName), settings(snapshot),
+      usb(std::move(usbSelection)) {
+    handles.fill(-1);
 }
 
 PrinterPort::~PrinterPort() {
     ClosePort(*this);
 }
 
+UsbSelection UsbSelection::Current() {
+    return {UsbVendorId.Get(), UsbSecondId.Get(), UsbVendorOnly != 0};
+}
+
+bool UsbSelection::Wants(const std::string& identity) const {
+    if (vendor.empty() && second.empty()) return true;
+    std::string vid, pid;
+    if (!ParseVidPid(identity, vid, pid)) return false;
+    if (vendorOnly) return vid == vendor || vid == second;
+    return vid == vendor && pid == second;
+}
+
 namespace {
 
 struct Backend {
-    int (*open)(PrinterPort&);
-    std::size_t (*write)(PrinterPort&);
-    std::size_t (*read)(PrinterPort&, void*, std::size_t, const std::atomic<bool>*, const ReplyComplete*);
+    int (*open)(PrinterPort&, const JobLimits&);
+    std::size_t (*write)(PrinterPort&, const JobLimits&);
+    std::size_t (*read)(PrinterPort&, void*, std::size_t, const JobLimits&, const ReplyComplete*);
 };
 
 // The backend of a port kind; none for kinds the layer doesn't know.
@@ -90,41 +83,33 @@ const Backend* BackendOf(int kind) {
     return kind >= PORT_COM && kind <= PORT_LAN ? &backends[kind - PORT_COM] : nullptr;
 }
 
-std::size_t Read(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
-                 const ReplyComplete* complete) {
-    const Backend* b = BackendOf(port.kind);
-    return b ? b->read(port, buffer, count, abort, complete) : 0;
-}
-
 } // namespace
 
-int OpenPort(PrinterPort& port) {
+int OpenPort(PrinterPort& port, const JobLimits& job) {
     const Backend* b = BackendOf(port.kind);
-    return b ? b->open(port) : 0;
+    return b ? b->open(port, job) : 0;
 }
 
-std::size_t WritePort(PrinterPort& port) {
+std::size_t WritePort(PrinterPort& port, const JobLimits& job) {
     const Backend* b = BackendOf(port.kind);
-    return b ? b->write(port) : 0;
+    return b ? b->write(port, job) : 0;
 }
 
-std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count) {
-    return Read(port, buffer, count, nullptr, nullptr);
-}
-
-std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>& abort) {
-    return Read(port, buffer, count, &abort, nullptr);
-}
-
-std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>& abort,
-                     const ReplyComplete& complete) {
-    return Read(port, buffer, count, &abort, complete ? &complete : nullptr);
+std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
+                     const ReplyComplete* complete) {
+    const Backend* b = BackendOf(port.kind);
+    return b ? b->read(port, buffer, count, job, complete && *complete ? complete : nullptr) : 0;
 }
 
 int ClosePort(PrinterPort& port) {
+    // A serial line is left open to other programs again.
+    if (port.kind == PORT_COM && port.handles[0] >= 0) ::ioctl(port.handles[0], TIOCNXCL);
     for (int& fd : port.handles)
         CloseFd(fd);
     CloseFd(port.socket);
+    for (const std::string& key : port.devices)
+        ReleaseDevice(key);
+    port.devices.clear();
     return 1;
 }
 

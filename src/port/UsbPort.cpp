@@ -4,6 +4,8 @@
 // <dev>/ + DEVNAME of the class entry's uevent (usb/lpN).
 #include "port/PortIo.h"
 
+#include "port/DeviceLock.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -21,6 +23,10 @@ Guarded<std::string> UsbSecondId;
 std::atomic<int> UsbVendorOnly{0};
 
 namespace {
+
+// A write, and the transfer after it: 10000 ms + 3 ms per byte in all.
+constexpr std::int64_t WRITE_TOTAL_MS = 10000;
+constexpr std::int64_t WRITE_PER_BYTE_MS = 3;
 
 fs::path RootFromEnv(const char* name, const char* fallback) {
     const char* v = std::getenv(name);
@@ -74,24 +80,9 @@ std::string DevName(const fs::path& entry) {
     return {};
 }
 
-// The USB selection as one open sees it, taken once at its start.
-struct UsbSelection {
-    std::string vendor = UsbVendorId.Get();
-    std::string second = UsbSecondId.Get();
-    bool vendorOnly = UsbVendorOnly != 0;
-
-    bool Wants(const std::string& identity) const {
-        if (vendor.empty() && second.empty()) return true;
-        std::string vid, pid;
-        if (!ParseVidPid(identity, vid, pid)) return false;
-        if (vendorOnly) return vid == vendor || vid == second;
-        return vid == vendor && pid == second;
-    }
-};
-
 } // namespace
 
-int OpenUsbPort(PrinterPort& port) {
+int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
     const fs::path classDir = RootFromEnv("PEMBERLUX_SYSFS_ROOT", "/sys") / "class" / "usbmisc";
     const fs::path devRoot = RootFromEnv("PEMBERLUX_DEV_ROOT", "/dev");
@@ -100,64 +91,67 @@ int OpenUsbPort(PrinterPort& port) {
 
     auto entries = PrinterEntries(classDir);
     if (entries.size() > MAX_USB_PORTS) entries.resize(MAX_USB_PORTS);
-    const UsbSelection selection;
     int opened = 0;
+    auto fail = [&](int code) {
+        ClosePort(port);
+        Fail(code);
+    };
     for (const std::string& name : entries) {
         const fs::path entry = classDir / name;
         std::string node = DevName(entry);
         if (node.empty()) {
             if (opened) break;
-            Fail(PORT_ERR_NO_INFO);
+            fail(PORT_ERR_NO_INFO);
         }
-        if (!selection.Wants(IdentityOf(entry))) continue;
-        int fd = OpenDevice((devRoot / node).string());
+        if (!port.usb.Wants(IdentityOf(entry))) continue;
+        const std::string path = (devRoot / node).string();
+        try {
+            HoldDevice(port, DeviceKey(path), PORT_ERR_OPEN, job);
+        } catch (const PortError&) {
+            ClosePort(port);
+            throw;
+        }
+        int fd = OpenDevice(path);
         if (fd < 0) {
-            if (!opened) Fail(PORT_ERR_OPEN);
+            if (!opened) fail(PORT_ERR_OPEN);
             continue;
         }
         port.handles[opened++] = fd;
     }
     // No printer at all, or none of those examined is the selected model.
-    if (!opened) Fail(PORT_ERR_NO_INFO);
+    if (!opened) fail(PORT_ERR_NO_INFO);
     return 1;
 }
 
-std::size_t WriteUsbPort(PrinterPort& port) {
+std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job) {
     std::size_t written = 0;
-    for (int fd : port.handles)
-        if (fd >= 0) written = WriteBlock(fd, port.data, port.length, std::nullopt, false);
+    for (int fd : port.handles) {
+        if (fd < 0) continue;
+        const auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
+        written = WriteBlock(fd, port.data, port.length, deadline, false, job);
+        if (written != port.length) Fail(PORT_ERR_WRITE);
+        // The driver takes a block and returns before the printer has it; it
+        // reports writable again once the transfer is done. Closing earlier
+        // would cancel it.
+        Wait w = WaitFor(fd, POLLOUT, deadline, job);
+        if (w == Wait::TimedOut) Fail(PORT_ERR_WRITE);
+        if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
+    }
     return written;
 }
 
 namespace portio {
 
-std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const std::atomic<bool>* abort,
+std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete*) {
     if (count == 0) return 0;
-    if (!abort) {
-        // Each printer in turn, as long as each takes to answer; the last one's answer stays.
-        std::size_t last = 0;
-        for (int fd : port.handles) {
-            if (fd < 0) continue;
-            for (;;) {
-                WaitFor(fd, POLLIN, std::nullopt, nullptr);
-                ReadResult r = ReadOnce(fd, buffer, count, false);
-                if (r.kind == ReadResult::Nothing) {
-                    Pause();
-                    continue;
-                }
-                last = r.count;
-                break;
-            }
-        }
-        return last;
-    }
     std::vector<pollfd> fds;
     for (int fd : port.handles)
         if (fd >= 0) fds.push_back({fd, POLLIN, 0});
     if (fds.empty()) return 0;
     for (;;) {
-        if (WaitFor(fds.data(), fds.size(), std::nullopt, abort) == Wait::Aborted) return 0;
+        Wait w = WaitFor(fds.data(), fds.size(), std::nullopt, job);
+        if (w != Wait::Ready) FailWait(PORT_ERR_READ, w);
         for (const pollfd& p : fds) {
             if (!p.revents) continue;
             ReadResult r = ReadOnce(p.fd, buffer, count, false);
