@@ -52,7 +52,7 @@ TEST_F(MainWindow, FirstStartInEnglishWritesTheDefaultsAndSelectsUsb) {
     EXPECT_EQ(CurrentPortSettings.Get().modelName, "LB-610");
     EXPECT_EQ(CurrentPortSettings.Get().portKind, PORT_USB);
     EXPECT_EQ(window->LabelSetupPage()->Settings(), window->MasterSettings());
-    EXPECT_EQ(window->TestItemsPage()->Port().kind, PORT_USB);
+    EXPECT_EQ(window->TestItemsPage()->Settings().portKind, PORT_USB);
     EXPECT_TRUE(Page().isVisible());
     EXPECT_FALSE(window->LabelSetupPage()->isVisible());
     EXPECT_EQ(messages.Count(), 0u);

@@ -39,6 +39,7 @@ public:
         button->move(0, 30);
         connect(button, &QPushButton::clicked, this, [this] { ++presses; });
     }
+    ~Probe() override { StopWorkers(); }
 
     std::atomic<int> timerTicks{0};
     std::atomic<int> presses{0};
@@ -59,7 +60,7 @@ TEST(PrivateMessages, AreHandledSynchronouslyOnTheGuiThreadAlsoFromAWorker) {
     EXPECT_EQ(SendMessage(&probe, WM_SETTINGS_CHANGED, 21), 42);
 
     std::atomic<std::intptr_t> fromWorker{0};
-    probe.StartWorker([&] { fromWorker = SendMessage(&probe, WM_SETTINGS_CHANGED, 5); });
+    probe.StartJob({}, [&](std::stop_token) { fromWorker = SendMessage(&probe, WM_SETTINGS_CHANGED, 5); });
     ASSERT_TRUE(WaitUntil([&] { return probe.WorkersRunning() == 0; }));
     EXPECT_EQ(fromWorker.load(), 10);
     ASSERT_EQ(probe.messages.size(), 2u);
@@ -72,7 +73,7 @@ TEST(Workers, StoppingReleasesAWorkerWaitingForTheGuiThread) {
     std::atomic<bool> started{false};
     std::atomic<int> calls{0};
     std::atomic<bool> lastResult{true};
-    probe->StartWorker([&] {
+    probe->StartJob({}, [&](std::stop_token) {
         started = true;
         // The GUI thread is not running events, so this waits until Stop.
         lastResult = RunOnGuiThread([&] { ++calls; });
@@ -89,7 +90,7 @@ TEST(Workers, StoppingReleasesAWorkerWaitingForTheGuiThread) {
 
 TEST(Workers, ChangeControlsThroughTheGuiThread) {
     Probe probe;
-    probe.StartWorker([&] {
+    probe.StartJob({}, [&](std::stop_token) {
         probe.EnableControl(Probe::IDC_BUTTON, false);
         probe.SetControlText(Probe::IDC_LABEL, "Done");
     });
@@ -103,10 +104,10 @@ TEST(Workers, ChangeControlsThroughTheGuiThread) {
 
 TEST(Timers, ArmedFromAWorkerTickOnTheGuiThreadUntilKilled) {
     Probe probe;
-    probe.StartWorker([&] { probe.SetTimer(7, 20); });
+    probe.StartJob({}, [&](std::stop_token) { probe.SetTimer(7, 20); });
     ASSERT_TRUE(WaitUntil([&] { return probe.timerTicks >= 3; }, 5s));
     EXPECT_TRUE(probe.TimerActive(7));
-    probe.StartWorker([&] { probe.KillTimer(7); });
+    probe.StartJob({}, [&](std::stop_token) { probe.KillTimer(7); });
     ASSERT_TRUE(WaitUntil([&] { return probe.WorkersRunning() == 0; }));
     EXPECT_FALSE(probe.TimerActive(7));
     const int ticks = probe.timerTicks;
@@ -130,7 +131,7 @@ TEST(MessageBoxes, AWorkersBoxRunsOnTheGuiThreadAndHoldsTheWorkerUntilClosed) {
         EXPECT_EQ(box->accessibleDescription(), box->text());
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     });
-    probe.StartWorker([&] {
+    probe.StartJob({}, [&](std::stop_token) {
         SetThreadUiLanguage(LANG_CHINESE);
         ShowString(&probe, 159, MessageIcon::Warning);
         returned = true;
