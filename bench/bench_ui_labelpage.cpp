@@ -1,9 +1,11 @@
 // The label settings page in the program's window against the simulated label
 // printer: the CPU a Get Printer Settings burns while it waits out its time-out
 // on a silent printer, and the time from the click to the printer's settings
-// showing in the lists and edits, over TCP and over a pty as serial line.
+// showing in the lists and edits, over TCP and over a pty as serial line; and
+// the time a window takes to close with a job blocked on a stubborn printer.
 #include "LabelPrinterSim.h"
 #include "Records.h"
+#include "Stalls.h"
 #include "TempDir.h"
 #include "Transports.h"
 #include "app/PemberluxDlg.h"
@@ -11,6 +13,7 @@
 #include "label/PrintingSetupLB610_1.h"
 #include "platform/MessageBox.h"
 #include "platform/Platform.h"
+#include "port/Exchange.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -159,6 +162,40 @@ void BM_ClickToFieldsSerialPty(benchmark::State& state) {
     ClickToFields(state, true);
 }
 BENCHMARK(BM_ClickToFieldsSerialPty)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// From closing the window to its end, with a job blocked in a connect that is
+// never answered (0), a TCP write to a printer that stopped reading (1), a
+// serial write held by flow control (2) or a USB write that does not complete (3).
+void BM_CloseWithBlockedJob(benchmark::State& state) {
+    const int how = static_cast<int>(state.range(0));
+    test::TempDir usbRoot;
+    test::Listener stalled(true), deaf(false);
+    test::Pty line;
+    test::MakeUsbTree(usbRoot.Path(), line.Path());
+    test::ScopedEnv sys("PEMBERLUX_SYSFS_ROOT", (usbRoot.Path() / "sys").c_str());
+    test::ScopedEnv dev("PEMBERLUX_DEV_ROOT", (usbRoot.Path() / "dev").c_str());
+    static const std::vector<std::uint8_t> block(64 << 20, 0x20);
+    for (auto _ : state) {
+        PortSettings s = Record(how == 0 || how == 1 ? PORT_LAN : how == 2 ? PORT_COM : PORT_USB);
+        s.tcpPort = how == 0 ? stalled.Port() : deaf.Port();
+        s.comName = line.Path();
+        s.flowControl = "Xon/Xoff";
+        if (how >= 2) test::HoldOutput(line);
+        auto program = std::make_unique<Program>(s);
+        program->page().StartJob({}, [s](std::stop_token stop) {
+            PrinterPort port(s);
+            SendFrame(port, block, {stop});
+        });
+        QEventLoop settle;
+        QTimer::singleShot(300, &settle, &QEventLoop::quit);
+        settle.exec();
+        if (program->page().WorkersRunning() != 1) state.SkipWithError("the job did not block");
+        const auto t0 = Clock::now();
+        program.reset();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+}
+BENCHMARK(BM_CloseWithBlockedJob)->DenseRange(0, 3)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 } // namespace pemberlux
