@@ -1,1 +1,1 @@
-pemberlux_test(test_settings SOURCES app/TestSettingsFile.cpp)
+pemberlux_test(test_settings SOURCES app/TestSettingsFile.cpp app/TestModels.cpp)

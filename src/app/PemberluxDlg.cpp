@@ -1,6 +1,7 @@
 #include "app/PemberluxDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/Models.h"
 #include "app/Resources.h"
 #include "app/SettingsFile.h"
 #include "app/UiText.h"
@@ -73,7 +74,7 @@ CPemberluxDlg::CPemberluxDlg(QWidget* parent) : CDialog(IDD, parent) {
         menuList_->addItem(Str(id));
     menuList_->setCurrentRow(MENU_INTERFACE);
 
-    printerLabel_ = "  " + LoadUiString(136);
+    printerLabel_ = "  " + ModelName(MODELS.front());
     UpdateData();
 
     CreatePages();
@@ -87,7 +88,7 @@ CPemberluxDlg::CPemberluxDlg(QWidget* parent) : CDialog(IDD, parent) {
 
     LoadSettings();
 
-    if (settings_.modelName == LoadUiString(137) || settings_.modelName == LoadUiString(138)) AddTestItemsEntry();
+    if (const PrinterModel* model = ModelByName(settings_.modelName); model && model->testItems) AddTestItemsEntry();
     DistributeSettings();
     SetTitleFontAndLogo();
     SetPageTitle();
@@ -229,45 +230,17 @@ void CPemberluxDlg::LoadSettings() {
 }
 
 void CPemberluxDlg::ApplySettings() {
-    QComboBox* models = portSet_->ModelList();
-    const QString lb600 = Str(224);
-    if (settings_.language == "English") {
-        models->addItem(lb600);
-    } else {
-        for (int i = 0; i < models->count(); ++i) {
-            if (models->itemText(i).startsWith(lb600)) {
-                models->removeItem(i);
-                break;
-            }
-        }
-    }
-    models->setCurrentIndex(models->findText(QString::fromStdString(settings_.modelName), Qt::MatchExactly));
+    portSet_->ListModelsFor(settings_.language);
+    // The entry shown under the stored name exactly; a name the list doesn't
+    // show (another program's, or another language's) selects nothing.
+    portSet_->SelectModel(ModelByName(settings_.modelName, ThreadUiLanguage()));
+    const PrinterModel* model = portSet_->SelectedModel();
+    portSet_->ShowModel(model);
+    // Every model sets its USB ids, LB-600 too: without them every USB printer
+    // would be written to. Nothing selected leaves them as they are.
+    if (model) SelectUsbIds(*model);
 
-    const std::string& model = settings_.modelName;
-    portSet_->ShowWirelessButtons(model == LoadUiString(136) || model == LoadUiString(217) ||
-                                  model == LoadUiString(224));
-
-    switch (models->currentIndex()) {
-    case 0:
-    case 1:
-    case 4: // LB-600 is a label printer too: without ids every USB printer would be written to
-        UsbVendorOnly = 1;
-        UsbVendorId = "3A7E";
-        UsbSecondId = "5E10";
-        portSet_->SetModelTexts(212, 214);
-        break;
-    case 2:
-    case 3:
-        UsbVendorOnly = 0;
-        UsbVendorId = "3A7E";
-        UsbSecondId = models->currentIndex() == 2 ? "41A2" : "41A3";
-        portSet_->SetModelTexts(213, 215);
-        break;
-    default:
-        break;
-    }
-
-    printerLabel_ = "  " + model;
+    printerLabel_ = "  " + settings_.modelName;
     portSet_->SetSettings(settings_);
     SerialDialogSettings = settings_;
     ParallelDialogSettings = settings_;
@@ -346,8 +319,8 @@ void CPemberluxDlg::ShowPage() {
         page = portSet_;
         break;
     case MENU_PRINTER_SETUP: {
-        const int model = portSet_->ModelPosition();
-        if (model == 2 || model == 3) {
+        const PrinterModel* model = portSet_->SelectedModel();
+        if (model && model->settingsPage == SettingsPage::Receipt) {
             if (!pageCreated_[1]) {
                 receiptSetup_ = new CInternalSetupTR510;
                 receiptSetup_->SetSettings(settings_);
@@ -370,7 +343,8 @@ void CPemberluxDlg::ShowPage() {
         break;
     case MENU_TEST_ITEMS: {
         page = testItems_;
-        const bool enable = settings_.modelName != LoadUiString(137);
+        const PrinterModel* model = ModelByName(settings_.modelName);
+        const bool enable = !model || model->testItemsEnabled;
         testItems_->setEnabled(enable);
         testItems_->EnableControl(CTestItemDialog::IDC_CUT_AFTER_PRINT, enable);
         break;
@@ -396,12 +370,12 @@ std::intptr_t CPemberluxDlg::OnMessage(int message, std::intptr_t wParam, std::i
         UpdateData();
         settings_ = *FromParam<const PortSettings>(wParam);
         DistributeSettings();
-        SetControlText(IDC_PRINTER_CAPTION, LoadUiString(UsbSecondId == "41A2" || UsbSecondId == "41A3" ? 213 : 212));
-        const std::string& model = settings_.modelName;
-        if (model == LoadUiString(136) || model == LoadUiString(217) || model == LoadUiString(224)) {
-            RemoveTestItemsEntry();
-        } else {
+        const PrinterModel* model = ModelByName(settings_.modelName);
+        SetControlText(IDC_PRINTER_CAPTION, LoadUiString(model ? model->groupCaptionId : 212));
+        if (model && model->testItems) {
             AddTestItemsEntry();
+        } else {
+            RemoveTestItemsEntry();
         }
         return 0;
     }

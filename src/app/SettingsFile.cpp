@@ -1,5 +1,6 @@
 #include "app/SettingsFile.h"
 
+#include "app/Models.h"
 #include "app/UiText.h"
 
 #include <cerrno>
@@ -107,29 +108,9 @@ bool WriteAll(int fd, const std::string& text) {
 
 } // namespace
 
-std::string TranslateModelName(const std::string& model, const std::string& language) {
-    struct Rule {
-        const char* language;
-        const char* from;
-        const char* to;
-    };
-    static constexpr Rule rules[] = {
-        {"English", "TR-530", "TR-520"},
-        {"Chinese", "TR-520", "TR-530"},
-        {"Chinese", "LB-610", "Label Printer(200DPI)"},
-        {"English", "Label Printer(200DPI)", "LB-610"},
-        {"Chinese", "LB-710", "Label Printer(300DPI)"},
-        {"English", "Label Printer(300DPI)", "LB-710"},
-        {"Chinese", "LB-600", "Label Printer(200DPI)"},
-    };
-    for (const Rule& r : rules)
-        if (language == r.language && model == r.from) return r.to;
-    return model;
-}
-
 PortSettings DefaultPortSettings() {
     PortSettings s;
-    s.modelName = LoadUiString(136);
+    s.modelName = ModelName(MODELS.front());
     s.portKind = PORT_USB;
     s.comName = "COM1";
     s.baudRate = "9600";
@@ -218,7 +199,8 @@ bool LoadSettings(PortSettings& s) {
     s.flowControl = valueOrEmpty("COM", "FlowControl");
     s.lptName = value("LPT", "PortName");
     s.language = value("LanguageSetting", "Language");
-    s.modelName = TranslateModelName(value("PrinterModel", "Printer Model"), s.language);
+    // Written in one language, read in the other: the name the list shows now.
+    s.modelName = ModelNameIn(value("PrinterModel", "Printer Model"), s.language);
     s.ipAddress = valueOrEmpty("LAN", "IpAddr");
     s.tcpPort = std::atoi(value("LAN", "ListenPort").c_str());
     return true;

@@ -10,8 +10,8 @@ namespace pemberlux {
 
 inline constexpr const char* SETTINGS_FILE_NAME = "pemberlux.ini";
 
-// The record written on first start: model from string 136 in the calling
-// thread's language, USB, COM1 9600 None 8 1 DTR, LPT1, 169.254.1.10:9100, and
+// The record written on first start: the first model of the list in the
+// calling thread's language, USB, COM1 9600 None 8 1 DTR, LPT1, 169.254.1.10:9100, and
 // "Chinese" or "English" after the system language.
 PortSettings DefaultPortSettings();
 
@@ -33,9 +33,5 @@ bool WriteSettingsFile(const std::filesystem::path& file, const PortSettings& se
 // 2052, 1033, or 0 when the stored text is neither "Chinese" nor "English" (the
 // thread keeps the system language then).
 int ChooseUiLanguage();
-
-// Model names differ between the two languages; this maps a stored name to the
-// name used in `language` ("English"/"Chinese").
-std::string TranslateModelName(const std::string& model, const std::string& language);
 
 } // namespace pemberlux

@@ -1,5 +1,6 @@
 #include "label/LabelSettings.h"
 
+#include "app/Models.h"
 #include "app/UiText.h"
 
 #include <algorithm>
@@ -100,7 +101,9 @@ const std::vector<std::string>& LabelListItems(int pos, const std::string& langu
 }
 
 bool UsesFourItemEmulation(const PortSettings& settings) {
-    return settings.language == LB_FOUR_EMULATION_LANGUAGE && settings.modelName == LB_FOUR_EMULATION_MODEL;
+    if (settings.language != "Chinese") return false;
+    const PrinterModel* model = ModelByName(settings.modelName, LANG_CHINESE);
+    return model && model->escPosInChinese;
 }
 
 const std::vector<std::string>& EmulationListItems(const PortSettings& settings) {

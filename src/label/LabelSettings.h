@@ -165,11 +165,10 @@ const std::vector<std::string>& LabelListItems(int pos, int langId);
 // The same, by the PortSettings language text ("Chinese" or anything else).
 const std::vector<std::string>& LabelListItems(int pos, const std::string& languageText);
 
-// "Chinese" and "Label Printer(200DPI)", both exactly: the page shows the four
-// emulations and the codes equal the list index. Otherwise it shows three and
-// the codes are index + 1. Checked afresh at every send and every decode.
-inline constexpr const char* LB_FOUR_EMULATION_LANGUAGE = "Chinese";
-inline constexpr const char* LB_FOUR_EMULATION_MODEL = "Label Printer(200DPI)";
+// Language "Chinese" and the Chinese name of a model that offers ESC/POS there
+// ("Label Printer(200DPI)"), both exactly: the page shows the four emulations
+// and the codes equal the list index. Otherwise it shows three and the codes
+// are index + 1. Checked afresh at every send and every decode.
 bool UsesFourItemEmulation(const PortSettings& settings);
 
 // The Emulation list the page must show for `settings` ("ESC/POS", "ZPL",

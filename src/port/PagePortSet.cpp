@@ -45,8 +45,9 @@ CPagePortSet::CPagePortSet(QWidget* parent) : CPage(IDD, parent) {
     listFont.setPointSizeF(10.5);
     list->setFont(listFont);
     list->setMinimumContentsLength(24);
-    for (int id : {136, 217, 137, 138})
-        list->addItem(QString::fromStdString(LoadUiString(id)));
+    // The models listed in English only are added once the settings are known.
+    for (const PrinterModel& model : MODELS)
+        if (!model.englishOnly) list->addItem(QString::fromStdString(ModelName(model)));
     list->setCurrentIndex(-1);
     modelLayout->addWidget(prompt);
     modelLayout->addWidget(list);
@@ -108,8 +109,26 @@ QComboBox* CPagePortSet::ModelList() const {
     return ControlAs<QComboBox>(IDC_MODEL_LIST);
 }
 
-int CPagePortSet::ModelPosition() const {
-    return ModelList()->currentIndex();
+const PrinterModel* CPagePortSet::SelectedModel() const {
+    // The list holds the models in table order; the English-only ones last.
+    return ModelAt(ModelList()->currentIndex());
+}
+
+void CPagePortSet::SelectModel(const PrinterModel* model) {
+    const int position = model ? model->position : -1;
+    ModelList()->setCurrentIndex(position < ModelList()->count() ? position : -1);
+}
+
+void CPagePortSet::ListModelsFor(const std::string& settingsLanguage) {
+    QComboBox* list = ModelList();
+    for (const PrinterModel& model : MODELS) {
+        if (!model.englishOnly) continue;
+        const bool present = model.position < list->count();
+        if (IsListed(model, settingsLanguage) && !present && model.position == list->count())
+            list->addItem(QString::fromStdString(ModelName(model)));
+        else if (!IsListed(model, settingsLanguage) && present)
+            list->removeItem(model.position);
+    }
 }
 
 void CPagePortSet::CheckInterface(int kind) {
@@ -122,38 +141,27 @@ void CPagePortSet::CheckInterface(int kind) {
     }
 }
 
-void CPagePortSet::SetModelTexts(int groupStringId, int promptStringId) {
-    SetControlText(IDC_MODEL_GROUP, LoadUiString(groupStringId));
-    SetControlText(IDC_MODEL_PROMPT, LoadUiString(promptStringId));
-    ModelList()->setAccessibleName(QString::fromStdString(LoadUiString(promptStringId)));
-}
-
-void CPagePortSet::ShowWirelessButtons(bool show) {
-    for (int id : {IDC_RESET_WIFI, IDC_WIFI_SETUP, IDC_BLUETOOTH})
-        ShowControl(id, show);
+void CPagePortSet::ShowModel(const PrinterModel* model) {
+    if (model) {
+        SetControlText(IDC_MODEL_GROUP, LoadUiString(model->groupCaptionId));
+        SetControlText(IDC_MODEL_PROMPT, LoadUiString(model->promptId));
+        ModelList()->setAccessibleName(QString::fromStdString(LoadUiString(model->promptId)));
+    }
+    ShowControl(IDC_RESET_WIFI, model && model->resetWifi);
+    ShowControl(IDC_WIFI_SETUP, model && model->wifiSetup);
+    ShowControl(IDC_BLUETOOTH, model && model->bluetooth);
 }
 
 CPagePortSet::NetworkDialog CPagePortSet::NetworkDialogFor(const std::string& model) {
-    return model == LoadUiString(136) || model == LoadUiString(217) ? NetworkDialog::LabelModule
-                                                                    : NetworkDialog::PrintServer;
+    const PrinterModel* known = ModelByName(model);
+    return known ? known->networkDialog : NetworkDialog::PrintServer;
 }
 
 void CPagePortSet::OnModelChanged() {
-    const int position = ModelPosition();
-    const bool receipt = position == 2 || position == 3;
-    if (receipt) {
-        UsbVendorOnly = 0;
-        UsbVendorId = "3A7E";
-        UsbSecondId = position == 2 ? "41A2" : "41A3";
-        SetModelTexts(213, 215);
-    } else {
-        UsbVendorOnly = 1;
-        UsbVendorId = "3A7E";
-        UsbSecondId = "5E10";
-        SetModelTexts(212, 214);
-    }
+    const PrinterModel* selected = SelectedModel();
+    if (selected) SelectUsbIds(*selected);
+    ShowModel(selected);
     ShowControl(IDC_NETWORK, true);
-    ShowWirelessButtons(!receipt);
 
     std::string model = ModelList()->currentText().toStdString();
     settings_.modelName = model;
@@ -250,10 +258,10 @@ bool CPagePortSet::StartResetWifi() {
 bool CPagePortSet::StartSerialConfig(bool apply) {
     // The line as it is set now: a printer without USB still listens the old way.
     return StartJob(ExchangeControls(),
-                    [this, apply, pending = pending_, position = ModelPosition(), current = CurrentPortSettings.Get(),
+                    [this, apply, pending = pending_, model = SelectedModel(), current = CurrentPortSettings.Get(),
                      usb = UsbSelection::Current()](std::stop_token stop) {
                         SetThreadUiLanguage(LanguageIdOf(pending.language));
-                        SendSerialConfig(stop, pending, position, current, usb);
+                        SendSerialConfig(stop, pending, model, current, usb);
                         if (apply) {
                             RunOnGuiThread([this, pending] {
                                 settings_ = pending;
@@ -263,9 +271,9 @@ bool CPagePortSet::StartSerialConfig(bool apply) {
                     });
 }
 
-void CPagePortSet::SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, int modelPosition,
+void CPagePortSet::SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, const PrinterModel* model,
                                     const PortSettings& current, const UsbSelection& usb) {
-    const Frame frame = BuildSerialConfigFrame(pending, modelPosition);
+    const Frame frame = BuildSerialConfigFrame(pending, model);
     PortSettings line = current;
     line.comName = pending.comName;
     line.lptName = pending.lptName;

@@ -4,6 +4,7 @@
 // reported to the main window.
 #pragma once
 
+#include "app/Models.h"
 #include "platform/Window.h"
 
 #include <stop_token>
@@ -37,21 +38,25 @@ public:
     ~CPagePortSet() override;
 
     QComboBox* ModelList() const;
-    // Position of the selected model, -1 when none.
-    int ModelPosition() const;
+    // The selected model, null when none is.
+    const PrinterModel* SelectedModel() const;
+    // Selects `model` (nothing when it is null or not in the list) without acting on it.
+    void SelectModel(const PrinterModel* model);
+    // Adds the models listed only in English when the settings language is
+    // English, and takes them out otherwise.
+    void ListModelsFor(const std::string& settingsLanguage);
 
     int CurrentKind() const { return currentKind_; }
     void SetCurrentKind(int kind) { currentKind_ = kind; }
     // Checks the radio button of `kind` (none for other kinds) without acting on it.
     void CheckInterface(int kind);
-    // Caption of the model group and the prompt above the list, by string id.
-    void SetModelTexts(int groupStringId, int promptStringId);
-    // Shows or hides "Reset Wi-Fi settings", "Wi-Fi Setup" and "Bluetooth Settings".
-    void ShowWirelessButtons(bool show);
+    // The model's group caption and prompt, and its "Reset Wi-Fi settings",
+    // "Wi-Fi Setup" and "Bluetooth Settings" buttons. Without a model the
+    // buttons are hidden and the texts stay as they are.
+    void ShowModel(const PrinterModel* model);
 
-    // The network dialog that "Setting" opens for `model`: the one of the
-    // label printer module for LB-610 and LB-710, the print-server one otherwise.
-    enum class NetworkDialog { LabelModule, PrintServer };
+    // The network dialog that "Setting" opens for the model named `model`.
+    using NetworkDialog = pemberlux::NetworkDialog;
     static NetworkDialog NetworkDialogFor(const std::string& model);
 
     // The handlers, as the controls call them.
@@ -74,7 +79,7 @@ private:
     static std::vector<int> ExchangeControls();
     // On a worker: the new serial settings to the printer, over USB when a
     // printer is attached there, else over the serial line still set the old way.
-    void SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, int modelPosition,
+    void SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, const PrinterModel* model,
                           const PortSettings& current, const UsbSelection& usb);
 
     int currentKind_ = PORT_COM;

@@ -24,27 +24,30 @@ std::uint8_t BaudBits(const std::string& baud) {
 
 } // namespace
 
-std::uint8_t SerialConfigByte(const PortSettings& serial, int modelPosition) {
+std::uint8_t SerialConfigByte(const PortSettings& serial, const PrinterModel* model) {
     std::uint8_t n = BaudBits(serial.baudRate);
     if (serial.flowControl == "Xon/Xoff") n |= 0x08;
-    // The label printers (positions 0 and 1) and TR-510 (2) number the parity
-    // bits the other way round; the other models take no parity here.
     const bool even = serial.parity == "Even";
     const bool odd = serial.parity == "Odd";
-    if (modelPosition == 0 || modelPosition == 1) {
+    switch (model ? model->serialParity : SerialParityBits::None) {
+    case SerialParityBits::OddLowEvenHigh:
         if (even) n |= 0x20;
         if (odd) n |= 0x10;
-    } else if (modelPosition == 2) {
+        break;
+    case SerialParityBits::EvenLowOddHigh:
         if (even) n |= 0x10;
         if (odd) n |= 0x20;
+        break;
+    case SerialParityBits::None:
+        break;
     }
     if (serial.stopBits == "2") n |= 0x40;
     if (serial.dataBits == "7") n |= 0x80;
     return n;
 }
 
-Frame BuildSerialConfigFrame(const PortSettings& serial, int modelPosition) {
-    return Bracketed({0x1B, 0x23, SerialConfigByte(serial, modelPosition)});
+Frame BuildSerialConfigFrame(const PortSettings& serial, const PrinterModel* model) {
+    return Bracketed({0x1B, 0x23, SerialConfigByte(serial, model)});
 }
 
 Frame BuildWifiResetFrame() {

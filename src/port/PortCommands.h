@@ -3,6 +3,7 @@
 // bracketed by ESC CR 'S' ... ESC DLE 'E'.
 #pragma once
 
+#include "app/Models.h"
 #include "port/PortSettings.h"
 
 #include <cstdint>
@@ -14,12 +15,12 @@ namespace pemberlux {
 using Frame = std::vector<std::uint8_t>;
 
 // The settings byte: baud rate in bits 0-2, Xon/Xoff in bit 3, parity in bits 4
-// and 5 (their meaning depends on the printer family, given by the position of
-// the model in the model list), two stop bits in bit 6, seven data bits in bit 7.
-std::uint8_t SerialConfigByte(const PortSettings& serial, int modelPosition);
+// and 5 the way `model` numbers them (none without a model), two stop bits in
+// bit 6, seven data bits in bit 7.
+std::uint8_t SerialConfigByte(const PortSettings& serial, const PrinterModel* model);
 
 // 1B 0D 53  1B 23 n  1B 10 45
-Frame BuildSerialConfigFrame(const PortSettings& serial, int modelPosition);
+Frame BuildSerialConfigFrame(const PortSettings& serial, const PrinterModel* model);
 
 // 1B 0D 53  1B 40 01  1B 10 45
 Frame BuildWifiResetFrame();

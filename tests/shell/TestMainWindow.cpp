@@ -96,6 +96,12 @@ TEST_F(MainWindow, ChineseFileWithTr520SelectsTr530) {
     EXPECT_TRUE(window->UpgradePage()->Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isEnabled());
     EXPECT_TRUE(window->UpgradePage()->Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
     EXPECT_FALSE(Page().Control(Page::IDC_WIFI_SETUP)->isEnabled());
+    // Under its Chinese name it is still a receipt printer.
+    ChooseMenu(Dlg::MENU_PRINTER_SETUP);
+    ASSERT_NE(window->ReceiptSetupPage(), nullptr);
+    EXPECT_TRUE(window->ReceiptSetupPage()->isVisible());
+    ChooseMenu(Dlg::MENU_TEST_ITEMS);
+    EXPECT_TRUE(window->TestItemsPage()->isEnabled());
 }
 
 TEST_F(MainWindow, Lb600AtStartSelectsTheLabelPrintersOnUsb) {

@@ -206,6 +206,10 @@ TEST(NetworkDialogChoice, LabelModuleOnlyForLb610AndLb710) {
     EXPECT_EQ(CPagePortSet::NetworkDialogFor("LB-710"), CPagePortSet::NetworkDialog::LabelModule);
     EXPECT_EQ(CPagePortSet::NetworkDialogFor("LB-600"), CPagePortSet::NetworkDialog::PrintServer);
     EXPECT_EQ(CPagePortSet::NetworkDialogFor("TR-510"), CPagePortSet::NetworkDialog::PrintServer);
+    // Stored names of either language, and names of no model.
+    EXPECT_EQ(CPagePortSet::NetworkDialogFor("Label Printer(300DPI)"), CPagePortSet::NetworkDialog::LabelModule);
+    EXPECT_EQ(CPagePortSet::NetworkDialogFor("TR-530"), CPagePortSet::NetworkDialog::PrintServer);
+    EXPECT_EQ(CPagePortSet::NetworkDialogFor("XP-1"), CPagePortSet::NetworkDialog::PrintServer);
 }
 
 class WifiReset : public InterfacePage {

@@ -16,7 +16,11 @@ PortSettings Serial(const char* baud, const char* dataBits, const char* parity, 
     return s;
 }
 
-constexpr int LB610 = 0, LB710 = 1, TR510 = 2, TR520 = 3, LB600 = 4;
+const PrinterModel* const LB610 = &ModelById(ModelId::LB610);
+const PrinterModel* const LB710 = &ModelById(ModelId::LB710);
+const PrinterModel* const TR510 = &ModelById(ModelId::TR510);
+const PrinterModel* const TR520 = &ModelById(ModelId::TR520);
+const PrinterModel* const LB600 = &ModelById(ModelId::LB600);
 
 TEST(SerialConfigFrame, CarriesTheSettingsByteBetweenTheSetupBrackets) {
     const PortSettings s = Serial("19200", "7", "Even", "2", "Xon/Xoff");
@@ -27,8 +31,8 @@ TEST(SerialConfigFrame, CarriesTheSettingsByteBetweenTheSetupBrackets) {
 
 TEST(SerialConfigFrame, PlainLineIsTheSameForEveryModel) {
     const PortSettings s = Serial("9600", "8", "None", "1", "DTR");
-    for (int position : {-1, LB610, LB710, TR510, TR520, LB600})
-        EXPECT_EQ(SerialConfigByte(s, position), 0x03);
+    for (const PrinterModel* model : {static_cast<const PrinterModel*>(nullptr), LB610, LB710, TR510, TR520, LB600})
+        EXPECT_EQ(SerialConfigByte(s, model), 0x03);
 }
 
 TEST(SerialConfigFrame, ParityBitsDependOnTheFamily) {
@@ -37,16 +41,16 @@ TEST(SerialConfigFrame, ParityBitsDependOnTheFamily) {
     EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Odd", "1", "DTR"), LB710), 0x10);
     EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Odd", "1", "DTR"), TR510), 0x20);
     EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Odd", "1", "DTR"), LB600), 0x00);
-    EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Even", "1", "DTR"), -1), 0x00);
+    EXPECT_EQ(SerialConfigByte(Serial("1200", "8", "Even", "1", "DTR"), nullptr), 0x00);
 }
 
 TEST(SerialConfigFrame, BaudRatesAndUnknownValues) {
     const char* rates[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(SerialConfigByte(Serial(rates[i], "8", "None", "1", "DTR"), 0), i);
+        EXPECT_EQ(SerialConfigByte(Serial(rates[i], "8", "None", "1", "DTR"), LB610), i);
     // Anything else counts as 1200; "Xon / Xoff" as shown in the list is not the stored value.
-    EXPECT_EQ(SerialConfigByte(Serial("14400", "8", "None", "1", "Xon / Xoff"), 0), 0x00);
-    EXPECT_EQ(SerialConfigByte(Serial("", "", "", "", ""), 0), 0x00);
+    EXPECT_EQ(SerialConfigByte(Serial("14400", "8", "None", "1", "Xon / Xoff"), LB610), 0x00);
+    EXPECT_EQ(SerialConfigByte(Serial("", "", "", "", ""), LB610), 0x00);
 }
 
 TEST(WifiResetFrame, Bytes) {

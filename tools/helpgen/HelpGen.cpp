@@ -4,6 +4,7 @@
 // the source folder); "{model}" in it stands for the model's name.
 //
 //   pemberlux-helpgen <source folder> <output folder>
+#include "app/Models.h"
 #include "app/UiText.h"
 
 #include <QDir>
@@ -14,22 +15,18 @@
 #include <QTextDocument>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
 using namespace pemberlux;
 
-struct HelpFile {
-    int modelString;
-    int language;
-    const char* source;
-};
-
-const HelpFile FILES[] = {
-    {136, LANG_ENGLISH, "label.en.md"},   {217, LANG_ENGLISH, "label.en.md"},   {224, LANG_ENGLISH, "label.en.md"},
-    {137, LANG_ENGLISH, "receipt.en.md"}, {138, LANG_ENGLISH, "receipt.en.md"}, {136, LANG_CHINESE, "label.zh.md"},
-    {217, LANG_CHINESE, "label.zh.md"},   {137, LANG_CHINESE, "receipt.zh.md"}, {138, LANG_CHINESE, "receipt.zh.md"},
-};
+// The text of a model's family in one language.
+QString SourceName(const PrinterModel& model, int language) {
+    return QStringLiteral("%1.%2.md")
+        .arg(model.family == PrinterFamily::Receipt ? QStringLiteral("receipt") : QStringLiteral("label"),
+             language == LANG_CHINESE ? QStringLiteral("zh") : QStringLiteral("en"));
+}
 
 bool Write(const QString& markdown, const QString& path, int language) {
     QPdfWriter pdf(path);
@@ -62,19 +59,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pemberlux-helpgen: can't create %s\n", argv[2]);
         return 1;
     }
-    for (const HelpFile& f : FILES) {
-        QFile text(source.filePath(QString::fromLatin1(f.source)));
-        if (!text.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "pemberlux-helpgen: can't read %s\n", qPrintable(text.fileName()));
-            return 1;
-        }
-        const QString model = QString::fromStdString(LoadUiString(f.modelString, f.language));
-        QString markdown = QString::fromUtf8(text.readAll());
-        markdown.replace(QStringLiteral("{model}"), model);
-        const QString path = out.filePath(model + QString::fromStdString(LoadUiString(179, f.language)));
-        if (!Write(markdown, path, f.language)) {
-            std::fprintf(stderr, "pemberlux-helpgen: can't write %s\n", qPrintable(path));
-            return 1;
+    // One file for each model under each name the model list shows.
+    for (const auto& [language, settingsLanguage] : {std::pair{LANG_ENGLISH, "English"}, {LANG_CHINESE, "Chinese"}}) {
+        for (const PrinterModel& m : MODELS) {
+            if (!IsListed(m, settingsLanguage)) continue;
+            QFile text(source.filePath(SourceName(m, language)));
+            if (!text.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "pemberlux-helpgen: can't read %s\n", qPrintable(text.fileName()));
+                return 1;
+            }
+            const QString model = QString::fromStdString(ModelName(m, language));
+            QString markdown = QString::fromUtf8(text.readAll());
+            markdown.replace(QStringLiteral("{model}"), model);
+            const QString path = out.filePath(model + QString::fromStdString(LoadUiString(179, language)));
+            if (!Write(markdown, path, language)) {
+                std::fprintf(stderr, "pemberlux-helpgen: can't write %s\n", qPrintable(path));
+                return 1;
+            }
         }
     }
     return 0;

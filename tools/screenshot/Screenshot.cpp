@@ -7,6 +7,7 @@
 // own. Run it under a real X server (scripts/screenshot uses Xvfb) so fonts are
 // rendered as users see them.
 #include "app/AboutDlg.h"
+#include "app/Models.h"
 #include "app/PemberluxDlg.h"
 #include "app/SettingsFile.h"
 #include "app/UiText.h"
@@ -64,8 +65,9 @@ void Shoot(const char* language, const std::string& model, int kind, bool dialog
     ChooseUiLanguage();
 
     const QString lang = QString::fromLatin1(language).toLower();
+    const PrinterModel* known = ModelByName(model);
     const QString family =
-        model == LoadUiString(137) || model == LoadUiString(138) ? QStringLiteral("receipt") : QStringLiteral("label");
+        known && known->family == PrinterFamily::Receipt ? QStringLiteral("receipt") : QStringLiteral("label");
     auto window = std::make_unique<CPemberluxDlg>();
     window->show();
     auto* menu = window->ControlAs<QListWidget>(CPemberluxDlg::IDC_MENU_LIST);
@@ -110,8 +112,8 @@ int main(int argc, char** argv) {
     const QString home = QDir::currentPath();
     for (const char* language : {"English", "Chinese"}) {
         SetThreadUiLanguage(LanguageIdOf(language));
-        Shoot(language, LoadUiString(136, LanguageIdOf(language)), PORT_USB, true);
-        Shoot(language, LoadUiString(138, LanguageIdOf(language)), PORT_COM, false);
+        Shoot(language, ModelName(ModelById(ModelId::LB610), LanguageIdOf(language)), PORT_USB, true);
+        Shoot(language, ModelName(ModelById(ModelId::TR520), LanguageIdOf(language)), PORT_COM, false);
     }
     QDir::setCurrent(home);
     return failures ? 1 : 0;
