@@ -8,12 +8,14 @@
 
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <thread>
 
@@ -44,21 +46,27 @@ double ProcessCpuMs() {
 }
 
 // Where the dialog has its socket notifier: hand every datagram to the session.
+// Like an event loop it sleeps until the socket (or its own stop descriptor) is
+// readable, so the CPU counted is the search's own.
 class Pump {
 public:
     explicit Pump(CfgSession& session)
-        : thread_([this, &session] {
+        : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), thread_([this, &session] {
               while (!stop_) {
-                  pollfd p{session.ReceiveSocket(), POLLIN, 0};
-                  if (::poll(&p, 1, 5) > 0) session.OnReadable();
+                  pollfd p[2] = {{wake_, POLLIN, 0}, {session.ReceiveSocket(), POLLIN, 0}};
+                  if (::poll(p, 2, 100) > 0 && (p[1].revents & POLLIN)) session.OnReadable();
               }
           }) {}
     ~Pump() {
         stop_ = true;
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
         thread_.join();
+        ::close(wake_);
     }
 
 private:
+    int wake_ = -1;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -8,6 +8,7 @@
 #include "command/CommandTest.h"
 #include "command/UpgradeFW.h"
 #include "label/PrintingSetupLB610_1.h"
+#include "platform/Accessible.h"
 #include "platform/Messages.h"
 #include "platform/Platform.h"
 #include "platform/Shell.h"
@@ -284,6 +285,9 @@ void CPemberluxDlg::SetInterfaceLabel(int kind, const PortSettings& settings) {
 void CPemberluxDlg::UpdateData() {
     SetControlText(IDC_PRINTER_LABEL, printerLabel_);
     SetControlText(IDC_INTERFACE_LABEL, interfaceLabel_);
+    // Named by their captions; a screen reader reads the values from here.
+    ExposeValue(Control(IDC_PRINTER_LABEL), printerLabel_);
+    ExposeValue(Control(IDC_INTERFACE_LABEL), interfaceLabel_);
 }
 
 void CPemberluxDlg::AddTestItemsEntry() {

@@ -8,8 +8,8 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
-#include <cstdlib>
-#include <locale.h>
+#include <string>
+#include <system_error>
 
 namespace pemberlux {
 
@@ -54,6 +54,40 @@ const std::vector<std::string> kThreeEmulations = {"ZPL", "EPL", "TSPL"};
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// How a text reads as a decimal number: blanks, an optional sign, digits, an
+// optional point and more digits, blanks. Any part may be missing, so that what
+// a user has typed so far ("", "-", "12.") reads too.
+struct DecimalText {
+    std::size_t length = 0; // of the part that reads as such
+    bool negative = false;
+    std::string digits; // the digits and the point, for from_chars
+};
+
+DecimalText ReadDecimal(const std::string& text) {
+    DecimalText d;
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
+    const std::size_t number = i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+    }
+    d.digits = text.substr(number, i - number);
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    d.length = i;
+    return d;
 }
 
 } // namespace
@@ -132,14 +166,22 @@ int LeadingInteger(const std::string& text) {
 }
 
 std::int16_t MillimetresToDots(const std::string& text) {
-    // Read as the C library reads a number, but always with "." as the decimal
-    // point: the program's locale may be one that writes a comma.
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-    const locale_t previous = uselocale(cLocale);
-    const double mm = std::strtod(text.c_str(), nullptr);
-    uselocale(previous);
+    // Decimal digits only, whatever the locale: no hexadecimal, exponent,
+    // infinity or comma, which the C library's reading would take.
+    const DecimalText d = ReadDecimal(text);
+    double mm = 0;
+    const char* first = d.digits.data();
+    const char* last = first + d.digits.size();
+    const std::errc ec = std::from_chars(first, last, mm, std::chars_format::fixed).ec;
+    if (ec == std::errc::result_out_of_range) {
+        // Too many digits for a double: huge when there is a whole part, else tiny.
+        const bool whole = std::any_of(first, std::find(first, last, '.'), [](char c) { return c != '0'; });
+        mm = whole ? HUGE_VAL : 0;
+    } else if (ec != std::errc{}) {
+        return 0;
+    }
+    if (d.negative) mm = -mm;
     const double dots = std::trunc(mm * LB_DOTS_PER_MM);
-    if (std::isnan(dots)) return 0;
     return static_cast<std::int16_t>(std::clamp(dots, double{INT16_MIN}, double{INT16_MAX}));
 }
 
@@ -159,10 +201,15 @@ std::string AdValueText(std::uint16_t value) {
 }
 
 EditRangeResult CheckEditRange(const std::string& text) {
-    const int value = LeadingInteger(text);
+    const std::size_t decimal = ReadDecimal(text).length;
+    // What does not read as a decimal number is cut off where it stops reading so.
+    std::string kept = text.substr(0, decimal);
+    while (decimal < text.size() && !kept.empty() && IsBlank(kept.back()))
+        kept.pop_back();
+    const int value = LeadingInteger(kept);
     if (value > LB_EDIT_MAX) return {true, std::to_string(LB_EDIT_MAX)};
     if (value < LB_EDIT_MIN) return {true, std::to_string(LB_EDIT_MIN)};
-    return {false, text};
+    return {decimal < text.size(), kept};
 }
 
 } // namespace pemberlux

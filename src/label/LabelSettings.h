@@ -213,10 +213,10 @@ inline constexpr int LB_EDIT_MIN = -4095;
 // the int range saturate.
 int LeadingInteger(const std::string& text);
 
-// Offset text in millimetres to dots: the leading decimal number (as a C
-// floating-point literal, "." as the decimal point whatever the locale) times
-// 8, truncated toward zero. Results beyond the 16-bit range saturate; text
-// without a number gives 0.
+// Offset text in millimetres to dots: the leading decimal number (optional
+// sign, digits, "." as the decimal point whatever the locale; no exponent,
+// hexadecimal or infinity) times 8, truncated toward zero. Results beyond the
+// 16-bit range saturate; text without a number gives 0.
 std::int16_t MillimetresToDots(const std::string& text);
 // Dots to the offset text: dots * 0.125 with two decimals ("12.50", "-2.00").
 std::string DotsToMillimetresText(std::int16_t dots);
@@ -227,9 +227,12 @@ std::uint16_t AdValueFromText(const std::string& text);
 // Received AD value as unsigned decimal text (0 to 65535).
 std::string AdValueText(std::uint16_t value);
 
-// Range check of a user edit of an offset or the AD value: only the integer
-// part counts (4095.9 passes). When it is out of range, `clamped` is set and
-// `text` holds "4095" or "-4095", the text the edit must show.
+// Range check of a user edit of an offset or the AD value. The text must read
+// as a decimal number (optional sign, digits, optional "." and digits, blanks
+// around; an unfinished one such as "-" or "12." reads as one too) whose integer
+// part lies in the range (4095.9 passes). Otherwise `clamped` is set and `text`
+// holds what the edit must show: "4095" or "-4095" when out of range, else the
+// text up to where it stops reading as a decimal number ("0x10" keeps "0").
 struct EditRangeResult {
     bool clamped = false;
     std::string text;

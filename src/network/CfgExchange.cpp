@@ -46,6 +46,18 @@ std::mutex threadMutex;
 std::thread receiverThread;
 std::atomic<std::uint64_t> receiverGeneration{0};
 
+// Signals receiver-running and receiver-finished to a starter waiting for them.
+std::mutex receiverStateMutex;
+std::condition_variable receiverStateChanged;
+
+void SetReceiverFlag(std::atomic<int>& flag, int value) {
+    {
+        std::lock_guard lock(receiverStateMutex);
+        flag = value;
+    }
+    receiverStateChanged.notify_all();
+}
+
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -66,7 +78,7 @@ void ReceiverMain(std::uint64_t generation, std::uint32_t expected, std::string 
     const auto current = [&] { return ex.keepReceiving.load() != 0 && receiverGeneration.load() == generation; };
     // Whatever arrived before this exchange is not an answer to it.
     ring.Discard();
-    ex.receiverRunning = 1;
+    SetReceiverFlag(ex.receiverRunning, 1);
 
     CfgBody body{};
     const std::function<bool()> abort = [&] { return !current() || CfgExchangeTimedOut(); };
@@ -101,10 +113,9 @@ void ReceiverMain(std::uint64_t generation, std::uint32_t expected, std::string 
                 break;
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ex.receiverFinished = 1;
-    ex.receiverRunning = 0;
+    SetReceiverFlag(ex.receiverRunning, 0);
 }
 
 } // namespace
@@ -226,6 +237,7 @@ void JoinReceiver() {
 void StopReceiver() {
     CfgExchange.keepReceiving = 0;
     ++receiverGeneration;
+    TheRing().Wake(); // a receiver waiting for bytes looks at its flags now
     JoinReceiver();
 }
 
@@ -244,9 +256,9 @@ void StartReceiver(std::uint32_t expectedCommand) {
         ex.keepReceiving = expectedCommand == CFG_CMD_SEARCH ? 1 : 2;
         receiverThread = std::thread(ReceiverMain, generation, expectedCommand, CfgSelectedMac());
     }
-    for (int i = 0; i < 3000 && ex.receiverRunning.load() == 0 && ex.receiverFinished.load() == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    std::unique_lock lock(receiverStateMutex);
+    receiverStateChanged.wait_for(lock, std::chrono::seconds(3),
+                                  [&] { return ex.receiverRunning.load() != 0 || ex.receiverFinished.load() != 0; });
 }
 
 bool SendSearch() {

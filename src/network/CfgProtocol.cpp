@@ -158,7 +158,21 @@ std::size_t CfgRing::Write(const std::uint8_t* data, std::size_t size) {
     std::memcpy(bytes_.data(), data + first, n - first);
     write_.store(static_cast<std::uint32_t>((w + n) % CFG_RING_SIZE), std::memory_order_release);
     if (n < size) dropped_.fetch_add(size - n, std::memory_order_relaxed);
+    if (n > 0) Wake();
     return n;
+}
+
+bool CfgRing::WaitReadable(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) {
+    std::unique_lock lock(waitMutex_);
+    // Both sides change what the predicate reads before taking the lock to wake
+    // the reader, so no wake-up falls between its look and its sleep.
+    arrived_.wait_until(lock, until, [&] { return Size() > 0 || (stop && stop()); });
+    return Size() > 0;
+}
+
+void CfgRing::Wake() {
+    { std::lock_guard lock(waitMutex_); }
+    arrived_.notify_all();
 }
 
 bool CfgRing::Take(std::uint8_t& byte) {
@@ -187,23 +201,38 @@ std::size_t CfgRing::Size() const {
 }
 
 int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort, const CfgReadLimits& limits) {
-    const auto aborted = [&] { return abort && abort(); };
-    const auto wait = [&] {
-        if (limits.pollWait.count() > 0) std::this_thread::sleep_for(limits.pollWait);
-    };
+    using Clock = std::chrono::steady_clock;
+    // The abort request is looked at at least this often while the ring stays empty.
+    constexpr Clock::duration kAbortSlice = std::chrono::milliseconds(100);
     // A steady stream of unrelated bytes never leaves the ring empty; look at the
     // abort request every so many bytes as well.
     constexpr int kBytesBetweenChecks = 4096;
 
+    const auto aborted = [&] { return abort && abort(); };
+    // Sleeps until the ring holds a byte or `until` passes; false on an abort.
+    const auto waitUntil = [&](Clock::time_point until) {
+        for (;;) {
+            if (aborted()) return false;
+            const Clock::time_point now = Clock::now();
+            if (now >= until) return true;
+            if (ring.WaitReadable(std::min(until, now + kAbortSlice), abort)) return !aborted();
+        }
+    };
+    const Clock::duration pollWait = limits.pollWait;
+
+    // Header: the empty polls are counted over the whole search, so the silence
+    // allowed is shared by every gap before the reply starts.
+    Clock::duration headerSilenceLeft = pollWait * std::max(limits.headerEmptyPolls - 1, 0);
     std::array<std::uint8_t, 6> last{};
     std::size_t taken = 0;
-    int emptyPolls = 0;
     int sinceCheck = 0;
     for (;;) {
         std::uint8_t byte = 0;
         if (!ring.Take(byte)) {
-            if (++emptyPolls >= limits.headerEmptyPolls || aborted()) return CFG_READ_NO_HEADER;
-            wait();
+            if (headerSilenceLeft <= Clock::duration::zero() || aborted()) return CFG_READ_NO_HEADER;
+            const Clock::time_point start = Clock::now();
+            if (!waitUntil(start + headerSilenceLeft)) return CFG_READ_NO_HEADER;
+            headerSilenceLeft -= Clock::now() - start;
             continue;
         }
         if (taken >= last.size() && last == CFG_MAGIC && byte == CFG_DIR_REPLY) break;
@@ -216,23 +245,26 @@ int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort, 
         }
     }
 
+    // Body: each gap uses up one round per `bodyEmptyPolls` polls of silence it
+    // lasts; what is left of a round when bytes come again is not carried over.
     body.fill(0);
+    const Clock::duration round = pollWait * limits.bodyEmptyPolls;
+    int roundsLeft = limits.bodyRounds;
     std::size_t length = 0;
-    int emptyRun = 0;
-    int rounds = 0;
     for (;;) {
         if (length >= body.size()) return CFG_READ_TOO_LONG;
         std::uint8_t byte = 0;
         if (!ring.Take(byte)) {
             if (aborted()) return CFG_READ_BODY_TIMEOUT;
-            if (++emptyRun >= limits.bodyEmptyPolls) {
-                emptyRun = 0;
-                if (++rounds >= limits.bodyRounds) return CFG_READ_BODY_TIMEOUT;
-            }
-            wait();
+            if (round <= Clock::duration::zero() || roundsLeft <= 0) return CFG_READ_BODY_TIMEOUT;
+            const Clock::time_point gapStart = Clock::now();
+            const Clock::time_point gapLimit = gapStart + round * roundsLeft;
+            if (!waitUntil(gapLimit)) return CFG_READ_BODY_TIMEOUT;
+            const Clock::time_point now = Clock::now();
+            if (now >= gapLimit && ring.Size() == 0) return CFG_READ_BODY_TIMEOUT;
+            roundsLeft -= static_cast<int>((now - gapStart) / round);
             continue;
         }
-        emptyRun = 0;
         body[length++] = byte;
         if (length >= CFG_END_LINE.size() &&
             std::memcmp(body.data() + length - CFG_END_LINE.size(), CFG_END_LINE.data(), CFG_END_LINE.size()) == 0) {

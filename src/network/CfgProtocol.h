@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -138,13 +139,20 @@ CfgBytes BuildQueryRequest(std::string_view mac, std::string_view serial); // 76
 CfgBytes BuildSetRequest(const ConfigFieldTable& fields);                  // 289 bytes with all eleven keys
 
 // Single-writer single-reader byte ring without a lock: the writer moves only the
-// write index, the reader only the read index. One byte is always left free.
+// write index, the reader only the read index. One byte is always left free. A
+// reader with nothing to take sleeps in WaitReadable until the writer stores bytes.
 class CfgRing {
 public:
     // Writer: stores what fits and returns that count; the rest is dropped.
     std::size_t Write(const std::uint8_t* data, std::size_t size);
     // Reader: takes one byte; false when the ring is empty.
     bool Take(std::uint8_t& byte);
+    // Reader: blocks until the ring holds a byte, `until` passes, or `stop` (looked at
+    // under the ring's wait lock) holds; true when a byte is there.
+    bool WaitReadable(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop = {});
+    // Wakes a reader in WaitReadable so that it looks at its stop condition again.
+    // Call it after making that condition true.
+    void Wake();
     // Reader: drops everything stored so far.
     void Discard();
     // Only while neither side runs.
@@ -158,14 +166,17 @@ private:
     std::atomic<std::uint32_t> write_{0};
     std::atomic<std::uint32_t> read_{0};
     std::atomic<std::uint64_t> dropped_{0};
+    std::mutex waitMutex_; // only for the reader's sleep: the indexes need no lock
+    std::condition_variable arrived_;
 };
 
 using CfgBody = std::array<std::uint8_t, CFG_BODY_LIMIT>;
 
-// How long ReadReply waits on an empty ring: `headerEmptyPolls` empty polls before a
-// header gives CFG_READ_NO_HEADER; inside a body `bodyRounds` rounds of
-// `bodyEmptyPolls` consecutive empty polls give CFG_READ_BODY_TIMEOUT. Each empty
-// poll waits `pollWait`.
+// How long ReadReply waits on an empty ring, counted in empty polls of `pollWait`
+// each: `headerEmptyPolls` of them in all before a header give CFG_READ_NO_HEADER;
+// inside a body `bodyRounds` rounds of `bodyEmptyPolls` consecutive empty polls give
+// CFG_READ_BODY_TIMEOUT. The reader does not poll: it sleeps on the ring for as
+// long as those polls would have lasted and wakes when bytes arrive.
 struct CfgReadLimits {
     int headerEmptyPolls = 100;
     int bodyEmptyPolls = 1000;
@@ -177,8 +188,9 @@ struct CfgReadLimits {
 // reply direction 0xFF (requests, the tool's own included, never match), then
 // collects the body (command code and text) up to and including CFG_END_LINE into
 // `body`. Returns the body length, or CFG_READ_NO_HEADER, CFG_READ_BODY_TIMEOUT,
-// CFG_READ_TOO_LONG (more than CFG_BODY_LIMIT bytes without the end line). `abort`,
-// checked between polls, ends the wait early with the failure of the phase it is in.
+// CFG_READ_TOO_LONG (more than CFG_BODY_LIMIT bytes without the end line). `abort`
+// ends the wait early with the failure of the phase it is in; it is looked at when
+// the ring is empty, at least every 100 ms while waiting, and on CfgRing::Wake().
 int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort = {}, const CfgReadLimits& limits = {});
 
 // The text of a body ReadReply returned: after the command code, up to the first

@@ -102,6 +102,7 @@ CfgStart CfgSession::StartSearch() {
     StartReceiver(CFG_CMD_SEARCH);
     if (!SendSearch()) {
         ex.keepReceiving = 0; // the receiver ends; Poll() clears busy
+        CfgReceiveRing().Wake();
         return CfgStart::SendFailed;
     }
     return CfgStart::Started;
@@ -121,6 +122,7 @@ CfgStart CfgSession::BeginQuery(std::string_view mac, std::string_view serial) {
     StartReceiver(CFG_CMD_QUERY);
     if (!SendQuery()) {
         CfgExchange.keepReceiving = 0;
+        CfgReceiveRing().Wake();
         return CfgStart::SendFailed;
     }
     return CfgStart::Started;

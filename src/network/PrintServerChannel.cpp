@@ -293,8 +293,14 @@ int PrintServerChannel::Search() {
 
 void PrintServerChannel::ReceiverLoop() {
     std::uint8_t datagram[DISCOVERY_RECORD_SIZE];
-    // Each datagram opens a new answer time-out; a quiet one ends the search.
-    while (WaitReadable(PS_ANSWER_TIMEOUT)) {
+    const auto end = Clock::now() + PS_SEARCH_LIMIT;
+    // Each datagram opens a new answer time-out; a quiet one ends the search, and
+    // so does the search's own limit.
+    const auto nextWait = [&end] {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        return std::min(left, PS_ANSWER_TIMEOUT);
+    };
+    while (WaitReadable(nextWait())) {
         // MSG_TRUNC gives the datagram's real length while only the buffer's size is copied:
         // a longer datagram is not an answer, and the search goes on.
         const ssize_t n = ::recv(socket_, datagram, sizeof datagram, MSG_DONTWAIT | MSG_TRUNC);
@@ -305,6 +311,7 @@ void PrintServerChannel::ReceiverLoop() {
         if (auto record = ParseDiscoveryDatagram(datagram, static_cast<std::size_t>(n))) {
             {
                 std::lock_guard lock(queueMutex_);
+                if (queue_.size() >= PS_QUEUE_LIMIT) continue;
                 queue_.push_back(*record);
             }
             changed_.notify_all();

@@ -42,6 +42,11 @@ constexpr char PS_CREDENTIAL[] = "tulvo";
 // Waiting times of the channel.
 constexpr std::chrono::milliseconds PS_ANSWER_TIMEOUT{500};
 constexpr std::chrono::milliseconds PS_RECEIVER_START_TIMEOUT{3000};
+// A search ends after this long even while answers keep arriving: a device that
+// never stops answering must not keep the channel (and its owner's buttons) busy.
+constexpr std::chrono::milliseconds PS_SEARCH_LIMIT{10000};
+// Answers waiting to be taken; later ones are dropped while the queue is full.
+constexpr std::size_t PS_QUEUE_LIMIT = 1024;
 
 using MacAddress = std::array<std::uint8_t, 6>;
 using Ipv4Octets = std::array<std::uint8_t, 4>; // first octet first
@@ -165,7 +170,8 @@ bool IsAcknowledgement(std::uint8_t command, const std::uint8_t* answer, std::si
 // One channel per owner: the search dialog keeps one for discovery and the
 // writes, the configuration dialog one for its read. One exchange runs at a
 // time; an operation started while another runs returns "busy" and touches
-// nothing. A search stays busy until no datagram has arrived for 500 ms.
+// nothing. A search stays busy until no datagram has arrived for 500 ms, or
+// for PS_SEARCH_LIMIT at the most.
 class PrintServerChannel {
 public:
     explicit PrintServerChannel(std::uint16_t port = PS_UDP_PORT);
@@ -173,7 +179,8 @@ public:
     PrintServerChannel(const PrintServerChannel&) = delete;
     PrintServerChannel& operator=(const PrintServerChannel&) = delete;
 
-    // Broadcasts the search frame; the answers are queued as they arrive.
+    // Broadcasts the search frame; the answers are queued as they arrive, up to
+    // PS_QUEUE_LIMIT not yet taken.
     int Search();
     // The oldest queued answer, if any.
     bool PopAnswer(DiscoveryRecord& record);

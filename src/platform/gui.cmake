@@ -1,4 +1,5 @@
 set(GUI_SOURCES
+  Accessible.cpp
   FileDialog.cpp
   GuiThread.cpp
   MessageBox.cpp

@@ -64,7 +64,7 @@ TEST(LabelSettingsFrame, OffsetsTruncateTowardZero) {
     const std::pair<const char*, const char*> cases[] = {
         {"0.1", "00 00"},  {"-0.1", "00 00"},   {"-0.2", "FF FF"},    {"0.125", "01 00"},
         {"4095", "F8 7F"}, {"4095.9", "FF 7F"}, {"-4095.9", "01 80"}, {"", "00 00"},
-        {"abc", "00 00"},  {" 2.5mm", "14 00"}, {"1e6", "FF 7F"},     {"-1e6", "00 80"},
+        {"abc", "00 00"},  {" 2.5mm", "14 00"}, {"1e6", "08 00"},     {"-1e6", "F8 FF"},
     };
     for (const auto& [text, bytes] : cases) {
         values.text[LS_PRINT_HOME_OFFSET] = text;

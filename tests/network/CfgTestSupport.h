@@ -7,6 +7,7 @@
 
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,12 +61,20 @@ private:
 };
 
 // Calls OnReadable whenever the receiving socket has a datagram; records their sizes.
+// It sleeps in poll() on the socket and on its own stop descriptor, as the dialog's
+// event loop sleeps on its socket notifier.
 class CfgPump {
 public:
-    explicit CfgPump(CfgSession& session) : session_(session), thread_([this] { Run(); }) {}
-    ~CfgPump() { Stop(); }
+    explicit CfgPump(CfgSession& session)
+        : session_(session), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), thread_([this] { Run(); }) {}
+    ~CfgPump() {
+        Stop();
+        ::close(wake_);
+    }
     void Stop() {
         stop_ = true;
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
         if (thread_.joinable()) thread_.join();
     }
     std::vector<int> Sizes() const {
@@ -80,11 +89,10 @@ public:
 private:
     void Run() {
         while (!stop_) {
-            pollfd p{session_.ReceiveSocket(), POLLIN, 0};
-            if (p.fd < 0 || ::poll(&p, 1, 5) <= 0) {
-                if (p.fd < 0) std::this_thread::sleep_for(5ms);
-                continue;
-            }
+            // The session's socket may change (closed, opened again): look at it now and then.
+            pollfd p[2] = {{wake_, POLLIN, 0}, {session_.ReceiveSocket(), POLLIN, 0}};
+            const nfds_t watched = p[1].fd < 0 ? 1 : 2;
+            if (::poll(p, watched, 100) <= 0 || watched == 1 || !(p[1].revents & POLLIN)) continue;
             const int n = session_.OnReadable();
             if (n >= 0) {
                 std::lock_guard lock(mutex_);
@@ -94,6 +102,7 @@ private:
     }
 
     CfgSession& session_;
+    int wake_ = -1;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<int> sizes_;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <random>
 #include <set>
@@ -22,6 +24,13 @@ using test::CfgOwner;
 std::size_t CountOfSize(const std::vector<sim::Bytes>& datagrams, std::size_t size) {
     return static_cast<std::size_t>(
         std::count_if(datagrams.begin(), datagrams.end(), [&](const auto& d) { return d.size() == size; }));
+}
+
+// Times the process's threads have gone to sleep of their own accord so far.
+long VoluntarySleeps() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
 }
 
 class CfgExchangeTest : public ::testing::Test {
@@ -42,6 +51,19 @@ TEST_F(CfgExchangeTest, OwnSearchBroadcastIsNotTakenForAReply) {
     EXPECT_GE(seconds, 3.9);
     EXPECT_LT(seconds, 6.0);
     EXPECT_FALSE(owner.session.Busy());
+}
+
+TEST_F(CfgExchangeTest, SearchOnASilentNetworkSleepsUntilSomethingArrives) {
+    CfgOwner owner(port);
+    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
+    ASSERT_TRUE(owner.TickUntil([&] { return owner.pump->Count() >= 1; }, 2s)); // the own request
+    // Nothing answers and nobody ticks. The receiver sleeps on the ring and the pump on
+    // the socket, so a second of waiting wakes the process a few dozen times; polling
+    // every millisecond would wake it a thousand times.
+    const long before = VoluntarySleeps();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(VoluntarySleeps() - before, 200);
+    EXPECT_TRUE(owner.session.Busy());
 }
 
 TEST_F(CfgExchangeTest, SearchListsEveryPrinterOnceWithItsValues) {

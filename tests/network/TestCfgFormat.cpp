@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -198,16 +200,33 @@ TEST_F(CfgReplyReader, DefaultLimitsWaitForALateBodyAndAbortEndsTheWait) {
     EXPECT_EQ(ReadReply(ring, body), static_cast<int>(reply.size() - CFG_HEADER_SIZE + 4));
     late.join();
 
+    // Without a header the reader gives up by itself after about 100 ms of silence.
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ReadReply(ring, body), CFG_READ_NO_HEADER);
-    const auto headerWait = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(headerWait, 90ms);
-    EXPECT_LT(headerWait, 2s);
+    auto header = std::async(std::launch::async, [&] { return ReadReply(ring, body); });
+    ASSERT_EQ(header.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(header.get(), CFG_READ_NO_HEADER);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 90ms);
 
-    // Inside a body the default wait is long; an abort request ends it.
+    // Inside a body the default wait is long (100 s); an abort request ends it.
     ring.Write(reply.data(), half);
-    int polls = 0;
-    EXPECT_EQ(ReadReply(ring, body, [&] { return ++polls > 20; }), CFG_READ_BODY_TIMEOUT);
+    std::atomic<bool> abort{false};
+    auto inBody = std::async(std::launch::async, [&] { return ReadReply(ring, body, [&] { return abort.load(); }); });
+    EXPECT_EQ(inBody.wait_for(200ms), std::future_status::timeout); // still waiting for the rest
+    abort = true;
+    ring.Wake();
+    ASSERT_EQ(inBody.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(inBody.get(), CFG_READ_BODY_TIMEOUT);
+}
+
+TEST_F(CfgReplyReader, AReaderWaitingForAHeaderTakesBytesAsSoonAsTheyCome) {
+    const CfgBytes reply = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, AllElevenFields());
+    // A minute of silence allowed before the header.
+    const CfgReadLimits patient{60000, 1000, 100, std::chrono::microseconds(1000)};
+    auto read = std::async(std::launch::async, [&] { return ReadReply(ring, body, {}, patient); });
+    std::this_thread::sleep_for(50ms);
+    Put(reply);
+    ASSERT_EQ(read.wait_for(30s), std::future_status::ready);
+    EXPECT_EQ(read.get(), static_cast<int>(reply.size() - CFG_HEADER_SIZE + 4));
 }
 
 TEST_F(CfgReplyReader, FullRingDropsTheRestAndKeepsWorkingAcrossTheWrap) {

@@ -6,7 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <random>
 #include <thread>
@@ -57,6 +64,62 @@ Bytes Concat(const ConfigImage& image) {
     all.insert(all.end(), image.blockD.begin(), image.blockD.end());
     return all;
 }
+
+// A device that answers the search and then never stops answering: four
+// records every 5 ms to the searcher, until it is destroyed.
+class EndlessResponder {
+public:
+    // The record it sends: IP 127.0.9.9, MAC 02:50:53:00:09:09, firmware 300, "ENDLESS".
+    static constexpr std::uint8_t RECORD[36] = {0x54, 0x56, 0x50, 0x53, 0x01, 127,  0,    9,   9,   0x02, 0x50, 0x53,
+                                                0x00, 0x09, 0x09, 0x2C, 0x01, 0x00, 0x00, 'E', 'N', 'D',  'L',  'E',
+                                                'S',  'S',  0x00, 0,    0,    0,    0,    0,   0,   0,    0,    0};
+
+    explicit EndlessResponder(std::uint16_t port) {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(port);
+        ::inet_pton(AF_INET, "127.255.255.255", &at.sin_addr);
+        bound_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0;
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~EndlessResponder() {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    bool Bound() const { return bound_; }
+    long Sent() const { return sent_; }
+
+private:
+    void Run() {
+        sockaddr_in searcher{};
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            std::uint8_t frame[64];
+            socklen_t size = sizeof searcher;
+            const ssize_t n = ::recvfrom(fd_, frame, sizeof frame, 0, reinterpret_cast<sockaddr*>(&searcher), &size);
+            if (n == 4 && frame[0] == 0xFF && frame[1] == 0x01 && frame[2] == 0x01 && frame[3] == 0x02) break;
+        }
+        while (!stop_) {
+            for (int i = 0; i < 4; ++i) {
+                if (::sendto(fd_, RECORD, sizeof RECORD, 0, reinterpret_cast<const sockaddr*>(&searcher),
+                             sizeof searcher) == sizeof RECORD)
+                    ++sent_;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+
+    int fd_ = -1;
+    bool bound_ = false;
+    std::atomic<bool> stop_{false};
+    std::atomic<long> sent_{0};
+    std::thread thread_;
+};
 
 class PrintServerChannelTest : public ::testing::Test {
 protected:
@@ -118,6 +181,26 @@ TEST_F(PrintServerChannelTest, SearchLastsUntilNothingArrivesFor500ms) {
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0], Record(0));
     EXPECT_EQ(found[1], Record(1));
+}
+
+TEST_F(PrintServerChannelTest, SearchEndsAndTheQueueStaysBoundedWhileADeviceKeepsAnswering) {
+    EndlessResponder endless(net.Port());
+    ASSERT_TRUE(endless.Bound());
+    ASSERT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    // Nobody takes the answers meanwhile.
+    ASSERT_TRUE(channel.WaitIdle(PS_SEARCH_LIMIT + 20s));
+    const long sentWhileSearching = endless.Sent();
+    EXPECT_GT(sentWhileSearching, static_cast<long>(PS_QUEUE_LIMIT));
+    std::size_t queued = 0;
+    DiscoveryRecord r;
+    while (channel.PopAnswer(r)) {
+        ++queued;
+        EXPECT_TRUE(std::equal(r.bytes.begin(), r.bytes.end(), EndlessResponder::RECORD)) << queued;
+    }
+    EXPECT_EQ(queued, PS_QUEUE_LIMIT);
+    EXPECT_EQ(r.DeviceName(), "ENDLESS");
+    // The device answers on; the channel is free for the next exchange all the same.
+    EXPECT_EQ(channel.Search(), PS_SEARCH_STARTED);
 }
 
 TEST_F(PrintServerChannelTest, SilentPrintServerIsNotListed) {

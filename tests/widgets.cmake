@@ -1,0 +1,7 @@
+# Widgets outside the shell suite, offscreen: what assistive technology reads
+# from the main window, and the parallel interface dialog.
+if(TARGET pemberlux_ui)
+  pemberlux_test(test_widgets
+    SOURCES widgets/TestAccessibleValues.cpp
+    LIBS test_support_qt)
+endif()
