@@ -58,8 +58,9 @@ struct KvPrinterSim::Impl {
     Clock::time_point addressFrom; // with DHCP on, the address shows from then on
     std::vector<Bytes> requests;
     std::size_t repliesSent = 0;
+    std::size_t rejected = 0;
     int setsApplied = 0;
-    ConfigFieldTable lastSet{};
+    kv::Fields lastSet;
 
     struct Pending {
         Clock::time_point due;
@@ -67,7 +68,7 @@ struct KvPrinterSim::Impl {
     };
     std::deque<Pending> pending; // ordered by due time
 
-    std::uint16_t port = CFG_UDP_PORT;
+    std::uint16_t port = kv::kPort;
     int fd = -1;
     int wake = -1; // written to stop the thread at once
     sockaddr_in destination{};
@@ -76,10 +77,11 @@ struct KvPrinterSim::Impl {
 
     std::string CurrentAddressLocked() const {
         if (!config.dhcp) return config.ip;
-        return Clock::now() >= addressFrom ? config.dhcpAddress : std::string(CFG_NO_ADDRESS);
+        return Clock::now() >= addressFrom ? config.dhcpAddress : std::string("----");
     }
 
     Bytes BuildReplyLocked(std::uint32_t command) const {
+        // One value per key, in the order of kv::kKeys.
         const std::string values[] = {
             config.deviceName,
             config.firmwareVersion,
@@ -93,24 +95,18 @@ struct KvPrinterSim::Impl {
             std::to_string(config.printPort),
             std::to_string(config.printTimeout),
         };
+        static_assert(std::size(values) == kv::kKeys.size());
         std::string lines;
-        for (std::size_t i = 0; i < CFG_KEYS.size(); ++i) {
+        for (std::size_t i = 0; i < kv::kKeys.size(); ++i) {
+            const kv::Key& key = kv::kKeys[i];
             if (options.unpadded) {
-                lines.append(CFG_KEYS[i].name).append(CFG_KEY_SEPARATOR).append(values[i]).append("\r\n");
+                lines.append(key.name).append(" = ").append(values[i]).append("\r\n");
             } else {
-                ConfigField field;
-                field.key = CFG_KEYS[i].name;
-                field.width = CFG_KEYS[i].width;
-                field.SetValue(values[i]);
-                lines += BuildLine(field);
+                lines += kv::Line(key.name, key.width, values[i]);
             }
-            if (options.unknownKey && CFG_KEYS[i].name == CFG_KEY_MAC.name) {
-                lines += "LOCATION = shipping desk        \r\n";
-            }
+            if (options.unknownKey && key.name == "MAC") lines += "LOCATION = shipping desk        \r\n";
         }
-        Bytes reply = BuildCfgDatagram(CFG_DIR_REPLY, command, lines);
-        if (options.noEndLine) reply.resize(reply.size() - CFG_END_LINE.size());
-        return reply;
+        return kv::Datagram(kv::kReply, command, lines, !options.noEndLine);
     }
 
     void QueueReplyLocked(std::uint32_t command) {
@@ -125,14 +121,14 @@ struct KvPrinterSim::Impl {
         }
     }
 
-    void ApplySetLocked(const ConfigFieldTable& fields) {
-        const auto value = [&](const CfgKey& key) -> const ConfigField* { return FindField(fields, key.name); };
-        if (const ConfigField* f = value(CFG_KEY_DHCP)) config.dhcp = CfgFieldInt(f->Value()) == 1;
-        if (const ConfigField* f = value(CFG_KEY_IP)) config.ip = f->Value();
-        if (const ConfigField* f = value(CFG_KEY_SUBNET_MASK)) config.subnetMask = f->Value();
-        if (const ConfigField* f = value(CFG_KEY_GATEWAY)) config.gateway = f->Value();
-        if (const ConfigField* f = value(CFG_KEY_PRNT_PORT)) config.printPort = CfgFieldInt(f->Value());
-        if (const ConfigField* f = value(CFG_KEY_PRNT_RCV_TMO)) config.printTimeout = CfgFieldInt(f->Value());
+    void ApplySetLocked(const kv::Fields& fields) {
+        const auto number = [](const std::string& text) { return std::atoi(text.c_str()); };
+        if (auto v = kv::Find(fields, "DHCP")) config.dhcp = number(*v) == 1;
+        if (auto v = kv::Find(fields, "IP")) config.ip = *v;
+        if (auto v = kv::Find(fields, "SUBNET_MASK")) config.subnetMask = *v;
+        if (auto v = kv::Find(fields, "GATEWAY")) config.gateway = *v;
+        if (auto v = kv::Find(fields, "PRNT_PORT")) config.printPort = number(*v);
+        if (auto v = kv::Find(fields, "PRNT_RCV_TMO")) config.printTimeout = number(*v);
         // The module restarts its address assignment.
         if (config.dhcp) addressFrom = Clock::now() + options.dhcpDelay;
         lastSet = fields;
@@ -140,30 +136,27 @@ struct KvPrinterSim::Impl {
     }
 
     void Handle(const std::uint8_t* data, std::size_t size) {
-        if (size < CFG_HEADER_SIZE || !std::equal(CFG_MAGIC.begin(), CFG_MAGIC.end(), data)) return;
-        if (data[6] != CFG_DIR_REQUEST) return; // replies of this and other printers
-        std::uint32_t command = 0;
-        for (int i = 3; i >= 0; --i)
-            command = (command << 8) | data[7 + i];
-        const std::string_view text(reinterpret_cast<const char*>(data) + CFG_HEADER_SIZE, size - CFG_HEADER_SIZE);
-
+        // Replies of this and other printers share the port: only requests count.
+        if (size < kv::kHeaderSize || !std::equal(kv::kMagic.begin(), kv::kMagic.end(), data) ||
+            data[6] != kv::kRequest)
+            return;
         std::lock_guard lock(mutex);
         requests.emplace_back(data, data + size);
         requestsCv.notify_all();
-        ConfigFieldTable fields{};
-        if (command == CFG_CMD_SEARCH) {
-            QueueReplyLocked(CFG_CMD_SEARCH);
-        } else if (command == CFG_CMD_QUERY) {
-            bool mine = false;
-            if (ParseFields(text, fields, config.mac, &mine) != CFG_PARSE_OK) return;
-            if (mine || options.answerAnyQuery) QueueReplyLocked(CFG_CMD_QUERY);
-        } else if (command == CFG_CMD_SET) {
-            bool mine = false;
-            if (ParseFields(text, fields, config.mac, &mine) != CFG_PARSE_OK || !mine) return;
-            const ConfigField* serial = FindField(fields, CFG_KEY_SERIAL_NUM.name);
-            if (!serial || serial->Value() != config.serialNumber) return;
-            ApplySetLocked(fields);
-            QueueReplyLocked(CFG_CMD_SET);
+        const std::optional<kv::Message> request = kv::Parse(data, size);
+        if (!request) {
+            ++rejected;
+            return;
+        }
+        const bool mine = kv::Find(request->fields, "MAC") == config.mac;
+        if (request->command == kv::kSearch) {
+            QueueReplyLocked(kv::kSearch);
+        } else if (request->command == kv::kQuery) {
+            if (mine || options.answerAnyQuery) QueueReplyLocked(kv::kQuery);
+        } else if (request->command == kv::kSet) {
+            if (!mine || kv::Find(request->fields, "SERIAL_NUM") != config.serialNumber) return;
+            ApplySetLocked(request->fields);
+            QueueReplyLocked(kv::kSet);
         }
     }
 
@@ -195,7 +188,7 @@ struct KvPrinterSim::Impl {
     }
 
     void Run() {
-        std::uint8_t datagram[CFG_MAX_DATAGRAM];
+        std::uint8_t datagram[2048];
         while (!stop) {
             pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
             if (::poll(p, 2, NextWaitMs()) > 0 && (p[0].revents & POLLIN)) {
@@ -291,7 +284,12 @@ int KvPrinterSim::SetsApplied() const {
     return impl_->setsApplied;
 }
 
-ConfigFieldTable KvPrinterSim::LastSet() const {
+std::size_t KvPrinterSim::RejectedRequests() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->rejected;
+}
+
+kv::Fields KvPrinterSim::LastSet() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->lastSet;
 }
@@ -311,8 +309,8 @@ std::string KvPrinterSim::StateJson() const {
         << ",\"dhcp\":" << (c.dhcp ? "true" : "false") << ",\"ip\":" << JsonText(c.ip)
         << ",\"subnet_mask\":" << JsonText(c.subnetMask) << ",\"gateway\":" << JsonText(c.gateway)
         << ",\"print_port\":" << c.printPort << ",\"print_timeout\":" << c.printTimeout
-        << ",\"requests\":" << impl_->requests.size() << ",\"replies\":" << impl_->repliesSent
-        << ",\"sets\":" << impl_->setsApplied << "}";
+        << ",\"requests\":" << impl_->requests.size() << ",\"rejected_requests\":" << impl_->rejected
+        << ",\"replies\":" << impl_->repliesSent << ",\"sets\":" << impl_->setsApplied << "}";
     return out.str();
 }
 

@@ -4,6 +4,8 @@
 //
 // Behaviour where the protocol leaves it open:
 // - a search is answered with all eleven keys;
+// - a request is taken only when it is well formed (KvWire.h: known keys, every
+//   value exactly its width, the end line last); others are counted as rejected;
 // - a query is answered only when its MAC line equals the printer's MAC;
 // - a set is applied when its MAC and SERIAL_NUM equal the printer's; DHCP, IP,
 //   SUBNET_MASK, GATEWAY, PRNT_PORT and PRNT_RCV_TMO are taken (the identity keys are
@@ -15,8 +17,8 @@
 //   a 127.x address, else 127.255.255.255. Nothing ever leaves the machine.
 #pragma once
 
+#include "KvWire.h"
 #include "SimPrinter.h"
-#include "network/CfgProtocol.h"
 
 #include <chrono>
 #include <cstdint>
@@ -53,8 +55,7 @@ struct KvPrinterOptions {
 
 class KvPrinterSim {
 public:
-    explicit KvPrinterSim(KvPrinterConfig config = {}, KvPrinterOptions options = {},
-                          std::uint16_t port = CFG_UDP_PORT);
+    explicit KvPrinterSim(KvPrinterConfig config = {}, KvPrinterOptions options = {}, std::uint16_t port = kv::kPort);
     ~KvPrinterSim();
     KvPrinterSim(const KvPrinterSim&) = delete;
     KvPrinterSim& operator=(const KvPrinterSim&) = delete;
@@ -72,9 +73,11 @@ public:
     std::vector<Bytes> Requests() const;
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
     std::size_t RepliesSent() const;
+    // Requests (direction 0x00) that were not well formed, so not taken.
+    std::size_t RejectedRequests() const;
     // Sets addressed to this printer, and the fields of the last one.
     int SetsApplied() const;
-    ConfigFieldTable LastSet() const;
+    kv::Fields LastSet() const;
 
     // The reply datagram the printer would send now for `command`.
     Bytes BuildReply(std::uint32_t command) const;
@@ -92,7 +95,7 @@ KvPrinterConfig NumberedKvPrinter(int index);
 // `count` numbered printers on one port.
 class KvPrinterFleet {
 public:
-    explicit KvPrinterFleet(int count, std::uint16_t port = CFG_UDP_PORT, KvPrinterOptions options = {});
+    explicit KvPrinterFleet(int count, std::uint16_t port = kv::kPort, KvPrinterOptions options = {});
     KvPrinterSim& operator[](std::size_t i) { return *printers_[i]; }
     const KvPrinterSim& operator[](std::size_t i) const { return *printers_[i]; }
     std::size_t Size() const { return printers_.size(); }

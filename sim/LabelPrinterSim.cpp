@@ -1,6 +1,8 @@
 #include "LabelPrinterSim.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <optional>
 #include <sstream>
 
 namespace pemberlux::sim {
@@ -37,17 +39,40 @@ constexpr std::array<SettingSlot, LabelPrinterSim::kSettingCount> kSlots = {{
     {"paper_sensor_selection", 0x38, 12, Field::Byte},
 }};
 
-constexpr std::uint8_t kQuerySettings = 0x33;
-constexpr std::uint8_t kRestoreFactory = 0x60;
-constexpr std::uint8_t kCalibrate = 0x3D;
-constexpr std::uint8_t kQuerySerialNumber = 0x19;
-constexpr std::uint8_t kQueryFirmware = 0x1A;
-constexpr std::uint8_t kQueryStatistics = 0x18;
+// Every frame: ESC CR "S", items "1B code value...", ESC DLE "E". The self-test
+// is the only command outside a frame.
+constexpr std::array<std::uint8_t, 3> kBegin{0x1B, 0x0D, 0x53};
+constexpr std::array<std::uint8_t, 3> kEnd{0x1B, 0x10, 0x45};
+constexpr std::array<std::uint8_t, 3> kSelfTest{0x1B, 0x0D, 0x4C};
+
+// The one-item frames this printer acts on, each exactly as it must arrive.
+enum class Action { ReadSettings, Restore, Calibrate, SerialNumber, Firmware, Statistics, WifiReset };
+struct KnownFrame {
+    Action action;
+    std::array<std::uint8_t, 9> bytes;
+};
+constexpr std::array<KnownFrame, 7> kKnownFrames{{
+    {Action::ReadSettings, {0x1B, 0x0D, 0x53, 0x1B, 0x33, 0x00, 0x1B, 0x10, 0x45}},
+    {Action::Restore, {0x1B, 0x0D, 0x53, 0x1B, 0x60, 0x01, 0x1B, 0x10, 0x45}},
+    {Action::Calibrate, {0x1B, 0x0D, 0x53, 0x1B, 0x3D, 0x01, 0x1B, 0x10, 0x45}},
+    {Action::SerialNumber, {0x1B, 0x0D, 0x53, 0x1B, 0x19, 0x01, 0x1B, 0x10, 0x45}},
+    {Action::Firmware, {0x1B, 0x0D, 0x53, 0x1B, 0x1A, 0x01, 0x1B, 0x10, 0x45}},
+    {Action::Statistics, {0x1B, 0x0D, 0x53, 0x1B, 0x18, 0x01, 0x1B, 0x10, 0x45}},
+    {Action::WifiReset, {0x1B, 0x0D, 0x53, 0x1B, 0x40, 0x01, 0x1B, 0x10, 0x45}},
+}};
+
+// Items of other frames: the serial line (1B 23 n, alone in its frame), the
+// network settings over USB (1B 3B 01, three addresses and the DHCP byte), the
+// Wi-Fi settings (1B 3E, up to the frame end) and download mode (1B 90 46 57,
+// no frame end follows).
 constexpr std::uint8_t kSerialConfig = 0x23;
-constexpr std::uint8_t kWifiReset = 0x40;
 constexpr std::uint8_t kNetworkSettings = 0x3B;
+constexpr std::size_t kNetworkFrameSize = 22;
 constexpr std::uint8_t kWifiSettings = 0x3E;
-constexpr std::uint8_t kDownloadMode = 0x90;
+constexpr std::array<std::uint8_t, 4> kDownloadMode{0x1B, 0x90, 0x46, 0x57};
+
+// A frame start followed by this much without a frame end is taken for noise.
+constexpr std::size_t kMaxFrame = 4096;
 
 // 9600 baud, no parity, 1 stop bit, 8 data bits.
 constexpr std::uint8_t kFactorySerialConfig = 0x03;
@@ -87,10 +112,58 @@ int SlotByCode(std::uint8_t code) {
     return -1;
 }
 
-std::size_t ValueSize(std::uint8_t code) {
+// Value bytes after "1B code" of the items this printer reads, to find where a
+// frame ends; nullopt for an item whose frame runs to the next frame end.
+std::optional<std::size_t> ValueSize(std::uint8_t code) {
     const int slot = SlotByCode(code);
-    if (slot >= 0 && kSlots[static_cast<std::size_t>(slot)].field != Field::Byte) return 2;
-    return 1;
+    if (slot >= 0) return kSlots[static_cast<std::size_t>(slot)].field == Field::Byte ? 1 : 2;
+    if (code == kSerialConfig) return 1;
+    if (code == kNetworkSettings) return kNetworkFrameSize - kBegin.size() - 2 - kEnd.size();
+    for (const KnownFrame& known : kKnownFrames)
+        if (known.bytes[4] == code) return 1;
+    return std::nullopt;
+}
+
+// Where the next frame end lies at or after `from`: the frame's size, or 0 while it has not arrived.
+std::size_t SizeUpToEnd(const std::uint8_t* p, std::size_t avail, std::size_t from) {
+    const std::uint8_t* hit = std::search(p + from, p + avail, kEnd.begin(), kEnd.end());
+    return hit == p + avail ? 0 : static_cast<std::size_t>(hit - p) + kEnd.size();
+}
+
+// The size of the frame that starts at `p` with kBegin, or 0 while it is incomplete.
+// Items are walked by their known sizes, so value bytes that look like a frame
+// end are taken as values; a frame that breaks that walk ends at the next frame
+// end after the last good item's code.
+std::size_t FrameSize(const std::uint8_t* p, std::size_t avail) {
+    std::size_t at = kBegin.size();
+    std::size_t resync = at;
+    for (;;) {
+        if (avail <= at) return 0;
+        if (p[at] != 0x1B) return SizeUpToEnd(p, avail, resync);
+        if (avail < at + 2) return 0;
+        const std::uint8_t code = p[at + 1];
+        if (code == kEnd[1]) {
+            if (avail < at + 3) return 0;
+            return p[at + 2] == kEnd[2] ? at + 3 : SizeUpToEnd(p, avail, resync);
+        }
+        if (code == kDownloadMode[1]) {
+            if (avail < at + kDownloadMode.size()) return 0;
+            if (std::equal(kDownloadMode.begin(), kDownloadMode.end(), p + at)) return at + kDownloadMode.size();
+            return SizeUpToEnd(p, avail, at + 2);
+        }
+        const std::optional<std::size_t> value = ValueSize(code);
+        if (!value) return SizeUpToEnd(p, avail, at + 2);
+        resync = at + 2;
+        at += 2 + *value;
+    }
+}
+
+bool StartsWith(const std::uint8_t* p, std::size_t size, std::initializer_list<std::uint8_t> bytes) {
+    return size >= bytes.size() && std::equal(bytes.begin(), bytes.end(), p);
+}
+
+bool EndsFrame(const std::uint8_t* p, std::size_t size) {
+    return size >= kBegin.size() + kEnd.size() && std::equal(kEnd.begin(), kEnd.end(), p + size - kEnd.size());
 }
 
 const char* BaudText(std::uint8_t config) {
@@ -155,10 +228,7 @@ std::string LabelPrinterSim::ModelName() const {
 
 void LabelPrinterSim::OnConnected() {
     std::lock_guard lock(mutex_);
-    parse_ = Parse::Idle;
     pending_.clear();
-    frameAnswers_.clear();
-    frameHadSettings_ = false;
 }
 
 int LabelPrinterSim::Setting(int pos) const {
@@ -209,6 +279,16 @@ std::string LabelPrinterSim::StatisticsText() const {
     return StatisticsLocked();
 }
 
+void LabelPrinterSim::SetZeroAfterText(bool zero) {
+    std::lock_guard lock(mutex_);
+    zeroAfterText_ = zero;
+}
+
+bool LabelPrinterSim::ZeroAfterText() const {
+    std::lock_guard lock(mutex_);
+    return zeroAfterText_;
+}
+
 bool LabelPrinterSim::WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return frameCv_.wait_for(lock, timeout, [&] { return counters_.frames >= count; });
@@ -221,7 +301,7 @@ Bytes LabelPrinterSim::SettingsReplyLocked() const {
     reply[0] = 0x1B;
     reply[1] = 0x0D;
     reply[2] = 0x53;
-    reply[3] = kQuerySettings;
+    reply[3] = 0x33; // the query answered
     reply[4] = static_cast<std::uint8_t>(kReplySize);
     reply[5] = Data(model_).id;
     reply[6] = Data(model_).dotsPerMm;
@@ -246,65 +326,94 @@ std::string LabelPrinterSim::StatisticsLocked() const {
     return out.str();
 }
 
-void LabelPrinterSim::FrameDone() {
-    ++counters_.frames;
+Bytes LabelPrinterSim::TextAnswer(const std::string& text) const {
+    Bytes answer(text.begin(), text.end());
+    if (zeroAfterText_) answer.push_back(0);
+    return answer;
 }
 
-void LabelPrinterSim::HandleItem(std::uint8_t code, const std::uint8_t* value, std::vector<Bytes>& answers) {
-    const int slot = SlotByCode(code);
-    if (slot >= 0) {
-        const auto i = static_cast<std::size_t>(slot);
+bool LabelPrinterSim::ApplySetFrame(const std::uint8_t* f, std::size_t size) {
+    // Only setting items, each whole, between the brackets; then all of them are taken.
+    if (!EndsFrame(f, size)) return false;
+    const std::size_t end = size - kEnd.size();
+    std::size_t at = kBegin.size();
+    while (at < end) {
+        const int slot = f[at] == 0x1B && at + 1 < end ? SlotByCode(f[at + 1]) : -1;
+        if (slot < 0) return false;
+        at += 2 + (kSlots[static_cast<std::size_t>(slot)].field == Field::Byte ? 1 : 2);
+    }
+    if (at != end) return false;
+    for (at = kBegin.size(); at < end;) {
+        const auto i = static_cast<std::size_t>(SlotByCode(f[at + 1]));
+        const std::uint8_t* value = f + at + 2;
         if (kSlots[i].field == Field::Byte) {
             settings_[i] = value[0];
+            at += 3;
         } else {
             const auto raw = static_cast<std::uint16_t>(value[0] | (value[1] << 8));
             settings_[i] = kSlots[i].field == Field::Dots ? static_cast<int>(static_cast<std::int16_t>(raw)) : raw;
+            at += 4;
         }
         ++counters_.settingItems;
-        frameHadSettings_ = true;
+    }
+    if (end > kBegin.size()) ++counters_.setFrames;
+    return true;
+}
+
+void LabelPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::vector<Answer>& answers) {
+    ++counters_.frames;
+    if (size == kSelfTest.size() && std::equal(kSelfTest.begin(), kSelfTest.end(), f)) {
+        ++counters_.selfTests;
         return;
     }
-    switch (code) {
-    case kQuerySettings:
-        ++counters_.settingsQueries;
-        answers.push_back(SettingsReplyLocked());
-        break;
-    case kRestoreFactory:
-        ++counters_.factoryResets;
-        Restore();
-        break;
-    case kCalibrate:
-        ++counters_.calibrations;
-        break;
-    case kQuerySerialNumber: {
-        ++counters_.serialNumberQueries;
-        const std::string text = Data(model_).serialNumber;
-        answers.emplace_back(text.begin(), text.end());
-        break;
+    for (const KnownFrame& known : kKnownFrames) {
+        if (size != known.bytes.size() || !std::equal(known.bytes.begin(), known.bytes.end(), f)) continue;
+        switch (known.action) {
+        case Action::ReadSettings:
+            ++counters_.settingsQueries;
+            answers.push_back(Answer{SettingsReplyLocked()});
+            break;
+        case Action::Restore:
+            ++counters_.factoryResets;
+            Restore();
+            break;
+        case Action::Calibrate:
+            ++counters_.calibrations;
+            break;
+        case Action::SerialNumber:
+            ++counters_.serialNumberQueries;
+            answers.push_back(Answer{TextAnswer(Data(model_).serialNumber)});
+            break;
+        case Action::Firmware:
+            ++counters_.firmwareQueries;
+            answers.push_back(Answer{TextAnswer(Data(model_).firmware)});
+            break;
+        case Action::Statistics:
+            ++counters_.statisticsQueries;
+            answers.push_back(Answer{TextAnswer(StatisticsLocked())});
+            break;
+        case Action::WifiReset:
+            ++counters_.wifiResets;
+            break;
+        }
+        return;
     }
-    case kQueryFirmware: {
-        ++counters_.firmwareQueries;
-        const std::string text = Data(model_).firmware;
-        answers.emplace_back(text.begin(), text.end());
-        break;
-    }
-    case kQueryStatistics: {
-        ++counters_.statisticsQueries;
-        const std::string text = StatisticsLocked();
-        answers.emplace_back(text.begin(), text.end());
-        break;
-    }
-    case kSerialConfig:
+    if (size == 9 && StartsWith(f, size, {0x1B, 0x0D, 0x53, 0x1B, kSerialConfig}) && EndsFrame(f, size)) {
         ++counters_.serialConfigSets;
-        serialConfig_ = value[0];
-        break;
-    case kWifiReset:
-        ++counters_.wifiResets;
-        break;
-    default:
-        ++counters_.unknownItems;
-        break;
+        serialConfig_ = f[5];
+        return;
     }
+    // Frames of other pages: known by their shape, nothing this model keeps.
+    if ((size == kNetworkFrameSize && StartsWith(f, size, {0x1B, 0x0D, 0x53, 0x1B, kNetworkSettings, 0x01}) &&
+         EndsFrame(f, size)) ||
+        (StartsWith(f, size, {0x1B, 0x0D, 0x53, 0x1B, kWifiSettings}) && EndsFrame(f, size)) ||
+        (size == kBegin.size() + kDownloadMode.size() &&
+         std::equal(kDownloadMode.begin(), kDownloadMode.end(), f + 3))) {
+        ++counters_.otherItems;
+        return;
+    }
+    if (ApplySetFrame(f, size)) return;
+    ++counters_.rejectedFrames;
 }
 
 std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size_t size) {
@@ -313,84 +422,27 @@ std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size
         std::lock_guard lock(mutex_);
         pending_.insert(pending_.end(), data, data + size);
         std::size_t used = 0;
-        const auto endFrame = [&] {
-            if (frameHadSettings_) ++counters_.setFrames;
-            for (Bytes& bytes : frameAnswers_)
-                out.push_back(Answer{std::move(bytes)});
-            frameAnswers_.clear();
-            frameHadSettings_ = false;
-            parse_ = Parse::Idle;
-            FrameDone();
-        };
         for (;;) {
-            const std::size_t avail = pending_.size() - used;
             const std::uint8_t* p = pending_.data() + used;
-            if (parse_ == Parse::Idle) {
-                // Outside a frame: ESC CR "S" opens one, ESC CR "L" prints the self-test.
-                if (avail == 0) break;
-                if (p[0] != 0x1B || (avail >= 2 && p[1] != 0x0D) || (avail >= 3 && p[2] != 0x53 && p[2] != 0x4C)) {
-                    ++counters_.strayBytes;
-                    ++used;
-                    continue;
-                }
-                if (avail < 3) break;
-                used += 3;
-                if (p[2] == 0x4C) {
-                    ++counters_.selfTests;
-                    FrameDone();
-                } else {
-                    parse_ = Parse::InFrame;
-                }
-                continue;
-            }
-            if (parse_ == Parse::SkipToEnd) {
-                // Items this printer takes no state from: everything up to ESC DLE "E".
-                const std::uint8_t end[] = {0x1B, 0x10, 0x45};
-                const std::uint8_t* hit = std::search(p, p + avail, std::begin(end), std::end(end));
-                if (hit == p + avail) {
-                    used += avail > 2 ? avail - 2 : 0;
-                    break;
-                }
-                used += static_cast<std::size_t>(hit - p) + 3;
-                endFrame();
-                continue;
-            }
-            // Inside a frame: items "1B code value...", closed by 1B 10 45.
+            const std::size_t avail = pending_.size() - used;
             if (avail == 0) break;
-            if (p[0] != 0x1B) {
+            // ESC CR "S" opens a frame, ESC CR "L" is the self-test; anything else is noise.
+            if (p[0] != 0x1B || (avail >= 2 && p[1] != 0x0D) ||
+                (avail >= 3 && p[2] != kBegin[2] && p[2] != kSelfTest[2])) {
                 ++counters_.strayBytes;
                 ++used;
                 continue;
             }
-            if (avail < 2) break;
-            const std::uint8_t code = p[1];
-            if (code == 0x10) {
-                if (avail < 3) break;
-                used += 3;
-                if (p[2] == 0x45)
-                    endFrame();
-                else
-                    counters_.strayBytes += 3;
+            if (avail < 3) break;
+            const std::size_t frame = p[2] == kSelfTest[2] ? kSelfTest.size() : FrameSize(p, avail);
+            if (frame == 0) {
+                if (avail <= kMaxFrame) break;
+                ++counters_.strayBytes;
+                ++used;
                 continue;
             }
-            if (code == kNetworkSettings || code == kWifiSettings) {
-                ++counters_.otherItems;
-                used += 2;
-                parse_ = Parse::SkipToEnd;
-                continue;
-            }
-            if (code == kDownloadMode) {
-                // 1B 90 46 57: the printer leaves for its loader; no frame end follows.
-                if (avail < 4) break;
-                ++counters_.otherItems;
-                used += 4;
-                endFrame();
-                continue;
-            }
-            const std::size_t valueSize = ValueSize(code);
-            if (avail < 2 + valueSize) break;
-            HandleItem(code, p + 2, frameAnswers_);
-            used += 2 + valueSize;
+            HandleFrame(p, frame, out);
+            used += frame;
         }
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
     }
@@ -418,9 +470,10 @@ std::string LabelPrinterSim::StateJson() const {
         << ",\"self_tests\":" << c.selfTests << ",\"serial_number_queries\":" << c.serialNumberQueries
         << ",\"firmware_queries\":" << c.firmwareQueries << ",\"statistics_queries\":" << c.statisticsQueries
         << ",\"serial_config_sets\":" << c.serialConfigSets << ",\"wifi_resets\":" << c.wifiResets
-        << ",\"other_items\":" << c.otherItems << ",\"unknown_items\":" << c.unknownItems
+        << ",\"other_items\":" << c.otherItems << ",\"rejected_frames\":" << c.rejectedFrames
         << ",\"stray_bytes\":" << c.strayBytes << "}";
-    out << ",\"mileage\":\"" << StatisticsLocked() << "\"}";
+    out << ",\"mileage\":\"" << StatisticsLocked() << "\",\"zero_after_text\":" << (zeroAfterText_ ? "true" : "false")
+        << "}";
     return out.str();
 }
 

@@ -1,11 +1,12 @@
 // A virtual label printer (LB-610, LB-710, LB-600). It keeps the seventeen
 // settings of the label settings page and its serial line configuration,
-// applies set frames item by item, answers the settings query, the serial
-// number, firmware version and statistics queries, restores its factory
-// settings, and counts calibrations and self-tests. Frames may arrive split
-// over any number of chunks. The faults of SimPrinter (silent, late, short,
-// garbage, drop) apply to its answers. See sim/README.md for the reply layout
-// and the factory settings.
+// applies set frames, answers the settings query, the serial number, firmware
+// version and statistics queries, restores its factory settings, and counts
+// calibrations and self-tests. It acts only on whole frames it knows, value
+// bytes included; any other frame is counted as rejected and changes nothing.
+// Frames may arrive split over any number of chunks. The faults of SimPrinter
+// (silent, late, short, garbage, drop) apply to its answers. See sim/README.md
+// for the frames, the reply layout and the factory settings.
 #pragma once
 
 #include "SimPrinter.h"
@@ -26,7 +27,7 @@ std::optional<LabelModel> LabelModelFromName(const std::string& name);
 const char* LabelModelName(LabelModel model);
 
 struct LabelCounters {
-    std::size_t frames = 0;          // complete frames handled (framed ones and self-tests)
+    std::size_t frames = 0;          // complete frames seen (framed ones and self-tests), rejected ones too
     std::size_t settingsQueries = 0; // 1B 33
     std::size_t setFrames = 0;       // frames that carried at least one setting
     std::size_t settingItems = 0;    // settings applied
@@ -39,8 +40,8 @@ struct LabelCounters {
     std::size_t serialConfigSets = 0; // 1B 23 n
     std::size_t wifiResets = 0;       // 1B 40
     std::size_t otherItems = 0;       // network (1B 3B), Wi-Fi (1B 3E), download mode (1B 90)
-    std::size_t unknownItems = 0;     // codes this printer does not know (one value byte assumed)
-    std::size_t strayBytes = 0;       // bytes outside any frame or item
+    std::size_t rejectedFrames = 0;   // frames this printer does not know: ignored whole
+    std::size_t strayBytes = 0;       // bytes outside any frame
 };
 
 class LabelPrinterSim : public SimPrinter {
@@ -72,6 +73,11 @@ public:
     // Blocks until `count` frames in all have been handled or `timeout` passes.
     bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
 
+    // Text answers end with a zero byte, as a printer sends them; without it
+    // the client learns the end only from the silence after it.
+    void SetZeroAfterText(bool zero);
+    bool ZeroAfterText() const;
+
     std::string StateJson() const override;
 
     // The factory settings of a model, as a comment block for --help.
@@ -87,24 +93,21 @@ protected:
     void OnConnected() override;
 
 private:
-    enum class Parse { Idle, InFrame, SkipToEnd };
-
     // All of these run with mutex_ held.
-    void HandleItem(std::uint8_t code, const std::uint8_t* value, std::vector<Bytes>& answers);
+    void HandleFrame(const std::uint8_t* frame, std::size_t size, std::vector<Answer>& answers);
+    bool ApplySetFrame(const std::uint8_t* frame, std::size_t size);
+    Bytes TextAnswer(const std::string& text) const;
     void Restore();
     Bytes SettingsReplyLocked() const;
     std::string StatisticsLocked() const;
-    void FrameDone();
 
     const LabelModel model_;
     std::array<int, kSettingCount> settings_{};
     std::uint8_t serialConfig_ = 0;
     LabelCounters counters_;
+    bool zeroAfterText_ = true;
 
-    Parse parse_ = Parse::Idle;
-    Bytes pending_;
-    std::vector<Bytes> frameAnswers_;
-    bool frameHadSettings_ = false;
+    Bytes pending_; // bytes of a frame not complete yet
     mutable std::condition_variable frameCv_;
 };
 

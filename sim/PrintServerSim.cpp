@@ -1,8 +1,6 @@
 #include "PrintServerSim.h"
 #include "SimPrinter.h"
 
-#include "network/PrintServerChannel.h"
-
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -29,11 +27,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t HEADER = PS_HEADER_SIZE;
-constexpr std::size_t BLOCK_A = PS_BLOCK_A_SIZE;
-constexpr std::size_t BLOCK_B_AT = PS_BLOCK_A_SIZE;
-constexpr std::size_t BLOCK_B = PS_BLOCK_SIZE;
-
 int BindSocket(in_addr address, std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) throw std::runtime_error("print server simulator: socket failed");
@@ -51,33 +44,6 @@ int BindSocket(in_addr address, std::uint16_t port) {
     return fd;
 }
 
-// A well-formed addressed frame: length, checksum and credentials.
-bool WellFormed(const Bytes& f) {
-    if (f.size() < HEADER + 1 || f[0] != 0xFF || f[1] != f.size() - 3) return false;
-    unsigned sum = 0;
-    for (std::size_t i = 1; i + 1 < f.size(); ++i)
-        sum += f[i];
-    if (static_cast<std::uint8_t>(sum) != f.back()) return false;
-    const auto* login = reinterpret_cast<const std::uint8_t*>(PS_CREDENTIAL);
-    return std::equal(login, login + sizeof PS_CREDENTIAL, f.begin() + 9) &&
-           std::equal(login, login + sizeof PS_CREDENTIAL, f.begin() + 15);
-}
-
-std::array<std::uint8_t, PS_CONFIG_SIZE> ImageBytes(const ConfigImage& image) {
-    std::array<std::uint8_t, PS_CONFIG_SIZE> all{};
-    auto at = std::copy(image.blockA.begin(), image.blockA.end(), all.begin());
-    at = std::copy(image.blockB.begin(), image.blockB.end(), at);
-    at = std::copy(image.blockC.begin(), image.blockC.end(), at);
-    std::copy(image.blockD.begin(), image.blockD.end(), at);
-    return all;
-}
-
-ConfigImage ImageOf(const VirtualPrintServer& s) {
-    ConfigImage image;
-    image.Load(s.image.data(), s.image.size());
-    return image;
-}
-
 } // namespace
 
 VirtualPrintServer MakePrintServer(int n) {
@@ -88,27 +54,18 @@ VirtualPrintServer MakePrintServer(int n) {
     s.deviceName = "PS-" + std::to_string(n);
     for (std::size_t i = 0; i < s.image.size(); ++i)
         s.image[i] = static_cast<std::uint8_t>(i * 7 + n);
-    ConfigImage image = ImageOf(s);
-    image.SetDhcpFlag(ConfigImage::DHCP_OFF);
-    image.SetIpAddress(s.ip);
-    image.SetGateway({127, 0, 0, 1});
-    image.SetSubnetMask({255, 0, 0, 0});
-    std::copy(s.mac.begin(), s.mac.end(), image.blockA.begin() + ConfigImage::MAC_OFFSET);
-    image.SetPrintPort(9100);
-    s.image = ImageBytes(image);
+    const std::uint8_t dhcpOff = ps::kDhcpOff;
+    ps::Put(s.image, ps::Field::Dhcp, std::span(&dhcpOff, 1));
+    ps::PutAddress(s.image, ps::Field::Ip, s.ip);
+    ps::PutAddress(s.image, ps::Field::Gateway, {127, 0, 0, 1});
+    ps::PutAddress(s.image, ps::Field::Mask, {255, 0, 0, 0});
+    ps::Put(s.image, ps::Field::Mac, s.mac);
+    ps::PutPort(s.image, 9100);
     return s;
 }
 
 Bytes SearchAnswer(const VirtualPrintServer& s) {
-    Bytes r(36, 0);
-    const std::uint8_t head[5] = {0x54, 0x56, 0x50, 0x53, 0x01};
-    std::copy(head, head + 5, r.begin());
-    std::copy(s.ip.begin(), s.ip.end(), r.begin() + 5);
-    std::copy(s.mac.begin(), s.mac.end(), r.begin() + 9);
-    r[15] = static_cast<std::uint8_t>(s.firmware & 0xFF);
-    r[16] = static_cast<std::uint8_t>(s.firmware >> 8);
-    std::copy_n(s.deviceName.begin(), std::min<std::size_t>(s.deviceName.size(), 17), r.begin() + 19);
-    return r;
+    return ps::SearchAnswer(s.ip, s.mac, s.firmware, s.deviceName);
 }
 
 struct PrintServerSim::Impl {
@@ -133,6 +90,7 @@ struct PrintServerSim::Impl {
     mutable std::mutex mutex;
     mutable std::condition_variable framesArrived;
     std::vector<Bytes> frames;
+    std::size_t malformed = 0;
     std::vector<std::unique_ptr<Server>> servers;
     std::priority_queue<Pending, std::vector<Pending>, std::greater<>> pending;
     std::uint64_t order = 0;
@@ -144,12 +102,14 @@ struct PrintServerSim::Impl {
         pending.push(Pending{due, order++, fd, to, std::move(bytes)});
     }
 
-    // Decides what print server `s` answers to `frame` from `from`; called under the mutex.
-    void Handle(Server& s, const Bytes& frame, const sockaddr_in& from) {
+    // Decides what print server `s` answers to `datagram` from `from`; called under the mutex.
+    void Handle(Server& s, const Bytes& datagram, const sockaddr_in& from) {
         auto& st = s.state;
         const auto due = Clock::now() + st.answerDelay;
-        if (frame == BuildSearchFrame()) {
-            s.frames.push_back(frame);
+        const std::optional<ps::Frame> frame = ps::DecodeFrame(datagram);
+        if (!frame) return;
+        if (frame->command == ps::kSearch) {
+            s.frames.push_back(datagram);
             if (st.searchAnswers <= 0) return;
             for (const Bytes& noise : st.noiseBeforeSearchAnswer)
                 Schedule(s.fd, from, noise, due);
@@ -157,28 +117,33 @@ struct PrintServerSim::Impl {
                 Schedule(s.fd, from, SearchAnswer(st), due + st.noiseGap);
             return;
         }
-        if (!WellFormed(frame) || !std::equal(st.mac.begin(), st.mac.end(), frame.begin() + 3)) return;
-        s.frames.push_back(frame);
+        if (frame->mac != st.mac) return;
+        s.frames.push_back(datagram);
         if (!st.answerCommands) return;
-        const std::uint8_t command = frame[2];
         Bytes answer;
-        if (command == PS_CMD_READ_CONFIG && frame.size() == HEADER + 1) {
+        switch (frame->command) {
+        case ps::kReadConfig:
             answer.assign(st.image.begin(), st.image.begin() + std::min(st.readAnswerSize, st.image.size()));
             answer.resize(st.readAnswerSize, 0);
-        } else if (command == PS_CMD_WRITE_A && frame.size() == HEADER + BLOCK_A + 1) {
-            std::copy_n(frame.begin() + HEADER, BLOCK_A, st.image.begin());
-            answer = {0xFF, 0x01, command, 0x4B};
-        } else if (command == PS_CMD_WRITE_B && frame.size() == HEADER + BLOCK_B + 1) {
-            std::copy_n(frame.begin() + HEADER, BLOCK_B, st.image.begin() + BLOCK_B_AT);
-            answer = {0xFF, 0x01, command, 0x4B};
-        } else if (command == PS_CMD_APPLY && frame.size() == HEADER + 1) {
-            const ConfigImage image = ImageOf(st);
-            st.ip = image.DhcpEnabled() ? st.dhcpLease.value_or(Ipv4{0, 0, 0, 0}) : image.IpAddress();
-            answer = {0xFF, 0x01, command, 0x4B};
-        } else {
+            break;
+        case ps::kWriteA:
+            std::copy(frame->data.begin(), frame->data.end(), st.image.begin() + ps::kBlockA);
+            answer = ps::Ack(frame->command);
+            break;
+        case ps::kWriteB:
+            std::copy(frame->data.begin(), frame->data.end(), st.image.begin() + ps::kBlockB);
+            answer = ps::Ack(frame->command);
+            break;
+        case ps::kApply:
+            st.ip = ps::DhcpOn(st.image) ? st.dhcpLease.value_or(Ipv4{0, 0, 0, 0})
+                                         : ps::GetAddress(st.image, ps::Field::Ip);
+            answer = ps::Ack(frame->command);
+            break;
+        default:
             return;
         }
-        if (auto instead = st.answerInstead.find(command); instead != st.answerInstead.end()) answer = instead->second;
+        if (auto instead = st.answerInstead.find(frame->command); instead != st.answerInstead.end())
+            answer = instead->second;
         Schedule(s.fd, from, std::move(answer), due);
     }
 
@@ -191,6 +156,7 @@ struct PrintServerSim::Impl {
             Bytes datagram(buffer.begin(), buffer.begin() + n);
             std::lock_guard lock(mutex);
             if (!server) {
+                if (!ps::DecodeFrame(datagram)) ++malformed;
                 frames.push_back(std::move(datagram));
                 framesArrived.notify_all();
                 continue;
@@ -327,20 +293,23 @@ std::vector<Bytes> PrintServerSim::FramesFor(std::size_t index) const {
     return impl_->servers.at(index)->frames;
 }
 
+std::size_t PrintServerSim::Malformed() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->malformed;
+}
+
 std::string PrintServerSim::StateJson() const {
     std::lock_guard lock(impl_->mutex);
     std::ostringstream out;
     out << "{\"port\":" << impl_->port << ",\"print_servers\":[";
     for (std::size_t i = 0; i < impl_->servers.size(); ++i) {
         const auto& s = *impl_->servers[i];
-        const Bytes answer = SearchAnswer(s.state);
-        const DiscoveryRecord record = *ParseDiscoveryDatagram(answer.data(), answer.size());
-        out << (i ? "," : "") << "{\"mac\":\"" << record.MacText() << "\",\"ip\":\"" << record.IpText()
+        out << (i ? "," : "") << "{\"mac\":\"" << ps::MacText(s.state.mac) << "\",\"ip\":\"" << ps::IpText(s.state.ip)
             << "\",\"firmware\":" << s.state.firmware << ",\"name\":" << JsonString(s.state.deviceName)
-            << ",\"dhcp\":" << (ImageOf(s.state).DhcpEnabled() ? "true" : "false") << ",\"frames\":" << s.frames.size()
+            << ",\"dhcp\":" << (ps::DhcpOn(s.state.image) ? "true" : "false") << ",\"frames\":" << s.frames.size()
             << "}";
     }
-    out << "]}";
+    out << "],\"malformed_frames\":" << impl_->malformed << "}";
     return out.str();
 }
 

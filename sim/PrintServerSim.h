@@ -11,11 +11,12 @@
 //  - apply adopts block A: with the DHCP flag 0x00 the address becomes the DHCP
 //    lease (0.0.0.0 when no lease is set: no DHCP server answered), otherwise
 //    the IP address of block A;
-//  - addressed frames with a wrong length, checksum, credentials or MAC are
-//    recorded and ignored; so is anything from outside 127.0.0.0/8.
+//  - frames that PsWire.h does not decode (start byte, length, checksum, a known
+//    command of its exact length, login) and addressed frames for another MAC
+//    are recorded and ignored; so is anything from outside 127.0.0.0/8.
 #pragma once
 
-#include "network/PrintServerChannel.h"
+#include "PsWire.h"
 
 #include <array>
 #include <chrono>
@@ -30,15 +31,15 @@
 namespace pemberlux::sim {
 
 using Bytes = std::vector<std::uint8_t>;
-using Ipv4 = Ipv4Octets; // first octet first
-using Mac = MacAddress;
+using Ipv4 = ps::Ipv4; // first octet first
+using Mac = ps::Mac;
 
 struct VirtualPrintServer {
     Mac mac{};
     Ipv4 ip{};
     std::uint16_t firmware = 0;
-    std::string deviceName;                // at most 17 bytes; 17 leaves no terminator
-    std::array<std::uint8_t, 256> image{}; // configuration image, blocks A-D
+    std::string deviceName; // at most 17 bytes; 17 leaves no terminator
+    ps::Image image{};      // configuration image, blocks A-D
 
     // Behaviour.
     int searchAnswers = 1;                       // 0: never answers the search; 2: answers twice
@@ -63,7 +64,7 @@ Bytes SearchAnswer(const VirtualPrintServer& server);
 class PrintServerSim {
 public:
     // `port` 0 picks a free port (Port() tells which). `address` must lie in 127.0.0.0/8.
-    explicit PrintServerSim(std::uint16_t port = 1901, const std::string& address = "127.255.255.255");
+    explicit PrintServerSim(std::uint16_t port = ps::kPort, const std::string& address = "127.255.255.255");
     ~PrintServerSim();
     PrintServerSim(const PrintServerSim&) = delete;
     PrintServerSim& operator=(const PrintServerSim&) = delete;
@@ -83,6 +84,8 @@ public:
     void ClearFrames();
     // Frames print server `index` took as its own (search, or addressed to its MAC).
     std::vector<Bytes> FramesFor(std::size_t index) const;
+    // Datagrams sent to the port that are no frame a print server decodes.
+    std::size_t Malformed() const;
 
     // {"port":1901,"print_servers":[{"mac":..,"ip":..,"firmware":..,"name":..,"frames":..}]}
     std::string StateJson() const;

@@ -70,9 +70,11 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
     std::vector<Answer> answers = Respond(data, size);
     ApplyFaults(answers, faults);
     std::lock_guard lock(mutex_);
+    if (!answers.empty()) lastAnswer_.clear();
     for (const Answer& a : answers) {
         answersSent_ += a.bytes.empty() ? 0 : 1;
         answeredBytes_ += a.bytes.size();
+        lastAnswer_.insert(lastAnswer_.end(), a.bytes.begin(), a.bytes.end());
     }
     return answers;
 }
@@ -145,6 +147,11 @@ void SimPrinter::ClearReceived() {
 bool SimPrinter::WaitForBytes(std::size_t count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     return received_cv_.wait_for(lock, timeout, [&] { return received_.size() >= count; });
+}
+
+Bytes SimPrinter::LastAnswer() const {
+    std::lock_guard lock(mutex_);
+    return lastAnswer_;
 }
 
 void SimPrinter::QueueAnswer(Answer answer) {

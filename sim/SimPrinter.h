@@ -59,6 +59,9 @@ public:
     void ClearReceived();
     // Blocks until at least `count` bytes have been received or `timeout` passes.
     bool WaitForBytes(std::size_t count, std::chrono::milliseconds timeout) const;
+    // The last answer handed to the transport, faults applied (what the client
+    // gets), its steps joined; empty before the first.
+    Bytes LastAnswer() const;
 
     // Scripted answers: each chunk received takes the next queued answer (if any);
     // with none queued, the default answer (none at all unless set) applies.
@@ -107,6 +110,7 @@ private:
     std::size_t drops_ = 0;
     std::size_t answersSent_ = 0;
     std::size_t answeredBytes_ = 0;
+    Bytes lastAnswer_;
     std::uint32_t garbageState_ = 0x9e3779b9u;
 };
 

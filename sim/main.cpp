@@ -45,13 +45,14 @@ struct Options {
     std::vector<UsbId> usb;
     std::string usbRoot;
     int kvPrinters = 0;
-    std::uint16_t kvPort = pemberlux::CFG_UDP_PORT;
+    std::uint16_t kvPort = pemberlux::sim::kv::kPort;
     std::vector<Bytes> answers;
     Faults faults;
     std::string stateFile;
     std::string readyFile;
     unsigned printServers = 0;
-    std::uint16_t printServerPort = 1901;
+    std::uint16_t printServerPort = pemberlux::sim::ps::kPort;
+    bool zeroAfterText = true; // label printers' text answers
     bool help = false;
 };
 
@@ -157,6 +158,10 @@ const std::vector<OptionSpec>& OptionTable() {
              o.faults.dropAfter = ParseNumber(v, 1ul << 40, "--drop-after");
              if (o.faults.dropAfter == 0) throw UsageError("--drop-after needs at least 1 byte");
          }},
+        {"--text-without-zero", nullptr,
+         "label printers send their text answers (serial number, firmware version, statistics) "
+         "without the zero byte that ends them",
+         [](Options& o, const std::string&) { o.zeroAfterText = false; }},
         {"--silent", nullptr, "record everything, answer nothing",
          [](Options& o, const std::string&) { o.faults.silent = true; }},
         {"--print-servers", "N",
@@ -187,6 +192,12 @@ struct ModelSpec {
     std::function<std::unique_ptr<SimPrinter>(const Options&)> make;
 };
 
+std::unique_ptr<SimPrinter> MakeLabelPrinter(LabelModel model, const Options& options) {
+    auto printer = std::make_unique<LabelPrinterSim>(model);
+    printer->SetZeroAfterText(options.zeroAfterText);
+    return printer;
+}
+
 const std::vector<ModelSpec>& ModelTable() {
     static const std::vector<ModelSpec> table = {
         {"scripted", "answers only what --answer says, records everything",
@@ -194,11 +205,11 @@ const std::vector<ModelSpec>& ModelTable() {
         {"LB-610",
          "label printer, 200 DPI: settings, serial line, factory reset, self-test, calibration, "
          "serial number, firmware version, statistics (sim/README.md)",
-         [](const Options&) { return std::make_unique<LabelPrinterSim>(LabelModel::LB610); }},
+         [](const Options& o) { return MakeLabelPrinter(LabelModel::LB610, o); }},
         {"LB-710", "label printer, 300 DPI, as LB-610",
-         [](const Options&) { return std::make_unique<LabelPrinterSim>(LabelModel::LB710); }},
+         [](const Options& o) { return MakeLabelPrinter(LabelModel::LB710, o); }},
         {"LB-600", "label printer, 200 DPI, as LB-610",
-         [](const Options&) { return std::make_unique<LabelPrinterSim>(LabelModel::LB600); }},
+         [](const Options& o) { return MakeLabelPrinter(LabelModel::LB600, o); }},
     };
     return table;
 }

@@ -3,3 +3,7 @@ if(TARGET pemberlux_ui)
     SOURCES label/TestLabelPage.cpp label/TestLabelPageWorkers.cpp
     LIBS test_support_qt)
 endif()
+# The page against the simulator's fault modes, driven by its buttons only.
+if(TARGET pemberlux_ui)
+  pemberlux_test(test_labelpage_simmodes SOURCES label/TestLabelPageSimModes.cpp LIBS test_support_qt)
+endif()

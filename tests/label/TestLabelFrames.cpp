@@ -1,9 +1,16 @@
 // The bytes the label settings page sends: the write-settings frame built from
-// the changed settings, and the fixed query and action frames.
+// the changed settings, and the fixed query and action frames, written out as
+// the protocol lists them and sent to the simulated label printer.
+#include "LabelPrinterSim.h"
 #include "LabelTestUtil.h"
+#include "RawClient.h"
+#include "Transports.h"
 #include "label/LabelCommands.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
 
 namespace pemberlux {
 namespace {
@@ -146,6 +153,92 @@ TEST(LabelSettingsFrame, EverySettingInPositionOrder) {
     EXPECT_EQ(Frame(marks, values),
               "1B 0D 53 1B 27 01 1B 25 01 1B 2A 01 1B 26 01 1B 2B 01 1B 29 01 1B 16 01 1B 24 02 1B 2F 01 "
               "1B 30 02 1B 22 01 1B 2C 08 00 1B 2D F8 FF 1B 34 01 1B 32 01 1B 28 FF 0F 1B 38 01 1B 10 45");
+}
+
+// ---- Fixed frames ----------------------------------------------------------------
+
+using Count = std::size_t (*)(const sim::LabelCounters&);
+enum class Answer { None, SettingsReply, Text };
+struct FixedFrame {
+    const char* name;
+    const char* wire; // as the protocol lists it
+    Bytes program;    // what the program sends
+    Answer answer;
+    Count count;      // the printer's count of this action
+    const char* text; // a text answer, without its zero byte
+};
+
+std::vector<FixedFrame> FixedFrames() {
+    const auto bytes = [](const auto& frame) { return Bytes(frame.begin(), frame.end()); };
+    return {
+        {"read settings", "1B 0D 53 1B 33 00 1B 10 45", bytes(LB_FRAME_READ_SETTINGS), Answer::SettingsReply,
+         [](const sim::LabelCounters& c) { return c.settingsQueries; }, ""},
+        {"restore factory settings", "1B 0D 53 1B 60 01 1B 10 45", bytes(LB_FRAME_RESTORE_FACTORY), Answer::None,
+         [](const sim::LabelCounters& c) { return c.factoryResets; }, ""},
+        {"calibrate label", "1B 0D 53 1B 3D 01 1B 10 45", bytes(LB_FRAME_CALIBRATE), Answer::None,
+         [](const sim::LabelCounters& c) { return c.calibrations; }, ""},
+        {"serial number", "1B 0D 53 1B 19 01 1B 10 45", bytes(TextQueryFrame(LabelTextQuery::SerialNumber)),
+         Answer::Text, [](const sim::LabelCounters& c) { return c.serialNumberQueries; }, "LB610-24070315"},
+        {"firmware version", "1B 0D 53 1B 1A 01 1B 10 45", bytes(TextQueryFrame(LabelTextQuery::FirmwareVersion)),
+         Answer::Text, [](const sim::LabelCounters& c) { return c.firmwareQueries; }, "LB-610 V1.16 2024-06-18"},
+        {"print statistics", "1B 0D 53 1B 18 01 1B 10 45", bytes(TextQueryFrame(LabelTextQuery::Statistics)),
+         Answer::Text, [](const sim::LabelCounters& c) { return c.statisticsQueries; }, "1250.40 m"},
+        {"self-test", "1B 0D 4C", bytes(LB_FRAME_SELF_TEST), Answer::None,
+         [](const sim::LabelCounters& c) { return c.selfTests; }, ""},
+    };
+}
+
+TEST(LabelFixedFrames, TheProgramSendsTheListedBytesAndThePrinterActsOnThem) {
+    using namespace std::chrono_literals;
+    for (const FixedFrame& f : FixedFrames()) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(HexText(f.program), f.wire);
+
+        sim::LabelPrinterSim printer;
+        sim::TcpServer server(printer);
+        test::FdGuard fd(test::ConnectTcp(server.Port()));
+        ASSERT_GE(fd.get(), 0);
+        ASSERT_TRUE(test::WriteAll(fd.get(), f.program));
+        ASSERT_TRUE(printer.WaitForFrames(1, 5s));
+        EXPECT_EQ(HexText(printer.Received()), f.wire);
+        EXPECT_EQ(f.count(printer.Counters()), 1u);
+        EXPECT_EQ(printer.Counters().rejectedFrames, 0u);
+
+        switch (f.answer) {
+        case Answer::None:
+            EXPECT_TRUE(test::ReadFor(fd.get(), 1, 300ms).empty());
+            break;
+        case Answer::SettingsReply: {
+            const Bytes reply = test::ReadFor(fd.get(), 45, 5s);
+            ASSERT_EQ(reply.size(), 45u);
+            EXPECT_EQ(HexText(Bytes(reply.begin(), reply.begin() + 4)), "1B 0D 53 33");
+            break;
+        }
+        case Answer::Text: {
+            // The text and the zero byte after it.
+            Bytes expected(f.text, f.text + std::strlen(f.text) + 1);
+            EXPECT_EQ(HexText(test::ReadFor(fd.get(), expected.size(), 5s)), HexText(expected));
+            break;
+        }
+        }
+    }
+}
+
+TEST(LabelFixedFrames, ThePrinterIgnoresEveryOtherValueByte) {
+    for (const FixedFrame& f : FixedFrames()) {
+        if (f.program.size() != 9) continue; // the self-test has no value byte
+        SCOPED_TRACE(f.name);
+        for (int value = 0; value < 256; ++value) {
+            Bytes frame = test::Hex(f.wire);
+            if (frame[5] == value) continue;
+            frame[5] = static_cast<std::uint8_t>(value);
+            sim::LabelPrinterSim printer;
+            const auto answers = printer.Receive(frame.data(), frame.size());
+            EXPECT_TRUE(answers.empty()) << value;
+            EXPECT_EQ(f.count(printer.Counters()), 0u) << value;
+            EXPECT_EQ(printer.Counters().rejectedFrames, 1u) << value;
+        }
+    }
 }
 
 } // namespace

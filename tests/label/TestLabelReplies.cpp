@@ -1,5 +1,7 @@
 // Decoding what a label printer answers: the settings reply into list
-// selections, edit texts and serial line settings, and the text replies.
+// selections, edit texts and serial line settings, and the text replies; also
+// as the simulated label printer lays them out.
+#include "LabelPrinterSim.h"
 #include "LabelTestUtil.h"
 #include "label/LabelCommands.h"
 
@@ -185,6 +187,28 @@ TEST(LabelSettingsReply, ShortReplyLeavesWhatDidNotArrive) {
     values = before;
     ApplySettingsReply(std::span(full).first(42), LineSettings(), values);
     EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "4.00");
+}
+
+TEST(LabelSettingsReply, ReplyOfTheSimulatedPrinterShowsWhatItHolds) {
+    // Values the printer keeps by position (0-16), each different from its factory value.
+    const int held[LABEL_SETTING_COUNT] = {1, 1, 1, 0, 0, 5, 1, 2, 0, 4, 1, 100, -24, 1, 0, 4095, 0};
+    sim::LabelPrinterSim printer;
+    for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos)
+        printer.SetSetting(pos, held[pos]);
+    printer.SetSerialConfig(0x16); // 57600 baud, odd parity, 1 stop bit, 8 data bits
+
+    PortSettings s = LineSettings();
+    LabelSettingValues values;
+    ASSERT_TRUE(ApplySerialConfig(printer.SettingsReply(), s));
+    ApplySettingsReply(printer.SettingsReply(), s, values);
+    EXPECT_EQ(Line(s), "57600 Odd 8 1 Xon/Xoff");
+    // Emulation 2 (EPL) is the second item of the three-item list; speed byte 4 is item "4".
+    const int shown[LABEL_SETTING_COUNT] = {1, 1, 1, 0, 0, 5, 1, 1, 0, 3, 1, -1, -1, 1, 0, -1, 0};
+    for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos)
+        EXPECT_EQ(values.selection[static_cast<std::size_t>(pos)], shown[pos]) << LABEL_SETTINGS[pos].name;
+    EXPECT_EQ(values.text[LS_PRINT_HOME_OFFSET], "12.50");
+    EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "-3.00");
+    EXPECT_EQ(values.text[LS_BLACK_MARK_AD_VALUE], "4095");
 }
 
 TEST(LabelTextReply, TextEndsAtTheFirstZeroOrTheEnd) {

@@ -21,6 +21,15 @@ using sim::KvPrinterOptions;
 using sim::KvPrinterSim;
 using test::CfgOwner;
 
+// Header of a request: magic, direction 0x00, the command low byte first.
+sim::Bytes Request(std::uint8_t command, const std::string& text) {
+    std::string bytes("\x00\x0D\xAC\x00\x0D\xAC\x00", 7);
+    bytes += static_cast<char>(command);
+    bytes.append(3, '\0');
+    bytes += text;
+    return sim::Bytes(bytes.begin(), bytes.end());
+}
+
 std::size_t CountOfSize(const std::vector<sim::Bytes>& datagrams, std::size_t size) {
     return static_cast<std::size_t>(
         std::count_if(datagrams.begin(), datagrams.end(), [&](const auto& d) { return d.size() == size; }));
@@ -97,7 +106,8 @@ TEST_F(CfgExchangeTest, SearchListsEveryPrinterOnceWithItsValues) {
         EXPECT_TRUE(serials.count(fleet[i].Config().serialNumber));
         const auto requests = fleet[i].Requests();
         ASSERT_EQ(requests.size(), 1u);
-        EXPECT_EQ(requests[0], BuildSearchRequest());
+        EXPECT_EQ(requests[0], Request(0x01, "*END* = \r\n"));
+        EXPECT_EQ(fleet[i].RejectedRequests(), 0u);
     }
     const auto row = std::find_if(owner.seen.rows.begin(), owner.seen.rows.end(),
                                   [&](const FoundPrinter& r) { return r.mac == fleet[1].Config().mac; });
@@ -195,7 +205,10 @@ TEST_F(CfgExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
     for (std::size_t i = 0; i < fleet.Size(); ++i) {
         const auto requests = fleet[i].Requests();
         ASSERT_EQ(requests.size(), 1u);
-        EXPECT_EQ(requests[0], BuildQueryRequest(selected.mac, selected.serialNumber));
+        // MAC 12 wide, SERIAL_NUM 20 wide, padded with spaces.
+        EXPECT_EQ(requests[0],
+                  Request(0x02, "MAC = 00A0D1000002\r\nSERIAL_NUM = TVL710000002        \r\n*END* = \r\n"));
+        EXPECT_EQ(fleet[i].RejectedRequests(), 0u);
         EXPECT_EQ(fleet[i].RepliesSent(), i == 1 ? 1u : 0u);
     }
 }
@@ -306,11 +319,21 @@ TEST_F(CfgExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGave
     // On the wire: the 289-byte set, then queries of 76 bytes until DHCP gave an address.
     const auto requests = printer.Requests();
     ASSERT_GE(requests.size(), 3u);
+    // Every key at its width, in table order; the name cut to 20 characters.
+    EXPECT_EQ(requests[0], Request(0x03, "DEV = Warehouse label desk\r\n"
+                                         "VER = V1.16.0             \r\n"
+                                         "SERIAL_NUM = TVL610000001        \r\n"
+                                         "MAC = 00A0D1000001\r\n"
+                                         "IP_CUR = 127.0.0.1      \r\n"
+                                         "DHCP = 1\r\n"
+                                         "IP = 127.0.0.5      \r\n"
+                                         "SUBNET_MASK = 255.255.255.0  \r\n"
+                                         "GATEWAY = 127.0.0.1      \r\n"
+                                         "PRNT_PORT = 9101 \r\n"
+                                         "PRNT_RCV_TMO = 45   \r\n"
+                                         "*END* = \r\n"));
     EXPECT_EQ(requests[0].size(), 289u);
     EXPECT_GE(CountOfSize(requests, 76), 2u);
-    const std::string set(requests[0].begin(), requests[0].end());
-    EXPECT_NE(set.find("DEV = Warehouse label desk\r\n"), std::string::npos);
-    EXPECT_EQ(set.find("Warehouse label desk "), std::string::npos);
 
     EXPECT_EQ(printer.SetsApplied(), 1);
     EXPECT_EQ(bystander.SetsApplied(), 0);
@@ -320,7 +343,8 @@ TEST_F(CfgExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGave
     EXPECT_EQ(now.subnetMask, "255.255.255.0");
     EXPECT_EQ(now.printPort, 9101);
     EXPECT_EQ(now.printTimeout, 45);
-    EXPECT_EQ(FindField(printer.LastSet(), "DEV")->Value(), "Warehouse label desk");
+    EXPECT_EQ(sim::kv::Find(printer.LastSet(), "DEV"), "Warehouse label desk");
+    EXPECT_EQ(printer.RejectedRequests(), 0u);
 }
 
 TEST_F(CfgExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) {

@@ -1,5 +1,8 @@
 // The key-value protocol's wire format, parser, receive ring and reply reader,
-// without sockets.
+// without sockets; and the program's side against the simulated printer's own
+// encoder and parser.
+#include "KvPrinterSim.h"
+#include "KvWire.h"
 #include "network/CfgProtocol.h"
 
 #include <gtest/gtest.h>
@@ -28,10 +31,39 @@ ConfigFieldTable AllElevenFields(std::string_view deviceName = "LB-610") {
     return fields;
 }
 
+// A datagram as the protocol lays it out: magic, direction, command low byte first, text.
+CfgBytes Datagram(std::uint8_t direction, std::uint8_t command, std::string_view text) {
+    std::string bytes("\x00\x0D\xAC\x00\x0D\xAC", 6);
+    bytes += static_cast<char>(direction);
+    bytes += static_cast<char>(command);
+    bytes.append(3, '\0');
+    bytes += text;
+    return CfgBytes(bytes.begin(), bytes.end());
+}
+
+// One line: the key, " = ", the value padded with spaces to the key's width, CR LF.
+std::string Line(std::string_view key, std::size_t width, std::string_view value) {
+    std::string padded(value);
+    padded.resize(width, ' ');
+    return std::string(key) + " = " + padded + "\r\n";
+}
+
 // The reply text (after the command code) a printer sends with all eleven keys.
-std::string SampleReplyText(std::string_view deviceName = "LB-610") {
-    const CfgBytes datagram = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_QUERY, AllElevenFields(deviceName));
-    return {datagram.begin() + CFG_HEADER_SIZE, datagram.end()};
+constexpr std::string_view kSampleReply = "DEV = LB-610              \r\n"
+                                          "VER = V1.16.0             \r\n"
+                                          "SERIAL_NUM = TVL610000001        \r\n"
+                                          "MAC = 00A0D1000001\r\n"
+                                          "IP_CUR = 10.0.0.7       \r\n"
+                                          "DHCP = 0\r\n"
+                                          "IP = 10.0.0.7       \r\n"
+                                          "SUBNET_MASK = 255.255.255.0  \r\n"
+                                          "GATEWAY = 10.0.0.1       \r\n"
+                                          "PRNT_PORT = 9100 \r\n"
+                                          "PRNT_RCV_TMO = 30   \r\n"
+                                          "*END* = \r\n";
+
+std::string SampleReplyText() {
+    return std::string(kSampleReply);
 }
 
 TEST(CfgLines, AreFixedWidthPaddedOrCut) {
@@ -54,19 +86,13 @@ TEST(CfgRequests, SearchQueryAndSetHaveTheirSizesAndLayout) {
     EXPECT_EQ(search, expectedSearch);
 
     const CfgBytes query = BuildQueryRequest("00A0D1000001", "TVL610000001");
-    ASSERT_EQ(query.size(), 76u);
-    EXPECT_EQ(query[6], 0x00);
-    EXPECT_EQ(query[7], 0x02);
-    EXPECT_EQ(Text(query).substr(CFG_HEADER_SIZE),
-              "MAC = 00A0D1000001\r\nSERIAL_NUM = TVL610000001        \r\n*END* = \r\n");
+    EXPECT_EQ(query.size(), 76u);
+    EXPECT_EQ(query, Datagram(0x00, 0x02, "MAC = 00A0D1000001\r\nSERIAL_NUM = TVL610000001        \r\n*END* = \r\n"));
 
+    // The same lines a printer writes, in the same order.
     const CfgBytes set = BuildSetRequest(AllElevenFields());
-    ASSERT_EQ(set.size(), 289u);
-    EXPECT_EQ(set[7], 0x03);
-    const std::string text = Text(set);
-    EXPECT_EQ(text.find("DEV = "), CFG_HEADER_SIZE);
-    EXPECT_NE(text.find("IP_CUR = 10.0.0.7       \r\nDHCP = 0\r\nIP = 10.0.0.7       \r\n"), std::string::npos);
-    EXPECT_TRUE(text.ends_with("PRNT_RCV_TMO = 30   \r\n*END* = \r\n"));
+    EXPECT_EQ(set.size(), 289u);
+    EXPECT_EQ(set, Datagram(0x00, 0x03, kSampleReply));
 }
 
 TEST(CfgRequests, SetSendsOnlyTheFirstTwentyCharactersOfALongDeviceName) {
@@ -159,9 +185,9 @@ protected:
 };
 
 TEST_F(CfgReplyReader, SkipsRequestsAndReturnsTheReplyBody) {
-    Put(BuildSearchRequest()); // the tool's own broadcast comes back to it
-    Put(BuildQueryRequest("00A0D1000001", "TVL610000001"));
-    Put(BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, AllElevenFields()));
+    Put(Datagram(0x00, 0x01, "*END* = \r\n")); // the tool's own broadcast comes back to it
+    Put(Datagram(0x00, 0x02, "MAC = 00A0D1000001\r\nSERIAL_NUM = TVL610000001        \r\n*END* = \r\n"));
+    Put(Datagram(0xFF, 0x01, kSampleReply));
     const int n = Read();
     ASSERT_EQ(n, 4 + 268 + 10);
     EXPECT_EQ(body[0], CFG_CMD_SEARCH);
@@ -173,24 +199,22 @@ TEST_F(CfgReplyReader, BodyLimitAndMissingEndLine) {
     std::string lines;
     while (lines.size() < CFG_BODY_LIMIT)
         lines += "DEV = LB-610              \r\n";
-    Put(BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, lines));
+    Put(Datagram(0xFF, 0x01, lines + "*END* = \r\n"));
     EXPECT_EQ(Read(), CFG_READ_TOO_LONG);
 
     // Exactly the limit, end line included, is still a reply.
     ring.Discard();
     const std::string exact(CFG_BODY_LIMIT - 4 - CFG_END_LINE.size(), 'x');
-    Put(BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, exact));
+    Put(Datagram(0xFF, 0x01, exact + "*END* = \r\n"));
     EXPECT_EQ(Read(), static_cast<int>(CFG_BODY_LIMIT));
     EXPECT_EQ(ReplyText(body, CFG_BODY_LIMIT).size(), CFG_BODY_LIMIT - 4);
 
-    CfgBytes cut = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, AllElevenFields());
-    cut.resize(cut.size() - CFG_END_LINE.size());
-    Put(cut);
+    Put(Datagram(0xFF, 0x01, kSampleReply.substr(0, kSampleReply.size() - 10)));
     EXPECT_EQ(Read(), CFG_READ_BODY_TIMEOUT);
 }
 
 TEST_F(CfgReplyReader, DefaultLimitsWaitForALateBodyAndAbortEndsTheWait) {
-    const CfgBytes reply = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_QUERY, AllElevenFields());
+    const CfgBytes reply = Datagram(0xFF, 0x02, kSampleReply);
     const std::size_t half = 100;
     ASSERT_EQ(ring.Write(reply.data(), half), half);
     std::thread late([&] {
@@ -233,7 +257,7 @@ TEST_F(CfgReplyReader, FullRingDropsTheRestAndKeepsWorkingAcrossTheWrap) {
     const CfgBytes garbage(CFG_RING_SIZE + 100, 0x5A);
     EXPECT_EQ(ring.Write(garbage.data(), garbage.size()), CFG_RING_SIZE - 1);
     EXPECT_EQ(ring.Dropped(), 101u);
-    const CfgBytes reply = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, AllElevenFields());
+    const CfgBytes reply = Datagram(0xFF, 0x01, kSampleReply);
     EXPECT_EQ(ring.Write(reply.data(), reply.size()), 0u);
     EXPECT_EQ(Read(), CFG_READ_NO_HEADER);
     EXPECT_EQ(ring.Size(), 0u);
@@ -251,11 +275,10 @@ TEST(CfgSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
         FoundPrinters.Clear();
     }
     const auto reply = [](int n, std::string_view dev) {
-        ConfigFieldTable fields = AllElevenFields(dev);
-        SetField(fields, 2, "SERIAL_NUM", "TVL61000000" + std::to_string(n % 10) + std::to_string(n / 10));
-        SetField(fields, 3, "MAC", "00A0D10000" + std::to_string(10 + n));
-        const CfgBytes d = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, fields);
-        return std::string(d.begin() + CFG_HEADER_SIZE, d.end());
+        const std::string serial = "TVL61000000" + std::to_string(n % 10) + std::to_string(n / 10);
+        return Line("DEV", 20, dev) + Line("VER", 20, "V1.16.0") + Line("SERIAL_NUM", 20, serial) +
+               Line("MAC", 12, "00A0D10000" + std::to_string(10 + n)) +
+               std::string(kSampleReply.substr(kSampleReply.find("IP_CUR")));
     };
     for (int n = 0; n < 10; ++n)
         EXPECT_EQ(HandleSearchReply(reply(n, "LB-610")), CFG_REPLY_TAKEN);
@@ -269,6 +292,95 @@ TEST(CfgSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
     EXPECT_EQ(FoundPrinters.entries[3].deviceName, "LB-710");
     EXPECT_EQ(FoundPrinters.entries[3].mac, "00A0D1000013");
     EXPECT_EQ(FoundPrinters.entries[10], FoundPrinter{});
+}
+
+// ---- Against the simulated printer's own encoder and parser ----------------------
+
+// The eleven keys as the protocol description lists them: order, width, and the
+// values of simulated printer number 1.
+struct KeyOnWire {
+    const char* key;
+    std::size_t width;
+    const char* value;
+};
+constexpr KeyOnWire kPrinterOne[] = {
+    {"DEV", 20, "LB-710"},       {"VER", 20, "V1.16.0"},           {"SERIAL_NUM", 20, "TVL710000002"},
+    {"MAC", 12, "00A0D1000002"}, {"IP_CUR", 15, "127.0.0.1"},      {"DHCP", 1, "0"},
+    {"IP", 15, "127.0.0.1"},     {"SUBNET_MASK", 15, "255.0.0.0"}, {"GATEWAY", 15, "127.0.0.1"},
+    {"PRNT_PORT", 5, "9100"},    {"PRNT_RCV_TMO", 5, "30"},
+};
+
+TEST(CfgWire, SimulatedPrintersReplyIsReadWithEveryValue) {
+    sim::KvPrinterOptions silent;
+    silent.silent = true;
+    const sim::KvPrinterSim printer(sim::NumberedKvPrinter(1), silent, 0);
+    const CfgBytes reply = printer.BuildReply(2);
+    const std::string text(reply.begin(), reply.end());
+
+    // Magic, 0xFF for a reply, command 2 low byte first; then each line at its fixed offset.
+    ASSERT_GE(reply.size(), 11u);
+    EXPECT_EQ(CfgBytes(reply.begin(), reply.begin() + 11),
+              (CfgBytes{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC, 0xFF, 0x02, 0x00, 0x00, 0x00}));
+    std::size_t at = 11;
+    for (const KeyOnWire& k : kPrinterOne) {
+        EXPECT_EQ(text.substr(at, Line(k.key, k.width, k.value).size()), Line(k.key, k.width, k.value)) << k.key;
+        at += Line(k.key, k.width, k.value).size();
+    }
+    EXPECT_EQ(text.substr(at), "*END* = \r\n");
+
+    ConfigFieldTable fields{};
+    bool macMatches = false;
+    ASSERT_EQ(ParseFields(text.substr(11), fields, "00A0D1000002", &macMatches), CFG_PARSE_OK);
+    EXPECT_TRUE(macMatches);
+    ASSERT_EQ(FieldCount(fields), std::size(kPrinterOne));
+    for (std::size_t i = 0; i < std::size(kPrinterOne); ++i) {
+        EXPECT_EQ(fields[i].key, kPrinterOne[i].key);
+        EXPECT_EQ(fields[i].width, kPrinterOne[i].width) << kPrinterOne[i].key;
+        EXPECT_EQ(fields[i].Value(), kPrinterOne[i].value) << kPrinterOne[i].key;
+    }
+}
+
+TEST(CfgWire, ProgramsRequestsPassTheSimulatedPrintersParser) {
+    const auto parse = [](const CfgBytes& bytes) {
+        std::string why;
+        auto m = sim::kv::Parse(bytes.data(), bytes.size(), &why);
+        EXPECT_TRUE(m) << why;
+        return m.value_or(sim::kv::Message{});
+    };
+    const sim::kv::Message search = parse(BuildSearchRequest());
+    EXPECT_EQ(search.direction, 0x00);
+    EXPECT_EQ(search.command, 1u);
+    EXPECT_TRUE(search.fields.empty());
+
+    const sim::kv::Message query = parse(BuildQueryRequest("00A0D1000002", "TVL710000002"));
+    EXPECT_EQ(query.command, 2u);
+    EXPECT_EQ(query.fields, (sim::kv::Fields{{"MAC", "00A0D1000002"}, {"SERIAL_NUM", "TVL710000002"}}));
+
+    const sim::kv::Message set = parse(BuildSetRequest(AllElevenFields()));
+    EXPECT_EQ(set.command, 3u);
+    const sim::kv::Fields expected{
+        {"DEV", "LB-610"},
+        {"VER", "V1.16.0"},
+        {"SERIAL_NUM", "TVL610000001"},
+        {"MAC", "00A0D1000001"},
+        {"IP_CUR", "10.0.0.7"},
+        {"DHCP", "0"},
+        {"IP", "10.0.0.7"},
+        {"SUBNET_MASK", "255.255.255.0"},
+        {"GATEWAY", "10.0.0.1"},
+        {"PRNT_PORT", "9100"},
+        {"PRNT_RCV_TMO", "30"},
+    };
+    EXPECT_EQ(set.fields, expected);
+}
+
+TEST(CfgWire, SimulatedPrintersParserRefusesAValueOfTheWrongWidth) {
+    // A MAC one column wide or narrow, an unknown key, bytes after the end line.
+    for (const char* text : {"MAC = 00A0D10000021\r\n*END* = \r\n", "MAC = 00A0D100002\r\n*END* = \r\n",
+                             "HOST = x\r\n*END* = \r\n", "*END* = \r\nX", "MAC = 00A0D1000002\r\n"}) {
+        const CfgBytes bytes = Datagram(0x00, 0x02, text);
+        EXPECT_FALSE(sim::kv::Parse(bytes.data(), bytes.size())) << text;
+    }
 }
 
 } // namespace

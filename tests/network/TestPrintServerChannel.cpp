@@ -363,7 +363,10 @@ TEST_F(PrintServerChannelTest, ReadTakesTheWholeImage) {
     // Only the addressed print server took the frame.
     EXPECT_TRUE(net.FramesFor(0).empty());
     ASSERT_EQ(net.FramesFor(1).size(), 1u);
-    EXPECT_EQ(net.FramesFor(1)[0], BuildAddressedFrame(PS_CMD_READ_CONFIG, Record(1).Mac()));
+    // FF, N 0x13, command 03, MAC, "tulvo" 00 twice, checksum of everything after FF.
+    EXPECT_EQ(net.FramesFor(1)[0], (Bytes{0xFF, 0x13, 0x03, 0x02, 0x50, 0x53, 0x00, 0x00, 0x01, 0x74, 0x75,
+                                          0x6C, 0x76, 0x6F, 0x00, 0x74, 0x75, 0x6C, 0x76, 0x6F, 0x00, 0x30}));
+    EXPECT_EQ(net.Malformed(), 0u);
 }
 
 TEST_F(PrintServerChannelTest, Read190BytesFillsABAndPartOfCAndKeepsD) {
@@ -440,6 +443,15 @@ TEST_F(PrintServerChannelTest, WriteSendsTheEditedBlocksAndIsAcknowledged) {
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[1].size(), 89u);
     EXPECT_EQ(frames[2].size(), 85u);
+    EXPECT_EQ(net.Malformed(), 0u);
+    // As the print server reads them: block A at 21-87, block B at 21-83.
+    const auto writeA = sim::ps::DecodeFrame(frames[1]);
+    const auto writeB = sim::ps::DecodeFrame(frames[2]);
+    ASSERT_TRUE(writeA && writeB);
+    EXPECT_EQ(writeA->command, 0x05);
+    EXPECT_EQ(writeB->command, 0x06);
+    EXPECT_EQ(Bytes(writeA->data.begin() + 13, writeA->data.begin() + 17), (Bytes{254, 0, 0, 127}));
+    EXPECT_EQ(Bytes(writeB->data.begin() + 12, writeB->data.begin() + 14), (Bytes{0x8D, 0x23}));
     // The print server now holds the edited image; C and D were carried unchanged.
     ConfigImage expected = channel.Image();
     EXPECT_EQ(Image(net.Server(0)), Concat(expected));
@@ -500,6 +512,10 @@ TEST_F(PrintServerChannelTest, ApplyMovesThePrintServerToTheNewAddress) {
     channel.Image().SetIpAddress({127, 0, 2, 50});
     ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_ACKNOWLEDGED);
     ASSERT_EQ(channel.Apply(before), PS_APPLY_ACKNOWLEDGED);
+    const auto frames = net.FramesFor(0);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[2], (Bytes{0xFF, 0x13, 0x04, 0x02, 0x50, 0x53, 0x00, 0x00, 0x00, 0x74, 0x75,
+                                0x6C, 0x76, 0x6F, 0x00, 0x74, 0x75, 0x6C, 0x76, 0x6F, 0x00, 0x30}));
     const auto found = SearchAll(channel);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].IpText(), "127.0.2.50");
@@ -514,7 +530,8 @@ TEST_F(PrintServerChannelTest, SimulatorStateShowsTheAppliedAddress) {
     ASSERT_EQ(channel.Apply(Record(0)), PS_APPLY_ACKNOWLEDGED);
     EXPECT_EQ(net.StateJson(), "{\"port\":" + std::to_string(net.Port()) +
                                    ",\"print_servers\":[{\"mac\":\"02:50:53:00:00:00\",\"ip\":\"127.0.2.51\","
-                                   "\"firmware\":300,\"name\":\"PS-0\",\"dhcp\":false,\"frames\":3}]}");
+                                   "\"firmware\":300,\"name\":\"PS-0\",\"dhcp\":false,\"frames\":3}],"
+                                   "\"malformed_frames\":0}");
 }
 
 TEST_F(PrintServerChannelTest, DhcpWithoutLeaseComesBackAsZeroAddress) {

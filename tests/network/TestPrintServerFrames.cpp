@@ -1,5 +1,7 @@
 // Frames, search answers and the configuration image of the print-server
-// protocol, without the network.
+// protocol, without the network; and the program's side against the simulated
+// print server's own frame, answer and image code.
+#include "PsWire.h"
 #include "network/PrintServerChannel.h"
 
 #include <gtest/gtest.h>
@@ -201,4 +203,88 @@ TEST(ConfigImageTest, KnownFieldsSitWhereThePrintServerKeepsThem) {
 
     std::copy(kMac.begin(), kMac.end(), image.blockA.begin() + 53);
     EXPECT_EQ(image.Mac(), kMac);
+}
+
+// ---- against the simulated print server's own code ----
+
+TEST(PrintServerWire, ProgramsFramesPassThePrintServersChecksAndNoAlteredOneDoes) {
+    Bytes blockA(67), blockB(63, 0x1B);
+    std::iota(blockA.begin(), blockA.end(), std::uint8_t{0x80});
+    const struct {
+        Bytes frame;
+        std::uint8_t command;
+        Bytes data;
+    } cases[] = {
+        {BuildSearchFrame(), 0x01, {}},
+        {BuildAddressedFrame(PS_CMD_READ_CONFIG, kMac), 0x03, {}},
+        {BuildAddressedFrame(PS_CMD_APPLY, kMac), 0x04, {}},
+        {BuildAddressedFrame(PS_CMD_WRITE_A, kMac, blockA), 0x05, blockA},
+        {BuildAddressedFrame(PS_CMD_WRITE_B, kMac, blockB), 0x06, blockB},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.command));
+        std::string why;
+        const auto frame = sim::ps::DecodeFrame(c.frame, &why);
+        ASSERT_TRUE(frame) << why;
+        EXPECT_EQ(frame->command, c.command);
+        EXPECT_EQ(frame->data, c.data);
+        if (c.command != 0x01) {
+            EXPECT_EQ(frame->mac, kMac);
+        }
+        // Length, command, address, login, data and checksum are all checked.
+        for (std::size_t i = 0; i < c.frame.size(); ++i) {
+            Bytes altered = c.frame;
+            altered[i] ^= 0x01;
+            EXPECT_FALSE(sim::ps::DecodeFrame(altered)) << "byte " << i;
+        }
+    }
+}
+
+TEST(PrintServerWire, AcknowledgementsOfThePrintServerAreRecognised) {
+    for (std::uint8_t command : {PS_CMD_APPLY, PS_CMD_WRITE_A, PS_CMD_WRITE_B}) {
+        const Bytes ack = sim::ps::Ack(command);
+        EXPECT_EQ(ack, (Bytes{0xFF, 0x01, command, 0x4B}));
+        EXPECT_TRUE(IsAcknowledgement(command, ack.data(), ack.size()));
+    }
+}
+
+TEST(PrintServerWire, SearchAnswerOfThePrintServerIsReadWhole) {
+    const Bytes answer = sim::ps::SearchAnswer({192, 168, 1, 20}, {0x00, 0x1a, 0x2b, 0xc3, 0xd4, 0xe5}, 258, "PS-7");
+    EXPECT_EQ(answer, (Bytes{0x54, 0x56, 0x50, 0x53, 0x01, 192,  168,  1,   20,  0x00, 0x1a, 0x2b,
+                             0xc3, 0xd4, 0xe5, 0x02, 0x01, 0x00, 0x00, 'P', 'S', '-',  '7',  0,
+                             0,    0,    0,    0,    0,    0,    0,    0,   0,   0,    0,    0}));
+    const DiscoveryRecord r = RecordFrom(answer);
+    EXPECT_EQ(r.IpText(), "192.168.1.20");
+    EXPECT_EQ(r.MacText(), "00:1a:2b:c3:d4:e5");
+    EXPECT_EQ(r.FirmwareText(), "258");
+    EXPECT_EQ(r.DeviceName(), "PS-7");
+}
+
+TEST(PrintServerWire, ImageWrittenByThePrintServerIsReadByTheProgram) {
+    for (const bool dhcp : {true, false}) {
+        sim::ps::Image written{};
+        for (std::size_t i = 0; i < written.size(); ++i)
+            written[i] = static_cast<std::uint8_t>(i * 13 + 5);
+        const std::uint8_t flag = dhcp ? 0x00 : 0xFF;
+        sim::ps::Put(written, sim::ps::Field::Dhcp, std::span(&flag, 1));
+        sim::ps::PutAddress(written, sim::ps::Field::Ip, {192, 168, 1, 20});
+        sim::ps::PutAddress(written, sim::ps::Field::Gateway, {192, 168, 1, 1});
+        sim::ps::PutAddress(written, sim::ps::Field::Mask, {255, 255, 255, 0});
+        sim::ps::PutPort(written, 9100);
+        // Where the description puts them: block A +3, +9, +13, +17 (last octet
+        // first), block B (offset 67) +12 low byte first.
+        EXPECT_EQ(written[3], flag);
+        EXPECT_EQ(Bytes(written.begin() + 9, written.begin() + 21),
+                  (Bytes{20, 1, 168, 192, 1, 1, 168, 192, 0, 255, 255, 255}));
+        EXPECT_EQ(Bytes(written.begin() + 79, written.begin() + 81), (Bytes{0x8C, 0x23}));
+
+        ConfigImage image;
+        image.Load(written.data(), written.size());
+        EXPECT_EQ(image.DhcpEnabled(), dhcp);
+        EXPECT_EQ(image.IpAddress(), (Ipv4Octets{192, 168, 1, 20}));
+        EXPECT_EQ(image.Gateway(), (Ipv4Octets{192, 168, 1, 1}));
+        EXPECT_EQ(image.SubnetMask(), (Ipv4Octets{255, 255, 255, 0}));
+        EXPECT_EQ(image.PrintPort(), 9100);
+        EXPECT_EQ(image.blockD[62], written[255]);
+    }
 }

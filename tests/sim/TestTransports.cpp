@@ -551,6 +551,27 @@ TEST(SimCommand, PrintServersAnswerTheNetworkSearch) {
         << ReadText(state);
 }
 
+TEST(SimCommand, LabelPrinterAnswersItsTextsWithOrWithoutTheZeroByte) {
+    for (const bool zero : {true, false}) {
+        SCOPED_TRACE(zero ? "with zero" : "without zero");
+        pemberlux::test::TempDir dir;
+        const fs::path ready = dir / "ready";
+        std::vector<std::string> args{"--model", "LB-600", "--tcp", "0", "--ready-file", ready.string()};
+        if (!zero) args.push_back("--text-without-zero");
+        SimProcess sim(args, dir / "stdout");
+        ASSERT_GT(sim.Pid(), 0);
+        ASSERT_TRUE(WaitForFile(ready, 10s));
+        auto port = static_cast<std::uint16_t>(std::stoi(ReadSettings(ready)["PEMBERLUX_SIM_TCP_PORT"]));
+        FdGuard c(ConnectTcp(port));
+        ASSERT_GE(c.get(), 0);
+        // Firmware version: 1B 0D 53 1B 1A 01 1B 10 45.
+        EXPECT_TRUE(WriteAll(c.get(), Bytes{0x1B, 0x0D, 0x53, 0x1B, 0x1A, 0x01, 0x1B, 0x10, 0x45}));
+        Bytes expected = B("LB-600 V1.09 2023-11-02");
+        if (zero) expected.push_back(0x00);
+        EXPECT_EQ(ReadFor(c.get(), expected.size() + 1, 1s), expected);
+    }
+}
+
 TEST(SimCommand, RefusesBadOptions) {
     pemberlux::test::TempDir dir;
     for (std::vector<std::string> args : {std::vector<std::string>{"--tcp", "70000"},
