@@ -201,6 +201,16 @@ TEST_F(CfgExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
         std::lock_guard lock(CfgTablesMutex());
         EXPECT_EQ(FindField(ReceivedFields, "SUBNET_MASK")->Value(), "255.0.0.0");
     }
+    // Every printer got the broadcast; each counts it (and its reply) once it
+    // has handled it, which may be after the program has the answer.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    auto handled = [&] {
+        for (std::size_t i = 0; i < fleet.Size(); ++i)
+            if (fleet[i].Requests().empty() || fleet[i].RepliesSent() < (i == 1 ? 1u : 0u)) return false;
+        return true;
+    };
+    while (!handled() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(5ms);
     for (std::size_t i = 0; i < fleet.Size(); ++i) {
         const auto requests = fleet[i].Requests();
         ASSERT_EQ(requests.size(), 1u);
