@@ -214,12 +214,12 @@ TEST_P(BlockedStepTest, EndsWithTheJob) {
     std::unique_ptr<Scene> scene = step.make();
     constexpr auto blocked = 200ms;
     std::stop_source stop;
+    Stopwatch watch;
     // With a stop, the far deadline only keeps a stop that goes unnoticed from
     // hanging the test: the step then ends as Expired and the test fails.
     const JobLimits job{stop.get_token(), JobClock::now() + (end == End::Stop ? 15s : blocked)};
     std::packaged_task<void()> task([&] { scene->Run(job); });
     std::future<void> done = task.get_future();
-    Stopwatch watch;
     std::jthread worker(std::move(task));
     if (end == End::Stop) {
         ASSERT_EQ(done.wait_for(blocked), std::future_status::timeout) << "the step did not block";

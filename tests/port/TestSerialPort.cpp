@@ -213,7 +213,7 @@ TEST_F(SerialPortTest, ReadEndsWhenTheReplyIsWhole) {
         std::this_thread::sleep_for(200ms);
         pty.Send(std::string("0042\0", 5));
         // Well inside the second of silence a read without the rule would wait.
-        std::this_thread::sleep_for(300ms);
+        std::this_thread::sleep_for(600ms);
         pty.Send("tail");
     });
     const ReplyComplete endsWithZero = [](const std::uint8_t* data, std::size_t size) {
