@@ -150,17 +150,6 @@ struct SerialOpenWhileHeld : Scene {
     void Run(const JobLimits& job) override { OpenPort(port, job); }
 };
 
-struct ParallelOpenWhileHeld : Scene {
-    Pty pty;
-    PrinterPort holder;
-    ParallelOpenWhileHeld() {
-        holder.kind = port.kind = PORT_LPT;
-        holder.lptName = port.lptName = pty.Path();
-        OpenPort(holder, {});
-    }
-    void Run(const JobLimits& job) override { OpenPort(port, job); }
-};
-
 struct NetOpenWhileHeld : Scene {
     SocketPrinter printer;
     PrinterPort holder;
@@ -192,7 +181,6 @@ const StepCase steps[] = {
     Step<UsbWriteNeverCompletes>("UsbWriteNeverCompletes", PORT_ERR_WRITE),
     Step<UsbRead>("UsbRead", PORT_ERR_READ),
     Step<SerialOpenWhileHeld>("SerialOpenWhileHeld", PORT_ERR_BUSY),
-    Step<ParallelOpenWhileHeld>("ParallelOpenWhileHeld", PORT_ERR_OPEN),
     Step<NetOpenWhileHeld>("NetOpenWhileHeld", PORT_ERR_OPEN),
 };
 
