@@ -20,13 +20,18 @@ ExchangeResult ReadReply(PrinterPort& port, const ReplyRule& rule, const JobLimi
     reply.resize(rule.maxBytes);
     std::size_t got = 0;
     const JobClock::time_point timeout = JobClock::now() + rule.timeout;
+    // When the newest bytes arrived: a serial read gathers until its line goes
+    // quiet and shows each arrival to the rule on the way; the other reads
+    // return with the bytes.
+    JobClock::time_point lastByte{};
     // The rule judges the whole reply, not only the bytes of one read.
     const ReplyComplete whole = [&](const std::uint8_t*, std::size_t size) {
+        lastByte = JobClock::now();
         return rule.complete && rule.complete(reply.data(), got + size);
     };
-    JobClock::time_point lastByte{};
     while (got < rule.maxBytes) {
         const JobClock::time_point until = got ? lastByte + rule.silence : timeout;
+        const JobClock::time_point started = JobClock::now();
         std::size_t n = 0;
         try {
             n = ReadPort(port, reply.data() + got, rule.maxBytes - got, {job.stop, std::min(job.deadline, until)},
@@ -44,11 +49,12 @@ ExchangeResult ReadReply(PrinterPort& port, const ReplyRule& rule, const JobLimi
         }
         if (n == 0) continue; // the serial line's read window passed with nothing
         got += n;
-        lastByte = JobClock::now();
+        if (lastByte < started || got == rule.maxBytes) lastByte = JobClock::now();
         if (rule.complete && rule.complete(reply.data(), got)) break;
     }
     reply.resize(got);
-    result.late = JobClock::now() > timeout;
+    // Late by its last byte, not by the silence that showed it was the last.
+    result.late = lastByte > timeout;
     return result;
 }
 

@@ -1,7 +1,10 @@
-// The port object itself: what other kinds do, closing, copying, the USB
-// identity parser and the messages shown for open failures.
+// The port object itself: what other kinds do, closing, the snapshot it opens
+// from, the USB identity parser and the messages shown for open failures.
 #include "PortFixtures.h"
+#include "SimPrinter.h"
 #include "TempDir.h"
+#include "Transports.h"
+#include "port/Exchange.h"
 #include "port/PortIo.h"
 
 #include <gtest/gtest.h>
@@ -39,11 +42,9 @@ TEST(PrinterPortTest, OtherKindsDoNothing) {
         port.comName = port.lptName = (dir / "lp").string();
         port.SetData("abc", 3);
         char buf[4];
-        EXPECT_EQ(OpenPort(port), 0);
-        EXPECT_EQ(WritePort(port), 0u);
-        EXPECT_EQ(ReadPort(port, buf, sizeof buf), 0u);
-        std::atomic<bool> abort{false};
-        EXPECT_EQ(ReadPort(port, buf, sizeof buf, abort), 0u);
+        EXPECT_EQ(OpenPort(port, {}), 0);
+        EXPECT_EQ(WritePort(port, {}), 0u);
+        EXPECT_EQ(ReadPort(port, buf, sizeof buf, {}), 0u);
         EXPECT_TRUE(AllClosed(port));
     }
     EXPECT_EQ(dir.Read("lp"), "");
@@ -62,8 +63,8 @@ TEST(PrinterPortTest, WriteOrReadOnAClosedPortFails) {
     char buf[4];
     for (int kind : std::initializer_list<int>{PORT_COM, PORT_LPT, PORT_LAN}) {
         port.kind = kind;
-        EXPECT_EQ(ErrorOf([&] { WritePort(port); }), PORT_ERR_WRITE) << kind;
-        EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf); }), PORT_ERR_READ) << kind;
+        EXPECT_EQ(ErrorOf([&] { WritePort(port, {}); }), PORT_ERR_WRITE) << kind;
+        EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf, {}); }), PORT_ERR_READ) << kind;
     }
 }
 
@@ -73,36 +74,75 @@ TEST(PrinterPortTest, OpeningAgainReleasesWhatThePortHeld) {
     PrinterPort port;
     port.kind = PORT_LPT;
     port.lptName = (dir / "lp").string();
-    ASSERT_EQ(OpenPort(port), 1);
+    ASSERT_EQ(OpenPort(port, {}), 1);
     std::size_t once = OpenDescriptors();
     for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(OpenPort(port), 1);
+        ASSERT_EQ(OpenPort(port, {}), 1);
     EXPECT_EQ(OpenDescriptors(), once);
     ClosePort(port);
     EXPECT_EQ(OpenDescriptors(), once - 1);
 }
 
-TEST(PrinterPortTest, CopyOfAnOpenPortWritesOnAfterTheOriginalIsGone) {
-    TempDir dir;
-    dir.Write("lp", "");
-    std::size_t before = OpenDescriptors();
-    auto copy = std::make_unique<PrinterPort>();
-    {
-        PrinterPort port;
-        port.kind = PORT_LPT;
-        port.lptName = (dir / "lp").string();
-        ASSERT_EQ(OpenPort(port), 1);
-        port.SetData("one", 3);
-        WritePort(port);
-        *copy = port;
-        EXPECT_EQ(copy->lptName, port.lptName);
-        EXPECT_EQ(copy->kind, PORT_LPT);
-        EXPECT_EQ(copy->data, port.data);
+class PortSnapshotTest : public PortGlobalsTest {};
+
+// A job's port opens what it was built from: another window changing the
+// interface afterwards changes neither the device nor the line settings.
+TEST_F(PortSnapshotTest, SerialAndNetworkPortsOpenTheirSnapshot) {
+    Pty line, otherLine;
+    SocketPrinter printer, otherPrinter;
+    PortSettings serial;
+    serial.portKind = PORT_COM;
+    serial.comName = line.Path();
+    serial.baudRate = "19200";
+    PortSettings network;
+    network.portKind = PORT_LAN;
+    network.ipAddress = "127.0.0.1";
+    network.tcpPort = printer.Port();
+    PrinterPort serialPort(serial), networkPort(network);
+
+    PortSettings changed;
+    changed.portKind = PORT_COM;
+    changed.comName = otherLine.Path();
+    changed.baudRate = "2400";
+    changed.ipAddress = "127.0.0.1";
+    changed.tcpPort = otherPrinter.Port();
+    CurrentPortSettings = changed;
+
+    for (PrinterPort* port : {&serialPort, &networkPort}) {
+        ASSERT_EQ(OpenPort(*port, {}), 1);
+        port->SetData("x", 1);
+        EXPECT_EQ(WritePort(*port, {}), 1u);
     }
-    EXPECT_EQ(WritePort(*copy), 3u);
-    copy.reset();
-    EXPECT_EQ(OpenDescriptors(), before);
-    EXPECT_EQ(dir.Read("lp"), "oneone");
+    termios t = line.Line();
+    EXPECT_EQ(cfgetospeed(&t), B19200);
+    EXPECT_EQ(line.Receive(1), "x");
+    EXPECT_EQ(printer.Receive(1), "x");
+    EXPECT_EQ(otherLine.Receive(1, 100ms), "");
+    EXPECT_FALSE(otherPrinter.Accept(100ms));
+}
+
+TEST_F(PortSnapshotTest, UsbPortKeepsTheSelectionItWasBuiltWith) {
+    TempDir dir;
+    sim::SimPrinter selected, other;
+    sim::FakeUsbTree tree(dir.Path());
+    tree.AddPrinter(selected, "3a7e", "41a2");
+    tree.AddPrinter(other, "1d90", "0001");
+    ScopedEnv sysfs("PEMBERLUX_SYSFS_ROOT", tree.SysfsRoot().c_str());
+    ScopedEnv dev("PEMBERLUX_DEV_ROOT", tree.DevRoot().c_str());
+    UsbVendorId = "3A7E";
+    UsbSecondId = "41A2";
+    UsbVendorOnly = 0;
+    PortSettings usb;
+    usb.portKind = PORT_USB;
+    PrinterPort port(usb);
+    UsbVendorId = "1D90";
+    UsbSecondId = "0001";
+
+    const std::uint8_t frame[] = {0x1d, 'I'};
+    EXPECT_TRUE(SendFrame(port, frame, {}).Ok());
+    EXPECT_TRUE(selected.WaitForBytes(sizeof frame, 2000ms));
+    EXPECT_EQ(selected.Received(), sim::Bytes(std::begin(frame), std::end(frame)));
+    EXPECT_TRUE(other.Received().empty());
 }
 
 // The GUI thread replaces the settings while a worker's open reads them: the
@@ -116,7 +156,8 @@ TEST(CurrentPortSettingsTest, AReaderSeesWholeRecordsWhileTheyAreReplaced) {
     CurrentPortSettings = a;
     std::atomic<bool> stop{false};
     std::thread writer([&] {
-        for (int i = 0; !stop; ++i) CurrentPortSettings = (i % 2 ? a : b);
+        for (int i = 0; !stop; ++i)
+            CurrentPortSettings = (i % 2 ? a : b);
     });
     int mixed = 0;
     for (int i = 0; i < 20000; ++i) {

@@ -4,25 +4,23 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
+#include "port/Exchange.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <filesystem>
+#include <stop_token>
+#include <thread>
 
 namespace pemberlux::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class UsbPortTest : public PortGlobalsTest {
+class UsbPortTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        port.kind = PORT_USB;
-        UsbVendorId = "";
-        UsbSecondId = "";
-        UsbVendorOnly = 0;
-    }
+    void SetUp() override { port.kind = PORT_USB; }
 
     // Adds a simulated printer with these ids; returns it.
     sim::SimPrinter& Add(const std::string& vid, const std::string& pid) {
@@ -32,17 +30,15 @@ protected:
     }
 
     void Select(int vendorOnly, const std::string& vendor, const std::string& second) {
-        UsbVendorOnly = vendorOnly;
-        UsbVendorId = vendor;
-        UsbSecondId = second;
+        port.usb = {vendor, second, vendorOnly != 0};
     }
 
     // Opens, writes `frame`, closes; gives back the error code or 0.
-    int Exchange(const std::string& frame) {
+    int Send(const std::string& frame) {
         int code = ErrorOf([&] {
-            OpenPort(port);
+            OpenPort(port, {});
             port.SetData(frame.data(), frame.size());
-            WriteUsbPort(port);
+            WriteUsbPort(port, {});
         });
         ClosePort(port);
         return code;
@@ -65,19 +61,19 @@ protected:
 TEST_F(UsbPortTest, NoUsbmiscClassMeansNoDevices) {
     TempDir empty;
     ScopedEnv bare("PEMBERLUX_SYSFS_ROOT", empty.Path().c_str());
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_NO_DEVICES);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_DEVICES);
     EXPECT_TRUE(AllClosed(port));
 }
 
 TEST_F(UsbPortTest, NoPrinterAttachedMeansNoInformation) {
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_NO_INFO);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_INFO);
 }
 
 TEST_F(UsbPortTest, NoPrinterOfTheSelectedModel) {
     Add("3a7e", "41a3");
     Add("04b8", "0202");
     Select(0, "3A7E", "41A2");
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_NO_INFO);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_INFO);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -86,7 +82,7 @@ TEST_F(UsbPortTest, ModelSelectionNeedsVendorAndProduct) {
     auto& otherVendor = Add("1d90", "41a2");
     auto& wanted = Add("3a7e", "41a2");
     Select(0, "3A7E", "41A2");
-    EXPECT_EQ(Exchange("\x1d\x49"), 0);
+    EXPECT_EQ(Send("\x1d\x49"), 0);
     EXPECT_TRUE(Got(wanted, "\x1d\x49"));
     EXPECT_TRUE(otherModel.Received().empty());
     EXPECT_TRUE(otherVendor.Received().empty());
@@ -97,7 +93,7 @@ TEST_F(UsbPortTest, VendorOnlyAcceptsTheSecondVendorWhateverItsProduct) {
     auto& second = Add("1d90", "ffff");
     auto& first = Add("3a7e", "0001");
     Select(1, "3A7E", "1D90");
-    EXPECT_EQ(Exchange("label"), 0);
+    EXPECT_EQ(Send("label"), 0);
     EXPECT_TRUE(Got(second, "label"));
     EXPECT_TRUE(Got(first, "label"));
     EXPECT_TRUE(stranger.Received().empty());
@@ -107,10 +103,10 @@ TEST_F(UsbPortTest, PrinterWithoutProductIdIsSkipped) {
     auto& noProduct = Add("3a7e", "5e10");
     fs::remove(fs::canonical(tree.SysfsRoot() / "class/usbmisc/lp0/device").parent_path() / "idProduct");
     Select(1, "3A7E", "5E10");
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_NO_INFO);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_INFO);
 
     auto& complete = Add("3a7e", "5e10");
-    EXPECT_EQ(Exchange("x"), 0);
+    EXPECT_EQ(Send("x"), 0);
     EXPECT_TRUE(Got(complete, "x"));
     EXPECT_TRUE(noProduct.Received().empty());
 }
@@ -119,7 +115,7 @@ TEST_F(UsbPortTest, WithoutSelectionEveryPrinterIsOpenedAndWritten) {
     auto& a = Add("3a7e", "5e10");
     auto& b = Add("04b8", "0e15");
     auto& c = Add("1d90", "41a2");
-    EXPECT_EQ(Exchange("all"), 0);
+    EXPECT_EQ(Send("all"), 0);
     EXPECT_TRUE(Got(a, "all"));
     EXPECT_TRUE(Got(b, "all"));
     EXPECT_TRUE(Got(c, "all"));
@@ -128,9 +124,9 @@ TEST_F(UsbPortTest, WithoutSelectionEveryPrinterIsOpenedAndWritten) {
 TEST_F(UsbPortTest, AtMostTenPrintersAreOpened) {
     for (int i = 0; i < 12; ++i)
         Add("3a7e", "5e10");
-    ASSERT_EQ(OpenPort(port), 1);
+    ASSERT_EQ(OpenPort(port, {}), 1);
     port.SetData("n", 1);
-    EXPECT_EQ(WriteUsbPort(port), 1u);
+    EXPECT_EQ(WriteUsbPort(port, {}), 1u);
     ClosePort(port);
     for (int i = 0; i < 10; ++i)
         EXPECT_TRUE(Got(printers[i], "n")) << "lp" << i;
@@ -142,7 +138,7 @@ TEST_F(UsbPortTest, AtMostTenPrintersAreOpened) {
 TEST_F(UsbPortTest, FirstWantedPrinterThatWontOpenFailsTheOpen) {
     Add("3a7e", "5e10");
     fs::remove(tree.DevRoot() / "usb/lp0");
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port); }), PORT_ERR_OPEN);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -151,40 +147,61 @@ TEST_F(UsbPortTest, LaterPrinterThatWontOpenIsPassedOver) {
     Add("3a7e", "5e10");
     auto& c = Add("3a7e", "5e10");
     fs::remove(tree.DevRoot() / "usb/lp1");
-    EXPECT_EQ(Exchange("go"), 0);
+    EXPECT_EQ(Send("go"), 0);
     EXPECT_TRUE(Got(a, "go"));
     EXPECT_TRUE(Got(c, "go"));
 }
 
-TEST_F(UsbPortTest, ReadTakesEachPrinterInTurn) {
-    Add("3a7e", "5e10").SetDefaultAnswer({{{'a', '1'}}});
-    Add("3a7e", "5e10").SetDefaultAnswer({{{'b', '2', '2'}, 200ms}});
-    ASSERT_EQ(OpenPort(port), 1);
-    port.SetData("?", 1);
-    WriteUsbPort(port);
-    char buf[16];
-    // The last printer's answer is what stays in the buffer.
-    EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf)), "b22");
-}
-
-TEST_F(UsbPortTest, BoundedReadReturnsTheFirstAnswer) {
-    Add("3a7e", "5e10");
-    Add("3a7e", "5e10").SetDefaultAnswer({{{'o', 'k'}, 100ms}});
-    ASSERT_EQ(OpenPort(port), 1);
-    port.SetData("?", 1);
-    WriteUsbPort(port);
-    char buf[16];
-    std::atomic<bool> abort{false};
-    AbortAfter timer(abort, 3000ms);
-    Stopwatch watch;
-    EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf, abort)), "ok");
-    EXPECT_LT(watch.Ms(), 2000);
-}
-
-TEST_F(UsbPortTest, BoundedReadGivesUpWhenAborted) {
+TEST_F(UsbPortTest, ReadReturnsThePrinterThatAnswersFirst) {
     Add("3a7e", "5e10"); // never answers
-    ASSERT_EQ(OpenPort(port), 1);
-    ExpectReadGivesUpOnAbort(port);
+    Add("3a7e", "5e10").SetDefaultAnswer({{{'a', '1'}, 300ms}});
+    Add("3a7e", "5e10").SetDefaultAnswer({{{'b', '2', '2'}, 50ms}});
+    ASSERT_EQ(OpenPort(port, {}), 1);
+    port.SetData("?", 1);
+    WriteUsbPort(port, {});
+    char buf[16];
+    EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf, Deadline(5000ms))), "b22");
+    EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf, Deadline(5000ms))), "a1");
+}
+
+// The printer takes a block in slow pieces: each transfer is waited for, the
+// write reports success only once the printer has everything, and every byte
+// arrives in order.
+TEST_F(UsbPortTest, WriteWaitsUntilThePrinterHasTakenEveryTransfer) {
+    Add("3a7e", "5e10");
+    TransferNode node(tree.DevRoot() / "usb/lp0");
+    ASSERT_EQ(OpenPort(port, {}), 1);
+    std::string block(12000, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 13 + i / 256);
+    std::string got;
+    std::jthread printer([&](std::stop_token done) {
+        while (got.size() < block.size() && !done.stop_requested()) {
+            got += node.Take(512);
+            std::this_thread::sleep_for(20ms);
+        }
+    });
+    port.SetData(block.data(), block.size());
+    EXPECT_EQ(WriteUsbPort(port, {}), block.size());
+    EXPECT_EQ(node.Pending(), 0u) << "the write returned with its last transfer under way";
+    printer.request_stop();
+    printer.join();
+    EXPECT_EQ(got, block);
+}
+
+// The printer never takes the transfer (out of paper): after the write's bound
+// (10 s + 3 ms per byte) the exchange reports a failed write, message 159.
+TEST_F(UsbPortTest, TransferThatNeverCompletesIsAFailedWrite) {
+    Add("3a7e", "5e10");
+    TransferNode node(tree.DevRoot() / "usb/lp0");
+    const std::uint8_t frame[] = {0x1b, 'W', 0x01};
+    Stopwatch watch;
+    ExchangeResult r = SendFrame(port, frame, {});
+    EXPECT_GE(watch.Ms(), 10000);
+    EXPECT_EQ(r.status, ExchangeResult::WriteFailed);
+    EXPECT_EQ(r.code, PORT_ERR_WRITE);
+    EXPECT_EQ(ExchangeMessage(r, PORT_USB), (PortErrorMessage{159, MessageIcon::Warning}));
+    EXPECT_EQ(node.Pending(), sizeof frame);
 }
 
 } // namespace
