@@ -1,18 +1,26 @@
 // A pty whose printer side a test drives by hand.
 #pragma once
 
-#include <algorithm>
+#include "RawClient.h"
+
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace pemberlux::test {
 
 using namespace std::chrono_literals;
+
+// What arrived on `fd` within `timeout`, stopping early at `count` bytes.
+inline std::string ReceiveOn(int fd, std::size_t count, std::chrono::milliseconds timeout) {
+    const RawBytes got = ReadFor(fd, count, timeout);
+    return std::string(got.begin(), got.end());
+}
 
 // A pty pair: the program opens Path(); the test plays the printer on the master.
 // The test also keeps the line open itself so it can look at the line settings.
@@ -54,19 +62,23 @@ public:
     }
     // What the printer received within `timeout`, stopping early at `count` bytes.
     std::string Receive(std::size_t count, std::chrono::milliseconds timeout = 2000ms) const {
-        std::string got;
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (got.size() < count) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-            char buf[4096];
-            ssize_t n = ::read(master_, buf, std::min(sizeof buf, count - got.size()));
-            if (n <= 0) break;
-            got.append(buf, static_cast<std::size_t>(n));
+        return ReceiveOn(master_, count, timeout);
+    }
+    // The printer sends XOFF and waits until the line (which must take XON/XOFF)
+    // has stopped its output; false if it never did.
+    bool SendXoff() const {
+        int on = 1;
+        ::ioctl(master_, TIOCPKT, &on);
+        Send("\x13");
+        bool stopped = false;
+        for (int i = 0; i < 50 && !stopped; ++i) {
+            pollfd p{master_, POLLIN | POLLPRI, 0};
+            char status = 0;
+            if (::poll(&p, 1, 100) == 1 && ::read(master_, &status, 1) == 1) stopped = status & TIOCPKT_STOP;
         }
-        return got;
+        int off = 0;
+        ::ioctl(master_, TIOCPKT, &off);
+        return stopped;
     }
     // The printer goes away: the program's side of the line hangs up.
     void CloseMaster() {

@@ -71,7 +71,7 @@ inline void HoldOutput(const Pty& line) {
     termios t = line.Line();
     t.c_iflag |= IXON;
     line.SetLine(t);
-    line.Send("\x13");
+    if (!line.SendXoff()) throw std::runtime_error("the line does not stop");
 }
 
 } // namespace pemberlux::test
