@@ -65,7 +65,7 @@ Bytes Concat(const ConfigImage& image) {
     return all;
 }
 
-// A device that answers the search and then never stops answering: four
+// A device that answers the search and then never stops answering: 32
 // records every 5 ms to the searcher, until it is destroyed.
 class EndlessResponder {
 public:
@@ -105,7 +105,7 @@ private:
             if (n == 4 && frame[0] == 0xFF && frame[1] == 0x01 && frame[2] == 0x01 && frame[3] == 0x02) break;
         }
         while (!stop_) {
-            for (int i = 0; i < 4; ++i) {
+            for (int i = 0; i < 32; ++i) {
                 if (::sendto(fd_, RECORD, sizeof RECORD, 0, reinterpret_cast<const sockaddr*>(&searcher),
                              sizeof searcher) == sizeof RECORD)
                     ++sent_;
