@@ -197,6 +197,8 @@ TEST_F(CfgExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
         EXPECT_EQ(FindField(ReceivedFields, "SUBNET_MASK")->Value(), "255.0.0.0");
     }
     for (std::size_t i = 0; i < fleet.Size(); ++i) {
+        // The answer may come back before every printer has taken in the broadcast.
+        ASSERT_TRUE(fleet[i].WaitForRequests(1, 30s));
         const auto requests = fleet[i].Requests();
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0], BuildQueryRequest(selected.mac, selected.serialNumber));
