@@ -135,6 +135,36 @@ void BM_CfgSearchWholeExchange(benchmark::State& state) {
 }
 BENCHMARK(BM_CfgSearchWholeExchange)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Closing the search dialog while the receiver waits for the rest of a reply
+// (a printer that leaves out the end line): how long Close() takes. Without a
+// wake-up the receiver would wait out the body's 100 s.
+void BM_CfgCloseWhileTheReceiverWaits(benchmark::State& state) {
+    const std::uint16_t port = FreeUdpPort();
+    sim::KvPrinterOptions cut;
+    cut.noEndLine = true;
+    sim::KvPrinterSim printer(sim::NumberedKvPrinter(0), cut, port);
+    for (auto _ : state) {
+        CfgSession session;
+        session.Open(port);
+        {
+            Pump pump(session);
+            const std::size_t before = printer.RepliesSent();
+            if (session.StartSearch() != CfgStart::Started) {
+                state.SkipWithError("search did not start");
+                break;
+            }
+            const auto limit = Clock::now() + 5s;
+            while (printer.RepliesSent() == before && Clock::now() < limit)
+                std::this_thread::sleep_for(5ms);
+            std::this_thread::sleep_for(50ms); // the cut reply has reached the ring
+        }
+        const auto start = Clock::now();
+        session.Close();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+}
+BENCHMARK(BM_CfgCloseWhileTheReceiverWaits)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
 } // namespace
 
 int main(int argc, char** argv) {

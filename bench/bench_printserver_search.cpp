@@ -1,6 +1,7 @@
 // A print-server search against simulated print servers on the loopback
 // broadcast: the time from Search() to the last row, the time until the search
-// is over (500 ms of quiet), and the CPU the channel and its drain used.
+// is over (500 ms of quiet), and the CPU the channel and its drain used; and how
+// long destroying the channel takes while a search runs.
 #include "PrintServerSim.h"
 #include "network/PrintServerChannel.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 using namespace pemberlux;
 using Clock = std::chrono::steady_clock;
@@ -75,6 +77,24 @@ void BM_PrintServerSearch(benchmark::State& state) {
 }
 
 BENCHMARK(BM_PrintServerSearch)->Arg(0)->Arg(50)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Closing the search dialog mid-search: how long destroying the channel takes
+// while its receiver waits for answers (no print server answers).
+void BM_PrintServerChannelDestroyedMidSearch(benchmark::State& state) {
+    sim::PrintServerSim net(0);
+    for (auto _ : state) {
+        auto channel = std::make_unique<PrintServerChannel>(net.Port());
+        if (channel->Search() != PS_SEARCH_STARTED) {
+            state.SkipWithError("search did not start");
+            return;
+        }
+        channel->WaitIdle(std::chrono::milliseconds(150)); // well inside the quiet 500 ms
+        const auto start = Clock::now();
+        channel.reset();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+}
+BENCHMARK(BM_PrintServerChannelDestroyedMidSearch)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -2,6 +2,6 @@
 # from the main window, and the parallel interface dialog.
 if(TARGET pemberlux_ui)
   pemberlux_test(test_widgets
-    SOURCES widgets/TestAccessibleValues.cpp
+    SOURCES widgets/TestAccessibleValues.cpp widgets/TestPortSetParallel.cpp
     LIBS test_support_qt)
 endif()

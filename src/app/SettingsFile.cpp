@@ -52,9 +52,18 @@ std::optional<std::string> ReadText(const std::filesystem::path& file) {
     return text.str();
 }
 
+// A value in a matching pair of double or single quotes stands without them, as
+// hand-edited files write it (IpAddr="192.168.1.5"); the blanks inside stay.
+std::string Unquoted(std::string value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 // Looks a value up the way the program always has: section and key compared
-// without regard to case, the first match wins, blanks around the value dropped.
-// Nothing when the section or the key is missing.
+// without regard to case, the first match wins, blanks around the value and
+// then one surrounding pair of quotes dropped. Nothing when the section or the
+// key is missing.
 std::optional<std::string> LookUp(const std::string& content, const std::string& section, const std::string& key) {
     std::istringstream in(content);
     std::string line;
@@ -76,7 +85,7 @@ std::optional<std::string> LookUp(const std::string& content, const std::string&
         std::size_t eq = text.find('=');
         if (eq == std::string::npos) continue;
         if (SameText(Trim(std::string_view(text).substr(0, eq)), key))
-            return Trim(std::string_view(text).substr(eq + 1));
+            return Unquoted(Trim(std::string_view(text).substr(eq + 1)));
     }
     return std::nullopt;
 }

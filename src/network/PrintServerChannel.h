@@ -45,8 +45,9 @@ constexpr std::chrono::milliseconds PS_RECEIVER_START_TIMEOUT{3000};
 // A search ends after this long even while answers keep arriving: a device that
 // never stops answering must not keep the channel (and its owner's buttons) busy.
 constexpr std::chrono::milliseconds PS_SEARCH_LIMIT{10000};
-// Answers waiting to be taken; later ones are dropped while the queue is full.
-constexpr std::size_t PS_QUEUE_LIMIT = 1024;
+// Answers waiting to be taken (36 bytes each), far more than a network's worth
+// of print servers; later ones are dropped while the queue is full.
+constexpr std::size_t PS_QUEUE_LIMIT = 4096;
 
 using MacAddress = std::array<std::uint8_t, 6>;
 using Ipv4Octets = std::array<std::uint8_t, 4>; // first octet first

@@ -19,9 +19,11 @@ CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog
     auto* ports = Bind(IDC_PORT, new QComboBox, label.substr(0, label.find_last_not_of(": ") + 1));
     for (int n = 1; n <= 4; ++n)
         ports->addItem(QStringLiteral("LPT%1").arg(n));
-    // A device given by path stays selectable, so OK keeps it.
+    // A device given by path (/dev/usb/lp0) stays selectable, so OK keeps it. Any
+    // other name the list lacks, such as the "<No Name>" that stands for a missing
+    // one, is not offered as a port: nothing is selected then.
     const QString current = QString::fromStdString(ParallelDialogSettings.lptName);
-    if (!current.isEmpty() && ports->findText(current, Qt::MatchExactly) < 0) ports->addItem(current);
+    if (current.startsWith(QLatin1Char('/')) && ports->findText(current, Qt::MatchExactly) < 0) ports->addItem(current);
     ports->setCurrentIndex(ports->findText(current, Qt::MatchExactly));
     auto* caption = new QLabel(QString::fromStdString(label));
     caption->setBuddy(ports);

@@ -127,6 +127,43 @@ TEST_F(SettingsFileTest, LookupIgnoresCaseOrderAndBlanksAndTakesTheFirstMatch) {
     EXPECT_EQ(s.portKind, PORT_LAN);
 }
 
+TEST_F(SettingsFileTest, OnePairOfSurroundingQuotesIsDropped) {
+    struct Case {
+        const char* written;
+        const char* read;
+    } const cases[] = {
+        {"\"192.168.1.5\"", "192.168.1.5"},
+        {"'192.168.1.5'", "192.168.1.5"},
+        {"  \"192.168.1.5\"  ", "192.168.1.5"}, // blanks around the quotes go first
+        {"\" 10.0.0.5 \"", " 10.0.0.5 "},       // blanks inside stay
+        {"\"\"10.0.0.5\"\"", "\"10.0.0.5\""},   // only one pair
+        {"\"10.0.0.5'", "\"10.0.0.5'"},         // not a pair
+        {"\"10.0.0.5", "\"10.0.0.5"},
+        {"10.0.0.5\"", "10.0.0.5\""},
+        {"\"", "\""},
+        {"\"\"", ""}, // an empty value: absent
+    };
+    for (const Case& c : cases) {
+        const PortSettings s = LoadFrom(std::string("[LAN]\r\nIpAddr=") + c.written + "\r\nListenPort='9200'\r\n");
+        EXPECT_EQ(s.ipAddress, c.read) << c.written;
+        EXPECT_EQ(s.tcpPort, 9200) << c.written;
+    }
+
+    // Every key, as a hand-edited file may write them.
+    const PortSettings s = LoadFrom("[PrinterModel]\r\nPrinter Model=\"LB-710\"\r\n"
+                                    "[PortType]\r\nCurPortType=\"1\"\r\n"
+                                    "[COM]\r\nPortName=\"COM3\"\r\nBaudrate='115200'\r\n"
+                                    "[LPT]\r\nPortName=\"\"\r\n"
+                                    "[LanguageSetting]\r\nLanguage=\"Chinese\"\r\n");
+    EXPECT_EQ(s.modelName, "Label Printer(300DPI)");
+    EXPECT_EQ(s.portKind, PORT_COM);
+    EXPECT_EQ(s.comName, "COM3");
+    EXPECT_EQ(s.baudRate, "115200");
+    EXPECT_EQ(s.lptName, "<No Name>");
+    EXPECT_EQ(s.language, "Chinese");
+    OnFreshThread([] { EXPECT_EQ(ChooseUiLanguage(), LANG_CHINESE); });
+}
+
 TEST_F(SettingsFileTest, MissingValuesAreEmptiedZeroedOrNoName) {
     PortSettings s = LoadFrom("[PrinterModel]\r\nPrinter Model=\r\n");
     EXPECT_EQ(s.portKind, 0);

@@ -165,7 +165,7 @@ public:
     }
 
     // Starts a search and ticks until it has ended; returns the seconds it took.
-    double SearchToEnd(std::chrono::milliseconds timeout = 8000ms) {
+    double SearchToEnd(std::chrono::milliseconds timeout = 30s) {
         seen = {};
         const auto start = std::chrono::steady_clock::now();
         if (session.StartSearch() != CfgStart::Started) return -1;

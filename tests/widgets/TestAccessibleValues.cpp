@@ -1,21 +1,9 @@
 // What a screen reader reads from the main window's value fields: the caption
 // and the value shown now, after every change of the value.
-#include "QtTestSupport.h"
-#include "Records.h"
-#include "TempDir.h"
-#include "app/PemberluxDlg.h"
-#include "app/SettingsFile.h"
-#include "app/UiText.h"
-#include "port/PagePortSet.h"
-#include "port/PortSettings.h"
-#include "port/PrinterPort.h"
+#include "MainWindowFixture.h"
 
 #include <QAccessible>
 #include <QComboBox>
-#include <QTest>
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace pemberlux {
 namespace {
@@ -35,35 +23,10 @@ Reading Read(QWidget* w) {
     return {a->text(QAccessible::Name).toStdString(), a->text(QAccessible::Description).toStdString()};
 }
 
-class AccessibleValues : public ::testing::Test {
+class AccessibleValues : public test::MainWindowTest {
 protected:
-    void SetUp() override {
-        SetThreadUiLanguage(LANG_ENGLISH);
-        UsbVendorId = "";
-        UsbSecondId = "";
-        UsbVendorOnly = 0;
-        CurrentPortSettings = SerialDialogSettings = ParallelDialogSettings = PortSettings{};
-    }
-    void TearDown() override {
-        if (window) window->hide();
-        window.reset();
-    }
-
-    void Start(const PortSettings& s) {
-        dir.Write(SETTINGS_FILE_NAME, FormatSettings(s));
-        ChooseUiLanguage();
-        window = std::make_unique<Dlg>();
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-    Page& InterfacePage() const { return *window->PortSetPage(); }
     Reading Printer() const { return Read(window->Control(Dlg::IDC_PRINTER_LABEL)); }
     Reading Interface() const { return Read(window->Control(Dlg::IDC_INTERFACE_LABEL)); }
-
-    test::TempDir dir;
-    test::ScopedCwd cwd{dir.Path()};
-    test::ScopedEnv lcAll{"LC_ALL", nullptr};
-    std::unique_ptr<Dlg> window;
 };
 
 TEST_F(AccessibleValues, PrinterAndInterfaceAreReadWithTheirCaptions) {
