@@ -81,6 +81,16 @@ void CWindowBase::EnableControl(int id, bool enable) {
     });
 }
 
+void CWindowBase::StopWorkers() {
+    workers_.Stop();
+    // A stopped job did not get to give its controls back.
+    for (auto& [id, count] : holds_) {
+        if (count == 0) continue;
+        count = 0;
+        if (QWidget* w = Control(id)) w->setEnabled(wanted_[id]);
+    }
+}
+
 bool CWindowBase::Held(int id) const {
     auto it = holds_.find(id);
     return it != holds_.end() && it->second > 0;

@@ -73,8 +73,9 @@ public:
     // Whether a running job holds control `id`.
     bool Held(int id) const;
     int WorkersRunning() const { return workers_.Running(); }
-    // Stops the jobs (their port steps end at once) and joins them.
-    void StopWorkers() { workers_.Stop(); }
+    // Stops the jobs (their port steps end at once), joins them and gives back
+    // the controls they held.
+    void StopWorkers();
 
 protected:
     CWindowBase(QWidget* self, int dialogId);
