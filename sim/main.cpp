@@ -3,6 +3,7 @@
 #include "KvPrinterSim.h"
 #include "LabelPrinterSim.h"
 #include "PrintServerSim.h"
+#include "ReceiptPrinterSim.h"
 #include "SimPrinter.h"
 #include "Transports.h"
 
@@ -210,6 +211,12 @@ const std::vector<ModelSpec>& ModelTable() {
          [](const Options& o) { return MakeLabelPrinter(LabelModel::LB710, o); }},
         {"LB-600", "label printer, 200 DPI, as LB-610",
          [](const Options& o) { return MakeLabelPrinter(LabelModel::LB600, o); }},
+        {"TR-510", "receipt printer without cutter: settings, serial line, restore (sim/README.md)",
+         [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR510); }},
+        {"TR-520", "receipt printer with cutter, as TR-510",
+         [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR520); }},
+        {"TR-530", "the TR-520 under its Chinese name",
+         [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR520); }},
     };
     return table;
 }

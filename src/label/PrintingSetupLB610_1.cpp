@@ -1,13 +1,13 @@
 #include "label/PrintingSetupLB610_1.h"
 
 #include "app/UiText.h"
+#include "platform/DigitsOnly.h"
 #include "platform/MessageBox.h"
 #include "platform/Messages.h"
 #include "port/PrinterPort.h"
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,24 +58,6 @@ void FillList(QComboBox* list, const std::vector<std::string>& items) {
         list->addItem(QString::fromStdString(item));
     list->setCurrentIndex(-1);
 }
-
-// The AD value edit takes digits only from the keyboard; pasted text goes in
-// as it is (and meets the range check like any other change).
-class DigitsOnly final : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
-            auto* key = static_cast<QKeyEvent*>(event);
-            const QString text = key->text();
-            const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-            if (!shortcut && text.size() == 1 && text[0].isPrint() && !text[0].isDigit()) return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 } // namespace
 
@@ -142,6 +124,7 @@ void CPrintingSetupLB610_1::BuildPage() {
             edit->setAlignment(Qt::AlignRight);
             grid->addWidget(new QLabel(QString::fromStdString(unit)), row, 5);
         } else {
+            // The AD value takes digits only from the keyboard.
             edit->installEventFilter(new DigitsOnly(edit));
         }
     }
