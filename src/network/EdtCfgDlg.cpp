@@ -28,7 +28,9 @@ QString Text(const std::string& key) {
 CEdtCfgDlg::CEdtCfgDlg(QWidget* parent)
     : CDialog(IDD, parent), lang_(ThreadUiLanguage()), channel_(std::make_unique<PrintServerChannel>()) {
     setWindowTitle(Text("caption"));
+    setMinimumWidth(CONFIG_DIALOG_WIDTH);
     auto* layout = new QVBoxLayout(this);
+    std::vector<QLabel*> captions;
     auto* note = new QLabel(Text("text.Note"));
     note->setWordWrap(true);
     layout->addWidget(note);
@@ -45,6 +47,7 @@ CEdtCfgDlg::CEdtCfgDlg(QWidget* parent)
         Bind(id, field, FieldName(label));
         auto* caption = new QLabel(QString::fromStdString(label));
         caption->setBuddy(field);
+        captions.push_back(caption);
         form->addRow(caption, shown ? shown : field);
     };
     auto readOnly = [] {
@@ -81,6 +84,7 @@ CEdtCfgDlg::CEdtCfgDlg(QWidget* parent)
     ControlAs<QLineEdit>(IDC_MONITOR_PORT)->setText(QStringLiteral("0"));
     timeout->setText(QStringLiteral("0"));
 
+    AlignLabels(captions);
     layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
     connect(dhcp, &QComboBox::currentIndexChanged, this, [this] { OnDhcpChanged(); });
     connect(ControlAs<QPushButton>(IDC_OK), &QPushButton::clicked, this, [this] { OnOK(); });

@@ -23,7 +23,9 @@ QString Text(const std::string& key) {
 
 CEdtCfgDlgUSB::CEdtCfgDlgUSB(QWidget* parent) : CDialog(IDD, parent) {
     setWindowTitle(Text("caption"));
+    setMinimumWidth(CONFIG_DIALOG_WIDTH);
     auto* layout = new QVBoxLayout(this);
+    std::vector<QLabel*> captions;
     auto* note = new QLabel(Text("text.Note"));
     note->setWordWrap(true);
     layout->addWidget(note);
@@ -35,6 +37,7 @@ CEdtCfgDlgUSB::CEdtCfgDlgUSB(QWidget* parent) : CDialog(IDD, parent) {
         Bind(id, field, FieldName(label));
         auto* caption = new QLabel(QString::fromStdString(label));
         caption->setBuddy(field);
+        captions.push_back(caption);
         form->addRow(caption, field);
     };
     auto* dhcp = new QComboBox;
@@ -44,6 +47,7 @@ CEdtCfgDlgUSB::CEdtCfgDlgUSB(QWidget* parent) : CDialog(IDD, parent) {
     for (int id : {IDC_IP, IDC_MASK, IDC_GATEWAY})
         addRow(id, NewAddressEdit());
     layout->addWidget(group);
+    AlignLabels(captions);
     layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
 
     // A printer fresh from the factory is usually set up on a small office network.

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
 
+#include <algorithm>
+
 namespace pemberlux {
 
 namespace {
@@ -55,6 +57,14 @@ std::string FieldName(const std::string& label) {
     while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0xFF1A)) || name.endsWith(QLatin1Char(' ')))
         name.chop(1);
     return name.toStdString();
+}
+
+void AlignLabels(const std::vector<QLabel*>& labels) {
+    int width = 0;
+    for (const QLabel* l : labels)
+        width = std::max(width, l->sizeHint().width());
+    for (QLabel* l : labels)
+        l->setMinimumWidth(width);
 }
 
 QLineEdit* NewAddressEdit() {

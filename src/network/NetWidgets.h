@@ -4,6 +4,7 @@
 
 #include "network/PrintServerChannel.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 
@@ -17,6 +18,11 @@ namespace pemberlux {
 // A field's label without its trailing colon (ASCII or full-width) and blanks,
 // as the field's accessible name.
 std::string FieldName(const std::string& label);
+
+// Gives the labels one width, so fields of several groups line up.
+void AlignLabels(const std::vector<QLabel*>& labels);
+// The width of the configuration dialogs: the note over them fits on two lines.
+constexpr int CONFIG_DIALOG_WIDTH = 440;
 
 // Takes dotted decimal only: up to four fields of 0-255.
 QLineEdit* NewAddressEdit();
