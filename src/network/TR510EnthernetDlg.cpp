@@ -201,14 +201,17 @@ void CTR510EnthernetDlg::OnSetupPrinter() {
     // Blocks the dialog could not read are never written.
     channel_.SetConfigRead(dialog.ConfigRead());
 
-    StartJob(Buttons(), [this, target, saved, dhcp, ip = FormatIp(dialog.Ip()), port = dialog.MonitorPort()](
-                            std::stop_token stop) { WriteJob(stop, target, saved, dhcp, ip, port); });
+    const PsWriteTiming timing = timing_;
+    StartJob(Buttons(), [this, target, saved, dhcp, timing, ip = FormatIp(dialog.Ip()), port = dialog.MonitorPort(),
+                         language = settings_.language](std::stop_token stop) {
+        SetThreadUiLanguage(LanguageIdOf(language));
+        WriteJob(stop, target, saved, dhcp, timing, ip, port);
+    });
 }
 
 void CTR510EnthernetDlg::WriteJob(const std::stop_token& stop, const DiscoveryRecord& target, const ConfigImage& saved,
-                                  bool dhcp, const std::string& newIp, int newPort) {
-    SetThreadUiLanguage(LanguageIdOf(settings_.language));
-    const PsWriteStatus written = WriteConfiguration(channel_, target, timing_, stop);
+                                  bool dhcp, const PsWriteTiming& timing, const std::string& newIp, int newPort) {
+    const PsWriteStatus written = WriteConfiguration(channel_, target, timing, stop);
     if (written == PsWriteStatus::Stopped) return;
     if (written != PsWriteStatus::Done) {
         // The old address, port and row stay: nothing says the print server took the new ones.
@@ -221,7 +224,7 @@ void CTR510EnthernetDlg::WriteJob(const std::stop_token& stop, const DiscoveryRe
 
     // After the write, not alongside it: a search would take the channel from
     // the write and clear its configuration-read flag.
-    const PsDhcpOutcome found = FollowDhcp(channel_, target, saved, timing_, stop);
+    const PsDhcpOutcome found = FollowDhcp(channel_, target, saved, timing, stop);
     if (found.stopped || !found.found) return;
     if (!found.restoreNeeded) {
         RunOnGuiThread([this, record = found.record] {

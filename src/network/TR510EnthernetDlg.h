@@ -67,7 +67,7 @@ private:
     void AddRow(const DiscoveryRecord& record);
     // The job after the configuration dialog's OK: the write, then with DHCP the follow-up.
     void WriteJob(const std::stop_token& stop, const DiscoveryRecord& target, const ConfigImage& saved, bool dhcp,
-                  const std::string& newIp, int newPort);
+                  const PsWriteTiming& timing, const std::string& newIp, int newPort);
     // Shows `ip` in the rows of print server `target`, and in the address field while it shows that one.
     void ShowAddressOf(const DiscoveryRecord& target, const std::string& ip);
 

@@ -258,6 +258,9 @@ TEST_F(UsbConfiguration, WithoutASelectedPrinterSetupConfiguresTheUsbPrinterAndO
 TEST_F(UsbConfiguration, AFailedUsbWriteShows159AndOkStillNeedsAPrinter) {
     ScopedEnv sys("PEMBERLUX_SYSFS_ROOT", (dir / "no-sys").c_str());
     Open();
+    for (int id : {Dlg::IDC_SEARCH, Dlg::IDC_SETUP, Dlg::IDC_OK, Dlg::IDC_CANCEL})
+        EXPECT_EQ(dlg->Control(id)->cursor().shape(), Qt::PointingHandCursor) << id;
+    EXPECT_NE(dlg->Control(Dlg::IDC_IP)->cursor().shape(), Qt::PointingHandCursor);
     WhenModalShown([&](QWidget* w) {
         if (auto* d = qobject_cast<CEdtCfgDlgUSB*>(w)) Click(*d, CEdtCfgDlgUSB::IDC_OK);
     });
