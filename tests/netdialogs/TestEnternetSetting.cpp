@@ -194,13 +194,17 @@ TEST_F(LabelModuleDialog, OneRowPerPrinterSortedBySerialNumberAndReopeningStarts
     ClickRow(List(), 1);
     EXPECT_EQ(Text(*dlg, Dlg::IDC_SERIAL), "TVL710000002");
     EXPECT_EQ(CfgSelectedMac(), "00A0D1000002");
+    ClickRow(List(), 0); // while the query runs
+    EXPECT_EQ(CfgSelectedMac(), "00A0D1000002");
     Click(*dlg, Dlg::IDC_SEARCH);
     EXPECT_EQ(CfgSelectedMac(), "");
     EXPECT_EQ(Text(*dlg, Dlg::IDC_SERIAL), "");
     EXPECT_EQ(dlg->SelectedRow(), -1);
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Current condition is busy. Please try again."});
-    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Network printer is seaching. Please try again later.",
+                                                          "Current condition is busy. Please try again."}));
+    for (const RecordedMessage& m : messages.Messages())
+        EXPECT_EQ(m.icon, MessageIcon::Stop);
 
     dlg->reject();
     EXPECT_EQ(CfgReceiveSocket(), -1);
@@ -213,6 +217,19 @@ TEST_F(LabelModuleDialog, OneRowPerPrinterSortedBySerialNumberAndReopeningStarts
     }
     EXPECT_EQ(Text(*dlg, Dlg::IDC_IP), "127.0.0.1");
     EXPECT_EQ(Text(*dlg, Dlg::IDC_MONITOR_PORT), "9100");
+}
+
+TEST_F(LabelModuleDialog, ClosingWhileASearchRunsStopsItAndClosesTheSockets) {
+    KvPrinterSim printer(sim::NumberedKvPrinter(0), {}, port);
+    Open();
+    Click(*dlg, Dlg::IDC_SEARCH);
+    ASSERT_TRUE(WaitUntil([&] { return List()->rowCount() == 1; }));
+    EXPECT_EQ(dlg->WorkersRunning(), 1); // the search goes on until its time-out
+    dlg->reject();
+    EXPECT_EQ(dlg->WorkersRunning(), 0);
+    EXPECT_EQ(CfgReceiveSocket(), -1);
+    EXPECT_FALSE(CfgExchange.busy);
+    EXPECT_TRUE(page.records.empty());
 }
 
 class UsbConfiguration : public LabelModuleDialog {
