@@ -1,8 +1,8 @@
 #include "label/LabelCommands.h"
 
+#include "platform/CodePage.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <iconv.h>
 
 namespace pemberlux {
 
@@ -21,26 +21,6 @@ std::uint8_t High(unsigned value) {
 int SelectionFromByte(int index, int listSize) {
     return index >= 0 && index < listSize ? index : LB_NO_SELECTION;
 }
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-constexpr char32_t kReplacement = 0xFFFD;
 
 } // namespace
 
@@ -203,34 +183,7 @@ bool TextReplyComplete(std::span<const std::uint8_t> reply) {
 std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId) {
     const std::size_t limit = std::min(reply.size(), LB_REPLY_BUFFER_SIZE);
     const auto zero = std::find(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(limit), 0);
-    std::string in(reply.begin(), zero);
-
-    std::string out;
-    iconv_t cd = iconv_open("UTF-8", langId == 2052 ? "GB18030" : "WINDOWS-1252");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        // Without the converter only ASCII is certain.
-        for (char c : in)
-            AppendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? static_cast<char32_t>(c) : kReplacement);
-        return out;
-    }
-    char* src = in.data();
-    std::size_t srcLeft = in.size();
-    std::string buf(in.size() * 4 + 16, '\0');
-    while (srcLeft > 0) {
-        char* dst = buf.data();
-        std::size_t dstLeft = buf.size();
-        const std::size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        out.append(buf.data(), static_cast<std::size_t>(dst - buf.data()));
-        if (rc != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        // An invalid or cut-off sequence: mark it and go on after its first byte.
-        AppendUtf8(out, kReplacement);
-        ++src;
-        --srcLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    iconv_close(cd);
-    return out;
+    return DecodeCodePage(std::string(reply.begin(), zero), langId);
 }
 
 void ApplyFactoryLineSettings(PortSettings& settings) {

@@ -159,17 +159,17 @@ CfgStart CfgSession::StartSet(std::string_view mac, std::string_view serial) {
     return CfgStart::Started;
 }
 
-bool CfgSession::Pause(std::chrono::milliseconds duration) {
+bool CfgSession::Pause(std::chrono::milliseconds duration, std::stop_token stop) {
     std::unique_lock lock(roundMutex_);
-    return !roundCv_.wait_for(lock, duration, [&] { return closing_.load(); });
+    return !roundCv_.wait_for(lock, stop, duration, [&] { return closing_.load(); }) && !stop.stop_requested();
 }
 
-CfgSetOutcome CfgSession::RunSetConfirmation() {
+CfgSetOutcome CfgSession::RunSetConfirmation(std::stop_token stop) {
     CfgSetOutcome outcome;
     if (!confirming_) return outcome;
 
     const auto deadline = std::chrono::steady_clock::now() + timing_.confirmFirstWait + timing_.confirmLimit;
-    bool running = Pause(timing_.confirmFirstWait);
+    bool running = Pause(timing_.confirmFirstWait, stop);
     while (running) {
         std::uint64_t before = 0;
         {
@@ -178,7 +178,7 @@ CfgSetOutcome CfgSession::RunSetConfirmation() {
         }
         // The set keeps busy set; each round is a query of the same printer.
         bool started = false;
-        while (!started && !closing_) {
+        while (!started && !closing_ && !stop.stop_requested()) {
             std::unique_lock guard(CfgExchange.guard, std::defer_lock);
             if (!guard.try_lock_for(kGuardWait)) continue;
             if (!open_) break;
@@ -189,16 +189,16 @@ CfgSetOutcome CfgSession::RunSetConfirmation() {
         {
             // Poll() counts the round once it has taken the answer and the receiver has ended.
             std::unique_lock lock(roundMutex_);
-            roundCv_.wait(lock, [&] { return closing_.load() || roundsDone_ != before; });
-            if (closing_) break;
+            roundCv_.wait(lock, stop, [&] { return closing_.load() || roundsDone_ != before; });
+            if (closing_ || stop.stop_requested()) break;
         }
-        if (!Pause(timing_.confirmSettle)) break;
+        if (!Pause(timing_.confirmSettle, stop)) break;
         if (confirmed_) {
             outcome.confirmed = true;
             break;
         }
         if (std::chrono::steady_clock::now() >= deadline) break;
-        running = Pause(timing_.confirmRetry);
+        running = Pause(timing_.confirmRetry, stop);
     }
 
     if (outcome.confirmed) {
@@ -215,11 +215,10 @@ CfgSetOutcome CfgSession::RunSetConfirmation() {
 }
 
 void CfgSession::ClearSelection() {
-    std::unique_lock guard(CfgExchange.guard, std::defer_lock);
-    // While an exchange or a set runs, its printer stays selected.
-    if (!guard.try_lock_for(kGuardWait) || CfgExchange.busy) return;
-    SetCfgSelection({}, {});
     pendingOpen_ = 0;
+    // A set's confirmation goes on asking its printer until it has an answer.
+    if (confirming_) return;
+    SetCfgSelection({}, {});
     confirmed_ = 0;
 }
 

@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,12 +89,15 @@ public:
     CfgStart StartSet(std::string_view mac, std::string_view serial);
     // On a worker after a started set: queries the printer until an answer is
     // complete (DHCP off or an address in use), with the pauses of CfgTiming, and
-    // keeps the session busy meanwhile. Ends early when the session closes.
-    CfgSetOutcome RunSetConfirmation();
+    // keeps the session busy meanwhile. Ends early when the session closes or
+    // `stop` is requested (then not confirmed).
+    CfgSetOutcome RunSetConfirmation(std::stop_token stop = {});
 
     // A row was double-clicked: once its query has ended, Poll() says openSetup.
     void MarkPendingOpen();
-    // "Search" was clicked: forget the selected printer, a pending open and a confirmation.
+    // "Search" was clicked: forget the selected printer, a pending open and a
+    // confirmation, also while a query runs (its answer then completes nothing).
+    // Only a set's confirmation keeps its printer.
     void ClearSelection();
     // The owner's timer tick.
     CfgPollResult Poll();
@@ -104,8 +108,8 @@ public:
 
 private:
     CfgStart BeginQuery(std::string_view mac, std::string_view serial);
-    // Waits `duration` unless the session closes; false when it closed.
-    bool Pause(std::chrono::milliseconds duration);
+    // Waits `duration` unless the session closes or `stop` is requested; false then.
+    bool Pause(std::chrono::milliseconds duration, std::stop_token stop);
 
     CfgTiming timing_;
     std::atomic<bool> open_{false};
@@ -115,7 +119,7 @@ private:
     std::atomic<bool> confirming_{false};
 
     std::mutex roundMutex_;
-    std::condition_variable roundCv_;
+    std::condition_variable_any roundCv_;
     std::uint64_t roundsDone_ = 0;
 };
 

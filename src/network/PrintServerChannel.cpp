@@ -229,9 +229,9 @@ bool PrintServerChannel::SendFrame() {
     return sent == static_cast<ssize_t>(frame_.size());
 }
 
-bool PrintServerChannel::WaitReadable(std::chrono::milliseconds timeout) {
+bool PrintServerChannel::WaitReadable(std::chrono::milliseconds timeout, const std::stop_token& stop) {
     const auto deadline = Clock::now() + timeout;
-    while (!stop_) {
+    while (!stop_ && !stop.stop_requested()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd p{socket_, POLLIN, 0};
@@ -242,10 +242,10 @@ bool PrintServerChannel::WaitReadable(std::chrono::milliseconds timeout) {
     return false;
 }
 
-bool PrintServerChannel::ReceiveAnswer(std::size_t capacity) {
+bool PrintServerChannel::ReceiveAnswer(std::size_t capacity, const std::stop_token& stop) {
     answer_.assign(capacity, 0);
     answerSize_ = 0;
-    if (WaitReadable(PS_ANSWER_TIMEOUT)) {
+    if (WaitReadable(PS_ANSWER_TIMEOUT, stop)) {
         // Everything already waiting, one datagram after another, up to the capacity.
         while (answerSize_ < capacity) {
             const ssize_t n = ::recv(socket_, answer_.data() + answerSize_, capacity - answerSize_, MSG_DONTWAIT);
@@ -328,7 +328,7 @@ void PrintServerChannel::StopReceiver() {
     stop_ = false;
 }
 
-int PrintServerChannel::ReadConfig(const DiscoveryRecord& target) {
+int PrintServerChannel::ReadConfig(const DiscoveryRecord& target, const std::stop_token& stop) {
     if (!TryClaim()) return PS_READ_BUSY;
     auto fail = [this](int code) {
         configRead_ = false;
@@ -338,7 +338,7 @@ int PrintServerChannel::ReadConfig(const DiscoveryRecord& target) {
     if (!PrepareSocket()) return fail(PS_READ_SEND_FAILED);
     frame_ = BuildAddressedFrame(PS_CMD_READ_CONFIG, target.Mac());
     if (!SendFrame()) return fail(PS_READ_SEND_FAILED);
-    if (!ReceiveAnswer(PS_CONFIG_SIZE)) {
+    if (!ReceiveAnswer(PS_CONFIG_SIZE, stop)) {
         configRead_ = false;
         return PS_READ_NO_ANSWER;
     }
@@ -348,7 +348,7 @@ int PrintServerChannel::ReadConfig(const DiscoveryRecord& target) {
     return PS_READ_OK;
 }
 
-int PrintServerChannel::WriteBlock(std::uint8_t command) {
+int PrintServerChannel::WriteBlock(std::uint8_t command, const std::stop_token& stop) {
     if (command != PS_CMD_WRITE_A && command != PS_CMD_WRITE_B) return PS_WRITE_SEND_FAILED;
     if (!idle_) return PS_WRITE_BUSY;
     if (!configRead_) return PS_WRITE_NOT_READ;
@@ -364,13 +364,13 @@ int PrintServerChannel::WriteBlock(std::uint8_t command) {
         MarkIdle();
         return PS_WRITE_SEND_FAILED;
     }
-    if (!ReceiveAnswer(PS_ACK_SIZE)) return PS_WRITE_NO_ANSWER;
+    if (!ReceiveAnswer(PS_ACK_SIZE, stop)) return PS_WRITE_NO_ANSWER;
     const bool acknowledged = IsAcknowledgement(command, answer_.data(), answerSize_);
     MarkIdle();
     return acknowledged ? PS_WRITE_ACKNOWLEDGED : PS_WRITE_NOT_ACKNOWLEDGED;
 }
 
-int PrintServerChannel::Apply(const DiscoveryRecord& target) {
+int PrintServerChannel::Apply(const DiscoveryRecord& target, const std::stop_token& stop) {
     if (!idle_) return PS_APPLY_BUSY;
     if (!configRead_) return PS_APPLY_NOT_READ;
     if (!TryClaim()) return PS_APPLY_BUSY;
@@ -383,7 +383,7 @@ int PrintServerChannel::Apply(const DiscoveryRecord& target) {
         MarkIdle();
         return PS_APPLY_SEND_FAILED;
     }
-    if (!ReceiveAnswer(PS_ACK_SIZE)) return PS_APPLY_NO_ANSWER;
+    if (!ReceiveAnswer(PS_ACK_SIZE, stop)) return PS_APPLY_NO_ANSWER;
     const bool acknowledged = IsAcknowledgement(PS_CMD_APPLY, answer_.data(), answerSize_);
     MarkIdle();
     return acknowledged ? PS_APPLY_ACKNOWLEDGED : PS_APPLY_OTHER_ANSWER;

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,10 +193,12 @@ public:
     // Blocks until the channel is idle, at most `timeout`; true when idle.
     bool WaitIdle(std::chrono::milliseconds timeout);
 
-    int ReadConfig(const DiscoveryRecord& target);
+    // The addressed exchanges wait at most PS_ANSWER_TIMEOUT for the answer; a
+    // stop request of `stop` ends that wait early, as an answer that did not come.
+    int ReadConfig(const DiscoveryRecord& target, const std::stop_token& stop = {});
     // `command` is PS_CMD_WRITE_A or PS_CMD_WRITE_B.
-    int WriteBlock(std::uint8_t command);
-    int Apply(const DiscoveryRecord& target);
+    int WriteBlock(std::uint8_t command, const std::stop_token& stop = {});
+    int Apply(const DiscoveryRecord& target, const std::stop_token& stop = {});
 
     // The image is edited in place between ReadConfig and WriteBlock.
     ConfigImage& Image() { return image_; }
@@ -213,8 +216,8 @@ private:
     bool PrepareSocket();
     void CloseSocket();
     bool SendFrame();
-    bool WaitReadable(std::chrono::milliseconds timeout);
-    bool ReceiveAnswer(std::size_t capacity);
+    bool WaitReadable(std::chrono::milliseconds timeout, const std::stop_token& stop = {});
+    bool ReceiveAnswer(std::size_t capacity, const std::stop_token& stop);
     void ReceiverLoop();
     void StopReceiver();
 

@@ -1,6 +1,8 @@
 #include "port/PagePortSet.h"
 
 #include "app/UiText.h"
+#include "network/EnternetSetting.h"
+#include "network/TR510EnthernetDlg.h"
 #include "platform/MessageBox.h"
 #include "platform/Messages.h"
 #include "port/Exchange.h"
@@ -224,11 +226,21 @@ void CPagePortSet::OpenInterfaceDialog() {
         dialog.exec();
         break;
     }
-    case PORT_LAN:
-        // The network printer dialogs take a copy of the record and report
-        // back with WM_NETWORK_SET; they are not part of this build yet.
+    case PORT_LAN: {
+        // The search dialog of the model works on a copy of the record and
+        // reports the chosen printer back with WM_NETWORK_SET.
         networkSettings_ = settings_;
+        if (NetworkDialogFor(settings_.modelName) == NetworkDialog::LabelModule) {
+            CEnternetSetting dialog(this, this);
+            dialog.SetSettings(networkSettings_);
+            dialog.DoModal();
+        } else {
+            CTR510EnthernetDlg dialog(this, this);
+            dialog.SetSettings(networkSettings_);
+            dialog.DoModal();
+        }
         break;
+    }
     }
 }
 

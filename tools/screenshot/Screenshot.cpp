@@ -11,21 +11,36 @@
 #include "app/PemberluxDlg.h"
 #include "app/SettingsFile.h"
 #include "app/UiText.h"
+#include "network/CfgProtocol.h"
+#include "network/EdtCfgDlg.h"
+#include "network/EdtCfgDlgUSB.h"
+#include "network/EnternetSetting.h"
+#include "network/TR510EnthernetDlg.h"
 #include "platform/Platform.h"
 #include "port/PagePortSet.h"
 #include "port/PortSetParallel.h"
 #include "port/PortSetSerial.h"
 #include "port/PortSetUSB.h"
 
+#include "KvPrinterSim.h"
+#include "PrintServerSim.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <arpa/inet.h>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +65,80 @@ void Save(QWidget* w, const QString& name) {
         return;
     }
     std::printf("%s\n", qPrintable(path));
+}
+
+// Runs the GUI thread until `done` holds, at most `seconds`.
+void RunUntil(const std::function<bool()>& done, int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+}
+
+std::uint16_t FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    socklen_t size = sizeof local;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+    ::close(fd);
+    return ntohs(local.sin_port);
+}
+
+// The network dialogs, their lists filled by simulated printers on the loopback
+// broadcast (ports of their own), the first row clicked.
+void ShootNetworkDialogs(CPemberluxDlg* window, const QString& lang) {
+    const PortSettings settings = window->MasterSettings();
+    {
+        sim::PrintServerSim servers(0);
+        for (int n = 0; n < 2; ++n)
+            servers.Add(sim::MakePrintServer(n));
+        CTR510EnthernetDlg dialog(window->PortSetPage(), window, servers.Port());
+        dialog.SetSettings(settings);
+        dialog.OnInitDialog();
+        dialog.show();
+        dialog.OnSearch();
+        RunUntil([&] { return dialog.WorkersRunning() == 0; }, 15);
+        dialog.OnRowClick(0);
+        Save(&dialog, QStringLiteral("dialog-%1-network-print-server").arg(lang));
+
+        const sim::VirtualPrintServer server = sim::MakePrintServer(0);
+        const sim::Bytes answer = sim::SearchAnswer(server);
+        DiscoveryRecord record;
+        std::copy(answer.begin(), answer.end(), record.bytes.begin());
+        CEdtCfgDlg config(window);
+        config.SetLanguage(settings.language);
+        config.SetPrintServerMode(server.deviceName, record.MacText(), "", record, servers.Port());
+        config.OnInitDialog();
+        config.show();
+        RunUntil([&] { return config.WorkersRunning() == 0; }, 5);
+        Save(&config, QStringLiteral("dialog-%1-network-config-print-server").arg(lang));
+    }
+    {
+        const std::uint16_t port = FreeUdpPort();
+        sim::KvPrinterFleet printers(2, port);
+        CEnternetSetting dialog(window->PortSetPage(), window, port);
+        dialog.SetSettings(settings);
+        dialog.OnInitDialog();
+        dialog.show();
+        dialog.OnSearch();
+        RunUntil([&] { return dialog.WorkersRunning() == 0; }, 15);
+        dialog.OnRowClick(0);
+        RunUntil([&] { return dialog.Control(CEnternetSetting::IDC_MONITOR_PORT)->property("text") != "0"; }, 6);
+        Save(&dialog, QStringLiteral("dialog-%1-network-label").arg(lang));
+
+        CEdtCfgDlg config(&dialog);
+        config.SetKeyValueMode(printers[0].Config().mac);
+        config.OnInitDialog();
+        config.show();
+        Save(&config, QStringLiteral("dialog-%1-network-config-label").arg(lang));
+        dialog.reject();
+    }
+    CEdtCfgDlgUSB usb(window);
+    usb.show();
+    Save(&usb, QStringLiteral("dialog-%1-network-config-usb").arg(lang));
 }
 
 // The main window on `model` with every page it offers, then the dialogs.
@@ -94,6 +183,7 @@ void Shoot(const char* language, const std::string& model, int kind, bool dialog
                         QMessageBox::Ok, window.get());
         box.show();
         Save(&box, QStringLiteral("dialog-%1-message").arg(lang));
+        ShootNetworkDialogs(window.get(), lang);
     }
     window->hide();
 }

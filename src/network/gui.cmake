@@ -1,0 +1,1 @@
+set(GUI_SOURCES EdtCfgDlg.cpp EdtCfgDlgUSB.cpp EnternetSetting.cpp NetWidgets.cpp TR510EnthernetDlg.cpp)
