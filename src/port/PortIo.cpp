@@ -81,6 +81,9 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
     if (fd < 0 || (!data && length > 0)) Fail(PORT_ERR_WRITE);
     std::size_t done = 0;
     bool waited = false;
+    // A transfer's job bounds the time since the last progress instead.
+    const bool byProgress = job.stall.count() > 0;
+    Clock::time_point progress = Clock::now();
     while (done < length) {
         if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
         ssize_t n =
@@ -88,13 +91,15 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             waited = false;
+            progress = Clock::now();
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Fail(PORT_ERR_WRITE);
         // Ready but still refused: a driver without a real poll; don't spin on it.
         if (waited) Pause();
-        Wait w = WaitFor(fd, POLLOUT, deadline, job);
+        const JobLimits stalled{job.stop, std::min(job.deadline, progress + job.stall)};
+        Wait w = byProgress ? WaitFor(fd, POLLOUT, std::nullopt, stalled) : WaitFor(fd, POLLOUT, deadline, job);
         if (w == Wait::TimedOut) break;
         if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
         waited = true;
