@@ -126,8 +126,10 @@ void PaperLog::Emit(std::vector<std::string>& out, const std::string& line) {
         lines_.pop_front();
 }
 
-void PaperLog::Command(std::vector<std::string>& out, const std::string& mnemonic, const std::string& meaning) {
-    EndText(out, false);
+void PaperLog::Command(std::vector<std::string>& out, const std::string& mnemonic, const std::string& meaning,
+                       bool printsLine) {
+    // Feeds and cuts print the line so far first; mode changes take effect within it.
+    if (printsLine) EndText(out, false);
     ++counts_[meaning.substr(0, meaning.find(','))];
     Emit(out, mnemonic + ": " + meaning);
 }
@@ -173,21 +175,21 @@ std::size_t PaperLog::Step(std::vector<std::string>& out, const std::uint8_t* p,
         if (!need(2)) return 0;
         switch (p[1]) {
         case 0x40:
-            Command(out, "ESC @", "initialize");
+            Command(out, "ESC @", "initialize", true);
             return 2;
         case 0x4A:
             if (!need(3)) return 0;
-            Command(out, "ESC J " + num(p[2]), "feed, " + num(p[2]) + " dots");
+            Command(out, "ESC J " + num(p[2]), "feed, " + num(p[2]) + " dots", true);
             return 3;
         case 0x64:
             if (!need(3)) return 0;
-            Command(out, "ESC d " + num(p[2]), "feed lines, " + num(p[2]));
+            Command(out, "ESC d " + num(p[2]), "feed lines, " + num(p[2]), true);
             return 3;
         case 0x69:
-            Command(out, "ESC i", "full cut");
+            Command(out, "ESC i", "full cut", true);
             return 2;
         case 0x6D:
-            Command(out, "ESC m", "partial cut");
+            Command(out, "ESC m", "partial cut", true);
             return 2;
         case 0x70: {
             if (!need(5)) return 0;
@@ -214,7 +216,7 @@ std::size_t PaperLog::Step(std::vector<std::string>& out, const std::uint8_t* p,
         case 0x0D: {
             if (!need(3)) return 0;
             if (p[2] == 0x4C) {
-                Command(out, "ESC CR L", "self-test page");
+                Command(out, "ESC CR L", "self-test page", true);
                 return 3;
             }
             if (p[2] != 0x53) {
@@ -247,7 +249,7 @@ std::size_t PaperLog::Step(std::vector<std::string>& out, const std::uint8_t* p,
         if (!need(2)) return 0;
         switch (p[1]) {
         case 0x0C:
-            Command(out, "GS FF", "black mark feed");
+            Command(out, "GS FF", "black mark feed", true);
             return 2;
         case 0x56: {
             if (!need(3)) return 0;
@@ -255,11 +257,12 @@ std::size_t PaperLog::Step(std::vector<std::string>& out, const std::uint8_t* p,
             if (m == 0x41 || m == 0x42) {
                 if (!need(4)) return 0;
                 Command(out, "GS V " + num(m) + " " + num(p[3]),
-                        std::string(m == 0x41 ? "full cut" : "partial cut") + ", after feeding " + num(p[3]) + " dots");
+                        std::string(m == 0x41 ? "full cut" : "partial cut") + ", after feeding " + num(p[3]) + " dots",
+                        true);
                 return 4;
             }
             const bool partial = m == 1 || m == 0x31;
-            Command(out, "GS V " + num(m), partial ? "partial cut" : "full cut");
+            Command(out, "GS V " + num(m), partial ? "partial cut" : "full cut", true);
             return 3;
         }
         case 0x21:

@@ -8,8 +8,9 @@
 //   ESC J 176: feed 176 dots
 //   ESC i: full cut
 //
-// A text line is everything printable up to LF (or CR); a command line is its
-// mnemonic with its parameters in decimal, then what it does. Commands split
+// A text line is everything printable up to LF (or CR, or a command that
+// feeds or cuts: those print the line first); a command line is its mnemonic
+// with its parameters in decimal, then what it does. Commands split
 // over several reads are decoded once whole. Its own decoder, written from the
 // command description; it shares nothing with the program.
 #pragma once
@@ -54,7 +55,8 @@ private:
     // A GBK character in UTF-8; empty when GBK has none there.
     std::string FromGbk(std::uint8_t lead, std::uint8_t trail);
     void Emit(std::vector<std::string>& out, const std::string& line);
-    void Command(std::vector<std::string>& out, const std::string& mnemonic, const std::string& meaning);
+    void Command(std::vector<std::string>& out, const std::string& mnemonic, const std::string& meaning,
+                 bool printsLine = false);
     void EndText(std::vector<std::string>& out, bool always);
     void AddText(std::vector<std::string>& out, const std::string& utf8);
 
