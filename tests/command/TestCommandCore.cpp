@@ -238,6 +238,28 @@ TEST_P(SendJobs, AFileLoopCountsPastAHundredPercentUntilStopped) {
     EXPECT_FALSE(SendJobMessage({SendJobResult::Done, 0, 50}, s.portKind, SendJobKind::File, loop, 50));
 }
 
+TEST(SendJobs, TheCaptionKeepsCountingPastTwentyOneMegabytes) {
+    // sent × 100 leaves 32 bits after about 21 MB; a loop goes far beyond.
+    sim::SimPrinter printer;
+    sim::TcpServer server(printer);
+    PortSettings s = UserRecord("TR-520", PORT_LAN);
+    s.tcpPort = server.Port();
+    const Bytes file = Pattern(1 << 20);
+    std::stop_source stop;
+    std::vector<std::uint64_t> percents;
+    PrinterPort port(s, {});
+    const SendJobResult r =
+        RunFileSend(port, file, {true, 0ms}, SendLimits(stop.get_token()), [&](const FileProgress& p) {
+            if (p.position == p.total) percents.push_back(p.percent);
+            if (p.percent >= 2500) stop.request_stop();
+        });
+    EXPECT_EQ(r.status, SendJobResult::Stopped);
+    EXPECT_EQ(r.sent, 25u << 20);
+    ASSERT_EQ(percents.size(), 25u);
+    for (std::size_t i = 0; i < percents.size(); ++i)
+        EXPECT_EQ(percents[i], 100 * (i + 1));
+}
+
 TEST_P(SendJobs, DataIsWrittenWholeOnceOrInALoop) {
     const PortSettings s = Settings();
     const Bytes data = {0x1B, 0x40, 0x1D, 0x56, 0x00};
