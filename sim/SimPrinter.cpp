@@ -10,6 +10,7 @@ namespace {
 // Enough of the start of the traffic to see the commands; a firmware image
 // would make the state file unreadable.
 constexpr std::size_t kStateHexLimit = 4096;
+constexpr std::size_t kStatePrintedLines = 200;
 
 std::string Hex(const Bytes& bytes, std::size_t limit) {
     static const char digits[] = "0123456789abcdef";
@@ -50,6 +51,8 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
         std::lock_guard lock(mutex_);
         received_.insert(received_.end(), data, data + size);
         ++chunks_;
+        for (const std::string& line : paper_.Feed(data, size))
+            if (printSink_) printSink_(line);
         connectionBytes_ += size;
         faults = faults_;
         if (faults.dropAfter > 0 && connectionBytes_ >= faults.dropAfter) {
@@ -142,6 +145,22 @@ void SimPrinter::ClearReceived() {
     std::lock_guard lock(mutex_);
     received_.clear();
     chunks_ = 0;
+    paper_.Clear();
+}
+
+std::vector<std::string> SimPrinter::Printed() const {
+    std::lock_guard lock(mutex_);
+    return paper_.Lines();
+}
+
+std::map<std::string, std::size_t> SimPrinter::PrintedCounts() const {
+    std::lock_guard lock(mutex_);
+    return paper_.Counts();
+}
+
+void SimPrinter::SetPrintSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard lock(mutex_);
+    printSink_ = std::move(sink);
 }
 
 bool SimPrinter::WaitForBytes(std::size_t count, std::chrono::milliseconds timeout) const {
@@ -187,6 +206,19 @@ std::string SimPrinter::BaseStateFields() const {
         << ",\"answers_sent\":" << answersSent_ << ",\"answered_bytes\":" << answeredBytes_ << ",\"received_hex\":\""
         << Hex(received_, kStateHexLimit) << "\""
         << ",\"received_hex_complete\":" << (received_.size() <= kStateHexLimit ? "true" : "false");
+    // The newest printed lines: enough to see what the last jobs did.
+    const std::vector<std::string> lines = paper_.Lines();
+    out << ",\"printed\":[";
+    const std::size_t first = lines.size() > kStatePrintedLines ? lines.size() - kStatePrintedLines : 0;
+    for (std::size_t i = first; i < lines.size(); ++i)
+        out << (i > first ? "," : "") << JsonString(lines[i]);
+    out << "],\"printed_counts\":{";
+    bool firstCount = true;
+    for (const auto& [name, count] : paper_.Counts()) {
+        out << (firstCount ? "" : ",") << JsonString(name) << ":" << count;
+        firstCount = false;
+    }
+    out << "}";
     return out.str();
 }
 

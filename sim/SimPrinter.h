@@ -3,10 +3,14 @@
 // told to; printer models (label, receipt, ...) derive from it and decode frames.
 #pragma once
 
+#include "PaperLog.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -63,6 +67,14 @@ public:
     // gets), its steps joined; empty before the first.
     Bytes LastAnswer() const;
 
+    // What the printer "printed" so far: text lines and commands (see PaperLog.h),
+    // the newest PaperLog::kKeptLines of them, and how often each command came.
+    std::vector<std::string> Printed() const;
+    std::map<std::string, std::size_t> PrintedCounts() const;
+    // Called with every printed line as it is decoded, under the printer's
+    // lock (a log file for the demo); an empty function turns it off.
+    void SetPrintSink(std::function<void(const std::string&)> sink);
+
     // Scripted answers: each chunk received takes the next queued answer (if any);
     // with none queued, the default answer (none at all unless set) applies.
     void QueueAnswer(Answer answer);
@@ -111,6 +123,8 @@ private:
     std::size_t answersSent_ = 0;
     std::size_t answeredBytes_ = 0;
     Bytes lastAnswer_;
+    PaperLog paper_;
+    std::function<void(const std::string&)> printSink_;
     std::uint32_t garbageState_ = 0x9e3779b9u;
 };
 

@@ -22,6 +22,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -54,6 +55,7 @@ struct Options {
     unsigned printServers = 0;
     std::uint16_t printServerPort = pemberlux::sim::ps::kPort;
     bool zeroAfterText = true; // label printers' text answers
+    std::string printLog;
     bool help = false;
 };
 
@@ -179,6 +181,10 @@ const std::vector<OptionSpec>& OptionTable() {
          [](Options& o, const std::string& v) { o.stateFile = v; }},
         {"--ready-file", "FILE", "write the client settings to FILE once everything listens",
          [](Options& o, const std::string& v) { o.readyFile = v; }},
+        {"--print-log", "FILE",
+         "append what every printer prints to FILE as it comes: text lines and commands by name "
+         "(\"ESC i: full cut\"), each line headed by the printer's transport",
+         [](Options& o, const std::string& v) { o.printLog = v; }},
         {"--help", nullptr, "this text", [](Options& o, const std::string&) { o.help = true; }},
     };
     return table;
@@ -415,6 +421,9 @@ int Run(const Options& options) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Everything the printers print, in one readable file; it outlives them all.
+    std::ofstream printLog;
+    std::mutex printLogMutex;
     // Printers are declared before the transports so they outlive them.
     std::vector<std::unique_ptr<SimPrinter>> printers;
     std::vector<Endpoint> endpoints;
@@ -495,6 +504,20 @@ int Run(const Options& options) {
     settings << "PEMBERLUX_SIM_MODEL=" << ShellQuote(options.model) << "\n";
     settings << "PEMBERLUX_SIM_PID=" << getpid() << "\n";
 
+    if (!options.printLog.empty()) {
+        printLog.open(options.printLog, std::ios::app);
+        if (!printLog) throw std::runtime_error("cannot write " + options.printLog);
+        for (const Endpoint& e : endpoints) {
+            const std::string head =
+                e.transport + (e.transport == "tcp" ? " " + e.json.substr(e.json.rfind(':') + 1) : "");
+            e.printer->SetPrintSink([&printLog, &printLogMutex, head](const std::string& line) {
+                std::lock_guard lock(printLogMutex);
+                printLog << head << " | " << line << "\n" << std::flush;
+            });
+        }
+        notes << "# printed lines go to " << options.printLog << "\n";
+    }
+
     std::cout << notes.str() << settings.str() << std::flush;
     if (!options.readyFile.empty()) WriteFileAtomically(options.readyFile, settings.str());
 
@@ -520,6 +543,8 @@ int Run(const Options& options) {
     usbTree.reset();
     ptys.clear();
     tcp.clear();
+    for (const Endpoint& e : endpoints)
+        e.printer->SetPrintSink(nullptr);
     writeState();
     printServers.reset();
     kvFleet.reset();

@@ -10,7 +10,7 @@
 namespace pemberlux {
 
 JobLimits JobLimits::Within(std::chrono::milliseconds ms) const {
-    return {stop, std::min(deadline, JobClock::now() + ms)};
+    return {stop, std::min(deadline, JobClock::now() + ms), stall};
 }
 
 bool SleepFor(const std::stop_token& stop, std::chrono::milliseconds ms) {

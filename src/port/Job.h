@@ -13,6 +13,10 @@ using JobClock = std::chrono::steady_clock;
 struct JobLimits {
     std::stop_token stop;
     JobClock::time_point deadline = JobClock::time_point::max();
+    // Transfers (files, loops): a write that makes no progress for this long
+    // fails, and the port's own bound on the time of a whole write does not
+    // apply, so a large block on a slow line is never cut off. Zero: off.
+    std::chrono::milliseconds stall{0};
 
     // The same job, bounded further to `ms` from now.
     JobLimits Within(std::chrono::milliseconds ms) const;

@@ -34,10 +34,12 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
-Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job) {
-    StopWake wake(job.stop);
+namespace {
+
+// WaitFor with the job's wake-up descriptor already registered.
+Wait WaitOn(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job, int wakeFd) {
     std::vector<pollfd> all(fds, fds + count);
-    all.push_back({wake.Fd(), POLLIN, 0});
+    all.push_back({wakeFd, POLLIN, 0});
     const Clock::time_point until = deadline ? std::min(*deadline, job.deadline) : job.deadline;
     for (;;) {
         if (job.Stopped()) return Wait::Stopped;
@@ -61,6 +63,13 @@ Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job)
     }
 }
 
+} // namespace
+
+Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job) {
+    StopWake wake(job.stop);
+    return WaitOn(fds, count, deadline, job, wake.Fd());
+}
+
 Wait WaitFor(int fd, short events, Deadline deadline, const JobLimits& job) {
     pollfd p{fd, events, 0};
     return WaitFor(&p, 1, deadline, job);
@@ -81,20 +90,37 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
     if (fd < 0 || (!data && length > 0)) Fail(PORT_ERR_WRITE);
     std::size_t done = 0;
     bool waited = false;
+    // A short write means the device is full: wait before the next, rather
+    // than have it refused first (a large transfer meets this at every turn).
+    bool full = false;
+    // One wake-up registration for the whole block, not one per wait.
+    std::optional<StopWake> wake;
+    // A transfer's job bounds the time since the last progress instead.
+    const bool byProgress = job.stall.count() > 0;
+    Clock::time_point progress = Clock::now();
     while (done < length) {
         if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
-        ssize_t n =
-            socket ? ::send(fd, data + done, length - done, MSG_NOSIGNAL) : ::write(fd, data + done, length - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            waited = false;
-            continue;
+        if (!full) {
+            ssize_t n =
+                socket ? ::send(fd, data + done, length - done, MSG_NOSIGNAL) : ::write(fd, data + done, length - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                waited = false;
+                full = done < length;
+                progress = Clock::now();
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Fail(PORT_ERR_WRITE);
+            // Ready but still refused: a driver without a real poll; don't spin on it.
+            if (waited) Pause();
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Fail(PORT_ERR_WRITE);
-        // Ready but still refused: a driver without a real poll; don't spin on it.
-        if (waited) Pause();
-        Wait w = WaitFor(fd, POLLOUT, deadline, job);
+        full = false;
+        if (!wake) wake.emplace(job.stop);
+        pollfd p{fd, POLLOUT, 0};
+        const JobLimits stalled{job.stop, std::min(job.deadline, progress + job.stall)};
+        Wait w =
+            byProgress ? WaitOn(&p, 1, std::nullopt, stalled, wake->Fd()) : WaitOn(&p, 1, deadline, job, wake->Fd());
         if (w == Wait::TimedOut) break;
         if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
         waited = true;

@@ -43,7 +43,8 @@ Wait WaitFor(int fd, short events, Deadline deadline, const JobLimits& job);
 // so a retry loop never spins.
 void Pause();
 
-// Writes the block until it is all out or `deadline` passes; returns the count
+// Writes the block until it is all out or `deadline` passes (with the job's
+// stall bound instead: until no progress for that long); returns the count
 // written. Sockets are written with send() without SIGPIPE. A failing write,
 // or one that accepts nothing, throws PORT_ERR_WRITE; so do a stop and the
 // job's deadline.

@@ -91,7 +91,9 @@ struct PrinterPort {
 
 // Every blocking step below takes the job's limits and ends within about 100 ms
 // of a stop request or of the job's deadline, with a PortError whose cause
-// says which.
+// says which. A job with a stall bound (JobLimits::stall) has its writes fail
+// with cause Expired once they make no progress for that long, in place of
+// the per-write time bounds below.
 
 // Opens by kind (1 serial, 2 parallel, 3 USB, 4 network); other kinds return 0.
 // An open first closes whatever the port still held; an open that throws has

@@ -133,7 +133,8 @@ std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job) {
         // The driver takes a block and returns before the printer has it; it
         // reports writable again once the transfer is done. Closing earlier
         // would cancel it.
-        Wait w = WaitFor(fd, POLLOUT, deadline, job);
+        Wait w = job.stall.count() > 0 ? WaitFor(fd, POLLOUT, std::nullopt, job.Within(job.stall))
+                                       : WaitFor(fd, POLLOUT, deadline, job);
         if (w == Wait::TimedOut) Fail(PORT_ERR_WRITE);
         if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
     }

@@ -1,0 +1,23 @@
+// Hexadecimal text to bytes, as the user types it into the command box or the
+// test file holds it: pairs of digits, with space, CR and LF as separators
+// anywhere (also between the two digits of a byte).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace pemberlux {
+
+// The message a caller shows, with the stop icon, when ParseHexText returns -1.
+constexpr int HEX_TEXT_ERROR_STRING = 157; // "Data entered is not hexadecimal data!"
+
+// Appends the bytes of `text` to `out` and returns how many; a last digit
+// without its partner is dropped. Any character other than a hexadecimal digit
+// or a separator makes it return -1 with nothing appended (the caller then
+// shows HEX_TEXT_ERROR_STRING). Characters above FF are never digits.
+int ParseHexText(std::u16string_view text, std::vector<std::uint8_t>& out);
+// The same over a file's bytes, one character per byte.
+int ParseHexText(std::string_view bytes, std::vector<std::uint8_t>& out);
+
+} // namespace pemberlux
