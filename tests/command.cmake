@@ -4,3 +4,6 @@ pemberlux_test(test_command SOURCES command/TestCommandCore.cpp command/TestFirm
 if(TARGET pemberlux_ui)
   pemberlux_test(test_commandpage SOURCES command/TestCommandPage.cpp LIBS test_support_qt)
 endif()
+if(TARGET pemberlux_ui)
+  pemberlux_test(test_upgradepage SOURCES command/TestUpgradePage.cpp LIBS test_support_qt)
+endif()
