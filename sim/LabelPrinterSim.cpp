@@ -410,6 +410,7 @@ void LabelPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::
         (size == kBegin.size() + kDownloadMode.size() &&
          std::equal(kDownloadMode.begin(), kDownloadMode.end(), f + 3))) {
         ++counters_.otherItems;
+        if (f[4] == kDownloadMode[1]) ++counters_.downloadModes;
         return;
     }
     if (ApplySetFrame(f, size)) return;
@@ -418,8 +419,11 @@ void LabelPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::
 
 std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size_t size) {
     std::vector<Answer> out;
+    std::size_t downloadModes = 0;
+    std::function<void()> hook;
     {
         std::lock_guard lock(mutex_);
+        const std::size_t before = counters_.downloadModes;
         pending_.insert(pending_.end(), data, data + size);
         std::size_t used = 0;
         for (;;) {
@@ -445,12 +449,22 @@ std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size
             used += frame;
         }
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+        downloadModes = counters_.downloadModes - before;
+        hook = downloadHook_;
     }
     frameCv_.notify_all();
+    if (hook)
+        for (std::size_t i = 0; i < downloadModes; ++i)
+            hook();
     if (!out.empty()) {
         if (auto scripted = ScriptedAnswer()) return *scripted;
     }
     return out;
+}
+
+void LabelPrinterSim::SetDownloadModeHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    downloadHook_ = std::move(hook);
 }
 
 std::string LabelPrinterSim::StateJson() const {
@@ -470,8 +484,8 @@ std::string LabelPrinterSim::StateJson() const {
         << ",\"self_tests\":" << c.selfTests << ",\"serial_number_queries\":" << c.serialNumberQueries
         << ",\"firmware_queries\":" << c.firmwareQueries << ",\"statistics_queries\":" << c.statisticsQueries
         << ",\"serial_config_sets\":" << c.serialConfigSets << ",\"wifi_resets\":" << c.wifiResets
-        << ",\"other_items\":" << c.otherItems << ",\"rejected_frames\":" << c.rejectedFrames
-        << ",\"stray_bytes\":" << c.strayBytes << "}";
+        << ",\"other_items\":" << c.otherItems << ",\"download_modes\":" << c.downloadModes
+        << ",\"rejected_frames\":" << c.rejectedFrames << ",\"stray_bytes\":" << c.strayBytes << "}";
     out << ",\"mileage\":\"" << StatisticsLocked() << "\",\"zero_after_text\":" << (zeroAfterText_ ? "true" : "false")
         << "}";
     return out.str();

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,6 +41,7 @@ struct LabelCounters {
     std::size_t serialConfigSets = 0; // 1B 23 n
     std::size_t wifiResets = 0;       // 1B 40
     std::size_t otherItems = 0;       // network (1B 3B), Wi-Fi (1B 3E), download mode (1B 90)
+    std::size_t downloadModes = 0;    // 1B 0D 53 1B 90 46 57 (also counted in otherItems)
     std::size_t rejectedFrames = 0;   // frames this printer does not know: ignored whole
     std::size_t strayBytes = 0;       // bytes outside any frame
 };
@@ -80,6 +82,10 @@ public:
 
     std::string StateJson() const override;
 
+    // Called (without the printer's lock) each time the download mode command
+    // arrives: the printer's loader then shows up on USB with its own ids.
+    void SetDownloadModeHook(std::function<void()> hook);
+
     // The factory settings of a model, as a comment block for --help.
     static std::string FactorySettingsText(LabelModel model);
     // The factory value of a setting.
@@ -106,6 +112,7 @@ private:
     std::uint8_t serialConfig_ = 0;
     LabelCounters counters_;
     bool zeroAfterText_ = true;
+    std::function<void()> downloadHook_;
 
     Bytes pending_; // bytes of a frame not complete yet
     mutable std::condition_variable frameCv_;

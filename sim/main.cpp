@@ -1,5 +1,6 @@
 // pemberlux-sim: virtual Tavrel printers on TCP, ptys and a fake USB tree, for
 // the demo, the tests and for trying the program without hardware.
+#include "DownloadSim.h"
 #include "KvPrinterSim.h"
 #include "LabelPrinterSim.h"
 #include "PrintServerSim.h"
@@ -223,6 +224,10 @@ const std::vector<ModelSpec>& ModelTable() {
          [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR520); }},
         {"TR-530", "the TR-520 under its Chinese name",
          [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR520); }},
+        {"download",
+         "a printer's loader taking a firmware (UDFW), CG (UDCG) or raw image; with --usb 3A7E:41A2 the receipt "
+         "printers' download (sim/README.md)",
+         [](const Options&) { return std::make_unique<DownloadSim>(); }},
     };
     return table;
 }
@@ -430,6 +435,9 @@ int Run(const Options& options) {
     std::vector<std::unique_ptr<TcpServer>> tcp;
     std::vector<std::unique_ptr<PtyPort>> ptys;
     TempFolder usbTemp;
+    // A label printer's loader, on USB once the printer got the download mode command.
+    std::mutex loaderMutex;
+    std::unique_ptr<DownloadSim> loader;
     std::unique_ptr<FakeUsbTree> usbTree;
     std::unique_ptr<PrintServerSim> printServers;
     std::unique_ptr<KvPrinterFleet> kvFleet;
@@ -477,6 +485,18 @@ int Run(const Options& options) {
         settings << "PEMBERLUX_SYSFS_ROOT=" << ShellQuote(usbTree->SysfsRoot().string()) << "\n";
         settings << "PEMBERLUX_DEV_ROOT=" << ShellQuote(usbTree->DevRoot().string()) << "\n";
         settings << "PEMBERLUX_SIM_USB_NODES=" << ShellQuote(nodes) << "\n";
+        for (auto& printer : printers) {
+            auto* label = dynamic_cast<LabelPrinterSim*>(printer.get());
+            if (!label) continue;
+            label->SetDownloadModeHook([&loaderMutex, &loader, &usbTree] {
+                std::lock_guard lock(loaderMutex);
+                if (loader || !usbTree) return;
+                loader = std::make_unique<DownloadSim>();
+                const std::string node = usbTree->AddPrinter(*loader, "3A7E", "5E10");
+                std::cerr << "pemberlux-sim: download mode: loader 3A7E:5E10 at " << node << "\n";
+            });
+        }
+        notes << "# A label printer that gets the download mode command adds its loader, USB 3A7E:5E10\n";
     }
     if (options.printServers > 0) {
         printServers = std::make_unique<PrintServerSim>(options.printServerPort);
@@ -540,7 +560,10 @@ int Run(const Options& options) {
     }
 
     // Transports first: no more bytes arrive while the state is taken.
-    usbTree.reset();
+    {
+        std::lock_guard lock(loaderMutex);
+        usbTree.reset();
+    }
     ptys.clear();
     tcp.clear();
     for (const Endpoint& e : endpoints)

@@ -258,9 +258,8 @@ void CPemberluxDlg::ApplySettings() {
 void CPemberluxDlg::ApplyKindToControls(int kind) {
     portSet_->EnableControl(CPagePortSet::IDC_SETTING, kind != PORT_USB);
     portSet_->EnableControl(CPagePortSet::IDC_WIFI_SETUP, kind != PORT_LAN);
-    if (kind == PORT_USB || kind == PORT_LAN) upgrade_->EnableControl(CUpgradeFW::IDC_DOWNLOAD_MODE, true);
-    if (kind == PORT_COM || kind == PORT_LPT) upgrade_->EnableControl(CUpgradeFW::IDC_DOWNLOAD_MODE, false);
-    if (kind == PORT_LAN) upgrade_->EnableControl(CUpgradeFW::IDC_UPDATE, true);
+    // The firmware page's buttons follow its own rule (kind and model together).
+    upgrade_->ApplyButtonRule();
 }
 
 void CPemberluxDlg::SetInterfaceLabel(int kind, const PortSettings& settings) {

@@ -92,9 +92,9 @@ TEST_F(MainWindow, ChineseFileWithTr520SelectsTr530) {
         EXPECT_FALSE(Page().Control(id)->isVisibleTo(&Page())) << id;
     EXPECT_TRUE(Page().ControlAs<QRadioButton>(Page::IDC_NETWORK)->isChecked());
     EXPECT_EQ(Label(Dlg::IDC_INTERFACE_LABEL), "  LAN");
-    // Network: Download Mode and Update on, Wi-Fi Setup off.
-    EXPECT_TRUE(window->UpgradePage()->Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isEnabled());
-    EXPECT_TRUE(window->UpgradePage()->Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
+    // Network: a receipt printer takes no firmware over it (Update off, no Download Mode); Wi-Fi Setup off.
+    EXPECT_FALSE(window->UpgradePage()->Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isVisibleTo(window->UpgradePage()));
+    EXPECT_FALSE(window->UpgradePage()->Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
     EXPECT_FALSE(Page().Control(Page::IDC_WIFI_SETUP)->isEnabled());
     // Under its Chinese name it is still a receipt printer.
     ChooseMenu(Dlg::MENU_PRINTER_SETUP);

@@ -1,0 +1,198 @@
+// The firmware page in the program's window: the button rule by interface and
+// model, Update without a file, and transfers to simulated USB printers with
+// the transfer's own ids while the rest of the program keeps the model's.
+#include "../shell/ShellFixture.h"
+#include "DownloadSim.h"
+#include "LabelPrinterSim.h"
+#include "SimPrinter.h"
+#include "Transports.h"
+#include "command/UpgradeFW.h"
+#include "platform/FileDialog.h"
+#include "port/Exchange.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <fstream>
+
+namespace pemberlux {
+namespace {
+
+using namespace test;
+using namespace std::chrono_literals;
+
+Bytes Pattern(std::size_t size) {
+    Bytes b(size);
+    for (std::size_t i = 0; i < size; ++i)
+        b[i] = static_cast<std::uint8_t>(i * 5 + 2);
+    return b;
+}
+
+class UpgradePage : public ShellTest {
+protected:
+    CUpgradeFW& StartWith(const PortSettings& s) {
+        WriteSettings(s);
+        Start();
+        ChooseMenu(CPemberluxDlg::MENU_FIRMWARE);
+        return Fw();
+    }
+    // A USB tree served by the test's printers.
+    void UseUsb() {
+        usb = std::make_unique<sim::FakeUsbTree>(dir / "usb");
+        usbSys.emplace("PEMBERLUX_SYSFS_ROOT", usb->SysfsRoot().c_str());
+        usbDev.emplace("PEMBERLUX_DEV_ROOT", usb->DevRoot().c_str());
+    }
+    CUpgradeFW& Fw() const { return *window->UpgradePage(); }
+    void Click(int id) const { QTest::mouseClick(Fw().Control(id), Qt::LeftButton); }
+    std::filesystem::path WriteFile(const std::string& name, const Bytes& bytes) const {
+        const std::filesystem::path path = dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    void Choose(const std::filesystem::path& path) {
+        files.SetNextFileName(path.string());
+        Click(CUpgradeFW::IDC_BROWSE);
+    }
+    bool WaitIdle() const {
+        return WaitUntil([&] { return Fw().WorkersRunning() == 0 && !Fw().Updating(); }, 20s);
+    }
+
+    std::unique_ptr<sim::FakeUsbTree> usb;
+    std::optional<ScopedEnv> usbSys, usbDev;
+    FileDialogRecorder files;
+};
+
+TEST_F(UpgradePage, ButtonRuleByInterfaceAndModel) {
+    struct Case {
+        const char* model;
+        int kind;
+        bool update;
+        bool modeShown;
+        bool modeEnabled;
+    };
+    const Case cases[] = {
+        {"LB-610", PORT_USB, true, true, true},    {"LB-610", PORT_LAN, true, true, true},
+        {"LB-610", PORT_COM, false, true, false},  {"LB-710", PORT_LPT, false, true, false},
+        {"TR-510", PORT_USB, true, false, false},  {"TR-520", PORT_LAN, false, false, false},
+        {"TR-510", PORT_COM, false, false, false}, {"TR-520", PORT_LPT, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " kind " + std::to_string(c.kind));
+        StartWith(Record(c.model, c.kind));
+        RunEventsFor(50ms);
+        EXPECT_EQ(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled(), c.update);
+        EXPECT_EQ(Fw().Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isVisibleTo(&Fw()), c.modeShown);
+        EXPECT_EQ(Fw().Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isEnabled(), c.modeEnabled);
+        const std::string note = Fw().ControlText(CUpgradeFW::IDC_INSTRUCTIONS);
+        EXPECT_EQ(note.find("via USB connection") != std::string::npos, c.model[0] == 'T') << note;
+        window->hide();
+        window.reset();
+    }
+}
+
+TEST_F(UpgradePage, UpdateWithoutAFileWarnsAndChangesNothing) {
+    StartWith(Record("TR-510", PORT_USB));
+    Click(CUpgradeFW::IDC_UPDATE);
+    ASSERT_EQ(messages.Count(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, "Select a file please.");
+    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Warning);
+    EXPECT_FALSE(Fw().Updating());
+    EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_PROGRESS)->isVisible());
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
+}
+
+TEST_F(UpgradePage, UnknownEndingIsRefusedBeforeAnythingIsSent) {
+    StartWith(Record("TR-510", PORT_USB));
+    Choose(WriteFile("FIRMWARE.Fw", Pattern(10)));
+    Click(CUpgradeFW::IDC_UPDATE);
+    ASSERT_EQ(messages.Count(), 1u);
+    EXPECT_NE(messages.Messages()[0].text.find(".fw"), std::string::npos);
+    EXPECT_EQ(Fw().WorkersRunning(), 0u);
+}
+
+TEST_F(UpgradePage, FirmwareGoesToTheLoaderIdsAndLaterJobsToTheModel) {
+    UseUsb();
+    sim::SimPrinter printer; // the TR-520 as the model finds it
+    sim::DownloadSim loader;
+    usb->AddPrinter(printer, "3a7e", "41a3");
+    usb->AddPrinter(loader, "3a7e", "41a2");
+    StartWith(Record("TR-520", PORT_USB));
+    const Bytes file = Pattern(1000);
+    Choose(WriteFile("FIRMWARE.FW", file));
+    Click(CUpgradeFW::IDC_UPDATE);
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_PROGRESS)->isVisible());
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(WaitUntil([&] { return messages.Count() >= 1; }, 10s));
+    EXPECT_EQ(messages.Messages()[0].text, "File sent successfully.");
+    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Information);
+    ASSERT_TRUE(loader.WaitForImage(1000, 10s));
+    EXPECT_EQ(loader.Current().kind, "firmware");
+    EXPECT_EQ(loader.Current().image, file);
+    EXPECT_TRUE(printer.Received().empty());
+    // The page is idle again, and the rest of the program still talks to the model's printer.
+    EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_UPDATE), "Update");
+    EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_PROGRESS)->isVisible());
+    EXPECT_EQ(UsbVendorId.Get(), "3A7E");
+    EXPECT_EQ(UsbSecondId.Get(), "41A3");
+    PrinterPort port(Fw().Settings(), UsbSelection::Current());
+    const Bytes probe{0x1B, 0x40};
+    EXPECT_TRUE(SendFrame(port, probe, {}).Ok());
+    EXPECT_TRUE(printer.WaitForBytes(2, 10s));
+    EXPECT_EQ(loader.Current().image.size(), 1000u);
+}
+
+TEST_F(UpgradePage, ImageAfterDownloadModeGoesToTheLabelPrintersLoader) {
+    UseUsb();
+    sim::LabelPrinterSim printer(sim::LabelModel::LB610);
+    sim::DownloadSim loader;
+    sim::DownloadSim otherLoader; // where an image goes without Download Mode
+    usb->AddPrinter(otherLoader, "2c5d", "5e21");
+    printer.SetDownloadModeHook([&] { usb->AddPrinter(loader, "3a7e", "5e10"); });
+    usb->AddPrinter(printer, "3a7e", "5e10");
+    StartWith(Record("LB-610", PORT_USB));
+    Click(CUpgradeFW::IDC_DOWNLOAD_MODE);
+    ASSERT_TRUE(WaitUntil([&] { return printer.Counters().downloadModes == 1 && Fw().WorkersRunning() == 0; }, 10s));
+    EXPECT_EQ(printer.Received(), (Bytes{0x1B, 0x0D, 0x53, 0x1B, 0x90, 0x46, 0x57}));
+    EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isEnabled());
+    EXPECT_TRUE(Fw().DownloadModeSent());
+
+    const Bytes file = Pattern(50);
+    Choose(WriteFile("app.bin", file));
+    Click(CUpgradeFW::IDC_UPDATE);
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_WAIT_NOTICE)->isVisible());
+    EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_WAIT_NOTICE), "Please wait for a while, \nfirmware is being loading...");
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(loader.WaitForImage(50, 10s));
+    EXPECT_EQ(loader.Current().kind, "image");
+    EXPECT_EQ(loader.Current().image, file);
+    EXPECT_EQ(otherLoader.Current().image.size(), 0u);
+    EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_WAIT_NOTICE)->isVisible());
+    EXPECT_FALSE(Fw().DownloadModeSent());
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isEnabled());
+
+    // Without Download Mode the same image goes to the other ids.
+    Click(CUpgradeFW::IDC_UPDATE);
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(otherLoader.WaitForImage(50, 10s));
+    EXPECT_EQ(otherLoader.Current().image, file);
+}
+
+TEST_F(UpgradePage, NoPrinterWithTheTransferIdsShowsTheOpenFailure) {
+    UseUsb();
+    sim::SimPrinter printer;
+    usb->AddPrinter(printer, "3a7e", "41a3");
+    StartWith(Record("TR-520", PORT_USB));
+    Choose(WriteFile("app.bin", Pattern(100)));
+    Click(CUpgradeFW::IDC_UPDATE);
+    ASSERT_TRUE(WaitUntil([&] { return messages.Count() >= 1; }, 10s));
+    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(printer.Received().empty());
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
+    EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_UPDATE), "Update");
+}
+
+} // namespace
+} // namespace pemberlux
