@@ -1,6 +1,7 @@
 #include "LabelPrinterSim.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <initializer_list>
 #include <optional>
 #include <sstream>
@@ -44,6 +45,14 @@ constexpr std::array<SettingSlot, LabelPrinterSim::kSettingCount> kSlots = {{
 constexpr std::array<std::uint8_t, 3> kBegin{0x1B, 0x0D, 0x53};
 constexpr std::array<std::uint8_t, 3> kEnd{0x1B, 0x10, 0x45};
 constexpr std::array<std::uint8_t, 3> kSelfTest{0x1B, 0x0D, 0x4C};
+// The Bluetooth module's commands: ESC CR 'H' name (16) password (4) 00 10,
+// ESC CR 'I' (restore), ESC CR 'G' (query, answered with 26 bytes).
+constexpr std::uint8_t kBluetoothSet = 0x48;
+constexpr std::uint8_t kBluetoothRestore = 0x49;
+constexpr std::uint8_t kBluetoothQuery = 0x47;
+constexpr std::size_t kBluetoothSetSize = 25;
+constexpr std::size_t kBluetoothName = 16;
+constexpr std::size_t kBluetoothPassword = 4;
 
 // The one-item frames this printer acts on, each exactly as it must arrive.
 enum class Action { ReadSettings, Restore, Calibrate, SerialNumber, Firmware, Statistics, WifiReset };
@@ -79,6 +88,7 @@ constexpr std::uint8_t kFactorySerialConfig = 0x03;
 
 struct ModelData {
     const char* name;
+    std::uint8_t macLast;   // the Bluetooth MAC address is 00-1B-35-0A-FF-<this>
     std::uint8_t id;        // reply byte 5
     std::uint8_t dotsPerMm; // reply byte 6
     int factorySpeed;       // print speed byte, 1-4
@@ -88,9 +98,9 @@ struct ModelData {
 };
 
 const ModelData& Data(LabelModel model) {
-    static const ModelData lb610{"LB-610", 0x61, 8, 3, "LB610-24070315", "LB-610 V1.16 2024-06-18", 125040};
-    static const ModelData lb710{"LB-710", 0x71, 12, 2, "LB710-24070722", "LB-710 V1.16 2024-06-18", 48211};
-    static const ModelData lb600{"LB-600", 0x60, 8, 3, "LB600-24061108", "LB-600 V1.09 2023-11-02", 302577};
+    static const ModelData lb610{"LB-610", 0x12, 0x61, 8, 3, "LB610-24070315", "LB-610 V1.16 2024-06-18", 125040};
+    static const ModelData lb710{"LB-710", 0x71, 0x71, 12, 2, "LB710-24070722", "LB-710 V1.16 2024-06-18", 48211};
+    static const ModelData lb600{"LB-600", 0x60, 0x60, 8, 3, "LB600-24061108", "LB-600 V1.09 2023-11-02", 302577};
     switch (model) {
     case LabelModel::LB710:
         return lb710;
@@ -130,6 +140,31 @@ std::size_t SizeUpToEnd(const std::uint8_t* p, std::size_t avail, std::size_t fr
     return hit == p + avail ? 0 : static_cast<std::size_t>(hit - p) + kEnd.size();
 }
 
+// After the key of a Wi-Fi item: 00 01, address, gateway, mask, DHCP, frame end.
+constexpr std::size_t kWifiTail = 2 + 12 + 1 + 3;
+// The longest key the module takes (64 hex pairs would be 32; 63 characters).
+constexpr std::size_t kWifiMaxKey = 64;
+
+bool WifiTailAt(const std::uint8_t* p, std::size_t z) {
+    return p[z] == 0x00 && p[z + 1] == 0x01 && std::equal(kEnd.begin(), kEnd.end(), p + z + kWifiTail - kEnd.size());
+}
+
+// The size of a frame whose item at `at` is 1B 3E: mode, SSID up to its zero,
+// encryption, key format, key flag, then the key, which may hold any byte in
+// HEX format, so the frame is read from its fixed tail. 0 while incomplete.
+std::size_t WifiFrameSize(const std::uint8_t* p, std::size_t avail, std::size_t at) {
+    const std::size_t ssid = at + 3;
+    if (avail <= ssid) return 0;
+    const std::uint8_t* zero = std::find(p + ssid, p + avail, 0x00);
+    if (zero == p + avail) return 0;
+    const std::size_t key = static_cast<std::size_t>(zero - p) + 1 + 3;
+    for (std::size_t z = key; z <= key + kWifiMaxKey && z + kWifiTail <= avail; ++z)
+        if (WifiTailAt(p, z)) return z + kWifiTail;
+    if (avail < key + kWifiMaxKey + kWifiTail) return 0;
+    // No such tail: a broken frame, which ends at the next frame end.
+    return SizeUpToEnd(p, avail, at + 2);
+}
+
 // The size of the frame that starts at `p` with kBegin, or 0 while it is incomplete.
 // Items are walked by their known sizes, so value bytes that look like a frame
 // end are taken as values; a frame that breaks that walk ends at the next frame
@@ -151,6 +186,7 @@ std::size_t FrameSize(const std::uint8_t* p, std::size_t avail) {
             if (std::equal(kDownloadMode.begin(), kDownloadMode.end(), p + at)) return at + kDownloadMode.size();
             return SizeUpToEnd(p, avail, at + 2);
         }
+        if (code == kWifiSettings) return WifiFrameSize(p, avail, at);
         const std::optional<std::size_t> value = ValueSize(code);
         if (!value) return SizeUpToEnd(p, avail, at + 2);
         resync = at + 2;
@@ -214,6 +250,98 @@ std::string LabelPrinterSim::FactorySettingsText(LabelModel model) {
 
 LabelPrinterSim::LabelPrinterSim(LabelModel model) : model_(model) {
     Restore();
+    wifi_ = FactoryWifi();
+    bluetooth_ = FactoryBluetooth();
+}
+
+WifiModuleState LabelPrinterSim::FactoryWifi() const {
+    // AP mode, "<model> WF", open, DHCP on, 192.168.1.11/24.
+    WifiModuleState state;
+    const std::string ssid = std::string(Data(model_).name) + " WF";
+    state.ssid.assign(ssid.begin(), ssid.end());
+    return state;
+}
+
+BluetoothModuleState LabelPrinterSim::FactoryBluetooth() const {
+    BluetoothModuleState state;
+    state.mac = {0x00, 0x1B, 0x35, 0x0A, 0xFF, Data(model_).macLast};
+    state.name = Data(model_).name;
+    state.password = "0000";
+    return state;
+}
+
+WifiModuleState LabelPrinterSim::Wifi() const {
+    std::lock_guard lock(mutex_);
+    return wifi_;
+}
+
+BluetoothModuleState LabelPrinterSim::Bluetooth() const {
+    std::lock_guard lock(mutex_);
+    return bluetooth_;
+}
+
+void LabelPrinterSim::SetBluetooth(const BluetoothModuleState& state) {
+    std::lock_guard lock(mutex_);
+    bluetooth_ = state;
+}
+
+Bytes LabelPrinterSim::BluetoothAnswer() const {
+    std::lock_guard lock(mutex_);
+    return BluetoothAnswerLocked();
+}
+
+Bytes LabelPrinterSim::BluetoothAnswerLocked() const {
+    Bytes answer(bluetooth_.mac.begin(), bluetooth_.mac.end());
+    for (std::size_t i = 0; i < kBluetoothPassword; ++i)
+        answer.push_back(i < bluetooth_.password.size() ? static_cast<std::uint8_t>(bluetooth_.password[i]) : 0);
+    for (std::size_t i = 0; i < kBluetoothName; ++i)
+        answer.push_back(i < bluetooth_.name.size() ? static_cast<std::uint8_t>(bluetooth_.name[i]) : 0);
+    return answer;
+}
+
+bool LabelPrinterSim::ApplyWifiFrame(const std::uint8_t* f, std::size_t size) {
+    // 1B 0D 53 1B 3E, mode, SSID 00, encryption, format, key flag, key 00, tail.
+    std::size_t at = 5;
+    if (size < at + 1 + 1 + 3 + kWifiTail || !WifiTailAt(f, size - kWifiTail)) return false;
+    WifiModuleState state;
+    state.mode = f[at++];
+    const std::uint8_t* zero = std::find(f + at, f + size, 0x00);
+    state.ssid.assign(f + at, zero);
+    at = static_cast<std::size_t>(zero - f) + 1;
+    if (at + 3 > size - kWifiTail) return false;
+    state.encryption = f[at];
+    state.keyFormat = f[at + 1];
+    const std::uint8_t keyed = f[at + 2];
+    at += 3;
+    state.key.assign(f + at, f + size - kWifiTail);
+    const std::uint8_t* tail = f + size - kWifiTail + 2;
+    std::copy(tail, tail + 4, state.ip.begin());
+    std::copy(tail + 4, tail + 8, state.gateway.begin());
+    std::copy(tail + 8, tail + 12, state.mask.begin());
+    state.dhcp = tail[12];
+    // What the module takes: a known mode, encryption and format, the key flag
+    // agreeing with the encryption, a key only when one is wanted, DHCP 0 or 1.
+    const bool valid = (state.mode == 0x00 || state.mode == 0x02) && !state.ssid.empty() && state.encryption <= 6 &&
+                       state.keyFormat <= 1 && keyed == (state.encryption != 0 ? 1 : 0) &&
+                       (state.encryption != 0 || state.key.empty()) && (state.encryption == 0 || !state.key.empty()) &&
+                       state.dhcp <= 1;
+    if (!valid) return false;
+    wifi_ = state;
+    return true;
+}
+
+bool LabelPrinterSim::ApplyBluetoothFrame(const std::uint8_t* f, std::size_t size) {
+    // A name of 1-16 bytes padded with zeros, four password bytes, 00 10.
+    if (size != kBluetoothSetSize || f[23] != 0x00 || f[24] != 0x10) return false;
+    const std::uint8_t* name = f + 3;
+    const std::uint8_t* nameEnd = std::find(name, name + kBluetoothName, 0x00);
+    if (nameEnd == name || std::any_of(nameEnd, name + kBluetoothName, [](std::uint8_t b) { return b != 0; }))
+        return false;
+    const std::uint8_t* password = name + kBluetoothName;
+    if (std::find(password, password + kBluetoothPassword, 0x00) != password + kBluetoothPassword) return false;
+    bluetooth_.name.assign(name, nameEnd);
+    bluetooth_.password.assign(password, password + kBluetoothPassword);
+    return true;
 }
 
 void LabelPrinterSim::Restore() {
@@ -394,8 +522,37 @@ void LabelPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::
             break;
         case Action::WifiReset:
             ++counters_.wifiResets;
+            wifi_ = FactoryWifi();
             break;
         }
+        return;
+    }
+    if (size == 3 && StartsWith(f, size, {0x1B, 0x0D, kBluetoothQuery})) {
+        ++counters_.bluetoothQueries;
+        answers.push_back(Answer{BluetoothAnswerLocked()});
+        return;
+    }
+    if (size == 3 && StartsWith(f, size, {0x1B, 0x0D, kBluetoothRestore})) {
+        ++counters_.bluetoothRestores;
+        bluetooth_ = FactoryBluetooth();
+        return;
+    }
+    if (size == kBluetoothSetSize && StartsWith(f, size, {0x1B, 0x0D, kBluetoothSet})) {
+        if (!ApplyBluetoothFrame(f, size)) {
+            ++counters_.rejectedFrames;
+            return;
+        }
+        ++counters_.bluetoothSets;
+        ++counters_.beeps;
+        return;
+    }
+    if (StartsWith(f, size, {0x1B, 0x0D, 0x53, 0x1B, kWifiSettings}) && EndsFrame(f, size)) {
+        if (!ApplyWifiFrame(f, size)) {
+            ++counters_.rejectedFrames;
+            return;
+        }
+        ++counters_.wifiSets;
+        ++counters_.otherItems;
         return;
     }
     if (size == 9 && StartsWith(f, size, {0x1B, 0x0D, 0x53, 0x1B, kSerialConfig}) && EndsFrame(f, size)) {
@@ -406,7 +563,6 @@ void LabelPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::
     // Frames of other pages: known by their shape, nothing this model keeps.
     if ((size == kNetworkFrameSize && StartsWith(f, size, {0x1B, 0x0D, 0x53, 0x1B, kNetworkSettings, 0x01}) &&
          EndsFrame(f, size)) ||
-        (StartsWith(f, size, {0x1B, 0x0D, 0x53, 0x1B, kWifiSettings}) && EndsFrame(f, size)) ||
         (size == kBegin.size() + kDownloadMode.size() &&
          std::equal(kDownloadMode.begin(), kDownloadMode.end(), f + 3))) {
         ++counters_.otherItems;
@@ -430,15 +586,21 @@ std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size
             const std::uint8_t* p = pending_.data() + used;
             const std::size_t avail = pending_.size() - used;
             if (avail == 0) break;
-            // ESC CR "S" opens a frame, ESC CR "L" is the self-test; anything else is noise.
-            if (p[0] != 0x1B || (avail >= 2 && p[1] != 0x0D) ||
-                (avail >= 3 && p[2] != kBegin[2] && p[2] != kSelfTest[2])) {
+            // ESC CR "S" opens a frame, ESC CR "L" is the self-test, ESC CR "H", "I"
+            // and "G" talk to the Bluetooth module; anything else is noise.
+            const auto known = [](std::uint8_t c) {
+                return c == kBegin[2] || c == kSelfTest[2] || c == kBluetoothSet || c == kBluetoothRestore ||
+                       c == kBluetoothQuery;
+            };
+            if (p[0] != 0x1B || (avail >= 2 && p[1] != 0x0D) || (avail >= 3 && !known(p[2]))) {
                 ++counters_.strayBytes;
                 ++used;
                 continue;
             }
             if (avail < 3) break;
-            const std::size_t frame = p[2] == kSelfTest[2] ? kSelfTest.size() : FrameSize(p, avail);
+            std::size_t frame = 3;
+            if (p[2] == kBegin[2]) frame = FrameSize(p, avail);
+            if (p[2] == kBluetoothSet) frame = avail >= kBluetoothSetSize ? kBluetoothSetSize : 0;
             if (frame == 0) {
                 if (avail <= kMaxFrame) break;
                 ++counters_.strayBytes;
@@ -485,7 +647,35 @@ std::string LabelPrinterSim::StateJson() const {
         << ",\"firmware_queries\":" << c.firmwareQueries << ",\"statistics_queries\":" << c.statisticsQueries
         << ",\"serial_config_sets\":" << c.serialConfigSets << ",\"wifi_resets\":" << c.wifiResets
         << ",\"other_items\":" << c.otherItems << ",\"download_modes\":" << c.downloadModes
-        << ",\"rejected_frames\":" << c.rejectedFrames << ",\"stray_bytes\":" << c.strayBytes << "}";
+        << ",\"wifi_sets\":" << c.wifiSets << ",\"bluetooth_sets\":" << c.bluetoothSets
+        << ",\"bluetooth_restores\":" << c.bluetoothRestores << ",\"bluetooth_queries\":" << c.bluetoothQueries
+        << ",\"beeps\":" << c.beeps << ",\"rejected_frames\":" << c.rejectedFrames
+        << ",\"stray_bytes\":" << c.strayBytes << "}";
+    auto address = [](const std::array<std::uint8_t, 4>& a) {
+        return JsonString(std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
+                          std::to_string(a[3]));
+    };
+    auto hex = [](const Bytes& bytes) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string text;
+        for (std::uint8_t b : bytes) {
+            text += digits[b >> 4];
+            text += digits[b & 0x0F];
+        }
+        return JsonString(text);
+    };
+    const WifiModuleState& w = wifi_;
+    out << ",\"wifi\":{\"mode\":\"" << (w.mode == 0x02 ? "AP" : "STA")
+        << "\",\"ssid\":" << JsonString(std::string(w.ssid.begin(), w.ssid.end()))
+        << ",\"encryption\":" << static_cast<int>(w.encryption) << ",\"key_format\":\""
+        << (w.keyFormat == 0 ? "HEX" : "ASCII") << "\",\"key_hex\":" << hex(w.key) << ",\"ip\":" << address(w.ip)
+        << ",\"gateway\":" << address(w.gateway) << ",\"mask\":" << address(w.mask)
+        << ",\"dhcp\":" << (w.dhcp == 0 ? "true" : "false") << "}";
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "%02X-%02X-%02X-%02X-%02X-%02X", bluetooth_.mac[0], bluetooth_.mac[1],
+                  bluetooth_.mac[2], bluetooth_.mac[3], bluetooth_.mac[4], bluetooth_.mac[5]);
+    out << ",\"bluetooth\":{\"mac\":\"" << mac << "\",\"name\":" << JsonString(bluetooth_.name)
+        << ",\"password\":" << JsonString(bluetooth_.password) << "}";
     out << ",\"mileage\":\"" << StatisticsLocked() << "\",\"zero_after_text\":" << (zeroAfterText_ ? "true" : "false")
         << "}";
     return out.str();

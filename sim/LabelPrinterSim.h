@@ -38,12 +38,37 @@ struct LabelCounters {
     std::size_t serialNumberQueries = 0;
     std::size_t firmwareQueries = 0;
     std::size_t statisticsQueries = 0;
-    std::size_t serialConfigSets = 0; // 1B 23 n
-    std::size_t wifiResets = 0;       // 1B 40
-    std::size_t otherItems = 0;       // network (1B 3B), Wi-Fi (1B 3E), download mode (1B 90)
-    std::size_t downloadModes = 0;    // 1B 0D 53 1B 90 46 57 (also counted in otherItems)
-    std::size_t rejectedFrames = 0;   // frames this printer does not know: ignored whole
-    std::size_t strayBytes = 0;       // bytes outside any frame
+    std::size_t serialConfigSets = 0;  // 1B 23 n
+    std::size_t wifiResets = 0;        // 1B 40
+    std::size_t otherItems = 0;        // network (1B 3B), Wi-Fi (1B 3E), download mode (1B 90)
+    std::size_t downloadModes = 0;     // 1B 0D 53 1B 90 46 57 (also counted in otherItems)
+    std::size_t wifiSets = 0;          // Wi-Fi settings taken (1B 3E)
+    std::size_t bluetoothSets = 0;     // 1B 0D 48, taken
+    std::size_t bluetoothRestores = 0; // 1B 0D 49
+    std::size_t bluetoothQueries = 0;  // 1B 0D 47
+    std::size_t beeps = 0;             // one per Bluetooth name and password taken
+    std::size_t rejectedFrames = 0;    // frames this printer does not know: ignored whole
+    std::size_t strayBytes = 0;        // bytes outside any frame
+};
+
+// The Wi-Fi module as its settings frame set it: the bytes as they came.
+struct WifiModuleState {
+    std::uint8_t mode = 0x02; // 02 AP, 00 STA
+    Bytes ssid;
+    std::uint8_t encryption = 0; // 0 None ... 6 WPA2-PSK(CCMP/AES)
+    std::uint8_t keyFormat = 1;  // 0 HEX, 1 ASCII
+    Bytes key;                   // as sent: characters, or the bytes of the hex pairs
+    std::array<std::uint8_t, 4> ip{192, 168, 1, 11};
+    std::array<std::uint8_t, 4> gateway{192, 168, 1, 11};
+    std::array<std::uint8_t, 4> mask{255, 255, 255, 0};
+    std::uint8_t dhcp = 0; // 00 on, 01 off
+    bool operator==(const WifiModuleState&) const = default;
+};
+
+struct BluetoothModuleState {
+    std::array<std::uint8_t, 6> mac{};
+    std::string name;     // up to 16 bytes
+    std::string password; // 4 bytes
 };
 
 class LabelPrinterSim : public SimPrinter {
@@ -65,6 +90,15 @@ public:
     void SetSerialConfig(std::uint8_t config);
     void RestoreFactorySettings();
     LabelCounters Counters() const;
+
+    // The Wi-Fi and Bluetooth modules; their factory states.
+    WifiModuleState Wifi() const;
+    BluetoothModuleState Bluetooth() const;
+    void SetBluetooth(const BluetoothModuleState& state);
+    WifiModuleState FactoryWifi() const;
+    BluetoothModuleState FactoryBluetooth() const;
+    // The 26-byte answer to 1B 0D 47: MAC, password, name padded with zeros.
+    Bytes BluetoothAnswer() const;
 
     // What the printer answers now.
     Bytes SettingsReply() const;
@@ -102,6 +136,9 @@ private:
     // All of these run with mutex_ held.
     void HandleFrame(const std::uint8_t* frame, std::size_t size, std::vector<Answer>& answers);
     bool ApplySetFrame(const std::uint8_t* frame, std::size_t size);
+    bool ApplyWifiFrame(const std::uint8_t* frame, std::size_t size);
+    bool ApplyBluetoothFrame(const std::uint8_t* frame, std::size_t size);
+    Bytes BluetoothAnswerLocked() const;
     Bytes TextAnswer(const std::string& text) const;
     void Restore();
     Bytes SettingsReplyLocked() const;
@@ -110,6 +147,8 @@ private:
     const LabelModel model_;
     std::array<int, kSettingCount> settings_{};
     std::uint8_t serialConfig_ = 0;
+    WifiModuleState wifi_;
+    BluetoothModuleState bluetooth_;
     LabelCounters counters_;
     bool zeroAfterText_ = true;
     std::function<void()> downloadHook_;

@@ -219,6 +219,17 @@ std::size_t PaperLog::Step(std::vector<std::string>& out, const std::uint8_t* p,
                 Command(out, "ESC CR L", "self-test page", true);
                 return 3;
             }
+            // The Bluetooth module's commands: name and password (25 bytes), restore, query.
+            if (p[2] == 0x48) {
+                if (!need(25)) return 0;
+                Command(out, "ESC CR H", "Bluetooth name and password");
+                return 25;
+            }
+            if (p[2] == 0x49 || p[2] == 0x47) {
+                Command(out, p[2] == 0x49 ? "ESC CR I" : "ESC CR G",
+                        p[2] == 0x49 ? "Bluetooth restore" : "Bluetooth settings query");
+                return 3;
+            }
             if (p[2] != 0x53) {
                 Command(out, "ESC CR " + num(p[2]), "unknown command");
                 return 3;

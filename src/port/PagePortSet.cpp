@@ -10,6 +10,8 @@
 #include "port/PortSetParallel.h"
 #include "port/PortSetSerial.h"
 #include "port/PortSetUSB.h"
+#include "wireless/BluetoothSetupDlg.h"
+#include "wireless/WifiSetupDlg_LB610.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -99,8 +101,8 @@ CPagePortSet::CPagePortSet(QWidget* parent) : CPage(IDD, parent) {
     connect(setting, &QPushButton::clicked, this, [this] { OpenInterfaceDialog(); });
     connect(sendConfig, &QPushButton::clicked, this, [this] { StartSerialConfig(false); });
     connect(resetWifi, &QPushButton::clicked, this, [this] { StartResetWifi(); });
-    // The Wi-Fi and Bluetooth dialogs are not part of this build yet: their
-    // buttons are in place and open nothing.
+    connect(wifiSetup, &QPushButton::clicked, this, [this] { OpenWifiSetup(); });
+    connect(bluetooth, &QPushButton::clicked, this, [this] { OpenBluetoothSettings(); });
 }
 
 CPagePortSet::~CPagePortSet() {
@@ -242,6 +244,21 @@ void CPagePortSet::OpenInterfaceDialog() {
         break;
     }
     }
+}
+
+void CPagePortSet::OpenWifiSetup() {
+    const PrinterModel* model = SelectedModel();
+    if (!model || !model->wifiSetup) return;
+    // A copy of the page's record: the dialog's jobs build their own ports from it.
+    CWifiSetupDlg_LB610 dialog(settings_, this);
+    dialog.exec();
+}
+
+void CPagePortSet::OpenBluetoothSettings() {
+    const PrinterModel* model = SelectedModel();
+    if (!model || !model->bluetooth) return;
+    CBluetoothSetupDlg dialog(settings_, this);
+    dialog.exec();
 }
 
 std::vector<int> CPagePortSet::ExchangeControls() {

@@ -66,6 +66,9 @@ public:
     void SelectUsb();
     void SelectNetwork();
     void OpenInterfaceDialog();
+    // The Wi-Fi and Bluetooth dialogs of the label printers, run modally.
+    void OpenWifiSetup();
+    void OpenBluetoothSettings();
     // The two jobs of the page; false when one of them is running already.
     bool StartResetWifi();
     bool StartSerialConfig(bool apply);

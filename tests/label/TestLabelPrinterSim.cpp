@@ -42,7 +42,7 @@ TEST(LabelPrinterSim, FramesInPiecesAreTakenWhole) {
     // Frames of other pages in between: network settings over USB, Wi-Fi, a stray byte.
     for (const char* other :
          {"1B 0D 53 1B 3B 01 C0 A8 01 14 C0 A8 01 01 FF FF FF 00 00 1B 10 45",
-          "1B 0D 53 1B 3E 02 41 50 00 00 01 01 00 01 C0 A8 01 0B C0 A8 01 0B FF FF FF 00 00 1B 10 45", "78"}) {
+          "1B 0D 53 1B 3E 02 41 50 00 00 01 00 00 01 C0 A8 01 0B C0 A8 01 0B FF FF FF 00 00 1B 10 45", "78"}) {
         const Bytes b = Hex(other);
         bytes.insert(bytes.end(), b.begin(), b.end());
     }

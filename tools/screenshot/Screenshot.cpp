@@ -21,6 +21,8 @@
 #include "port/PortSetParallel.h"
 #include "port/PortSetSerial.h"
 #include "port/PortSetUSB.h"
+#include "wireless/BluetoothSetupDlg.h"
+#include "wireless/WifiSetupDlg_LB610.h"
 
 #include "KvPrinterSim.h"
 #include "PrintServerSim.h"
@@ -176,6 +178,14 @@ void Shoot(const char* language, const std::string& model, int kind, bool dialog
         CPortSetUSB usb(window.get());
         usb.show();
         Save(&usb, QStringLiteral("dialog-%1-usb").arg(lang));
+        if (family == QStringLiteral("label")) {
+            CWifiSetupDlg_LB610 wifi(window->MasterSettings(), window.get());
+            wifi.show();
+            Save(&wifi, QStringLiteral("dialog-%1-wifi").arg(lang));
+            CBluetoothSetupDlg bluetooth(window->MasterSettings(), window.get());
+            bluetooth.show();
+            Save(&bluetooth, QStringLiteral("dialog-%1-bluetooth").arg(lang));
+        }
         CAboutDlg about(window.get());
         about.show();
         Save(&about, QStringLiteral("dialog-%1-about").arg(lang));

@@ -1,0 +1,1 @@
+set(GUI_SOURCES BluetoothSetupDlg.cpp WifiSetupDlg_LB610.cpp)
