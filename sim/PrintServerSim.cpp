@@ -80,6 +80,9 @@ struct PrintServerSim::Impl {
         int fd;
         sockaddr_in to;
         Bytes bytes;
+        // Scheduled `gap` after this datagram has gone out.
+        std::vector<Bytes> then;
+        std::chrono::milliseconds gap{0};
         bool operator>(const Pending& o) const { return due != o.due ? due > o.due : order > o.order; }
     };
 
@@ -98,8 +101,9 @@ struct PrintServerSim::Impl {
     std::thread thread;
     std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(65536); // the largest UDP datagram fits
 
-    void Schedule(int fd, const sockaddr_in& to, Bytes bytes, Clock::time_point due) {
-        pending.push(Pending{due, order++, fd, to, std::move(bytes)});
+    void Schedule(int fd, const sockaddr_in& to, Bytes bytes, Clock::time_point due, std::vector<Bytes> then = {},
+                  std::chrono::milliseconds gap = {}) {
+        pending.push(Pending{due, order++, fd, to, std::move(bytes), std::move(then), gap});
     }
 
     // Decides what print server `s` answers to `datagram` from `from`; called under the mutex.
@@ -111,10 +115,17 @@ struct PrintServerSim::Impl {
         if (frame->command == ps::kSearch) {
             s.frames.push_back(datagram);
             if (st.searchAnswers <= 0) return;
-            for (const Bytes& noise : st.noiseBeforeSearchAnswer)
-                Schedule(s.fd, from, noise, due);
-            for (int i = 0; i < st.searchAnswers; ++i)
-                Schedule(s.fd, from, SearchAnswer(st), due + st.noiseGap);
+            std::vector<Bytes> answers(static_cast<std::size_t>(st.searchAnswers), SearchAnswer(st));
+            const std::vector<Bytes>& noise = st.noiseBeforeSearchAnswer;
+            if (noise.empty()) {
+                for (Bytes& answer : answers)
+                    Schedule(s.fd, from, std::move(answer), due + st.noiseGap);
+                return;
+            }
+            for (std::size_t i = 0; i + 1 < noise.size(); ++i)
+                Schedule(s.fd, from, noise[i], due);
+            // The gap counts from the last noise datagram sent: a large burst takes a while to send.
+            Schedule(s.fd, from, noise.back(), due, std::move(answers), st.noiseGap);
             return;
         }
         if (frame->mac != st.mac) return;
@@ -174,7 +185,14 @@ struct PrintServerSim::Impl {
             const Pending& p = pending.top();
             ::sendto(p.fd, p.bytes.data(), p.bytes.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&p.to),
                      sizeof p.to);
+            const int fd = p.fd;
+            const sockaddr_in to = p.to;
+            const auto gap = p.gap;
+            std::vector<Bytes> then = p.then;
             pending.pop();
+            // Due after `now`: sent on a later round.
+            for (Bytes& next : then)
+                Schedule(fd, to, std::move(next), Clock::now() + gap);
         }
     }
 

@@ -2,9 +2,15 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QThread>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -24,13 +30,18 @@ namespace {
 thread_local std::shared_ptr<detail::WorkerGroup> currentGroup;
 
 // Work handed to the GUI thread. The queue is ours, under our own lock, so the
-// hand-over of every call is visible to tools that check threads; Qt's event
-// loop only carries the wake-up.
+// hand-over of every call is visible to tools that check threads. The wake-up is
+// a write to an eventfd that the GUI thread's event loop watches: a worker touches
+// nothing of Qt's (posting a Qt event would hand a Qt object over under Qt's own
+// lock, which such tools cannot see).
 struct GuiQueue {
     std::mutex mutex;
     std::deque<std::function<void()>> calls;
     bool wakePending = false;
 };
+
+// Set once, on the GUI thread, before the first worker starts.
+std::atomic<int> wakeFd{-1};
 
 GuiQueue& Queue() {
     static GuiQueue queue;
@@ -54,6 +65,26 @@ void RunQueued() {
     }
 }
 
+// Creates the GUI thread's watch on the wake-up eventfd; again for a new application object.
+void WatchWakeups() {
+    static QPointer<QSocketNotifier> notifier;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (notifier || !app || !OnGuiThread()) return;
+    int fd = wakeFd.load();
+    if (fd < 0) {
+        fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (fd < 0) return; // wake-ups then go through Qt's event queue
+    }
+    notifier = new QSocketNotifier(fd, QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, [fd] {
+        std::uint64_t count;
+        // Read before running, so a call queued meanwhile wakes the loop again.
+        (void)!::read(fd, &count, sizeof count);
+        RunQueued();
+    });
+    wakeFd.store(fd);
+}
+
 void Enqueue(std::function<void()> fn) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
@@ -65,7 +96,11 @@ void Enqueue(std::function<void()> fn) {
         wake = !q.wakePending;
         q.wakePending = true;
     }
-    if (wake) QMetaObject::invokeMethod(app, &RunQueued, Qt::QueuedConnection);
+    if (!wake) return;
+    const std::uint64_t one = 1;
+    const int fd = wakeFd.load();
+    if (fd >= 0 && ::write(fd, &one, sizeof one) == static_cast<ssize_t>(sizeof one)) return;
+    QMetaObject::invokeMethod(app, &RunQueued, Qt::QueuedConnection);
 }
 
 struct PendingCall {
@@ -113,6 +148,7 @@ bool RunOnGuiThread(std::function<void()> fn) {
 }
 
 void PostToGuiThread(std::function<void()> fn) {
+    WatchWakeups();
     Enqueue(std::move(fn));
 }
 
@@ -123,6 +159,7 @@ Workers::~Workers() {
 }
 
 void Workers::Start(std::function<void(std::stop_token)> body) {
+    WatchWakeups();
     // Join the threads that have ended, so a long run does not pile them up.
     std::erase_if(threads_, [](Thread& t) { return t.ended->load(); });
     started_ = true;
