@@ -8,9 +8,9 @@ namespace pemberlux::sim::ps {
 
 namespace {
 
-const FieldSpec& Spec(Field field) {
-    for (const FieldSpec& spec : kFields)
-        if (spec.field == field) return spec;
+const FieldLayout& LayoutOf(Field field) {
+    for (const FieldLayout& layout : kFields)
+        if (layout.field == field) return layout;
     std::abort();
 }
 
@@ -21,9 +21,9 @@ std::optional<Frame> Reject(std::string* why, const char* reason) {
 
 } // namespace
 
-const CommandSpec* FindCommand(std::uint8_t code) {
-    for (const CommandSpec& spec : kCommands)
-        if (spec.code == code) return &spec;
+const CommandLayout* FindCommand(std::uint8_t code) {
+    for (const CommandLayout& layout : kCommands)
+        if (layout.code == code) return &layout;
     return nullptr;
 }
 
@@ -57,13 +57,13 @@ std::optional<Frame> DecodeFrame(std::span<const std::uint8_t> f, std::string* w
     if (f.size() < 4 || f[0] != kStart) return Reject(why, "no start byte");
     if (f[1] != f.size() - 3) return Reject(why, "length byte does not match");
     if (Checksum(f.first(f.size() - 1)) != f.back()) return Reject(why, "checksum");
-    const CommandSpec* spec = FindCommand(f[2]);
-    if (!spec) return Reject(why, "unknown command");
-    const std::size_t header = spec->addressed ? kAddressedHeader : 3;
-    if (f.size() != header + spec->dataSize + 1) return Reject(why, "wrong length for the command");
+    const CommandLayout* layout = FindCommand(f[2]);
+    if (!layout) return Reject(why, "unknown command");
+    const std::size_t header = layout->addressed ? kAddressedHeader : 3;
+    if (f.size() != header + layout->dataSize + 1) return Reject(why, "wrong length for the command");
     Frame frame;
     frame.command = f[2];
-    if (spec->addressed) {
+    if (layout->addressed) {
         std::copy_n(f.begin() + 3, 6, frame.mac.begin());
         if (!std::equal(kLogin.begin(), kLogin.end(), f.begin() + 9) ||
             !std::equal(kLogin.begin(), kLogin.end(), f.begin() + 15))
@@ -87,16 +87,16 @@ Bytes SearchAnswer(const Ipv4& ip, const Mac& mac, std::uint16_t firmware, std::
 }
 
 void Put(Image& image, Field field, std::span<const std::uint8_t> value) {
-    const FieldSpec& spec = Spec(field);
-    for (std::size_t i = 0; i < spec.size && i < value.size(); ++i)
-        image[spec.offset + (spec.reversed ? spec.size - 1 - i : i)] = value[i];
+    const FieldLayout& layout = LayoutOf(field);
+    for (std::size_t i = 0; i < layout.size && i < value.size(); ++i)
+        image[layout.offset + (layout.reversed ? layout.size - 1 - i : i)] = value[i];
 }
 
 Bytes Get(const Image& image, Field field) {
-    const FieldSpec& spec = Spec(field);
-    Bytes value(spec.size);
-    for (std::size_t i = 0; i < spec.size; ++i)
-        value[i] = image[spec.offset + (spec.reversed ? spec.size - 1 - i : i)];
+    const FieldLayout& layout = LayoutOf(field);
+    Bytes value(layout.size);
+    for (std::size_t i = 0; i < layout.size; ++i)
+        value[i] = image[layout.offset + (layout.reversed ? layout.size - 1 - i : i)];
     return value;
 }
 

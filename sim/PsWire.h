@@ -26,19 +26,19 @@ enum Command : std::uint8_t { kSearch = 0x01, kReadConfig = 0x03, kApply = 0x04,
 
 // What follows the command byte, by command: the addressing block (MAC, login
 // name, password) or nothing, then `dataSize` bytes of command data.
-struct CommandSpec {
+struct CommandLayout {
     std::uint8_t code;
     bool addressed;
     std::size_t dataSize;
 };
-inline constexpr std::array<CommandSpec, 5> kCommands{{
+inline constexpr std::array<CommandLayout, 5> kCommands{{
     {kSearch, false, 0},
     {kReadConfig, true, 0},
     {kApply, true, 0},
     {kWriteA, true, 67},
     {kWriteB, true, 63},
 }};
-const CommandSpec* FindCommand(std::uint8_t code);
+const CommandLayout* FindCommand(std::uint8_t code);
 
 // Login name and password alike: "tulvo" and one zero byte.
 inline constexpr std::array<std::uint8_t, 6> kLogin{'t', 'u', 'l', 'v', 'o', 0x00};
@@ -84,13 +84,13 @@ inline constexpr std::size_t kBlockA = 0, kBlockB = 67, kBlockC = 130, kBlockD =
 // fields are stored the other way round (addresses last octet first, the port
 // low byte first).
 enum class Field { Dhcp, Ip, Gateway, Mask, Mac, PrintPort };
-struct FieldSpec {
+struct FieldLayout {
     Field field;
     std::size_t offset;
     std::size_t size;
     bool reversed;
 };
-inline constexpr std::array<FieldSpec, 6> kFields{{
+inline constexpr std::array<FieldLayout, 6> kFields{{
     {Field::Dhcp, kBlockA + 3, 1, false},
     {Field::Ip, kBlockA + 9, 4, true},
     {Field::Gateway, kBlockA + 13, 4, true},
