@@ -1,0 +1,145 @@
+#include "ProgramWalk.h"
+
+#include "app/AboutDlg.h"
+#include "app/Models.h"
+#include "app/PemberluxApp.h"
+#include "app/PemberluxDlg.h"
+#include "app/SettingsFile.h"
+#include "app/UiText.h"
+#include "platform/MessageBox.h"
+#include "port/PagePortSet.h"
+#include "port/PortSetParallel.h"
+#include "port/PortSetSerial.h"
+#include "port/PortSetUSB.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <memory>
+
+namespace pemberlux::uiwalk {
+
+namespace {
+
+// Names of the menu list's positions in the pictures.
+const char* const PAGE_NAMES[] = {"interface", "printer-setup", "firmware", "command-test", "test-items"};
+
+void ShowAndVisit(QWidget& dialog, const std::function<void(QWidget&)>& visit) {
+    dialog.show();
+    Settle();
+    visit(dialog);
+    dialog.hide();
+}
+
+struct Printer {
+    ModelId model;
+    int kind;
+};
+
+// The main window on one printer, every page of its menu list, then the
+// dialogs when asked.
+void WalkWindow(const std::string& language, const Printer& printer, bool dialogs, const Visitor& visit) {
+    QTemporaryDir work;
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    const int lang = LanguageIdOf(language);
+    const PrinterModel& model = ModelById(printer.model);
+    PortSettings s = DefaultPortSettings();
+    s.language = language;
+    s.modelName = ModelName(model, lang);
+    s.portKind = printer.kind;
+    // Device names as Linux gives them, the longest a user commonly sees.
+    s.comName = "/dev/ttyUSB0";
+    s.baudRate = "115200";
+    s.ipAddress = "127.0.0.1";
+    s.SaveSettings();
+    ChooseUiLanguage();
+    const QFont font = QApplication::font();
+    UseMainWindowFont();
+
+    const QString lower = QString::fromStdString(language).toLower();
+    const QString family = model.family == PrinterFamily::Receipt ? QStringLiteral("receipt") : QStringLiteral("label");
+    {
+        // As the program opens it.
+        CPemberluxDlg window;
+        window.show();
+        Settle();
+        auto* menu = window.ControlAs<QListWidget>(CPemberluxDlg::IDC_MENU_LIST);
+        for (int row = 0; row < menu->count(); ++row) {
+            menu->setCurrentRow(row);
+            Settle();
+            const QString page = row < static_cast<int>(std::size(PAGE_NAMES)) ? QString::fromLatin1(PAGE_NAMES[row])
+                                                                               : QStringLiteral("page%1").arg(row);
+            visit(window, QStringLiteral("main-%1-%2-%3").arg(lower, family, page));
+        }
+        menu->setCurrentRow(0);
+        if (dialogs) {
+            for (const DialogEntry& entry : ProgramDialogs()) {
+                entry.show(window, [&](QWidget& shown) {
+                    visit(shown, QStringLiteral("dialog-%1-%2").arg(lower, entry.name));
+                });
+            }
+        }
+        window.hide();
+    }
+    QApplication::setFont(font);
+    QDir::setCurrent(home);
+}
+
+} // namespace
+
+void Settle() {
+    // Offscreen everything happens at once; a display server answers a little later.
+    const bool offscreen = QGuiApplication::platformName() == QLatin1String("offscreen");
+    for (int i = 0; i < (offscreen ? 3 : 20); ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+        if (!offscreen) QThread::msleep(10);
+    }
+}
+
+const std::vector<DialogEntry>& ProgramDialogs() {
+    static const std::vector<DialogEntry> dialogs = {
+        {QStringLiteral("serial"),
+         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+             SerialDialogSettings = window.MasterSettings();
+             CPortSetSerial dialog(window.PortSetPage(), &window);
+             ShowAndVisit(dialog, visit);
+         }},
+        {QStringLiteral("parallel"),
+         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+             ParallelDialogSettings = window.MasterSettings();
+             CPortSetParallel dialog(window.PortSetPage(), &window);
+             ShowAndVisit(dialog, visit);
+         }},
+        {QStringLiteral("usb"),
+         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+             CPortSetUSB dialog(&window);
+             ShowAndVisit(dialog, visit);
+         }},
+        {QStringLiteral("about"),
+         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+             CAboutDlg dialog(&window);
+             ShowAndVisit(dialog, visit);
+         }},
+        {QStringLiteral("message"),
+         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+             // The longest one-line message, as the program's boxes show it.
+             QMessageBox box(QMessageBox::Warning, QString::fromStdString(ApplicationTitle()),
+                             QString::fromStdString(LoadUiString(206)), QMessageBox::Ok, &window);
+             ShowAndVisit(box, visit);
+         }},
+    };
+    return dialogs;
+}
+
+void WalkProgram(const std::string& language, const Visitor& visit) {
+    WalkWindow(language, {ModelId::LB610, PORT_USB}, true, visit);
+    WalkWindow(language, {ModelId::TR520, PORT_COM}, false, visit);
+}
+
+} // namespace pemberlux::uiwalk
