@@ -28,10 +28,10 @@ namespace {
 // Names of the menu list's positions in the pictures.
 const char* const PAGE_NAMES[] = {"interface", "printer-setup", "firmware", "command-test", "test-items"};
 
-void ShowAndVisit(QWidget& dialog, const std::function<void(QWidget&)>& visit) {
+void ShowAndVisit(QWidget& dialog, const QString& name, const Visitor& visit) {
     dialog.show();
     Settle();
-    visit(dialog);
+    visit(dialog, name);
     dialog.hide();
 }
 
@@ -79,8 +79,8 @@ void WalkWindow(const std::string& language, const Printer& printer, bool dialog
         menu->setCurrentRow(0);
         if (dialogs) {
             for (const DialogEntry& entry : ProgramDialogs()) {
-                entry.show(window, [&](QWidget& shown) {
-                    visit(shown, QStringLiteral("dialog-%1-%2").arg(lower, entry.name));
+                entry.show(window, [&](QWidget& shown, const QString& name) {
+                    visit(shown, QStringLiteral("dialog-%1-%2").arg(lower, name));
                 });
             }
         }
@@ -105,33 +105,33 @@ void Settle() {
 const std::vector<DialogEntry>& ProgramDialogs() {
     static const std::vector<DialogEntry> dialogs = {
         {QStringLiteral("serial"),
-         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+         [](CPemberluxDlg& window, const Visitor& visit) {
              SerialDialogSettings = window.MasterSettings();
              CPortSetSerial dialog(window.PortSetPage(), &window);
-             ShowAndVisit(dialog, visit);
+             ShowAndVisit(dialog, QStringLiteral("serial"), visit);
          }},
         {QStringLiteral("parallel"),
-         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+         [](CPemberluxDlg& window, const Visitor& visit) {
              ParallelDialogSettings = window.MasterSettings();
              CPortSetParallel dialog(window.PortSetPage(), &window);
-             ShowAndVisit(dialog, visit);
+             ShowAndVisit(dialog, QStringLiteral("parallel"), visit);
          }},
         {QStringLiteral("usb"),
-         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+         [](CPemberluxDlg& window, const Visitor& visit) {
              CPortSetUSB dialog(&window);
-             ShowAndVisit(dialog, visit);
+             ShowAndVisit(dialog, QStringLiteral("usb"), visit);
          }},
         {QStringLiteral("about"),
-         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+         [](CPemberluxDlg& window, const Visitor& visit) {
              CAboutDlg dialog(&window);
-             ShowAndVisit(dialog, visit);
+             ShowAndVisit(dialog, QStringLiteral("about"), visit);
          }},
         {QStringLiteral("message"),
-         [](CPemberluxDlg& window, const std::function<void(QWidget&)>& visit) {
+         [](CPemberluxDlg& window, const Visitor& visit) {
              // The longest one-line message, as the program's boxes show it.
              QMessageBox box(QMessageBox::Warning, QString::fromStdString(ApplicationTitle()),
                              QString::fromStdString(LoadUiString(206)), QMessageBox::Ok, &window);
-             ShowAndVisit(box, visit);
+             ShowAndVisit(box, QStringLiteral("message"), visit);
          }},
     };
     return dialogs;

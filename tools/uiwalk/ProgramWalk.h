@@ -28,12 +28,14 @@ using Visitor = std::function<void(QWidget& shown, const QString& name)>;
 // temporary working folder of its own; the working folder is restored after.
 void WalkProgram(const std::string& language, const Visitor& visit);
 
-// One dialog the program can open: `show` builds it over the main window as the
-// program does, shows it and hands it to the visitor (more than once where its
-// looks change with what it shows), then closes it.
+// One dialog the program can open, or a few that open one another: `show`
+// builds each over the main window as the program does, with what it shows
+// filled in (simulated printers where it lists printers), shows it and hands it
+// to the visitor with its name ("serial": the picture is
+// "dialog-<language>-serial"), then closes it.
 struct DialogEntry {
     QString name;
-    std::function<void(CPemberluxDlg& window, const std::function<void(QWidget&)>& visit)> show;
+    std::function<void(CPemberluxDlg& window, const Visitor& visit)> show;
 };
 const std::vector<DialogEntry>& ProgramDialogs();
 
