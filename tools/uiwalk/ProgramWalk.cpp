@@ -137,8 +137,8 @@ const std::vector<DialogEntry>& ProgramDialogs() {
     return dialogs;
 }
 
-void WalkProgram(const std::string& language, const Visitor& visit) {
-    WalkWindow(language, {ModelId::LB610, PORT_USB}, true, visit);
+void WalkProgram(const std::string& language, const Visitor& visit, Walk what) {
+    WalkWindow(language, {ModelId::LB610, PORT_USB}, what == Walk::Everything, visit);
     WalkWindow(language, {ModelId::TR520, PORT_COM}, false, visit);
 }
 

@@ -23,10 +23,12 @@ namespace pemberlux::uiwalk {
 // "main-<language>-<family>-<page>" or "dialog-<language>-<dialog>".
 using Visitor = std::function<void(QWidget& shown, const QString& name)>;
 
+enum class Walk { Everything, PagesOnly };
+
 // The main window in `language` ("English" or "Chinese") on a label printer and
 // on a receipt printer, every page, then every dialog. Each printer runs in a
 // temporary working folder of its own; the working folder is restored after.
-void WalkProgram(const std::string& language, const Visitor& visit);
+void WalkProgram(const std::string& language, const Visitor& visit, Walk what = Walk::Everything);
 
 // One dialog the program can open, or a few that open one another: `show`
 // builds each over the main window as the program does, with what it shows
