@@ -6,7 +6,7 @@ CMAKE_FLAGS += -DPEMBERLUX_WERROR=ON
 endif
 JOBS ?= 2
 
-.PHONY: all bootstrap configure build test demo fuzz bench clean
+.PHONY: all bootstrap configure build test demo fuzz bench package clean
 
 all: build
 
@@ -27,6 +27,10 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && PEMBERLUX_BROADCAST_ADDR=127.255.255.255 QT_QPA_PLATFORM=offscreen "$$b"; done
+
+# A .deb of the program, the simulator, the help files, the desktop entry and the icons, in $(BUILD).
+package: build
+	cmake --build $(BUILD) --target package
 
 # The program connected to the printer simulator (needs a display, or: xvfb-run -a make demo).
 demo:
