@@ -248,9 +248,19 @@ QStringList UiFontFamilies(const QStringList& requested) {
     // machine lacks is left out rather than looked up among the system's
     // aliases, which costs start-up time and finds the same fonts.
     static const QStringList installed = QFontDatabase::families();
+    // The Chinese names of the template fonts; the font database lists their Latin ones.
+    static const std::map<QString, QString> latinNames = {
+        {QStringLiteral("宋体"), QStringLiteral("SimSun")},
+        {QStringLiteral("楷体"), QStringLiteral("KaiTi")},
+    };
     QStringList families;
-    for (const QString& family : requested)
-        if (installed.contains(family, Qt::CaseInsensitive)) families << family;
+    for (const QString& family : requested) {
+        auto latin = latinNames.find(family);
+        for (const QString& name : {family, latin == latinNames.end() ? QString() : latin->second}) {
+            if (!name.isEmpty() && installed.contains(name, Qt::CaseInsensitive) && !families.contains(name))
+                families << name;
+        }
+    }
     return families + QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC")};
 }
 

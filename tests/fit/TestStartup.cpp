@@ -7,6 +7,8 @@
 #include "label/PrintingSetupLB610_1.h"
 #include "testitems/TestItemDialog.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QHelpEvent>
 #include <QPushButton>
 
@@ -89,6 +91,18 @@ TEST_F(Startup, TooltipsShowInTheTextColourOfTheirWindow) {
     EXPECT_EQ(ToolTipColour(window->LabelSetupPage()->Control(IDC_SEND_SETTINGS)), QColor(Qt::black));
     // The texts stay what the string table says.
     EXPECT_EQ(Page().Control(CPagePortSet::IDC_MODEL_LIST)->toolTip().toStdString(), LoadUiString(110));
+}
+
+TEST(Fonts, AFamilyTheSystemLacksIsLeftOutAndTheStandInsFollow) {
+    const QStringList families = UiFontFamilies({QStringLiteral("No Such Font 7x"), QStringLiteral("DejaVu Sans")});
+    ASSERT_GE(families.size(), 2);
+    EXPECT_EQ(families.front(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(families.back(), QStringLiteral("Noto Sans CJK SC"));
+    EXPECT_FALSE(families.contains(QStringLiteral("No Such Font 7x")));
+    // The window's text in the template font where the system has it, else in the stand-in.
+    const bool verdana = QFontDatabase::families().contains(QStringLiteral("Verdana"));
+    EXPECT_EQ(QFontInfo(TemplateFont(CPemberluxDlg::IDD, QFont())).family(),
+              verdana ? QStringLiteral("Verdana") : QStringLiteral("DejaVu Sans"));
 }
 
 } // namespace
