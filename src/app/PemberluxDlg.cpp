@@ -44,12 +44,12 @@ namespace {
 constexpr int LOGO_X = 15;
 constexpr int LOGO_Y = 15;
 constexpr int LEFT_COLUMN_WIDTH = 196;
-// The page area in dialog units of the page font (a quarter of the average
-// width of its letters, an eighth of its height), as dialog templates are sized: room
-// for the largest page in either language, known before any page is built, so
-// the window opens at its final size and pages built later fit in it.
+// The page area in dialog units of the page font (a quarter of the width of an
+// average letter, an eighth of the font's height), as dialog templates are
+// sized: room for the largest page in either language, known before any page is
+// built, so the window opens at its final size and pages built later fit in it.
 constexpr int PAGE_AREA_DLU_WIDTH = 360;
-constexpr int PAGE_AREA_DLU_HEIGHT = 215;
+constexpr int PAGE_AREA_DLU_HEIGHT = 230;
 
 QString Text(const std::string& key) {
     return QString::fromStdString(TemplateText(CPemberluxDlg::IDD, key));
@@ -81,9 +81,13 @@ public:
 
 QSize PageAreaFloor() {
     const QFontMetrics fm(TemplateFont(CPagePortSet::IDD, QApplication::font()));
-    // The letters, not the font's own average: a CJK font counts its wide glyphs.
+    // An average letter: in English the mean of the alphabet; in Chinese, whose
+    // texts are mostly Han characters, half of one, the width a CJK font gives
+    // its letters (the stand-in Latin font's are wider).
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const double baseWidth = fm.horizontalAdvance(letters) / static_cast<double>(letters.size());
+    const double baseWidth = ThreadUiLanguage() == LANG_CHINESE
+                                 ? fm.horizontalAdvance(QStringLiteral("中")) / 2.0
+                                 : fm.horizontalAdvance(letters) / static_cast<double>(letters.size());
     return {qRound(PAGE_AREA_DLU_WIDTH * baseWidth / 4), PAGE_AREA_DLU_HEIGHT * fm.height() / 8};
 }
 
