@@ -20,9 +20,17 @@ QIcon AppIcon() {
 }
 
 QPixmap Logo(int bitmapId) {
-    QPixmap pixmap(bitmapId == IDB_LOGO_CHINESE ? logo149_xpm : logo150_xpm);
-    if (pixmap.isNull()) return pixmap;
-    pixmap.setMask(pixmap.createMaskFromColor(Qt::white, Qt::MaskInColor));
+    QImage image(bitmapId == IDB_LOGO_CHINESE ? logo149_xpm : logo150_xpm);
+    if (image.format() == QImage::Format_Indexed8) {
+        // White made transparent in the colour table, not pixel by pixel.
+        QList<QRgb> colours = image.colorTable();
+        for (QRgb& colour : colours)
+            if (qRed(colour) == 255 && qGreen(colour) == 255 && qBlue(colour) == 255) colour = qRgba(0, 0, 0, 0);
+        image.setColorTable(colours);
+        return QPixmap::fromImage(image);
+    }
+    QPixmap pixmap = QPixmap::fromImage(image);
+    if (!pixmap.isNull()) pixmap.setMask(pixmap.createMaskFromColor(Qt::white, Qt::MaskInColor));
     return pixmap;
 }
 
