@@ -23,7 +23,7 @@ ASAN_ENV = $(TEST_ENV) \
 TSAN_BUILD ?= build-tsan
 TSAN_OPTS = halt_on_error=1:exitcode=88:second_deadlock_stack=1
 
-.PHONY: all bootstrap configure build test demo fuzz bench clean asan tsan
+.PHONY: all bootstrap configure build test demo fuzz bench package clean asan tsan
 
 all: build
 
@@ -62,6 +62,10 @@ tsan: bootstrap
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && PEMBERLUX_BROADCAST_ADDR=127.255.255.255 QT_QPA_PLATFORM=offscreen "$$b"; done
+
+# A .deb of the program, the simulator, the help files, the desktop entry and the icons, in $(BUILD).
+package: build
+	cmake --build $(BUILD) --target package
 
 # The program connected to the printer simulator (needs a display, or: xvfb-run -a make demo).
 demo:

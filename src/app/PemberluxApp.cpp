@@ -4,7 +4,7 @@
 #include "app/SettingsFile.h"
 #include "platform/Platform.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 namespace pemberlux {
 
@@ -12,13 +12,20 @@ int CPemberluxApp::InitInstance() {
     InitPlatform();
     QCoreApplication::setOrganizationName(QStringLiteral("Tavrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Pemberlux"));
+    // The desktop entry the window belongs to (its icon on the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("pemberlux"));
 
     // The main thread's language decides the texts of every window.
     ChooseUiLanguage();
+    UseMainWindowFont();
 
     CPemberluxDlg dialog;
     dialog.exec();
     return 0;
+}
+
+void UseMainWindowFont() {
+    QApplication::setFont(TemplateFont(CPemberluxDlg::IDD, QApplication::font()));
 }
 
 } // namespace pemberlux

@@ -10,4 +10,9 @@ public:
     int InitInstance();
 };
 
+// Makes the main window's font, in the calling thread's language, the
+// application's: widgets built before they join a window, message boxes and
+// tooltips use it, so start-up loads no font the windows do not show.
+void UseMainWindowFont();
+
 } // namespace pemberlux

@@ -16,6 +16,7 @@
 #include "receipt/InternalSetupTR510.h"
 #include "testitems/TestItemDialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -32,6 +33,8 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace pemberlux {
 
 const QColor CPemberluxDlg::PANEL_COLOUR(175, 238, 245);
@@ -41,6 +44,12 @@ namespace {
 constexpr int LOGO_X = 15;
 constexpr int LOGO_Y = 15;
 constexpr int LEFT_COLUMN_WIDTH = 196;
+// The page area in dialog units of the page font (a quarter of the width of an
+// average letter, an eighth of the font's height), as dialog templates are
+// sized: room for the largest page in either language, known before any page is
+// built, so the window opens at its final size and pages built later fit in it.
+constexpr int PAGE_AREA_DLU_WIDTH = 360;
+constexpr int PAGE_AREA_DLU_HEIGHT = 230;
 
 QString Text(const std::string& key) {
     return QString::fromStdString(TemplateText(CPemberluxDlg::IDD, key));
@@ -59,6 +68,27 @@ QLabel* PanelLabel() {
     label->setAutoFillBackground(true);
     label->setMinimumHeight(22);
     return label;
+}
+
+// The frame of the pages: at least the size of the largest page, whichever
+// pages exist yet, and no larger unless a page needs it.
+class PageArea final : public QFrame {
+public:
+    QSize floor;
+    QSize minimumSizeHint() const override { return QFrame::minimumSizeHint().expandedTo(floor); }
+    QSize sizeHint() const override { return minimumSizeHint(); }
+};
+
+QSize PageAreaFloor() {
+    const QFontMetrics fm(TemplateFont(CPagePortSet::IDD, QApplication::font()));
+    // An average letter: in English the mean of the alphabet; in Chinese, whose
+    // texts are mostly Han characters, half of one, the width a CJK font gives
+    // its letters (the stand-in Latin font's are wider).
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const double baseWidth = ThreadUiLanguage() == LANG_CHINESE
+                                 ? fm.horizontalAdvance(QStringLiteral("中")) / 2.0
+                                 : fm.horizontalAdvance(letters) / static_cast<double>(letters.size());
+    return {qRound(PAGE_AREA_DLU_WIDTH * baseWidth / 4), PAGE_AREA_DLU_HEIGHT * fm.height() / 8};
 }
 
 } // namespace
@@ -97,6 +127,10 @@ CPemberluxDlg::CPemberluxDlg(QWidget* parent) : CDialog(IDD, parent) {
 
     UseHandCursorOverButtons(this);
     connect(menuList_, &QListWidget::currentRowChanged, this, [this] { ShowPage(); });
+
+    // The size it opens at: the same on every screen, whichever pages exist yet.
+    ensurePolished();
+    resize(sizeHint());
 }
 
 CPemberluxDlg::~CPemberluxDlg() {
@@ -161,9 +195,9 @@ void CPemberluxDlg::BuildWindow() {
     title->setMinimumHeight(30);
     right->addWidget(title);
 
-    auto* area = Bind(IDC_PAGE_AREA, new QFrame);
+    auto* area = Bind(IDC_PAGE_AREA, new PageArea);
     area->setFrameShape(QFrame::StyledPanel);
-    area->setMinimumSize(600, 440);
+    area->floor = PageAreaFloor();
     pageArea_ = new QStackedLayout(area);
     right->addWidget(area, 1);
     layout->addLayout(right, 1);
@@ -176,22 +210,53 @@ void CPemberluxDlg::BuildWindow() {
 }
 
 void CPemberluxDlg::CreatePages() {
-    portSet_ = new CPagePortSet;
-    labelSetup_ = new CPrintingSetupLB610_1;
-    upgrade_ = new CUpgradeFW;
-    commandTest_ = new CCommandTest;
-    testItems_ = new CTestItemDialog;
-    for (CPage* page : std::initializer_list<CPage*>{portSet_, labelSetup_, upgrade_, commandTest_, testItems_}) {
-        PlacePage(page);
-    }
+    // Only the page shown first: the others cost start-up time the user may
+    // never need, and are built when first shown.
+    // Built inside the page area: nothing to move over and polish again.
+    portSet_ = new CPagePortSet(Control(IDC_PAGE_AREA));
+    PlacePage(portSet_);
     pageArea_->setCurrentWidget(portSet_);
-    pageCreated_[0] = true;
-    currentSetup_ = labelSetup_;
 }
 
 void CPemberluxDlg::PlacePage(CPage* page) {
     pageArea_->addWidget(page);
     ++tabCount_;
+}
+
+template <class P> P* CPemberluxDlg::PageIn(P*& slot) {
+    if (slot) return slot;
+    slot = new P(Control(IDC_PAGE_AREA));
+    slot->SetSettings(settings_);
+    PlacePage(slot);
+    UseHandCursorOverButtons(slot);
+    return slot;
+}
+
+CPrintingSetupLB610_1* CPemberluxDlg::LabelSetupPage() {
+    if (!labelSetup_) {
+        PageIn(labelSetup_);
+        pageCreated_[0] = true;
+    }
+    return labelSetup_;
+}
+
+CUpgradeFW* CPemberluxDlg::UpgradePage() {
+    // Its buttons follow its own rule, applied when it gets the settings.
+    return PageIn(upgrade_);
+}
+
+CCommandTest* CPemberluxDlg::CommandTestPage() {
+    return PageIn(commandTest_);
+}
+
+CTestItemDialog* CPemberluxDlg::TestItemsPage() {
+    return PageIn(testItems_);
+}
+
+CPage* CPemberluxDlg::CurrentSettingsPage() {
+    // The label page until a receipt printer's settings were shown.
+    if (!currentSetup_) currentSetup_ = LabelSetupPage();
+    return currentSetup_;
 }
 
 bool CPemberluxDlg::IsChinese() const {
@@ -202,12 +267,13 @@ void CPemberluxDlg::SetTitleFontAndLogo() {
     QWidget* title = Control(IDC_PAGE_TITLE);
     QFont font = title->font();
     if (IsChinese()) {
-        font.setFamilies({QStringLiteral("楷体"), QStringLiteral("KaiTi"), QStringLiteral("Noto Serif CJK SC"),
-                          QStringLiteral("Noto Sans CJK SC")});
+        // A Kai font where the system has one (Debian: fonts-arphic-ukai); else the page font's.
+        font.setFamilies(
+            UiFontFamilies({QStringLiteral("楷体"), QStringLiteral("KaiTi"), QStringLiteral("AR PL UKai CN")}));
         font.setPointSize(14);
         font.setBold(false);
     } else {
-        font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
+        font.setFamilies(UiFontFamilies({QStringLiteral("Verdana")}));
         font.setPointSizeF(10.5);
         font.setBold(true);
     }
@@ -259,7 +325,7 @@ void CPemberluxDlg::ApplyKindToControls(int kind) {
     portSet_->EnableControl(CPagePortSet::IDC_SETTING, kind != PORT_USB);
     portSet_->EnableControl(CPagePortSet::IDC_WIFI_SETUP, kind != PORT_LAN);
     // The firmware page's buttons follow its own rule (kind and model together).
-    upgrade_->ApplyButtonRule();
+    if (upgrade_) upgrade_->ApplyButtonRule();
 }
 
 void CPemberluxDlg::SetInterfaceLabel(int kind, const PortSettings& settings) {
@@ -325,27 +391,24 @@ void CPemberluxDlg::ShowPage() {
         const PrinterModel* model = portSet_->SelectedModel();
         if (model && model->settingsPage == SettingsPage::Receipt) {
             if (!pageCreated_[1]) {
-                receiptSetup_ = new CInternalSetupTR510;
-                receiptSetup_->SetSettings(settings_);
-                PlacePage(receiptSetup_);
-                UseHandCursorOverButtons(receiptSetup_);
+                PageIn(receiptSetup_);
                 pageCreated_[1] = true;
             }
             page = receiptSetup_;
         } else {
-            page = labelSetup_;
+            page = LabelSetupPage();
         }
         currentSetup_ = page;
         break;
     }
     case MENU_FIRMWARE:
-        page = upgrade_;
+        page = UpgradePage();
         break;
     case MENU_COMMAND_TEST:
-        page = commandTest_;
+        page = CommandTestPage();
         break;
     case MENU_TEST_ITEMS: {
-        page = testItems_;
+        page = TestItemsPage();
         const PrinterModel* model = ModelByName(settings_.modelName);
         const bool enable = !model || model->testItemsEnabled;
         testItems_->setEnabled(enable);

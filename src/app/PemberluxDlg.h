@@ -56,15 +56,17 @@ public:
     explicit CPemberluxDlg(QWidget* parent = nullptr);
     ~CPemberluxDlg() override;
 
+    // The interface page is shown first and exists from the start. The other
+    // pages are built the first time they are shown, or asked for here.
     CPagePortSet* PortSetPage() const { return portSet_; }
-    CPrintingSetupLB610_1* LabelSetupPage() const { return labelSetup_; }
+    CPrintingSetupLB610_1* LabelSetupPage();
     // Created the first time a receipt printer's settings are shown; null before.
     CInternalSetupTR510* ReceiptSetupPage() const { return receiptSetup_; }
-    CUpgradeFW* UpgradePage() const { return upgrade_; }
-    CCommandTest* CommandTestPage() const { return commandTest_; }
-    CTestItemDialog* TestItemsPage() const { return testItems_; }
+    CUpgradeFW* UpgradePage();
+    CCommandTest* CommandTestPage();
+    CTestItemDialog* TestItemsPage();
     // The settings page in use: the label or the receipt printers' one.
-    CPage* CurrentSettingsPage() const { return currentSetup_; }
+    CPage* CurrentSettingsPage();
 
     const PortSettings& MasterSettings() const { return settings_; }
     int CurrentKind() const { return portKind_; }
@@ -99,6 +101,8 @@ private:
     void AddTestItemsEntry();
     void RemoveTestItemsEntry();
     void PlacePage(CPage* page);
+    // The page in `slot`, built and given the settings the first time.
+    template <class P> P* PageIn(P*& slot);
     void HandPortToPages();
     bool IsChinese() const;
     void SetPageTitle();

@@ -3,20 +3,34 @@
 #include <QBitmap>
 #include <QImage>
 
+// The pictures are compiled in as they stand: read from memory by Qt's own XPM
+// reader, without looking for image plugins at start-up.
+#include "images/icon145_16.xpm"
+#include "images/icon145_32.xpm"
+#include "images/logo149.xpm"
+#include "images/logo150.xpm"
+
 namespace pemberlux {
 
 QIcon AppIcon() {
     QIcon icon;
-    icon.addFile(QStringLiteral(":/pemberlux/icon145_32.xpm"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/pemberlux/icon145_16.xpm"), QSize(16, 16));
+    icon.addPixmap(QPixmap(icon145_32_xpm));
+    icon.addPixmap(QPixmap(icon145_16_xpm));
     return icon;
 }
 
 QPixmap Logo(int bitmapId) {
-    QPixmap pixmap(bitmapId == IDB_LOGO_CHINESE ? QStringLiteral(":/pemberlux/logo149.xpm")
-                                                : QStringLiteral(":/pemberlux/logo150.xpm"));
-    if (pixmap.isNull()) return pixmap;
-    pixmap.setMask(pixmap.createMaskFromColor(Qt::white, Qt::MaskInColor));
+    QImage image(bitmapId == IDB_LOGO_CHINESE ? logo149_xpm : logo150_xpm);
+    if (image.format() == QImage::Format_Indexed8) {
+        // White made transparent in the colour table, not pixel by pixel.
+        QList<QRgb> colours = image.colorTable();
+        for (QRgb& colour : colours)
+            if (qRed(colour) == 255 && qGreen(colour) == 255 && qBlue(colour) == 255) colour = qRgba(0, 0, 0, 0);
+        image.setColorTable(colours);
+        return QPixmap::fromImage(image);
+    }
+    QPixmap pixmap = QPixmap::fromImage(image);
+    if (!pixmap.isNull()) pixmap.setMask(pixmap.createMaskFromColor(Qt::white, Qt::MaskInColor));
     return pixmap;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/DigitsOnly.h"
 #include "platform/MessageBox.h"
 #include "platform/Messages.h"
+#include "platform/TextRoom.h"
 #include "port/PrinterPort.h"
 
 #include <QComboBox>
@@ -34,6 +35,8 @@ constexpr std::array<LabelSettingPos, 7> RIGHT_LISTS = {
 constexpr std::array<LabelSettingPos, 3> EDITS = {LS_PRINT_HOME_OFFSET, LS_CUTTING_POSITION_OFFSET,
                                                   LS_BLACK_MARK_AD_VALUE};
 constexpr std::array<int, 3> INFO_FIELDS = {IDC_SERIAL_NUMBER, IDC_FIRMWARE_VERSION, IDC_PRINT_HEAD_MILEAGE};
+// What the printers answer there, at its widest: each shows whole.
+const std::array<const char*, 3> INFO_SAMPLES = {"LB710-24070722", "LB-710 V1.16 2024-06-18", "123456.78 m"};
 // The two rows of buttons.
 constexpr std::array<int, 8> BUTTON_GRID = {
     IDC_GET_SERIAL_NUMBER,    IDC_GET_FW_VERSION,  IDC_PRINT_STATISTICS,   IDC_CALIBRATE_LABEL,
@@ -108,6 +111,7 @@ void CPrintingSetupLB610_1::BuildPage() {
         auto* label = Bind(infoLabels[i], new QLabel(QString::fromStdString(caption)));
         auto* field = Bind(INFO_FIELDS[i], new QLineEdit, caption);
         field->setReadOnly(true);
+        ReserveRoomFor(field, {QString::fromLatin1(INFO_SAMPLES[i])});
         label->setBuddy(field);
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1, 1, 2); // into the gap between the columns: a version is long

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -185,7 +186,9 @@ void CWindowBase::AddToolTip(int id, int stringId) {
 }
 
 void CWindowBase::SetToolTipColour(const QColor& colour) {
-    self_->setStyleSheet(QStringLiteral("QToolTip { color: %1; }").arg(colour.name()));
+    // Applied when a tooltip of this window shows (see Platform.cpp); a style
+    // sheet would do it too, but costs every control of the window its polish.
+    self_->setProperty(TOOLTIP_COLOUR_PROPERTY, colour);
 }
 
 std::intptr_t CWindowBase::OnMessage(int, std::intptr_t, std::intptr_t) {
@@ -238,16 +241,41 @@ QHBoxLayout* CDialog::ButtonRow(std::initializer_list<int> ids) {
 
 namespace pemberlux {
 
-void ApplyTemplateFont(QWidget* window, int dialogId) {
+QStringList UiFontFamilies(const QStringList& requested) {
+    // The fonts are requested by name; where the machine lacks them, the sans
+    // font of the system stands in, and the simplified Chinese one draws the
+    // glyphs it lacks (only those: its Latin tables stay unread). A name the
+    // machine lacks is left out rather than looked up among the system's
+    // aliases, which costs start-up time and finds the same fonts.
+    static const QStringList installed = QFontDatabase::families();
+    // The Chinese names of the template fonts; the font database lists their Latin ones.
+    static const std::map<QString, QString> latinNames = {
+        {QStringLiteral("宋体"), QStringLiteral("SimSun")},
+        {QStringLiteral("楷体"), QStringLiteral("KaiTi")},
+    };
+    QStringList families;
+    for (const QString& family : requested) {
+        auto latin = latinNames.find(family);
+        for (const QString& name : {family, latin == latinNames.end() ? QString() : latin->second}) {
+            if (!name.isEmpty() && installed.contains(name, Qt::CaseInsensitive) && !families.contains(name))
+                families << name;
+        }
+    }
+    return families + QStringList{QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC")};
+}
+
+QFont TemplateFont(int dialogId, const QFont& base) {
     const DialogFont f = DialogFontOf(dialogId);
-    if (f.family.empty()) return;
-    QFont font = window->font();
-    // The template fonts are requested by name; where the machine lacks them,
-    // the CJK and sans fonts of the system stand in.
-    font.setFamilies(
-        {QString::fromStdString(f.family), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
+    if (f.family.empty()) return base;
+    QFont font = base;
+    font.setFamilies(UiFontFamilies({QString::fromStdString(f.family)}));
     font.setPointSize(f.pointSize);
-    window->setFont(font);
+    return font;
+}
+
+void ApplyTemplateFont(QWidget* window, int dialogId) {
+    if (DialogFontOf(dialogId).family.empty()) return;
+    window->setFont(TemplateFont(dialogId, window->font()));
 }
 
 } // namespace pemberlux

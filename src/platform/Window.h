@@ -21,6 +21,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -32,6 +33,7 @@
 #include <vector>
 
 class QColor;
+class QFont;
 class QHBoxLayout;
 class QTimer;
 
@@ -149,5 +151,8 @@ protected:
 
 // The font of a window built from template `dialogId` in the calling thread's language.
 void ApplyTemplateFont(QWidget* window, int dialogId);
+QFont TemplateFont(int dialogId, const QFont& base);
+// `requested` followed by the fonts that stand in for them on this system.
+QStringList UiFontFamilies(const QStringList& requested);
 
 } // namespace pemberlux

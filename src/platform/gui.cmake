@@ -6,5 +6,6 @@ set(GUI_SOURCES
   Messages.cpp
   Platform.cpp
   Shell.cpp
+  TextRoom.cpp
   Window.cpp
 )

@@ -44,8 +44,7 @@ CPagePortSet::CPagePortSet(QWidget* parent) : CPage(IDD, parent) {
     auto* list = Bind(IDC_MODEL_LIST, new QComboBox, TemplateText(IDD, "1154"));
     prompt->setBuddy(list);
     QFont listFont = list->font();
-    listFont.setFamilies(
-        {QStringLiteral("Verdana"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
+    listFont.setFamilies(UiFontFamilies({QStringLiteral("Verdana")}));
     listFont.setPointSizeF(10.5);
     list->setFont(listFont);
     list->setMinimumContentsLength(24);

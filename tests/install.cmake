@@ -1,0 +1,6 @@
+# `cmake --install` into a temporary root: the layout, the desktop entry and the
+# installed program starting offscreen.
+if(TARGET pemberlux)
+  add_test(NAME install_layout COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/install/TestInstall.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(install_layout PROPERTIES TIMEOUT 300)
+endif()
