@@ -130,7 +130,7 @@ TEST_F(LabelPageFrames, FourItemEmulationSendsTheListIndex) {
     StartOn(Transport::Tcp, "Label Printer(200DPI)", "Chinese");
     Choose(LS_EMULATION, 0); // ESC/POS
     EXPECT_EQ(HexText(SendAndReceive()), HexText(Frame("1B 24 00")));
-    EXPECT_EQ(printer.Setting(LS_EMULATION), 0);
+    EXPECT_EQ(printer->Setting(LS_EMULATION), 0);
 }
 
 TEST_F(LabelPageFrames, SendingKeepsTheMarksSoTheNextSendRepeatsThem) {
@@ -138,7 +138,7 @@ TEST_F(LabelPageFrames, SendingKeepsTheMarksSoTheNextSendRepeatsThem) {
     Choose(LS_PEELER, 1);
     EXPECT_EQ(HexText(SendAndReceive()), HexText(Frame("1B 2A 01")));
     EXPECT_EQ(HexText(SendAndReceive()), HexText(Frame("1B 2A 01")));
-    EXPECT_EQ(printer.Setting(LS_PEELER), 1);
+    EXPECT_EQ(printer->Setting(LS_PEELER), 1);
     // Each send reported the page's settings to the main window, which saved them.
     EXPECT_EQ(spy->reports.size(), 2u);
     EXPECT_EQ(SettingsText(), FormatSettings(window->MasterSettings()));
@@ -153,7 +153,7 @@ TEST_F(LabelPageFrames, TheAdValueEditTakesDigitsFromTheKeyboardAndAnythingPaste
     EXPECT_EQ(HexText(SendAndReceive()), HexText(Frame("1B 28 FF FF")));
 
     // -1 goes out as its two's complement and reads back as 65535.
-    EXPECT_EQ(printer.Setting(LS_BLACK_MARK_AD_VALUE), 65535);
+    EXPECT_EQ(printer->Setting(LS_BLACK_MARK_AD_VALUE), 65535);
     ClickAndSettle(IDC_GET_PRINTER_SETTINGS);
     EXPECT_EQ(EditText(LS_BLACK_MARK_AD_VALUE), "65535");
 }
@@ -189,11 +189,11 @@ TEST_F(LabelPageRange, TypingBeyond4095ClampsWarnsAndMarks) {
 class LabelPageReplies : public LabelPageTest {};
 
 TEST_F(LabelPageReplies, ReplyFillsTheListsAtOnceAndTheEditsAfterTheRefresh) {
-    printer.SetSetting(LS_PRINT_HOME_OFFSET, 100);       // 64 00
-    printer.SetSetting(LS_CUTTING_POSITION_OFFSET, -16); // F0 FF
-    printer.SetSetting(LS_BLACK_MARK_AD_VALUE, 300);
-    printer.SetSetting(LS_PRINT_DENSITY, 4);
-    printer.SetSerialConfig(0x13);
+    printer->SetSetting(LS_PRINT_HOME_OFFSET, 100);       // 64 00
+    printer->SetSetting(LS_CUTTING_POSITION_OFFSET, -16); // F0 FF
+    printer->SetSetting(LS_BLACK_MARK_AD_VALUE, 300);
+    printer->SetSetting(LS_PRINT_DENSITY, 4);
+    printer->SetSerialConfig(0x13);
     StartOn(Transport::Tcp);
     std::optional<Clock::time_point> listAt, editAt;
     QObject::connect(List(LS_PRINT_DENSITY), &QComboBox::currentIndexChanged, &Lp(), [&] { listAt = Clock::now(); });
@@ -212,7 +212,7 @@ TEST_F(LabelPageReplies, ReplyFillsTheListsAtOnceAndTheEditsAfterTheRefresh) {
     EXPECT_EQ(List(LS_PRINT_METHOD)->currentText().toStdString(), "Direct Thermal");
     EXPECT_EQ(List(LS_PRINT_SPEED)->currentText().toStdString(), "3");
     EXPECT_EQ(List(LS_EMULATION)->currentText().toStdString(), "TSPL");
-    EXPECT_EQ(printer.Received(), Bytes(LB_FRAME_READ_SETTINGS.begin(), LB_FRAME_READ_SETTINGS.end()));
+    EXPECT_EQ(printer->Received(), Bytes(LB_FRAME_READ_SETTINGS.begin(), LB_FRAME_READ_SETTINGS.end()));
 
     // Byte 7 = 0x13: 9600 baud, odd parity, 1 stop bit, 8 data bits, handed to
     // the main window with the refresh and saved.
@@ -232,7 +232,7 @@ TEST_F(LabelPageReplies, ReplyFillsTheListsAtOnceAndTheEditsAfterTheRefresh) {
 }
 
 TEST_F(LabelPageReplies, SerialLineReportedByThePrinterReachesTheMainWindowAndTheFile) {
-    printer.SetSerialConfig(0x05); // 38400, no parity, 1 stop bit, 8 data bits
+    printer->SetSerialConfig(0x05); // 38400, no parity, 1 stop bit, 8 data bits
     StartOn(Transport::Serial);
     ClickAndSettle(IDC_GET_PRINTER_SETTINGS);
     ASSERT_EQ(spy->reports.size(), 1u);
@@ -244,9 +244,9 @@ TEST_F(LabelPageReplies, SerialLineReportedByThePrinterReachesTheMainWindowAndTh
 }
 
 TEST_F(LabelPageReplies, BytesOutsideAListLeaveItWithoutOrWithItsSelection) {
-    printer.SetSetting(LS_PRINT_SPEED, 0); // item index -1
-    printer.SetSetting(LS_EMULATION, 0);   // ESC/POS: not in the three-item list
-    printer.SetSetting(LS_PAGE_MODE, 0x80);
+    printer->SetSetting(LS_PRINT_SPEED, 0); // item index -1
+    printer->SetSetting(LS_EMULATION, 0);   // ESC/POS: not in the three-item list
+    printer->SetSetting(LS_PAGE_MODE, 0x80);
     StartOn(Transport::Tcp);
     Choose(LS_PRINT_SPEED, 1);
     Choose(LS_EMULATION, 1); // EPL

@@ -2,17 +2,9 @@
 // cut short, a garbled reply, a late one, text without its zero byte. The page
 // is driven through its buttons and read by control id; each wait is for what
 // the page shows.
-#include "../shell/ShellFixture.h"
-#include "LabelPrinterSim.h"
-#include "LabelTestUtil.h"
-#include "Transports.h"
-#include "label/PrintingSetupLB610_1.h"
-
-#include <QComboBox>
-#include <QPushButton>
+#include "LabelPageFixture.h"
 
 #include <cstdio>
-#include <memory>
 
 namespace pemberlux {
 namespace {
@@ -57,27 +49,14 @@ std::string Dots(std::uint8_t low, std::uint8_t high) {
     return text;
 }
 
-class LabelPageSimModes : public ShellTest {
+class LabelPageSimModes : public LabelPageTest {
 protected:
     // The program with "Printer Setup" shown, its LB-610 on TCP.
-    CPrintingSetupLB610_1& OpenPage() {
-        if (!tcp) tcp = std::make_unique<sim::TcpServer>(printer);
-        PortSettings s = Record("LB-610", PORT_LAN);
-        s.tcpPort = tcp->Port();
-        WriteSettings(s);
-        Start();
-        ChooseMenu(CPemberluxDlg::MENU_PRINTER_SETUP);
-        return Page();
-    }
-    CPrintingSetupLB610_1& Page() const { return *window->LabelSetupPage(); }
+    CPrintingSetupLB610_1& OpenPage() { return StartOn(Transport::Tcp); }
+    CPrintingSetupLB610_1& Page() const { return P(); }
     int Index(int control) const { return Page().ControlAs<QComboBox>(control)->currentIndex(); }
     std::string Text(int control) const { return Page().ControlText(control); }
-    void Click(int control) const { QTest::mouseClick(Page().Control(control), Qt::LeftButton); }
-    bool Idle() const {
-        for (int id : LB_ACTION_BUTTONS)
-            if (!Page().Control(id)->isEnabled()) return false;
-        return true;
-    }
+    bool Idle() const { return ButtonsEnabled(); }
 
     // Reads the factory settings into the page, as the starting point.
     void ReadFactorySettings() {
@@ -86,29 +65,26 @@ protected:
         ASSERT_EQ(Index(IDC_PRINT_METHOD), 1);
         ASSERT_EQ(Index(IDC_EMULATION), 2); // TSPL, third of "ZPL", "EPL", "TSPL"
     }
-
-    sim::LabelPrinterSim printer;
-    std::unique_ptr<sim::TcpServer> tcp;
 };
 
 TEST_F(LabelPageSimModes, ShortSettingsReplyShowsTheFieldsThatArrivedAndNothingElse) {
     OpenPage();
     ReadFactorySettings();
-    const Bytes factory = printer.LastAnswer();
+    const Bytes factory = printer->LastAnswer();
 
     // The printer changes every setting and its serial line; its answer is cut after byte 19.
     const int changed[sim::LabelPrinterSim::kSettingCount] = {1, 1, 1, 0, 0, 4, 1, 2, 0, 1, 1, 40, -16, 1, 0, 300, 0};
     for (int pos = 0; pos < sim::LabelPrinterSim::kSettingCount; ++pos)
-        printer.SetSetting(pos, changed[pos]);
-    printer.SetSerialConfig(0x16); // 57600 baud, odd parity
+        printer->SetSetting(pos, changed[pos]);
+    printer->SetSerialConfig(0x16); // 57600 baud, odd parity
     sim::Faults cut;
     cut.shortAnswer = 20;
-    printer.SetFaults(cut);
+    printer->SetFaults(cut);
     Click(IDC_GET_PRINTER_SETTINGS);
 
     // Byte 7 reaches the main window with the page's refresh.
     ASSERT_TRUE(WaitUntil([&] { return window->MasterSettings().baudRate == "57600" && Idle(); }, 20s));
-    const Bytes reply = printer.LastAnswer();
+    const Bytes reply = printer->LastAnswer();
     ASSERT_EQ(reply.size(), 20u);
     EXPECT_EQ(window->MasterSettings().parity, "Odd");
     for (const ListOnPage& list : kLists) {
@@ -126,15 +102,15 @@ TEST_F(LabelPageSimModes, ShortSettingsReplyShowsTheFieldsThatArrivedAndNothingE
 TEST_F(LabelPageSimModes, GarbledSettingsReplyIsShownAsItDecodesWithoutHarm) {
     OpenPage();
     ReadFactorySettings();
-    const Bytes factory = printer.LastAnswer();
+    const Bytes factory = printer->LastAnswer();
     sim::Faults garbage;
     garbage.garbage = true;
-    printer.SetFaults(garbage);
+    printer->SetFaults(garbage);
     Click(IDC_GET_PRINTER_SETTINGS);
 
     // Every garbled byte differs from the real one.
-    ASSERT_TRUE(WaitUntil([&] { return printer.LastAnswer() != factory; }, 20s));
-    const Bytes reply = printer.LastAnswer();
+    ASSERT_TRUE(WaitUntil([&] { return printer->LastAnswer() != factory; }, 20s));
+    const Bytes reply = printer->LastAnswer();
     ASSERT_EQ(reply.size(), factory.size());
     const std::string ad = std::to_string(reply[33] | reply[34] << 8);
     ASSERT_TRUE(WaitUntil([&] { return Text(IDC_BLACK_MARK_AD_VALUE) == ad && Idle(); }, 20s));
@@ -149,7 +125,7 @@ TEST_F(LabelPageSimModes, GarbledSettingsReplyIsShownAsItDecodesWithoutHarm) {
     EXPECT_EQ(messages.Count(), 0u);
 
     // The page keeps working once the printer answers properly again.
-    printer.SetFaults({});
+    printer->SetFaults({});
     Click(IDC_GET_SERIAL_NUMBER);
     EXPECT_TRUE(WaitUntil([&] { return Text(IDC_SERIAL_NUMBER) == "LB610-24070315" && Idle(); }, 20s));
 }
@@ -169,11 +145,11 @@ TEST_F(LabelPageSimModes, TextRepliesWithAndWithoutZeroByteLateAndShort) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        printer.SetZeroAfterText(c.zero);
+        printer->SetZeroAfterText(c.zero);
         sim::Faults faults;
         faults.answerDelay = c.delay;
         faults.shortAnswer = c.cut;
-        printer.SetFaults(faults);
+        printer->SetFaults(faults);
         messages.Clear();
         OpenPage();
         Click(IDC_GET_SERIAL_NUMBER);

@@ -20,8 +20,8 @@ TEST_F(LabelPageWorkers, SilentPrinterTimesOutAfterThreeSecondsAndTheButtonsCome
         SCOPED_TRACE(TransportName(transport));
         sim::Faults silent;
         silent.silent = true;
-        printer.SetFaults(silent);
-        printer.ClearReceived();
+        printer->SetFaults(silent);
+        printer->ClearReceived();
         messages.Clear();
         StartOn(transport);
         const PortSettings before = window->MasterSettings();
@@ -37,7 +37,7 @@ TEST_F(LabelPageWorkers, SilentPrinterTimesOutAfterThreeSecondsAndTheButtonsCome
 
         // The blocked read is given up: worker gone, buttons back, port closed.
         ASSERT_TRUE(WaitIdle(5s));
-        EXPECT_EQ(printer.Received(), Bytes(LB_FRAME_READ_SETTINGS.begin(), LB_FRAME_READ_SETTINGS.end()));
+        EXPECT_EQ(printer->Received(), Bytes(LB_FRAME_READ_SETTINGS.begin(), LB_FRAME_READ_SETTINGS.end()));
 
         // The refresh still reports the (unchanged) settings to the main window.
         ASSERT_TRUE(WaitUntil([&] { return spy->reports.size() == 1; }, 2s));
@@ -50,7 +50,7 @@ TEST_F(LabelPageWorkers, SilentPrinterTimesOutAfterThreeSecondsAndTheButtonsCome
         }
 
         // The page works again once the printer answers.
-        printer.SetFaults({});
+        printer->SetFaults({});
         ClickAndSettle(IDC_GET_PRINTER_SETTINGS);
         EXPECT_EQ(List(LS_PRINT_METHOD)->currentText().toStdString(), "Direct Thermal");
         EXPECT_EQ(messages.Count(), 1u);
@@ -61,7 +61,7 @@ TEST_F(LabelPageWorkers, SilentPrinterTimesOutAfterThreeSecondsAndTheButtonsCome
 TEST_F(LabelPageWorkers, ADoubleClickStartsOneJobAndClosingEndsItsWait) {
     sim::Faults silent;
     silent.silent = true;
-    printer.SetFaults(silent);
+    printer->SetFaults(silent);
     StartOn(Transport::Tcp);
     // Two clicks in quick succession, then another button.
     Click(IDC_GET_PRINTER_SETTINGS);
@@ -69,9 +69,9 @@ TEST_F(LabelPageWorkers, ADoubleClickStartsOneJobAndClosingEndsItsWait) {
     Click(IDC_GET_FW_VERSION);
     EXPECT_TRUE(ButtonsDisabled());
     EXPECT_EQ(Lp().WorkersRunning(), 1);
-    ASSERT_TRUE(WaitUntil([&] { return printer.Received().size() >= LB_FRAME_READ_SETTINGS.size(); }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return printer->Received().size() >= LB_FRAME_READ_SETTINGS.size(); }, 5s));
     RunEventsFor(200ms);
-    EXPECT_EQ(HexText(printer.Received()), "1B 0D 53 1B 33 00 1B 10 45");
+    EXPECT_EQ(HexText(printer->Received()), "1B 0D 53 1B 33 00 1B 10 45");
     // Closing does not wait out the reply time-out, and shows nothing.
     spy.reset();
     window.reset();
@@ -81,7 +81,7 @@ TEST_F(LabelPageWorkers, ADoubleClickStartsOneJobAndClosingEndsItsWait) {
 TEST_F(LabelPageWorkers, TimeOutMessageInChinese) {
     sim::Faults silent;
     silent.silent = true;
-    printer.SetFaults(silent);
+    printer->SetFaults(silent);
     StartOn(Transport::Tcp, "Label Printer(200DPI)", "Chinese");
     Click(IDC_GET_SERIAL_NUMBER);
     ASSERT_TRUE(messages.WaitForCount(1, 10s));
@@ -96,7 +96,7 @@ TEST_F(LabelPageWorkers, AnAnswerThatArrivesAfterARefreshIsStillShown) {
     StartOn(Transport::Tcp);
     sim::Faults late;
     late.answerDelay = 400ms;
-    printer.SetFaults(late);
+    printer->SetFaults(late);
     Click(IDC_CALIBRATE_LABEL);
     ASSERT_TRUE(WaitIdle());
     Click(IDC_GET_SERIAL_NUMBER);
@@ -105,7 +105,7 @@ TEST_F(LabelPageWorkers, AnAnswerThatArrivesAfterARefreshIsStillShown) {
     ASSERT_TRUE(WaitIdle());
     RunEventsFor(3500ms); // no time-out follows
     EXPECT_EQ(messages.Count(), 0u);
-    EXPECT_EQ(printer.Counters().calibrations, 1u);
+    EXPECT_EQ(printer->Counters().calibrations, 1u);
 }
 
 TEST_F(LabelPageWorkers, ASerialReplyThatCrossesTheTimeOutIsShownAndTheUserToldItWasLate) {
@@ -134,11 +134,11 @@ TEST_F(LabelPageWorkers, ASerialReplyThatCrossesTheTimeOutIsShownAndTheUserToldI
 // ---- Reset -----------------------------------------------------------------------
 
 TEST_F(LabelPageWorkers, ResetSendsTheResetFrameAdoptsTheFactoryLineAndReadsBack) {
-    printer.SetSetting(LS_PEELER, 1);
-    printer.SetSetting(LS_PRINT_SPEED, 1);
-    printer.SetSerialConfig(0x16); // 57600 odd
+    printer->SetSetting(LS_PEELER, 1);
+    printer->SetSetting(LS_PRINT_SPEED, 1);
+    printer->SetSerialConfig(0x16); // 57600 odd
     PortSettings s = Record("LB-610", PORT_COM);
-    pty = std::make_unique<sim::PtyPort>(printer);
+    pty = std::make_unique<sim::PtyPort>(*printer);
     s.comName = pty->Path();
     s.baudRate = "57600";
     s.parity = "Odd";
@@ -150,8 +150,8 @@ TEST_F(LabelPageWorkers, ResetSendsTheResetFrameAdoptsTheFactoryLineAndReadsBack
     const Bytes reset(LB_FRAME_RESTORE_FACTORY.begin(), LB_FRAME_RESTORE_FACTORY.end());
     const Bytes read(LB_FRAME_READ_SETTINGS.begin(), LB_FRAME_READ_SETTINGS.end());
     Click(IDC_RESET_ALL_SETTINGS);
-    ASSERT_TRUE(WaitUntil([&] { return printer.Received().size() >= reset.size(); }));
-    ASSERT_TRUE(WaitUntil([&] { return printer.Received().size() >= reset.size() + read.size(); }));
+    ASSERT_TRUE(WaitUntil([&] { return printer->Received().size() >= reset.size(); }));
+    ASSERT_TRUE(WaitUntil([&] { return printer->Received().size() >= reset.size() + read.size(); }));
     const auto readBackAt = Clock::now();
     EXPECT_TRUE(ButtonsDisabled());
     ASSERT_TRUE(WaitIdle());
@@ -159,8 +159,8 @@ TEST_F(LabelPageWorkers, ResetSendsTheResetFrameAdoptsTheFactoryLineAndReadsBack
 
     Bytes both = reset;
     both.insert(both.end(), read.begin(), read.end());
-    EXPECT_EQ(HexText(printer.Received()), HexText(both));
-    EXPECT_EQ(printer.Counters().factoryResets, 1u);
+    EXPECT_EQ(HexText(printer->Received()), HexText(both));
+    EXPECT_EQ(printer->Counters().factoryResets, 1u);
 
     // First report: the factory line, before the read-back, marks still set.
     ASSERT_EQ(spy->reports.size(), 2u);
@@ -199,7 +199,7 @@ TEST_F(LabelPageWorkers, TextQueriesFillTheirFieldsAndActionsReachThePrinter) {
     ClickAndSettle(IDC_PRINT_STATISTICS);
     EXPECT_EQ(Lp().ControlText(IDC_PRINT_HEAD_MILEAGE), "1250.56 m");
 
-    const sim::LabelCounters counters = printer.Counters();
+    const sim::LabelCounters counters = printer->Counters();
     EXPECT_EQ(counters.selfTests, 1u);
     EXPECT_EQ(counters.calibrations, 1u);
     Bytes expected;
@@ -208,7 +208,7 @@ TEST_F(LabelPageWorkers, TextQueriesFillTheirFieldsAndActionsReachThePrinter) {
     expected.insert(expected.end(), LB_FRAME_SELF_TEST.begin(), LB_FRAME_SELF_TEST.end());
     expected.insert(expected.end(), LB_FRAME_CALIBRATE.begin(), LB_FRAME_CALIBRATE.end());
     expected.insert(expected.end(), LB_FRAME_PRINT_STATISTICS.begin(), LB_FRAME_PRINT_STATISTICS.end());
-    EXPECT_EQ(HexText(printer.Received()), HexText(expected));
+    EXPECT_EQ(HexText(printer->Received()), HexText(expected));
 
     // Each text query and the calibration report to the main window with their
     // refresh; the self-test does not.
@@ -221,7 +221,7 @@ TEST_F(LabelPageWorkers, TextQueriesFillTheirFieldsAndActionsReachThePrinter) {
 TEST_F(LabelPageWorkers, OpenFailuresShowTheInterfacesMessage) {
     std::uint16_t closedPort;
     {
-        sim::TcpServer gone(printer);
+        sim::TcpServer gone(*printer);
         closedPort = gone.Port();
     }
     struct Case {
@@ -278,7 +278,7 @@ TEST_F(LabelPageWorkers, WriteAndReadFailuresShowTheirMessages) {
     messages.Clear();
     sim::Faults drop;
     drop.dropAfter = 1;
-    printer.SetFaults(drop);
+    printer->SetFaults(drop);
     StartOn(Transport::Tcp);
     Click(IDC_GET_FW_VERSION);
     ASSERT_TRUE(WaitIdle());
