@@ -29,67 +29,35 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kColumnWidth = 120;
-
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CEnternetSetting::IDD, key));
-}
+const CSearchDialog::Layout SEARCH_LAYOUT{CEnternetSetting::IDC_SEARCH,
+                                          CEnternetSetting::IDC_LIST,
+                                          CEnternetSetting::IDC_SETUP,
+                                          CEnternetSetting::IDC_OK,
+                                          CEnternetSetting::IDC_CANCEL,
+                                          CEnternetSetting::IDC_SERIAL,
+                                          CEnternetSetting::IDC_DEVICE_NAME,
+                                          CEnternetSetting::IDC_MAC,
+                                          CEnternetSetting::IDC_IP,
+                                          CEnternetSetting::IDC_MONITOR_PORT,
+                                          "5",
+                                          "4",
+                                          204,
+                                          120,
+                                          true};
 
 } // namespace
 
 CEnternetSetting::CEnternetSetting(QObject* owner, QWidget* parent, std::uint16_t port, CfgTiming timing)
-    : CDialog(IDD, parent), owner_(owner), port_(port), lang_(ThreadUiLanguage()), session_(timing) {
-    setWindowTitle(Text("caption"));
-    auto* layout = new QVBoxLayout(this);
-
-    auto* searchRow = new QHBoxLayout;
-    auto* search = Bind(IDC_SEARCH, new QPushButton(Text("5")));
-    search->setAutoDefault(false);
-    searchRow->addWidget(search);
-    searchRow->addStretch();
-    layout->addLayout(searchRow);
-
-    auto* list = Bind(IDC_LIST, NewReportList(TemplateColumns(IDD, IDC_LIST), kColumnWidth),
-                      LoadUiString(204)); // named by its first column
-    list->setMinimumWidth(kColumnWidth * 5 + 4);
-    layout->addWidget(list, 1);
-
-    auto* group = new QGroupBox(Text("group.DeviceSelected"));
-    auto* form = new QFormLayout(group);
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    for (int id : {IDC_SERIAL, IDC_DEVICE_NAME, IDC_MAC, IDC_IP, IDC_MONITOR_PORT}) {
-        const std::string label = TemplateText(IDD, "label." + std::to_string(id));
-        auto* edit = Bind(id, new QLineEdit, FieldName(label));
-        edit->setReadOnly(true);
-        auto* caption = new QLabel(QString::fromStdString(label));
-        caption->setBuddy(edit);
-        form->addRow(caption, edit);
-    }
-    auto* setup = Bind(IDC_SETUP, new QPushButton(Text("4")));
-    setup->setAutoDefault(false);
-    auto* setupRow = new QHBoxLayout;
-    setupRow->addStretch();
-    setupRow->addWidget(setup);
-    form->addRow(setupRow);
-    layout->addWidget(group);
-    layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
+    : CSearchDialog(IDD, parent, SEARCH_LAYOUT), owner_(owner), port_(port), lang_(ThreadUiLanguage()),
+      session_(timing) {
     UseHandCursorOverButtons(this);
-
-    connect(search, &QPushButton::clicked, this, [this] { OnSearch(); });
-    connect(setup, &QPushButton::clicked, this, [this] { OnSetupPrinter(); });
-    connect(ControlAs<QPushButton>(IDC_OK), &QPushButton::clicked, this, [this] { OnOK(); });
-    connect(ControlAs<QPushButton>(IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
     WatchRowClicks(
-        list, [this](int row) { OnRowClick(row); }, [this](int row) { OnRowDoubleClick(row); });
+        List(), [this](int row) { OnRowClick(row); }, [this](int row) { OnRowDoubleClick(row); });
 }
 
 CEnternetSetting::~CEnternetSetting() {
     StopWorkers();
     CloseSession();
-}
-
-QTableWidget* CEnternetSetting::List() const {
-    return ControlAs<QTableWidget>(IDC_LIST);
 }
 
 std::vector<int> CEnternetSetting::Buttons() {
@@ -129,21 +97,6 @@ void CEnternetSetting::CloseSession() {
 
 void CEnternetSetting::OnSocketNotify() {
     session_.OnReadable();
-}
-
-void CEnternetSetting::UpdateControls() {
-    SetControlText(IDC_SERIAL, serial_);
-    SetControlText(IDC_DEVICE_NAME, deviceName_);
-    SetControlText(IDC_MAC, mac_);
-    SetControlText(IDC_IP, ip_);
-    SetControlText(IDC_MONITOR_PORT, std::to_string(monitorPort_));
-}
-
-void CEnternetSetting::ClearSelectedTexts() {
-    serial_.clear();
-    deviceName_.clear();
-    mac_.clear();
-    ip_.clear();
 }
 
 void CEnternetSetting::SetRow(int row, const FoundPrinter& p) {

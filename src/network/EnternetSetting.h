@@ -6,7 +6,7 @@
 
 #include "network/CfgProtocol.h"
 #include "network/CfgSession.h"
-#include "platform/Window.h"
+#include "network/SearchDialog.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +19,7 @@ namespace pemberlux {
 
 struct NetUsbSettings;
 
-class CEnternetSetting final : public CDialog {
+class CEnternetSetting final : public CSearchDialog {
     Q_OBJECT
 public:
     static constexpr int IDD = 151;
@@ -53,16 +53,14 @@ public:
     void OnInitDialog();
 
     // The handlers, as the controls call them; `row` -1 is a click beside the rows.
-    void OnSearch();
+    void OnSearch() override;
     void OnRowClick(int row);
     void OnRowDoubleClick(int row);
-    void OnSetupPrinter();
-    void OnOK();
+    void OnSetupPrinter() override;
+    void OnOK() override;
     // The receiving socket is readable.
     void OnSocketNotify();
 
-    QTableWidget* List() const;
-    int SelectedRow() const { return selectedRow_; }
     bool ConfiguredOverUsb() const { return configuredOverUsb_; }
 
 protected:
@@ -71,8 +69,6 @@ protected:
 
 private:
     static std::vector<int> Buttons();
-    void UpdateControls();
-    void ClearSelectedTexts();
     void ShowRows(const std::vector<FoundPrinter>& rows);
     void SetRow(int row, const FoundPrinter& printer);
     void ConfigureSelected(const std::string& mac, const std::string& serial);
@@ -87,11 +83,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     // The printers of the list as they answered, in row order (their texts go back as they came).
     std::vector<FoundPrinter> rows_;
-    int selectedRow_ = -1;
     bool configuredOverUsb_ = false;
-    // The "Device selected" texts.
-    std::string serial_, deviceName_, mac_, ip_;
-    int monitorPort_ = 0;
 };
 
 } // namespace pemberlux

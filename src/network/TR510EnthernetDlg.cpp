@@ -24,68 +24,34 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kColumnWidth = 150;
+// The serial number and the monitor port are kept, not shown.
+const CSearchDialog::Layout SEARCH_LAYOUT{CTR510EnthernetDlg::IDC_SEARCH,
+                                          CTR510EnthernetDlg::IDC_LIST,
+                                          CTR510EnthernetDlg::IDC_SETUP,
+                                          CTR510EnthernetDlg::IDC_OK,
+                                          CTR510EnthernetDlg::IDC_CANCEL,
+                                          CTR510EnthernetDlg::IDC_SERIAL,
+                                          CTR510EnthernetDlg::IDC_DEVICE_NAME,
+                                          CTR510EnthernetDlg::IDC_MAC,
+                                          CTR510EnthernetDlg::IDC_IP,
+                                          CTR510EnthernetDlg::IDC_MONITOR_PORT,
+                                          "1207",
+                                          "1206",
+                                          182,
+                                          150,
+                                          false};
 // Longer names are not shown: the row keeps its MAC only.
 constexpr int kMaxNameLength = 64;
-
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CTR510EnthernetDlg::IDD, key));
-}
 
 } // namespace
 
 CTR510EnthernetDlg::CTR510EnthernetDlg(QObject* owner, QWidget* parent, std::uint16_t port)
-    : CDialog(IDD, parent), owner_(owner), lang_(ThreadUiLanguage()), channel_(port) {
-    setWindowTitle(Text("caption"));
-    auto* layout = new QVBoxLayout(this);
-
-    auto* searchRow = new QHBoxLayout;
-    auto* search = Bind(IDC_SEARCH, new QPushButton(Text("1207")));
-    search->setAutoDefault(false);
-    searchRow->addWidget(search);
-    searchRow->addStretch();
-    layout->addLayout(searchRow);
-
-    auto* list = Bind(IDC_LIST, NewReportList(TemplateColumns(IDD, IDC_LIST), kColumnWidth),
-                      LoadUiString(182)); // named by its first column
-    list->setMinimumWidth(kColumnWidth * 4 + 4);
-    layout->addWidget(list, 1);
-
-    auto* group = new QGroupBox(Text("group.DeviceSelected"));
-    auto* form = new QFormLayout(group);
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    for (int id : {IDC_SERIAL, IDC_DEVICE_NAME, IDC_MAC, IDC_IP, IDC_MONITOR_PORT}) {
-        const std::string label = TemplateText(IDD, "label." + std::to_string(id));
-        auto* edit = Bind(id, new QLineEdit, FieldName(label));
-        edit->setReadOnly(true);
-        auto* caption = new QLabel(QString::fromStdString(label));
-        caption->setBuddy(edit);
-        form->addRow(caption, edit);
-        // The serial number and the monitor port are kept, not shown.
-        if (id == IDC_SERIAL || id == IDC_MONITOR_PORT) form->setRowVisible(edit, false);
-    }
-    auto* setup = Bind(IDC_SETUP, new QPushButton(Text("1206")));
-    setup->setAutoDefault(false);
-    auto* setupRow = new QHBoxLayout;
-    setupRow->addStretch();
-    setupRow->addWidget(setup);
-    form->addRow(setupRow);
-    layout->addWidget(group);
-    layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
-
-    connect(search, &QPushButton::clicked, this, [this] { OnSearch(); });
-    connect(setup, &QPushButton::clicked, this, [this] { OnSetupPrinter(); });
-    connect(ControlAs<QPushButton>(IDC_OK), &QPushButton::clicked, this, [this] { OnOK(); });
-    connect(ControlAs<QPushButton>(IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
-    WatchRowClicks(list, [this](int row) { OnRowClick(row); });
+    : CSearchDialog(IDD, parent, SEARCH_LAYOUT), owner_(owner), lang_(ThreadUiLanguage()), channel_(port) {
+    WatchRowClicks(List(), [this](int row) { OnRowClick(row); });
 }
 
 CTR510EnthernetDlg::~CTR510EnthernetDlg() {
     StopWorkers();
-}
-
-QTableWidget* CTR510EnthernetDlg::List() const {
-    return ControlAs<QTableWidget>(IDC_LIST);
 }
 
 std::vector<int> CTR510EnthernetDlg::Buttons() {
@@ -105,21 +71,6 @@ void CTR510EnthernetDlg::OnInitDialog() {
     ip_ = settings_.ipAddress;
     monitorPort_ = settings_.tcpPort;
     UpdateControls();
-}
-
-void CTR510EnthernetDlg::UpdateControls() {
-    SetControlText(IDC_SERIAL, serial_);
-    SetControlText(IDC_DEVICE_NAME, deviceName_);
-    SetControlText(IDC_MAC, mac_);
-    SetControlText(IDC_IP, ip_);
-    SetControlText(IDC_MONITOR_PORT, std::to_string(monitorPort_));
-}
-
-void CTR510EnthernetDlg::ClearSelectedTexts() {
-    serial_.clear();
-    deviceName_.clear();
-    mac_.clear();
-    ip_.clear();
 }
 
 void CTR510EnthernetDlg::AddRow(const DiscoveryRecord& record) {

@@ -6,7 +6,7 @@
 
 #include "network/PrintServerChannel.h"
 #include "network/PrintServerWrite.h"
-#include "platform/Window.h"
+#include "network/SearchDialog.h"
 
 #include <cstdint>
 #include <stop_token>
@@ -17,7 +17,7 @@ class QTableWidget;
 
 namespace pemberlux {
 
-class CTR510EnthernetDlg final : public CDialog {
+class CTR510EnthernetDlg final : public CSearchDialog {
     Q_OBJECT
 public:
     static constexpr int IDD = 167;
@@ -49,21 +49,16 @@ public:
     void OnInitDialog();
 
     // The handlers, as the controls call them; `row` -1 is a click beside the rows.
-    void OnSearch();
+    void OnSearch() override;
     void OnRowClick(int row);
-    void OnSetupPrinter();
-    void OnOK();
-
-    QTableWidget* List() const;
-    int SelectedRow() const { return selectedRow_; }
+    void OnSetupPrinter() override;
+    void OnOK() override;
 
 protected:
     void done(int result) override;
 
 private:
     static std::vector<int> Buttons();
-    void UpdateControls();
-    void ClearSelectedTexts();
     void AddRow(const DiscoveryRecord& record);
     // The job after the configuration dialog's OK: the write, then with DHCP the follow-up.
     void WriteJob(const std::stop_token& stop, const DiscoveryRecord& target, const ConfigImage& saved, bool dhcp,
@@ -78,10 +73,6 @@ private:
     PrintServerChannel channel_;
     // One search answer per row, in row order.
     std::vector<DiscoveryRecord> records_;
-    int selectedRow_ = -1;
-    // The "Device selected" texts.
-    std::string serial_, deviceName_, mac_, ip_;
-    int monitorPort_ = 0;
 };
 
 } // namespace pemberlux
