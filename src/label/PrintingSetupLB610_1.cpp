@@ -305,21 +305,8 @@ void CPrintingSetupLB610_1::OnPrintStatistics() {
 
 // ---- Jobs ------------------------------------------------------------------
 
-CPrintingSetupLB610_1::Snapshot CPrintingSetupLB610_1::TakeSnapshot() const {
-    return {settings_, UsbSelection::Current()};
-}
-
 void CPrintingSetupLB610_1::StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body) {
-    StartJob({LB_ACTION_BUTTONS.begin(), LB_ACTION_BUTTONS.end()},
-             [snapshot = TakeSnapshot(), body = std::move(body)](std::stop_token stop) {
-                 // The job speaks the window's language.
-                 SetThreadUiLanguage(LanguageIdOf(snapshot.settings.language));
-                 body(stop, snapshot);
-             });
-}
-
-void CPrintingSetupLB610_1::Report(const ExchangeResult& result, int kind) {
-    if (auto message = ExchangeMessage(result, kind)) ShowString(this, message->stringId, message->icon);
+    StartPortJob({LB_ACTION_BUTTONS.begin(), LB_ACTION_BUTTONS.end()}, std::move(body));
 }
 
 namespace {
@@ -348,7 +335,7 @@ void CPrintingSetupLB610_1::ReadJob(const std::stop_token& stop, const Snapshot&
     if (result.status == ExchangeResult::Stopped) return;
     // A reply that came late is still shown; the user is told it was late.
     if (result.Ok() && !result.reply.empty()) Decode(query, result.reply);
-    Report(result, port.kind);
+    ReportExchange(result, port.kind);
     SetTimer(TIMER_REFRESH, REFRESH_MS);
 }
 
@@ -387,13 +374,13 @@ void CPrintingSetupLB610_1::SendJob(const std::stop_token& stop, const Snapshot&
                                     std::span<const std::uint8_t> frame) {
     PrinterPort port(snapshot.settings, snapshot.usb);
     const ExchangeResult result = SendFrame(port, frame, {stop});
-    Report(result, port.kind);
+    ReportExchange(result, port.kind);
 }
 
 void CPrintingSetupLB610_1::ResetJob(const std::stop_token& stop, const Snapshot& snapshot) {
     PrinterPort port(snapshot.settings, snapshot.usb);
     const ExchangeResult result = SendFrame(port, LB_FRAME_RESTORE_FACTORY, {stop});
-    Report(result, port.kind);
+    ReportExchange(result, port.kind);
     if (!result.Ok()) return;
     // The printer's line is back at 9600 8N1 with hardware handshake: the main
     // window takes that over, and the settings are read back that way.
@@ -401,7 +388,7 @@ void CPrintingSetupLB610_1::ResetJob(const std::stop_token& stop, const Snapshot
     RunOnGuiThread([this, &after] {
         ApplyFactoryLineSettings(settings_);
         SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
-        after = TakeSnapshot();
+        after = TakePortSnapshot();
     });
     SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS);
     if (SleepFor(stop, std::chrono::milliseconds(RESET_READ_BACK_DELAY_MS))) ReadJob(stop, after, Query::Settings);

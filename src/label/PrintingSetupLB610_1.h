@@ -64,11 +64,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    // What a job needs of the page, taken on the GUI thread when it starts.
-    struct Snapshot {
-        PortSettings settings;
-        UsbSelection usb;
-    };
+    using Snapshot = PortSnapshot;
     // What a reading job asks for.
     enum class Query { Settings, SerialNumber, FirmwareVersion, Statistics };
 
@@ -85,11 +81,8 @@ private:
     void OnEditChanged(int pos);
     void ApplyEmulationListRule();
 
-    Snapshot TakeSnapshot() const;
     // Starts `body` as a job holding the page's buttons.
     void StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body);
-    // Shows the message a result calls for, if any.
-    void Report(const ExchangeResult& result, int kind);
 
     // Job side.
     // The exchange of every reading job: write the query, wait for the answer,

@@ -1,6 +1,7 @@
 #include "platform/Window.h"
 
 #include "app/UiText.h"
+#include "platform/MessageBox.h"
 #include "platform/Messages.h"
 #include "platform/Platform.h"
 
@@ -118,6 +119,10 @@ bool CWindowBase::StartJob(std::vector<int> holds, std::function<void(std::stop_
     return true;
 }
 
+void CWindowBase::ReportExchange(const ExchangeResult& result, int portKind) {
+    if (auto message = ExchangeMessage(result, portKind)) ShowString(self_, message->stringId, message->icon);
+}
+
 void CWindowBase::ShowControl(int id, bool show) {
     RunOnGuiThread([this, id, show] {
         if (QWidget* w = Control(id)) w->setVisible(show);
@@ -210,6 +215,17 @@ CPage::CPage(int dialogId, QWidget* parent) : QWidget(parent), CWindowBase(this,
 }
 
 CPage::~CPage() = default;
+
+CPage::PortSnapshot CPage::TakePortSnapshot() const {
+    return {settings_, UsbSelection::Current()};
+}
+
+bool CPage::StartPortJob(std::vector<int> holds, std::function<void(std::stop_token, const PortSnapshot&)> body) {
+    return StartJob(std::move(holds), [snapshot = TakePortSnapshot(), body = std::move(body)](std::stop_token stop) {
+        SetThreadUiLanguage(LanguageIdOf(snapshot.settings.language));
+        body(stop, snapshot);
+    });
+}
 
 bool CPage::event(QEvent* event) {
     return DispatchPrivateMessage(event) || QWidget::event(event);

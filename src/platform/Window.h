@@ -16,6 +16,7 @@
 #pragma once
 
 #include "platform/GuiThread.h"
+#include "port/Exchange.h"
 #include "port/PortSettings.h"
 #include "port/PrinterPort.h"
 
@@ -74,6 +75,8 @@ public:
     bool StartJob(std::vector<int> holds, std::function<void(std::stop_token)> body);
     // Whether a running job holds control `id`.
     bool Held(int id) const;
+    // Shows the message an exchange's result calls for, if any (from any thread).
+    void ReportExchange(const ExchangeResult& result, int portKind);
     int WorkersRunning() const { return workers_.Running(); }
     // Stops the jobs (their port steps end at once), joins them and gives back
     // the controls they held.
@@ -128,6 +131,16 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+
+    // What a job needs of the page to reach the printer, taken when it starts.
+    struct PortSnapshot {
+        PortSettings settings;
+        UsbSelection usb;
+    };
+    PortSnapshot TakePortSnapshot() const;
+    // StartJob with the page's settings and the USB selection as they are now,
+    // the job speaking the page's language.
+    bool StartPortJob(std::vector<int> holds, std::function<void(std::stop_token, const PortSnapshot&)> body);
 
     // The window that pages report to (the main window).
     QWidget* Owner() const { return window(); }

@@ -243,21 +243,8 @@ void CInternalSetupTR510::OnRestoreAllSettings() {
 
 // ---- Jobs ------------------------------------------------------------------
 
-CInternalSetupTR510::Snapshot CInternalSetupTR510::TakeSnapshot() const {
-    return {settings_, UsbSelection::Current()};
-}
-
 void CInternalSetupTR510::StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body) {
-    StartJob({RC_ACTION_BUTTONS.begin(), RC_ACTION_BUTTONS.end()},
-             [snapshot = TakeSnapshot(), body = std::move(body)](std::stop_token stop) {
-                 // The job speaks the window's language.
-                 SetThreadUiLanguage(LanguageIdOf(snapshot.settings.language));
-                 body(stop, snapshot);
-             });
-}
-
-void CInternalSetupTR510::Report(const ExchangeResult& result, int kind) {
-    if (auto message = ExchangeMessage(result, kind)) ShowString(this, message->stringId, message->icon);
+    StartPortJob({RC_ACTION_BUTTONS.begin(), RC_ACTION_BUTTONS.end()}, std::move(body));
 }
 
 void CInternalSetupTR510::ReadJob(const std::stop_token& stop, const Snapshot& snapshot) {
@@ -273,7 +260,7 @@ void CInternalSetupTR510::ReadJob(const std::stop_token& stop, const Snapshot& s
     if (result.status == ExchangeResult::Stopped) return;
     // A reply that came late is still shown; the user is told it was late.
     if (result.Ok() && !result.reply.empty()) Decode(result.reply);
-    Report(result, port.kind);
+    ReportExchange(result, port.kind);
     // Once the query is out, the main window hears the settings and the edits
     // show the distances, whatever came back.
     if (result.status != ExchangeResult::OpenFailed && result.status != ExchangeResult::WriteFailed)
@@ -300,14 +287,14 @@ void CInternalSetupTR510::Decode(std::span<const std::uint8_t> reply) {
 void CInternalSetupTR510::SendJob(const std::stop_token& stop, const Snapshot& snapshot,
                                   std::span<const std::uint8_t> frame) {
     PrinterPort port(snapshot.settings, snapshot.usb);
-    Report(SendFrame(port, frame, {stop}), port.kind);
+    ReportExchange(SendFrame(port, frame, {stop}), port.kind);
 }
 
 void CInternalSetupTR510::RestoreJob(const std::stop_token& stop, const Snapshot& snapshot,
                                      const ReceiptRestoreFrame& frame) {
     PrinterPort port(snapshot.settings, snapshot.usb);
     const ExchangeResult result = SendFrame(port, frame, {stop});
-    Report(result, port.kind);
+    ReportExchange(result, port.kind);
     if (!result.Ok()) return;
     if (!SleepFor(stop, std::chrono::milliseconds(RESTORE_READ_BACK_DELAY_MS))) return;
     // The printer's line is now 9600 8N1 with hardware handshake: the main
@@ -316,7 +303,7 @@ void CInternalSetupTR510::RestoreJob(const std::stop_token& stop, const Snapshot
     const bool adopted = RunOnGuiThread([this, &after] {
         ApplyFactoryLineSettings(settings_);
         SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
-        after = TakeSnapshot();
+        after = TakePortSnapshot();
     });
     if (adopted) ReadJob(stop, after);
 }

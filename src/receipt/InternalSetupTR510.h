@@ -57,11 +57,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // What a job needs of the page, taken on the GUI thread when it starts.
-    struct Snapshot {
-        PortSettings settings;
-        UsbSelection usb;
-    };
+    using Snapshot = PortSnapshot;
 
     void BuildPage();
     void ConnectControls();
@@ -74,9 +70,7 @@ private:
     // Shows or hides the cutter setting by the model and applies its mark.
     void ApplyCutterRuleToControls();
 
-    Snapshot TakeSnapshot() const;
     void StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body);
-    void Report(const ExchangeResult& result, int kind);
 
     // Job side.
     void ReadJob(const std::stop_token& stop, const Snapshot& snapshot);
