@@ -162,6 +162,16 @@ const std::vector<OptionSpec>& OptionTable() {
              o.faults.dropAfter = ParseNumber(v, 1ul << 40, "--drop-after");
              if (o.faults.dropAfter == 0) throw UsageError("--drop-after needs at least 1 byte");
          }},
+        {"--busy-after", "N", "once a connection has brought N bytes, read nothing for --busy-ms (default 15000)",
+         [](Options& o, const std::string& v) {
+             o.faults.busyAfter = ParseNumber(v, 1ul << 40, "--busy-after");
+             if (o.faults.busyAfter == 0) throw UsageError("--busy-after needs at least 1 byte");
+             if (o.faults.busyFor.count() == 0) o.faults.busyFor = std::chrono::milliseconds(15000);
+         }},
+        {"--busy-ms", "MS", "how long a busy printer reads nothing",
+         [](Options& o, const std::string& v) {
+             o.faults.busyFor = std::chrono::milliseconds(ParseNumber(v, 3600000, "--busy-ms"));
+         }},
         {"--text-without-zero", nullptr,
          "label printers send their text answers (serial number, firmware version, statistics) "
          "without the zero byte that ends them",
