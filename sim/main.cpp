@@ -388,7 +388,7 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
 }
 
 std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerSim* printServers,
-                      const KvPrinterFleet* kv) {
+                      const KvPrinterFleet* kv, const std::string& loaderState) {
     std::string out = "{\"pid\":" + std::to_string(getpid()) + ",\"printers\":[";
     for (std::size_t i = 0; i < endpoints.size(); ++i) {
         if (i) out += ",";
@@ -396,6 +396,7 @@ std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerS
                ",\"state\":" + endpoints[i].printer->StateJson() + "}";
     }
     out += "]";
+    if (!loaderState.empty()) out += ",\"download_mode_loader\":" + loaderState;
     if (printServers) out += ",\"print_server_network\":" + printServers->StateJson();
     if (kv) {
         out += ",\"kv_printers\":[";
@@ -554,7 +555,13 @@ int Run(const Options& options) {
     auto writeState = [&] {
         if (options.stateFile.empty()) return;
         try {
-            WriteFileAtomically(options.stateFile, StateJson(endpoints, printServers.get(), kvFleet.get()));
+            std::string loaderState;
+            {
+                std::lock_guard lock(loaderMutex);
+                if (loader) loaderState = loader->StateJson();
+            }
+            WriteFileAtomically(options.stateFile,
+                                StateJson(endpoints, printServers.get(), kvFleet.get(), loaderState));
         } catch (const std::exception& e) {
             std::cerr << "pemberlux-sim: " << e.what() << "\n";
         }
