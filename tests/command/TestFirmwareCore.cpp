@@ -180,18 +180,23 @@ TEST(FirmwareTransfer, APortThatTakesNothingIsGivenUpOn) {
     EXPECT_EQ(FirmwareMessage(r, 0, 10), (PortErrorMessage{159, MessageIcon::Warning}));
 }
 
-// What a pty takes in `chunk`-sized writes while nobody reads it: the kernel's
-// buffers, whose size differs between kernels.
-std::size_t PtyCapacity(std::size_t chunk) {
-    test::Pty pty;
-    const int fd = ::open(pty.Path().c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    const Bytes bytes(chunk, 'x');
-    std::size_t taken = 0;
-    for (ssize_t n; (n = ::write(fd, bytes.data(), bytes.size())) > 0;)
-        taken += static_cast<std::size_t>(n);
-    ::close(fd);
-    return taken;
+// About what a pty takes while nobody reads it: the kernel's buffers, whose
+// size differs between kernels and with the size and pace of the writes, so
+// the most of a few tries.
+std::size_t PtyCapacity() {
+    std::size_t most = 0;
+    for (std::size_t chunk : {256u, 1000u, 4096u}) {
+        test::Pty pty;
+        const int fd = ::open(pty.Path().c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return 0;
+        const Bytes bytes(chunk, 'x');
+        std::size_t taken = 0;
+        for (ssize_t n; (n = ::write(fd, bytes.data(), bytes.size())) > 0;)
+            taken += static_cast<std::size_t>(n);
+        ::close(fd);
+        most = std::max(most, taken);
+    }
+    return most;
 }
 
 // Where two images first differ (their common length when one is a prefix).
@@ -205,10 +210,10 @@ std::size_t FirstDifference(const Bytes& a, const Bytes& b) {
 // through a block and reports what went. The transfer sends the rest of that
 // block once the loader reads again, so the image arrives whole and in order.
 TEST(FirmwareTransfer, AShortParallelWriteSendsTheRestOfItsBlockNext) {
-    const std::size_t capacity = PtyCapacity(256);
+    const std::size_t capacity = PtyCapacity();
     ASSERT_GT(capacity, 0u);
-    // More than the line holds once the loader stops reading.
-    const Bytes file = Pattern(capacity + capacity / 2 + 4096);
+    // Well over what the line holds once the loader stops reading.
+    const Bytes file = Pattern(3 * capacity + 8192);
     const Bytes image = PrepareFirmware(FirmwareFormat::Firmware, file, false, {})->bytes;
     const std::size_t block = image.size() / 100;
     const std::size_t blocks = (image.size() + block - 1) / block;
