@@ -15,6 +15,13 @@ const Bytes kCgTag{'U', 'D', 'C', 'G'};
 std::vector<Answer> DownloadSim::Respond(const std::uint8_t* data, std::size_t size) {
     {
         std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        const bool quiet = now - lastBytes_ >= NEW_DOWNLOAD_SILENCE;
+        lastBytes_ = now;
+        if (quiet && !current_.kind.empty() && size >= 4) {
+            const Bytes tag(data, data + 4);
+            if (tag == kFirmwareTag || tag == kCgTag) current_ = Download{};
+        }
         if (size > 0 && head_.empty() && current_.kind.empty()) ++downloads_;
         if (current_.kind.empty()) {
             head_.insert(head_.end(), data, data + size);

@@ -1,7 +1,9 @@
 // A printer's loader taking a download: "UDFW" and a firmware image, "UDCG"
 // and a character generator, or (a label printer in download mode) a raw
 // image with no tag. Every connection (every TCP client; the whole life of a
-// USB or pty node) is one download. It keeps what arrived, in order, so that
+// USB or pty node) is one download, except that a tag arriving after
+// NEW_DOWNLOAD_SILENCE without a byte starts the next one: a loader waits for
+// a new header once a transfer has ended, whatever it was sent in between. It keeps what arrived, in order, so that
 // tests compare it with the file byte for byte, and reports size and checksum
 // in its state. It answers nothing.
 #pragma once
@@ -23,6 +25,8 @@ struct Download {
 
 class DownloadSim : public SimPrinter {
 public:
+    static constexpr std::chrono::milliseconds NEW_DOWNLOAD_SILENCE{1000};
+
     std::string ModelName() const override { return "download"; }
 
     // The download of the current connection.
@@ -45,6 +49,7 @@ private:
     Bytes head_; // the first bytes, until the tag is known
     Download current_;
     std::size_t downloads_ = 0;
+    std::chrono::steady_clock::time_point lastBytes_{};
     mutable std::condition_variable cv_;
 };
 

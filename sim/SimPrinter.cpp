@@ -47,6 +47,7 @@ std::string JsonString(const std::string& s) {
 std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t size) {
     Faults faults;
     bool drop = false;
+    bool busy = false;
     {
         std::lock_guard lock(mutex_);
         received_.insert(received_.end(), data, data + size);
@@ -62,6 +63,10 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
             // also on a pty where no accept tells us so.
             connectionBytes_ = 0;
         }
+        if (faults.busyAfter > 0 && !busyDone_ && connectionBytes_ >= faults.busyAfter) {
+            busy = true;
+            busyDone_ = true;
+        }
     }
     received_cv_.notify_all();
     if (drop) {
@@ -69,9 +74,14 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
         a.drop = true;
         return {a};
     }
-    if (faults.silent) return {};
-    std::vector<Answer> answers = Respond(data, size);
-    ApplyFaults(answers, faults);
+    std::vector<Answer> answers;
+    if (!faults.silent) {
+        answers = Respond(data, size);
+        ApplyFaults(answers, faults);
+    }
+    // The transport reads the next chunk only after the answer is out: an
+    // empty step that waits keeps the printer from reading.
+    if (busy) answers.insert(answers.begin(), Answer{{}, faults.busyFor, false});
     std::lock_guard lock(mutex_);
     if (!answers.empty()) lastAnswer_.clear();
     for (const Answer& a : answers) {
@@ -111,6 +121,7 @@ void SimPrinter::Connected() {
     {
         std::lock_guard lock(mutex_);
         connectionBytes_ = 0;
+        busyDone_ = false;
         ++connections_;
     }
     OnConnected();

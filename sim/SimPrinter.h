@@ -40,6 +40,11 @@ struct Faults {
     std::optional<std::size_t> shortAnswer;   // cut every answer to at most this many bytes
     std::size_t dropAfter = 0;                // >0: drop once a connection has brought this many bytes
     bool garbage = false;                     // every answer byte replaced by a different one
+    // >0: once a connection has brought this many bytes, the printer reads
+    // nothing more for `busyFor` (once per connection), as one busy erasing
+    // its flash; the client's writes then find the line full.
+    std::size_t busyAfter = 0;
+    std::chrono::milliseconds busyFor{0};
 };
 
 class SimPrinter {
@@ -120,6 +125,7 @@ private:
     std::size_t connectionBytes_ = 0;
     std::size_t connections_ = 0;
     std::size_t drops_ = 0;
+    bool busyDone_ = false; // this connection's busy spell is over
     std::size_t answersSent_ = 0;
     std::size_t answeredBytes_ = 0;
     Bytes lastAnswer_;

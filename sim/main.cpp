@@ -162,6 +162,16 @@ const std::vector<OptionSpec>& OptionTable() {
              o.faults.dropAfter = ParseNumber(v, 1ul << 40, "--drop-after");
              if (o.faults.dropAfter == 0) throw UsageError("--drop-after needs at least 1 byte");
          }},
+        {"--busy-after", "N", "once a connection has brought N bytes, read nothing for --busy-ms (default 15000)",
+         [](Options& o, const std::string& v) {
+             o.faults.busyAfter = ParseNumber(v, 1ul << 40, "--busy-after");
+             if (o.faults.busyAfter == 0) throw UsageError("--busy-after needs at least 1 byte");
+             if (o.faults.busyFor.count() == 0) o.faults.busyFor = std::chrono::milliseconds(15000);
+         }},
+        {"--busy-ms", "MS", "how long a busy printer reads nothing",
+         [](Options& o, const std::string& v) {
+             o.faults.busyFor = std::chrono::milliseconds(ParseNumber(v, 3600000, "--busy-ms"));
+         }},
         {"--text-without-zero", nullptr,
          "label printers send their text answers (serial number, firmware version, statistics) "
          "without the zero byte that ends them",
@@ -378,7 +388,7 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
 }
 
 std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerSim* printServers,
-                      const KvPrinterFleet* kv) {
+                      const KvPrinterFleet* kv, const std::string& loaderState) {
     std::string out = "{\"pid\":" + std::to_string(getpid()) + ",\"printers\":[";
     for (std::size_t i = 0; i < endpoints.size(); ++i) {
         if (i) out += ",";
@@ -386,6 +396,7 @@ std::string StateJson(const std::vector<Endpoint>& endpoints, const PrintServerS
                ",\"state\":" + endpoints[i].printer->StateJson() + "}";
     }
     out += "]";
+    if (!loaderState.empty()) out += ",\"download_mode_loader\":" + loaderState;
     if (printServers) out += ",\"print_server_network\":" + printServers->StateJson();
     if (kv) {
         out += ",\"kv_printers\":[";
@@ -544,7 +555,13 @@ int Run(const Options& options) {
     auto writeState = [&] {
         if (options.stateFile.empty()) return;
         try {
-            WriteFileAtomically(options.stateFile, StateJson(endpoints, printServers.get(), kvFleet.get()));
+            std::string loaderState;
+            {
+                std::lock_guard lock(loaderMutex);
+                if (loader) loaderState = loader->StateJson();
+            }
+            WriteFileAtomically(options.stateFile,
+                                StateJson(endpoints, printServers.get(), kvFleet.get(), loaderState));
         } catch (const std::exception& e) {
             std::cerr << "pemberlux-sim: " << e.what() << "\n";
         }

@@ -32,9 +32,11 @@ int OpenLptPort(PrinterPort& port, const JobLimits& job) {
 
 std::size_t WriteLptPort(PrinterPort& port, const JobLimits& job) {
     int fd = port.handles[0];
-    // Drop whatever an earlier exchange left behind, in both directions. The lp
+    // Drop the answers an earlier exchange left unread. Output is not dropped:
+    // what still waits in the line was reported written, and dropping it would
+    // cut a hole in a transfer whose printer reads slower than we write. The lp
     // driver and plain files have nothing to drop (ENOTTY).
-    if (fd >= 0) tcflush(fd, TCIOFLUSH);
+    if (fd >= 0) tcflush(fd, TCIFLUSH);
     auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
     return WriteBlock(fd, port.data, port.length, deadline, false, job);
 }

@@ -126,7 +126,7 @@ int OpenNetPort(PrinterPort& port, const JobLimits& job);
 // throws PORT_ERR_WRITE.
 // Serial: gives up 10000 ms + 3 ms per byte after it started; a short write throws.
 std::size_t WriteComPort(PrinterPort& port, const JobLimits& job);
-// Parallel: discards pending input and output first; gives up after 10000 ms +
+// Parallel: discards unread input first; gives up after 10000 ms +
 // 20 ms per byte and then returns the short count; only a failing write throws.
 std::size_t WriteLptPort(PrinterPort& port, const JobLimits& job);
 // USB: the same bytes to every open printer, each write waited for until the

@@ -2,12 +2,17 @@
 // ending and their USB ids, the transfer's blocks against the simulated loader,
 // its stop, stall and no-progress bounds, and the messages.
 #include "DownloadSim.h"
+#include "Pty.h"
 #include "Records.h"
 #include "Stalls.h"
 #include "Transports.h"
 #include "command/Firmware.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -173,6 +178,77 @@ TEST(FirmwareTransfer, APortThatTakesNothingIsGivenUpOn) {
     EXPECT_EQ(r.status, FirmwareResult::WriteFailed);
     EXPECT_EQ(r.sent, 0u);
     EXPECT_EQ(FirmwareMessage(r, 0, 10), (PortErrorMessage{159, MessageIcon::Warning}));
+}
+
+// About what a pty takes while nobody reads it: the kernel's buffers, whose
+// size differs between kernels and with the size and pace of the writes, so
+// the most of a few tries.
+std::size_t PtyCapacity() {
+    std::size_t most = 0;
+    for (std::size_t chunk : {256u, 1000u, 4096u}) {
+        test::Pty pty;
+        const int fd = ::open(pty.Path().c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return 0;
+        const Bytes bytes(chunk, 'x');
+        std::size_t taken = 0;
+        for (ssize_t n; (n = ::write(fd, bytes.data(), bytes.size())) > 0;)
+            taken += static_cast<std::size_t>(n);
+        ::close(fd);
+        most = std::max(most, taken);
+    }
+    return most;
+}
+
+// Where two images first differ (their common length when one is a prefix).
+std::size_t FirstDifference(const Bytes& a, const Bytes& b) {
+    const auto [ia, ib] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    return static_cast<std::size_t>(ia - a.begin());
+}
+
+// A loader busy erasing its flash for longer than the parallel write's own
+// bound (10 s + 20 ms a byte): the line fills, the write gives up part way
+// through a block and reports what went. The transfer sends the rest of that
+// block once the loader reads again, so the image arrives whole and in order.
+TEST(FirmwareTransfer, AShortParallelWriteSendsTheRestOfItsBlockNext) {
+    const std::size_t capacity = PtyCapacity();
+    ASSERT_GT(capacity, 0u);
+    // Well over what the line holds once the loader stops reading.
+    const Bytes file = Pattern(3 * capacity + 8192);
+    const Bytes image = PrepareFirmware(FirmwareFormat::Firmware, file, false, {})->bytes;
+    const std::size_t block = image.size() / 100;
+    const std::size_t blocks = (image.size() + block - 1) / block;
+
+    sim::DownloadSim loader;
+    sim::Faults busy;
+    busy.busyAfter = 1;
+    busy.busyFor = 10s + 20ms * block + 5s;
+    loader.SetFaults(busy);
+    sim::PtyPort line(loader);
+    PortSettings s = UserRecord("LB-610", PORT_LPT);
+    s.lptName = line.Path();
+    PrinterPort port(s, UsbSelection{});
+    std::vector<FirmwareProgress> seen;
+    // No stall bound: the parallel write's own time bound applies.
+    const FirmwareResult r =
+        RunFirmwareTransfer(port, image, JobLimits{}, [&](const FirmwareProgress& p) { seen.push_back(p); });
+
+    EXPECT_EQ(r.status, FirmwareResult::Done);
+    EXPECT_EQ(r.sent, image.size());
+    // One block took two writes: the short one and its rest.
+    EXPECT_EQ(r.blocks, blocks + 1);
+    const auto shortWrite = std::find_if(seen.begin(), seen.end(), [&](const FirmwareProgress& p) {
+        return p.sent % block != 0 && p.sent != image.size();
+    });
+    ASSERT_NE(shortWrite, seen.end());
+    ASSERT_NE(shortWrite + 1, seen.end());
+    EXPECT_EQ((shortWrite + 1)->sent, (shortWrite->sent / block + 1) * block); // the rest of the block, no more
+    EXPECT_EQ(FirmwareMessage(r, PORT_LPT, image.size()), (PortErrorMessage{176, MessageIcon::Information}));
+
+    ASSERT_TRUE(loader.WaitForImage(file.size(), 60s)) << loader.Current().image.size() << " of " << file.size();
+    const sim::Download d = loader.Current();
+    EXPECT_EQ(d.kind, "firmware");
+    EXPECT_EQ(d.image.size(), file.size());
+    EXPECT_EQ(FirstDifference(d.image, file), file.size());
 }
 
 TEST(FirmwareMessages, OpenFailuresWithTheStopIconAndAShortTransferAsAFailure) {

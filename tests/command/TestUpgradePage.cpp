@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <atomic>
 #include <fstream>
 
 namespace pemberlux {
@@ -149,11 +150,16 @@ TEST_F(UpgradePage, ImageAfterDownloadModeGoesToTheLabelPrintersLoader) {
     sim::DownloadSim loader;
     sim::DownloadSim otherLoader; // where an image goes without Download Mode
     usb->AddPrinter(otherLoader, "2c5d", "5e21");
-    printer.SetDownloadModeHook([&] { usb->AddPrinter(loader, "3a7e", "5e10"); });
+    std::atomic<bool> loaderShown{false}; // the printer counts the command before its loader shows up
+    printer.SetDownloadModeHook([&] {
+        usb->AddPrinter(loader, "3a7e", "5e10");
+        loaderShown = true;
+    });
     usb->AddPrinter(printer, "3a7e", "5e10");
     StartWith(Record("LB-610", PORT_USB));
     Click(CUpgradeFW::IDC_DOWNLOAD_MODE);
-    ASSERT_TRUE(WaitUntil([&] { return printer.Counters().downloadModes == 1 && Fw().WorkersRunning() == 0; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return loaderShown && Fw().WorkersRunning() == 0; }, 10s));
+    EXPECT_EQ(printer.Counters().downloadModes, 1u);
     EXPECT_EQ(printer.Received(), (Bytes{0x1B, 0x0D, 0x53, 0x1B, 0x90, 0x46, 0x57}));
     EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isEnabled());
     EXPECT_TRUE(Fw().DownloadModeSent());
@@ -177,6 +183,35 @@ TEST_F(UpgradePage, ImageAfterDownloadModeGoesToTheLabelPrintersLoader) {
     ASSERT_TRUE(WaitIdle());
     ASSERT_TRUE(otherLoader.WaitForImage(50, 10s));
     EXPECT_EQ(otherLoader.Current().image, file);
+}
+
+// A loader that stops reading part way: the transfer gives up once nothing
+// has gone for its stall bound, says so, and the page is idle again.
+TEST_F(UpgradePage, ALoaderThatStopsTakingEndsWithTheWriteFailure) {
+    UseUsb();
+    sim::DownloadSim loader;
+    sim::Faults busy;
+    busy.busyAfter = 1;
+    busy.busyFor = 10min;
+    loader.SetFaults(busy);
+    usb->AddPrinter(loader, "3a7e", "41a2");
+    StartWith(Record("TR-510", PORT_USB));
+    const Bytes file = Pattern(4u << 20); // more than the line holds
+    Choose(WriteFile("FIRMWARE.FW", file));
+    Click(CUpgradeFW::IDC_UPDATE);
+    ASSERT_TRUE(WaitUntil([&] { return messages.Count() >= 1; }, 120s));
+    EXPECT_EQ(messages.Messages()[0].text, "Unable to send file to port.");
+    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Warning);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(messages.Count(), 1u);
+    EXPECT_LT(loader.Current().image.size(), file.size());
+    EXPECT_FALSE(Fw().Updating());
+    EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_UPDATE), "Update");
+    EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_PROGRESS)->isVisible());
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_BROWSE)->isEnabled());
+    EXPECT_EQ(UsbSecondId.Get(), "41A2");
+    usb.reset(); // the busy loader's line, before the loader goes
 }
 
 TEST_F(UpgradePage, NoPrinterWithTheTransferIdsShowsTheOpenFailure) {

@@ -1,5 +1,6 @@
 // The simulator as a client sees it: real sockets, ptys and files, and the
 // pemberlux-sim command started as a process.
+#include "DownloadSim.h"
 #include "RawClient.h"
 #include "SimPrinter.h"
 #include "TempDir.h"
@@ -225,6 +226,42 @@ TEST(Faults, SilentShortAndGarbageAnswers) {
 }
 
 // ---------------------------------------------------------------------------
+
+// A loader on a line that lives on: what came before a transfer (another
+// page's query) and a tag after a quiet spell starts a new download; bytes
+// without a tag, or a tag with no pause before it, belong to the current one.
+TEST(DownloadLoader, ATagAfterSilenceStartsTheNextDownload) {
+    struct Case {
+        const char* first;
+        bool pause;
+        const char* second;
+        const char* kind;
+        const char* image;
+        std::size_t downloads;
+    };
+    const Case cases[] = {
+        {"\x1b\x0dS\x1b\x33", true, "UDFWabc", "firmware", "abc", 2},
+        {"UDFWabc", true, "UDCGfont", "cg", "font", 2},
+        {"UDFWabc", false, "UDCGfont", "firmware", "abcUDCGfont", 1},
+        {"UDFWabc", true, "xyz", "firmware", "abcxyz", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.second);
+        DownloadSim loader;
+        PtyPort line(loader);
+        FdGuard client(OpenLine(line.Path()));
+        ASSERT_GE(client.get(), 0);
+        const Bytes first = B(c.first), second = B(c.second);
+        ASSERT_TRUE(WriteAll(client.get(), first));
+        ASSERT_TRUE(loader.WaitForBytes(first.size(), 3s));
+        if (c.pause) std::this_thread::sleep_for(DownloadSim::NEW_DOWNLOAD_SILENCE + 200ms);
+        ASSERT_TRUE(WriteAll(client.get(), second));
+        ASSERT_TRUE(loader.WaitForBytes(first.size() + second.size(), 3s));
+        EXPECT_EQ(loader.Current().kind, c.kind);
+        EXPECT_EQ(loader.Current().image, B(c.image));
+        EXPECT_EQ(loader.Downloads(), c.downloads);
+    }
+}
 
 TEST(PtyPort, RoundTripWithTheClientsOwnLineSettings) {
     SimPrinter printer;
