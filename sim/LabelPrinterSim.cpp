@@ -42,8 +42,8 @@ constexpr std::array<SettingSlot, LabelPrinterSim::kSettingCount> kSlots = {{
 
 // Every frame: ESC CR "S", items "1B code value...", ESC DLE "E". The self-test
 // is the only command outside a frame.
-constexpr std::array<std::uint8_t, 3> kBegin{0x1B, 0x0D, 0x53};
-constexpr std::array<std::uint8_t, 3> kEnd{0x1B, 0x10, 0x45};
+constexpr auto& kBegin = kFrameBegin;
+constexpr auto& kEnd = kFrameEnd;
 constexpr std::array<std::uint8_t, 3> kSelfTest{0x1B, 0x0D, 0x4C};
 // The Bluetooth module's commands: ESC CR 'H' name (16) password (4) 00 10,
 // ESC CR 'I' (restore), ESC CR 'G' (query, answered with 26 bytes).
@@ -79,9 +79,6 @@ constexpr std::uint8_t kNetworkSettings = 0x3B;
 constexpr std::size_t kNetworkFrameSize = 22;
 constexpr std::uint8_t kWifiSettings = 0x3E;
 constexpr std::array<std::uint8_t, 4> kDownloadMode{0x1B, 0x90, 0x46, 0x57};
-
-// A frame start followed by this much without a frame end is taken for noise.
-constexpr std::size_t kMaxFrame = 4096;
 
 // 9600 baud, no parity, 1 stop bit, 8 data bits.
 constexpr std::uint8_t kFactorySerialConfig = 0x03;
@@ -134,12 +131,6 @@ std::optional<std::size_t> ValueSize(std::uint8_t code) {
     return std::nullopt;
 }
 
-// Where the next frame end lies at or after `from`: the frame's size, or 0 while it has not arrived.
-std::size_t SizeUpToEnd(const std::uint8_t* p, std::size_t avail, std::size_t from) {
-    const std::uint8_t* hit = std::search(p + from, p + avail, kEnd.begin(), kEnd.end());
-    return hit == p + avail ? 0 : static_cast<std::size_t>(hit - p) + kEnd.size();
-}
-
 // After the key of a Wi-Fi item: 00 01, address, gateway, mask, DHCP, frame end.
 constexpr std::size_t kWifiTail = 2 + 12 + 1 + 3;
 // The longest key the module takes (64 hex pairs would be 32; 63 characters).
@@ -165,52 +156,26 @@ std::size_t WifiFrameSize(const std::uint8_t* p, std::size_t avail, std::size_t 
     return SizeUpToEnd(p, avail, at + 2);
 }
 
-// The size of the frame that starts at `p` with kBegin, or 0 while it is incomplete.
-// Items are walked by their known sizes, so value bytes that look like a frame
-// end are taken as values; a frame that breaks that walk ends at the next frame
-// end after the last good item's code.
-std::size_t FrameSize(const std::uint8_t* p, std::size_t avail) {
-    std::size_t at = kBegin.size();
-    std::size_t resync = at;
-    for (;;) {
-        if (avail <= at) return 0;
-        if (p[at] != 0x1B) return SizeUpToEnd(p, avail, resync);
-        if (avail < at + 2) return 0;
-        const std::uint8_t code = p[at + 1];
-        if (code == kEnd[1]) {
-            if (avail < at + 3) return 0;
-            return p[at + 2] == kEnd[2] ? at + 3 : SizeUpToEnd(p, avail, resync);
-        }
-        if (code == kDownloadMode[1]) {
-            if (avail < at + kDownloadMode.size()) return 0;
-            if (std::equal(kDownloadMode.begin(), kDownloadMode.end(), p + at)) return at + kDownloadMode.size();
-            return SizeUpToEnd(p, avail, at + 2);
-        }
-        if (code == kWifiSettings) return WifiFrameSize(p, avail, at);
-        const std::optional<std::size_t> value = ValueSize(code);
-        if (!value) return SizeUpToEnd(p, avail, at + 2);
-        resync = at + 2;
-        at += 2 + *value;
+// Download mode (no frame end follows) and Wi-Fi settings (read from their
+// fixed tail) end the frame themselves.
+ItemSize ReadItem(const std::uint8_t* p, std::size_t avail, std::size_t at) {
+    const std::uint8_t code = p[at + 1];
+    if (code == kDownloadMode[1]) {
+        if (avail < at + kDownloadMode.size()) return {ItemSize::WholeFrame, 0};
+        if (std::equal(kDownloadMode.begin(), kDownloadMode.end(), p + at))
+            return {ItemSize::WholeFrame, at + kDownloadMode.size()};
+        return {ItemSize::Unknown};
     }
+    if (code == kWifiSettings) return {ItemSize::WholeFrame, WifiFrameSize(p, avail, at)};
+    const std::optional<std::size_t> value = ValueSize(code);
+    return value ? ItemSize{ItemSize::Value, *value} : ItemSize{ItemSize::Unknown};
 }
 
 bool StartsWith(const std::uint8_t* p, std::size_t size, std::initializer_list<std::uint8_t> bytes) {
     return size >= bytes.size() && std::equal(bytes.begin(), bytes.end(), p);
 }
 
-bool EndsFrame(const std::uint8_t* p, std::size_t size) {
-    return size >= kBegin.size() + kEnd.size() && std::equal(kEnd.begin(), kEnd.end(), p + size - kEnd.size());
-}
-
-const char* BaudText(std::uint8_t config) {
-    static const char* const rates[8] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-    return rates[config & 0x07];
-}
-
-const char* ParityText(std::uint8_t config) {
-    static const char* const parities[4] = {"None", "Odd", "Even", "unknown"};
-    return parities[(config >> 4) & 0x03];
-}
+constexpr std::array<const char*, 4> kParities{"None", "Odd", "Even", "unknown"};
 
 } // namespace
 
@@ -354,11 +319,6 @@ std::string LabelPrinterSim::ModelName() const {
     return Data(model_).name;
 }
 
-void LabelPrinterSim::OnConnected() {
-    std::lock_guard lock(mutex_);
-    pending_.clear();
-}
-
 int LabelPrinterSim::Setting(int pos) const {
     std::lock_guard lock(mutex_);
     return pos >= 0 && pos < kSettingCount ? settings_[static_cast<std::size_t>(pos)] : 0;
@@ -369,16 +329,6 @@ void LabelPrinterSim::SetSetting(int pos, int value) {
     if (pos >= 0 && pos < kSettingCount) settings_[static_cast<std::size_t>(pos)] = value;
 }
 
-std::uint8_t LabelPrinterSim::SerialConfig() const {
-    std::lock_guard lock(mutex_);
-    return serialConfig_;
-}
-
-void LabelPrinterSim::SetSerialConfig(std::uint8_t config) {
-    std::lock_guard lock(mutex_);
-    serialConfig_ = config;
-}
-
 void LabelPrinterSim::RestoreFactorySettings() {
     std::lock_guard lock(mutex_);
     Restore();
@@ -386,7 +336,14 @@ void LabelPrinterSim::RestoreFactorySettings() {
 
 LabelCounters LabelPrinterSim::Counters() const {
     std::lock_guard lock(mutex_);
-    return counters_;
+    return CountersLocked();
+}
+
+LabelCounters LabelPrinterSim::CountersLocked() const {
+    LabelCounters c = counters_;
+    c.frames = frames_;
+    c.strayBytes = strayBytes_;
+    return c;
 }
 
 Bytes LabelPrinterSim::SettingsReply() const {
@@ -415,11 +372,6 @@ void LabelPrinterSim::SetZeroAfterText(bool zero) {
 bool LabelPrinterSim::ZeroAfterText() const {
     std::lock_guard lock(mutex_);
     return zeroAfterText_;
-}
-
-bool LabelPrinterSim::WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(mutex_);
-    return frameCv_.wait_for(lock, timeout, [&] { return counters_.frames >= count; });
 }
 
 Bytes LabelPrinterSim::SettingsReplyLocked() const {
@@ -489,7 +441,6 @@ bool LabelPrinterSim::ApplySetFrame(const std::uint8_t* f, std::size_t size) {
 }
 
 void LabelPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::vector<Answer>& answers) {
-    ++counters_.frames;
     if (size == kSelfTest.size() && std::equal(kSelfTest.begin(), kSelfTest.end(), f)) {
         ++counters_.selfTests;
         return;
@@ -573,55 +524,32 @@ void LabelPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::
     ++counters_.rejectedFrames;
 }
 
-std::vector<Answer> LabelPrinterSim::Respond(const std::uint8_t* data, std::size_t size) {
-    std::vector<Answer> out;
+std::size_t LabelPrinterSim::FrameAt(const std::uint8_t* p, std::size_t avail) const {
+    // ESC CR "S" opens a frame, ESC CR "L" is the self-test, ESC CR "H", "I"
+    // and "G" talk to the Bluetooth module; anything else is noise.
+    const auto known = [](std::uint8_t c) {
+        return c == kBegin[2] || c == kSelfTest[2] || c == kBluetoothSet || c == kBluetoothRestore ||
+               c == kBluetoothQuery;
+    };
+    if (p[0] != 0x1B || (avail >= 2 && p[1] != 0x0D) || (avail >= 3 && !known(p[2]))) return kStray;
+    if (avail < 3) return 0;
+    if (p[2] == kBegin[2]) return FrameSize(p, avail, ReadItem);
+    if (p[2] == kBluetoothSet) return avail >= kBluetoothSetSize ? kBluetoothSetSize : 0;
+    return 3;
+}
+
+void LabelPrinterSim::AfterFrames() {
     std::size_t downloadModes = 0;
     std::function<void()> hook;
     {
         std::lock_guard lock(mutex_);
-        const std::size_t before = counters_.downloadModes;
-        pending_.insert(pending_.end(), data, data + size);
-        std::size_t used = 0;
-        for (;;) {
-            const std::uint8_t* p = pending_.data() + used;
-            const std::size_t avail = pending_.size() - used;
-            if (avail == 0) break;
-            // ESC CR "S" opens a frame, ESC CR "L" is the self-test, ESC CR "H", "I"
-            // and "G" talk to the Bluetooth module; anything else is noise.
-            const auto known = [](std::uint8_t c) {
-                return c == kBegin[2] || c == kSelfTest[2] || c == kBluetoothSet || c == kBluetoothRestore ||
-                       c == kBluetoothQuery;
-            };
-            if (p[0] != 0x1B || (avail >= 2 && p[1] != 0x0D) || (avail >= 3 && !known(p[2]))) {
-                ++counters_.strayBytes;
-                ++used;
-                continue;
-            }
-            if (avail < 3) break;
-            std::size_t frame = 3;
-            if (p[2] == kBegin[2]) frame = FrameSize(p, avail);
-            if (p[2] == kBluetoothSet) frame = avail >= kBluetoothSetSize ? kBluetoothSetSize : 0;
-            if (frame == 0) {
-                if (avail <= kMaxFrame) break;
-                ++counters_.strayBytes;
-                ++used;
-                continue;
-            }
-            HandleFrame(p, frame, out);
-            used += frame;
-        }
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
-        downloadModes = counters_.downloadModes - before;
+        downloadModes = counters_.downloadModes - downloadModesCalled_;
+        downloadModesCalled_ = counters_.downloadModes;
         hook = downloadHook_;
     }
-    frameCv_.notify_all();
     if (hook)
         for (std::size_t i = 0; i < downloadModes; ++i)
             hook();
-    if (!out.empty()) {
-        if (auto scripted = ScriptedAnswer()) return *scripted;
-    }
-    return out;
 }
 
 void LabelPrinterSim::SetDownloadModeHook(std::function<void()> hook) {
@@ -635,11 +563,8 @@ std::string LabelPrinterSim::StateJson() const {
     out << '{' << BaseStateFields() << ",\"settings\":{";
     for (std::size_t i = 0; i < kSlots.size(); ++i)
         out << (i ? "," : "") << '"' << kSlots[i].key << "\":" << settings_[i];
-    out << "},\"serial_config\":" << static_cast<int>(serialConfig_) << ",\"serial_line\":{\"baud_rate\":\""
-        << BaudText(serialConfig_) << "\",\"parity\":\"" << ParityText(serialConfig_) << "\",\"data_bits\":\""
-        << ((serialConfig_ & 0x80) ? "7" : "8") << "\",\"stop_bits\":\"" << ((serialConfig_ & 0x40) ? "2" : "1")
-        << "\",\"flow_control\":\"" << ((serialConfig_ & 0x08) ? "Xon/Xoff" : "DTR") << "\"}";
-    const LabelCounters& c = counters_;
+    out << "}," << SerialLineJson(kParities);
+    const LabelCounters c = CountersLocked();
     out << ",\"counters\":{\"frames\":" << c.frames << ",\"settings_queries\":" << c.settingsQueries
         << ",\"set_frames\":" << c.setFrames << ",\"setting_items\":" << c.settingItems
         << ",\"factory_resets\":" << c.factoryResets << ",\"calibrations\":" << c.calibrations

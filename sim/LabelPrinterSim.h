@@ -9,7 +9,7 @@
 // for the frames, the reply layout and the factory settings.
 #pragma once
 
-#include "SimPrinter.h"
+#include "FramedPrinterSim.h"
 
 #include <array>
 #include <chrono>
@@ -71,7 +71,7 @@ struct BluetoothModuleState {
     std::string password; // 4 bytes
 };
 
-class LabelPrinterSim : public SimPrinter {
+class LabelPrinterSim : public FramedPrinterSim {
 public:
     static constexpr int kSettingCount = 17;
     static constexpr std::size_t kReplySize = 45;
@@ -85,9 +85,6 @@ public:
     // setting, signed dots for the two offsets, the unsigned AD value.
     int Setting(int pos) const;
     void SetSetting(int pos, int value);
-    // The serial line byte, laid out as reply byte 7 (bit 3: Xon/Xoff).
-    std::uint8_t SerialConfig() const;
-    void SetSerialConfig(std::uint8_t config);
     void RestoreFactorySettings();
     LabelCounters Counters() const;
 
@@ -106,9 +103,6 @@ public:
     std::string FirmwareVersion() const;
     std::string StatisticsText() const;
 
-    // Blocks until `count` frames in all have been handled or `timeout` passes.
-    bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
-
     // Text answers end with a zero byte, as a printer sends them; without it
     // the client learns the end only from the silence after it.
     void SetZeroAfterText(bool zero);
@@ -126,15 +120,14 @@ public:
     static int FactorySetting(LabelModel model, int pos);
 
 protected:
-    // The answers of the frames completed by this chunk; a script queued on
-    // the printer takes their place.
-    std::vector<Answer> Respond(const std::uint8_t* data, std::size_t size) override;
-    // A new connection starts with no frame half read.
-    void OnConnected() override;
+    std::size_t FrameAt(const std::uint8_t* p, std::size_t avail) const override;
+    void HandleFrame(const std::uint8_t* frame, std::size_t size, std::vector<Answer>& answers) override;
+    // Calls the download-mode hook once for each download mode command just handled.
+    void AfterFrames() override;
 
 private:
     // All of these run with mutex_ held.
-    void HandleFrame(const std::uint8_t* frame, std::size_t size, std::vector<Answer>& answers);
+    LabelCounters CountersLocked() const;
     bool ApplySetFrame(const std::uint8_t* frame, std::size_t size);
     bool ApplyWifiFrame(const std::uint8_t* frame, std::size_t size);
     bool ApplyBluetoothFrame(const std::uint8_t* frame, std::size_t size);
@@ -146,15 +139,12 @@ private:
 
     const LabelModel model_;
     std::array<int, kSettingCount> settings_{};
-    std::uint8_t serialConfig_ = 0;
     WifiModuleState wifi_;
     BluetoothModuleState bluetooth_;
-    LabelCounters counters_;
+    LabelCounters counters_; // but frames and stray bytes, which the base counts
     bool zeroAfterText_ = true;
     std::function<void()> downloadHook_;
-
-    Bytes pending_; // bytes of a frame not complete yet
-    mutable std::condition_variable frameCv_;
+    std::size_t downloadModesCalled_ = 0; // download mode commands the hook was called for
 };
 
 } // namespace pemberlux::sim

@@ -29,15 +29,12 @@ constexpr std::array<SettingSlot, ReceiptPrinterSim::kSettingCount> kSlots = {{
 constexpr std::size_t kCutterSlot = 1;
 
 // ESC CR "S" items ESC DLE "E"; the restore command GS DLE 01 stands alone.
-constexpr std::array<std::uint8_t, 3> kBegin{0x1B, 0x0D, 0x53};
-constexpr std::array<std::uint8_t, 3> kEnd{0x1B, 0x10, 0x45};
+constexpr auto& kBegin = kFrameBegin;
+constexpr auto& kEnd = kFrameEnd;
 constexpr std::array<std::uint8_t, 3> kRestore{0x1D, 0x10, 0x01};
 constexpr std::array<std::uint8_t, 9> kQuery{0x1B, 0x0D, 0x53, 0x1B, 0x33, 0x00, 0x1B, 0x10, 0x45};
 constexpr std::uint8_t kQueryCode = 0x33;
 constexpr std::uint8_t kSerialConfig = 0x23;
-
-// A frame start followed by this much without a frame end is taken for noise.
-constexpr std::size_t kMaxFrame = 4096;
 
 // 9600 baud, 8 data bits, no parity, 1 stop bit, hardware handshake.
 constexpr std::uint8_t kFactorySerialConfig = 0x03;
@@ -71,48 +68,13 @@ std::optional<std::size_t> ValueSize(std::uint8_t code) {
     return std::nullopt;
 }
 
-std::size_t SizeUpToEnd(const std::uint8_t* p, std::size_t avail, std::size_t from) {
-    const std::uint8_t* hit = std::search(p + from, p + avail, kEnd.begin(), kEnd.end());
-    return hit == p + avail ? 0 : static_cast<std::size_t>(hit - p) + kEnd.size();
-}
-
-// The size of the frame that starts at `p` with kBegin, or 0 while it is
-// incomplete. Items are walked by their sizes, so value bytes that look like a
-// frame end (a distance of 4123 units is 1B 10) are values; a frame that
-// breaks that walk ends at the next frame end after its last good item's code.
-std::size_t FrameSize(const std::uint8_t* p, std::size_t avail) {
-    std::size_t at = kBegin.size();
-    std::size_t resync = at;
-    for (;;) {
-        if (avail <= at) return 0;
-        if (p[at] != 0x1B) return SizeUpToEnd(p, avail, resync);
-        if (avail < at + 2) return 0;
-        const std::uint8_t code = p[at + 1];
-        if (code == kEnd[1]) {
-            if (avail < at + 3) return 0;
-            return p[at + 2] == kEnd[2] ? at + 3 : SizeUpToEnd(p, avail, resync);
-        }
-        const std::optional<std::size_t> value = ValueSize(code);
-        if (!value) return SizeUpToEnd(p, avail, at + 2);
-        resync = at + 2;
-        at += 2 + *value;
-    }
-}
-
-bool EndsFrame(const std::uint8_t* p, std::size_t size) {
-    return size >= kBegin.size() + kEnd.size() && std::equal(kEnd.begin(), kEnd.end(), p + size - kEnd.size());
-}
-
-const char* BaudText(std::uint8_t config) {
-    static const char* const rates[8] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-    return rates[config & 0x07];
+ItemSize ReadItem(const std::uint8_t* p, std::size_t, std::size_t at) {
+    const std::optional<std::size_t> value = ValueSize(p[at + 1]);
+    return value ? ItemSize{ItemSize::Value, *value} : ItemSize{ItemSize::Unknown};
 }
 
 // The receipt printers' layout: 1 even, 2 odd.
-const char* ParityText(std::uint8_t config) {
-    static const char* const parities[4] = {"None", "Even", "Odd", "unknown"};
-    return parities[(config >> 4) & 0x03];
-}
+constexpr std::array<const char*, 4> kParities{"None", "Even", "Odd", "unknown"};
 
 std::size_t Index(ReceiptField field) {
     return static_cast<std::size_t>(field);
@@ -168,11 +130,6 @@ std::string ReceiptPrinterSim::ModelName() const {
     return Data(model_).name;
 }
 
-void ReceiptPrinterSim::OnConnected() {
-    std::lock_guard lock(mutex_);
-    pending_.clear();
-}
-
 int ReceiptPrinterSim::Setting(ReceiptField field) const {
     std::lock_guard lock(mutex_);
     return settings_[Index(field)];
@@ -183,16 +140,6 @@ void ReceiptPrinterSim::SetSetting(ReceiptField field, int value) {
     settings_[Index(field)] = value;
 }
 
-std::uint8_t ReceiptPrinterSim::SerialConfig() const {
-    std::lock_guard lock(mutex_);
-    return serialConfig_;
-}
-
-void ReceiptPrinterSim::SetSerialConfig(std::uint8_t config) {
-    std::lock_guard lock(mutex_);
-    serialConfig_ = config;
-}
-
 void ReceiptPrinterSim::RestoreFactorySettings() {
     std::lock_guard lock(mutex_);
     Restore(false);
@@ -200,17 +147,15 @@ void ReceiptPrinterSim::RestoreFactorySettings() {
 
 ReceiptCounters ReceiptPrinterSim::Counters() const {
     std::lock_guard lock(mutex_);
-    return counters_;
+    ReceiptCounters c = counters_;
+    c.frames = frames_;
+    c.strayBytes = strayBytes_;
+    return c;
 }
 
 Bytes ReceiptPrinterSim::SettingsReply() const {
     std::lock_guard lock(mutex_);
     return SettingsReplyLocked();
-}
-
-bool ReceiptPrinterSim::WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(mutex_);
-    return frameCv_.wait_for(lock, timeout, [&] { return counters_.frames >= count; });
 }
 
 Bytes ReceiptPrinterSim::SettingsReplyLocked() const {
@@ -261,7 +206,6 @@ bool ReceiptPrinterSim::ApplySetFrame(const std::uint8_t* f, std::size_t size) {
 }
 
 void ReceiptPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std::vector<Answer>& answers) {
-    ++counters_.frames;
     if (size == kRestore.size() && std::equal(kRestore.begin(), kRestore.end(), f)) {
         // The language stays: the program sets it in the frame before.
         ++counters_.restores;
@@ -282,42 +226,12 @@ void ReceiptPrinterSim::HandleFrame(const std::uint8_t* f, std::size_t size, std
     ++counters_.rejectedFrames;
 }
 
-std::vector<Answer> ReceiptPrinterSim::Respond(const std::uint8_t* data, std::size_t size) {
-    std::vector<Answer> out;
-    {
-        std::lock_guard lock(mutex_);
-        pending_.insert(pending_.end(), data, data + size);
-        std::size_t used = 0;
-        for (;;) {
-            const std::uint8_t* p = pending_.data() + used;
-            const std::size_t avail = pending_.size() - used;
-            if (avail == 0) break;
-            // ESC CR "S" opens a frame, GS DLE 01 restores; anything else is noise.
-            const std::array<std::uint8_t, 3>& start = p[0] == kRestore[0] ? kRestore : kBegin;
-            const std::size_t known = std::min(avail, start.size());
-            if (!std::equal(p, p + known, start.begin())) {
-                ++counters_.strayBytes;
-                ++used;
-                continue;
-            }
-            if (avail < start.size()) break;
-            const std::size_t frame = p[0] == kRestore[0] ? kRestore.size() : FrameSize(p, avail);
-            if (frame == 0) {
-                if (avail <= kMaxFrame) break;
-                ++counters_.strayBytes;
-                ++used;
-                continue;
-            }
-            HandleFrame(p, frame, out);
-            used += frame;
-        }
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
-    }
-    frameCv_.notify_all();
-    if (!out.empty()) {
-        if (auto scripted = ScriptedAnswer()) return *scripted;
-    }
-    return out;
+std::size_t ReceiptPrinterSim::FrameAt(const std::uint8_t* p, std::size_t avail) const {
+    // ESC CR "S" opens a frame, GS DLE 01 restores; anything else is noise.
+    const std::array<std::uint8_t, 3>& start = p[0] == kRestore[0] ? kRestore : kBegin;
+    if (!std::equal(p, p + std::min(avail, start.size()), start.begin())) return kStray;
+    if (avail < start.size()) return 0;
+    return p[0] == kRestore[0] ? kRestore.size() : FrameSize(p, avail, ReadItem);
 }
 
 std::string ReceiptPrinterSim::StateJson() const {
@@ -326,11 +240,10 @@ std::string ReceiptPrinterSim::StateJson() const {
     out << '{' << BaseStateFields() << ",\"cutter_fitted\":" << (HasCutter() ? "true" : "false") << ",\"settings\":{";
     for (std::size_t i = 0; i < kSlots.size(); ++i)
         out << (i ? "," : "") << '"' << kSlots[i].key << "\":" << settings_[i];
-    out << "},\"serial_config\":" << static_cast<int>(serialConfig_) << ",\"serial_line\":{\"baud_rate\":\""
-        << BaudText(serialConfig_) << "\",\"parity\":\"" << ParityText(serialConfig_) << "\",\"data_bits\":\""
-        << ((serialConfig_ & 0x80) ? "7" : "8") << "\",\"stop_bits\":\"" << ((serialConfig_ & 0x40) ? "2" : "1")
-        << "\",\"flow_control\":\"" << ((serialConfig_ & 0x08) ? "Xon/Xoff" : "DTR") << "\"}";
-    const ReceiptCounters& c = counters_;
+    out << "}," << SerialLineJson(kParities);
+    ReceiptCounters c = counters_;
+    c.frames = frames_;
+    c.strayBytes = strayBytes_;
     out << ",\"counters\":{\"frames\":" << c.frames << ",\"settings_queries\":" << c.settingsQueries
         << ",\"set_frames\":" << c.setFrames << ",\"setting_items\":" << c.settingItems
         << ",\"ignored_items\":" << c.ignoredItems << ",\"restores\":" << c.restores

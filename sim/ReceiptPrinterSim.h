@@ -8,7 +8,7 @@
 // for the frames, the reply layout and the factory settings.
 #pragma once
 
-#include "SimPrinter.h"
+#include "FramedPrinterSim.h"
 
 #include <array>
 #include <chrono>
@@ -49,7 +49,7 @@ struct ReceiptCounters {
     std::size_t strayBytes = 0;       // bytes outside any frame
 };
 
-class ReceiptPrinterSim : public SimPrinter {
+class ReceiptPrinterSim : public FramedPrinterSim {
 public:
     static constexpr int kSettingCount = 8;
     static constexpr std::size_t kReplySize = 14;
@@ -64,17 +64,11 @@ public:
     // units for the two distances.
     int Setting(ReceiptField field) const;
     void SetSetting(ReceiptField field, int value);
-    // The serial line byte, laid out as reply byte 2.
-    std::uint8_t SerialConfig() const;
-    void SetSerialConfig(std::uint8_t config);
     void RestoreFactorySettings();
     ReceiptCounters Counters() const;
 
     // What the printer answers to the query now.
     Bytes SettingsReply() const;
-
-    // Blocks until `count` frames in all have been handled or `timeout` passes.
-    bool WaitForFrames(std::size_t count, std::chrono::milliseconds timeout) const;
 
     std::string StateJson() const override;
 
@@ -82,26 +76,18 @@ public:
     static int FactorySetting(ReceiptModel model, ReceiptField field);
 
 protected:
-    // The answers of the frames completed by this chunk; a script queued on
-    // the printer takes their place.
-    std::vector<Answer> Respond(const std::uint8_t* data, std::size_t size) override;
-    // A new connection starts with no frame half read.
-    void OnConnected() override;
+    std::size_t FrameAt(const std::uint8_t* p, std::size_t avail) const override;
+    void HandleFrame(const std::uint8_t* frame, std::size_t size, std::vector<Answer>& answers) override;
 
 private:
     // All of these run with mutex_ held.
-    void HandleFrame(const std::uint8_t* frame, std::size_t size, std::vector<Answer>& answers);
     bool ApplySetFrame(const std::uint8_t* frame, std::size_t size);
     void Restore(bool keepLanguage);
     Bytes SettingsReplyLocked() const;
 
     const ReceiptModel model_;
     std::array<int, kSettingCount> settings_{};
-    std::uint8_t serialConfig_ = 0;
-    ReceiptCounters counters_;
-
-    Bytes pending_; // bytes of a frame not complete yet
-    mutable std::condition_variable frameCv_;
+    ReceiptCounters counters_; // but frames and stray bytes, which the base counts
 };
 
 } // namespace pemberlux::sim

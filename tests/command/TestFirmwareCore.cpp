@@ -212,8 +212,10 @@ std::size_t FirstDifference(const Bytes& a, const Bytes& b) {
 TEST(FirmwareTransfer, AShortParallelWriteSendsTheRestOfItsBlockNext) {
     const std::size_t capacity = PtyCapacity();
     ASSERT_GT(capacity, 0u);
-    // Well over what the line holds once the loader stops reading.
-    const Bytes file = Pattern(3 * capacity + 8192);
+    // Well over what the line holds once the loader stops reading: what was
+    // measured, and never less than the kernel's limit for a tty's buffers
+    // (64 KiB) with the line discipline's and the loader's first read on top.
+    const Bytes file = Pattern(std::max<std::size_t>(3 * capacity, 96 * 1024) + 8192);
     const Bytes image = PrepareFirmware(FirmwareFormat::Firmware, file, false, {})->bytes;
     const std::size_t block = image.size() / 100;
     const std::size_t blocks = (image.size() + block - 1) / block;

@@ -60,6 +60,13 @@ protected:
         return WaitUntil([&] { return Fw().WorkersRunning() == 0 && !Fw().Updating(); }, 20s);
     }
 
+    // A printer of the test, kept until the USB tree that serves it has stopped.
+    template <class P, class... Args> P& Add(Args&&... args) {
+        printers.push_back(std::make_unique<P>(std::forward<Args>(args)...));
+        return static_cast<P&>(*printers.back());
+    }
+
+    std::vector<std::unique_ptr<sim::SimPrinter>> printers;
     std::unique_ptr<sim::FakeUsbTree> usb;
     std::optional<ScopedEnv> usbSys, usbDev;
     FileDialogRecorder files;
@@ -115,8 +122,8 @@ TEST_F(UpgradePage, UnknownEndingIsRefusedBeforeAnythingIsSent) {
 
 TEST_F(UpgradePage, FirmwareGoesToTheLoaderIdsAndLaterJobsToTheModel) {
     UseUsb();
-    sim::SimPrinter printer; // the TR-520 as the model finds it
-    sim::DownloadSim loader;
+    auto& printer = Add<sim::SimPrinter>(); // the TR-520 as the model finds it
+    auto& loader = Add<sim::DownloadSim>();
     usb->AddPrinter(printer, "3a7e", "41a3");
     usb->AddPrinter(loader, "3a7e", "41a2");
     StartWith(Record("TR-520", PORT_USB));
@@ -146,9 +153,9 @@ TEST_F(UpgradePage, FirmwareGoesToTheLoaderIdsAndLaterJobsToTheModel) {
 
 TEST_F(UpgradePage, ImageAfterDownloadModeGoesToTheLabelPrintersLoader) {
     UseUsb();
-    sim::LabelPrinterSim printer(sim::LabelModel::LB610);
-    sim::DownloadSim loader;
-    sim::DownloadSim otherLoader; // where an image goes without Download Mode
+    auto& printer = Add<sim::LabelPrinterSim>(sim::LabelModel::LB610);
+    auto& loader = Add<sim::DownloadSim>();
+    auto& otherLoader = Add<sim::DownloadSim>(); // where an image goes without Download Mode
     usb->AddPrinter(otherLoader, "2c5d", "5e21");
     std::atomic<bool> loaderShown{false}; // the printer counts the command before its loader shows up
     printer.SetDownloadModeHook([&] {
@@ -189,7 +196,7 @@ TEST_F(UpgradePage, ImageAfterDownloadModeGoesToTheLabelPrintersLoader) {
 // has gone for its stall bound, says so, and the page is idle again.
 TEST_F(UpgradePage, ALoaderThatStopsTakingEndsWithTheWriteFailure) {
     UseUsb();
-    sim::DownloadSim loader;
+    auto& loader = Add<sim::DownloadSim>();
     sim::Faults busy;
     busy.busyAfter = 1;
     busy.busyFor = 10min;
