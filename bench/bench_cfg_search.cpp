@@ -166,12 +166,3 @@ void BM_CfgCloseWhileTheReceiverWaits(benchmark::State& state) {
 BENCHMARK(BM_CfgCloseWhileTheReceiverWaits)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Every broadcast stays on loopback.
-    setenv("PEMBERLUX_BROADCAST_ADDR", "127.255.255.255", 1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

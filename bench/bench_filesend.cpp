@@ -8,10 +8,9 @@
 #include "Transports.h"
 #include "command/SendJobs.h"
 
-#include <benchmark/benchmark.h>
+#include "support/Shell.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
+#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -19,8 +18,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace pemberlux {
 namespace {
@@ -70,25 +67,13 @@ struct Rig {
     std::string rawCommand;
 };
 
-int RunShell(const std::string& command) {
-    std::string c = command;
-    char bash[] = "bash";
-    char dashC[] = "-c";
-    char* argv[] = {bash, dashC, c.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, "bash", nullptr, nullptr, argv, environ) != 0 || pid <= 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 void BM_FileSend(benchmark::State& state, Peer peer, bool raw) {
     Rig rig(peer);
     for (auto _ : state) {
         rig.printer.ClearReceived();
         const auto started = Clock::now();
         if (raw) {
-            if (RunShell(rig.rawCommand) != 0) state.SkipWithError("cat failed");
+            if (bench::RunShell(rig.rawCommand) != 0) state.SkipWithError("cat failed");
         } else {
             std::stop_source stop;
             PrinterPort port(rig.settings, {});
@@ -108,11 +93,3 @@ BENCHMARK_CAPTURE(BM_FileSend, pty_file_job, Peer::Pty, false)->UseManualTime()-
 
 } // namespace
 } // namespace pemberlux
-
-int main(int argc, char** argv) {
-    setenv("PEMBERLUX_BROADCAST_ADDR", "127.255.255.255", 1);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

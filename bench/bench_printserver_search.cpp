@@ -97,13 +97,3 @@ void BM_PrintServerChannelDestroyedMidSearch(benchmark::State& state) {
 BENCHMARK(BM_PrintServerChannelDestroyedMidSearch)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // Every broadcast of the benchmark stays on loopback.
-    setenv("PEMBERLUX_BROADCAST_ADDR", "127.255.255.255", 1);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
