@@ -180,6 +180,8 @@ void Context::Resolve() {
         }
     }
     if (options.timeoutMs < 0) Usage("--timeout must not be negative");
+    for (int port : {options.psPort, options.kvPort})
+        if (port < 1 || port > 65535) Usage("UDP ports are 1-65535, not " + std::to_string(port));
 }
 
 const PrinterModel& Context::Model() const {

@@ -55,6 +55,8 @@ struct ConnectionOptions {
     bool progress = false;
     bool save = false;
     std::string lang;
+    int psPort = 1901;  // print servers
+    int kvPort = 22094; // key-value printers
 };
 
 class Context {
@@ -138,5 +140,6 @@ void AddReceiptCommands(CLI::App& app, Context& ctx, Action& action);
 void AddSendCommands(CLI::App& app, Context& ctx, Action& action);
 void AddProfileCommands(CLI::App& app, Context& ctx, Action& action);
 void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action);
+void AddWirelessCommands(CLI::App& app, Context& ctx, Action& action);
 
 } // namespace pemberlux::cli

@@ -166,6 +166,4 @@ void AddProfileCommands(CLI::App& app, Context&, Action& action) {
         [&action, applyFile, verify] { action = [applyFile, verify](Context& c) { Apply(c, *applyFile, *verify); }; });
 }
 
-void AddNetworkCommands(CLI::App&, Context&, Action&) {}
-
 } // namespace pemberlux::cli

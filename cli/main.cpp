@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
     AddSendCommands(app, ctx, action);
     AddProfileCommands(app, ctx, action);
     AddNetworkCommands(app, ctx, action);
+    AddWirelessCommands(app, ctx, action);
     // The shared options may also follow the command.
     for (CLI::App* sub : app.get_subcommands({})) {
         sub->fallthrough();
