@@ -304,7 +304,7 @@ void RenderObject(const Json& doc, const std::string& prefix, std::ostringstream
             std::vector<std::string> items;
             for (const Json& e : value)
                 items.push_back(Scalar(e));
-            out << name << ": " << JoinItems(items) << "\n";
+            out << name << ": " << (items.empty() ? "-" : JoinItems(items)) << "\n";
         } else {
             out << name << ": " << Scalar(value) << "\n";
         }

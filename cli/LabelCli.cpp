@@ -131,7 +131,6 @@ Json ReadLabelInfo(Context& ctx) {
 }
 
 void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
-    (void)ctx;
     CLI::App* label = app.add_subcommand("label", "label printer settings (LB-610, LB-710, LB-600)");
     label->require_subcommand(1);
     Simple(*label, action, "get", "read the printer's settings", [](Context& c) { c.Print(ReadLabelSettings(c)); });
@@ -139,6 +138,20 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
     auto* set = label->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
     auto assignments = std::make_shared<std::vector<std::string>>();
     set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    std::string keys = "Settings (values without case; emulation follows the model and language):\n";
+    for (const LabelSettingInfo& info : LABEL_SETTINGS) {
+        keys += "  " + SnakeName(info.name) + ": ";
+        if (info.kind == LabelValueKind::Millimetres) {
+            keys += "millimetres, -4095 to 4095\n";
+        } else if (info.kind == LabelValueKind::AdValue) {
+            keys += "0 to 4095\n";
+        } else {
+            keys += JoinItems(info.pos == LS_EMULATION ? EmulationListItems(ctx.Settings())
+                                                       : LabelListItems(info.pos, LANG_ENGLISH)) +
+                    "\n";
+        }
+    }
+    set->footer(keys);
     set->callback([&action, assignments] {
         action = [assignments](Context& c) {
             RequireFamily(c, PrinterFamily::Label);

@@ -92,6 +92,15 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
     auto* set = receipt->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
     auto assignments = std::make_shared<std::vector<std::string>>();
     set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    std::string keys = "Settings (values without case; cutter_switch only on printers with a cutter):\n";
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        keys += "  " + SnakeName(info.name) + ": ";
+        keys += info.IsList()
+                    ? JoinItems(Items(info))
+                    : "millimetres, " + std::to_string(info.lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX);
+        keys += "\n";
+    }
+    set->footer(keys);
     set->callback([&action, assignments, guard] {
         action = [assignments, guard](Context& c) {
             guard(c);
