@@ -95,16 +95,21 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
             if (!known) found.push_back({true, record, {}});
         }
     };
-    const auto deadline = JobClock::now() + limit;
+    const auto start = JobClock::now();
+    // The search's reply window, counted in whole seconds as the receiver
+    // counts it; the rows are all in once it has passed, whenever the
+    // receiver notices.
+    const auto window = start + std::chrono::seconds(CFG_REPLY_TIMEOUT_SECONDS + 1);
     net.kv->Until(
         [&](const CfgPollResult& r) {
             if (r.listChanged) rows = r.rows;
-            if (r.exchangeEnded) kvOver = true;
+            if (r.exchangeEnded || JobClock::now() >= window) kvOver = true;
             drain();
             return kvOver && (!ps || net.channel->IsIdle());
         },
-        deadline, stop);
+        start + limit, stop);
     drain();
+    if (const CfgPollResult last = net.kv->Session().Poll(); last.listChanged) rows = last.rows;
     for (const FoundPrinter& p : rows)
         found.push_back({false, {}, p});
     if (stop.stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");

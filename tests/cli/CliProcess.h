@@ -24,6 +24,18 @@ extern char** environ;
 
 namespace pemberlux::test {
 
+// The executable under test: given by the build, or next to the caller's own
+// folder (build/bench/x -> build/cli/pemberlux-cli).
+inline std::string CliBinary() {
+#ifdef PEMBERLUX_CLI_BINARY
+    return PEMBERLUX_CLI_BINARY;
+#else
+    std::error_code ec;
+    return (std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "cli" / "pemberlux-cli")
+        .string();
+#endif
+}
+
 struct CliRun {
     int code = -1; // exit code; 128 + signal when killed; -1 when it did not end
     std::string out;
@@ -35,7 +47,7 @@ public:
     CliProcess(const std::filesystem::path& cwd, std::vector<std::string> args,
                const std::map<std::string, std::string>& env = {})
         : out_(cwd / ".cli-stdout"), err_(cwd / ".cli-stderr") {
-        args.insert(args.begin(), PEMBERLUX_CLI_BINARY);
+        args.insert(args.begin(), CliBinary());
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
