@@ -130,6 +130,9 @@ Device FindDevice(const Context& ctx, Network& net, const std::string& target) {
 
 KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
     CfgSession& session = net.kv->Session();
+    // The search's receiver may still be ending after its window.
+    if (session.Busy())
+        net.kv->Until([&](const CfgPollResult&) { return !session.Busy(); }, JobClock::now() + 5s, ctx.Stop());
     if (session.StartQuery(d.printer.mac, d.printer.serialNumber) != CfgStart::Started)
         throw Failure(EXIT_PRINTER, ctx.Text(201));
     bool complete = false;
