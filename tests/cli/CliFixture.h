@@ -41,7 +41,7 @@ inline Bytes Text(const std::string& s) {
 
 inline const Bytes LABEL_QUERY = B({0x1B, 0x0D, 0x53, 0x1B, 0x33, 0x00, 0x1B, 0x10, 0x45});
 
-enum class Transport { Tcp, Serial, Usb };
+enum class Transport { Tcp, Serial, Parallel, Usb };
 
 // A printer and the transport the command line reaches it by.
 class Attached {
@@ -56,6 +56,10 @@ public:
         case Transport::Serial:
             pty_ = std::make_unique<sim::PtyPort>(printer);
             args_ = {"--serial", pty_->Path()};
+            break;
+        case Transport::Parallel:
+            pty_ = std::make_unique<sim::PtyPort>(printer);
+            args_ = {"--lpt", pty_->Path()};
             break;
         case Transport::Usb:
             usb_ = std::make_unique<sim::FakeUsbTree>(dir / "usb");

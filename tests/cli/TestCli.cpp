@@ -40,12 +40,14 @@ TEST_P(LabelGet, GivesTheSimulatorsSettings) {
     EXPECT_EQ(printer.Received(), LABEL_QUERY);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryTransport, LabelGet, ::testing::Values(Transport::Tcp, Transport::Serial, Transport::Usb),
-                         [](const auto& info) {
-                             return std::string(info.param == Transport::Tcp      ? "Tcp"
-                                                : info.param == Transport::Serial ? "Serial"
-                                                                                  : "Usb");
-                         });
+std::string TransportName(const ::testing::TestParamInfo<Transport>& info) {
+    const char* names[] = {"Tcp", "Serial", "Parallel", "Usb"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTransport, LabelGet,
+                         ::testing::Values(Transport::Tcp, Transport::Serial, Transport::Parallel, Transport::Usb),
+                         TransportName);
 
 TEST_F(CliTest, LabelSetSendsOnlyTheGivenSettingsInThePagesFrame) {
     const struct {
@@ -260,6 +262,19 @@ TEST_F(CliTest, ProfileApplyRefusesABadProfileWholeBeforeSending) {
     EXPECT_EQ(printer.Chunks(), 0u);
 }
 
+TEST_F(CliTest, ReceiptProfileRoundTrip) {
+    sim::ReceiptPrinterSim printer(sim::ReceiptModel::TR520);
+    Attached link(printer, Transport::Tcp, dir.Path());
+    ASSERT_EQ(Cli(link, "TR-520", {"profile", "save", "r.json"}).code, 0);
+    EXPECT_EQ(Json::parse(dir.Read("r.json"))["family"], "receipt");
+    const int width = printer.Setting(sim::ReceiptField::PaperWidth);
+    printer.SetSetting(sim::ReceiptField::PaperWidth, width == 2 ? 0 : 2);
+    const CliRun apply = Cli(link, "TR-520", {"profile", "apply", "r.json", "--verify", "--json"});
+    EXPECT_EQ(apply.code, 0) << apply.err;
+    EXPECT_EQ(Parse(apply)["written"], Json::parse(R"(["paper_wide"])"));
+    EXPECT_EQ(printer.Setting(sim::ReceiptField::PaperWidth), width);
+}
+
 // ---- Receipt printers ----------------------------------------------------------
 
 TEST_F(CliTest, ReceiptCommandsSendThePagesBytes) {
@@ -337,6 +352,18 @@ TEST_F(CliTest, FirmwareSendsTheTaggedImageToTheLoader) {
     EXPECT_TRUE(loader.WaitForBytes(image.size(), 5s));
     EXPECT_EQ(loader.Received(), image);
     EXPECT_EQ(Parse(run)["sent_bytes"], image.size());
+}
+
+TEST_F(CliTest, FirmwareInDownloadModeSendsTheCommandThenTheRawImage) {
+    dir.Write("image.bin", "raw image bytes");
+    sim::LabelPrinterSim printer; // at 3A7E:5E10, the ids of an image after download mode
+    Attached link(printer, Transport::Usb, dir.Path());
+    const CliRun run = Cli(link, "LB-610", {"firmware", "image.bin", "--download-mode"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(printer.Counters().downloadModes, 1u);
+    EXPECT_EQ(printer.Received(), Cat({B({0x1B, 0x0D, 0x53, 0x1B, 0x90, 0x46, 0x57}), Text("raw image bytes")}));
+    // Without download mode an image goes to other ids: no such printer here.
+    EXPECT_EQ(Cli(link, "LB-610", {"firmware", "image.bin"}).code, 3);
 }
 
 TEST_F(CliTest, CtrlCEndsATransferToAStalledPrinter) {
