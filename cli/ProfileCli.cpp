@@ -27,7 +27,9 @@ Json ReadPrinter(Context& ctx) {
     profile["family"] = FamilyName(model.family);
     if (model.family == PrinterFamily::Label) {
         profile["settings"] = ReadLabelSettings(ctx);
-        profile["firmware_version"] = ReadLabelInfo(ctx)["firmware_version"];
+        const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(false));
+        const ExchangeResult result = ctx.Exchange(TextQueryFrame(LabelTextQuery::FirmwareVersion), &rule);
+        profile["firmware_version"] = DecodeTextReply(result.reply, ctx.Language());
     } else {
         profile["settings"] = ReadReceiptSettings(ctx);
         profile["firmware_version"] = nullptr; // the receipt printers do not tell it

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <stop_token>
 #include <thread>
@@ -73,6 +74,17 @@ constexpr const char* EXIT_CODES = R"(Exit codes:
 Defaults for the printer model and the interface come from ./pemberlux.ini,
 which is only written with --save.)";
 
+// "label get": the command that ran, for the error line.
+std::string CommandName(CLI::App& app) {
+    std::string name;
+    for (CLI::App* level = &app; level;) {
+        const auto chosen = level->get_subcommands();
+        level = chosen.empty() ? nullptr : chosen.front();
+        if (level) name += (name.empty() ? "" : " ") + level->get_name();
+    }
+    return name;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -128,7 +140,10 @@ int main(int argc, char** argv) {
         if (action) action(ctx);
         ctx.SaveIfAsked();
     } catch (const Failure& f) {
-        std::cerr << "pemberlux-cli: " << f.what() << "\n";
+        // One line, whatever line breaks the program's text has.
+        std::string line = f.what();
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        std::cerr << "pemberlux-cli: " << CommandName(app) << ": " << line << "\n";
         return f.code;
     }
     if (stop.stop_requested()) return EXIT_INTERRUPTED;
