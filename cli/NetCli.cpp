@@ -168,7 +168,10 @@ Json KvJson(const KvConfigValues& v) {
 }
 
 void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
-    net.channel->WaitIdle(PS_SEARCH_LIMIT);
+    // The search ends after its quiet window; Ctrl-C is heard meanwhile.
+    const auto until = JobClock::now() + PS_SEARCH_LIMIT;
+    while (!net.channel->IsIdle() && !ctx.Stop().stop_requested() && JobClock::now() < until)
+        net.channel->WaitIdle(50ms);
     const int rc = net.channel->ReadConfig(d.record, ctx.Stop());
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
     if (rc == PS_READ_NO_ANSWER) throw Failure(EXIT_TIMEOUT, ctx.Text(174));

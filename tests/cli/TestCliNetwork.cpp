@@ -90,6 +90,18 @@ TEST_F(CliNetworkTest, NetSetWritesAndConfirmsOnBothProtocols) {
     EXPECT_EQ(sim::ps::GetPort(server.image), 9101);
 }
 
+TEST_F(CliNetworkTest, CtrlCEndsADiscovery) {
+    const auto ports = Ports();
+    std::vector<std::string> args = {"discover"};
+    args.insert(args.end(), ports.begin(), ports.end());
+    CliProcess cli(dir.Path(), args, {{"PEMBERLUX_BROADCAST_ADDR", "127.255.255.255"}});
+    ASSERT_TRUE(servers.WaitForFrames(1, 10s)); // the search is out
+    cli.Signal(SIGINT);
+    const CliRun run = cli.Wait(10s);
+    EXPECT_EQ(run.code, 130) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+}
+
 TEST_F(CliNetworkTest, NetSetRefusesBadValuesBeforeSearching) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"net", "set", "127.0.1.1", "ip=127.0.1"},
