@@ -113,14 +113,15 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
             c.Print({{"sent", doc}});
         };
     });
-    receipt->add_subcommand("restore", "restore the factory settings")->callback([&action, guard] {
-        action = [guard](Context& c) {
-            guard(c);
-            const ReceiptRestoreFrame frame = BuildRestoreFrame(c.Settings().language);
-            c.Exchange(frame, nullptr);
-            c.Print({{"restore", true}});
-        };
-    });
+    receipt->add_subcommand("restore", "restore the factory settings; the printer language follows --lang")
+        ->callback([&action, guard] {
+            action = [guard](Context& c) {
+                guard(c);
+                const ReceiptRestoreFrame frame = BuildRestoreFrame(c.Settings().language);
+                c.Exchange(frame, nullptr);
+                c.Print({{"restore", true}});
+            };
+        });
 }
 
 } // namespace pemberlux::cli

@@ -145,6 +145,9 @@ int main(int argc, char** argv) {
         std::replace(line.begin(), line.end(), '\n', ' ');
         std::cerr << "pemberlux-cli: " << CommandName(app) << ": " << line << "\n";
         return f.code;
+    } catch (const std::exception& e) {
+        std::cerr << "pemberlux-cli: " << CommandName(app) << ": " << e.what() << "\n";
+        return EXIT_PRINTER;
     }
     if (stop.stop_requested()) return EXIT_INTERRUPTED;
     return EXIT_OK;
