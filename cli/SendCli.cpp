@@ -12,9 +12,9 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <memory>
-#include <regex>
 
 namespace pemberlux::cli {
 
@@ -237,7 +237,12 @@ Json ListPorts() {
     std::vector<std::string> lpts;
     for (const auto& e : std::filesystem::directory_iterator("/dev", ec)) {
         const std::string name = e.path().filename().string();
-        if (std::regex_match(name, std::regex("lp[0-9]+|parport[0-9]+"))) lpts.push_back(e.path().string());
+        for (const std::string prefix : {"lp", "parport"}) {
+            const std::string digits = name.substr(0, prefix.size()) == prefix ? name.substr(prefix.size()) : "";
+            if (!digits.empty() &&
+                std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }))
+                lpts.push_back(e.path().string());
+        }
     }
     std::sort(lpts.begin(), lpts.end());
     for (const std::string& path : lpts)
