@@ -194,4 +194,16 @@ void ApplyFactoryLineSettings(PortSettings& settings) {
     settings.flowControl = "DTR";
 }
 
+ReplyRule LabelReplyRule(bool settings) {
+    ReplyRule rule;
+    rule.maxBytes = LB_REPLY_BUFFER_SIZE;
+    rule.timeout = LB_REPLY_TIMEOUT;
+    // A serial line knows no end of a reply but silence: say when it is whole.
+    rule.complete = [settings](const std::uint8_t* data, std::size_t size) {
+        const std::span<const std::uint8_t> reply(data, size);
+        return settings ? SettingsReplyComplete(reply) : TextReplyComplete(reply);
+    };
+    return rule;
+}
+
 } // namespace pemberlux

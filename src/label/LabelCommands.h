@@ -5,9 +5,11 @@
 #pragma once
 
 #include "label/LabelSettings.h"
+#include "port/Exchange.h"
 #include "port/PortSettings.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -94,6 +96,11 @@ std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId);
 // reads has arrived, a text reply once its terminating zero byte has.
 bool SettingsReplyComplete(std::span<const std::uint8_t> reply);
 bool TextReplyComplete(std::span<const std::uint8_t> reply);
+
+// How long a label printer has to begin an answer.
+inline constexpr std::chrono::milliseconds LB_REPLY_TIMEOUT{3000};
+// The reply rule of the settings query (`settings`) or of a text query.
+ReplyRule LabelReplyRule(bool settings);
 
 // ---- Factory line settings -------------------------------------------------
 

@@ -321,14 +321,7 @@ LabelTextQuery TextQueryOf(int query) {
 
 void CPrintingSetupLB610_1::ReadJob(const std::stop_token& stop, const Snapshot& snapshot, Query query) {
     const bool settings = query == Query::Settings;
-    ReplyRule rule;
-    rule.maxBytes = LB_REPLY_BUFFER_SIZE;
-    rule.timeout = std::chrono::milliseconds(REPLY_TIMEOUT_MS);
-    // A serial line knows no end of a reply but silence: say when it is whole.
-    rule.complete = [settings](const std::uint8_t* data, std::size_t size) {
-        const std::span<const std::uint8_t> reply(data, size);
-        return settings ? SettingsReplyComplete(reply) : TextReplyComplete(reply);
-    };
+    const ReplyRule rule = LabelReplyRule(settings);
     PrinterPort port(snapshot.settings, snapshot.usb);
     const LabelFrame9& frame = settings ? LB_FRAME_READ_SETTINGS : TextQueryFrame(TextQueryOf(static_cast<int>(query)));
     const ExchangeResult result = Exchange(port, frame, &rule, {stop});

@@ -32,7 +32,7 @@ public:
         TIMER_REFRESH = 4,
     };
     // How long the printer has to begin an answer.
-    static constexpr int REPLY_TIMEOUT_MS = 3000;
+    static constexpr int REPLY_TIMEOUT_MS = static_cast<int>(LB_REPLY_TIMEOUT.count());
     static constexpr int CLEAR_CHANGES_MS = 500;
     static constexpr int REFRESH_MS = 100;
     // Between the factory reset and reading the settings back.

@@ -153,6 +153,15 @@ using ReplyComplete = std::function<bool(const std::uint8_t* data, std::size_t s
 std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                      const ReplyComplete* complete = nullptr);
 
+// A USB printer present on this machine, as the opens find it.
+struct UsbPrinterInfo {
+    std::string node;     // the device node ("/dev/usb/lp0")
+    std::string vendorId; // four lower-case hex digits, as the device tells them
+    std::string productId;
+};
+// Every usblp printer under $PEMBERLUX_SYSFS_ROOT, in number order.
+std::vector<UsbPrinterInfo> ListUsbPrinters();
+
 // Closes every handle and the socket and releases the devices; always 1, also
 // on a port never opened.
 int ClosePort(PrinterPort& port);

@@ -82,6 +82,26 @@ std::string DevName(const fs::path& entry) {
 
 } // namespace
 
+std::vector<UsbPrinterInfo> ListUsbPrinters() {
+    const fs::path classDir = RootFromEnv("PEMBERLUX_SYSFS_ROOT", "/sys") / "class" / "usbmisc";
+    const fs::path devRoot = RootFromEnv("PEMBERLUX_DEV_ROOT", "/dev");
+    std::vector<UsbPrinterInfo> printers;
+    for (const std::string& name : PrinterEntries(classDir)) {
+        const fs::path entry = classDir / name;
+        std::error_code ec;
+        const fs::path usbDevice = fs::canonical(entry / "device", ec).parent_path();
+        UsbPrinterInfo info;
+        const std::string node = DevName(entry);
+        info.node = node.empty() ? std::string() : (devRoot / node).string();
+        if (!ec) {
+            info.vendorId = FirstLine(usbDevice / "idVendor");
+            info.productId = FirstLine(usbDevice / "idProduct");
+        }
+        printers.push_back(std::move(info));
+    }
+    return printers;
+}
+
 int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
     const fs::path classDir = RootFromEnv("PEMBERLUX_SYSFS_ROOT", "/sys") / "class" / "usbmisc";

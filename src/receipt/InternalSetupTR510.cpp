@@ -248,13 +248,7 @@ void CInternalSetupTR510::StartPageJob(std::function<void(std::stop_token, const
 }
 
 void CInternalSetupTR510::ReadJob(const std::stop_token& stop, const Snapshot& snapshot) {
-    ReplyRule rule;
-    rule.maxBytes = RC_REPLY_BUFFER_SIZE;
-    rule.timeout = std::chrono::milliseconds(REPLY_TIMEOUT_MS);
-    rule.silence = std::chrono::milliseconds(REPLY_SILENCE_MS);
-    rule.complete = [](const std::uint8_t* data, std::size_t size) {
-        return ReceiptReplyComplete(std::span<const std::uint8_t>(data, size));
-    };
+    const ReplyRule rule = ReceiptReplyRule();
     PrinterPort port(snapshot.settings, snapshot.usb);
     const ExchangeResult result = Exchange(port, RC_FRAME_READ_SETTINGS, &rule, {stop});
     if (result.status == ExchangeResult::Stopped) return;

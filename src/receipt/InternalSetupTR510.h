@@ -29,9 +29,7 @@ public:
         TIMER_REPLY_TIMEOUT = 2,
         TIMER_REFRESH = 4,
     };
-    static constexpr int REPLY_TIMEOUT_MS = 3000;
-    // A reply the printer cut short is taken once the line has been quiet this long.
-    static constexpr int REPLY_SILENCE_MS = 500;
+    static constexpr int REPLY_TIMEOUT_MS = static_cast<int>(RC_REPLY_TIMEOUT.count());
     static constexpr int REFRESH_MS = 100;
     // Between the restore and reading the settings back.
     static constexpr int RESTORE_READ_BACK_DELAY_MS = 1000;

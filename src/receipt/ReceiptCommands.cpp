@@ -97,4 +97,15 @@ bool ReceiptReplyComplete(std::span<const std::uint8_t> reply) {
     return reply.size() >= RC_SETTINGS_REPLY_SIZE;
 }
 
+ReplyRule ReceiptReplyRule() {
+    ReplyRule rule;
+    rule.maxBytes = RC_REPLY_BUFFER_SIZE;
+    rule.timeout = RC_REPLY_TIMEOUT;
+    rule.silence = RC_REPLY_SILENCE;
+    rule.complete = [](const std::uint8_t* data, std::size_t size) {
+        return ReceiptReplyComplete(std::span<const std::uint8_t>(data, size));
+    };
+    return rule;
+}
+
 } // namespace pemberlux

@@ -7,6 +7,7 @@
 #include "receipt/ReceiptSettings.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -60,5 +61,12 @@ void ApplyReceiptReply(std::span<const std::uint8_t> reply, ReceiptSettingValues
 
 // Whether the bytes gathered so far are the whole reply.
 bool ReceiptReplyComplete(std::span<const std::uint8_t> reply);
+
+// How long a receipt printer has to begin its answer, and the quiet after
+// which an answer it cut short is taken.
+inline constexpr std::chrono::milliseconds RC_REPLY_TIMEOUT{3000};
+inline constexpr std::chrono::milliseconds RC_REPLY_SILENCE{500};
+// The reply rule of the settings query.
+ReplyRule ReceiptReplyRule();
 
 } // namespace pemberlux

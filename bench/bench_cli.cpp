@@ -1,0 +1,123 @@
+// pemberlux-cli as a process against the simulator: a verified profile apply
+// on a label printer over TCP against its floor (the printer's own answer
+// delays), and a discovery of 50 print servers and 10 key-value printers
+// against the protocols' quiet windows.
+#include "../tests/cli/CliProcess.h"
+#include "KvPrinterSim.h"
+#include "LabelPrinterSim.h"
+#include "PrintServerSim.h"
+#include "Transports.h"
+#include "network/CfgProtocol.h"
+#include "network/PrintServerChannel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace pemberlux;
+using namespace pemberlux::test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+bool HaveCli(benchmark::State& state) {
+    if (std::filesystem::exists(CliBinary())) return true;
+    state.SkipWithError("pemberlux-cli is not built");
+    return false;
+}
+
+// Each answer of the printer comes this late: the floor of an apply is the
+// two settings reads it waits for.
+constexpr std::chrono::milliseconds ANSWER_DELAY{50};
+
+void BM_ProfileApplyVerify(benchmark::State& state) {
+    if (!HaveCli(state)) return;
+    TempDir dir;
+    sim::LabelPrinterSim printer;
+    sim::Faults late;
+    late.answerDelay = ANSWER_DELAY;
+    printer.SetFaults(late);
+    sim::TcpServer tcp(printer);
+    const std::string port = "127.0.0.1:" + std::to_string(tcp.Port());
+    dir.Write("p.json", R"({"model":"LB-610","family":"label","settings":{"print_speed":"4","peeler":"On"}})");
+    double wallMs = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        printer.RestoreFactorySettings();
+        state.ResumeTiming();
+        const auto start = Clock::now();
+        const CliRun run =
+            RunCli(dir.Path(), {"--model", "LB-610", "--tcp", port, "profile", "apply", "p.json", "--verify"});
+        wallMs += Ms(Clock::now() - start);
+        ++runs;
+        if (run.code != 0) {
+            state.SkipWithError(("apply failed: " + run.err).c_str());
+            return;
+        }
+    }
+    const double floorMs = 2.0 * static_cast<double>(ANSWER_DELAY.count());
+    state.counters["wall_ms"] = wallMs / runs;
+    state.counters["floor_ms"] = floorMs;
+    state.counters["ratio"] = wallMs / runs / floorMs; // target <= 1.1
+}
+BENCHMARK(BM_ProfileApplyVerify)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+std::uint16_t FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    socklen_t size = sizeof local;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+    ::close(fd);
+    return ntohs(local.sin_port);
+}
+
+void BM_Discover(benchmark::State& state) {
+    if (!HaveCli(state)) return;
+    TempDir dir;
+    sim::PrintServerSim servers(0);
+    for (int i = 0; i < 50; ++i)
+        servers.Add(sim::MakePrintServer(i));
+    const std::uint16_t kvPort = FreeUdpPort();
+    sim::KvPrinterFleet printers(10, kvPort);
+    double wallMs = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const CliRun run = RunCli(
+            dir.Path(),
+            {"discover", "--json", "--ps-port", std::to_string(servers.Port()), "--kv-port", std::to_string(kvPort)},
+            {{"PEMBERLUX_BROADCAST_ADDR", "127.255.255.255"}});
+        wallMs += Ms(Clock::now() - start);
+        ++runs;
+        const std::size_t found = static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '{'));
+        if (run.code != 0 || found != 60) {
+            state.SkipWithError(("not every device was found: " + std::to_string(found)).c_str());
+            return;
+        }
+    }
+    // The key-value search listens for its whole reply window (the time-out
+    // counted in whole seconds: it ends a second after it); the print servers'
+    // search ends after its quiet window, well inside it.
+    const double windowMs =
+        std::max<double>((CFG_REPLY_TIMEOUT_SECONDS + 1) * 1000.0, static_cast<double>(PS_ANSWER_TIMEOUT.count()));
+    state.counters["wall_ms"] = wallMs / runs;
+    state.counters["quiet_windows_ms"] = windowMs;
+    state.counters["over_windows_ms"] = wallMs / runs - windowMs; // target <= 50
+}
+BENCHMARK(BM_Discover)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();

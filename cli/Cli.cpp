@@ -1,0 +1,353 @@
+#include "Cli.h"
+
+#include "app/SettingsFile.h"
+#include "app/UiText.h"
+#include "network/NetConfig.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+namespace pemberlux::cli {
+
+namespace {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    while (true) {
+        const auto end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+// A value against the texts the settings record uses, compared without case.
+std::string Pick(const std::string& what, const std::string& value, const std::vector<std::string>& accepted) {
+    if (const auto i = FindItem(accepted, value)) return accepted[static_cast<std::size_t>(*i)];
+    Usage(what + " '" + value + "' is not one of: " + JoinItems(accepted));
+}
+
+bool IsHex4(const std::string& s) {
+    return s.size() == 4 && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isxdigit(c); });
+}
+
+std::string Upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+} // namespace
+
+void Usage(const std::string& message) {
+    throw Failure(EXIT_USAGE, message);
+}
+
+std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value) {
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (Lower(items[i]) == Lower(value)) return static_cast<int>(i);
+    return std::nullopt;
+}
+
+std::string JoinItems(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : ", ") + item;
+    return out;
+}
+
+std::optional<double> ParseDecimal(const std::string& text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++digits;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    return std::strtod(text.c_str(), nullptr);
+}
+
+std::optional<long> ParseInteger(const std::string& text) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    if (i == text.size()) return std::nullopt;
+    for (std::size_t k = i; k < text.size(); ++k)
+        if (!std::isdigit(static_cast<unsigned char>(text[k]))) return std::nullopt;
+    return std::strtol(text.c_str(), nullptr, 10);
+}
+
+std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const std::string& arg : args) {
+        const auto eq = arg.find('=');
+        if (eq == std::string::npos || eq == 0) Usage("expected KEY=VALUE, not '" + arg + "'");
+        out.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
+    }
+    return out;
+}
+
+void Context::Resolve() {
+    // Read only: a missing file gives the defaults and is not created.
+    if (std::filesystem::exists(SETTINGS_FILE_NAME)) {
+        LoadSettings(settings_);
+    } else {
+        settings_ = DefaultPortSettings();
+    }
+    if (options.lang == "en") settings_.language = "English";
+    if (options.lang == "zh") settings_.language = "Chinese";
+    langId_ = LanguageIdOf(settings_.language);
+    SetThreadUiLanguage(langId_);
+
+    if (!options.model.empty()) {
+        model_ = ModelByName(options.model);
+        for (const PrinterModel& m : MODELS) {
+            for (int lang : {LANG_ENGLISH, LANG_CHINESE})
+                if (!model_ && Lower(ModelName(m, lang)) == Lower(options.model)) model_ = &m;
+        }
+        if (!model_) {
+            std::vector<std::string> names;
+            for (const PrinterModel& m : MODELS)
+                names.push_back(ModelName(m, LANG_ENGLISH));
+            Usage("unknown model '" + options.model + "'; models: " + JoinItems(names));
+        }
+        settings_.modelName = ModelName(*model_, langId_);
+    } else {
+        model_ = ModelByName(settings_.modelName);
+    }
+    if (model_) SelectUsbIds(*model_);
+    usb_ = UsbSelection::Current();
+
+    const int given = !options.tcp.empty() + !options.serial.empty() + !options.lpt.empty() + !options.usb.empty();
+    if (given > 1) Usage("give one of --tcp, --serial, --lpt, --usb");
+    if (!options.tcp.empty()) {
+        const auto parts = Split(options.tcp, ':');
+        std::string host = parts[0] == "localhost" ? "127.0.0.1" : parts[0];
+        if (parts.size() > 2 || !IsReachableAddress(host) || std::count(host.begin(), host.end(), '.') != 3)
+            Usage("--tcp takes HOST[:PORT] with a dotted IPv4 address, not '" + options.tcp + "'");
+        int port = 9100;
+        if (parts.size() == 2) {
+            const auto p = ParseInteger(parts[1]);
+            if (!p || !IsUsablePort(static_cast<int>(*p))) Usage("--tcp port must be 1-65535, not '" + parts[1] + "'");
+            port = static_cast<int>(*p);
+        }
+        settings_.portKind = PORT_LAN;
+        settings_.ipAddress = host;
+        settings_.tcpPort = port;
+    } else if (!options.serial.empty()) {
+        const auto parts = Split(options.serial, ':');
+        if (parts[0].empty() || parts.size() > 6) Usage("--serial takes DEVICE[:BAUD[:PARITY[:DATA[:STOP[:FLOW]]]]]");
+        settings_.portKind = PORT_COM;
+        settings_.comName = parts[0];
+        if (parts.size() > 1)
+            settings_.baudRate =
+                Pick("baud rate", parts[1], {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
+        if (parts.size() > 2) settings_.parity = Pick("parity", parts[2], {"None", "Odd", "Even"});
+        if (parts.size() > 3) settings_.dataBits = Pick("data bits", parts[3], {"7", "8"});
+        if (parts.size() > 4) settings_.stopBits = Pick("stop bits", parts[4], {"1", "2"});
+        if (parts.size() > 5) settings_.flowControl = Pick("flow control", parts[5], {"DTR", "Xon/Xoff", "None"});
+    } else if (!options.lpt.empty()) {
+        settings_.portKind = PORT_LPT;
+        settings_.lptName = options.lpt;
+    } else if (!options.usb.empty()) {
+        settings_.portKind = PORT_USB;
+        if (options.usb != "auto") {
+            const auto parts = Split(options.usb, ':');
+            if (parts.size() != 2 || !IsHex4(parts[0]) || !IsHex4(parts[1]))
+                Usage("--usb takes VID:PID (four hex digits each) or auto, not '" + options.usb + "'");
+            usb_ = {Upper(parts[0]), Upper(parts[1]), false};
+        } else if (!model_) {
+            Usage("--usb auto needs a printer model (--model)");
+        }
+    }
+    if (options.timeoutMs < 0) Usage("--timeout must not be negative");
+    for (int port : {options.psPort, options.kvPort})
+        if (port < 1 || port > 65535) Usage("UDP ports are 1-65535, not " + std::to_string(port));
+}
+
+const PrinterModel& Context::Model() const {
+    if (!model_) Usage("no printer model: give --model");
+    return *model_;
+}
+
+std::chrono::milliseconds Context::Timeout(std::chrono::milliseconds fallback) const {
+    return options.timeoutMs > 0 ? std::chrono::milliseconds(options.timeoutMs) : fallback;
+}
+
+ReplyRule Context::WithTimeout(ReplyRule rule) const {
+    rule.timeout = Timeout(rule.timeout);
+    return rule;
+}
+
+std::string Context::Text(int id) const {
+    return LoadUiString(id, langId_);
+}
+
+int ExitCodeOf(const ExchangeResult& result) {
+    switch (result.status) {
+    case ExchangeResult::Done:
+        return EXIT_OK;
+    case ExchangeResult::OpenFailed:
+        return EXIT_OPEN;
+    case ExchangeResult::WriteFailed:
+        return EXIT_PRINTER;
+    case ExchangeResult::ReadFailed:
+        return EXIT_PRINTER;
+    case ExchangeResult::NoReply:
+        return EXIT_TIMEOUT;
+    case ExchangeResult::Stopped:
+        return EXIT_INTERRUPTED;
+    }
+    return EXIT_PRINTER;
+}
+
+ExchangeResult Context::TryExchange(std::span<const std::uint8_t> frame, const ReplyRule* rule) {
+    if (settings_.portKind < PORT_COM || settings_.portKind > PORT_LAN)
+        Usage("no interface: give one of --tcp, --serial, --lpt, --usb");
+    PrinterPort port(settings_, usb_);
+    return pemberlux::Exchange(port, frame, rule, Limits());
+}
+
+ExchangeResult Context::Exchange(std::span<const std::uint8_t> frame, const ReplyRule* rule) {
+    ExchangeResult result = TryExchange(frame, rule);
+    Check(result, settings_.portKind);
+    return result;
+}
+
+void Context::Check(const ExchangeResult& result, int kind) const {
+    if (result.status == ExchangeResult::Done) {
+        // A late reply is whole and used; the user still hears it was late.
+        if (result.late) std::cerr << "pemberlux-cli: " << Text(174) << "\n";
+        return;
+    }
+    if (result.status == ExchangeResult::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    std::string text;
+    if (const auto message = ExchangeMessage(result, kind)) text = Text(message->stringId);
+    if (text.empty()) text = "port error " + std::to_string(result.code);
+    throw Failure(ExitCodeOf(result), text);
+}
+
+void Context::SaveIfAsked() const {
+    if (!options.save) return;
+    if (!WriteSettingsFile(SETTINGS_FILE_NAME, settings_))
+        throw Failure(EXIT_FILE, std::string("cannot write ") + SETTINGS_FILE_NAME);
+}
+
+// ---- Output ------------------------------------------------------------------
+
+namespace {
+
+std::string Scalar(const Json& v) {
+    if (v.is_null()) return "-";
+    if (v.is_string()) return v.get<std::string>();
+    if (v.is_boolean()) return v.get<bool>() ? "yes" : "no";
+    return v.dump();
+}
+
+bool IsTable(const Json& v) {
+    return v.is_array() && !v.empty() && std::all_of(v.begin(), v.end(), [](const Json& e) { return e.is_object(); });
+}
+
+void RenderTable(const Json& rows, std::ostringstream& out) {
+    std::vector<std::string> columns;
+    for (const Json& row : rows)
+        for (const auto& [key, value] : row.items())
+            if (std::find(columns.begin(), columns.end(), key) == columns.end()) columns.push_back(key);
+    std::vector<std::size_t> width(columns.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        width[c] = columns[c].size();
+        for (const Json& row : rows)
+            width[c] = std::max(width[c], row.contains(columns[c]) ? Scalar(row[columns[c]]).size() : 1);
+    }
+    auto line = [&](auto cell) {
+        std::string text;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            std::string v = cell(c);
+            if (c + 1 < columns.size()) v.resize(width[c] + 2, ' ');
+            text += v;
+        }
+        out << text << "\n";
+    };
+    line([&](std::size_t c) { return columns[c]; });
+    for (const Json& row : rows)
+        line([&](std::size_t c) { return row.contains(columns[c]) ? Scalar(row[columns[c]]) : std::string("-"); });
+}
+
+void RenderObject(const Json& doc, const std::string& prefix, std::ostringstream& out) {
+    for (const auto& [key, value] : doc.items()) {
+        const std::string name = prefix + key;
+        if (value.is_object()) {
+            RenderObject(value, name + ".", out);
+        } else if (IsTable(value)) {
+            out << name << ":\n";
+            RenderTable(value, out);
+        } else if (value.is_array()) {
+            std::vector<std::string> items;
+            for (const Json& e : value)
+                items.push_back(Scalar(e));
+            out << name << ": " << (items.empty() ? "-" : JoinItems(items)) << "\n";
+        } else {
+            out << name << ": " << Scalar(value) << "\n";
+        }
+    }
+}
+
+} // namespace
+
+std::string RenderText(const Json& doc) {
+    std::ostringstream out;
+    if (IsTable(doc)) {
+        RenderTable(doc, out);
+    } else if (doc.is_object()) {
+        RenderObject(doc, "", out);
+    } else if (!doc.is_array()) {
+        out << Scalar(doc) << "\n";
+    }
+    return out.str();
+}
+
+void Context::Print(const Json& doc) const {
+    if (options.json) {
+        std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    } else {
+        std::cout << RenderText(doc);
+    }
+    std::cout.flush();
+}
+
+void Context::Progress(std::uint64_t done, std::uint64_t total) const {
+    const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+    if (options.json && options.progress) {
+        Json line = {{"progress", {{"sent", done}, {"total", total}, {"percent", percent}}}};
+        std::cerr << line.dump() << "\n";
+    } else if (!options.json && ::isatty(STDERR_FILENO)) {
+        const int filled = percent * 40 / 100;
+        std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+                  << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "% ";
+    }
+}
+
+void Context::EndProgress() const {
+    if (!options.json && ::isatty(STDERR_FILENO)) std::cerr << "\n";
+}
+
+} // namespace pemberlux::cli

@@ -1,0 +1,145 @@
+// What every command of pemberlux-cli shares: the connection it talks through
+// (from pemberlux.ini, overridden by the options), the stop that Ctrl-C
+// requests, the output as text or JSON, and the exit codes.
+#pragma once
+
+#include "app/Models.h"
+#include "port/Exchange.h"
+#include "port/PrinterPort.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace pemberlux::cli {
+
+using Json = nlohmann::ordered_json;
+
+enum ExitCode : int {
+    EXIT_OK = 0,
+    EXIT_PRINTER = 1, // the printer refused or answered badly
+    EXIT_USAGE = 2,
+    EXIT_OPEN = 3, // the port could not be opened
+    EXIT_TIMEOUT = 4,
+    EXIT_VERIFY = 5, // verification found a difference
+    EXIT_FILE = 6,   // a file could not be read
+    EXIT_INTERRUPTED = 130,
+};
+
+// Ends a command: `message` goes to stderr as one line, `code` is the exit code.
+struct Failure : std::runtime_error {
+    Failure(int exitCode, const std::string& message) : std::runtime_error(message), code(exitCode) {}
+    int code;
+};
+[[noreturn]] void Usage(const std::string& message);
+
+// The options every command shares, as given.
+struct ConnectionOptions {
+    std::string model;
+    std::string tcp;
+    std::string serial;
+    std::string lpt;
+    std::string usb;
+    int timeoutMs = 0; // 0: the command's own
+    bool json = false;
+    bool progress = false;
+    bool save = false;
+    std::string lang;
+    int psPort = 1901;  // print servers
+    int kvPort = 22094; // key-value printers
+};
+
+class Context {
+public:
+    ConnectionOptions options;
+
+    // The settings of pemberlux.ini (never written unless --save) with the
+    // options applied; the language of the texts is set for this thread.
+    // Throws a usage failure for options that make no sense.
+    void Resolve();
+
+    const PortSettings& Settings() const { return settings_; }
+    PortSettings& Settings() { return settings_; }
+    const UsbSelection& Usb() const { return usb_; }
+    // The selected model; a usage failure when there is none.
+    const PrinterModel& Model() const;
+    const PrinterModel* ModelOrNull() const { return model_; }
+    int Language() const { return langId_; }
+
+    // A reply rule with the command's time-out (--timeout wins).
+    ReplyRule WithTimeout(ReplyRule rule) const;
+    std::chrono::milliseconds Timeout(std::chrono::milliseconds fallback) const;
+
+    std::stop_token Stop() const { return stop_; }
+    void SetStop(std::stop_token stop) { stop_ = std::move(stop); }
+    JobLimits Limits() const { return {stop_}; }
+
+    // One exchange on the connection; failures end the command.
+    ExchangeResult Exchange(std::span<const std::uint8_t> frame, const ReplyRule* rule);
+    // The same without ending the command: the caller decides.
+    ExchangeResult TryExchange(std::span<const std::uint8_t> frame, const ReplyRule* rule);
+    // Ends the command for a result that is not Done (or came late).
+    void Check(const ExchangeResult& result, int kind) const;
+    int Kind() const { return settings_.portKind; }
+
+    // Prints the command's document: JSON with --json, else text.
+    void Print(const Json& doc) const;
+    // Progress of a long transfer: a bar on a terminal, JSON lines with --json --progress.
+    void Progress(std::uint64_t done, std::uint64_t total) const;
+    void EndProgress() const;
+
+    // Writes the settings to pemberlux.ini when --save was given.
+    void SaveIfAsked() const;
+
+    // The string table text in the chosen language.
+    std::string Text(int id) const;
+
+private:
+    PortSettings settings_;
+    UsbSelection usb_;
+    const PrinterModel* model_ = nullptr;
+    int langId_ = 1033;
+    std::stop_token stop_;
+};
+
+// The exit code and message of a result that is not a success.
+int ExitCodeOf(const ExchangeResult& result);
+
+// Text output of a document: key: value lines, nested keys joined with ".",
+// arrays of objects as tables.
+std::string RenderText(const Json& doc);
+
+// KEY=VALUE arguments, in order; a usage failure for anything else.
+std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args);
+
+// "Off" / "on" / "Label Paper" against a list: the index, compared without case.
+std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value);
+std::string JoinItems(const std::vector<std::string>& items);
+
+// Strict decimal numbers: the whole text must be one.
+std::optional<double> ParseDecimal(const std::string& text);
+std::optional<long> ParseInteger(const std::string& text);
+
+// A command's body, run after the command line was read.
+using Action = std::function<void(Context&)>;
+
+// Command groups, each adding its subcommands to `app`; a command stores its
+// body in `action`.
+void AddLabelCommands(CLI::App& app, Context& ctx, Action& action);
+void AddReceiptCommands(CLI::App& app, Context& ctx, Action& action);
+void AddSendCommands(CLI::App& app, Context& ctx, Action& action);
+void AddProfileCommands(CLI::App& app, Context& ctx, Action& action);
+void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action);
+void AddWirelessCommands(CLI::App& app, Context& ctx, Action& action);
+
+} // namespace pemberlux::cli

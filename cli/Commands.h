@@ -1,0 +1,40 @@
+// The settings of the two printer families as the commands and profiles see
+// them: stable snake_case keys, values in the units a user reads.
+#pragma once
+
+#include "Cli.h"
+#include "label/LabelCommands.h"
+#include "receipt/ReceiptCommands.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pemberlux::cli {
+
+using Assignments = std::vector<std::pair<std::string, std::string>>;
+
+// "Print Speed" -> "print_speed".
+std::string SnakeName(const std::string& name);
+
+// Refuses a model of the other family.
+void RequireFamily(const Context& ctx, PrinterFamily family);
+
+// ---- Label printers ----------------------------------------------------------
+
+// The seventeen settings as the printer reports them.
+Json ReadLabelSettings(Context& ctx);
+// The set frame for `assignments`, checked whole before anything is sent.
+Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments);
+// Serial number, firmware version and head mileage.
+Json ReadLabelInfo(Context& ctx);
+
+// ---- Receipt printers --------------------------------------------------------
+
+Json ReadReceiptSettings(Context& ctx);
+Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments);
+
+// A JSON value as the text a KEY=VALUE argument would carry.
+std::string ValueText(const Json& value);
+
+} // namespace pemberlux::cli

@@ -1,0 +1,186 @@
+#include "Commands.h"
+
+#include "app/UiText.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cctype>
+#include <cmath>
+
+namespace pemberlux::cli {
+
+namespace {
+
+const std::vector<std::string>& Items(const Context& ctx, int pos) {
+    if (pos == LS_EMULATION) return EmulationListItems(ctx.Settings());
+    return LabelListItems(pos, LANG_ENGLISH);
+}
+
+const LabelSettingInfo* LabelByKey(const std::string& key) {
+    for (const LabelSettingInfo& info : LABEL_SETTINGS)
+        if (SnakeName(info.name) == key) return &info;
+    return nullptr;
+}
+
+std::string LabelKeys() {
+    std::vector<std::string> keys;
+    for (const LabelSettingInfo& info : LABEL_SETTINGS)
+        keys.push_back(SnakeName(info.name));
+    return JoinItems(keys);
+}
+
+Json ValueOf(const Context& ctx, const LabelSettingInfo& info, const LabelSettingValues& values) {
+    const auto i = static_cast<std::size_t>(info.pos);
+    if (info.IsList()) {
+        const auto& items = Items(ctx, info.pos);
+        const int sel = values.selection[i];
+        if (sel < 0 || sel >= static_cast<int>(items.size())) return nullptr;
+        return items[static_cast<std::size_t>(sel)];
+    }
+    if (values.text[i].empty()) return nullptr;
+    if (info.kind == LabelValueKind::Millimetres) return std::stod(values.text[i]);
+    return std::stol(values.text[i]);
+}
+
+void Simple(CLI::App& group, Action& action, const char* name, const char* help, std::function<void(Context&)> body) {
+    group.add_subcommand(name, help)->callback([&action, body] {
+        action = [body](Context& ctx) {
+            RequireFamily(ctx, PrinterFamily::Label);
+            body(ctx);
+        };
+    });
+}
+
+} // namespace
+
+std::string SnakeName(const std::string& name) {
+    std::string out;
+    for (char c : name)
+        out += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string ValueText(const Json& value) {
+    if (value.is_string()) return value.get<std::string>();
+    if (value.is_number_float()) {
+        std::string text = value.dump();
+        return text;
+    }
+    return value.dump();
+}
+
+void RequireFamily(const Context& ctx, PrinterFamily family) {
+    const PrinterModel* model = ctx.ModelOrNull();
+    if (!model || model->family == family) return;
+    Usage("model " + ModelName(*model, LANG_ENGLISH) + " is a " +
+          (model->family == PrinterFamily::Label ? "label" : "receipt") + " printer");
+}
+
+Json ReadLabelSettings(Context& ctx) {
+    const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(true));
+    const ExchangeResult result = ctx.Exchange(LB_FRAME_READ_SETTINGS, &rule);
+    if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
+    // The line parameters the printer reports are kept (pemberlux.ini with --save).
+    if (ctx.Settings().portKind == PORT_COM) ApplySerialConfig(result.reply, ctx.Settings());
+    LabelSettingValues values;
+    ApplySettingsReply(result.reply, ctx.Settings(), values);
+    Json doc = Json::object();
+    for (const LabelSettingInfo& info : LABEL_SETTINGS)
+        doc[SnakeName(info.name)] = ValueOf(ctx, info, values);
+    return doc;
+}
+
+Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments) {
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + LabelKeys());
+    LabelSettingValues values;
+    LabelChangedMarks marks;
+    for (const auto& [key, value] : assignments) {
+        const LabelSettingInfo* info = LabelByKey(key);
+        if (!info) Usage("unknown setting '" + key + "'; keys: " + LabelKeys());
+        const auto i = static_cast<std::size_t>(info->pos);
+        if (info->IsList()) {
+            const auto& items = Items(ctx, info->pos);
+            const auto index = FindItem(items, value);
+            if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
+            values.selection[i] = *index;
+        } else if (info->kind == LabelValueKind::Millimetres) {
+            if (!ParseDecimal(value) || CheckEditRange(value).clamped)
+                Usage(key + ": '" + value + "' is not a number of millimetres from -4095 to 4095");
+            values.text[i] = value;
+        } else {
+            const auto n = ParseInteger(value);
+            if (!n || *n < 0 || *n > LB_EDIT_MAX) Usage(key + ": '" + value + "' is not an integer from 0 to 4095");
+            values.text[i] = value;
+        }
+        marks.set(i);
+    }
+    return BuildSettingsFrame(marks, values, ctx.Settings());
+}
+
+Json ReadLabelInfo(Context& ctx) {
+    Json doc = Json::object();
+    const std::pair<LabelTextQuery, const char*> queries[] = {{LabelTextQuery::SerialNumber, "serial_number"},
+                                                              {LabelTextQuery::FirmwareVersion, "firmware_version"},
+                                                              {LabelTextQuery::Statistics, "head_mileage"}};
+    const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(false));
+    for (const auto& [query, key] : queries) {
+        const ExchangeResult result = ctx.Exchange(TextQueryFrame(query), &rule);
+        doc[key] = DecodeTextReply(result.reply, ctx.Language());
+    }
+    return doc;
+}
+
+void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
+    CLI::App* label = app.add_subcommand("label", "label printer settings (LB-610, LB-710, LB-600)");
+    label->require_subcommand(1);
+    Simple(*label, action, "get", "read the printer's settings", [](Context& c) { c.Print(ReadLabelSettings(c)); });
+
+    auto* set = label->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
+    auto assignments = std::make_shared<std::vector<std::string>>();
+    set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    std::string keys = "Settings (values without case; emulation follows the model and language):\n";
+    for (const LabelSettingInfo& info : LABEL_SETTINGS) {
+        keys += "  " + SnakeName(info.name) + ": ";
+        if (info.kind == LabelValueKind::Millimetres) {
+            keys += "millimetres, -4095 to 4095\n";
+        } else if (info.kind == LabelValueKind::AdValue) {
+            keys += "0 to 4095\n";
+        } else {
+            keys += JoinItems(info.pos == LS_EMULATION ? EmulationListItems(ctx.Settings())
+                                                       : LabelListItems(info.pos, LANG_ENGLISH)) +
+                    "\n";
+        }
+    }
+    set->footer(keys);
+    set->callback([&action, assignments] {
+        action = [assignments](Context& c) {
+            RequireFamily(c, PrinterFamily::Label);
+            const Assignments parsed = ParseAssignments(*assignments);
+            const Bytes frame = BuildLabelSet(c, parsed);
+            c.Exchange(frame, nullptr);
+            Json doc = Json::object();
+            for (const auto& [key, value] : parsed)
+                doc[key] = value;
+            c.Print({{"sent", doc}});
+        };
+    });
+
+    Simple(*label, action, "reset", "restore the factory settings", [](Context& c) {
+        c.Exchange(LB_FRAME_RESTORE_FACTORY, nullptr);
+        // The printer's line is back at its factory settings.
+        if (c.Settings().portKind == PORT_COM) ApplyFactoryLineSettings(c.Settings());
+        c.Print({{"reset", true}});
+    });
+    Simple(*label, action, "calibrate", "calibrate the labels", [](Context& c) {
+        c.Exchange(LB_FRAME_CALIBRATE, nullptr);
+        c.Print({{"calibrate", true}});
+    });
+    Simple(*label, action, "self-test", "print the self-test page", [](Context& c) {
+        c.Exchange(LB_FRAME_SELF_TEST, nullptr);
+        c.Print({{"self_test", true}});
+    });
+    Simple(*label, action, "info", "serial number, firmware version and head mileage",
+           [](Context& c) { c.Print(ReadLabelInfo(c)); });
+}
+
+} // namespace pemberlux::cli

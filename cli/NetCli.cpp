@@ -1,0 +1,384 @@
+#include "Cli.h"
+
+#include "network/CfgSession.h"
+#include "network/NetConfig.h"
+#include "network/PrintServerChannel.h"
+#include "network/PrintServerWrite.h"
+
+#include <CLI/CLI.hpp>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <thread>
+
+namespace pemberlux::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A device found on the network by either protocol.
+struct Device {
+    bool printServer = false;
+    DiscoveryRecord record; // print servers
+    FoundPrinter printer;   // key-value printers
+
+    std::string Mac() const { return printServer ? record.MacText() : printer.mac; }
+    std::string Ip() const { return printServer ? record.IpText() : printer.ipInUse; }
+    Json Row() const {
+        if (printServer)
+            return {{"protocol", "print_server"},  {"mac", record.MacText()},           {"ip", record.IpText()},
+                    {"name", record.DeviceName()}, {"firmware", record.FirmwareText()}, {"serial_number", nullptr}};
+        return {{"protocol", "key_value"},
+                {"mac", printer.mac},
+                {"ip", printer.ipInUse},
+                {"name", printer.deviceName},
+                {"firmware", printer.firmwareVersion},
+                {"serial_number", printer.serialNumber}};
+    }
+};
+
+// The key-value session as the search dialog drives it: the socket handed to
+// the session when readable, and the dialog's timer tick in between.
+class KvPump {
+public:
+    explicit KvPump(std::uint16_t port) { session_.Open(port); }
+    CfgSession& Session() { return session_; }
+
+    // Pumps until `done` holds for a poll result, the deadline passes or the stop.
+    template <class Done> bool Until(Done done, JobClock::time_point deadline, const std::stop_token& stop) {
+        while (!stop.stop_requested() && JobClock::now() < deadline) {
+            pollfd fd{session_.ReceiveSocket(), POLLIN, 0};
+            if (fd.fd >= 0 && ::poll(&fd, 1, 20) > 0 && (fd.revents & POLLIN)) session_.OnReadable();
+            if (fd.fd < 0) std::this_thread::sleep_for(20ms);
+            if (done(session_.Poll())) return true;
+        }
+        return false;
+    }
+
+private:
+    CfgSession session_;
+};
+
+std::string HexDigits(const std::string& mac) {
+    std::string out;
+    for (char c : mac)
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+struct Network {
+    std::unique_ptr<PrintServerChannel> channel;
+    std::unique_ptr<KvPump> kv;
+};
+
+// Both searches at once; every answering device once, in order of arrival.
+std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::milliseconds limit) {
+    const std::stop_token stop = ctx.Stop();
+    net.channel = std::make_unique<PrintServerChannel>(static_cast<std::uint16_t>(ctx.options.psPort));
+    net.kv = std::make_unique<KvPump>(static_cast<std::uint16_t>(ctx.options.kvPort));
+    std::vector<Device> found;
+    const bool ps = net.channel->Search() == PS_SEARCH_STARTED;
+    const bool kv = net.kv->Session().StartSearch() == CfgStart::Started;
+    std::vector<FoundPrinter> rows;
+    bool kvOver = !kv;
+    auto drain = [&] {
+        DiscoveryRecord record;
+        while (net.channel->PopAnswer(record)) {
+            const bool known = std::any_of(found.begin(), found.end(), [&](const Device& d) {
+                return d.printServer && d.record.Mac() == record.Mac();
+            });
+            if (!known) found.push_back({true, record, {}});
+        }
+    };
+    const auto start = JobClock::now();
+    // The search's reply window, counted in whole seconds as the receiver
+    // counts it; the rows are all in once it has passed, whenever the
+    // receiver notices.
+    const auto window = start + std::chrono::seconds(CFG_REPLY_TIMEOUT_SECONDS + 1);
+    net.kv->Until(
+        [&](const CfgPollResult& r) {
+            if (r.listChanged) rows = r.rows;
+            if (r.exchangeEnded || JobClock::now() >= window) kvOver = true;
+            drain();
+            return kvOver && (!ps || net.channel->IsIdle());
+        },
+        start + limit, stop);
+    drain();
+    if (const CfgPollResult last = net.kv->Session().Poll(); last.listChanged) rows = last.rows;
+    for (const FoundPrinter& p : rows)
+        found.push_back({false, {}, p});
+    if (stop.stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    return found;
+}
+
+Device FindDevice(const Context& ctx, Network& net, const std::string& target) {
+    const std::vector<Device> devices = Discover(ctx, net, std::chrono::seconds(15));
+    for (const Device& d : devices)
+        if ((!HexDigits(target).empty() && HexDigits(d.Mac()) == HexDigits(target) &&
+             target.find('.') == std::string::npos) ||
+            d.Ip() == target)
+            return d;
+    throw Failure(EXIT_TIMEOUT, "no device " + target + " answered the search");
+}
+
+// ---- Reading ------------------------------------------------------------------
+
+KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
+    CfgSession& session = net.kv->Session();
+    // The search's receiver may still be ending after its window.
+    if (session.Busy())
+        net.kv->Until([&](const CfgPollResult&) { return !session.Busy(); }, JobClock::now() + 5s, ctx.Stop());
+    if (session.StartQuery(d.printer.mac, d.printer.serialNumber) != CfgStart::Started)
+        throw Failure(EXIT_PRINTER, ctx.Text(201));
+    bool complete = false;
+    net.kv->Until(
+        [&](const CfgPollResult& r) {
+            if (r.queryAnswered && r.queryComplete) complete = true;
+            return complete || r.exchangeEnded;
+        },
+        JobClock::now() + 15s, ctx.Stop());
+    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(174));
+    ConfigFieldTable fields;
+    {
+        std::lock_guard lock(CfgTablesMutex());
+        fields = ReceivedFields;
+    }
+    return ReadKvConfig(fields);
+}
+
+Json KvJson(const KvConfigValues& v) {
+    return {{"protocol", "key_value"},
+            {"mac", v.mac},
+            {"serial_number", v.serialNumber},
+            {"device_name", v.deviceName},
+            {"firmware_version", v.firmwareVersion},
+            {"ip_in_use", v.hasCurrentIp ? Json(FormatIp(v.currentIp)) : Json(nullptr)},
+            {"dhcp", v.dhcp < 0 ? Json(nullptr) : Json(v.dhcp == 1 ? "on" : "off")},
+            {"ip", FormatIp(v.ip)},
+            {"subnet_mask", FormatIp(v.mask)},
+            {"gateway", FormatIp(v.gateway)},
+            {"print_port", CfgFieldInt(v.printPort)},
+            {"print_timeout", CfgFieldInt(v.printTimeout)}};
+}
+
+void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
+    // The search ends after its quiet window; Ctrl-C is heard meanwhile.
+    const auto until = JobClock::now() + PS_SEARCH_LIMIT;
+    while (!net.channel->IsIdle() && !ctx.Stop().stop_requested() && JobClock::now() < until)
+        net.channel->WaitIdle(50ms);
+    const int rc = net.channel->ReadConfig(d.record, ctx.Stop());
+    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (rc == PS_READ_NO_ANSWER) throw Failure(EXIT_TIMEOUT, ctx.Text(174));
+    if (rc != PS_READ_OK) throw Failure(EXIT_PRINTER, ctx.Text(175));
+}
+
+Json PsJson(const Device& d, const ConfigImage& image) {
+    return {{"protocol", "print_server"},           {"mac", d.record.MacText()},
+            {"device_name", d.record.DeviceName()}, {"firmware", d.record.FirmwareText()},
+            {"ip_in_use", d.record.IpText()},       {"dhcp", image.DhcpEnabled() ? "on" : "off"},
+            {"ip", FormatIp(image.IpAddress())},    {"subnet_mask", FormatIp(image.SubnetMask())},
+            {"gateway", FormatIp(image.Gateway())}, {"print_port", image.PrintPort()}};
+}
+
+// ---- Writing ------------------------------------------------------------------
+
+// The changes of a set, checked before anything is sent.
+struct NetChanges {
+    std::optional<bool> dhcp;
+    std::optional<Ipv4Octets> ip, mask, gateway;
+    std::optional<int> printPort, printTimeout;
+};
+
+NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
+    const std::string keys =
+        std::string("dhcp, ip, subnet_mask, gateway, print_port") + (timeout ? ", print_timeout" : "");
+    NetChanges c;
+    for (const auto& [key, value] : ParseAssignments(args)) {
+        auto address = [&] {
+            const auto a = ParseDottedIp(value);
+            if (!a || std::count(value.begin(), value.end(), '.') != 3)
+                Usage(key + ": '" + value + "' is not a dotted IPv4 address");
+            return *a;
+        };
+        if (key == "dhcp") {
+            const auto i = FindItem({"off", "on"}, value);
+            if (!i) Usage("dhcp: '" + value + "' is not one of: on, off");
+            c.dhcp = *i == 1;
+        } else if (key == "ip") {
+            c.ip = address();
+        } else if (key == "subnet_mask") {
+            c.mask = address();
+        } else if (key == "gateway") {
+            c.gateway = address();
+        } else if (key == "print_port") {
+            const auto n = ParseInteger(value);
+            if (!n || !IsUsablePort(static_cast<int>(*n))) Usage("print_port: '" + value + "' is not 1-65535");
+            c.printPort = static_cast<int>(*n);
+        } else if (key == "print_timeout" && timeout) {
+            const auto n = ParseInteger(value);
+            if (!n || *n < 0 || *n > 65535) Usage("print_timeout: '" + value + "' is not 0-65535");
+            c.printTimeout = static_cast<int>(*n);
+        } else {
+            Usage("unknown setting '" + key + "'; keys: " + keys);
+        }
+    }
+    if (args.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + keys);
+    return c;
+}
+
+void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
+    const KvConfigValues now = QueryKv(ctx, net, d);
+    KvSetValues v;
+    v.deviceName = now.deviceName;
+    v.firmwareVersion = now.firmwareVersion;
+    v.serialNumber = now.serialNumber;
+    v.mac = now.mac;
+    v.currentIp = now.currentIp;
+    v.dhcp = c.dhcp ? (*c.dhcp ? 1 : 0) : std::max(now.dhcp, 0);
+    v.ip = c.ip.value_or(now.ip);
+    v.mask = c.mask.value_or(now.mask);
+    v.gateway = c.gateway.value_or(now.gateway);
+    v.printPort = c.printPort.value_or(CfgFieldInt(now.printPort));
+    v.printTimeout = c.printTimeout.value_or(CfgFieldInt(now.printTimeout));
+    {
+        std::lock_guard lock(CfgTablesMutex());
+        FillOutgoingFields(v, OutgoingFields);
+    }
+    CfgSession& session = net.kv->Session();
+    const CfgStart started = session.StartSet(d.printer.mac, d.printer.serialNumber);
+    if (started == CfgStart::SendFailed) throw Failure(EXIT_PRINTER, ctx.Text(159));
+    if (started != CfgStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(201));
+    // The confirmation asks the printer until it answers with its new settings;
+    // the session's socket is served here meanwhile.
+    CfgSetOutcome outcome;
+    std::atomic<bool> done{false};
+    std::thread confirm([&] {
+        outcome = session.RunSetConfirmation(ctx.Stop());
+        done = true;
+    });
+    net.kv->Until([&](const CfgPollResult&) { return done.load(); }, JobClock::time_point::max(), ctx.Stop());
+    confirm.join();
+    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(174));
+    ctx.Print({{"protocol", "key_value"},
+               {"mac", d.printer.mac},
+               {"ip_in_use", outcome.ipInUse},
+               {"print_port", outcome.monitorPort}});
+}
+
+void SetPrintServer(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
+    ReadPrintServer(ctx, net, d);
+    const ConfigImage saved = net.channel->Image();
+    ConfigImage& image = net.channel->Image();
+    if (c.ip) image.SetIpAddress(*c.ip);
+    if (c.mask) image.SetSubnetMask(*c.mask);
+    if (c.gateway) image.SetGateway(*c.gateway);
+    if (c.dhcp) image.SetDhcpFlag(*c.dhcp ? ConfigImage::DHCP_ON : ConfigImage::DHCP_OFF);
+    if (c.printPort) image.SetPrintPort(static_cast<std::uint16_t>(*c.printPort));
+    const bool dhcp = image.DhcpEnabled();
+    const PsWriteStatus written = WriteConfiguration(*net.channel, d.record, PsWriteTiming{}, ctx.Stop());
+    if (written == PsWriteStatus::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (written != PsWriteStatus::Done)
+        throw Failure(EXIT_PRINTER, ctx.Text(written == PsWriteStatus::NotRead ? 175 : 159));
+    Json doc = PsJson(d, net.channel->Image());
+    doc["ip_in_use"] = dhcp ? Json(nullptr) : Json(FormatIp(net.channel->Image().IpAddress()));
+    if (dhcp && c.dhcp && *c.dhcp) {
+        const PsDhcpOutcome found = FollowDhcp(*net.channel, d.record, saved, PsWriteTiming{}, ctx.Stop());
+        if (found.stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+        if (found.found && !found.restoreNeeded) doc["ip_in_use"] = found.record.IpText();
+        if (found.restoreNeeded) {
+            ctx.Print(doc);
+            throw Failure(EXIT_PRINTER, "no DHCP address: the old settings were written back");
+        }
+    }
+    ctx.Print(doc);
+}
+
+void UsbSet(Context& ctx, const std::vector<std::string>& args) {
+    const NetChanges c = ParseChanges(args, false);
+    if (c.printPort) Usage("print_port cannot be set over USB");
+    if (!c.ip || !c.mask || !c.gateway) Usage("net usb-set needs ip, subnet_mask and gateway");
+    NetUsbSettings s;
+    s.ip = *c.ip;
+    s.mask = *c.mask;
+    s.gateway = *c.gateway;
+    s.dhcp = c.dhcp.value_or(false) ? 1 : 0;
+    const ExchangeResult result = SendNetSettingsOverUsb(s, ctx.Settings(), ctx.Usb(), ctx.Limits());
+    ctx.Check(result, PORT_USB);
+    ctx.Print({{"ip", FormatIp(s.ip)},
+               {"subnet_mask", FormatIp(s.mask)},
+               {"gateway", FormatIp(s.gateway)},
+               {"dhcp", s.dhcp ? "on" : "off"}});
+}
+
+} // namespace
+
+void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
+    const char* group = "Network";
+    app.add_option("--ps-port", ctx.options.psPort, "UDP port of the print servers (1901)")->group(group);
+    app.add_option("--kv-port", ctx.options.kvPort, "UDP port of the key-value printers (22094)")->group(group);
+
+    auto seconds = std::make_shared<double>(10.0);
+    CLI::App* discover = app.add_subcommand("discover", "print servers and key-value printers on the network");
+    discover->add_option("--seconds", *seconds, "give up waiting for answers after this long")
+        ->check(CLI::PositiveNumber);
+    discover->callback([&action, seconds] {
+        action = [seconds](Context& c) {
+            Network net;
+            const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(*seconds * 1000));
+            Json rows = Json::array();
+            for (const Device& d : Discover(c, net, limit))
+                rows.push_back(d.Row());
+            c.Print(rows);
+        };
+    });
+
+    CLI::App* net = app.add_subcommand("net", "network settings of a print server or a label printer's module");
+    net->require_subcommand(1);
+    auto target = std::make_shared<std::string>();
+    auto get = net->add_subcommand("get", "read the settings of the device with this MAC or address");
+    get->add_option("device", *target, "MAC or IP address")->required();
+    get->callback([&action, target] {
+        action = [target](Context& c) {
+            Network n;
+            const Device d = FindDevice(c, n, *target);
+            if (d.printServer) {
+                ReadPrintServer(c, n, d);
+                c.Print(PsJson(d, n.channel->Image()));
+            } else {
+                c.Print(KvJson(QueryKv(c, n, d)));
+            }
+        };
+    });
+    auto setTarget = std::make_shared<std::string>();
+    auto setArgs = std::make_shared<std::vector<std::string>>();
+    auto set = net->add_subcommand("set", "DEVICE KEY=VALUE...: dhcp=on|off ip= subnet_mask= gateway= print_port= "
+                                          "print_timeout= (key-value printers)");
+    set->add_option("device", *setTarget, "MAC or IP address")->required();
+    set->add_option("assignments", *setArgs, "KEY=VALUE")->required();
+    set->callback([&action, setTarget, setArgs] {
+        action = [setTarget, setArgs](Context& c) {
+            ParseChanges(*setArgs, true); // every value is checked before the search goes out
+            Network n;
+            const Device d = FindDevice(c, n, *setTarget);
+            const NetChanges changes = ParseChanges(*setArgs, !d.printServer);
+            if (d.printServer) {
+                SetPrintServer(c, n, d, changes);
+            } else {
+                SetKv(c, n, d, changes);
+            }
+        };
+    });
+    auto usbArgs = std::make_shared<std::vector<std::string>>();
+    auto usb = net->add_subcommand("usb-set", "ip= subnet_mask= gateway= [dhcp=on|off] to the USB printer");
+    usb->add_option("assignments", *usbArgs, "KEY=VALUE")->required();
+    usb->callback([&action, usbArgs] { action = [usbArgs](Context& c) { UsbSet(c, *usbArgs); }; });
+}
+
+} // namespace pemberlux::cli

@@ -1,0 +1,11 @@
+# cmake -DBINARY=<file> -P NoQtLinked.cmake: fails when the binary needs a Qt library.
+execute_process(COMMAND readelf -d ${BINARY} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "readelf failed on ${BINARY}")
+endif()
+string(REGEX MATCHALL "NEEDED[^\n]*" needed "${dynamic}")
+foreach(line IN LISTS needed)
+  if(line MATCHES "libQt")
+    message(FATAL_ERROR "${BINARY} links Qt: ${line}")
+  endif()
+endforeach()

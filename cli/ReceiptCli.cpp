@@ -1,0 +1,127 @@
+#include "Commands.h"
+
+#include "app/UiText.h"
+
+#include <CLI/CLI.hpp>
+
+namespace pemberlux::cli {
+
+namespace {
+
+std::vector<std::string> Items(const ReceiptSettingInfo& info) {
+    return TemplateItems(IDD_INTERNAL_SETUP_TR510, info.control, LANG_ENGLISH);
+}
+
+// The settings this model has: a printer without a cutter has no cutter setting.
+bool Offered(const Context& ctx, const ReceiptSettingInfo& info) {
+    const PrinterModel* model = ctx.ModelOrNull();
+    return info.pos != RS_CUTTER_SWITCH || !model || model->cutter;
+}
+
+std::string ReceiptKeys(const Context& ctx) {
+    std::vector<std::string> keys;
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
+        if (Offered(ctx, info)) keys.push_back(SnakeName(info.name));
+    return JoinItems(keys);
+}
+
+} // namespace
+
+Json ReadReceiptSettings(Context& ctx) {
+    const ReplyRule rule = ctx.WithTimeout(ReceiptReplyRule());
+    const ExchangeResult result = ctx.Exchange(RC_FRAME_READ_SETTINGS, &rule);
+    if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
+    if (ctx.Settings().portKind == PORT_COM) ApplyReceiptSerialConfig(result.reply, ctx.Settings());
+    ReceiptSettingValues values;
+    ApplyReceiptReply(result.reply, values);
+    Json doc = Json::object();
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        if (!Offered(ctx, info)) continue;
+        const auto i = static_cast<std::size_t>(info.pos);
+        Json& value = doc[SnakeName(info.name)];
+        if (info.IsList()) {
+            const auto items = Items(info);
+            const int sel = values.selection[i];
+            value = sel >= 0 && sel < static_cast<int>(items.size()) ? Json(items[static_cast<std::size_t>(sel)])
+                                                                     : Json(nullptr);
+        } else {
+            value = values.text[i].empty() ? Json(nullptr) : Json(std::stod(values.text[i]));
+        }
+    }
+    return doc;
+}
+
+Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + ReceiptKeys(ctx));
+    ReceiptSettingValues values;
+    ReceiptChangedMarks marks;
+    for (const auto& [key, value] : assignments) {
+        const ReceiptSettingInfo* found = nullptr;
+        for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
+            if (SnakeName(info.name) == key && Offered(ctx, info)) found = &info;
+        if (!found) Usage("unknown setting '" + key + "'; keys: " + ReceiptKeys(ctx));
+        const auto i = static_cast<std::size_t>(found->pos);
+        if (found->IsList()) {
+            const auto items = Items(*found);
+            const auto index = FindItem(items, value);
+            if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
+            values.selection[i] = *index;
+        } else {
+            const DistanceCheck check = CheckDistance(value, found->lowerLimit);
+            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message != 0)
+                Usage(key + ": '" + value + "' is not a number of millimetres from " +
+                      std::to_string(found->lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX));
+            values.text[i] = value;
+        }
+        marks.set(i);
+    }
+    return BuildReceiptSettingsFrame(marks, values);
+}
+
+void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
+    CLI::App* receipt = app.add_subcommand("receipt", "receipt printer settings (TR-510, TR-520)");
+    receipt->require_subcommand(1);
+    auto guard = [](Context& c) { RequireFamily(c, PrinterFamily::Receipt); };
+
+    receipt->add_subcommand("get", "read the printer's settings")->callback([&action, guard] {
+        action = [guard](Context& c) {
+            guard(c);
+            c.Print(ReadReceiptSettings(c));
+        };
+    });
+    auto* set = receipt->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
+    auto assignments = std::make_shared<std::vector<std::string>>();
+    set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    std::string keys = "Settings (values without case; cutter_switch only on printers with a cutter):\n";
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        keys += "  " + SnakeName(info.name) + ": ";
+        keys += info.IsList()
+                    ? JoinItems(Items(info))
+                    : "millimetres, " + std::to_string(info.lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX);
+        keys += "\n";
+    }
+    set->footer(keys);
+    set->callback([&action, assignments, guard] {
+        action = [assignments, guard](Context& c) {
+            guard(c);
+            const Assignments parsed = ParseAssignments(*assignments);
+            const Bytes frame = BuildReceiptSet(c, parsed);
+            c.Exchange(frame, nullptr);
+            Json doc = Json::object();
+            for (const auto& [key, value] : parsed)
+                doc[key] = value;
+            c.Print({{"sent", doc}});
+        };
+    });
+    receipt->add_subcommand("restore", "restore the factory settings; the printer language follows --lang")
+        ->callback([&action, guard] {
+            action = [guard](Context& c) {
+                guard(c);
+                const ReceiptRestoreFrame frame = BuildRestoreFrame(c.Settings().language);
+                c.Exchange(frame, nullptr);
+                c.Print({{"restore", true}});
+            };
+        });
+}
+
+} // namespace pemberlux::cli

@@ -1,0 +1,148 @@
+#include "Cli.h"
+
+#include "app/UiText.h"
+#include "port/PortCommands.h"
+#include "port/SendToPrinter.h"
+#include "wireless/BluetoothFrames.h"
+#include "wireless/WifiFrames.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+namespace pemberlux::cli {
+
+namespace {
+
+// The Wi-Fi dialog, whose template holds the list texts.
+constexpr int IDD_WIFI_SETUP = 217;
+constexpr int IDC_WIFI_MODE = 1210, IDC_WIFI_ENCRYPTION = 1211, IDC_WIFI_DHCP = 1212, IDC_WIFI_KEY_FORMAT = 1221;
+
+void RequireModule(const Context& ctx, bool wifi) {
+    const PrinterModel* model = ctx.ModelOrNull();
+    if (model && !(wifi ? model->wifiSetup : model->bluetooth))
+        Usage(ModelName(*model, LANG_ENGLISH) + " has no " + (wifi ? "Wi-Fi" : "Bluetooth") + " module");
+}
+
+void Send(Context& ctx, std::span<const std::uint8_t> frame) {
+    const SendResult sent = SendToPrinter(ctx.Settings(), ctx.Usb(), frame, ctx.Limits());
+    ExchangeResult r;
+    r.status = sent.status;
+    r.code = sent.code;
+    ctx.Check(r, ctx.Kind());
+}
+
+int ListValue(const std::string& key, const std::string& value, int control) {
+    const auto items = TemplateItems(IDD_WIFI_SETUP, control, LANG_ENGLISH);
+    const auto index = FindItem(items, value);
+    if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
+    return *index;
+}
+
+Ipv4 Address(const std::string& key, const std::string& value) {
+    const auto address = ParseIpv4(value);
+    if (!address) Usage(key + ": '" + value + "' is not a dotted IPv4 address");
+    return *address;
+}
+
+WifiSettings WifiFrom(const Context& ctx, const std::vector<std::string>& args) {
+    WifiSettings s;
+    bool ssid = false;
+    for (const auto& [key, value] : ParseAssignments(args)) {
+        if (key == "mode") {
+            s.mode = ListValue(key, value, IDC_WIFI_MODE);
+        } else if (key == "ssid") {
+            if (value.empty() || !IsAsciiText(value)) Usage(TemplateText(IDD_WIFI_SETUP, "message.SsidNotAscii"));
+            s.ssid = value;
+            ssid = true;
+        } else if (key == "encryption") {
+            s.encryption = ListValue(key, value, IDC_WIFI_ENCRYPTION);
+        } else if (key == "key_format") {
+            s.keyFormat = ListValue(key, value, IDC_WIFI_KEY_FORMAT);
+        } else if (key == "key") {
+            s.key = value;
+        } else if (key == "dhcp") {
+            s.dhcp = ListValue(key, value, IDC_WIFI_DHCP);
+        } else if (key == "ip") {
+            s.ip = Address(key, value);
+        } else if (key == "subnet_mask") {
+            s.mask = Address(key, value);
+        } else if (key == "gateway") {
+            s.gateway = Address(key, value);
+        } else {
+            Usage("unknown setting '" + key +
+                  "'; keys: mode, ssid, encryption, key_format, key, dhcp, ip, subnet_mask, gateway");
+        }
+    }
+    if (!ssid) Usage("wifi set needs ssid=NAME");
+    if (!IsAsciiText(s.key) ||
+        (s.encryption != WIFI_ENCRYPTION_NONE && !WifiKeyValid(s.encryption, s.keyFormat, s.key)))
+        Usage(ctx.Text(219));
+    return s;
+}
+
+} // namespace
+
+void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
+    CLI::App* wifi = app.add_subcommand("wifi", "the label printers' Wi-Fi module");
+    wifi->require_subcommand(1);
+    auto args = std::make_shared<std::vector<std::string>>();
+    auto set = wifi->add_subcommand(
+        "set", "mode=AP|STA ssid=NAME encryption=None|WEP64|... key_format=HEX|ASCII key=KEY dhcp=Enable|Disable "
+               "ip=A.B.C.D subnet_mask=A.B.C.D gateway=A.B.C.D");
+    set->add_option("assignments", *args, "KEY=VALUE")->required();
+    set->callback([&action, args] {
+        action = [args](Context& c) {
+            RequireModule(c, true);
+            const WifiSettings s = WifiFrom(c, *args);
+            Send(c, BuildWifiSettingsFrame(s));
+            c.Print({{"wifi",
+                      {{"mode",
+                        TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_MODE, LANG_ENGLISH)[static_cast<std::size_t>(s.mode)]},
+                       {"ssid", s.ssid},
+                       {"ip", FormatIpv4(s.ip)}}}});
+        };
+    });
+    wifi->add_subcommand("reset", "reset the Wi-Fi module to its factory settings")->callback([&action] {
+        action = [](Context& c) {
+            RequireModule(c, true);
+            Send(c, BuildWifiResetFrame());
+            c.Print({{"wifi_reset", true}});
+        };
+    });
+
+    CLI::App* bt = app.add_subcommand("bluetooth", "the label printers' Bluetooth module");
+    bt->require_subcommand(1);
+    bt->add_subcommand("get", "MAC address, name and pairing password")->callback([&action] {
+        action = [](Context& c) {
+            RequireModule(c, false);
+            const ReplyRule rule = c.WithTimeout(BluetoothReadRule());
+            const ExchangeResult result = c.Exchange(BT_FRAME_READ, &rule);
+            const auto info = DecodeBluetoothAnswer(result.reply);
+            // Part of an answer by the time-out.
+            if (!info) throw Failure(EXIT_TIMEOUT, c.Text(174));
+            c.Print({{"mac", info->mac}, {"name", info->name}, {"password", info->password}});
+        };
+    });
+    auto pair = std::make_shared<std::pair<std::string, std::string>>();
+    auto btSet = bt->add_subcommand("set", "NAME PASSWORD (up to 15 characters; 4 characters)");
+    btSet->add_option("name", pair->first, "Bluetooth name")->required();
+    btSet->add_option("password", pair->second, "pairing password")->required();
+    btSet->callback([&action, pair] {
+        action = [pair](Context& c) {
+            RequireModule(c, false);
+            if (const int message = CheckBluetoothInputs(pair->first, pair->second)) Usage(c.Text(message));
+            Send(c, BuildBluetoothSendFrame(pair->first, pair->second));
+            c.Print({{"name", pair->first}, {"password", pair->second}});
+        };
+    });
+    bt->add_subcommand("restore", "restore the Bluetooth module's factory settings")->callback([&action] {
+        action = [](Context& c) {
+            RequireModule(c, false);
+            Send(c, BT_FRAME_RESTORE);
+            c.Print({{"bluetooth_restore", true}});
+        };
+    });
+}
+
+} // namespace pemberlux::cli

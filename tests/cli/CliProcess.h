@@ -1,0 +1,126 @@
+// pemberlux-cli run as a child process: its arguments, working folder and
+// extra environment; its exit code, stdout and stderr.
+#pragma once
+
+#include "TempDir.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace pemberlux::test {
+
+// The executable under test: given by the build, or next to the caller's own
+// folder (build/bench/x -> build/cli/pemberlux-cli).
+inline std::string CliBinary() {
+#ifdef PEMBERLUX_CLI_BINARY
+    return PEMBERLUX_CLI_BINARY;
+#else
+    std::error_code ec;
+    return (std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "cli" / "pemberlux-cli")
+        .string();
+#endif
+}
+
+struct CliRun {
+    int code = -1; // exit code; 128 + signal when killed; -1 when it did not end
+    std::string out;
+    std::string err;
+};
+
+class CliProcess {
+public:
+    CliProcess(const std::filesystem::path& cwd, std::vector<std::string> args,
+               const std::map<std::string, std::string>& env = {})
+        : out_(cwd / ".cli-stdout"), err_(cwd / ".cli-stderr") {
+        args.insert(args.begin(), CliBinary());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> vars;
+        for (char** e = environ; *e; ++e) {
+            const std::string var = *e;
+            if (!env.count(var.substr(0, var.find('=')))) vars.push_back(var);
+        }
+        for (const auto& [name, value] : env)
+            vars.push_back(name + "=" + value);
+        std::vector<char*> envp;
+        for (std::string& v : vars)
+            envp.push_back(v.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~CliProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    pid_t Pid() const { return pid_; }
+    void Signal(int signal) const {
+        if (pid_ > 0) ::kill(pid_, signal);
+    }
+    std::string Stderr() const { return Slurp(err_); }
+
+    // Waits for the exit (a bound against a hang, not a speed requirement).
+    CliRun Wait(std::chrono::milliseconds bound = std::chrono::seconds(60)) {
+        CliRun run;
+        const auto until = std::chrono::steady_clock::now() + bound;
+        while (pid_ > 0 && std::chrono::steady_clock::now() < until) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        run.out = Slurp(out_);
+        run.err = Slurp(err_);
+        return run;
+    }
+
+private:
+    static std::string Slurp(const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::filesystem::path out_, err_;
+    pid_t pid_ = -1;
+};
+
+inline CliRun RunCli(const std::filesystem::path& cwd, const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& env = {}) {
+    CliProcess process(cwd, args, env);
+    return process.Wait();
+}
+
+} // namespace pemberlux::test

@@ -1,0 +1,434 @@
+// pemberlux-cli as a user runs it: a process against the simulated printers on
+// TCP, a pty and the fake USB tree. What reaches the printer is stated as the
+// literal bytes of the protocol.
+#include "CliFixture.h"
+#include "LabelPrinterSim.h"
+#include "ReceiptPrinterSim.h"
+#include "Stalls.h"
+#include "Transports.h"
+#include "app/SettingsFile.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <optional>
+
+namespace pemberlux::test {
+namespace {
+
+// ---- Label printers ----------------------------------------------------------
+
+class LabelGet : public CliTest, public ::testing::WithParamInterface<Transport> {};
+
+TEST_P(LabelGet, GivesTheSimulatorsSettings) {
+    sim::LabelPrinterSim printer;
+    printer.SetSetting(0, 1);    // page mode on
+    printer.SetSetting(9, 2);    // print speed: byte = list index + 1
+    printer.SetSetting(11, -20); // print home offset in dots
+    printer.SetSetting(15, 321); // black mark AD value
+    Attached link(printer, GetParam(), dir.Path());
+    const CliRun run = Cli(link, "LB-610", {"label", "get", "--json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const Json doc = Parse(run);
+    EXPECT_EQ(doc.size(), 17u);
+    EXPECT_EQ(doc["page_mode"], "On");
+    EXPECT_EQ(doc["print_speed"], "2");
+    EXPECT_EQ(doc["print_home_offset"], -2.5);
+    EXPECT_EQ(doc["black_mark_ad_value"], 321);
+    EXPECT_EQ(doc["emulation"], "TSPL");
+    EXPECT_EQ(printer.Received(), LABEL_QUERY);
+}
+
+std::string TransportName(const ::testing::TestParamInfo<Transport>& info) {
+    const char* names[] = {"Tcp", "Serial", "Parallel", "Usb"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryTransport, LabelGet,
+                         ::testing::Values(Transport::Tcp, Transport::Serial, Transport::Parallel, Transport::Usb),
+                         TransportName);
+
+TEST_F(CliTest, LabelSetSendsOnlyTheGivenSettingsInThePagesFrame) {
+    const struct {
+        std::vector<std::string> args;
+        Bytes frame;
+    } cases[] = {
+        {{"print_speed=4"}, B({0x1B, 0x0D, 0x53, 0x1B, 0x30, 0x04, 0x1B, 0x10, 0x45})},
+        // In position order, whatever the order given; the offset in dots, low byte first.
+        {{"print_home_offset=-2.5", "page_mode=on"},
+         B({0x1B, 0x0D, 0x53, 0x1B, 0x27, 0x01, 0x1B, 0x2C, 0xEC, 0xFF, 0x1B, 0x10, 0x45})},
+        {{"black_mark_ad_value=300"}, B({0x1B, 0x0D, 0x53, 0x1B, 0x28, 0x2C, 0x01, 0x1B, 0x10, 0x45})},
+        {{"emulation=zpl"}, B({0x1B, 0x0D, 0x53, 0x1B, 0x24, 0x01, 0x1B, 0x10, 0x45})},
+    };
+    for (const auto& c : cases) {
+        sim::LabelPrinterSim printer;
+        Attached link(printer, Transport::Tcp, dir.Path());
+        std::vector<std::string> args = {"label", "set"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = Cli(link, "LB-610", args);
+        EXPECT_EQ(run.code, 0) << c.args[0] << ": " << run.err;
+        EXPECT_TRUE(printer.WaitForBytes(c.frame.size(), 5s));
+        EXPECT_EQ(printer.Received(), c.frame) << c.args[0];
+    }
+}
+
+TEST_F(CliTest, LabelActionsSendTheirFrames) {
+    const struct {
+        const char* action;
+        Bytes frame;
+    } cases[] = {
+        {"reset", B({0x1B, 0x0D, 0x53, 0x1B, 0x60, 0x01, 0x1B, 0x10, 0x45})},
+        {"calibrate", B({0x1B, 0x0D, 0x53, 0x1B, 0x3D, 0x01, 0x1B, 0x10, 0x45})},
+        {"self-test", B({0x1B, 0x0D, 0x4C})},
+    };
+    for (const auto& c : cases) {
+        sim::LabelPrinterSim printer;
+        Attached link(printer, Transport::Tcp, dir.Path());
+        const CliRun run = Cli(link, "LB-610", {"label", c.action});
+        EXPECT_EQ(run.code, 0) << c.action << ": " << run.err;
+        EXPECT_TRUE(printer.WaitForBytes(c.frame.size(), 5s));
+        EXPECT_EQ(printer.Received(), c.frame) << c.action;
+    }
+}
+
+TEST_F(CliTest, LabelInfoReadsTheThreeTexts) {
+    sim::LabelPrinterSim printer;
+    Attached link(printer, Transport::Tcp, dir.Path());
+    const CliRun run = Cli(link, "LB-610", {"label", "info", "--json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const Json doc = Parse(run);
+    EXPECT_EQ(doc["serial_number"], printer.SerialNumber());
+    EXPECT_EQ(doc["firmware_version"], printer.FirmwareVersion());
+    EXPECT_EQ(doc["head_mileage"], printer.StatisticsText());
+}
+
+TEST_F(CliTest, BadInputIsRefusedBeforeAnythingIsSent) {
+    dir.Write("notes.txt", "firmware?");
+    const struct {
+        std::string model;
+        std::vector<std::string> args;
+        const char* says; // part of the one line on stderr
+    } cases[] = {
+        {"LB-610", {"label", "set", "foo=1"}, "unknown setting 'foo'; keys: page_mode, print_media"},
+        {"LB-610", {"label", "set", "print_speed=4", "print_speed=9"}, "'9' is not one of: 1, 2, 3, 4"},
+        {"LB-610", {"label", "set", "print_home_offset=5000"}, "from -4095 to 4095"},
+        {"LB-610", {"label", "set", "print_home_offset=1e2"}, "from -4095 to 4095"},
+        {"LB-610", {"label", "set", "black_mark_ad_value=-1"}, "integer from 0 to 4095"},
+        {"LB-610", {"label", "set", "print_speed"}, "expected KEY=VALUE"},
+        {"LB-610", {"receipt", "get"}, "LB-610 is a label printer"},
+        {"TR-510", {"receipt", "set", "cutter_switch=On"}, "unknown setting 'cutter_switch'"},
+        {"TR-520", {"receipt", "set", "black_mark_to_home=-40"}, "from -35 to 5766"},
+        {"TR-520", {"receipt", "set", "paper_wide=80mm"}, "76mm, 69mm, 57mm"},
+        {"TR-510", {"test-job", "full-cut"}, "no cutter"},
+        {"TR-510", {"test-job", "dance"}, "unknown test job 'dance'"},
+        {"LB-610", {"send", "--hex", "1B 4G"}, "Data entered is not hexadecimal data!"},
+        {"LB-610", {"send", "--hex", "1B", "--text", "x"}, "one of --text, --hex, --file"},
+        {"LB-610", {"firmware", "notes.txt"}, "not a firmware file"},
+        {"LB-999", {"label", "get"}, "unknown model 'LB-999'; models: LB-610"},
+    };
+    for (const auto& c : cases) {
+        sim::LabelPrinterSim printer;
+        Attached link(printer, Transport::Tcp, dir.Path());
+        const CliRun run = Cli(link, c.model, c.args);
+        EXPECT_EQ(run.code, 2) << c.args.back();
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        std::this_thread::sleep_for(50ms); // anything sent would have arrived
+        EXPECT_EQ(printer.Chunks(), 0u) << c.args.back();
+    }
+}
+
+TEST_F(CliTest, BadConnectionOptionsAreUsageErrors) {
+    const std::vector<std::string> cases[] = {
+        {"--tcp", "999.1.1.1", "label", "get"},
+        {"--tcp", "127.0.0.1:0", "label", "get"},
+        {"--tcp", "127.0.0.1", "--lpt", "LPT1", "label", "get"},
+        {"--serial", "/dev/null:12345", "label", "get"},
+        {"--serial", "/dev/null:9600:Mark", "label", "get"},
+        {"--usb", "3A7E", "label", "get"},
+        {"--lang", "fr", "label", "get"},
+        {"label", "frobnicate"},
+    };
+    for (const auto& args : cases) {
+        const CliRun run = RunCli(dir.Path(), args);
+        EXPECT_EQ(run.code, 2) << args[1] << ": " << run.err;
+    }
+}
+
+TEST_F(CliTest, FailuresExitWithTheirCodeAndTheProgramsText) {
+    sim::Faults silent, cut;
+    silent.silent = true;
+    cut.shortAnswer = 10;
+    const struct {
+        sim::Faults faults;
+        std::vector<std::string> args;
+        int code;
+        const char* says;
+    } cases[] = {
+        {silent, {"--timeout", "300", "label", "get"}, 4, "Communication is time out!"},
+        {silent, {"--lang", "zh", "--timeout", "300", "label", "get"}, 4, "连接打印机超时."},
+        {cut, {"label", "get"}, 1, "Unable to get printer's setting!"},
+    };
+    for (const auto& c : cases) {
+        sim::LabelPrinterSim printer;
+        printer.SetFaults(c.faults);
+        Attached link(printer, Transport::Tcp, dir.Path());
+        const CliRun run = Cli(link, "LB-610", c.args);
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    }
+    // Nobody listens: the port cannot be opened.
+    std::uint16_t closed;
+    {
+        sim::LabelPrinterSim printer;
+        sim::TcpServer server(printer);
+        closed = server.Port();
+    }
+    const CliRun run = RunCli(dir.Path(), {"--tcp", "127.0.0.1:" + std::to_string(closed), "label", "get"});
+    EXPECT_EQ(run.code, 3) << run.err;
+}
+
+// ---- Profiles ----------------------------------------------------------------
+
+// A label printer that keeps its print speed whatever it is sent.
+class StubbornPrinter : public sim::LabelPrinterSim {
+protected:
+    std::vector<sim::Answer> Respond(const std::uint8_t* data, std::size_t size) override {
+        const int speed = Setting(9);
+        auto answers = LabelPrinterSim::Respond(data, size);
+        SetSetting(9, speed);
+        return answers;
+    }
+};
+
+TEST_F(CliTest, ProfileSaveDiffAndVerifiedApply) {
+    sim::LabelPrinterSim printer;
+    Attached link(printer, Transport::Tcp, dir.Path());
+    ASSERT_EQ(Cli(link, "LB-610", {"profile", "save", "p.json"}).code, 0);
+    const Json saved = Json::parse(dir.Read("p.json"));
+    EXPECT_EQ(saved["model"], "LB-610");
+    EXPECT_EQ(saved["family"], "label");
+    EXPECT_EQ(saved["firmware_version"], printer.FirmwareVersion());
+    EXPECT_EQ(saved["settings"]["print_speed"], "3");
+
+    printer.SetSetting(9, 1);
+    const CliRun diff = Cli(link, "LB-610", {"profile", "diff", "p.json", "--json"});
+    EXPECT_EQ(diff.code, 5);
+    EXPECT_EQ(Parse(diff)["differences"], Json::parse(R"([{"setting":"print_speed","printer":"1","profile":"3"}])"));
+
+    printer.ClearReceived();
+    const CliRun apply = Cli(link, "LB-610", {"profile", "apply", "p.json", "--verify", "--json"});
+    EXPECT_EQ(apply.code, 0) << apply.err;
+    EXPECT_EQ(Parse(apply)["written"], Json::parse(R"(["print_speed"])"));
+    EXPECT_EQ(printer.Setting(9), 3);
+    // Read, write only what differs, read back.
+    EXPECT_EQ(printer.Received(),
+              Cat({LABEL_QUERY, B({0x1B, 0x0D, 0x53, 0x1B, 0x30, 0x03, 0x1B, 0x10, 0x45}), LABEL_QUERY}));
+
+    EXPECT_EQ(Cli(link, "LB-610", {"profile", "diff", "p.json"}).code, 0);
+}
+
+TEST_F(CliTest, ProfileDiffOfTwoFiles) {
+    dir.Write("a.json", R"({"model":"LB-610","family":"label","settings":{"peeler":"Off","print_speed":"3"}})");
+    dir.Write("b.json", R"({"model":"LB-610","family":"label","settings":{"peeler":"On","print_speed":"3"}})");
+    const CliRun run = RunCli(dir.Path(), {"profile", "diff", "a.json", "b.json", "--json"});
+    EXPECT_EQ(run.code, 5);
+    EXPECT_EQ(Parse(run)["differences"], Json::parse(R"([{"setting":"peeler","first":"Off","second":"On"}])"));
+    dir.Write("bad.json", "{");
+    EXPECT_EQ(RunCli(dir.Path(), {"profile", "diff", "a.json", "bad.json"}).code, 6);
+    EXPECT_EQ(RunCli(dir.Path(), {"profile", "diff", "a.json", "missing.json"}).code, 6);
+}
+
+TEST_F(CliTest, VerifyNamesTheSettingThePrinterIgnored) {
+    StubbornPrinter printer;
+    Attached link(printer, Transport::Tcp, dir.Path());
+    dir.Write("p.json", R"({"model":"LB-610","family":"label","settings":{"print_speed":"4","peeler":"On"}})");
+    const CliRun run = Cli(link, "LB-610", {"profile", "apply", "p.json", "--verify"});
+    EXPECT_EQ(run.code, 5);
+    EXPECT_NE(run.err.find("print_speed is 3, not 4"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("peeler"), std::string::npos) << run.err;
+    EXPECT_EQ(printer.Setting(2), 1); // peeler taken
+}
+
+TEST_F(CliTest, ProfileApplyRefusesABadProfileWholeBeforeSending) {
+    sim::LabelPrinterSim printer;
+    Attached link(printer, Transport::Tcp, dir.Path());
+    dir.Write("p.json", R"({"model":"LB-610","family":"label","settings":{"peeler":"On","print_speed":"9"}})");
+    EXPECT_EQ(Cli(link, "LB-610", {"profile", "apply", "p.json"}).code, 2);
+    dir.Write("r.json", R"({"model":"TR-520","family":"receipt","settings":{"paper_wide":"57mm"}})");
+    EXPECT_EQ(Cli(link, "LB-610", {"profile", "apply", "r.json"}).code, 2);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(printer.Chunks(), 0u);
+}
+
+TEST_F(CliTest, ReceiptProfileRoundTrip) {
+    sim::ReceiptPrinterSim printer(sim::ReceiptModel::TR520);
+    Attached link(printer, Transport::Tcp, dir.Path());
+    ASSERT_EQ(Cli(link, "TR-520", {"profile", "save", "r.json"}).code, 0);
+    EXPECT_EQ(Json::parse(dir.Read("r.json"))["family"], "receipt");
+    const int width = printer.Setting(sim::ReceiptField::PaperWidth);
+    printer.SetSetting(sim::ReceiptField::PaperWidth, width == 2 ? 0 : 2);
+    const CliRun apply = Cli(link, "TR-520", {"profile", "apply", "r.json", "--verify", "--json"});
+    EXPECT_EQ(apply.code, 0) << apply.err;
+    EXPECT_EQ(Parse(apply)["written"], Json::parse(R"(["paper_wide"])"));
+    EXPECT_EQ(printer.Setting(sim::ReceiptField::PaperWidth), width);
+}
+
+// ---- Receipt printers ----------------------------------------------------------
+
+TEST_F(CliTest, ReceiptCommandsSendThePagesBytes) {
+    const Bytes begin = B({0x1B, 0x0D, 0x53}), end = B({0x1B, 0x10, 0x45});
+    const struct {
+        std::vector<std::string> args;
+        Bytes bytes;
+    } cases[] = {
+        {{"receipt", "set", "paper_wide=57mm"}, Cat({begin, B({0x1B, 0x38, 0x02}), end})},
+        // 10 mm is 57/144 inch.
+        {{"receipt", "set", "black_mark_to_home=10", "cutter_switch=on"},
+         Cat({begin, B({0x1B, 0x34, 0x01, 0x1B, 0x2C, 0x39, 0x00}), end})},
+        {{"test-job", "full-cut"},
+         Cat({B({0x1B, 0x40}), Text(" Full Cut test"), B({0x0A, 0x1B, 0x4A, 0xB0, 0x1B, 0x69})})},
+    };
+    for (const auto& c : cases) {
+        sim::ReceiptPrinterSim printer(sim::ReceiptModel::TR520);
+        Attached link(printer, Transport::Tcp, dir.Path());
+        const CliRun run = Cli(link, "TR-520", c.args);
+        EXPECT_EQ(run.code, 0) << c.args[1] << ": " << run.err;
+        EXPECT_TRUE(printer.WaitForBytes(c.bytes.size(), 5s));
+        EXPECT_EQ(printer.Received(), c.bytes) << c.args[1];
+    }
+}
+
+TEST_F(CliTest, ReceiptGetReadsTheSettings) {
+    sim::ReceiptPrinterSim printer(sim::ReceiptModel::TR520);
+    printer.SetSetting(sim::ReceiptField::PaperWidth, 2);
+    printer.SetSetting(sim::ReceiptField::BlackMarkToHome, 57);
+    Attached link(printer, Transport::Serial, dir.Path());
+    const CliRun run = Cli(link, "TR-520", {"receipt", "get", "--json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const Json doc = Parse(run);
+    EXPECT_EQ(doc["paper_wide"], "57mm");
+    EXPECT_EQ(doc["black_mark_to_home"], 10.1);
+    EXPECT_TRUE(doc.contains("cutter_switch"));
+}
+
+// ---- Sending and firmware -------------------------------------------------------
+
+TEST_F(CliTest, SendDeliversTextHexAndFilesWhole) {
+    Bytes mib(1 << 20);
+    for (std::size_t i = 0; i < mib.size(); ++i)
+        mib[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
+    dir.Write("big.bin", std::string(mib.begin(), mib.end()));
+    const struct {
+        std::vector<std::string> args;
+        Bytes bytes;
+    } cases[] = {
+        {{"send", "--hex", "1b 40 0A"}, B({0x1B, 0x40, 0x0A})},
+        {{"send", "--text", "Hi"}, Text("Hi")},
+        {{"send", "--hex", "0A", "--loop", "3", "--interval", "10"}, B({0x0A, 0x0A, 0x0A})},
+        {{"send", "--file", "big.bin"}, mib},
+    };
+    for (const auto& c : cases) {
+        sim::SimPrinter printer;
+        Attached link(printer, Transport::Tcp, dir.Path());
+        const CliRun run = Cli(link, "LB-610", c.args);
+        EXPECT_EQ(run.code, 0) << c.args[1] << ": " << run.err;
+        EXPECT_TRUE(printer.WaitForBytes(c.bytes.size(), 10s));
+        EXPECT_TRUE(printer.Received() == c.bytes) << c.args[1] << ": " << printer.Received().size() << " bytes";
+    }
+    EXPECT_EQ(RunCli(dir.Path(), {"--tcp", "127.0.0.1", "send", "--file", "missing.bin"}).code, 6);
+}
+
+TEST_F(CliTest, FirmwareSendsTheTaggedImageToTheLoader) {
+    dir.Write("new.FW", "\x01\x02"
+                        "firmware");
+    sim::SimPrinter loader;
+    // The tagged formats go to the loader's own USB ids.
+    Attached link(loader, Transport::Usb, dir.Path(), "3a7e", "41a2");
+    const CliRun run = Cli(link, "LB-610", {"firmware", "new.FW", "--json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const Bytes image = Cat({Text("UDFW"), B({0x01, 0x02}), Text("firmware")});
+    EXPECT_TRUE(loader.WaitForBytes(image.size(), 5s));
+    EXPECT_EQ(loader.Received(), image);
+    EXPECT_EQ(Parse(run)["sent_bytes"], image.size());
+}
+
+TEST_F(CliTest, FirmwareInDownloadModeSendsTheCommandThenTheRawImage) {
+    dir.Write("image.bin", "raw image bytes");
+    sim::LabelPrinterSim printer; // at 3A7E:5E10, the ids of an image after download mode
+    Attached link(printer, Transport::Usb, dir.Path());
+    const CliRun run = Cli(link, "LB-610", {"firmware", "image.bin", "--download-mode"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(printer.Counters().downloadModes, 1u);
+    EXPECT_EQ(printer.Received(), Cat({B({0x1B, 0x0D, 0x53, 0x1B, 0x90, 0x46, 0x57}), Text("raw image bytes")}));
+    // Without download mode an image goes to other ids: no such printer here.
+    EXPECT_EQ(Cli(link, "LB-610", {"firmware", "image.bin"}).code, 3);
+}
+
+TEST_F(CliTest, CtrlCEndsATransferToAStalledPrinter) {
+    dir.Write("big.bin", std::string(32u << 20, 'x'));
+    Listener stalled(false); // takes the connection, never reads
+    CliProcess cli(dir.Path(), {"--tcp", "127.0.0.1:" + std::to_string(stalled.Port()), "--json", "--progress", "send",
+                                "--file", "big.bin"});
+    // Until the transfer is under way.
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (cli.Stderr().find("progress") == std::string::npos && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_NE(cli.Stderr().find("progress"), std::string::npos);
+    std::this_thread::sleep_for(200ms);
+    cli.Signal(SIGINT);
+    const CliRun run = cli.Wait(10s);
+    EXPECT_TRUE(run.code == 130 || run.code == 4) << run.code << " " << run.err;
+    // Nothing half-written is reported as sent.
+    EXPECT_EQ(run.out.find("sent_bytes"), std::string::npos) << run.out;
+}
+
+// ---- Settings file -----------------------------------------------------------------
+
+TEST_F(CliTest, SettingsFileGivesTheDefaultsAndIsWrittenOnlyWithSave) {
+    sim::LabelPrinterSim printer;
+    sim::TcpServer server(printer);
+    // No file: nothing is created.
+    EXPECT_EQ(RunCli(dir.Path(), {"--tcp", "127.0.0.1:" + std::to_string(server.Port()), "label", "get"}).code, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "pemberlux.ini"));
+
+    EXPECT_EQ(RunCli(dir.Path(), {"--model", "LB-710", "--tcp", "127.0.0.1:" + std::to_string(server.Port()), "--save",
+                                  "label", "calibrate"})
+                  .code,
+              0);
+    const std::string written = dir.Read("pemberlux.ini");
+    EXPECT_NE(written.find("Printer Model=LB-710\r\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("CurPortType=4\r\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("ListenPort=" + std::to_string(server.Port()) + "\r\n"), std::string::npos) << written;
+
+    // The file's printer and interface serve when no option says otherwise; the file stays as it was.
+    const CliRun run = RunCli(dir.Path(), {"label", "get", "--json"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Parse(run)["print_speed"], "3");
+    EXPECT_EQ(dir.Read("pemberlux.ini"), written);
+}
+
+TEST_F(CliTest, PortsListsTheUsbPrinters) {
+    sim::SimPrinter printer;
+    Attached link(printer, Transport::Usb, dir.Path(), "3a7e", "5e10");
+    const CliRun run = RunCli(dir.Path(), {"ports", "--json"}, link.Env());
+    ASSERT_EQ(run.code, 0) << run.err;
+    Json usb;
+    for (const Json& row : Parse(run))
+        if (row["kind"] == "usb") usb = row;
+    EXPECT_EQ(usb["vendor_id"], "3a7e");
+    EXPECT_EQ(usb["product_id"], "5e10");
+    EXPECT_EQ(usb["device"], (dir / "usb/dev/usb/lp0").string());
+}
+
+TEST_F(CliTest, HelpNamesEveryCommandAndTheExitCodes) {
+    const CliRun run = RunCli(dir.Path(), {"--help"});
+    EXPECT_EQ(run.code, 0);
+    for (const char* word : {"label", "receipt", "send", "test-job", "firmware", "ports", "profile", "Exit codes",
+                             "5  verification found a difference"})
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+}
+
+} // namespace
+} // namespace pemberlux::test
