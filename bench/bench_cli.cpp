@@ -119,5 +119,3 @@ void BM_Discover(benchmark::State& state) {
 BENCHMARK(BM_Discover)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
-
-BENCHMARK_MAIN();

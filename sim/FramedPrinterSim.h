@@ -61,9 +61,9 @@ protected:
 
     // The answers of the frames completed by this chunk; a script queued on
     // the printer takes their place.
-    std::vector<Answer> Respond(const std::uint8_t* data, std::size_t size) final;
+    std::vector<Answer> Respond(const std::uint8_t* data, std::size_t size) override;
     // A new connection starts with no frame half read.
-    void OnConnected() final;
+    void OnConnected() override;
 
     // The serial line as JSON ("serial_config" and "serial_line"), with the
     // model's parity names by bits 4-5; needs mutex_ held.
