@@ -330,6 +330,8 @@ void Context::Print(const Json& doc) const {
         std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     } else {
         std::cout << RenderText(doc);
+        // An empty list says so, where a person reads it and scripts do not.
+        if (doc.is_array() && doc.empty()) std::cerr << "(none found)\n";
     }
     std::cout.flush();
 }
