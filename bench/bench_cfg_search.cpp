@@ -2,6 +2,7 @@
 // how long until the tenth row is there, and how much CPU a search costs (the
 // process as a whole: tool, receiver thread and the simulated printers).
 #include "KvPrinterSim.h"
+#include "Transports.h"
 #include "network/CfgSession.h"
 
 #include <benchmark/benchmark.h>
@@ -26,17 +27,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kPrinters = 10;
-
-std::uint16_t FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    socklen_t size = sizeof(local);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
-    ::close(fd);
-    return ntohs(local.sin_port);
-}
 
 double ProcessCpuMs() {
     rusage usage{};
@@ -90,7 +80,7 @@ bool Search(CfgSession& session, std::chrono::milliseconds tick, bool toEnd) {
 // Open, search until the tenth row, close: the time to the last row, and CPU.
 void BM_CfgSearchTimeToLastRow(benchmark::State& state) {
     const auto tick = std::chrono::milliseconds(state.range(0));
-    const std::uint16_t port = FreeUdpPort();
+    const std::uint16_t port = sim::FreeUdpPort();
     sim::KvPrinterFleet fleet(kPrinters, port);
     double cpu = 0;
     for (auto _ : state) {
@@ -117,7 +107,7 @@ BENCHMARK(BM_CfgSearchTimeToLastRow)->Arg(1)->Arg(100)->UseManualTime()->Unit(be
 
 // A whole search as the dialog runs it: 100 ms ticks until the exchange ends (4 s).
 void BM_CfgSearchWholeExchange(benchmark::State& state) {
-    const std::uint16_t port = FreeUdpPort();
+    const std::uint16_t port = sim::FreeUdpPort();
     sim::KvPrinterFleet fleet(kPrinters, port);
     CfgSession session;
     session.Open(port);
@@ -139,7 +129,7 @@ BENCHMARK(BM_CfgSearchWholeExchange)->Unit(benchmark::kMillisecond)->Iterations(
 // (a printer that leaves out the end line): how long Close() takes. Without a
 // wake-up the receiver would wait out the body's 100 s.
 void BM_CfgCloseWhileTheReceiverWaits(benchmark::State& state) {
-    const std::uint16_t port = FreeUdpPort();
+    const std::uint16_t port = sim::FreeUdpPort();
     sim::KvPrinterOptions cut;
     cut.noEndLine = true;
     sim::KvPrinterSim printer(sim::NumberedKvPrinter(0), cut, port);

@@ -72,24 +72,13 @@ void BM_ProfileApplyVerify(benchmark::State& state) {
 }
 BENCHMARK(BM_ProfileApplyVerify)->Unit(benchmark::kMillisecond)->Iterations(10);
 
-std::uint16_t FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    socklen_t size = sizeof local;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
-    ::close(fd);
-    return ntohs(local.sin_port);
-}
-
 void BM_Discover(benchmark::State& state) {
     if (!HaveCli(state)) return;
     TempDir dir;
     sim::PrintServerSim servers(0);
     for (int i = 0; i < 50; ++i)
         servers.Add(sim::MakePrintServer(i));
-    const std::uint16_t kvPort = FreeUdpPort();
+    const std::uint16_t kvPort = sim::FreeUdpPort();
     sim::KvPrinterFleet printers(10, kvPort);
     double wallMs = 0;
     int runs = 0;

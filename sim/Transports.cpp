@@ -26,6 +26,20 @@ namespace pemberlux::sim {
 
 namespace fs = std::filesystem;
 
+std::uint16_t FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    socklen_t size = sizeof local;
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&local), size) == 0 &&
+                    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!ok) throw std::system_error(error, std::generic_category(), "bind");
+    return ntohs(local.sin_port);
+}
+
 namespace {
 
 [[noreturn]] void ThrowErrno(const std::string& what) {

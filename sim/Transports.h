@@ -17,6 +17,9 @@
 
 namespace pemberlux::sim {
 
+// A UDP port nobody uses right now, for simulated network printers of their own.
+std::uint16_t FreeUdpPort();
+
 // Listens on 127.0.0.1:<port> (0 picks a free port) from construction on; one
 // client at a time, further clients wait in the backlog until the current one
 // disconnects. Each accepted client is announced with SimPrinter::Connected().

@@ -360,6 +360,9 @@ TEST_F(CliTest, FirmwareInDownloadModeSendsTheCommandThenTheRawImage) {
     Attached link(printer, Transport::Usb, dir.Path());
     const CliRun run = Cli(link, "LB-610", {"firmware", "image.bin", "--download-mode"});
     EXPECT_EQ(run.code, 0) << run.err;
+    // The line may still hold the bytes when the command has ended.
+    EXPECT_TRUE(printer.WaitForBytes(7 + 15, 5s));
+    EXPECT_TRUE(printer.WaitForFrames(1, 5s));
     EXPECT_EQ(printer.Counters().downloadModes, 1u);
     EXPECT_EQ(printer.Received(), Cat({B({0x1B, 0x0D, 0x53, 0x1B, 0x90, 0x46, 0x57}), Text("raw image bytes")}));
     // Without download mode an image goes to other ids: no such printer here.

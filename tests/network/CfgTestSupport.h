@@ -3,6 +3,7 @@
 // its socket notifier) and a Tick() in place of the dialog's 100 ms timer.
 #pragma once
 
+#include "Transports.h"
 #include "network/CfgSession.h"
 
 #include <netinet/in.h>
@@ -24,19 +25,7 @@
 namespace pemberlux::test {
 
 using namespace std::chrono_literals;
-
-// A UDP port nobody uses right now, for tests that share it with simulated printers.
-inline std::uint16_t FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    socklen_t size = sizeof(local);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
-    ::close(fd);
-    return ntohs(local.sin_port);
-}
+using sim::FreeUdpPort;
 
 // Sends raw datagrams to the loopback broadcast address, as a printer would.
 class RawSender {

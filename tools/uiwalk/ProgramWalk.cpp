@@ -30,6 +30,7 @@
 
 #include "KvPrinterSim.h"
 #include "PrintServerSim.h"
+#include "Transports.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -58,17 +59,6 @@ void RunUntil(const std::function<bool()>& done, int seconds) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(10);
     }
-}
-
-std::uint16_t FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    socklen_t size = sizeof local;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
-    ::close(fd);
-    return ntohs(local.sin_port);
 }
 
 // The network dialogs, their lists filled by simulated printers on the loopback
@@ -104,7 +94,7 @@ void ShowNetworkDialogs(CPemberluxDlg& w, const Visitor& visit) {
         visit(config, QStringLiteral("network-config-print-server"));
     }
     {
-        const std::uint16_t port = FreeUdpPort();
+        const std::uint16_t port = sim::FreeUdpPort();
         sim::KvPrinterFleet printers(2, port);
         CEnternetSetting dialog(window->PortSetPage(), window, port);
         dialog.SetSettings(settings);
