@@ -82,7 +82,7 @@ TEST_F(WirelessTest, WifiDefaultsConfirmedAtOnce) {
     EXPECT_TRUE(WaitIdle(dialog));
     EXPECT_EQ(printer.Received(), HexBytes("1B 0D 53 1B 3E 02 4C 42 2D 36 31 30 20 57 46 00 00 01 00 00 01 "
                                            "C0 A8 01 0B C0 A8 01 0B FF FF FF 00 00 1B 10 45"));
-    EXPECT_EQ(printer.Counters().wifiSets, 1u);
+    EXPECT_TRUE(WaitUntil([&] { return printer.Counters().wifiSets == 1u; }));
     EXPECT_EQ(messages.Count(), 0u);
 }
 
@@ -105,6 +105,8 @@ TEST_F(WirelessTest, WifiStaticAddressesAndKeyReachTheModule) {
     ASSERT_TRUE(printer.WaitForBytes(expected.size(), 10s));
     EXPECT_TRUE(WaitIdle(dialog));
     EXPECT_EQ(printer.Received(), expected);
+    // The bytes are recorded before the printer has taken them.
+    EXPECT_TRUE(WaitUntil([&] { return printer.Wifi().ssid == AsciiBytes("shop"); }));
     const sim::WifiModuleState wifi = printer.Wifi();
     EXPECT_EQ(wifi.ssid, AsciiBytes("shop"));
     EXPECT_EQ(wifi.key, AsciiBytes("secret12"));
@@ -203,7 +205,7 @@ TEST_F(WirelessTest, WifiResetSendsTheResetFrameAndRestoresTheDefaults) {
     ASSERT_TRUE(printer.WaitForBytes(9, 10s));
     EXPECT_TRUE(WaitIdle(dialog));
     EXPECT_EQ(printer.Received(), HexBytes("1B 0D 53 1B 40 01 1B 10 45"));
-    EXPECT_EQ(printer.Wifi(), printer.FactoryWifi());
+    EXPECT_TRUE(WaitUntil([&] { return printer.Wifi() == printer.FactoryWifi(); }));
     EXPECT_TRUE(WaitUntil([&] { return dialog.ControlText(Wifi::IDC_SSID) == "LB-610 WF"; }));
     EXPECT_EQ(dialog.ControlText(Wifi::IDC_ENCRYPTION), "None");
     EXPECT_FALSE(dialog.Control(Wifi::IDC_KEY)->isEnabled());
@@ -230,7 +232,7 @@ TEST_F(WirelessTest, BluetoothSendGivesTheTwentyFiveByteFrameAndABeep) {
     EXPECT_TRUE(WaitIdle(dialog));
     EXPECT_EQ(printer.Received(),
               HexBytes("1B 0D 48 50 72 69 6E 74 65 72 30 31 00 00 00 00 00 00 00 31 32 33 34 00 10"));
-    EXPECT_EQ(printer.Counters().beeps, 1u);
+    EXPECT_TRUE(WaitUntil([&] { return printer.Counters().beeps == 1u; }));
     EXPECT_EQ(printer.Bluetooth().name, "Printer01");
     EXPECT_EQ(messages.Count(), 0u);
 }
@@ -280,7 +282,7 @@ TEST_F(WirelessTest, BluetoothReadShowsTheModuleAndRestoreResetsIt) {
     ASSERT_TRUE(printer.WaitForBytes(3, 10s));
     EXPECT_TRUE(WaitIdle(dialog));
     EXPECT_EQ(printer.Received(), HexBytes("1B 0D 49"));
-    EXPECT_EQ(printer.Bluetooth().name, "LB-610");
+    EXPECT_TRUE(WaitUntil([&] { return printer.Bluetooth().name == "LB-610"; }));
     EXPECT_EQ(messages.Count(), 0u);
 }
 
