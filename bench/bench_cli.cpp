@@ -1,11 +1,13 @@
 // pemberlux-cli as a process against the simulator: a verified profile apply
 // on a label printer over TCP against its floor (the printer's own answer
-// delays), and a discovery of 50 print servers and 10 key-value printers
-// against the protocols' quiet windows.
+// delays), a discovery of 50 print servers and 10 key-value printers against
+// the protocols' quiet windows, and Ctrl-C during a transfer to a printer that
+// stopped reading (target: ended within 100 ms).
 #include "../tests/cli/CliProcess.h"
 #include "KvPrinterSim.h"
 #include "LabelPrinterSim.h"
 #include "PrintServerSim.h"
+#include "Stalls.h"
 #include "Transports.h"
 #include "network/CfgProtocol.h"
 #include "network/PrintServerChannel.h"
@@ -106,5 +108,37 @@ void BM_Discover(benchmark::State& state) {
     state.counters["over_windows_ms"] = wallMs / runs - windowMs; // target <= 50
 }
 BENCHMARK(BM_Discover)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_InterruptTransfer(benchmark::State& state) {
+    if (!HaveCli(state)) return;
+    TempDir dir;
+    dir.Write("big.bin", std::string(32u << 20, 'x'));
+    double totalMs = 0, worstMs = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        Listener stalled(false); // takes one connection, never reads
+        const std::string port = "127.0.0.1:" + std::to_string(stalled.Port());
+        CliProcess cli(dir.Path(), {"--tcp", port, "--json", "--progress", "send", "--file", "big.bin"});
+        // Until the transfer is under way and the line has filled.
+        const auto until = Clock::now() + std::chrono::seconds(30);
+        while (cli.Stderr().find("progress") == std::string::npos && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const auto start = Clock::now();
+        cli.Signal(SIGINT);
+        const CliRun run = cli.Wait(std::chrono::seconds(10));
+        const double ms = Ms(Clock::now() - start);
+        if (run.code != 130 && run.code != 4) {
+            state.SkipWithError(("not ended by Ctrl-C: " + std::to_string(run.code)).c_str());
+            return;
+        }
+        totalMs += ms;
+        worstMs = std::max(worstMs, ms);
+        ++runs;
+    }
+    state.counters["mean_ms"] = totalMs / runs;
+    state.counters["worst_ms"] = worstMs; // target <= 100
+}
+BENCHMARK(BM_InterruptTransfer)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
