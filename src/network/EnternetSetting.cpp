@@ -29,27 +29,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const CSearchDialog::Layout SEARCH_LAYOUT{CEnternetSetting::IDC_SEARCH,
-                                          CEnternetSetting::IDC_LIST,
-                                          CEnternetSetting::IDC_SETUP,
-                                          CEnternetSetting::IDC_OK,
-                                          CEnternetSetting::IDC_CANCEL,
-                                          CEnternetSetting::IDC_SERIAL,
-                                          CEnternetSetting::IDC_DEVICE_NAME,
-                                          CEnternetSetting::IDC_MAC,
-                                          CEnternetSetting::IDC_IP,
-                                          CEnternetSetting::IDC_MONITOR_PORT,
-                                          "5",
-                                          "4",
-                                          204,
-                                          120,
-                                          true};
-
 } // namespace
 
 CEnternetSetting::CEnternetSetting(QObject* owner, QWidget* parent, std::uint16_t port, CfgTiming timing)
-    : CSearchDialog(IDD, parent, SEARCH_LAYOUT), owner_(owner), port_(port), lang_(ThreadUiLanguage()),
-      session_(timing) {
+    : CSearchDialog(IDD, parent, LayoutOf<CEnternetSetting>(204, 120, true)), owner_(owner), port_(port),
+      lang_(ThreadUiLanguage()), session_(timing) {
     UseHandCursorOverButtons(this);
     WatchRowClicks(
         List(), [this](int row) { OnRowClick(row); }, [this](int row) { OnRowDoubleClick(row); });

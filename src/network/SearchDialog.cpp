@@ -22,7 +22,7 @@ CSearchDialog::CSearchDialog(int dialogId, QWidget* parent, const Layout& layout
     auto* column = new QVBoxLayout(this);
 
     auto* searchRow = new QHBoxLayout;
-    auto* search = Bind(layout.search, new QPushButton(text(layout.searchKey)));
+    auto* search = Bind(layout.search, new QPushButton(text(std::to_string(layout.search))));
     search->setAutoDefault(false);
     searchRow->addWidget(search);
     searchRow->addStretch();
@@ -46,7 +46,7 @@ CSearchDialog::CSearchDialog(int dialogId, QWidget* parent, const Layout& layout
         if (!layout.showSerialAndPort && (id == layout.serial || id == layout.monitorPort))
             form->setRowVisible(edit, false);
     }
-    auto* setup = Bind(layout.setup, new QPushButton(text(layout.setupKey)));
+    auto* setup = Bind(layout.setup, new QPushButton(text(std::to_string(layout.setup))));
     setup->setAutoDefault(false);
     auto* setupRow = new QHBoxLayout;
     setupRow->addStretch();

@@ -24,29 +24,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The serial number and the monitor port are kept, not shown.
-const CSearchDialog::Layout SEARCH_LAYOUT{CTR510EnthernetDlg::IDC_SEARCH,
-                                          CTR510EnthernetDlg::IDC_LIST,
-                                          CTR510EnthernetDlg::IDC_SETUP,
-                                          CTR510EnthernetDlg::IDC_OK,
-                                          CTR510EnthernetDlg::IDC_CANCEL,
-                                          CTR510EnthernetDlg::IDC_SERIAL,
-                                          CTR510EnthernetDlg::IDC_DEVICE_NAME,
-                                          CTR510EnthernetDlg::IDC_MAC,
-                                          CTR510EnthernetDlg::IDC_IP,
-                                          CTR510EnthernetDlg::IDC_MONITOR_PORT,
-                                          "1207",
-                                          "1206",
-                                          182,
-                                          150,
-                                          false};
 // Longer names are not shown: the row keeps its MAC only.
 constexpr int kMaxNameLength = 64;
 
 } // namespace
 
 CTR510EnthernetDlg::CTR510EnthernetDlg(QObject* owner, QWidget* parent, std::uint16_t port)
-    : CSearchDialog(IDD, parent, SEARCH_LAYOUT), owner_(owner), lang_(ThreadUiLanguage()), channel_(port) {
+    // The serial number and the monitor port are kept, not shown.
+    : CSearchDialog(IDD, parent, LayoutOf<CTR510EnthernetDlg>(182, 150, false)), owner_(owner),
+      lang_(ThreadUiLanguage()), channel_(port) {
     WatchRowClicks(List(), [this](int row) { OnRowClick(row); });
 }
 
