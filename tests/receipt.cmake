@@ -4,6 +4,6 @@
 pemberlux_test(test_receipt SOURCES receipt/TestReceiptCommands.cpp receipt/TestReceiptPrinterSim.cpp)
 if(TARGET pemberlux_ui)
   pemberlux_test(test_receiptpage
-    SOURCES receipt/TestReceiptPage.cpp receipt/TestReceiptPageWorkers.cpp
+    SOURCES receipt/TestReceiptPage.cpp receipt/TestReceiptPageWorkers.cpp shell/TestSettingsPageFailures.cpp
     LIBS test_support_qt)
 endif()

@@ -218,42 +218,6 @@ TEST_F(LabelPageWorkers, TextQueriesFillTheirFieldsAndActionsReachThePrinter) {
 
 // ---- Failures --------------------------------------------------------------------
 
-TEST_F(LabelPageWorkers, OpenFailuresShowTheInterfacesMessage) {
-    std::uint16_t closedPort;
-    {
-        sim::TcpServer gone(*printer);
-        closedPort = gone.Port();
-    }
-    struct Case {
-        int kind;
-        std::string device;
-        const char* message;
-    } const cases[] = {
-        {PORT_COM, (dir / "no-such-tty").string(), "The interface is used by other program or non-existent!"},
-        {PORT_LPT, (dir / "no-such-lp").string(), "Open the LPT interface fail!"},
-        {PORT_LAN, "", "Lan connect fail. Please ensure the wire is connecting and the IP is valid."},
-        {PORT_USB, "", "Haven't detected any printer on line."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        messages.Clear();
-        PortSettings s = Record("LB-610", c.kind);
-        s.comName = s.lptName = c.device;
-        s.tcpPort = closedPort;
-        StartWith(s);
-        for (int button : {IDC_GET_PRINTER_SETTINGS, IDC_SEND_SETTINGS, IDC_PRINT_SELF_TEST}) {
-            Click(button);
-            ASSERT_TRUE(WaitIdle());
-        }
-        ASSERT_EQ(messages.Count(), 3u);
-        for (const RecordedMessage& m : messages.Messages()) {
-            EXPECT_EQ(m.text, c.message);
-            EXPECT_EQ(m.icon, MessageIcon::Warning);
-        }
-        window.reset();
-    }
-}
-
 TEST_F(LabelPageWorkers, WriteAndReadFailuresShowTheirMessages) {
     // A parallel "printer" that takes no bytes: every write fails.
     PortSettings s = Record("LB-610", PORT_LPT);

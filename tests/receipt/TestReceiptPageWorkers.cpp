@@ -199,45 +199,6 @@ TEST_F(ReceiptPageWorkers, RestoreAgainstTheSimulatedPrinterInEnglish) {
 
 // ---- Failures --------------------------------------------------------------------
 
-TEST_F(ReceiptPageWorkers, OpenFailuresShowTheInterfacesMessage) {
-    std::uint16_t closedPort;
-    {
-        sim::TcpServer gone(*printer);
-        closedPort = gone.Port();
-    }
-    struct Case {
-        int kind;
-        std::string device;
-        const char* message;
-    } const cases[] = {
-        {PORT_COM, (dir / "no-such-tty").string(), "The interface is used by other program or non-existent!"},
-        {PORT_LPT, (dir / "no-such-lp").string(), "Open the LPT interface fail!"},
-        {PORT_LAN, "", "Lan connect fail. Please ensure the wire is connecting and the IP is valid."},
-        {PORT_USB, "", "Haven't detected any printer on line."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        messages.Clear();
-        PortSettings s = Record("TR-510", c.kind);
-        s.comName = s.lptName = c.device;
-        s.tcpPort = closedPort;
-        StartWith(s);
-        for (int button : {IDC_RC_GET_PRINTER_SETTINGS, IDC_RC_SEND_SETTINGS, IDC_RC_RESTORE_ALL_SETTINGS}) {
-            Click(button);
-            ASSERT_TRUE(WaitIdle());
-        }
-        RunEventsFor(250ms);
-        ASSERT_EQ(messages.Count(), 3u);
-        for (const RecordedMessage& m : messages.Messages()) {
-            EXPECT_EQ(m.text, c.message);
-            EXPECT_EQ(m.icon, MessageIcon::Warning);
-        }
-        // Nothing was read and nothing restored: no report to the main window.
-        EXPECT_TRUE(spy->reports.empty());
-        window.reset();
-    }
-}
-
 TEST_F(ReceiptPageWorkers, WriteAndReadFailuresShowTheirMessages) {
     // A parallel "printer" that takes no bytes: every write fails.
     PortSettings s = Record("TR-510", PORT_LPT);
