@@ -90,6 +90,17 @@ protected:
         all.insert(all.end(), args.begin(), args.end());
         return RunCli(dir.Path(), all, link.Env());
     }
+    // Runs `args` against `printer` on `transport`: the command succeeds and the
+    // printer receives exactly `bytes`.
+    void ExpectSends(sim::SimPrinter& printer, Transport transport, const std::string& model,
+                     const std::vector<std::string>& args, const Bytes& bytes) {
+        const std::string what = args.size() > 1 ? args[0] + " " + args[1] : args[0];
+        Attached link(printer, transport, dir.Path());
+        const CliRun run = Cli(link, model, args);
+        EXPECT_EQ(run.code, 0) << what << ": " << run.err;
+        EXPECT_TRUE(printer.WaitForBytes(bytes.size(), 10s)) << what;
+        EXPECT_TRUE(printer.Received() == bytes) << what << ": " << printer.Received().size() << " bytes";
+    }
     static Json Parse(const CliRun& run) {
         Json doc = Json::parse(run.out, nullptr, false);
         EXPECT_FALSE(doc.is_discarded()) << run.out;

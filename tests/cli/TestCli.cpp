@@ -63,13 +63,9 @@ TEST_F(CliTest, LabelSetSendsOnlyTheGivenSettingsInThePagesFrame) {
     };
     for (const auto& c : cases) {
         sim::LabelPrinterSim printer;
-        Attached link(printer, Transport::Tcp, dir.Path());
         std::vector<std::string> args = {"label", "set"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const CliRun run = Cli(link, "LB-610", args);
-        EXPECT_EQ(run.code, 0) << c.args[0] << ": " << run.err;
-        EXPECT_TRUE(printer.WaitForBytes(c.frame.size(), 5s));
-        EXPECT_EQ(printer.Received(), c.frame) << c.args[0];
+        ExpectSends(printer, Transport::Tcp, "LB-610", args, c.frame);
     }
 }
 
@@ -84,11 +80,7 @@ TEST_F(CliTest, LabelActionsSendTheirFrames) {
     };
     for (const auto& c : cases) {
         sim::LabelPrinterSim printer;
-        Attached link(printer, Transport::Tcp, dir.Path());
-        const CliRun run = Cli(link, "LB-610", {"label", c.action});
-        EXPECT_EQ(run.code, 0) << c.action << ": " << run.err;
-        EXPECT_TRUE(printer.WaitForBytes(c.frame.size(), 5s));
-        EXPECT_EQ(printer.Received(), c.frame) << c.action;
+        ExpectSends(printer, Transport::Tcp, "LB-610", {"label", c.action}, c.frame);
     }
 }
 
@@ -292,11 +284,7 @@ TEST_F(CliTest, ReceiptCommandsSendThePagesBytes) {
     };
     for (const auto& c : cases) {
         sim::ReceiptPrinterSim printer(sim::ReceiptModel::TR520);
-        Attached link(printer, Transport::Tcp, dir.Path());
-        const CliRun run = Cli(link, "TR-520", c.args);
-        EXPECT_EQ(run.code, 0) << c.args[1] << ": " << run.err;
-        EXPECT_TRUE(printer.WaitForBytes(c.bytes.size(), 5s));
-        EXPECT_EQ(printer.Received(), c.bytes) << c.args[1];
+        ExpectSends(printer, Transport::Tcp, "TR-520", c.args, c.bytes);
     }
 }
 
@@ -331,11 +319,7 @@ TEST_F(CliTest, SendDeliversTextHexAndFilesWhole) {
     };
     for (const auto& c : cases) {
         sim::SimPrinter printer;
-        Attached link(printer, Transport::Tcp, dir.Path());
-        const CliRun run = Cli(link, "LB-610", c.args);
-        EXPECT_EQ(run.code, 0) << c.args[1] << ": " << run.err;
-        EXPECT_TRUE(printer.WaitForBytes(c.bytes.size(), 10s));
-        EXPECT_TRUE(printer.Received() == c.bytes) << c.args[1] << ": " << printer.Received().size() << " bytes";
+        ExpectSends(printer, Transport::Tcp, "LB-610", c.args, c.bytes);
     }
     EXPECT_EQ(RunCli(dir.Path(), {"--tcp", "127.0.0.1", "send", "--file", "missing.bin"}).code, 6);
 }

@@ -131,11 +131,7 @@ TEST_F(CliTest, ModuleCommandsSendTheirFrames) {
     };
     for (const auto& c : cases) {
         sim::LabelPrinterSim printer;
-        Attached link(printer, Transport::Usb, dir.Path());
-        const CliRun run = Cli(link, "LB-610", c.args);
-        EXPECT_EQ(run.code, 0) << c.args[1] << ": " << run.err;
-        EXPECT_TRUE(printer.WaitForBytes(c.bytes.size(), 5s));
-        EXPECT_EQ(printer.Received(), c.bytes) << c.args[1];
+        ExpectSends(printer, Transport::Usb, "LB-610", c.args, c.bytes);
     }
 }
 
