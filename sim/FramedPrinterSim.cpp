@@ -34,6 +34,20 @@ bool EndsFrame(const std::uint8_t* p, std::size_t size) {
            std::equal(kFrameEnd.begin(), kFrameEnd.end(), p + size - kFrameEnd.size());
 }
 
+std::optional<std::vector<SettingItem>> SettingItems(const std::uint8_t* f, std::size_t size, const SlotOf& slotOf) {
+    if (!EndsFrame(f, size)) return std::nullopt;
+    const std::size_t end = size - kFrameEnd.size();
+    std::vector<SettingItem> items;
+    for (std::size_t at = kFrameBegin.size(); at < end;) {
+        const auto slot = f[at] == 0x1B && at + 1 < end ? slotOf(f[at + 1]) : std::nullopt;
+        if (!slot) return std::nullopt;
+        items.push_back({slot->first, f + at + 2});
+        at += 2 + slot->second;
+        if (at > end) return std::nullopt;
+    }
+    return items;
+}
+
 std::uint8_t FramedPrinterSim::SerialConfig() const {
     std::lock_guard lock(mutex_);
     return serialConfig_;

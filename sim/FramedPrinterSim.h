@@ -12,7 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pemberlux::sim {
 
@@ -35,6 +38,17 @@ std::size_t FrameSize(const std::uint8_t* p, std::size_t avail, const ItemReader
 // Where the next frame end lies at or after `from`: the frame's size, or 0 while it has not arrived.
 std::size_t SizeUpToEnd(const std::uint8_t* p, std::size_t avail, std::size_t from);
 bool EndsFrame(const std::uint8_t* p, std::size_t size);
+
+// One setting item "1B code value..." of a set frame: the slot its code names and its value bytes.
+struct SettingItem {
+    std::size_t slot;
+    const std::uint8_t* value;
+};
+// The items between the brackets of frame `f` when it holds setting items only,
+// each whole; `slotOf` gives a code's slot and value width, nullopt for a code
+// that is no setting. nullopt for any other frame.
+using SlotOf = std::function<std::optional<std::pair<std::size_t, std::size_t>>(std::uint8_t code)>;
+std::optional<std::vector<SettingItem>> SettingItems(const std::uint8_t* f, std::size_t size, const SlotOf& slotOf);
 
 class FramedPrinterSim : public SimPrinter {
 public:

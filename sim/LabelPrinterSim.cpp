@@ -414,29 +414,26 @@ Bytes LabelPrinterSim::TextAnswer(const std::string& text) const {
 
 bool LabelPrinterSim::ApplySetFrame(const std::uint8_t* f, std::size_t size) {
     // Only setting items, each whole, between the brackets; then all of them are taken.
-    if (!EndsFrame(f, size)) return false;
-    const std::size_t end = size - kEnd.size();
-    std::size_t at = kBegin.size();
-    while (at < end) {
-        const int slot = f[at] == 0x1B && at + 1 < end ? SlotByCode(f[at + 1]) : -1;
-        if (slot < 0) return false;
-        at += 2 + (kSlots[static_cast<std::size_t>(slot)].field == Field::Byte ? 1 : 2);
-    }
-    if (at != end) return false;
-    for (at = kBegin.size(); at < end;) {
-        const auto i = static_cast<std::size_t>(SlotByCode(f[at + 1]));
-        const std::uint8_t* value = f + at + 2;
-        if (kSlots[i].field == Field::Byte) {
-            settings_[i] = value[0];
-            at += 3;
+    const auto items =
+        SettingItems(f, size, [](std::uint8_t code) -> std::optional<std::pair<std::size_t, std::size_t>> {
+            const int slot = SlotByCode(code);
+            if (slot < 0) return std::nullopt;
+            const auto i = static_cast<std::size_t>(slot);
+            return std::pair{i, kSlots[i].field == Field::Byte ? std::size_t{1} : std::size_t{2}};
+        });
+    if (!items) return false;
+    for (const SettingItem& item : *items) {
+        const std::uint8_t* value = item.value;
+        if (kSlots[item.slot].field == Field::Byte) {
+            settings_[item.slot] = value[0];
         } else {
             const auto raw = static_cast<std::uint16_t>(value[0] | (value[1] << 8));
-            settings_[i] = kSlots[i].field == Field::Dots ? static_cast<int>(static_cast<std::int16_t>(raw)) : raw;
-            at += 4;
+            settings_[item.slot] =
+                kSlots[item.slot].field == Field::Dots ? static_cast<int>(static_cast<std::int16_t>(raw)) : raw;
         }
         ++counters_.settingItems;
     }
-    if (end > kBegin.size()) ++counters_.setFrames;
+    if (!items->empty()) ++counters_.setFrames;
     return true;
 }
 

@@ -175,28 +175,24 @@ Bytes ReceiptPrinterSim::SettingsReplyLocked() const {
 
 bool ReceiptPrinterSim::ApplySetFrame(const std::uint8_t* f, std::size_t size) {
     // Only setting items, each whole, between the brackets; then all of them are taken.
-    if (!EndsFrame(f, size)) return false;
-    const std::size_t end = size - kEnd.size();
-    std::size_t at = kBegin.size();
-    while (at < end) {
-        const int slot = f[at] == 0x1B && at + 1 < end ? SlotByCode(f[at + 1]) : -1;
-        if (slot < 0) return false;
-        at += 2 + kSlots[static_cast<std::size_t>(slot)].width;
-    }
-    if (at != end) return false;
+    const auto items =
+        SettingItems(f, size, [](std::uint8_t code) -> std::optional<std::pair<std::size_t, std::size_t>> {
+            const int slot = SlotByCode(code);
+            if (slot < 0) return std::nullopt;
+            return std::pair{static_cast<std::size_t>(slot), kSlots[static_cast<std::size_t>(slot)].width};
+        });
+    if (!items) return false;
     bool applied = false;
-    for (at = kBegin.size(); at < end;) {
-        const auto i = static_cast<std::size_t>(SlotByCode(f[at + 1]));
-        const std::uint8_t* value = f + at + 2;
-        at += 2 + kSlots[i].width;
-        if (i == kCutterSlot && !HasCutter()) {
+    for (const SettingItem& item : *items) {
+        if (item.slot == kCutterSlot && !HasCutter()) {
             ++counters_.ignoredItems;
             continue;
         }
-        if (kSlots[i].width == 1) {
-            settings_[i] = value[0];
+        const std::uint8_t* value = item.value;
+        if (kSlots[item.slot].width == 1) {
+            settings_[item.slot] = value[0];
         } else {
-            settings_[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(value[0] | (value[1] << 8)));
+            settings_[item.slot] = static_cast<std::int16_t>(static_cast<std::uint16_t>(value[0] | (value[1] << 8)));
         }
         ++counters_.settingItems;
         applied = true;
