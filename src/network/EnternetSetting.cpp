@@ -44,15 +44,6 @@ CEnternetSetting::~CEnternetSetting() {
     CloseSession();
 }
 
-std::vector<int> CEnternetSetting::Buttons() {
-    return {IDC_SEARCH, IDC_SETUP, IDC_OK, IDC_CANCEL};
-}
-
-int CEnternetSetting::DoModal() {
-    OnInitDialog();
-    return exec();
-}
-
 void CEnternetSetting::OnInitDialog() {
     List()->setRowCount(0);
     rows_.clear();

@@ -49,8 +49,7 @@ public:
     const PortSettings& Settings() const { return settings_; }
 
     // Opens the protocol's sockets, starts the timer and runs the dialog.
-    int DoModal();
-    void OnInitDialog();
+    void OnInitDialog() override;
 
     // The handlers, as the controls call them; `row` -1 is a click beside the rows.
     void OnSearch() override;
@@ -68,7 +67,6 @@ protected:
     void done(int result) override;
 
 private:
-    static std::vector<int> Buttons();
     void ShowRows(const std::vector<FoundPrinter>& rows);
     void SetRow(int row, const FoundPrinter& printer);
     void ConfigureSelected(const std::string& mac, const std::string& serial);

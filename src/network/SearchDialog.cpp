@@ -61,6 +61,11 @@ CSearchDialog::CSearchDialog(int dialogId, QWidget* parent, const Layout& layout
     connect(ControlAs<QPushButton>(layout.cancel), &QPushButton::clicked, this, [this] { reject(); });
 }
 
+int CSearchDialog::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
 QTableWidget* CSearchDialog::List() const {
     return ControlAs<QTableWidget>(ids_.list);
 }

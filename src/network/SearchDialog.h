@@ -33,6 +33,9 @@ public:
     QTableWidget* List() const;
     int SelectedRow() const { return selectedRow_; }
 
+    // Runs the dialog from an empty list.
+    int DoModal();
+    virtual void OnInitDialog() = 0;
     // The buttons' handlers.
     virtual void OnSearch() = 0;
     virtual void OnSetupPrinter() = 0;
@@ -41,6 +44,8 @@ public:
 protected:
     CSearchDialog(int dialogId, QWidget* parent, const Layout& layout);
 
+    // The buttons a job holds.
+    std::vector<int> Buttons() const { return {ids_.search, ids_.setup, ids_.ok, ids_.cancel}; }
     // The selected printer's texts into the fields.
     void UpdateControls();
     void ClearSelectedTexts();

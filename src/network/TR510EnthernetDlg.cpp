@@ -40,15 +40,6 @@ CTR510EnthernetDlg::~CTR510EnthernetDlg() {
     StopWorkers();
 }
 
-std::vector<int> CTR510EnthernetDlg::Buttons() {
-    return {IDC_SETUP, IDC_SEARCH, IDC_OK, IDC_CANCEL};
-}
-
-int CTR510EnthernetDlg::DoModal() {
-    OnInitDialog();
-    return exec();
-}
-
 void CTR510EnthernetDlg::OnInitDialog() {
     List()->setRowCount(0);
     records_.clear();

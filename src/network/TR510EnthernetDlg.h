@@ -45,8 +45,7 @@ public:
     // The waits after each apply (tests shorten them).
     void SetTiming(const PsWriteTiming& timing) { timing_ = timing; }
 
-    int DoModal();
-    void OnInitDialog();
+    void OnInitDialog() override;
 
     // The handlers, as the controls call them; `row` -1 is a click beside the rows.
     void OnSearch() override;
@@ -58,7 +57,6 @@ protected:
     void done(int result) override;
 
 private:
-    static std::vector<int> Buttons();
     void AddRow(const DiscoveryRecord& record);
     // The job after the configuration dialog's OK: the write, then with DHCP the follow-up.
     void WriteJob(const std::stop_token& stop, const DiscoveryRecord& target, const ConfigImage& saved, bool dhcp,
