@@ -34,7 +34,8 @@ bool EndsFrame(const std::uint8_t* p, std::size_t size) {
            std::equal(kFrameEnd.begin(), kFrameEnd.end(), p + size - kFrameEnd.size());
 }
 
-std::optional<std::vector<SettingItem>> SettingItems(const std::uint8_t* f, std::size_t size, const SlotOf& slotOf) {
+std::optional<std::vector<SettingItem>> SettingItems(const std::uint8_t* f, std::size_t size,
+                                                     const SlotReader& slotOf) {
     if (!EndsFrame(f, size)) return std::nullopt;
     const std::size_t end = size - kFrameEnd.size();
     std::vector<SettingItem> items;

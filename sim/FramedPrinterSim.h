@@ -47,8 +47,8 @@ struct SettingItem {
 // The items between the brackets of frame `f` when it holds setting items only,
 // each whole; `slotOf` gives a code's slot and value width, nullopt for a code
 // that is no setting. nullopt for any other frame.
-using SlotOf = std::function<std::optional<std::pair<std::size_t, std::size_t>>(std::uint8_t code)>;
-std::optional<std::vector<SettingItem>> SettingItems(const std::uint8_t* f, std::size_t size, const SlotOf& slotOf);
+using SlotReader = std::function<std::optional<std::pair<std::size_t, std::size_t>>(std::uint8_t code)>;
+std::optional<std::vector<SettingItem>> SettingItems(const std::uint8_t* f, std::size_t size, const SlotReader& slotOf);
 
 class FramedPrinterSim : public SimPrinter {
 public:

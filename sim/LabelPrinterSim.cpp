@@ -113,17 +113,18 @@ const ModelData& Data(LabelModel model) {
 constexpr std::uint64_t kSelfTestCm = 10;
 constexpr std::uint64_t kCalibrationCm = 6;
 
-int SlotByCode(std::uint8_t code) {
+// The slot a set code names, with the width of its value.
+std::optional<std::pair<std::size_t, std::size_t>> SlotOf(std::uint8_t code) {
     for (std::size_t i = 0; i < kSlots.size(); ++i)
-        if (kSlots[i].code == code) return static_cast<int>(i);
-    return -1;
+        if (kSlots[i].code == code)
+            return std::pair{i, kSlots[i].field == Field::Byte ? std::size_t{1} : std::size_t{2}};
+    return std::nullopt;
 }
 
 // Value bytes after "1B code" of the items this printer reads, to find where a
 // frame ends; nullopt for an item whose frame runs to the next frame end.
 std::optional<std::size_t> ValueSize(std::uint8_t code) {
-    const int slot = SlotByCode(code);
-    if (slot >= 0) return kSlots[static_cast<std::size_t>(slot)].field == Field::Byte ? 1 : 2;
+    if (const auto slot = SlotOf(code)) return slot->second;
     if (code == kSerialConfig) return 1;
     if (code == kNetworkSettings) return kNetworkFrameSize - kBegin.size() - 2 - kEnd.size();
     for (const KnownFrame& known : kKnownFrames)
@@ -414,13 +415,7 @@ Bytes LabelPrinterSim::TextAnswer(const std::string& text) const {
 
 bool LabelPrinterSim::ApplySetFrame(const std::uint8_t* f, std::size_t size) {
     // Only setting items, each whole, between the brackets; then all of them are taken.
-    const auto items =
-        SettingItems(f, size, [](std::uint8_t code) -> std::optional<std::pair<std::size_t, std::size_t>> {
-            const int slot = SlotByCode(code);
-            if (slot < 0) return std::nullopt;
-            const auto i = static_cast<std::size_t>(slot);
-            return std::pair{i, kSlots[i].field == Field::Byte ? std::size_t{1} : std::size_t{2}};
-        });
+    const auto items = SettingItems(f, size, SlotOf);
     if (!items) return false;
     for (const SettingItem& item : *items) {
         const std::uint8_t* value = item.value;

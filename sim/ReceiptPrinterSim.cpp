@@ -53,17 +53,17 @@ const ModelData& Data(ReceiptModel model) {
     return model == ReceiptModel::TR520 ? tr520 : tr510;
 }
 
-int SlotByCode(std::uint8_t code) {
+// The slot a set code names, with the width of its value.
+std::optional<std::pair<std::size_t, std::size_t>> SlotOf(std::uint8_t code) {
     for (std::size_t i = 0; i < kSlots.size(); ++i)
-        if (kSlots[i].code == code) return static_cast<int>(i);
-    return -1;
+        if (kSlots[i].code == code) return std::pair{i, kSlots[i].width};
+    return std::nullopt;
 }
 
 // Value bytes after "1B code" of the items this printer reads, to find where a
 // frame ends; nullopt for an item it does not know.
 std::optional<std::size_t> ValueSize(std::uint8_t code) {
-    const int slot = SlotByCode(code);
-    if (slot >= 0) return kSlots[static_cast<std::size_t>(slot)].width;
+    if (const auto slot = SlotOf(code)) return slot->second;
     if (code == kQueryCode || code == kSerialConfig) return 1;
     return std::nullopt;
 }
@@ -175,12 +175,7 @@ Bytes ReceiptPrinterSim::SettingsReplyLocked() const {
 
 bool ReceiptPrinterSim::ApplySetFrame(const std::uint8_t* f, std::size_t size) {
     // Only setting items, each whole, between the brackets; then all of them are taken.
-    const auto items =
-        SettingItems(f, size, [](std::uint8_t code) -> std::optional<std::pair<std::size_t, std::size_t>> {
-            const int slot = SlotByCode(code);
-            if (slot < 0) return std::nullopt;
-            return std::pair{static_cast<std::size_t>(slot), kSlots[static_cast<std::size_t>(slot)].width};
-        });
+    const auto items = SettingItems(f, size, SlotOf);
     if (!items) return false;
     bool applied = false;
     for (const SettingItem& item : *items) {
