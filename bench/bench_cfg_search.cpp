@@ -3,7 +3,7 @@
 // process as a whole: tool, receiver thread and the simulated printers).
 #include "KvPrinterSim.h"
 #include "Transports.h"
-#include "network/CfgSession.h"
+#include "core/network/CfgSession.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,8 +9,8 @@
 #include "PrintServerSim.h"
 #include "Stalls.h"
 #include "Transports.h"
-#include "network/CfgProtocol.h"
-#include "network/PrintServerChannel.h"
+#include "core/network/CfgProtocol.h"
+#include "core/network/PrintServerChannel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,7 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "command/SendJobs.h"
+#include "core/command/SendJobs.h"
 
 #include "support/Shell.h"
 

@@ -8,7 +8,7 @@
 #include "Records.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "command/Firmware.h"
+#include "core/command/Firmware.h"
 
 #include "support/Shell.h"
 

@@ -3,7 +3,7 @@
 // is over (500 ms of quiet), and the CPU the channel and its drain used; and how
 // long destroying the channel takes while a search runs.
 #include "PrintServerSim.h"
-#include "network/PrintServerChannel.h"
+#include "core/network/PrintServerChannel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,12 +8,12 @@
 #include "Stalls.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "app/PemberluxDlg.h"
-#include "app/SettingsFile.h"
-#include "label/PrintingSetupLB610_1.h"
-#include "platform/MessageBox.h"
-#include "platform/Platform.h"
-#include "port/Exchange.h"
+#include "core/base/SettingsFile.h"
+#include "core/port/Exchange.h"
+#include "ui/app/PemberluxDlg.h"
+#include "ui/label/PrintingSetupLB610_1.h"
+#include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/Platform.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 // dialog showing a text of that language). Runs on the platform of
 // QT_QPA_PLATFORM (offscreen when unset and there is no display).
 #include "TempDir.h"
-#include "app/SettingsFile.h"
+#include "core/base/SettingsFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "Cli.h"
 
-#include "app/SettingsFile.h"
-#include "app/UiText.h"
-#include "network/NetConfig.h"
+#include "core/base/SettingsFile.h"
+#include "core/base/UiText.h"
+#include "core/network/NetConfig.h"
 
 #include <unistd.h>
 

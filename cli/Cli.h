@@ -3,9 +3,9 @@
 // requests, the output as text or JSON, and the exit codes.
 #pragma once
 
-#include "app/Models.h"
-#include "port/Exchange.h"
-#include "port/PrinterPort.h"
+#include "core/base/Models.h"
+#include "core/port/Exchange.h"
+#include "core/port/PrinterPort.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "Cli.h"
-#include "label/LabelCommands.h"
-#include "receipt/ReceiptCommands.h"
+#include "core/label/LabelCommands.h"
+#include "core/receipt/ReceiptCommands.h"
 
 #include <string>
 #include <utility>

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
-#include "app/UiText.h"
+#include "core/base/UiText.h"
+#include "core/port/PortCommands.h"
 
 #include <CLI/CLI.hpp>
 

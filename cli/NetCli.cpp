@@ -1,9 +1,9 @@
 #include "Cli.h"
 
-#include "network/CfgSession.h"
-#include "network/NetConfig.h"
-#include "network/PrintServerChannel.h"
-#include "network/PrintServerWrite.h"
+#include "core/network/CfgSession.h"
+#include "core/network/NetConfig.h"
+#include "core/network/PrintServerChannel.h"
+#include "core/network/PrintServerWrite.h"
 
 #include <CLI/CLI.hpp>
 

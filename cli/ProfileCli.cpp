@@ -1,6 +1,6 @@
 #include "Commands.h"
 
-#include "app/UiText.h"
+#include "core/base/UiText.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,13 +1,13 @@
 #include "Cli.h"
 
-#include "app/UiText.h"
-#include "command/CommandData.h"
-#include "command/Firmware.h"
-#include "command/HexText.h"
-#include "command/SendJobs.h"
-#include "platform/SerialDevices.h"
-#include "port/SendToPrinter.h"
-#include "testitems/TestCommands.h"
+#include "core/base/HexText.h"
+#include "core/base/SerialDevices.h"
+#include "core/base/UiText.h"
+#include "core/command/CommandData.h"
+#include "core/command/Firmware.h"
+#include "core/command/SendJobs.h"
+#include "core/port/SendToPrinter.h"
+#include "core/testitems/TestCommands.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,10 +1,10 @@
 #include "Cli.h"
 
-#include "app/UiText.h"
-#include "port/PortCommands.h"
-#include "port/SendToPrinter.h"
-#include "wireless/BluetoothFrames.h"
-#include "wireless/WifiFrames.h"
+#include "core/base/UiText.h"
+#include "core/port/PortCommands.h"
+#include "core/port/SendToPrinter.h"
+#include "core/wireless/BluetoothFrames.h"
+#include "core/wireless/WifiFrames.h"
 
 #include <CLI/CLI.hpp>
 

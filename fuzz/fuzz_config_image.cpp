@@ -1,6 +1,6 @@
 // Configuration read answers of any length and content, then the edits and
 // the write frames built from the image.
-#include "network/PrintServerChannel.h"
+#include "core/network/PrintServerChannel.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Search answers as they come off the network: any datagram, any bytes.
-#include "network/PrintServerChannel.h"
+#include "core/network/PrintServerChannel.h"
 
 #include <algorithm>
 #include <cstdint>

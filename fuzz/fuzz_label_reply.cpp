@@ -2,8 +2,8 @@
 // settings reply and as a text reply, then send the decoded values back. Every
 // selection must fit its list, the frame must keep its brackets, and the
 // decoded values must survive a second decode of the same bytes unchanged.
-#include "label/LabelCommands.h"
-#include "label/LabelSettings.h"
+#include "core/label/LabelCommands.h"
+#include "core/label/LabelSettings.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // ParseFields on arbitrary reply text, with and without an expected MAC: the
 // result is one of the documented codes, every entry read is a known key within
 // its width, and what parsed cleanly parses the same again once rebuilt.
-#include "network/CfgProtocol.h"
+#include "core/network/CfgProtocol.h"
 
 #include <cstddef>
 #include <cstdint>

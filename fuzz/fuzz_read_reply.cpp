@@ -2,7 +2,7 @@
 // as the receiving socket would deliver them: in datagram-sized chunks, or piled
 // up until the ring is full. Bodies stay within their limit and end with the end
 // line; the found-printer table never grows past its ten rows.
-#include "network/CfgProtocol.h"
+#include "core/network/CfgProtocol.h"
 
 #include <cstddef>
 #include <cstdint>

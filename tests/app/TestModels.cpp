@@ -1,8 +1,8 @@
 // The model table's lookups: names in both languages, names the table doesn't
 // know, and names stored by an older or other-language run of the program.
-#include "app/Models.h"
-#include "app/UiText.h"
-#include "port/PrinterPort.h"
+#include "core/base/Models.h"
+#include "core/base/UiText.h"
+#include "core/port/PrinterPort.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/SettingsFile.h"
-#include "app/UiText.h"
+#include "core/base/SettingsFile.h"
+#include "core/base/UiText.h"
 
 #include "TempDir.h"
 

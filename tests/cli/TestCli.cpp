@@ -6,7 +6,7 @@
 #include "ReceiptPrinterSim.h"
 #include "Stalls.h"
 #include "Transports.h"
-#include "app/SettingsFile.h"
+#include "core/base/SettingsFile.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

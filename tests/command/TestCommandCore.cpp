@@ -6,11 +6,11 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "app/UiText.h"
-#include "command/CommandData.h"
-#include "command/HexText.h"
-#include "command/SendJobs.h"
-#include "port/SendToPrinter.h"
+#include "core/base/HexText.h"
+#include "core/base/UiText.h"
+#include "core/command/CommandData.h"
+#include "core/command/SendJobs.h"
+#include "core/port/SendToPrinter.h"
 
 #include <gtest/gtest.h>
 

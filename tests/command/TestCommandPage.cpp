@@ -5,8 +5,8 @@
 #include "Pty.h"
 #include "SimPrinter.h"
 #include "Transports.h"
-#include "command/CommandTest.h"
-#include "platform/FileDialog.h"
+#include "ui/command/CommandTest.h"
+#include "ui/toolkit/FileDialog.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

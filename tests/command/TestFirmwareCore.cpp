@@ -6,7 +6,7 @@
 #include "Records.h"
 #include "Stalls.h"
 #include "Transports.h"
-#include "command/Firmware.h"
+#include "core/command/Firmware.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 #include "LabelPrinterSim.h"
 #include "SimPrinter.h"
 #include "Transports.h"
-#include "command/UpgradeFW.h"
-#include "platform/FileDialog.h"
-#include "port/Exchange.h"
+#include "core/port/Exchange.h"
+#include "ui/command/UpgradeFW.h"
+#include "ui/toolkit/FileDialog.h"
 
 #include <QLineEdit>
 #include <QProgressBar>

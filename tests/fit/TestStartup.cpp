@@ -2,10 +2,10 @@
 // shown first is built at start, the others when first shown (with the settings
 // of that moment), and tooltips take their window's text colour.
 #include "../shell/ShellFixture.h"
-#include "command/CommandTest.h"
-#include "command/UpgradeFW.h"
-#include "label/PrintingSetupLB610_1.h"
-#include "testitems/TestItemDialog.h"
+#include "ui/command/CommandTest.h"
+#include "ui/command/UpgradeFW.h"
+#include "ui/label/PrintingSetupLB610_1.h"
+#include "ui/testitems/TestItemDialog.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

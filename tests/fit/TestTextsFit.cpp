@@ -4,9 +4,9 @@
 #include "ProgramWalk.h"
 #include "TempDir.h"
 #include "TextFit.h"
-#include "app/UiText.h"
-#include "platform/MessageBox.h"
-#include "platform/TextRoom.h"
+#include "core/base/UiText.h"
+#include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/TextRoom.h"
 
 #include <QCheckBox>
 #include <QComboBox>

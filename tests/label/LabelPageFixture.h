@@ -4,7 +4,7 @@
 
 #include "../shell/SettingsPageFixture.h"
 #include "LabelPrinterSim.h"
-#include "label/PrintingSetupLB610_1.h"
+#include "ui/label/PrintingSetupLB610_1.h"
 
 namespace pemberlux::test {
 

@@ -1,7 +1,7 @@
 // Hex text to bytes and back, for readable frame assertions.
 #pragma once
 
-#include "label/LabelSettings.h"
+#include "core/label/LabelSettings.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "LabelTestUtil.h"
 #include "RawClient.h"
 #include "Transports.h"
-#include "label/LabelCommands.h"
+#include "core/label/LabelCommands.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // the ones it refuses, and what it answers, byte for byte.
 #include "LabelPrinterSim.h"
 #include "LabelTestUtil.h"
-#include "label/LabelCommands.h"
+#include "core/label/LabelCommands.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // as the simulated label printer lays them out.
 #include "LabelPrinterSim.h"
 #include "LabelTestUtil.h"
-#include "label/LabelCommands.h"
+#include "core/label/LabelCommands.h"
 
 #include <gtest/gtest.h>
 

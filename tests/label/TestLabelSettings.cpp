@@ -1,6 +1,6 @@
 // The label settings as the page shows them: list items in both languages,
 // the emulation list rule, and the range check of the three edits.
-#include "label/LabelSettings.h"
+#include "core/label/LabelSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -5,10 +5,10 @@
 #pragma once
 
 #include "QtTestSupport.h"
-#include "app/UiText.h"
-#include "network/EdtCfgDlg.h"
-#include "platform/MessageBox.h"
-#include "platform/Messages.h"
+#include "core/base/UiText.h"
+#include "ui/network/EdtCfgDlg.h"
+#include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/Messages.h"
 
 #include <QComboBox>
 #include <QLineEdit>

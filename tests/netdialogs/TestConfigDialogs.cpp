@@ -2,7 +2,7 @@
 // ranges with their prompt in both languages, no static setup without an
 // address, and the USB dialog's defaults.
 #include "NetDialogFixture.h"
-#include "network/EdtCfgDlgUSB.h"
+#include "ui/network/EdtCfgDlgUSB.h"
 
 namespace pemberlux::test {
 namespace {

@@ -8,10 +8,10 @@
 #include "NetDialogFixture.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "app/Models.h"
-#include "network/CfgExchange.h"
-#include "network/EdtCfgDlgUSB.h"
-#include "network/EnternetSetting.h"
+#include "core/base/Models.h"
+#include "core/network/CfgExchange.h"
+#include "ui/network/EdtCfgDlgUSB.h"
+#include "ui/network/EnternetSetting.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 // What the network dialogs hand to the printers, without the dialogs: address
 // texts, the network frame sent over USB, the fields of a key-value set, and
 // printer text in its code page.
-#include "network/NetConfig.h"
-#include "platform/CodePage.h"
+#include "core/base/CodePage.h"
+#include "core/network/NetConfig.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "PrintServerSim.h"
 #include "SimPrinter.h"
 #include "Transports.h"
-#include "network/EnternetSetting.h"
-#include "network/TR510EnthernetDlg.h"
+#include "ui/network/EnternetSetting.h"
+#include "ui/network/TR510EnthernetDlg.h"
 
 #include <memory>
 #include <system_error>

@@ -3,7 +3,7 @@
 // print server sees it, DHCP, failures, and what OK hands to the page.
 #include "NetDialogFixture.h"
 #include "PrintServerSim.h"
-#include "network/TR510EnthernetDlg.h"
+#include "ui/network/TR510EnthernetDlg.h"
 
 #include <algorithm>
 #include <memory>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Transports.h"
-#include "network/CfgSession.h"
+#include "core/network/CfgSession.h"
 
 #include <netinet/in.h>
 #include <poll.h>

@@ -3,7 +3,7 @@
 // encoder and parser.
 #include "KvPrinterSim.h"
 #include "KvWire.h"
-#include "network/CfgProtocol.h"
+#include "core/network/CfgProtocol.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the loopback broadcast, on a port the simulator picks (one case on 1901).
 #include "PrintServerSim.h"
 #include "TempDir.h"
-#include "network/PrintServerChannel.h"
+#include "core/network/PrintServerChannel.h"
 
 #include <gtest/gtest.h>
 

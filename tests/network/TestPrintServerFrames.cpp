@@ -2,7 +2,7 @@
 // protocol, without the network; and the program's side against the simulated
 // print server's own frame, answer and image code.
 #include "PsWire.h"
-#include "network/PrintServerChannel.h"
+#include "core/network/PrintServerChannel.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "Pty.h"
 #include "RawClient.h"
-#include "port/PrinterPort.h"
+#include "core/port/PrinterPort.h"
 
 #include <gtest/gtest.h>
 

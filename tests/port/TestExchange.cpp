@@ -2,7 +2,7 @@
 // against a printer the test plays at the far end of a serial line or a socket.
 #include "PortFixtures.h"
 #include "TempDir.h"
-#include "port/Exchange.h"
+#include "core/port/Exchange.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "port/Exchange.h"
-#include "port/PortIo.h"
+#include "core/port/Exchange.h"
+#include "core/port/PortIo.h"
 
 #include <gtest/gtest.h>
 

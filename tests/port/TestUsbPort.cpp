@@ -4,7 +4,7 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "port/Exchange.h"
+#include "core/port/Exchange.h"
 
 #include <gtest/gtest.h>
 

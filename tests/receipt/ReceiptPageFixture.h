@@ -4,7 +4,7 @@
 
 #include "../shell/SettingsPageFixture.h"
 #include "ReceiptPrinterSim.h"
-#include "receipt/InternalSetupTR510.h"
+#include "ui/receipt/InternalSetupTR510.h"
 
 namespace pemberlux::test {
 

@@ -3,9 +3,9 @@
 // serial configuration byte, the millimetre conversions, the check of an edited
 // distance and the cutter rule of the models. Wire bytes are written out.
 #include "../label/LabelTestUtil.h"
-#include "app/Models.h"
-#include "port/PortSettings.h"
-#include "receipt/ReceiptCommands.h"
+#include "core/base/Models.h"
+#include "core/base/PortSettings.h"
+#include "core/receipt/ReceiptCommands.h"
 
 #include <gtest/gtest.h>
 

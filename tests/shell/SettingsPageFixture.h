@@ -7,7 +7,7 @@
 #include "../label/LabelTestUtil.h"
 #include "ShellFixture.h"
 #include "Transports.h"
-#include "platform/Messages.h"
+#include "ui/toolkit/Messages.h"
 
 #include <QComboBox>
 #include <QLineEdit>

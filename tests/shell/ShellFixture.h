@@ -5,13 +5,13 @@
 #include "QtTestSupport.h"
 #include "Records.h"
 #include "TempDir.h"
-#include "app/PemberluxDlg.h"
-#include "app/SettingsFile.h"
-#include "app/UiText.h"
-#include "platform/MessageBox.h"
-#include "platform/Shell.h"
-#include "port/PagePortSet.h"
-#include "port/PrinterPort.h"
+#include "core/base/SettingsFile.h"
+#include "core/base/UiText.h"
+#include "core/port/PrinterPort.h"
+#include "ui/app/PemberluxDlg.h"
+#include "ui/port/PagePortSet.h"
+#include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/Shell.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -3,9 +3,9 @@
 #include "../label/LabelTestUtil.h"
 #include "ShellFixture.h"
 #include "Stalls.h"
-#include "label/PrintingSetupLB610_1.h"
-#include "platform/Messages.h"
-#include "port/Exchange.h"
+#include "core/port/Exchange.h"
+#include "ui/label/PrintingSetupLB610_1.h"
+#include "ui/toolkit/Messages.h"
 
 #include <condition_variable>
 #include <cstdio>

@@ -1,13 +1,13 @@
 // The main window: start-up from the settings file, the pages it shows, what it
 // does with the pages' reports, the language switch and help.
 #include "ShellFixture.h"
-#include "app/Resources.h"
-#include "command/CommandTest.h"
-#include "command/UpgradeFW.h"
-#include "label/PrintingSetupLB610_1.h"
-#include "platform/Messages.h"
-#include "receipt/InternalSetupTR510.h"
-#include "testitems/TestItemDialog.h"
+#include "ui/app/Resources.h"
+#include "ui/command/CommandTest.h"
+#include "ui/command/UpgradeFW.h"
+#include "ui/label/PrintingSetupLB610_1.h"
+#include "ui/receipt/InternalSetupTR510.h"
+#include "ui/testitems/TestItemDialog.h"
+#include "ui/toolkit/Messages.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

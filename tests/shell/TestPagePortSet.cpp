@@ -5,9 +5,9 @@
 #include "ShellFixture.h"
 #include "SimPrinter.h"
 #include "Transports.h"
-#include "port/PortSetParallel.h"
-#include "port/PortSetSerial.h"
-#include "port/PortSetUSB.h"
+#include "ui/port/PortSetParallel.h"
+#include "ui/port/PortSetSerial.h"
+#include "ui/port/PortSetUSB.h"
 
 #include <QPushButton>
 #include <QTest>

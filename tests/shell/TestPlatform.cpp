@@ -2,14 +2,14 @@
 // keys and the small core helpers beside them.
 #include "QtTestSupport.h"
 #include "TempDir.h"
-#include "app/UiText.h"
-#include "platform/FileDialog.h"
-#include "platform/FileFilter.h"
-#include "platform/MessageBox.h"
-#include "platform/Messages.h"
-#include "platform/Platform.h"
-#include "platform/SerialDevices.h"
-#include "platform/Window.h"
+#include "core/base/FileFilter.h"
+#include "core/base/SerialDevices.h"
+#include "core/base/UiText.h"
+#include "ui/toolkit/FileDialog.h"
+#include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/Messages.h"
+#include "ui/toolkit/Platform.h"
+#include "ui/toolkit/Window.h"
 
 #include <QApplication>
 #include <QLabel>

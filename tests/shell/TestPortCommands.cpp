@@ -1,4 +1,4 @@
-#include "port/PortCommands.h"
+#include "core/port/PortCommands.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Compiled with the simulator's include paths: the program's protocol code must
 // not be reachable from there, so this file must not build.
-#include "network/CfgProtocol.h"
+#include "core/network/CfgProtocol.h"
 
 int SimProtocolProbe() {
     return static_cast<int>(pemberlux::CFG_HEADER_SIZE);

@@ -5,7 +5,7 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
-#include "network/PrintServerChannel.h"
+#include "core/network/PrintServerChannel.h"
 
 #include <gtest/gtest.h>
 

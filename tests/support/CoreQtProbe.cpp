@@ -2,4 +2,6 @@
 // plus Qt's: it must fail to compile.
 #include <QString>
 
-int coreQtProbe() { return QString("x").size(); }
+int coreQtProbe() {
+    return QString("x").size();
+}

@@ -1,6 +1,6 @@
 // main() of the widget tests: a QApplication (offscreen unless told otherwise)
 // with the program's platform behaviour installed.
-#include "platform/Platform.h"
+#include "ui/toolkit/Platform.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Settings records as a user would have them, for tests and benchmarks.
 #pragma once
 
-#include "port/PortSettings.h"
+#include "core/base/PortSettings.h"
 
 #include <string>
 

@@ -4,8 +4,8 @@
 #include "../shell/ShellFixture.h"
 #include "SimPrinter.h"
 #include "Transports.h"
-#include "testitems/TestCommands.h"
-#include "testitems/TestItemDialog.h"
+#include "core/testitems/TestCommands.h"
+#include "ui/testitems/TestItemDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/UiText.h"
+#include "core/base/UiText.h"
 
 #include "TempDir.h"
 

@@ -2,7 +2,7 @@
 // settings file: the ports it offers, the one it selects, what OK stores.
 #include "MainWindowFixture.h"
 
-#include "port/PortSetParallel.h"
+#include "ui/port/PortSetParallel.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -6,8 +6,8 @@
 #include "Pty.h"
 #include "Transports.h"
 #include "WirelessTestUtil.h"
-#include "wireless/BluetoothSetupDlg.h"
-#include "wireless/WifiSetupDlg_LB610.h"
+#include "ui/wireless/BluetoothSetupDlg.h"
+#include "ui/wireless/WifiSetupDlg_LB610.h"
 
 #include <QComboBox>
 #include <QLabel>

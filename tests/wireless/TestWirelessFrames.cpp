@@ -2,8 +2,8 @@
 // Bluetooth answer, and the simulated printer's own reading of the same bytes.
 #include "LabelPrinterSim.h"
 #include "WirelessTestUtil.h"
-#include "wireless/BluetoothFrames.h"
-#include "wireless/WifiFrames.h"
+#include "core/wireless/BluetoothFrames.h"
+#include "core/wireless/WifiFrames.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // the source folder); "{model}" in it stands for the model's name.
 //
 //   pemberlux-helpgen <source folder> <output folder>
-#include "app/Models.h"
-#include "app/UiText.h"
+#include "core/base/Models.h"
+#include "core/base/UiText.h"
 
 #include <QDir>
 #include <QFile>

@@ -10,8 +10,8 @@
 #include "ProgramWalk.h"
 #include "TextFit.h"
 
-#include "app/UiText.h"
-#include "platform/Platform.h"
+#include "core/base/UiText.h"
+#include "ui/toolkit/Platform.h"
 
 #include <QApplication>
 #include <QDir>

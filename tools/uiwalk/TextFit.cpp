@@ -1,6 +1,6 @@
 #include "TextFit.h"
 
-#include "platform/TextRoom.h"
+#include "ui/toolkit/TextRoom.h"
 
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>

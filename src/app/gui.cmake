@@ -1,1 +1,0 @@
-set(GUI_SOURCES AboutDlg.cpp PemberluxApp.cpp PemberluxDlg.cpp Resources.cpp)

@@ -1,1 +1,0 @@
-set(GUI_SOURCES CommandTest.cpp UpgradeFW.cpp)

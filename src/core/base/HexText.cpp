@@ -1,0 +1,62 @@
+#include "core/base/HexText.h"
+
+#include <climits>
+
+namespace pemberlux {
+
+namespace {
+
+bool IsSeparator(char32_t c) {
+    return c == u' ' || c == u'\r' || c == u'\n';
+}
+
+int DigitValue(char32_t c) {
+    if (c >= u'0' && c <= u'9') return static_cast<int>(c - u'0');
+    if (c >= u'A' && c <= u'F') return static_cast<int>(c - u'A') + 10;
+    if (c >= u'a' && c <= u'f') return static_cast<int>(c - u'a') + 10;
+    return -1;
+}
+
+template <class Text> int Parse(const Text& text, std::vector<std::uint8_t>& out) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / 2);
+    const std::size_t length = text.size();
+    std::size_t i = 0;
+    while (i < length) {
+        const auto high = static_cast<char32_t>(text[i]);
+        if (IsSeparator(high)) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < length && IsSeparator(static_cast<char32_t>(text[j])))
+            ++j;
+        if (j >= length) break; // a lone last digit is dropped
+        const int h = DigitValue(high);
+        const int l = DigitValue(static_cast<char32_t>(text[j]));
+        if (h < 0 || l < 0) return -1;
+        bytes.push_back(static_cast<std::uint8_t>(h * 16 + l));
+        i = j + 1;
+    }
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return -1;
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    return static_cast<int>(bytes.size());
+}
+
+} // namespace
+
+int ParseHexText(std::u16string_view text, std::vector<std::uint8_t>& out) {
+    return Parse(text, out);
+}
+
+int ParseHexText(std::string_view bytes, std::vector<std::uint8_t>& out) {
+    // One character per byte: a byte is its own code, never a negative char.
+    struct Unsigned {
+        std::string_view s;
+        std::size_t size() const { return s.size(); }
+        unsigned char operator[](std::size_t i) const { return static_cast<unsigned char>(s[i]); }
+    };
+    return Parse(Unsigned{bytes}, out);
+}
+
+} // namespace pemberlux

@@ -1,0 +1,45 @@
+// The interface settings record: stored in pemberlux.ini, copied into every
+// page, handed between windows, and read by the port layer.
+#pragma once
+
+#include "core/base/Guarded.h"
+
+#include <string>
+
+namespace pemberlux {
+
+enum PortKind : int {
+    PORT_COM = 1,
+    PORT_LPT = 2,
+    PORT_USB = 3,
+    PORT_LAN = 4,
+};
+
+struct PortSettings {
+    std::string modelName;
+    int portKind = 0;
+    std::string comName;
+    std::string baudRate;
+    std::string parity;
+    std::string dataBits;
+    std::string stopBits;
+    std::string flowControl;
+    std::string lptName;
+    std::string language;
+    std::string ipAddress;
+    int tcpPort = 0;
+
+    // Rewrites ./pemberlux.ini from this record (see SettingsFile.h).
+    bool SaveSettings() const;
+
+    bool operator==(const PortSettings&) const = default;
+};
+
+// Process-wide copies: the one the port layer reads (written on the GUI thread,
+// read by the opens of worker threads, hence guarded), and the ones the serial
+// and parallel interface dialogs edit.
+extern Guarded<PortSettings> CurrentPortSettings;
+extern PortSettings SerialDialogSettings;
+extern PortSettings ParallelDialogSettings;
+
+} // namespace pemberlux

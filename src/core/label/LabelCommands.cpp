@@ -1,0 +1,201 @@
+#include "core/label/LabelCommands.h"
+
+#include "core/base/CodePage.h"
+
+#include <algorithm>
+
+namespace pemberlux {
+
+namespace {
+
+const char* const kBaudRates[8] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+
+std::uint8_t Low(unsigned value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+std::uint8_t High(unsigned value) {
+    return static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+// List index from a reply byte (signed, as the list control takes it).
+int SelectionFromByte(int index, int listSize) {
+    return index >= 0 && index < listSize ? index : LB_NO_SELECTION;
+}
+
+} // namespace
+
+const std::array<LabelSettingPos, LABEL_SETTING_COUNT> LB_SETTINGS_REPLY_ORDER = {
+    LS_CUT_MODE,
+    LS_PRINTER_LANGUAGE,
+    LS_PRINT_POSITION_DETECTION,
+    LS_PAPER_SENSOR_SELECTION,
+    LS_TOP_FORM_SENSING,
+    LS_EMULATION,
+    LS_PAPER_OUT_DETECTION,
+    LS_AUTO_CALIBRATE_LABEL,
+    LS_PRINT_MEDIA,
+    LS_PRINT_METHOD,
+    LS_PAGE_MODE,
+    LS_BLACK_MARK_AD_VALUE,
+    LS_PRINT_SPEED,
+    LS_PRINT_DENSITY,
+    LS_PEELER,
+    LS_PRINT_HOME_OFFSET,
+    LS_CUTTING_POSITION_OFFSET,
+};
+
+const LabelFrame9& TextQueryFrame(LabelTextQuery query) {
+    switch (query) {
+    case LabelTextQuery::SerialNumber:
+        return LB_FRAME_READ_SERIAL_NUMBER;
+    case LabelTextQuery::FirmwareVersion:
+        return LB_FRAME_READ_FIRMWARE_VERSION;
+    case LabelTextQuery::Statistics:
+        break;
+    }
+    return LB_FRAME_PRINT_STATISTICS;
+}
+
+int TextReplyControl(LabelTextQuery query) {
+    switch (query) {
+    case LabelTextQuery::SerialNumber:
+        return IDC_SERIAL_NUMBER;
+    case LabelTextQuery::FirmwareVersion:
+        return IDC_FIRMWARE_VERSION;
+    case LabelTextQuery::Statistics:
+        break;
+    }
+    return IDC_PRINT_HEAD_MILEAGE;
+}
+
+Bytes EncodeSettingItem(int pos, const LabelSettingValues& values, const PortSettings& settings) {
+    if (pos < 0 || pos >= LABEL_SETTING_COUNT) return {};
+    const auto index = static_cast<std::size_t>(pos);
+    const LabelSettingInfo& info = LABEL_SETTINGS[index];
+    Bytes item = {0x1B, info.setCode};
+    switch (info.kind) {
+    case LabelValueKind::Millimetres: {
+        const auto dots = static_cast<std::uint16_t>(MillimetresToDots(values.text[index]));
+        item.push_back(Low(dots));
+        item.push_back(High(dots));
+        return item;
+    }
+    case LabelValueKind::AdValue: {
+        const std::uint16_t value = AdValueFromText(values.text[index]);
+        item.push_back(Low(value));
+        item.push_back(High(value));
+        return item;
+    }
+    case LabelValueKind::ListIndex:
+    case LabelValueKind::ListIndexPlus1:
+    case LabelValueKind::Emulation:
+        break;
+    }
+    const int selection = values.selection[index];
+    if (selection < 0 || selection >= LabelListSize(pos, settings)) return {};
+    int byte = selection;
+    if (info.kind == LabelValueKind::ListIndexPlus1) byte = selection + 1;
+    if (info.kind == LabelValueKind::Emulation && !UsesFourItemEmulation(settings)) byte = selection + 1;
+    item.push_back(static_cast<std::uint8_t>(byte));
+    return item;
+}
+
+Bytes BuildSettingsFrame(const LabelChangedMarks& marks, const LabelSettingValues& values,
+                         const PortSettings& settings) {
+    Bytes frame(SETUP_BEGIN.begin(), SETUP_BEGIN.end());
+    for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos) {
+        if (!marks.test(static_cast<std::size_t>(pos))) continue;
+        const Bytes item = EncodeSettingItem(pos, values, settings);
+        frame.insert(frame.end(), item.begin(), item.end());
+    }
+    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
+    return frame;
+}
+
+void ApplySerialConfigByte(std::uint8_t config, PortSettings& settings) {
+    settings.baudRate = kBaudRates[config & 0x07];
+    switch ((config >> 4) & 0x03) {
+    case 0:
+        settings.parity = "None";
+        break;
+    case 1:
+        settings.parity = "Odd";
+        break;
+    case 2:
+        settings.parity = "Even";
+        break;
+    default:
+        break;
+    }
+    settings.stopBits = (config & 0x40) ? "2" : "1";
+    settings.dataBits = (config & 0x80) ? "7" : "8";
+}
+
+bool ApplySerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings) {
+    if (reply.size() <= LB_SERIAL_CONFIG_OFFSET) return false;
+    ApplySerialConfigByte(reply[LB_SERIAL_CONFIG_OFFSET], settings);
+    return true;
+}
+
+void ApplySettingsReply(std::span<const std::uint8_t> reply, const PortSettings& settings, LabelSettingValues& values) {
+    for (LabelSettingPos pos : LB_SETTINGS_REPLY_ORDER) {
+        const auto index = static_cast<std::size_t>(pos);
+        const LabelSettingInfo& info = LABEL_SETTINGS[index];
+        const auto offset = static_cast<std::size_t>(info.replyOffset);
+        if (offset + static_cast<std::size_t>(info.ValueSize()) > reply.size()) continue;
+        const std::uint8_t low = reply[offset];
+        const auto signedByte = static_cast<int>(static_cast<std::int8_t>(low));
+        switch (info.kind) {
+        case LabelValueKind::ListIndex:
+            values.selection[index] = SelectionFromByte(signedByte, LabelListSize(pos, settings));
+            break;
+        case LabelValueKind::ListIndexPlus1:
+            values.selection[index] = SelectionFromByte(signedByte - 1, LabelListSize(pos, settings));
+            break;
+        case LabelValueKind::Emulation:
+            if (UsesFourItemEmulation(settings))
+                values.selection[index] = SelectionFromByte(signedByte, LabelListSize(pos, settings));
+            else if (low >= 1 && low <= 3)
+                values.selection[index] = low - 1;
+            break;
+        case LabelValueKind::Millimetres: {
+            const auto raw = static_cast<std::uint16_t>(low | (reply[offset + 1] << 8));
+            values.text[index] = DotsToMillimetresText(static_cast<std::int16_t>(raw));
+            break;
+        }
+        case LabelValueKind::AdValue: {
+            const auto raw = static_cast<std::uint16_t>(low | (reply[offset + 1] << 8));
+            values.text[index] = AdValueText(raw);
+            break;
+        }
+        }
+    }
+}
+
+bool SettingsReplyComplete(std::span<const std::uint8_t> reply) {
+    return reply.size() >= LB_SETTINGS_REPLY_SIZE;
+}
+
+bool TextReplyComplete(std::span<const std::uint8_t> reply) {
+    return std::find(reply.begin(), reply.end(), 0) != reply.end();
+}
+
+std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId) {
+    const std::size_t limit = std::min(reply.size(), LB_REPLY_BUFFER_SIZE);
+    const auto zero = std::find(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(limit), 0);
+    return DecodeCodePage(std::string(reply.begin(), zero), langId);
+}
+
+ReplyRule LabelReplyRule(bool settings) {
+    ReplyRule rule;
+    rule.maxBytes = LB_REPLY_BUFFER_SIZE;
+    rule.timeout = LB_REPLY_TIMEOUT;
+    // A serial line knows no end of a reply but silence: say when it is whole.
+    rule.complete = [settings](const std::uint8_t* data, std::size_t size) {
+        const std::span<const std::uint8_t> reply(data, size);
+        return settings ? SettingsReplyComplete(reply) : TextReplyComplete(reply);
+    };
+    return rule;
+}
+
+} // namespace pemberlux

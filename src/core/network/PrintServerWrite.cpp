@@ -1,0 +1,98 @@
+#include "core/network/PrintServerWrite.h"
+
+#include "core/port/Job.h"
+
+#include <vector>
+
+namespace pemberlux {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+PsWriteStatus OfWrite(int result) {
+    if (result == PS_WRITE_ACKNOWLEDGED) return PsWriteStatus::Done;
+    return result == PS_WRITE_NOT_READ ? PsWriteStatus::NotRead : PsWriteStatus::Failed;
+}
+
+PsWriteStatus OfApply(int result) {
+    if (result == PS_APPLY_ACKNOWLEDGED) return PsWriteStatus::Done;
+    return result == PS_APPLY_NOT_READ ? PsWriteStatus::NotRead : PsWriteStatus::Failed;
+}
+
+// Block `command`, then the apply; the first failure is the result.
+PsWriteStatus WriteAndApply(PrintServerChannel& channel, std::uint8_t command, const DiscoveryRecord& target,
+                            const std::stop_token& stop) {
+    PsWriteStatus status = OfWrite(channel.WriteBlock(command, stop));
+    if (status == PsWriteStatus::Done) status = OfApply(channel.Apply(target, stop));
+    return stop.stop_requested() ? PsWriteStatus::Stopped : status;
+}
+
+bool WaitChannelIdle(PrintServerChannel& channel, const std::stop_token& stop) {
+    while (!channel.WaitIdle(100ms))
+        if (stop.stop_requested()) return false;
+    return !stop.stop_requested();
+}
+
+} // namespace
+
+PsWriteStatus WriteConfiguration(PrintServerChannel& channel, const DiscoveryRecord& target,
+                                 const PsWriteTiming& timing, std::stop_token stop) {
+    PsWriteStatus status = WriteAndApply(channel, PS_CMD_WRITE_A, target, stop);
+    if (status != PsWriteStatus::Done) return status;
+    if (!SleepFor(stop, timing.afterFirstApply)) return PsWriteStatus::Stopped;
+    status = WriteAndApply(channel, PS_CMD_WRITE_B, target, stop);
+    if (status != PsWriteStatus::Done) return status;
+    if (!SleepFor(stop, timing.afterSecondApply)) return PsWriteStatus::Stopped;
+    return PsWriteStatus::Done;
+}
+
+PsDhcpOutcome FollowDhcp(PrintServerChannel& channel, const DiscoveryRecord& target, const ConfigImage& saved,
+                         const PsWriteTiming& timing, std::stop_token stop) {
+    PsDhcpOutcome outcome;
+    const auto stopped = [&] {
+        outcome.stopped = true;
+        return outcome;
+    };
+    if (!WaitChannelIdle(channel, stop)) return stopped();
+    if (channel.Search() != PS_SEARCH_STARTED) return outcome;
+    if (!SleepFor(stop, timing.afterDhcpSearch)) return stopped();
+
+    // Every answer of the search, until it is over.
+    std::vector<DiscoveryRecord> answers;
+    for (;;) {
+        DiscoveryRecord record;
+        while (channel.PopAnswer(record))
+            answers.push_back(record);
+        if (channel.IsIdle()) {
+            while (channel.PopAnswer(record))
+                answers.push_back(record);
+            break;
+        }
+        if (stop.stop_requested()) return stopped();
+        channel.WaitAnswerOrIdle(100ms);
+    }
+    const MacAddress mac = target.Mac();
+    for (const DiscoveryRecord& answer : answers) {
+        if (answer.Mac() == mac) {
+            outcome.found = true;
+            outcome.record = answer;
+            break;
+        }
+    }
+    if (!outcome.found) return outcome;
+
+    channel.ReadConfig(outcome.record, stop);
+    if (!SleepFor(stop, timing.afterDhcpRead)) return stopped();
+    if (outcome.record.Ip() == Ipv4Octets{}) {
+        // No DHCP server gave it an address: back to the configuration it had.
+        outcome.restoreNeeded = true;
+        channel.Image().blockA = saved.blockA;
+        outcome.restore = WriteAndApply(channel, PS_CMD_WRITE_A, outcome.record, stop);
+        if (outcome.restore == PsWriteStatus::Stopped) return stopped();
+        if (!SleepFor(stop, timing.afterRestore)) return stopped();
+    }
+    return outcome;
+}
+
+} // namespace pemberlux

@@ -1,0 +1,32 @@
+// The two commands of the interface page: tell the printer its new serial line
+// settings, and reset its Wi-Fi module to the factory settings. Both are
+// bracketed by ESC CR 'S' ... ESC DLE 'E'.
+#pragma once
+
+#include "core/base/Models.h"
+#include "core/base/PortSettings.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pemberlux {
+
+using Frame = std::vector<std::uint8_t>;
+
+// The settings byte: baud rate in bits 0-2, Xon/Xoff in bit 3, parity in bits 4
+// and 5 the way `model` numbers them (none without a model), two stop bits in
+// bit 6, seven data bits in bit 7.
+std::uint8_t SerialConfigByte(const PortSettings& serial, const PrinterModel* model);
+
+// 1B 0D 53  1B 23 n  1B 10 45
+Frame BuildSerialConfigFrame(const PortSettings& serial, const PrinterModel* model);
+
+// 1B 0D 53  1B 40 01  1B 10 45
+Frame BuildWifiResetFrame();
+
+// After a factory reset the printer's serial line is 9600 baud, 8 data bits,
+// no parity, 1 stop bit, hardware handshake: the page's PortSettings follow.
+void ApplyFactoryLineSettings(PortSettings& settings);
+
+} // namespace pemberlux

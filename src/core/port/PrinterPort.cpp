@@ -1,0 +1,155 @@
+// The port object and the dispatch by kind to the backends (ComPort, LptPort,
+// UsbPort, NetPort).
+#include "core/port/PortIo.h"
+
+#include "core/port/DeviceLock.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace pemberlux {
+
+using namespace portio;
+
+Guarded<PortSettings> CurrentPortSettings;
+PortSettings SerialDialogSettings;
+PortSettings ParallelDialogSettings;
+
+const char* PortError::what() const noexcept {
+    switch (code) {
+    case PORT_ERR_OPEN:
+        return "PORT_ERR_OPEN";
+    case PORT_ERR_BUSY:
+        return "PORT_ERR_BUSY";
+    case PORT_ERR_WRITE:
+        return "PORT_ERR_WRITE";
+    case PORT_ERR_READ:
+        return "PORT_ERR_READ";
+    case PORT_ERR_NO_DEVICES:
+        return "PORT_ERR_NO_DEVICES";
+    case PORT_ERR_NO_INFO:
+        return "PORT_ERR_NO_INFO";
+    default:
+        return "port error";
+    }
+}
+
+PrinterPort::PrinterPort() {
+    handles.fill(-1);
+}
+
+PrinterPort::PrinterPort(const PortSettings& snapshot, UsbSelection usbSelection)
+    : kind(snapshot.portKind), lptName(snapshot.lptName), comName(snapshot.comName), settings(snapshot),
+      usb(std::move(usbSelection)) {
+    handles.fill(-1);
+}
+
+PrinterPort::~PrinterPort() {
+    ClosePort(*this);
+}
+
+UsbSelection UsbSelection::Current() {
+    return {UsbVendorId.Get(), UsbSecondId.Get(), UsbVendorOnly != 0};
+}
+
+bool UsbSelection::Wants(const std::string& identity) const {
+    if (vendor.empty() && second.empty()) return true;
+    std::string vid, pid;
+    if (!ParseVidPid(identity, vid, pid)) return false;
+    if (vendorOnly) return vid == vendor || vid == second;
+    return vid == vendor && pid == second;
+}
+
+namespace {
+
+struct Backend {
+    int (*open)(PrinterPort&, const JobLimits&);
+    std::size_t (*write)(PrinterPort&, const JobLimits&);
+    std::size_t (*read)(PrinterPort&, void*, std::size_t, const JobLimits&, const ReplyComplete*);
+};
+
+// The backend of a port kind; none for kinds the layer doesn't know.
+const Backend* BackendOf(int kind) {
+    static constexpr Backend backends[] = {
+        {OpenComPort, WriteComPort, ReadComPort},
+        {OpenLptPort, WriteLptPort, ReadLptPort},
+        {OpenUsbPort, WriteUsbPort, ReadUsbPort},
+        {OpenNetPort, WriteNetPort, ReadNetPort},
+    };
+    static_assert(PORT_COM == 1 && PORT_LPT == 2 && PORT_USB == 3 && PORT_LAN == 4);
+    return kind >= PORT_COM && kind <= PORT_LAN ? &backends[kind - PORT_COM] : nullptr;
+}
+
+} // namespace
+
+int OpenPort(PrinterPort& port, const JobLimits& job) {
+    const Backend* b = BackendOf(port.kind);
+    return b ? b->open(port, job) : 0;
+}
+
+std::size_t WritePort(PrinterPort& port, const JobLimits& job) {
+    const Backend* b = BackendOf(port.kind);
+    return b ? b->write(port, job) : 0;
+}
+
+std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
+                     const ReplyComplete* complete) {
+    const Backend* b = BackendOf(port.kind);
+    return b ? b->read(port, buffer, count, job, complete && *complete ? complete : nullptr) : 0;
+}
+
+int ClosePort(PrinterPort& port) {
+    // A serial line is left open to other programs again.
+    if (port.kind == PORT_COM && port.handles[0] >= 0) ::ioctl(port.handles[0], TIOCNXCL);
+    for (int& fd : port.handles)
+        CloseFd(fd);
+    CloseFd(port.socket);
+    for (const std::string& key : port.devices)
+        ReleaseDevice(key);
+    port.devices.clear();
+    return 1;
+}
+
+int ParseVidPid(const std::string& identity, std::string& vid, std::string& pid) {
+    std::string path = identity.substr(0, 259);
+    for (char& c : path)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    auto v = path.find("VID_");
+    auto p = path.find("PID_");
+    if (v == std::string::npos || p == std::string::npos) return 0;
+    vid = path.substr(v + 4, 4);
+    pid = path.substr(p + 4, 4);
+    return 1;
+}
+
+std::optional<PortErrorMessage> ReportPortError(int code, int kind) {
+    auto warn = [](int id) { return std::optional<PortErrorMessage>{{id, MessageIcon::Warning}}; };
+    switch (code) {
+    case PORT_ERR_OPEN:
+        switch (kind) {
+        case PORT_COM:
+            return warn(141);
+        case PORT_LPT:
+            return warn(139);
+        case PORT_USB:
+            return warn(140);
+        case PORT_LAN:
+            return warn(206);
+        default:
+            return std::nullopt;
+        }
+    case PORT_ERR_BUSY:
+        return warn(145);
+    case PORT_ERR_NO_DEVICES:
+        return warn(188);
+    case PORT_ERR_NO_INFO:
+        return warn(189);
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace pemberlux

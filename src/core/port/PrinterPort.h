@@ -1,0 +1,192 @@
+// The port access layer: every exchange with a printer opens one of four
+// interfaces (serial line, parallel port, USB printer, TCP), writes a block,
+// reads the answer as needed and closes again. Failures throw PortError.
+#pragma once
+
+#include "core/base/MessageIcon.h"
+#include "core/base/Models.h"
+#include "core/base/PortSettings.h"
+#include "core/port/Job.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+#include <termios.h>
+#include <vector>
+
+namespace pemberlux {
+
+constexpr int MAX_USB_PORTS = 10;
+
+constexpr int PORT_ERR_OPEN = 8000;
+constexpr int PORT_ERR_BUSY = 8002;
+constexpr int PORT_ERR_WRITE = 8003;
+constexpr int PORT_ERR_READ = 8004;
+constexpr int PORT_ERR_NO_DEVICES = 8005;
+constexpr int PORT_ERR_NO_INFO = 8006;
+
+// What the layer throws; `code` is one of the PORT_ERR_ values, `cause` says
+// whether the step failed, or was given up because its job was stopped or its
+// deadline passed.
+struct PortError : std::exception {
+    enum Cause { Failed, Stopped, Expired };
+    explicit PortError(int errorCode, Cause why = Failed) : code(errorCode), cause(why) {}
+    const char* what() const noexcept override;
+    int code;
+    Cause cause;
+};
+
+// The USB selection as one job sees it: four upper-case hex digits each;
+// `second` is the product id, or with `vendorOnly` a second vendor id.
+struct UsbSelection {
+    std::string vendor;
+    std::string second;
+    bool vendorOnly = false;
+
+    // The process-wide selection as it is now (taken when a job starts).
+    static UsbSelection Current();
+    // Whether a printer with this identity text is one of the selected.
+    bool Wants(const std::string& identity) const;
+};
+
+// The port of one job. It is built from a snapshot of the interface settings
+// and the USB selection, taken when the job starts, and the opens read nothing
+// else: another window changing the model or the interface mid-job does not
+// change the device a running job talks to. It is open while a handle slot or
+// the socket holds a descriptor; it holds its devices against other jobs of
+// the process until it is closed.
+struct PrinterPort {
+    PrinterPort();
+    explicit PrinterPort(const PortSettings& snapshot, UsbSelection usbSelection = UsbSelection::Current());
+    PrinterPort(const PrinterPort&) = delete;
+    PrinterPort& operator=(const PrinterPort&) = delete;
+    ~PrinterPort();
+
+    // Points `data` at a caller's block (not copied; it must outlive the write).
+    void SetData(const void* bytes, std::size_t size) {
+        data = static_cast<const std::uint8_t*>(bytes);
+        length = size;
+    }
+
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+    int kind = PORT_COM;
+    std::string lptName;
+    std::string comName;
+    // The serial line settings and the network address the opens use.
+    PortSettings settings;
+    UsbSelection usb;
+    // Serial and parallel use the first slot; USB one per opened printer. -1 = empty.
+    std::array<int, MAX_USB_PORTS> handles;
+    int socket = -1; // -1 = none
+    // The serial line settings as the device had them when it was opened.
+    termios lineState{};
+    // The devices this port holds against other jobs (see DeviceLock.h).
+    std::vector<std::string> devices;
+};
+
+// Every blocking step below takes the job's limits and ends within about 100 ms
+// of a stop request or of the job's deadline, with a PortError whose cause
+// says which. A job with a stall bound (JobLimits::stall) has its writes fail
+// with cause Expired once they make no progress for that long, in place of
+// the per-write time bounds below.
+
+// Opens by kind (1 serial, 2 parallel, 3 USB, 4 network); other kinds return 0.
+// An open first closes whatever the port still held; an open that throws has
+// released everything it acquired. An open waits while another job of the
+// process holds the device.
+int OpenPort(PrinterPort& port, const JobLimits& job);
+
+// "COMn" opens /dev/ttyS(n-1); any other name (normally a path) is opened as it
+// stands, exclusively: a line another program holds is busy. The line takes
+// baud rate, parity, data bits, stop bits and flow control from the port's
+// settings, raw. Throws PORT_ERR_BUSY when the device can't be opened, is held
+// elsewhere or is not a serial line.
+int OpenComPort(PrinterPort& port, const JobLimits& job);
+// "LPTn" opens /dev/lp(n-1); any other name is opened as it stands.
+// Throws PORT_ERR_OPEN when the device can't be opened.
+int OpenLptPort(PrinterPort& port, const JobLimits& job);
+// Opens every usblp printer that the port's USB selection wants, up to
+// MAX_USB_PORTS of the first MAX_USB_PORTS examined. Devices are found under
+// $PEMBERLUX_SYSFS_ROOT (default /sys) and opened under $PEMBERLUX_DEV_ROOT (/dev).
+// Throws PORT_ERR_NO_DEVICES without a usbmisc class folder, PORT_ERR_NO_INFO when
+// no printer is there or none matches, PORT_ERR_OPEN when the first wanted
+// printer can't be opened.
+int OpenUsbPort(PrinterPort& port, const JobLimits& job);
+// Connects to the settings' IP address (dotted decimal) and TCP port, giving up
+// after about 20 s. Returns 0 when no socket could be created (the write that
+// follows then fails); throws PORT_ERR_OPEN when the connect fails.
+int OpenNetPort(PrinterPort& port, const JobLimits& job);
+
+// Each writes `length` bytes from `data` and returns the count written, or
+// throws PORT_ERR_WRITE.
+// Serial: gives up 10000 ms + 3 ms per byte after it started; a short write throws.
+std::size_t WriteComPort(PrinterPort& port, const JobLimits& job);
+// Parallel: discards unread input first; gives up after 10000 ms +
+// 20 ms per byte and then returns the short count; only a failing write throws.
+std::size_t WriteLptPort(PrinterPort& port, const JobLimits& job);
+// USB: the same bytes to every open printer, each write waited for until the
+// driver has finished the transfer (10000 ms + 3 ms per byte at most: a
+// transfer still pending then is a failed write); returns the last printer's count.
+std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job);
+// Network: sends until everything has gone; an empty block sends nothing.
+std::size_t WriteNetPort(PrinterPort& port, const JobLimits& job);
+// The write of the port's kind; other kinds return 0.
+std::size_t WritePort(PrinterPort& port, const JobLimits& job);
+
+// Tells a read that the bytes gathered so far make a whole reply.
+using ReplyComplete = std::function<bool(const std::uint8_t* data, std::size_t size)>;
+
+// Reads up to `count` bytes of the answer into `buffer`; throws PORT_ERR_READ.
+// It waits for the first bytes as long as the job allows, never spinning.
+// Serial: gathers the reply: ends 1000 ms after the last byte, at `count` bytes,
+//   when `complete` says the reply is whole, or at the 1000 ms + 3 ms per byte
+//   bound (then 0 when nothing came; the caller reads again). A reply that has
+//   begun to arrive is gathered whole even when the job's deadline passes meanwhile.
+// Parallel, network: returns the bytes that arrived.
+// USB: returns the bytes of the first open printer that has some.
+// Other kinds return 0.
+std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
+                     const ReplyComplete* complete = nullptr);
+
+// A USB printer present on this machine, as the opens find it.
+struct UsbPrinterInfo {
+    std::string node;     // the device node ("/dev/usb/lp0")
+    std::string vendorId; // four lower-case hex digits, as the device tells them
+    std::string productId;
+};
+// Every usblp printer under $PEMBERLUX_SYSFS_ROOT, in number order.
+std::vector<UsbPrinterInfo> ListUsbPrinters();
+
+// Closes every handle and the socket and releases the devices; always 1, also
+// on a port never opened.
+int ClosePort(PrinterPort& port);
+
+// Finds "VID_" and "PID_" in `identity` (compared upper-cased) and hands back the
+// up to four characters after each, upper-cased; 1 when both were found, else 0.
+int ParseVidPid(const std::string& identity, std::string& vid, std::string& pid);
+
+// The message a caller shows for an error thrown by an open: the string id and
+// the icon. Nothing for codes that show no message.
+struct PortErrorMessage {
+    int stringId;
+    MessageIcon icon;
+    bool operator==(const PortErrorMessage&) const = default;
+};
+std::optional<PortErrorMessage> ReportPortError(int code, int kind);
+
+// The process-wide USB selection, set from the printer model on the GUI thread
+// (see UsbSelection).
+extern Guarded<std::string> UsbVendorId;
+extern Guarded<std::string> UsbSecondId;
+extern std::atomic<int> UsbVendorOnly;
+
+// The model's USB selection into UsbVendorId, UsbSecondId and UsbVendorOnly.
+void SelectUsbIds(const PrinterModel& model);
+
+} // namespace pemberlux

@@ -1,0 +1,111 @@
+#include "core/receipt/ReceiptCommands.h"
+
+#include "core/base/PortSettings.h"
+
+namespace pemberlux {
+
+namespace {
+
+const char* const kBaudRates[8] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+
+const ReceiptSettingInfo& Info(int pos) {
+    return RECEIPT_SETTINGS[static_cast<std::size_t>(pos)];
+}
+
+} // namespace
+
+ReceiptRestoreFrame BuildRestoreFrame(const std::string& language) {
+    const std::uint8_t n = language == "Chinese" ? 1 : 0;
+    return {0x1B, 0x0D, 0x53, 0x1B, 0x16, n, 0x1B, 0x10, 0x45, 0x1D, 0x10, 0x01};
+}
+
+Bytes EncodeReceiptItem(int pos, const ReceiptSettingValues& values) {
+    if (pos < 0 || pos >= RECEIPT_SETTING_COUNT) return {};
+    const ReceiptSettingInfo& info = Info(pos);
+    const auto index = static_cast<std::size_t>(pos);
+    if (info.IsList()) {
+        const int selection = values.selection[index];
+        if (selection < 0 || selection >= info.listSize) return {};
+        return {0x1B, info.setCode, static_cast<std::uint8_t>(selection)};
+    }
+    if (!IsDistanceNumber(values.text[index])) return {};
+    const auto units = static_cast<std::uint16_t>(MillimetresToUnits(values.text[index]));
+    return {0x1B, info.setCode, static_cast<std::uint8_t>(units & 0xFF), static_cast<std::uint8_t>(units >> 8)};
+}
+
+int FirstMarkedDistanceWithoutNumber(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values) {
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        const auto index = static_cast<std::size_t>(info.pos);
+        if (!info.IsList() && marks.test(index) && !IsDistanceNumber(values.text[index])) return info.pos;
+    }
+    return -1;
+}
+
+Bytes BuildReceiptSettingsFrame(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values) {
+    Bytes frame(SETUP_BEGIN.begin(), SETUP_BEGIN.end());
+    for (int pos = 0; pos < RECEIPT_SETTING_COUNT; ++pos) {
+        if (!marks.test(static_cast<std::size_t>(pos))) continue;
+        const Bytes item = EncodeReceiptItem(pos, values);
+        frame.insert(frame.end(), item.begin(), item.end());
+    }
+    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
+    return frame;
+}
+
+void ApplyReceiptSerialConfigByte(std::uint8_t config, PortSettings& settings) {
+    settings.baudRate = kBaudRates[config & 0x07];
+    settings.flowControl = (config & 0x08) ? "Xon/Xoff" : "DTR";
+    switch ((config >> 4) & 0x03) {
+    case 0:
+        settings.parity = "None";
+        break;
+    case 1:
+        settings.parity = "Even";
+        break;
+    case 2:
+        settings.parity = "Odd";
+        break;
+    default:
+        break;
+    }
+    settings.stopBits = (config & 0x40) ? "2" : "1";
+    settings.dataBits = (config & 0x80) ? "7" : "8";
+}
+
+bool ApplyReceiptSerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings) {
+    if (reply.size() <= RC_SERIAL_CONFIG_OFFSET) return false;
+    ApplyReceiptSerialConfigByte(reply[RC_SERIAL_CONFIG_OFFSET], settings);
+    return true;
+}
+
+void ApplyReceiptReply(std::span<const std::uint8_t> reply, ReceiptSettingValues& values) {
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        const auto index = static_cast<std::size_t>(info.pos);
+        const std::size_t at = info.replyOffset;
+        if (info.IsList()) {
+            if (at >= reply.size()) continue;
+            if (reply[at] < info.listSize) values.selection[index] = reply[at];
+        } else {
+            if (at + 1 >= reply.size()) continue;
+            const auto raw = static_cast<std::uint16_t>(reply[at] | (reply[at + 1] << 8));
+            values.text[index] = UnitsToMillimetresText(static_cast<std::int16_t>(raw));
+        }
+    }
+}
+
+bool ReceiptReplyComplete(std::span<const std::uint8_t> reply) {
+    return reply.size() >= RC_SETTINGS_REPLY_SIZE;
+}
+
+ReplyRule ReceiptReplyRule() {
+    ReplyRule rule;
+    rule.maxBytes = RC_REPLY_BUFFER_SIZE;
+    rule.timeout = RC_REPLY_TIMEOUT;
+    rule.silence = RC_REPLY_SILENCE;
+    rule.complete = [](const std::uint8_t* data, std::size_t size) {
+        return ReceiptReplyComplete(std::span<const std::uint8_t>(data, size));
+    };
+    return rule;
+}
+
+} // namespace pemberlux

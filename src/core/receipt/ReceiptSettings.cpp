@@ -1,0 +1,164 @@
+#include "core/receipt/ReceiptSettings.h"
+
+#include "core/base/Models.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <string_view>
+#include <system_error>
+
+namespace pemberlux {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The longest start of `text` that reads as a decimal number or the beginning
+// of one: blanks, an optional sign, digits, an optional "." and digits.
+struct DecimalPrefix {
+    std::size_t length = 0; // characters read
+    bool negative = false;
+    std::string_view whole;    // digits before the point
+    std::string_view fraction; // digits after it
+    bool HasDigit() const { return !whole.empty() || !fraction.empty(); }
+};
+
+DecimalPrefix ReadDecimalPrefix(std::string_view text) {
+    DecimalPrefix d;
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
+    std::size_t from = i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    d.whole = text.substr(from, i - from);
+    if (i < text.size() && text[i] == '.') {
+        from = ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+        d.fraction = text.substr(from, i - from);
+    }
+    d.length = i;
+    return d;
+}
+
+// The integer part, saturating far beyond the limits.
+long long IntegerPart(const DecimalPrefix& d) {
+    long long value = 0;
+    for (char c : d.whole)
+        value = std::min(value * 10 + (c - '0'), static_cast<long long>(INT_MAX));
+    return d.negative ? -value : value;
+}
+
+} // namespace
+
+const std::array<ReceiptSettingInfo, RECEIPT_SETTING_COUNT> RECEIPT_SETTINGS = {{
+    {RS_PRINTER_LANGUAGE, "Printer Language", IDC_RC_PRINTER_LANGUAGE, IDC_RC_PRINTER_LANGUAGE_LABEL, 0x16, 0, 2, 0},
+    {RS_CUTTER_SWITCH, "Cutter Switch", IDC_RC_CUTTER_SWITCH, IDC_RC_CUTTER_SWITCH_LABEL, 0x34, 3, 2, 0},
+    {RS_PAPER_WIDE, "Paper Wide", IDC_RC_PAPER_WIDE, IDC_RC_PAPER_WIDE_LABEL, 0x38, 13, 3, 0},
+    {RS_PRINTING_DIRECTION, "Printing Direction", IDC_RC_PRINTING_DIRECTION, IDC_RC_PRINTING_DIRECTION_LABEL, 0x3A, 11,
+     2, 0},
+    {RS_PAPER_TYPE, "Paper type", IDC_RC_PAPER_TYPE, IDC_RC_PAPER_TYPE_LABEL, 0x25, 12, 2, 0},
+    {RS_BLACK_MARK, "Black Mark", IDC_RC_BLACK_MARK, IDC_RC_BLACK_MARK_LABEL, 0x22, 4, 2, 0},
+    {RS_BLACK_MARK_TO_HOME, "Black Mark to Home", IDC_RC_BLACK_MARK_TO_HOME, IDC_RC_BLACK_MARK_TO_HOME_LABEL, 0x2C, 5,
+     0, -35},
+    {RS_BLACK_MARK_TO_CUTTER, "Black Mark to Cutter", IDC_RC_BLACK_MARK_TO_CUTTER, IDC_RC_BLACK_MARK_TO_CUTTER_LABEL,
+     0x2D, 7, 0, -54},
+}};
+
+CutterRule ApplyCutterRule(const PrinterModel* model, bool cutterSelected, ReceiptChangedMarks* marks) {
+    if (!model || model->family != PrinterFamily::Receipt) return {};
+    if (marks) {
+        if (!model->cutter)
+            marks->reset(RS_CUTTER_SWITCH);
+        else if (cutterSelected)
+            marks->set(RS_CUTTER_SWITCH);
+    }
+    return {true, model->cutter};
+}
+
+bool IsDistanceNumber(const std::string& text) {
+    const DecimalPrefix d = ReadDecimalPrefix(text);
+    return d.length == text.size() && d.HasDigit();
+}
+
+std::int16_t MillimetresToUnits(const std::string& text) {
+    if (!IsDistanceNumber(text)) return 0;
+    const DecimalPrefix d = ReadDecimalPrefix(text);
+    // The digits alone, read whatever the locale.
+    std::string digits(d.whole.empty() ? "0" : d.whole);
+    if (!d.fraction.empty()) digits.append(".").append(d.fraction);
+    double mm = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), mm, std::chars_format::fixed);
+    (void)end;
+    if (ec == std::errc::result_out_of_range)
+        mm = d.whole.find_first_not_of('0') == std::string_view::npos ? 0 : HUGE_VAL;
+    if (d.negative) mm = -mm;
+    const double x = mm * 1440;
+    if (!(std::abs(x) < 1e15)) return x < 0 ? INT16_MIN : INT16_MAX;
+    // Rounded to the nearest unit, halves away from zero, as the remainder of
+    // the truncated value by 254 decides.
+    const auto n = static_cast<long long>(x);
+    const long long r = n % 254;
+    double units = x / 254;
+    if (r >= 127)
+        units += 1;
+    else if (r <= -127)
+        units -= 1;
+    units = std::trunc(units);
+    return static_cast<std::int16_t>(std::clamp(units, double{INT16_MIN}, double{INT16_MAX}));
+}
+
+std::string UnitsToMillimetresText(std::int16_t units) {
+    const double mm = units / static_cast<double>(RC_UNITS_PER_INCH) * 25.4;
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, mm, std::chars_format::fixed, 1);
+    (void)ec; // "-5779.3" at most
+    return std::string(buf, end);
+}
+
+DistanceCheck CheckDistance(const std::string& text, int lowerLimit) {
+    DistanceCheck check;
+    const auto held = [&](long long value) -> std::string {
+        if (value > RC_DISTANCE_MAX) return std::to_string(RC_DISTANCE_MAX);
+        if (value < lowerLimit) return std::to_string(lowerLimit);
+        return {};
+    };
+    const char last = text.empty() ? '\0' : text.back();
+    const bool lastPasses = IsDigit(last) || (text.size() == 1 && (last == '-' || last == '+'));
+    if (!lastPasses) {
+        check.message = 190;
+        check.text = text.empty() ? text : text.substr(0, text.size() - 1);
+        return check;
+    }
+    const DecimalPrefix d = ReadDecimalPrefix(text);
+    if (d.length < text.size()) {
+        // Pasted text that is no decimal number: what reads as one stays.
+        check.message = 190;
+        check.text = text.substr(0, d.length);
+        while (!check.text.empty() && IsBlank(check.text.back()))
+            check.text.pop_back();
+        const std::string limit = held(IntegerPart(d));
+        if (!limit.empty()) check.text = limit;
+        return check;
+    }
+    check.text = text;
+    check.mark = true;
+    const std::string limit = held(IntegerPart(d));
+    if (!limit.empty()) {
+        check.message = 146;
+        check.text = limit;
+    }
+    return check;
+}
+
+} // namespace pemberlux

@@ -1,0 +1,100 @@
+#include "core/wireless/WifiFrames.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace pemberlux {
+
+namespace {
+
+bool IsHexDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    return (std::tolower(static_cast<unsigned char>(c)) - 'a') + 10;
+}
+
+void AppendAddress(Frame& frame, const Ipv4& address) {
+    frame.insert(frame.end(), address.begin(), address.end());
+}
+
+} // namespace
+
+bool IsAsciiText(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool WifiKeyValid(int encryption, int keyFormat, std::string_view key) {
+    if (encryption == WIFI_ENCRYPTION_NONE) return true;
+    if (encryption < WIFI_ENCRYPTION_NONE || encryption > WIFI_ENCRYPTION_WPA2_CCMP) return false;
+    if (!IsAsciiText(key)) return false;
+    const std::size_t n = key.size();
+    if (keyFormat == WIFI_KEY_ASCII) {
+        if (encryption == WIFI_ENCRYPTION_WEP64) return n == 5;
+        if (encryption == WIFI_ENCRYPTION_WEP128) return n == 13;
+        return n >= 8 && n <= 63;
+    }
+    if (!IsHexDigits(key) || n % 2 != 0) return false;
+    if (encryption == WIFI_ENCRYPTION_WEP64) return n == 10;
+    if (encryption == WIFI_ENCRYPTION_WEP128) return n == 26;
+    return n >= 16 && n <= 128;
+}
+
+std::optional<Ipv4> ParseIpv4(std::string_view text) {
+    Ipv4 address{};
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < address.size(); ++i) {
+        if (i > 0) {
+            if (at >= text.size() || text[at] != '.') return std::nullopt;
+            ++at;
+        }
+        const std::size_t start = at;
+        while (at < text.size() && at - start < 3 && std::isdigit(static_cast<unsigned char>(text[at])))
+            ++at;
+        unsigned value = 0;
+        const auto [end, error] = std::from_chars(text.data() + start, text.data() + at, value);
+        if (error != std::errc() || end != text.data() + at || value > 255) return std::nullopt;
+        address[i] = static_cast<std::uint8_t>(value);
+    }
+    if (at != text.size()) return std::nullopt;
+    return address;
+}
+
+std::string FormatIpv4(const Ipv4& address) {
+    std::string text;
+    for (std::size_t i = 0; i < address.size(); ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(address[i]);
+    }
+    return text;
+}
+
+Frame BuildWifiSettingsFrame(const WifiSettings& s) {
+    Frame frame{0x1B, 0x0D, 0x53, 0x1B, 0x3E};
+    frame.push_back(s.mode == WIFI_MODE_AP ? 0x02 : 0x00);
+    frame.insert(frame.end(), s.ssid.begin(), s.ssid.end());
+    frame.push_back(0x00);
+    frame.push_back(static_cast<std::uint8_t>(s.encryption));
+    frame.push_back(static_cast<std::uint8_t>(s.keyFormat));
+    frame.push_back(s.encryption != WIFI_ENCRYPTION_NONE ? 0x01 : 0x00);
+    if (s.keyFormat == WIFI_KEY_HEX) {
+        for (std::size_t i = 0; i + 1 < s.key.size(); i += 2)
+            frame.push_back(static_cast<std::uint8_t>(HexValue(s.key[i]) << 4 | HexValue(s.key[i + 1])));
+    } else {
+        frame.insert(frame.end(), s.key.begin(), s.key.end());
+    }
+    frame.push_back(0x00);
+    frame.push_back(0x01);
+    AppendAddress(frame, s.ip);
+    AppendAddress(frame, s.gateway);
+    AppendAddress(frame, s.mask);
+    // The module reads 0 as "DHCP on": the other way round from the list.
+    frame.push_back(s.dhcp == WIFI_DHCP_ENABLE ? 0x00 : 0x01);
+    frame.insert(frame.end(), {0x1B, 0x10, 0x45});
+    return frame;
+}
+
+} // namespace pemberlux

@@ -1,1 +1,0 @@
-set(GUI_SOURCES PrintingSetupLB610_1.cpp)

@@ -1,1 +1,0 @@
-set(GUI_SOURCES EdtCfgDlg.cpp EdtCfgDlgUSB.cpp EnternetSetting.cpp NetWidgets.cpp SearchDialog.cpp TR510EnthernetDlg.cpp)

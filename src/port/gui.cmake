@@ -1,1 +1,0 @@
-set(GUI_SOURCES PagePortSet.cpp PortSetParallel.cpp PortSetSerial.cpp PortSetUSB.cpp)

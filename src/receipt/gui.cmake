@@ -1,1 +1,0 @@
-set(GUI_SOURCES InternalSetupTR510.cpp)

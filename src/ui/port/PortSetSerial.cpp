@@ -1,0 +1,93 @@
+#include "ui/port/PortSetSerial.h"
+
+#include "core/base/SerialDevices.h"
+#include "core/base/UiText.h"
+#include "ui/toolkit/Messages.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace pemberlux {
+
+namespace {
+
+const char* const PARITY_VALUES[] = {"None", "Even", "Odd"};
+const char* const FLOW_VALUES[] = {"DTR", "Xon/Xoff"};
+
+QString Text(const std::string& key) {
+    return QString::fromStdString(TemplateText(CPortSetSerial::IDD, key));
+}
+
+void SelectText(QComboBox* list, const std::string& text) {
+    list->setCurrentIndex(list->findText(QString::fromStdString(text), Qt::MatchExactly));
+}
+
+} // namespace
+
+CPortSetSerial::CPortSetSerial(QObject* receiver, QWidget* parent) : CDialog(IDD, parent), receiver_(receiver) {
+    setWindowTitle(Text("caption"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    layout->addLayout(form);
+
+    const int lists[] = {IDC_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS, IDC_FLOW};
+    for (int id : lists) {
+        const std::string label = TemplateText(IDD, "label." + std::to_string(id));
+        auto* list = Bind(id, new QComboBox, label.substr(0, label.find_last_not_of(": ") + 1));
+        for (const std::string& item : TemplateItems(IDD, id))
+            list->addItem(QString::fromStdString(item));
+        auto* caption = new QLabel(QString::fromStdString(label));
+        caption->setBuddy(list);
+        form->addRow(caption, list);
+    }
+
+    // COM1 ... COM15, then the serial devices of this machine, and the name in
+    // use when it is neither (a device given by path), so OK keeps it.
+    auto* ports = ControlAs<QComboBox>(IDC_PORT);
+    ports->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (int n = 1; n <= 15; ++n)
+        ports->addItem(QStringLiteral("COM%1").arg(n));
+    for (const std::string& path : ListSerialDevices())
+        ports->addItem(QString::fromStdString(path));
+    const QString current = QString::fromStdString(SerialDialogSettings.comName);
+    if (!current.isEmpty() && ports->findText(current, Qt::MatchExactly) < 0) ports->addItem(current);
+
+    SelectText(ports, SerialDialogSettings.comName);
+    SelectText(ControlAs<QComboBox>(IDC_BAUD), SerialDialogSettings.baudRate);
+    SelectText(ControlAs<QComboBox>(IDC_DATA_BITS), SerialDialogSettings.dataBits);
+    SelectText(ControlAs<QComboBox>(IDC_STOP_BITS), SerialDialogSettings.stopBits);
+    int parity = -1;
+    for (int i = 0; i < 3; ++i) {
+        if (SerialDialogSettings.parity == PARITY_VALUES[i]) parity = i;
+    }
+    ControlAs<QComboBox>(IDC_PARITY)->setCurrentIndex(parity);
+    int flow = -1;
+    for (int i = 0; i < 2; ++i) {
+        if (SerialDialogSettings.flowControl == FLOW_VALUES[i]) flow = i;
+    }
+    ControlAs<QComboBox>(IDC_FLOW)->setCurrentIndex(flow);
+
+    layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
+    connect(ControlAs<QPushButton>(IDC_OK), &QPushButton::clicked, this, [this] { OnOK(); });
+    connect(ControlAs<QPushButton>(IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void CPortSetSerial::OnOK() {
+    const PortSettings before = SerialDialogSettings;
+    SerialDialogSettings.comName = ControlText(IDC_PORT);
+    SerialDialogSettings.baudRate = ControlText(IDC_BAUD);
+    SerialDialogSettings.dataBits = ControlText(IDC_DATA_BITS);
+    SerialDialogSettings.stopBits = ControlText(IDC_STOP_BITS);
+    const int parity = ControlAs<QComboBox>(IDC_PARITY)->currentIndex();
+    if (parity >= 0 && parity < 3) SerialDialogSettings.parity = PARITY_VALUES[parity];
+    const int flow = ControlAs<QComboBox>(IDC_FLOW)->currentIndex();
+    if (flow >= 0 && flow < 2) SerialDialogSettings.flowControl = FLOW_VALUES[flow];
+    SendMessage(receiver_, WM_SERIAL_SET, ToParam(&SerialDialogSettings), ToParam(&before));
+    accept();
+}
+
+} // namespace pemberlux

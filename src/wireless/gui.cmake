@@ -1,1 +1,0 @@
-set(GUI_SOURCES BluetoothSetupDlg.cpp WifiSetupDlg_LB610.cpp)
