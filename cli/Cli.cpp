@@ -220,15 +220,25 @@ int ExitCodeOf(const ExchangeResult& result) {
     return EXIT_PRINTER;
 }
 
-ExchangeResult Context::TryExchange(std::span<const std::uint8_t> frame, const ReplyRule* rule) {
+ExchangeResult Context::TryRun(const Steps& exchange) {
     if (settings_.portKind < PORT_COM || settings_.portKind > PORT_LAN)
         Usage("no interface: give one of --tcp, --serial, --lpt, --usb");
     PrinterPort port(settings_, usb_);
-    return pemberlux::Exchange(port, frame, rule, Limits());
+    return exchange(port, Limits());
+}
+
+ExchangeResult Context::TryExchange(std::span<const std::uint8_t> frame, const ReplyRule* rule) {
+    return TryRun([&](PrinterPort& port, const JobLimits& job) { return pemberlux::Exchange(port, frame, rule, job); });
 }
 
 ExchangeResult Context::Exchange(std::span<const std::uint8_t> frame, const ReplyRule* rule) {
     ExchangeResult result = TryExchange(frame, rule);
+    Check(result, settings_.portKind);
+    return result;
+}
+
+ExchangeResult Context::Run(const Steps& exchange) {
+    ExchangeResult result = TryRun(exchange);
     Check(result, settings_.portKind);
     return result;
 }

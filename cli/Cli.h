@@ -86,6 +86,9 @@ public:
 
     // One exchange on the connection; failures end the command.
     ExchangeResult Exchange(std::span<const std::uint8_t> frame, const ReplyRule* rule);
+    // A core exchange sequence on the connection's port; failures end the command.
+    using Steps = std::function<ExchangeResult(PrinterPort&, const JobLimits&)>;
+    ExchangeResult Run(const Steps& exchange);
     // The same without ending the command: the caller decides.
     ExchangeResult TryExchange(std::span<const std::uint8_t> frame, const ReplyRule* rule);
     // Ends the command for a result that is not Done (or came late).
@@ -105,6 +108,8 @@ public:
     std::string Text(int id) const;
 
 private:
+    ExchangeResult TryRun(const Steps& exchange);
+
     PortSettings settings_;
     UsbSelection usb_;
     const PrinterModel* model_ = nullptr;

@@ -6,6 +6,8 @@
 #include "core/label/LabelCommands.h"
 #include "core/receipt/ReceiptCommands.h"
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +21,12 @@ std::string SnakeName(const std::string& name);
 
 // Refuses a model of the other family.
 void RequireFamily(const Context& ctx, PrinterFamily family);
+
+// Takes the serial line a printer reported in its settings when it is on one.
+void KeepReportedLine(Context& ctx, const PortSettings& reported);
+// Sends a family's factory reset `frame`; once the printer took it, a serial
+// line follows the printer back to its factory settings.
+void ResetToFactory(Context& ctx, std::span<const std::uint8_t> frame);
 
 // ---- Label printers ----------------------------------------------------------
 

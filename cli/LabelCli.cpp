@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <chrono>
 #include <cmath>
 
 namespace pemberlux::cli {
@@ -77,14 +78,31 @@ void RequireFamily(const Context& ctx, PrinterFamily family) {
           (model->family == PrinterFamily::Label ? "label" : "receipt") + " printer");
 }
 
+void KeepReportedLine(Context& ctx, const PortSettings& reported) {
+    // The line parameters a printer on a serial line reports are kept (pemberlux.ini with --save).
+    if (ctx.Settings().portKind == PORT_COM) ctx.Settings() = reported;
+}
+
+void ResetToFactory(Context& ctx, std::span<const std::uint8_t> frame) {
+    bool settled = false;
+    ctx.Run([&](PrinterPort& port, const JobLimits& job) {
+        const FactoryResetResult reset = FactoryReset(port, frame, std::chrono::milliseconds(0), job);
+        settled = reset.settled;
+        return reset.exchange;
+    });
+    // The printer's serial line is back at its factory settings.
+    if (settled && ctx.Settings().portKind == PORT_COM) ApplyFactoryLineSettings(ctx.Settings());
+}
+
 Json ReadLabelSettings(Context& ctx) {
-    const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(true));
-    const ExchangeResult result = ctx.Exchange(LB_FRAME_READ_SETTINGS, &rule);
+    const ExchangeResult result = ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
+        return QueryLabelSettings(port, job, ctx.Timeout(LB_REPLY_TIMEOUT));
+    });
     if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
-    // The line parameters the printer reports are kept (pemberlux.ini with --save).
-    if (ctx.Settings().portKind == PORT_COM) ApplySerialConfig(result.reply, ctx.Settings());
+    PortSettings reported = ctx.Settings();
     LabelSettingValues values;
-    ApplySettingsReply(result.reply, ctx.Settings(), values);
+    DecodeLabelSettings(result.reply, reported, values);
+    KeepReportedLine(ctx, reported);
     Json doc = Json::object();
     for (const LabelSettingInfo& info : LABEL_SETTINGS)
         doc[SnakeName(info.name)] = ValueOf(ctx, info, values);
@@ -123,9 +141,10 @@ Json ReadLabelInfo(Context& ctx) {
     const std::pair<LabelTextQuery, const char*> queries[] = {{LabelTextQuery::SerialNumber, "serial_number"},
                                                               {LabelTextQuery::FirmwareVersion, "firmware_version"},
                                                               {LabelTextQuery::Statistics, "head_mileage"}};
-    const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(false));
     for (const auto& [query, key] : queries) {
-        const ExchangeResult result = ctx.Exchange(TextQueryFrame(query), &rule);
+        const ExchangeResult result = ctx.Run([&ctx, query](PrinterPort& port, const JobLimits& job) {
+            return QueryLabelText(port, query, job, ctx.Timeout(LB_REPLY_TIMEOUT));
+        });
         doc[key] = DecodeTextReply(result.reply, ctx.Language());
     }
     return doc;
@@ -167,9 +186,7 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
     });
 
     Simple(*label, action, "reset", "restore the factory settings", [](Context& c) {
-        c.Exchange(LB_FRAME_RESTORE_FACTORY, nullptr);
-        // The printer's line is back at its factory settings.
-        if (c.Settings().portKind == PORT_COM) ApplyFactoryLineSettings(c.Settings());
+        ResetToFactory(c, LB_FRAME_RESTORE_FACTORY);
         c.Print({{"reset", true}});
     });
     Simple(*label, action, "calibrate", "calibrate the labels", [](Context& c) {

@@ -28,12 +28,14 @@ std::string ReceiptKeys(const Context& ctx) {
 } // namespace
 
 Json ReadReceiptSettings(Context& ctx) {
-    const ReplyRule rule = ctx.WithTimeout(ReceiptReplyRule());
-    const ExchangeResult result = ctx.Exchange(RC_FRAME_READ_SETTINGS, &rule);
+    const ExchangeResult result = ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
+        return QueryReceiptSettings(port, job, ctx.Timeout(RC_REPLY_TIMEOUT));
+    });
     if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
-    if (ctx.Settings().portKind == PORT_COM) ApplyReceiptSerialConfig(result.reply, ctx.Settings());
+    PortSettings reported = ctx.Settings();
     ReceiptSettingValues values;
-    ApplyReceiptReply(result.reply, values);
+    DecodeReceiptSettings(result.reply, reported, values);
+    KeepReportedLine(ctx, reported);
     Json doc = Json::object();
     for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
         if (!Offered(ctx, info)) continue;
@@ -117,8 +119,7 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
         ->callback([&action, guard] {
             action = [guard](Context& c) {
                 guard(c);
-                const ReceiptRestoreFrame frame = BuildRestoreFrame(c.Settings().language);
-                c.Exchange(frame, nullptr);
+                ResetToFactory(c, BuildRestoreFrame(c.Settings().language));
                 c.Print({{"restore", true}});
             };
         });

@@ -301,6 +301,32 @@ TEST_F(CliTest, ReceiptGetReadsTheSettings) {
     EXPECT_TRUE(doc.contains("cutter_switch"));
 }
 
+// A factory reset on a serial line leaves the printer at 9600 8N1 with hardware
+// handshake: both families' resets take that line over (kept with --save).
+TEST_F(CliTest, FactoryResetsOnASerialLineKeepTheFactoryLine) {
+    sim::LabelPrinterSim label;
+    sim::ReceiptPrinterSim receipt(sim::ReceiptModel::TR520);
+    const struct {
+        sim::SimPrinter& printer;
+        const char* model;
+        std::vector<std::string> command;
+    } cases[] = {
+        {label, "LB-610", {"label", "reset"}},
+        {receipt, "TR-520", {"receipt", "restore"}},
+    };
+    for (const auto& c : cases) {
+        Attached link(c.printer, Transport::Serial, dir.Path());
+        std::vector<std::string> args = {"--model", c.model, "--serial", link.Args()[1] + ":57600:Odd:7:2:Xon/Xoff",
+                                         "--save"};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        const CliRun run = RunCli(dir.Path(), args);
+        ASSERT_EQ(run.code, 0) << run.err;
+        const std::string written = dir.Read("pemberlux.ini");
+        for (const char* line : {"Baudrate=9600\r\n", "ParitySetup=None\r\n", "FlowControl=DTR\r\n"})
+            EXPECT_NE(written.find(line), std::string::npos) << c.model << ": " << written;
+    }
+}
+
 // ---- Sending and firmware -------------------------------------------------------
 
 TEST_F(CliTest, SendDeliversTextHexAndFilesWhole) {

@@ -1,5 +1,6 @@
 // Both settings pages with ports that cannot be opened: every button that
 // talks to the printer shows the interface's own message with the warning icon.
+// And a factory reset cut short by closing the window.
 #include "../label/LabelPageFixture.h"
 #include "../receipt/ReceiptPageFixture.h"
 
@@ -13,14 +14,18 @@ using namespace test;
 struct LabelFailures : LabelFamily {
     static constexpr const char* MODEL = "LB-610";
     static constexpr int BUTTONS[] = {IDC_GET_PRINTER_SETTINGS, IDC_SEND_SETTINGS, IDC_PRINT_SELF_TEST};
+    static constexpr int RESET = IDC_RESET_ALL_SETTINGS;
+    static constexpr const char* RESET_FRAME = "1B 0D 53 1B 60 01 1B 10 45";
     // The read's refresh and the send report also when nothing was reached.
     static constexpr std::size_t REPORTS = 2;
 };
 struct ReceiptFailures : ReceiptFamily {
     static constexpr const char* MODEL = "TR-510";
     static constexpr int BUTTONS[] = {IDC_RC_GET_PRINTER_SETTINGS, IDC_RC_SEND_SETTINGS, IDC_RC_RESTORE_ALL_SETTINGS};
-    // Nothing was read and nothing restored.
-    static constexpr std::size_t REPORTS = 0;
+    static constexpr int RESET = IDC_RC_RESTORE_ALL_SETTINGS;
+    static constexpr const char* RESET_FRAME = "1B 0D 53 1B 16 00 1B 10 45 1D 10 01";
+    // The read's refresh also when nothing was reached; nothing was restored.
+    static constexpr std::size_t REPORTS = 1;
 };
 
 template <class Family> class PageOpenFailures : public SettingsPageTest<Family> {};
@@ -63,6 +68,32 @@ TYPED_TEST(PageOpenFailures, ShowTheInterfacesMessage) {
         EXPECT_EQ(this->spy->reports.size(), TypeParam::REPORTS);
         this->window.reset();
     }
+}
+
+template <class Family> class PageFactoryReset : public SettingsPageTest<Family> {};
+TYPED_TEST_SUITE(PageFactoryReset, Families);
+
+// The program takes the factory line over only once the printer has had its
+// second to take the reset: a window closed meanwhile leaves the line, the
+// settings file and the printer as they were, and reads nothing back.
+TYPED_TEST(PageFactoryReset, ClosingTheWindowDuringTheWaitAdoptsNothing) {
+    PortSettings s = this->Record(TypeParam::MODEL, PORT_COM);
+    this->pty = std::make_unique<sim::PtyPort>(*this->printer);
+    s.comName = this->pty->Path();
+    s.baudRate = "57600";
+    s.flowControl = "Xon/Xoff";
+    this->StartWith(s);
+    this->Click(TypeParam::RESET);
+    ASSERT_TRUE(WaitUntil([&] { return HexText(this->printer->Received()) == TypeParam::RESET_FRAME; }, 5s));
+    RunEventsFor(200ms); // well into the second the printer has
+    this->window.reset();
+
+    EXPECT_EQ(HexText(this->printer->Received()), TypeParam::RESET_FRAME);
+    EXPECT_TRUE(this->spy->reports.empty());
+    const std::string file = this->SettingsText();
+    EXPECT_NE(file.find("Baudrate=57600\r\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("FlowControl=Xon/Xoff\r\n"), std::string::npos) << file;
+    EXPECT_EQ(this->messages.Count(), 0u);
 }
 
 } // namespace

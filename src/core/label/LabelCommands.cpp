@@ -198,4 +198,22 @@ ReplyRule LabelReplyRule(bool settings) {
     return rule;
 }
 
+ExchangeResult QueryLabelSettings(PrinterPort& port, const JobLimits& job, std::chrono::milliseconds timeout) {
+    ReplyRule rule = LabelReplyRule(true);
+    rule.timeout = timeout;
+    return Exchange(port, LB_FRAME_READ_SETTINGS, &rule, job);
+}
+
+ExchangeResult QueryLabelText(PrinterPort& port, LabelTextQuery query, const JobLimits& job,
+                              std::chrono::milliseconds timeout) {
+    ReplyRule rule = LabelReplyRule(false);
+    rule.timeout = timeout;
+    return Exchange(port, TextQueryFrame(query), &rule, job);
+}
+
+void DecodeLabelSettings(std::span<const std::uint8_t> reply, PortSettings& settings, LabelSettingValues& values) {
+    ApplySerialConfig(reply, settings);
+    ApplySettingsReply(reply, settings, values);
+}
+
 } // namespace pemberlux

@@ -96,6 +96,16 @@ inline constexpr std::chrono::milliseconds LB_REPLY_TIMEOUT{3000};
 // The reply rule of the settings query (`settings`) or of a text query.
 ReplyRule LabelReplyRule(bool settings);
 
-// ---- Factory line settings -------------------------------------------------
+// ---- Exchanges -------------------------------------------------------------
+
+// The settings query and its reply, as the page and the command line run it.
+ExchangeResult QueryLabelSettings(PrinterPort& port, const JobLimits& job,
+                                  std::chrono::milliseconds timeout = LB_REPLY_TIMEOUT);
+// A text query (serial number, firmware version, statistics) and its reply.
+ExchangeResult QueryLabelText(PrinterPort& port, LabelTextQuery query, const JobLimits& job,
+                              std::chrono::milliseconds timeout = LB_REPLY_TIMEOUT);
+// What a settings reply says: the serial line into `settings`, then every
+// setting into `values` (ApplySerialConfig, ApplySettingsReply).
+void DecodeLabelSettings(std::span<const std::uint8_t> reply, PortSettings& settings, LabelSettingValues& values);
 
 } // namespace pemberlux

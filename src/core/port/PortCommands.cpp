@@ -61,4 +61,14 @@ void ApplyFactoryLineSettings(PortSettings& settings) {
     settings.flowControl = "DTR";
 }
 
+FactoryResetResult FactoryReset(PrinterPort& port, std::span<const std::uint8_t> frame,
+                                std::chrono::milliseconds settle, const JobLimits& job,
+                                const std::function<void()>& taken) {
+    FactoryResetResult result{SendFrame(port, frame, job)};
+    if (!result.exchange.Ok()) return result;
+    if (taken) taken();
+    result.settled = SleepFor(job.stop, settle);
+    return result;
+}
+
 } // namespace pemberlux

@@ -5,8 +5,12 @@
 
 #include "core/base/Models.h"
 #include "core/base/PortSettings.h"
+#include "core/port/Exchange.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,5 +32,18 @@ Frame BuildWifiResetFrame();
 // After a factory reset the printer's serial line is 9600 baud, 8 data bits,
 // no parity, 1 stop bit, hardware handshake: the page's PortSettings follow.
 void ApplyFactoryLineSettings(PortSettings& settings);
+
+// A factory reset as the settings pages and the command line run it: the
+// family's reset frame, `taken` once the printer took it, then `settle` while
+// the printer comes back on its factory line. Only when `settled` may the caller
+// adopt that line (ApplyFactoryLineSettings): a reset that failed left the
+// printer as it was, and a job stopped during the wait cannot know.
+struct FactoryResetResult {
+    ExchangeResult exchange;
+    bool settled = false;
+};
+FactoryResetResult FactoryReset(PrinterPort& port, std::span<const std::uint8_t> frame,
+                                std::chrono::milliseconds settle, const JobLimits& job,
+                                const std::function<void()>& taken = {});
 
 } // namespace pemberlux

@@ -108,4 +108,15 @@ ReplyRule ReceiptReplyRule() {
     return rule;
 }
 
+ExchangeResult QueryReceiptSettings(PrinterPort& port, const JobLimits& job, std::chrono::milliseconds timeout) {
+    ReplyRule rule = ReceiptReplyRule();
+    rule.timeout = timeout;
+    return Exchange(port, RC_FRAME_READ_SETTINGS, &rule, job);
+}
+
+void DecodeReceiptSettings(std::span<const std::uint8_t> reply, PortSettings& settings, ReceiptSettingValues& values) {
+    ApplyReceiptSerialConfig(reply, settings);
+    ApplyReceiptReply(reply, values);
+}
+
 } // namespace pemberlux

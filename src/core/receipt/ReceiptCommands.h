@@ -70,4 +70,13 @@ inline constexpr std::chrono::milliseconds RC_REPLY_SILENCE{500};
 // The reply rule of the settings query.
 ReplyRule ReceiptReplyRule();
 
+// ---- Exchanges -------------------------------------------------------------
+
+// The settings query and its reply, as the page and the command line run it.
+ExchangeResult QueryReceiptSettings(PrinterPort& port, const JobLimits& job,
+                                    std::chrono::milliseconds timeout = RC_REPLY_TIMEOUT);
+// What a settings reply says: the serial line into `settings`, then every
+// setting into `values` (ApplyReceiptSerialConfig, ApplyReceiptReply).
+void DecodeReceiptSettings(std::span<const std::uint8_t> reply, PortSettings& settings, ReceiptSettingValues& values);
+
 } // namespace pemberlux

@@ -48,31 +48,24 @@ std::string Text(const std::string& key) {
     return TemplateText(CPrintingSetupLB610_1::IDD, key);
 }
 
-QString QText(const std::string& key) {
-    return QString::fromStdString(Text(key));
-}
-
-const LabelSettingInfo& Info(int pos) {
-    return LABEL_SETTINGS[static_cast<std::size_t>(pos)];
-}
-
-void FillList(QComboBox* list, const std::vector<std::string>& items) {
-    list->clear();
-    for (const std::string& item : items)
-        list->addItem(QString::fromStdString(item));
-    list->setCurrentIndex(-1);
-}
-
 } // namespace
 
-CPrintingSetupLB610_1::CPrintingSetupLB610_1(QWidget* parent) : CPage(IDD, parent) {
+CPrintingSetupLB610_1::CPrintingSetupLB610_1(QWidget* parent)
+    : CSettingsPage(IDD, LABEL_SETTINGS, LB_ACTION_BUTTONS, {QueryLabelSettings, LB_REPLY_TIMEOUT, DecodeLabelSettings},
+                    parent) {
     BuildPage();
-
-    SetToolTipColour(QColor(0, 0, 0));
-    for (const LabelTooltip& tip : LB_TOOLTIPS)
-        AddToolTip(tip.control, tip.stringId);
-
-    ConnectControls();
+    using Page = CPrintingSetupLB610_1;
+    WireControls<Page>(this, LB_TOOLTIPS,
+                       {
+                           {IDC_GET_PRINTER_SETTINGS, &Page::OnGetPrinterSettings},
+                           {IDC_RESET_ALL_SETTINGS, &Page::OnResetAllSettings},
+                           {IDC_SEND_SETTINGS, &Page::OnSendSettings},
+                           {IDC_PRINT_SELF_TEST, &Page::OnPrintSelfTest},
+                           {IDC_CALIBRATE_LABEL, &Page::OnCalibrateLabel},
+                           {IDC_GET_SERIAL_NUMBER, &Page::OnGetSerialNumber},
+                           {IDC_GET_FW_VERSION, &Page::OnGetFirmwareVersion},
+                           {IDC_PRINT_STATISTICS, &Page::OnPrintStatistics},
+                       });
 }
 
 CPrintingSetupLB610_1::~CPrintingSetupLB610_1() {
@@ -90,15 +83,8 @@ void CPrintingSetupLB610_1::BuildPage() {
     grid->setColumnStretch(4, 1);
 
     auto addList = [&](LabelSettingPos pos, int row, int column) {
-        const LabelSettingInfo& info = Info(pos);
-        const std::string caption = Text(std::to_string(info.labelControl));
-        auto* label = Bind(info.labelControl, new QLabel(QString::fromStdString(caption)));
-        auto* list = Bind(info.control, new QComboBox, caption);
-        FillList(list, LabelListItems(pos, lang));
-        list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        label->setBuddy(list);
-        grid->addWidget(label, row, column);
-        grid->addWidget(list, row, column + 1);
+        const LabelSettingInfo& info = InfoOf(pos);
+        AddListRow(grid, row, column, info.control, info.labelControl, LabelListItems(pos, lang));
     };
     for (int row = 0; row < 7; ++row) {
         addList(LEFT_LISTS[static_cast<std::size_t>(row)], row, 0);
@@ -117,13 +103,8 @@ void CPrintingSetupLB610_1::BuildPage() {
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1, 1, 2); // into the gap between the columns: a version is long
 
-        const LabelSettingInfo& info = Info(EDITS[i]);
-        const std::string editCaption = Text(std::to_string(info.labelControl));
-        auto* editLabel = Bind(info.labelControl, new QLabel(QString::fromStdString(editCaption)));
-        auto* edit = Bind(info.control, new QLineEdit, editCaption);
-        editLabel->setBuddy(edit);
-        grid->addWidget(editLabel, row, 3);
-        grid->addWidget(edit, row, 4);
+        const LabelSettingInfo& info = InfoOf(EDITS[i]);
+        QLineEdit* edit = AddEditRow(grid, row, 3, info.control, info.labelControl);
         const std::string unit = Text("unit." + std::to_string(info.control));
         if (!unit.empty()) {
             edit->setAlignment(Qt::AlignRight);
@@ -139,81 +120,27 @@ void CPrintingSetupLB610_1::BuildPage() {
     auto* buttons = new QGridLayout;
     buttons->setHorizontalSpacing(8);
     buttons->setVerticalSpacing(8);
-    for (std::size_t i = 0; i < BUTTON_GRID.size(); ++i) {
-        const int id = BUTTON_GRID[i];
-        auto* button = Bind(id, new QPushButton(QText(std::to_string(id))));
-        button->setAutoDefault(false);
-        buttons->addWidget(button, static_cast<int>(i / 4), static_cast<int>(i % 4));
-    }
+    for (std::size_t i = 0; i < BUTTON_GRID.size(); ++i)
+        buttons->addWidget(AddButton(BUTTON_GRID[i]), static_cast<int>(i / 4), static_cast<int>(i % 4));
     layout->addLayout(buttons);
     layout->addStretch();
 }
 
-void CPrintingSetupLB610_1::ConnectControls() {
-    for (const LabelSettingInfo& info : LABEL_SETTINGS) {
-        const int pos = info.pos;
-        if (info.IsList()) {
-            // Only the user's choice marks a setting; a selection the page sets does not.
-            connect(List(pos), &QComboBox::activated, this, [this, pos] { OnListChanged(pos); });
-        } else {
-            connect(Edit(pos), &QLineEdit::textEdited, this, [this, pos] { OnEditChanged(pos); });
-        }
-    }
-    const std::pair<int, void (CPrintingSetupLB610_1::*)()> handlers[] = {
-        {IDC_GET_PRINTER_SETTINGS, &CPrintingSetupLB610_1::OnGetPrinterSettings},
-        {IDC_RESET_ALL_SETTINGS, &CPrintingSetupLB610_1::OnResetAllSettings},
-        {IDC_SEND_SETTINGS, &CPrintingSetupLB610_1::OnSendSettings},
-        {IDC_PRINT_SELF_TEST, &CPrintingSetupLB610_1::OnPrintSelfTest},
-        {IDC_CALIBRATE_LABEL, &CPrintingSetupLB610_1::OnCalibrateLabel},
-        {IDC_GET_SERIAL_NUMBER, &CPrintingSetupLB610_1::OnGetSerialNumber},
-        {IDC_GET_FW_VERSION, &CPrintingSetupLB610_1::OnGetFirmwareVersion},
-        {IDC_PRINT_STATISTICS, &CPrintingSetupLB610_1::OnPrintStatistics},
-    };
-    for (const auto& [id, handler] : handlers)
-        connect(ControlAs<QPushButton>(id), &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
-}
-
-QComboBox* CPrintingSetupLB610_1::List(int pos) const {
-    return ControlAs<QComboBox>(Info(pos).control);
-}
-
-QLineEdit* CPrintingSetupLB610_1::Edit(int pos) const {
-    return ControlAs<QLineEdit>(Info(pos).control);
-}
-
 // ---- Values and controls ---------------------------------------------------
-
-void CPrintingSetupLB610_1::MoveValuesToControls() {
-    for (LabelSettingPos pos : EDITS)
-        Edit(pos)->setText(QString::fromStdString(values_.text[static_cast<std::size_t>(pos)]));
-}
-
-void CPrintingSetupLB610_1::MoveControlsToValues() {
-    for (LabelSettingPos pos : EDITS)
-        values_.text[static_cast<std::size_t>(pos)] = Edit(pos)->text().toStdString();
-}
-
-LabelSettingValues CPrintingSetupLB610_1::CurrentValues() const {
-    LabelSettingValues values = values_;
-    for (const LabelSettingInfo& info : LABEL_SETTINGS) {
-        if (info.IsList()) values.selection[static_cast<std::size_t>(info.pos)] = List(info.pos)->currentIndex();
-    }
-    return values;
-}
-
-void CPrintingSetupLB610_1::OnListChanged(int pos) {
-    marks_.set(static_cast<std::size_t>(pos));
-}
 
 void CPrintingSetupLB610_1::OnEditChanged(int pos) {
     MoveControlsToValues();
-    const EditRangeResult range = CheckEditRange(values_.text[static_cast<std::size_t>(pos)]);
+    const EditRangeResult range = CheckEditRange(values_.text[Index(pos)]);
     if (range.clamped) {
         ShowString(this, 146, MessageIcon::Warning);
-        values_.text[static_cast<std::size_t>(pos)] = range.text;
+        values_.text[Index(pos)] = range.text;
         MoveValuesToControls();
     }
-    marks_.set(static_cast<std::size_t>(pos));
+    marks_.set(Index(pos));
+}
+
+void CPrintingSetupLB610_1::RefreshFields() {
+    SendMessage(this, WM_REFRESH_FIELDS);
 }
 
 void CPrintingSetupLB610_1::ApplyEmulationListRule() {
@@ -249,9 +176,7 @@ void CPrintingSetupLB610_1::OnTimer(int timerId) {
         marks_.reset();
         break;
     case TIMER_REFRESH:
-        KillTimer(TIMER_REFRESH);
-        SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
-        SendMessage(this, WM_REFRESH_FIELDS);
+        OnRefreshTimer();
         break;
     default:
         break;
@@ -262,12 +187,16 @@ void CPrintingSetupLB610_1::OnTimer(int timerId) {
 
 void CPrintingSetupLB610_1::OnGetPrinterSettings() {
     MoveValuesToControls();
-    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::Settings); });
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadSettingsJob(stop, s); });
 }
 
 void CPrintingSetupLB610_1::OnResetAllSettings() {
     MoveValuesToControls();
-    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ResetJob(stop, s); });
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) {
+        // The marks go half a second after the printer took the reset.
+        ResetJob(stop, s, LB_FRAME_RESTORE_FACTORY, std::chrono::milliseconds(RESET_READ_BACK_DELAY_MS),
+                 [this] { SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS); });
+    });
 }
 
 void CPrintingSetupLB610_1::OnSendSettings() {
@@ -275,7 +204,8 @@ void CPrintingSetupLB610_1::OnSendSettings() {
     StartPageJob([this, frame = BuildSettingsFrame(marks_, CurrentValues(), settings_)](std::stop_token stop,
                                                                                         const Snapshot& s) {
         SendJob(stop, s, frame);
-        RunOnGuiThread([this] { SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0); });
+        // Whatever the send brought, the main window hears the settings.
+        RunOnGuiThread([this] { ReportSettings(); });
     });
 }
 
@@ -293,65 +223,25 @@ void CPrintingSetupLB610_1::OnCalibrateLabel() {
 }
 
 void CPrintingSetupLB610_1::OnGetSerialNumber() {
-    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::SerialNumber); });
+    StartPageJob(
+        [this](std::stop_token stop, const Snapshot& s) { ReadTextJob(stop, s, LabelTextQuery::SerialNumber); });
 }
 
 void CPrintingSetupLB610_1::OnGetFirmwareVersion() {
-    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::FirmwareVersion); });
+    StartPageJob(
+        [this](std::stop_token stop, const Snapshot& s) { ReadTextJob(stop, s, LabelTextQuery::FirmwareVersion); });
 }
 
 void CPrintingSetupLB610_1::OnPrintStatistics() {
-    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadJob(stop, s, Query::Statistics); });
+    StartPageJob([this](std::stop_token stop, const Snapshot& s) { ReadTextJob(stop, s, LabelTextQuery::Statistics); });
 }
 
 // ---- Jobs ------------------------------------------------------------------
 
-void CPrintingSetupLB610_1::StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body) {
-    StartPortJob({LB_ACTION_BUTTONS.begin(), LB_ACTION_BUTTONS.end()}, std::move(body));
-}
-
-namespace {
-
-LabelTextQuery TextQueryOf(int query) {
-    static constexpr LabelTextQuery queries[] = {LabelTextQuery::SerialNumber, LabelTextQuery::FirmwareVersion,
-                                                 LabelTextQuery::Statistics};
-    return queries[query - 1];
-}
-
-} // namespace
-
-void CPrintingSetupLB610_1::ReadJob(const std::stop_token& stop, const Snapshot& snapshot, Query query) {
-    const bool settings = query == Query::Settings;
-    const ReplyRule rule = LabelReplyRule(settings);
-    PrinterPort port(snapshot.settings, snapshot.usb);
-    const LabelFrame9& frame = settings ? LB_FRAME_READ_SETTINGS : TextQueryFrame(TextQueryOf(static_cast<int>(query)));
-    const ExchangeResult result = Exchange(port, frame, &rule, {stop});
-    if (result.status == ExchangeResult::Stopped) return;
-    // A reply that came late is still shown; the user is told it was late.
-    if (result.Ok() && !result.reply.empty()) Decode(query, result.reply);
-    ReportExchange(result, port.kind);
-    SetTimer(TIMER_REFRESH, REFRESH_MS);
-}
-
-void CPrintingSetupLB610_1::Decode(Query query, std::span<const std::uint8_t> reply) {
-    if (query == Query::Settings) {
-        RunOnGuiThread([this, reply] {
-            ApplySerialConfig(reply, settings_);
-            LabelSettingValues values = CurrentValues();
-            ApplySettingsReply(reply, settings_, values);
-            for (const LabelSettingInfo& info : LABEL_SETTINGS) {
-                const auto i = static_cast<std::size_t>(info.pos);
-                if (info.IsList()) {
-                    List(info.pos)->setCurrentIndex(values.selection[i]);
-                } else {
-                    // Shown when the page next moves its values into the edits.
-                    values_.text[i] = values.text[i];
-                }
-            }
-        });
-    } else {
-        ApplyTextReply(TextQueryOf(static_cast<int>(query)), reply);
-    }
+void CPrintingSetupLB610_1::ReadTextJob(const std::stop_token& stop, const Snapshot& snapshot, LabelTextQuery query) {
+    ReadJob(
+        stop, snapshot, [query](PrinterPort& port, const JobLimits& job) { return QueryLabelText(port, query, job); },
+        [this, query](std::span<const std::uint8_t> reply) { ApplyTextReply(query, reply); });
 }
 
 void CPrintingSetupLB610_1::ApplyTextReply(LabelTextQuery query, std::span<const std::uint8_t> reply) {
@@ -362,30 +252,6 @@ void CPrintingSetupLB610_1::ApplyTextReply(LabelTextQuery query, std::span<const
         field->setText(text);
         field->setCursorPosition(0); // the start of a long text, not its end
     });
-}
-
-void CPrintingSetupLB610_1::SendJob(const std::stop_token& stop, const Snapshot& snapshot,
-                                    std::span<const std::uint8_t> frame) {
-    PrinterPort port(snapshot.settings, snapshot.usb);
-    const ExchangeResult result = SendFrame(port, frame, {stop});
-    ReportExchange(result, port.kind);
-}
-
-void CPrintingSetupLB610_1::ResetJob(const std::stop_token& stop, const Snapshot& snapshot) {
-    PrinterPort port(snapshot.settings, snapshot.usb);
-    const ExchangeResult result = SendFrame(port, LB_FRAME_RESTORE_FACTORY, {stop});
-    ReportExchange(result, port.kind);
-    if (!result.Ok()) return;
-    // The printer's line is back at 9600 8N1 with hardware handshake: the main
-    // window takes that over, and the settings are read back that way.
-    Snapshot after = snapshot;
-    RunOnGuiThread([this, &after] {
-        ApplyFactoryLineSettings(settings_);
-        SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
-        after = TakePortSnapshot();
-    });
-    SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS);
-    if (SleepFor(stop, std::chrono::milliseconds(RESET_READ_BACK_DELAY_MS))) ReadJob(stop, after, Query::Settings);
 }
 
 } // namespace pemberlux

@@ -7,45 +7,31 @@
 
 #include "core/label/LabelCommands.h"
 #include "core/label/LabelSettings.h"
-#include "core/port/Exchange.h"
-#include "ui/toolkit/Window.h"
+#include "ui/toolkit/SettingsPage.h"
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <stop_token>
-#include <string>
-
-class QComboBox;
-class QLineEdit;
 
 namespace pemberlux {
 
-class CPrintingSetupLB610_1 final : public CPage {
+class CPrintingSetupLB610_1 final : public CSettingsPage<LabelSettingInfo, LabelSettingValues, LabelChangedMarks> {
     Q_OBJECT
 public:
     static constexpr int IDD = IDD_PRINTING_SETUP_LB610;
 
-    // Window timers of the page.
+    // Window timers of the page; the refresh is the settings pages' own.
     enum : int {
         TIMER_CLEAR_CHANGES = 3,
-        TIMER_REFRESH = 4,
     };
     // How long the printer has to begin an answer.
     static constexpr int REPLY_TIMEOUT_MS = static_cast<int>(LB_REPLY_TIMEOUT.count());
     static constexpr int CLEAR_CHANGES_MS = 500;
-    static constexpr int REFRESH_MS = 100;
     // Between the factory reset and reading the settings back.
     static constexpr int RESET_READ_BACK_DELAY_MS = 1000;
 
     explicit CPrintingSetupLB610_1(QWidget* parent = nullptr);
     ~CPrintingSetupLB610_1() override;
-
-    QComboBox* List(int pos) const;
-    QLineEdit* Edit(int pos) const;
-
-    // The changed marks, by setting position.
-    const LabelChangedMarks& ChangedMarks() const { return marks_; }
 
     // The button handlers, as the buttons call them.
     void OnGetPrinterSettings();
@@ -64,40 +50,15 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    using Snapshot = PortSnapshot;
-    // What a reading job asks for.
-    enum class Query { Settings, SerialNumber, FirmwareVersion, Statistics };
-
     void BuildPage();
-    void ConnectControls();
-
-    // The three text values and their edits.
-    void MoveValuesToControls();
-    void MoveControlsToValues();
-    // Selections of the lists and the stored texts, as BuildSettingsFrame and
-    // ApplySettingsReply take them.
-    LabelSettingValues CurrentValues() const;
-    void OnListChanged(int pos);
-    void OnEditChanged(int pos);
+    void OnEditChanged(int pos) override;
+    // The edits are refreshed through WM_REFRESH_FIELDS.
+    void RefreshFields() override;
     void ApplyEmulationListRule();
 
-    // Starts `body` as a job holding the page's buttons.
-    void StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body);
-
-    // Job side.
-    // The exchange of every reading job: write the query, wait for the answer,
-    // show what arrived (also when it came late), report failures.
-    void ReadJob(const std::stop_token& stop, const Snapshot& snapshot, Query query);
-    void Decode(Query query, std::span<const std::uint8_t> reply);
-    // Shows a serial-number, firmware-version or statistics reply in its read-only edit.
+    // Job side: a text query, its answer shown in its read-only edit.
+    void ReadTextJob(const std::stop_token& stop, const Snapshot& snapshot, LabelTextQuery query);
     void ApplyTextReply(LabelTextQuery query, std::span<const std::uint8_t> reply);
-    void SendJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame);
-    void ResetJob(const std::stop_token& stop, const Snapshot& snapshot);
-
-    // The text values of Print Home Offset, Cutting Position Offset and Black
-    // Mark AD value; the lists keep their selection themselves.
-    LabelSettingValues values_;
-    LabelChangedMarks marks_;
 };
 
 } // namespace pemberlux

@@ -1,0 +1,203 @@
+// The common base of the printer settings pages. A settings page shows a
+// family's settings as lists and edits, marks the ones the user changes, reads
+// the printer's settings into them, sends the marked ones and resets the
+// printer to its factory settings. Every exchange is a job holding the page's
+// action buttons.
+//
+// CSettingsPageBase has what needs no knowledge of a family's values: the row
+// and button builders, the page job, the read, send and reset jobs and the
+// refresh after a read. CSettingsPage adds the lists and edits of a family's
+// setting table, its values and changed marks.
+#pragma once
+
+#include "core/base/PortSettings.h"
+#include "core/port/Exchange.h"
+#include "core/port/Job.h"
+#include "core/port/PrinterPort.h"
+#include "ui/toolkit/Window.h"
+
+#include <QColor>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QGridLayout;
+
+namespace pemberlux {
+
+class CSettingsPageBase : public CPage {
+public:
+    // Window timer of the refresh after every read.
+    static constexpr int TIMER_REFRESH = 4;
+    static constexpr int REFRESH_MS = 100;
+
+protected:
+    using Snapshot = PortSnapshot;
+    // One exchange on the job's port.
+    using Query = std::function<ExchangeResult(PrinterPort&, const JobLimits&)>;
+
+    CSettingsPageBase(int dialogId, std::span<const int> actionButtons, QWidget* parent);
+
+    // ---- Builders ----
+    // A setting's caption (from its label control's template text) at (row,
+    // column) and its list at (row, column + 1), filled with `items` and
+    // without a selection: nothing is sent for it until the user picks.
+    QComboBox* AddListRow(QGridLayout* grid, int row, int column, int control, int labelControl,
+                          const std::vector<std::string>& items);
+    // The same with an edit.
+    QLineEdit* AddEditRow(QGridLayout* grid, int row, int column, int control, int labelControl);
+    static void FillList(QComboBox* list, const std::vector<std::string>& items);
+    // A button with its template text; Enter never presses it.
+    QPushButton* AddButton(int id);
+    // Black tooltips, each a control and its string id.
+    template <class Tips> void AddToolTips(const Tips& tips) {
+        SetToolTipColour(QColor(0, 0, 0));
+        for (const auto& tip : tips)
+            AddToolTip(tip.control, tip.stringId);
+    }
+    template <class Page>
+    void ConnectButtons(Page* page, std::initializer_list<std::pair<int, void (Page::*)()>> handlers) {
+        for (const auto& [id, handler] : handlers)
+            connect(ControlAs<QPushButton>(id), &QPushButton::clicked, this, [page, handler] { (page->*handler)(); });
+    }
+
+    // ---- Jobs ----
+    // Starts `body` as a job holding the action buttons.
+    void StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body);
+    // A reading job: `query`, then `show` with the reply when one came (also a
+    // late one: the user is told it was late), the message of a failure, and
+    // the refresh, whatever happened, unless the job was stopped.
+    void ReadJob(const std::stop_token& stop, const Snapshot& snapshot, const Query& query,
+                 const std::function<void(std::span<const std::uint8_t>)>& show);
+    // Reads the printer's settings into the page (the family's query and reply).
+    virtual void ReadSettingsJob(const std::stop_token& stop, const Snapshot& snapshot) = 0;
+    // A command without an answer: `frame`, and the message of a failure.
+    ExchangeResult SendJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame);
+    // The factory reset: `frame`, `taken` once the printer took it, `settle`;
+    // then the page and the main window take the factory line settings and the
+    // settings are read back on that line. Nothing is adopted when the reset
+    // failed or the window went away meanwhile.
+    void ResetJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame,
+                  std::chrono::milliseconds settle, const std::function<void()>& taken = {});
+
+    // TIMER_REFRESH: the main window hears the page's settings and the edits
+    // show the page's values.
+    void OnRefreshTimer();
+    virtual void RefreshFields() = 0;
+    void ReportSettings();
+
+private:
+    std::vector<int> actionButtons_;
+};
+
+// `Info` is a family's setting row (pos, control, labelControl, IsList()),
+// `Values` what its controls hold (selection and text by position), `Marks`
+// its changed marks.
+template <class Info, class Values, class Marks> class CSettingsPage : public CSettingsPageBase {
+public:
+    QComboBox* List(int pos) const { return ControlAs<QComboBox>(InfoOf(pos).control); }
+    QLineEdit* Edit(int pos) const { return ControlAs<QLineEdit>(InfoOf(pos).control); }
+    // The changed marks, by setting position.
+    const Marks& ChangedMarks() const { return marks_; }
+
+protected:
+    // How the family's settings are read: the query and its reply within
+    // `timeout`, and what the reply says (the serial line into the settings,
+    // each setting into the values).
+    struct Protocol {
+        ExchangeResult (*query)(PrinterPort&, const JobLimits&, std::chrono::milliseconds);
+        std::chrono::milliseconds timeout;
+        void (*decode)(std::span<const std::uint8_t>, PortSettings&, Values&);
+    };
+
+    CSettingsPage(int dialogId, std::span<const Info> table, std::span<const int> actionButtons, Protocol protocol,
+                  QWidget* parent)
+        : CSettingsPageBase(dialogId, actionButtons, parent), table_(table), protocol_(protocol) {}
+
+    // Once the page is built: tooltips, the settings' controls and the buttons.
+    template <class Page, class Tips>
+    void WireControls(Page* page, const Tips& tips,
+                      std::initializer_list<std::pair<int, void (Page::*)()>> buttonHandlers) {
+        AddToolTips(tips);
+        ConnectSettings();
+        ConnectButtons(page, buttonHandlers);
+    }
+
+    const Info& InfoOf(int pos) const { return table_[static_cast<std::size_t>(pos)]; }
+
+    // A list marks its setting on the user's choice only, not on a selection
+    // the page sets; an edit goes to OnEditChanged on the user's typing.
+    void ConnectSettings() {
+        for (const Info& info : table_) {
+            const int pos = info.pos;
+            if (info.IsList()) {
+                connect(List(pos), &QComboBox::activated, this, [this, pos] { marks_.set(Index(pos)); });
+            } else {
+                connect(Edit(pos), &QLineEdit::textEdited, this, [this, pos] { OnEditChanged(pos); });
+            }
+        }
+    }
+    virtual void OnEditChanged(int pos) = 0;
+
+    // The lists' selections and the stored texts.
+    Values CurrentValues() const {
+        Values values = values_;
+        for (const Info& info : table_)
+            if (info.IsList()) values.selection[Index(info.pos)] = List(info.pos)->currentIndex();
+        return values;
+    }
+    void MoveValuesToControls() {
+        for (const Info& info : table_)
+            if (!info.IsList()) Edit(info.pos)->setText(QString::fromStdString(values_.text[Index(info.pos)]));
+    }
+    void MoveControlsToValues() {
+        for (const Info& info : table_)
+            if (!info.IsList()) values_.text[Index(info.pos)] = Edit(info.pos)->text().toStdString();
+    }
+    void RefreshFields() override { MoveValuesToControls(); }
+
+    void ReadSettingsJob(const std::stop_token& stop, const Snapshot& snapshot) override {
+        ReadJob(
+            stop, snapshot,
+            [this](PrinterPort& port, const JobLimits& job) { return protocol_.query(port, job, protocol_.timeout); },
+            [this](std::span<const std::uint8_t> reply) { ShowSettingsReply(reply); });
+    }
+    // The lists show a settings reply at once, the edits at the refresh.
+    void ShowSettingsReply(std::span<const std::uint8_t> reply) {
+        RunOnGuiThread([this, reply] {
+            Values values = CurrentValues();
+            protocol_.decode(reply, settings_, values);
+            for (const Info& info : table_) {
+                const std::size_t i = Index(info.pos);
+                if (info.IsList()) {
+                    List(info.pos)->setCurrentIndex(values.selection[i]);
+                } else {
+                    values_.text[i] = values.text[i];
+                }
+            }
+        });
+    }
+
+    static std::size_t Index(int pos) { return static_cast<std::size_t>(pos); }
+
+    // The edits' texts; the lists keep their selection themselves.
+    Values values_;
+    Marks marks_;
+
+private:
+    std::span<const Info> table_;
+    Protocol protocol_;
+};
+
+} // namespace pemberlux
