@@ -36,6 +36,8 @@ void CloseFd(int& fd) {
 
 namespace {
 
+constexpr std::int64_t POLL_SLICE_MS = 100;
+
 // WaitFor with the job's wake-up descriptor already registered.
 Wait WaitOn(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job, int wakeFd) {
     std::vector<pollfd> all(fds, fds + count);
@@ -45,9 +47,12 @@ Wait WaitOn(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job, 
         if (job.Stopped()) return Wait::Stopped;
         const auto now = Clock::now();
         if (now >= until) return job.Expired() ? Wait::Expired : Wait::TimedOut;
-        // Far deadlines are waited out in slices: poll takes an int of milliseconds.
+        // Waited out in short slices, each polling afresh: a driver may make
+        // room without a wake-up (a pty whose buffers move on by themselves),
+        // and a wait that only saw it at its bound would restart a stall bound
+        // that had in fact run out.
         auto left = std::chrono::ceil<milliseconds>(until - now).count();
-        int ms = static_cast<int>(std::min<decltype(left)>(left, 60000));
+        int ms = static_cast<int>(std::min<decltype(left)>(left, POLL_SLICE_MS));
         for (pollfd& p : all)
             p.revents = 0;
         int r = ::poll(all.data(), all.size(), ms);
