@@ -245,8 +245,12 @@ ExchangeResult Context::Run(const Steps& exchange) {
 
 void Context::Check(const ExchangeResult& result, int kind) const {
     if (result.status == ExchangeResult::Done) {
-        // A late reply is whole and used; the user still hears it was late.
-        if (result.late) std::cerr << "pemberlux-cli: " << Text(174) << "\n";
+        // A late reply is whole and used; the user still hears it was late,
+        // in words that do not read as the fatal time-out.
+        if (result.late)
+            std::cerr << "pemberlux-cli: " << command_
+                      << ": note: the printer answered late (its reply ended after the time-out); the reply is whole "
+                         "and the values shown are the printer's\n";
         return;
     }
     if (result.status == ExchangeResult::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");

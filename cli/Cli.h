@@ -80,6 +80,10 @@ public:
     ReplyRule WithTimeout(ReplyRule rule) const;
     std::chrono::milliseconds Timeout(std::chrono::milliseconds fallback) const;
 
+    // The command that runs ("label get"), for the lines it writes to stderr.
+    const std::string& Command() const { return command_; }
+    void SetCommand(std::string command) { command_ = std::move(command); }
+
     std::stop_token Stop() const { return stop_; }
     void SetStop(std::stop_token stop) { stop_ = std::move(stop); }
     JobLimits Limits() const { return {stop_}; }
@@ -115,6 +119,7 @@ private:
     const PrinterModel* model_ = nullptr;
     int langId_ = 1033;
     std::stop_token stop_;
+    std::string command_;
 };
 
 // The exit code and message of a result that is not a success.

@@ -135,6 +135,7 @@ int main(int argc, char** argv) {
     std::stop_source stop;
     InterruptWatch watch(stop);
     ctx.SetStop(stop.get_token());
+    ctx.SetCommand(CommandName(app));
     try {
         ctx.Resolve();
         if (action) action(ctx);

@@ -181,6 +181,37 @@ TEST_F(CliTest, FailuresExitWithTheirCodeAndTheProgramsText) {
     EXPECT_EQ(run.code, 3) << run.err;
 }
 
+// A label printer whose replies begin at once and end well after a short time-out.
+class LatePrinter : public sim::LabelPrinterSim {
+protected:
+    std::vector<sim::Answer> Respond(const std::uint8_t* data, std::size_t size) override {
+        std::vector<sim::Answer> split;
+        for (sim::Answer& a : LabelPrinterSim::Respond(data, size)) {
+            if (a.bytes.size() <= 4) {
+                split.push_back(std::move(a));
+                continue;
+            }
+            split.push_back({Bytes(a.bytes.begin(), a.bytes.begin() + 4), a.delay});
+            split.push_back({Bytes(a.bytes.begin() + 4, a.bytes.end()), 700ms});
+        }
+        return split;
+    }
+};
+
+// The reply is whole and used: the command succeeds, shows the values and says
+// the printer was late, not that it did not answer.
+TEST_F(CliTest, ALateReplyIsUsedWithANoticeOfItsOwn) {
+    LatePrinter printer;
+    printer.SetSetting(15, 321);
+    Attached link(printer, Transport::Tcp, dir.Path());
+    const CliRun run = Cli(link, "LB-610", {"--timeout", "300", "label", "get", "--json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Parse(run)["black_mark_ad_value"], 321);
+    EXPECT_NE(run.err.find("pemberlux-cli: label get: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("late"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Communication is time out!"), std::string::npos) << run.err;
+}
+
 // ---- Profiles ----------------------------------------------------------------
 
 // A label printer that keeps its print speed whatever it is sent.
@@ -348,6 +379,27 @@ TEST_F(CliTest, SendDeliversTextHexAndFilesWhole) {
         ExpectSends(printer, Transport::Tcp, "LB-610", c.args, c.bytes);
     }
     EXPECT_EQ(RunCli(dir.Path(), {"--tcp", "127.0.0.1", "send", "--file", "missing.bin"}).code, 6);
+}
+
+// A print port that greets its clients with status bytes: the file and the
+// image arrive whole before the command reports them sent.
+TEST_F(CliTest, TransfersToAPortThatTalksFirstArriveWhole) {
+    Bytes mib(1 << 20);
+    for (std::size_t i = 0; i < mib.size(); ++i)
+        mib[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
+    dir.Write("big.bin", std::string(mib.begin(), mib.end()));
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"send", "--file", "big.bin"}, std::vector<std::string>{"firmware", "big.bin"}}) {
+        GreetingPort printer(std::string(32, '\x12'));
+        std::vector<std::string> args = {"--model", "LB-610", "--tcp", "127.0.0.1:" + std::to_string(printer.Port()),
+                                         "--json"};
+        args.insert(args.end(), command.begin(), command.end());
+        const CliRun run = RunCli(dir.Path(), args);
+        EXPECT_EQ(run.code, 0) << command[0] << ": " << run.err;
+        EXPECT_EQ(Parse(run)["sent_bytes"], mib.size()) << command[0];
+        EXPECT_TRUE(printer.WaitForWhole(mib.size(), 20s)) << command[0] << ": " << printer.Received().size();
+        EXPECT_TRUE(printer.Received() == std::string(mib.begin(), mib.end())) << command[0];
+    }
 }
 
 TEST_F(CliTest, FirmwareSendsTheTaggedImageToTheLoader) {

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <utility>
 
@@ -301,6 +302,48 @@ bool Locked(const std::string& path) {
     FdGuard fd(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) return false;
     return errno == EWOULDBLOCK;
+}
+
+// What an open of `path` by an unprivileged user meets: 0 when it opens, else
+// its errno. Root passes an exclusive line, hence the other user; -1 when the
+// test can not become one.
+int OpenAsAnotherUser(const std::string& path) {
+    if (::geteuid() != 0) return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(255);
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ::_exit(fd < 0 ? errno : 0);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
+}
+
+// The printer hangs the line up in the middle of its reply, while its end of
+// the pty lives on: the exchange fails, and the line is not left exclusive nor
+// locked, though the program's descriptor of it refuses every request.
+TEST_F(SerialPortTest, AHangUpMidReplyLeavesTheLineOpenToOthers) {
+    if (::geteuid() != 0) GTEST_SKIP() << "hanging a line up and opening it as another user need root";
+    sim::SimPrinter printer;
+    sim::PtyPort line(printer);
+    ::chmod(line.Path().c_str(), 0666); // the other user may open it, as far as the mode goes
+    ASSERT_EQ(OpenAsAnotherUser(line.Path()), 0);
+    printer.SetDefaultAnswer({{{'O', 'K'}}, {{}, 0ms, true}});
+    port.comName = line.Path();
+
+    ASSERT_EQ(OpenPort(port, {}), 1);
+    EXPECT_EQ(OpenAsAnotherUser(line.Path()), EBUSY); // exclusive while the job runs
+    ClosePort(port);
+
+    const ReplyRule rule{64, nullptr, 2000ms, 1000ms};
+    const std::uint8_t frame[] = {0x1b, 'R', 0x00};
+    const ExchangeResult r = Exchange(port, frame, &rule, Deadline(30s));
+    EXPECT_EQ(r.status, ExchangeResult::ReadFailed);
+    ASSERT_EQ(line.Hangups(), 1u);
+    EXPECT_TRUE(AllClosed(port));
+    EXPECT_EQ(OpenAsAnotherUser(line.Path()), 0);
+    EXPECT_FALSE(Locked(line.Path()));
 }
 
 // Another program holds the line with an exclusive lock: the exchange is refused

@@ -1,21 +1,27 @@
 // Printers that do not cooperate, for tests and benchmarks of jobs that block:
-// a TCP listener that never answers a connect or never reads, a USB printer
-// tree whose node the caller serves, and a line held by flow control.
+// a TCP listener that never answers a connect or never reads, a print port
+// that talks first, a USB printer tree whose node the caller serves, and a
+// line held by flow control.
 #pragma once
 
 #include "Pty.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace pemberlux::test {
 
@@ -44,11 +50,71 @@ public:
         ::close(fd_);
     }
     std::uint16_t Port() const { return port_; }
+    int Fd() const { return fd_; }
 
 private:
     int fd_ = -1;
     int filler_ = -1;
     std::uint16_t port_ = 0;
+};
+
+// A print port that greets every client with a few status bytes, as many
+// printers do, then reads everything until the client's end of stream and
+// closes; one client after another. The test never reads the greeting.
+class GreetingPort {
+public:
+    explicit GreetingPort(std::string greeting) : greeting_(std::move(greeting)), listener_(false) {
+        thread_ = std::jthread([this](std::stop_token stop) { Serve(stop); });
+    }
+    std::uint16_t Port() const { return listener_.Port(); }
+    // Everything read from every client.
+    std::string Received() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    // Waits until `count` bytes were read in all and the client that sent the
+    // last of them has ended its stream.
+    bool WaitForWhole(std::size_t count, std::chrono::milliseconds bound) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, bound, [&] { return received_.size() >= count && !serving_; });
+    }
+
+private:
+    void Serve(const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            pollfd p{listener_.Fd(), POLLIN, 0};
+            if (::poll(&p, 1, 20) != 1) continue;
+            FdGuard client(::accept4(listener_.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (client.get() < 0) continue;
+            Set(true);
+            (void)!::send(client.get(), greeting_.data(), greeting_.size(), MSG_NOSIGNAL);
+            char buffer[65536];
+            while (!stop.stop_requested()) {
+                pollfd c{client.get(), POLLIN, 0};
+                if (::poll(&c, 1, 20) != 1) continue;
+                const ssize_t n = ::recv(client.get(), buffer, sizeof buffer, 0);
+                if (n <= 0) break;
+                std::lock_guard lock(mutex_);
+                received_.append(buffer, static_cast<std::size_t>(n));
+            }
+            Set(false);
+        }
+    }
+    void Set(bool serving) {
+        {
+            std::lock_guard lock(mutex_);
+            serving_ = serving;
+        }
+        changed_.notify_all();
+    }
+
+    std::string greeting_;
+    Listener listener_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::string received_;
+    bool serving_ = false;
+    std::jthread thread_;
 };
 
 // One USB printer (lp0, 3a7e:5e10) whose node is `node`, laid out as the kernel does.

@@ -84,6 +84,8 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
         try {
             port.SetData(data.data() + position, static_cast<std::size_t>(blockEnd - position));
             n = WritePort(port, job);
+            // The image is sent (and at 100 %) when the printer has it.
+            if (n > 0 && position + n >= total) DrainPort(port, job, DrainEnd::Last);
         } catch (const PortError& e) {
             port.SetData(nullptr, 0);
             ClosePort(port);

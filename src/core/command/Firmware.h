@@ -73,7 +73,8 @@ JobLimits FirmwareLimits(std::stop_token stop);
 // 100 bytes), calling `progress` after every write that took something. A
 // short write sends the rest of its block next, so the image arrives without a
 // hole; a write that takes nothing is tried again for `zeroWriteLimit`; any
-// failure ends the transfer.
+// failure ends the transfer. The last block counts (and 100 % is shown) only
+// once the printer has taken the image (DrainPort).
 FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8_t> data, const JobLimits& job,
                                    const std::function<void(const FirmwareProgress&)>& progress,
                                    std::chrono::milliseconds zeroWriteLimit = ZERO_WRITE_LIMIT);

@@ -35,6 +35,9 @@ SendJobResult RunDataSend(PrinterPort& port, std::span<const std::uint8_t> data,
         try {
             port.SetData(data.data(), data.size());
             n = WritePort(port, job);
+            // A single send is done when the printer has it; a loop goes on
+            // writing, and its stall bound catches a printer that stopped.
+            if (!loop && n == data.size()) DrainPort(port, job, DrainEnd::Last);
         } catch (const PortError& e) {
             port.SetData(nullptr, 0);
             ClosePort(port);
@@ -76,6 +79,9 @@ SendJobResult RunFileSend(PrinterPort& port, std::span<const std::uint8_t> data,
             try {
                 port.SetData(data.data() + position, static_cast<std::size_t>(block));
                 n = WritePort(port, job);
+                // The pass reaches its end (and 100 %) when the printer has it.
+                if (n > 0 && position + n >= total)
+                    DrainPort(port, job, options.loop ? DrainEnd::More : DrainEnd::Last);
             } catch (const PortError& e) {
                 port.SetData(nullptr, 0);
                 ClosePort(port);

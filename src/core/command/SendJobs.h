@@ -17,7 +17,7 @@
 namespace pemberlux {
 
 // A write that makes no progress for this long fails (message 159).
-constexpr std::chrono::milliseconds STALL_LIMIT{10000};
+constexpr std::chrono::milliseconds STALL_LIMIT = STALL_DEFAULT;
 
 struct SendOptions {
     bool loop = false;
@@ -45,7 +45,8 @@ inline JobLimits SendLimits(std::stop_token stop) {
 
 // Opens the port and writes `data` whole, then sleeps the interval; with
 // `loop`, again until stopped or a write fails. Empty data is not repeated:
-// there is nothing to send. A write that takes less than the whole data fails.
+// there is nothing to send. A write that takes less than the whole data fails;
+// a single send fails too when the printer does not take it (DrainPort).
 SendJobResult RunDataSend(PrinterPort& port, std::span<const std::uint8_t> data, const SendOptions& options,
                           const JobLimits& job);
 
@@ -64,7 +65,8 @@ std::uint64_t FileBlockSize(std::uint64_t total);
 // Opens the port and sends `data` in blocks of FileBlockSize, calling
 // `progress` after each; at the end of a pass sleeps the interval and, with
 // `loop`, starts the next pass, until stopped or a write fails. A write that
-// reports nothing written fails.
+// reports nothing written fails. A pass ends, and its last progress is shown,
+// only once the printer has taken it (DrainPort); otherwise the send fails.
 SendJobResult RunFileSend(PrinterPort& port, std::span<const std::uint8_t> data, const SendOptions& options,
                           const JobLimits& job, const std::function<void(const FileProgress&)>& progress);
 

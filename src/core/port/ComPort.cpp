@@ -115,6 +115,7 @@ int OpenComPort(PrinterPort& port, const JobLimits& job) {
     ::ioctl(fd, TIOCEXCL);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) busy();
     port.handles[0] = fd;
+    port.lineNode = path;
     termios line = SerialLineFor(port.lineState, port.settings);
     tcsetattr(fd, TCSANOW, &line);
     // The device may still hold an answer meant for an earlier exchange.
@@ -124,12 +125,50 @@ int OpenComPort(PrinterPort& port, const JobLimits& job) {
 
 std::size_t WriteComPort(PrinterPort& port, const JobLimits& job) {
     auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
-    std::size_t written = WriteBlock(port.handles[0], port.data, port.length, deadline, false, job);
+    std::size_t written = WriteBlock(port.handles[0], port.data, port.length, deadline, false, job, port.progress);
     if (written != port.length) Fail(PORT_ERR_WRITE);
     return written;
 }
 
 namespace portio {
+
+void DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd) {
+    const int fd = port.handles[0];
+    if (fd < 0) Fail(PORT_ERR_WRITE);
+    // The driver's queue has no wake-up of its own (and tcdrain() would wait
+    // without end on a line held by flow control): it is looked at in slices.
+    const auto stall = job.StallOrDefault();
+    Clock::time_point progress = DrainStart(port);
+    int left = -1;
+    for (;;) {
+        int queued = 0;
+        // A hung-up line refuses the question: what it held is lost.
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) Fail(PORT_ERR_WRITE);
+        if (queued <= 0) return;
+        const auto now = Clock::now();
+        if (left >= 0 && queued < left) progress = now;
+        left = queued;
+        if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
+        if (job.Expired() || now >= progress + stall) FailWait(PORT_ERR_WRITE, Wait::Expired);
+        SleepFor(job.stop, std::chrono::milliseconds(10));
+    }
+}
+
+void ReleaseLine(PrinterPort& port) {
+    const int fd = port.handles[0];
+    if (fd < 0 || ::ioctl(fd, TIOCNXCL) == 0 || port.lineNode.empty()) return;
+    // A hung-up descriptor refuses every request (EIO), yet the exclusive mode
+    // is the line's, and the line lives on while anyone else holds it open
+    // (the far end of a pty, another program): left set, it would keep every
+    // later open out. A fresh descriptor of the node reaches the line again.
+    // The kernel lets a new open past an exclusive line only with
+    // CAP_SYS_ADMIN; without it nothing in user space can reach the line, and
+    // it is free again when its last holder closes it.
+    int fresh = OpenDevice(port.lineNode);
+    if (fresh < 0) return;
+    ::ioctl(fresh, TIOCNXCL);
+    CloseFd(fresh);
+}
 
 std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete) {

@@ -72,6 +72,8 @@ ExchangeResult Exchange(PrinterPort& port, std::span<const std::uint8_t> frame, 
         port.SetData(frame.data(), frame.size());
         WritePort(port, job);
         port.SetData(nullptr, 0);
+        // A frame without an answer is sent once the printer has it.
+        if (!rule) DrainPort(port, job, DrainEnd::Last);
     } catch (const PortError& e) {
         port.SetData(nullptr, 0);
         ClosePort(port);

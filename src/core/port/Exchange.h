@@ -50,7 +50,8 @@ struct ExchangeResult {
 ExchangeResult Exchange(PrinterPort& port, std::span<const std::uint8_t> frame, const ReplyRule* rule,
                         const JobLimits& job);
 
-// Opens, writes `frame`, closes: a command without an answer.
+// Opens, writes `frame`, sees it through to the printer (DrainPort), closes: a
+// command without an answer. A printer that does not take it is a failed write.
 inline ExchangeResult SendFrame(PrinterPort& port, std::span<const std::uint8_t> frame, const JobLimits& job) {
     return Exchange(port, frame, nullptr, job);
 }

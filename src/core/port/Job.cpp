@@ -13,6 +13,10 @@ JobLimits JobLimits::Within(std::chrono::milliseconds ms) const {
     return {stop, std::min(deadline, JobClock::now() + ms), stall};
 }
 
+std::chrono::milliseconds JobLimits::StallOrDefault() const {
+    return stall.count() > 0 ? stall : STALL_DEFAULT;
+}
+
 bool SleepFor(const std::stop_token& stop, std::chrono::milliseconds ms) {
     std::mutex mutex;
     std::condition_variable_any cv;

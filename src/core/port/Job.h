@@ -10,6 +10,10 @@ namespace pemberlux {
 
 using JobClock = std::chrono::steady_clock;
 
+// How long the end of a send waits for a device that takes nothing more, when
+// its job has no stall bound of its own.
+constexpr std::chrono::milliseconds STALL_DEFAULT{10000};
+
 struct JobLimits {
     std::stop_token stop;
     JobClock::time_point deadline = JobClock::time_point::max();
@@ -17,6 +21,9 @@ struct JobLimits {
     // fails, and the port's own bound on the time of a whole write does not
     // apply, so a large block on a slow line is never cut off. Zero: off.
     std::chrono::milliseconds stall{0};
+
+    // The stall bound, or STALL_DEFAULT when the job has none.
+    std::chrono::milliseconds StallOrDefault() const;
 
     // The same job, bounded further to `ms` from now.
     JobLimits Within(std::chrono::milliseconds ms) const;

@@ -38,7 +38,7 @@ std::size_t WriteLptPort(PrinterPort& port, const JobLimits& job) {
     // driver and plain files have nothing to drop (ENOTTY).
     if (fd >= 0) tcflush(fd, TCIFLUSH);
     auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
-    return WriteBlock(fd, port.data, port.length, deadline, false, job);
+    return WriteBlock(fd, port.data, port.length, deadline, false, job, port.progress);
 }
 
 namespace portio {

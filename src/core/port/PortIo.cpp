@@ -36,6 +36,8 @@ void CloseFd(int& fd) {
 
 namespace {
 
+constexpr std::int64_t POLL_SLICE_MS = 100;
+
 // WaitFor with the job's wake-up descriptor already registered.
 Wait WaitOn(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job, int wakeFd) {
     std::vector<pollfd> all(fds, fds + count);
@@ -45,9 +47,12 @@ Wait WaitOn(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job, 
         if (job.Stopped()) return Wait::Stopped;
         const auto now = Clock::now();
         if (now >= until) return job.Expired() ? Wait::Expired : Wait::TimedOut;
-        // Far deadlines are waited out in slices: poll takes an int of milliseconds.
+        // Waited out in short slices, each polling afresh: a driver may make
+        // room without a wake-up (a pty whose buffers move on by themselves),
+        // and a wait that only saw it at its bound would restart a stall bound
+        // that had in fact run out.
         auto left = std::chrono::ceil<milliseconds>(until - now).count();
-        int ms = static_cast<int>(std::min<decltype(left)>(left, 60000));
+        int ms = static_cast<int>(std::min<decltype(left)>(left, POLL_SLICE_MS));
         for (pollfd& p : all)
             p.revents = 0;
         int r = ::poll(all.data(), all.size(), ms);
@@ -86,7 +91,7 @@ void Pause() {
 }
 
 std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket,
-                       const JobLimits& job) {
+                       const JobLimits& job, Clock::time_point& progress) {
     if (fd < 0 || (!data && length > 0)) Fail(PORT_ERR_WRITE);
     std::size_t done = 0;
     bool waited = false;
@@ -97,7 +102,8 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
     std::optional<StopWake> wake;
     // A transfer's job bounds the time since the last progress instead.
     const bool byProgress = job.stall.count() > 0;
-    Clock::time_point progress = Clock::now();
+    Clock::time_point started = Clock::now();
+    bool peerTalks = true;
     while (done < length) {
         if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
         if (!full) {
@@ -107,7 +113,7 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
                 done += static_cast<std::size_t>(n);
                 waited = false;
                 full = done < length;
-                progress = Clock::now();
+                progress = started = Clock::now();
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
@@ -117,15 +123,30 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
         }
         full = false;
         if (!wake) wake.emplace(job.stop);
-        pollfd p{fd, POLLOUT, 0};
-        const JobLimits stalled{job.stop, std::min(job.deadline, progress + job.stall)};
+        pollfd p{fd, static_cast<short>(socket && peerTalks ? POLLOUT | POLLIN : POLLOUT), 0};
+        const JobLimits stalled{job.stop, std::min(job.deadline, started + job.stall)};
         Wait w =
             byProgress ? WaitOn(&p, 1, std::nullopt, stalled, wake->Fd()) : WaitOn(&p, 1, deadline, job, wake->Fd());
         if (w == Wait::TimedOut) break;
         if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
-        waited = true;
+        // The peer talks while we write: its bytes are not what this write
+        // waits for, and a full receive queue would reset the connection.
+        // The end of its stream stays readable: no more reading after it.
+        if (socket && (p.revents & POLLIN)) peerTalks = DropInput(fd);
+        waited = !(p.revents & POLLIN) || (p.revents & POLLOUT);
     }
     return done;
+}
+
+bool DropInput(int fd) {
+    std::uint8_t sink[4096];
+    for (;;) {
+        ssize_t n = ::recv(fd, sink, sizeof sink, MSG_DONTWAIT);
+        if (n > 0) continue;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        return false;
+    }
 }
 
 ReadResult ReadOnce(int fd, void* buffer, std::size_t count, bool socket) {
@@ -161,6 +182,10 @@ std::string DeviceNodeFor(const std::string& name, const char* prefix, const cha
     int n = TextToInt(digits);
     if (n < 1) return name;
     return base + std::to_string(n - 1);
+}
+
+Clock::time_point DrainStart(const PrinterPort& port) {
+    return port.progress == Clock::time_point{} ? Clock::now() : port.progress;
 }
 
 void HoldDevice(PrinterPort& port, const std::string& key, int code, const JobLimits& job) {

@@ -45,11 +45,17 @@ void Pause();
 
 // Writes the block until it is all out or `deadline` passes (with the job's
 // stall bound instead: until no progress for that long); returns the count
-// written. Sockets are written with send() without SIGPIPE. A failing write,
-// or one that accepts nothing, throws PORT_ERR_WRITE; so do a stop and the
-// job's deadline.
+// written. Sockets are written with send() without SIGPIPE, and what the peer
+// sends meanwhile is read and dropped (a peer blocked sending to us may stop
+// reading). A failing write, or one that accepts nothing, throws
+// PORT_ERR_WRITE; so do a stop and the job's deadline. `progress` is set to
+// the time of every write that got bytes out.
 std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket,
-                       const JobLimits& job);
+                       const JobLimits& job, Clock::time_point& progress);
+
+// Reads and drops what waits on a socket without blocking; false at the
+// peer's end of stream or a failed connection.
+bool DropInput(int fd);
 
 // One non-blocking read: bytes read (> 0), nothing waiting, or end of file.
 // A failing read throws PORT_ERR_READ.
@@ -82,6 +88,18 @@ std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, cons
                         const ReplyComplete* complete);
 std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete);
+
+// The backends' ends of a transfer (see DrainPort); a port not open fails.
+void DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
+void DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
+
+// Gives back the exclusive mode of the port's serial line, also when its
+// descriptor was hung up.
+void ReleaseLine(PrinterPort& port);
+
+// When a drain's no-progress bound starts: the last write's progress, or now
+// when there was none.
+Clock::time_point DrainStart(const PrinterPort& port);
 
 // Takes the device `path` names for the port (see DeviceLock.h); throws `code`
 // with the job's cause when the job ends first.

@@ -69,15 +69,17 @@ struct Backend {
     int (*open)(PrinterPort&, const JobLimits&);
     std::size_t (*write)(PrinterPort&, const JobLimits&);
     std::size_t (*read)(PrinterPort&, void*, std::size_t, const JobLimits&, const ReplyComplete*);
+    // None where the write already waits for its transfer.
+    void (*drain)(PrinterPort&, const JobLimits&, DrainEnd);
 };
 
 // The backend of a port kind; none for kinds the layer doesn't know.
 const Backend* BackendOf(int kind) {
     static constexpr Backend backends[] = {
-        {OpenComPort, WriteComPort, ReadComPort},
-        {OpenLptPort, WriteLptPort, ReadLptPort},
-        {OpenUsbPort, WriteUsbPort, ReadUsbPort},
-        {OpenNetPort, WriteNetPort, ReadNetPort},
+        {OpenComPort, WriteComPort, ReadComPort, DrainComPort},
+        {OpenLptPort, WriteLptPort, ReadLptPort, nullptr},
+        {OpenUsbPort, WriteUsbPort, ReadUsbPort, nullptr},
+        {OpenNetPort, WriteNetPort, ReadNetPort, DrainNetPort},
     };
     static_assert(PORT_COM == 1 && PORT_LPT == 2 && PORT_USB == 3 && PORT_LAN == 4);
     return kind >= PORT_COM && kind <= PORT_LAN ? &backends[kind - PORT_COM] : nullptr;
@@ -101,12 +103,21 @@ std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const J
     return b ? b->read(port, buffer, count, job, complete && *complete ? complete : nullptr) : 0;
 }
 
+void DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
+    const Backend* b = BackendOf(port.kind);
+    if (b && b->drain) b->drain(port, job, end);
+}
+
 int ClosePort(PrinterPort& port) {
     // A serial line is left open to other programs again.
-    if (port.kind == PORT_COM && port.handles[0] >= 0) ::ioctl(port.handles[0], TIOCNXCL);
+    if (port.kind == PORT_COM && port.handles[0] >= 0) ReleaseLine(port);
     for (int& fd : port.handles)
         CloseFd(fd);
+    // A socket closed with unread input is reset, not closed.
+    if (port.socket >= 0) DropInput(port.socket);
     CloseFd(port.socket);
+    port.lineNode.clear();
+    port.progress = {};
     for (const std::string& key : port.devices)
         ReleaseDevice(key);
     port.devices.clear();

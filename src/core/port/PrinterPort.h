@@ -88,6 +88,12 @@ struct PrinterPort {
     termios lineState{};
     // The devices this port holds against other jobs (see DeviceLock.h).
     std::vector<std::string> devices;
+    // The serial node as opened: the line's exclusive mode is given back
+    // through it when the open descriptor was hung up.
+    std::string lineNode;
+    // When a write last got bytes out; the end of a transfer counts its
+    // no-progress bound from here, not afresh.
+    JobClock::time_point progress{};
 };
 
 // Every blocking step below takes the job's limits and ends within about 100 ms
@@ -139,6 +145,25 @@ std::size_t WriteNetPort(PrinterPort& port, const JobLimits& job);
 // The write of the port's kind; other kinds return 0.
 std::size_t WritePort(PrinterPort& port, const JobLimits& job);
 
+// Whether the port stays in use after DrainPort (a file sent in a loop) or the
+// transfer ends there.
+enum class DrainEnd { More, Last };
+
+// Sees a transfer's writes through to the printer before anyone calls them
+// sent: a write only hands bytes to the kernel, which may still hold them.
+// Network: what the printer sends meanwhile is read and dropped (a socket
+// closed with unread input is reset, and the kernel drops what it still
+// held); waits until the printer has acknowledged every byte (the kernel's
+// send queue is empty); with DrainEnd::Last first shuts our side down and then
+// also waits until the printer has closed its side or gone quiet. Serial: waits
+// until the line's output queue is empty. USB writes already wait for their
+// transfers and parallel ones have no queue to watch: nothing to do; other
+// kinds neither. Waiting ends with PORT_ERR_WRITE (cause Expired) once nothing
+// has moved for the job's stall bound (STALL_DEFAULT without one), counted
+// from the last write's progress; with PORT_ERR_WRITE (Failed) when the
+// connection or the line fails; and at a stop or the job's deadline.
+void DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
+
 // Tells a read that the bytes gathered so far make a whole reply.
 using ReplyComplete = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
@@ -164,7 +189,9 @@ struct UsbPrinterInfo {
 std::vector<UsbPrinterInfo> ListUsbPrinters();
 
 // Closes every handle and the socket and releases the devices; always 1, also
-// on a port never opened.
+// on a port never opened. A serial line is left open to others again, also
+// when it was hung up; unread input of a socket is dropped first, so the close
+// is not a reset.
 int ClosePort(PrinterPort& port);
 
 // Finds "VID_" and "PID_" in `identity` (compared upper-cased) and hands back the

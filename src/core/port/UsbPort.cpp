@@ -154,13 +154,17 @@ std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job) {
     for (int fd : port.handles) {
         if (fd < 0) continue;
         const auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
-        written = WriteBlock(fd, port.data, port.length, deadline, false, job);
+        const Clock::time_point writing = Clock::now();
+        written = WriteBlock(fd, port.data, port.length, deadline, false, job, port.progress);
         if (written != port.length) Fail(PORT_ERR_WRITE);
         // The driver takes a block and returns before the printer has it; it
         // reports writable again once the transfer is done. Closing earlier
-        // would cancel it.
-        Wait w = job.stall.count() > 0 ? WaitFor(fd, POLLOUT, std::nullopt, job.Within(job.stall))
-                                       : WaitFor(fd, POLLOUT, deadline, job);
+        // would cancel it. A transfer's stall bound runs on from the write's
+        // last progress: a printer that stopped reading is given up on after
+        // the bound, not after the write's bound and then the wait's again.
+        const JobLimits stalled{job.stop, std::min(job.deadline, std::max(writing, port.progress) + job.stall)};
+        Wait w =
+            job.stall.count() > 0 ? WaitFor(fd, POLLOUT, std::nullopt, stalled) : WaitFor(fd, POLLOUT, deadline, job);
         if (w == Wait::TimedOut) Fail(PORT_ERR_WRITE);
         if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
     }

@@ -1,0 +1,127 @@
+// Every job that sends without reading an answer (the file and data sends, the
+// one-shot send, the firmware transfer) calls its bytes sent only once the
+// printer has them: over TCP against a port that talks first and one that
+// never reads.
+#include "Records.h"
+#include "Stalls.h"
+#include "core/command/Firmware.h"
+#include "core/command/SendJobs.h"
+#include "core/port/SendToPrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace pemberlux {
+namespace {
+
+using namespace std::chrono_literals;
+using test::UserRecord;
+
+Bytes Pattern(std::size_t size) {
+    Bytes b(size);
+    for (std::size_t i = 0; i < size; ++i)
+        b[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
+    return b;
+}
+
+// One job run to its end: whether it reported success, and the percentages
+// it showed on the way.
+struct Outcome {
+    bool ok = false;
+    int failureString = 0; // the message of a failure
+    std::vector<std::uint64_t> percents;
+};
+
+struct Job {
+    const char* name;
+    std::function<Outcome(const PortSettings&, const Bytes&, const JobLimits&)> run;
+};
+
+const Job JOBS[] = {
+    {"file send",
+     [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
+         Outcome o;
+         PrinterPort port(s, {});
+         const SendJobResult r =
+             RunFileSend(port, data, {}, job, [&](const FileProgress& p) { o.percents.push_back(p.percent); });
+         o.ok = r.status == SendJobResult::Done && r.sent == data.size();
+         if (auto m = SendJobMessage(r, s.portKind, SendJobKind::File, {}, data.size()); m && !o.ok)
+             o.failureString = m->stringId;
+         return o;
+     }},
+    {"data send",
+     [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
+         Outcome o;
+         PrinterPort port(s, {});
+         const SendJobResult r = RunDataSend(port, data, {}, job);
+         o.ok = r.status == SendJobResult::Done;
+         if (auto m = SendJobMessage(r, s.portKind, SendJobKind::Data, {}, data.size())) o.failureString = m->stringId;
+         return o;
+     }},
+    {"one-shot send",
+     [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
+         const SendResult r = SendToPrinter(s, {}, data, job);
+         return Outcome{r.Ok(), r.message ? r.message->stringId : 0, {}};
+     }},
+    {"firmware",
+     [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
+         Outcome o;
+         PrinterPort port(s, {});
+         const FirmwareResult r = RunFirmwareTransfer(port, data, job, [&](const FirmwareProgress& p) {
+             o.percents.push_back(static_cast<unsigned>(p.percent));
+         });
+         o.ok = r.status == FirmwareResult::Done && r.sent == data.size();
+         if (auto m = FirmwareMessage(r, s.portKind, data.size()); m && !o.ok) o.failureString = m->stringId;
+         return o;
+     }},
+};
+
+PortSettings Tcp(std::uint16_t port) {
+    PortSettings s = UserRecord("LB-610", PORT_LAN);
+    s.tcpPort = port;
+    return s;
+}
+
+// A port that greets with status bytes nobody reads: a socket closed with them
+// unread is reset, and the kernel drops what it still held of the transfer.
+TEST(Delivery, ATransferToAPortThatTalksFirstArrivesWhole) {
+    const Bytes data = Pattern(1 << 20);
+    for (const Job& job : JOBS) {
+        SCOPED_TRACE(job.name);
+        test::GreetingPort printer(std::string(64, '\x12'));
+        std::stop_source stop;
+        const Outcome o = job.run(Tcp(printer.Port()), data, {stop.get_token(), JobClock::time_point::max(), 5s});
+        EXPECT_TRUE(o.ok) << o.failureString;
+        ASSERT_TRUE(printer.WaitForWhole(data.size(), 20s)) << printer.Received().size() << " of " << data.size();
+        EXPECT_TRUE(printer.Received() == std::string(data.begin(), data.end()));
+        if (!o.percents.empty()) {
+            EXPECT_EQ(o.percents.back(), 100u);
+        }
+    }
+}
+
+// A port that takes the connection and never reads: the kernels on both sides
+// hold a good part of a megabyte, which is no delivery.
+TEST(Delivery, ATransferToAPortThatNeverReadsFails) {
+    const Bytes data = Pattern(1 << 20);
+    for (const Job& job : JOBS) {
+        SCOPED_TRACE(job.name);
+        test::Listener deaf(false);
+        std::stop_source stop;
+        const Outcome o = job.run(Tcp(deaf.Port()), data, {stop.get_token(), JobClock::time_point::max(), 300ms});
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.failureString, 159); // "Unable to send file to port."
+        // Nothing reached 100 %.
+        if (!o.percents.empty()) {
+            EXPECT_LT(o.percents.back(), 100u);
+        }
+    }
+    // A few bytes that its kernel took are there, read or not.
+    test::Listener deaf(false);
+    EXPECT_TRUE(SendToPrinter(Tcp(deaf.Port()), {}, Bytes{0x1B, 0x40, 0x0A}, {}).Ok());
+}
+
+} // namespace
+} // namespace pemberlux
