@@ -21,9 +21,11 @@ ASAN_ENV = $(TEST_ENV) \
 	ASAN_OPTIONS=halt_on_error=1:exitcode=86:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:exitcode=87:print_stacktrace=1
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SMOKE_SECONDS ?= 3
 TSAN_OPTS = halt_on_error=1:exitcode=88:second_deadlock_stack=1
 
-.PHONY: all bootstrap configure build test demo fuzz bench package clean asan tsan
+.PHONY: all bootstrap configure build test demo fuzz fuzz-build fuzz-smoke bench package clean asan tsan
 
 all: build
 
@@ -71,12 +73,22 @@ package: build
 demo:
 	@BUILD=$(BUILD) JOBS=$(JOBS) scripts/demo
 
-fuzz:
+# The libFuzzer targets, built with Debian's clang: the core, the command line's
+# readers and the targets, nothing else. `make fuzz` runs each for FUZZ_SECONDS
+# (60 unless given); `make fuzz-smoke` (CI) runs each for a few seconds, so the
+# targets keep building and starting.
+fuzz-build:
 	@scripts/bootstrap --fuzz
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DPEMBERLUX_FUZZ=ON \
-		-DPEMBERLUX_BUILD_GUI=OFF -DPEMBERLUX_BUILD_TESTS=OFF -DPEMBERLUX_BUILD_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS)
-	scripts/fuzz build-fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja $(CMAKE_FLAGS) -DPEMBERLUX_FUZZ=ON \
+		-DPEMBERLUX_BUILD_GUI=OFF -DPEMBERLUX_BUILD_CLI=OFF -DPEMBERLUX_BUILD_SIM=OFF \
+		-DPEMBERLUX_BUILD_TESTS=OFF -DPEMBERLUX_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+fuzz: fuzz-build
+	scripts/fuzz $(FUZZ_BUILD)
+
+fuzz-smoke: fuzz-build
+	FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS) scripts/fuzz $(FUZZ_BUILD)
 
 clean:
-	rm -rf $(BUILD) build-fuzz $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

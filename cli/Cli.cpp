@@ -52,60 +52,6 @@ std::string Upper(std::string s) {
 
 } // namespace
 
-void Usage(const std::string& message) {
-    throw Failure(EXIT_USAGE, message);
-}
-
-std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value) {
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (Lower(items[i]) == Lower(value)) return static_cast<int>(i);
-    return std::nullopt;
-}
-
-std::string JoinItems(const std::vector<std::string>& items) {
-    std::string out;
-    for (const std::string& item : items)
-        out += (out.empty() ? "" : ", ") + item;
-    return out;
-}
-
-std::optional<double> ParseDecimal(const std::string& text) {
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    std::size_t digits = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        if (std::isdigit(static_cast<unsigned char>(text[i]))) {
-            ++digits;
-        } else if (text[i] == '.' && !point) {
-            point = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digits) return std::nullopt;
-    return std::strtod(text.c_str(), nullptr);
-}
-
-std::optional<long> ParseInteger(const std::string& text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
-    if (i == text.size()) return std::nullopt;
-    for (std::size_t k = i; k < text.size(); ++k)
-        if (!std::isdigit(static_cast<unsigned char>(text[k]))) return std::nullopt;
-    return std::strtol(text.c_str(), nullptr, 10);
-}
-
-std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args) {
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const std::string& arg : args) {
-        const auto eq = arg.find('=');
-        if (eq == std::string::npos || eq == 0) Usage("expected KEY=VALUE, not '" + arg + "'");
-        out.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
-    }
-    return out;
-}
-
 void Context::Resolve() {
     // Read only: a missing file gives the defaults and is not created.
     if (std::filesystem::exists(SETTINGS_FILE_NAME)) {

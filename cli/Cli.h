@@ -3,16 +3,13 @@
 // requests, the output as text or JSON, and the exit codes.
 #pragma once
 
+#include "Values.h"
 #include "core/base/Models.h"
 #include "core/port/Exchange.h"
 #include "core/port/PrinterPort.h"
 
-#include <nlohmann/json.hpp>
-
 #include <chrono>
 #include <functional>
-#include <optional>
-#include <stdexcept>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -22,26 +19,6 @@ class App;
 }
 
 namespace pemberlux::cli {
-
-using Json = nlohmann::ordered_json;
-
-enum ExitCode : int {
-    EXIT_OK = 0,
-    EXIT_PRINTER = 1, // the printer refused or answered badly
-    EXIT_USAGE = 2,
-    EXIT_OPEN = 3, // the port could not be opened
-    EXIT_TIMEOUT = 4,
-    EXIT_VERIFY = 5, // verification found a difference
-    EXIT_FILE = 6,   // a file could not be read
-    EXIT_INTERRUPTED = 130,
-};
-
-// Ends a command: `message` goes to stderr as one line, `code` is the exit code.
-struct Failure : std::runtime_error {
-    Failure(int exitCode, const std::string& message) : std::runtime_error(message), code(exitCode) {}
-    int code;
-};
-[[noreturn]] void Usage(const std::string& message);
 
 // The options every command shares, as given.
 struct ConnectionOptions {
@@ -128,17 +105,6 @@ int ExitCodeOf(const ExchangeResult& result);
 // Text output of a document: key: value lines, nested keys joined with ".",
 // arrays of objects as tables.
 std::string RenderText(const Json& doc);
-
-// KEY=VALUE arguments, in order; a usage failure for anything else.
-std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args);
-
-// "Off" / "on" / "Label Paper" against a list: the index, compared without case.
-std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value);
-std::string JoinItems(const std::vector<std::string>& items);
-
-// Strict decimal numbers: the whole text must be one.
-std::optional<double> ParseDecimal(const std::string& text);
-std::optional<long> ParseInteger(const std::string& text);
 
 // A command's body, run after the command line was read.
 using Action = std::function<void(Context&)>;

@@ -42,7 +42,4 @@ Json ReadLabelInfo(Context& ctx);
 Json ReadReceiptSettings(Context& ctx);
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments);
 
-// A JSON value as the text a KEY=VALUE argument would carry.
-std::string ValueText(const Json& value);
-
 } // namespace pemberlux::cli

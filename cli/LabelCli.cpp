@@ -40,7 +40,7 @@ Json ValueOf(const Context& ctx, const LabelSettingInfo& info, const LabelSettin
         return items[static_cast<std::size_t>(sel)];
     }
     if (values.text[i].empty()) return nullptr;
-    if (info.kind == LabelValueKind::Millimetres) return std::stod(values.text[i]);
+    if (info.kind == LabelValueKind::Millimetres) return MillimetresValue(values.text[i]);
     return std::stol(values.text[i]);
 }
 
@@ -60,15 +60,6 @@ std::string SnakeName(const std::string& name) {
     for (char c : name)
         out += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
-}
-
-std::string ValueText(const Json& value) {
-    if (value.is_string()) return value.get<std::string>();
-    if (value.is_number_float()) {
-        std::string text = value.dump();
-        return text;
-    }
-    return value.dump();
 }
 
 void RequireFamily(const Context& ctx, PrinterFamily family) {
@@ -123,7 +114,7 @@ Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments) {
             if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
             values.selection[i] = *index;
         } else if (info->kind == LabelValueKind::Millimetres) {
-            if (!ParseDecimal(value) || CheckEditRange(value).clamped)
+            if (!IsMillimetres(value))
                 Usage(key + ": '" + value + "' is not a number of millimetres from -4095 to 4095");
             values.text[i] = value;
         } else {

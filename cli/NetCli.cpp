@@ -199,7 +199,10 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
     const std::string keys =
         std::string("dhcp, ip, subnet_mask, gateway, print_port") + (timeout ? ", print_timeout" : "");
     NetChanges c;
-    for (const auto& [key, value] : ParseAssignments(args)) {
+    for (const auto& assignment : ParseAssignments(args)) {
+        // Named references: clang before 16 does not let the lambda below capture a structured binding.
+        const std::string& key = assignment.first;
+        const std::string& value = assignment.second;
         auto address = [&] {
             const auto a = ParseDottedIp(value);
             if (!a || std::count(value.begin(), value.end(), '.') != 3)

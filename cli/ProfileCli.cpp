@@ -37,16 +37,6 @@ Json ReadPrinter(Context& ctx) {
     return profile;
 }
 
-Json ReadProfile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure(EXIT_FILE, path + ": cannot be read");
-    Json profile = Json::parse(in, nullptr, false);
-    if (profile.is_discarded() || !profile.is_object() || !profile.contains("settings") ||
-        !profile["settings"].is_object() || !profile.contains("family"))
-        throw Failure(EXIT_FILE, path + ": not a printer profile");
-    return profile;
-}
-
 // The profile's family against the printer's: a profile of the other family is refused.
 void RequireSameFamily(const Context& ctx, const Json& profile, const std::string& path) {
     if (profile["family"] != FamilyName(FamilyOf(ctx)))
@@ -85,10 +75,10 @@ void Save(Context& ctx, const std::string& path) {
 void Diff(Context& ctx, const std::vector<std::string>& files) {
     Json left, right;
     if (files.size() == 2) {
-        left = ReadProfile(files[0])["settings"];
-        right = ReadProfile(files[1])["settings"];
+        left = ReadProfileFile(files[0])["settings"];
+        right = ReadProfileFile(files[1])["settings"];
     } else {
-        const Json profile = ReadProfile(files[0]);
+        const Json profile = ReadProfileFile(files[0]);
         RequireSameFamily(ctx, profile, files[0]);
         left = ReadSettings(ctx);
         right = profile["settings"];
@@ -108,7 +98,7 @@ void Diff(Context& ctx, const std::vector<std::string>& files) {
 }
 
 void Apply(Context& ctx, const std::string& path, bool verify) {
-    const Json profile = ReadProfile(path);
+    const Json profile = ReadProfileFile(path);
     RequireSameFamily(ctx, profile, path);
     const Json& wanted = profile["settings"];
     // Every value of the profile is checked before anything is sent.

@@ -164,6 +164,43 @@ TEST_F(SettingsFileTest, OnePairOfSurroundingQuotesIsDropped) {
     OnFreshThread([] { EXPECT_EQ(ChooseUiLanguage(), LANG_CHINESE); });
 }
 
+// Whatever a file gave the program goes back out so that it reads the same:
+// values the reader would trim or unquote again are written in quotes.
+TEST_F(SettingsFileTest, WhatWasReadSurvivesASaveAndAnotherRead) {
+    const std::string over127 = std::string(126, 'a') + " " + std::string(20, 'b'); // cut after a blank
+    const std::string quoteAt127 = "\"" + std::string(125, 'q') + "\"tail";         // cut at a quote
+    struct Case {
+        std::string written; // as the file holds it
+        std::string read;    // what the program keeps
+    } const cases[] = {
+        {"\"\"1\"\"", "\"1\""},
+        {"'\"1\"'", "\"1\""},
+        {"\"''\"", "''"},
+        {"\"  10.0.0.5\"", "  10.0.0.5"},
+        {"\"10.0.0.5\t\"", "10.0.0.5\t"},
+        {"\" \"", " "},
+        {over127, std::string(126, 'a') + " "},
+        {quoteAt127, "\"" + std::string(125, 'q') + "\""},
+        {"plain", "plain"},
+        {"\"", "\""},
+    };
+    for (const Case& c : cases) {
+        const PortSettings first =
+            LoadFrom("[COM]\r\nPortName=" + c.written + "\r\n[LPT]\r\nPortName=" + c.written +
+                     "\r\n[LAN]\r\nIpAddr=" + c.written + "\r\n[LanguageSetting]\r\nLanguage=" + c.written + "\r\n");
+        EXPECT_EQ(first.comName, c.read) << c.written;
+        ASSERT_TRUE(first.SaveSettings());
+        const std::string saved = dir.Read("pemberlux.ini");
+        PortSettings second;
+        ASSERT_TRUE(LoadSettings(second));
+        EXPECT_EQ(second, first) << c.written << " saved as:\n" << saved;
+        // A plain value keeps the file's plain form.
+        if (c.read == "plain") {
+            EXPECT_NE(saved.find("\r\nIpAddr=plain\r\n"), std::string::npos) << saved;
+        }
+    }
+}
+
 TEST_F(SettingsFileTest, MissingValuesAreEmptiedZeroedOrNoName) {
     PortSettings s = LoadFrom("[PrinterModel]\r\nPrinter Model=\r\n");
     EXPECT_EQ(s.portKind, 0);

@@ -115,6 +115,7 @@ TEST_F(CliTest, BadInputIsRefusedBeforeAnythingIsSent) {
         {"TR-510", {"test-job", "full-cut"}, "no cutter"},
         {"TR-510", {"test-job", "dance"}, "unknown test job 'dance'"},
         {"LB-610", {"send", "--hex", "1B 4G"}, "Data entered is not hexadecimal data!"},
+        {"LB-610", {"send", "--hex", "1B 40 0AZ"}, "Data entered is not hexadecimal data!"},
         {"LB-610", {"send", "--hex", "1B", "--text", "x"}, "one of --text, --hex, --file"},
         {"LB-610", {"firmware", "notes.txt"}, "not a firmware file"},
         {"LB-999", {"label", "get"}, "unknown model 'LB-999'; models: LB-610"},
@@ -263,6 +264,44 @@ TEST_F(CliTest, ProfileDiffOfTwoFiles) {
     EXPECT_EQ(RunCli(dir.Path(), {"profile", "diff", "a.json", "missing.json"}).code, 6);
 }
 
+TEST_F(CliTest, ProfilesThatAreNotProfilesAreRefusedWithAReason) {
+    const std::string label = R"({"model":"LB-610","family":"label","settings":{"peeler":"On"}})";
+    dir.Write("a.json", label);
+    const struct {
+        std::string text;
+        const char* says;
+    } cases[] = {
+        {std::string(200 * 1024, '['), "nested deeper than"},
+        {std::string(100 * 1024, '[') + std::string(100 * 1024, ']'), "nested deeper than"},
+        // Valid JSON: copied and printed as it stood, it overflowed the stack.
+        {R"({"family":"label","settings":{"peeler":)" + std::string(100000, '[') + std::string(100000, ']') + "}}",
+         "nested deeper than"},
+        {R"({"family":"label","settings":{"peeler":["On"]}})", "is not a single value"},
+        {R"({"family":"label","settings":{"peeler":{"a":1}}})", "is not a single value"},
+        {R"({"family":["label"],"settings":{}})", "\"family\" must be"},
+        {R"({"family":"printer","settings":{}})", "\"family\" must be"},
+        {R"({"family":"label","settings":[]})", "\"settings\" must be"},
+        {R"({"family":"label","model":7,"settings":{}})", "\"model\" must be"},
+        {R"([1,2])", "not a JSON object"},
+    };
+    for (const auto& c : cases) {
+        dir.Write("b.json", c.text);
+        for (const std::vector<std::string>& args : {std::vector<std::string>{"profile", "diff", "a.json", "b.json"},
+                                                     std::vector<std::string>{"profile", "diff", "b.json", "a.json"}}) {
+            const CliRun run = RunCli(dir.Path(), args);
+            EXPECT_EQ(run.code, 6) << c.says << run.err;
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        }
+    }
+    // Apply reads the profile before it needs a printer.
+    dir.Write("b.json", std::string(100 * 1024, '[') + std::string(100 * 1024, ']'));
+    const CliRun apply = RunCli(dir.Path(), {"profile", "apply", "b.json"});
+    EXPECT_EQ(apply.code, 6) << apply.err;
+    // Brackets inside texts are no nesting.
+    dir.Write("b.json", R"({"family":"label","settings":{"peeler":")" + std::string(1000, '[') + R"("}})");
+    EXPECT_EQ(RunCli(dir.Path(), {"profile", "diff", "a.json", "b.json"}).code, 5);
+}
+
 TEST_F(CliTest, VerifyNamesTheSettingThePrinterIgnored) {
     StubbornPrinter printer;
     Attached link(printer, Transport::Tcp, dir.Path());
@@ -283,6 +322,30 @@ TEST_F(CliTest, ProfileApplyRefusesABadProfileWholeBeforeSending) {
     EXPECT_EQ(Cli(link, "LB-610", {"profile", "apply", "r.json"}).code, 2);
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(printer.Chunks(), 0u);
+}
+
+// An offset the printer holds goes back as the same dots: shown, set and applied.
+TEST_F(CliTest, LabelOffsetsSurviveGetSetAndProfileApply) {
+    sim::LabelPrinterSim printer;
+    printer.SetSetting(11, 1);  // print home offset, dots
+    printer.SetSetting(12, -3); // cutting position offset
+    Attached link(printer, Transport::Tcp, dir.Path());
+    const CliRun get = Cli(link, "LB-610", {"label", "get", "--json"});
+    ASSERT_EQ(get.code, 0) << get.err;
+    const Json shown = Parse(get);
+    EXPECT_EQ(shown["print_home_offset"].dump(), "0.13");
+    EXPECT_EQ(shown["cutting_position_offset"].dump(), "-0.38");
+
+    ASSERT_EQ(Cli(link, "LB-610", {"label", "set", "print_home_offset=0.13", "cutting_position_offset=-0.38"}).code, 0);
+    EXPECT_EQ(printer.Setting(11), 1);
+    EXPECT_EQ(printer.Setting(12), -3);
+
+    ASSERT_EQ(Cli(link, "LB-610", {"profile", "save", "p.json"}).code, 0);
+    printer.SetSetting(11, 0);
+    const CliRun apply = Cli(link, "LB-610", {"profile", "apply", "p.json", "--verify"});
+    EXPECT_EQ(apply.code, 0) << apply.err;
+    EXPECT_EQ(printer.Setting(11), 1);
+    EXPECT_EQ(printer.Setting(12), -3);
 }
 
 TEST_F(CliTest, ReceiptProfileRoundTrip) {

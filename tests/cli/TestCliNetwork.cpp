@@ -153,6 +153,19 @@ TEST_F(CliTest, WifiSetReachesTheModule) {
     EXPECT_EQ(wifi.ip, (std::array<std::uint8_t, 4>{127, 0, 0, 7}));
 }
 
+TEST_F(CliTest, WifiSetWithoutEncryptionSendsNoKey) {
+    sim::LabelPrinterSim printer;
+    Attached link(printer, Transport::Tcp, dir.Path());
+    const CliRun run = Cli(link, "LB-610", {"wifi", "set", "ssid=Second", "key=abc"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    ASSERT_TRUE(printer.WaitForFrames(1, 5s));
+    EXPECT_EQ(printer.Counters().wifiSets, 1u); // the module took the frame
+    const sim::WifiModuleState wifi = printer.Wifi();
+    EXPECT_EQ(wifi.ssid, Text("Second"));
+    EXPECT_EQ(wifi.encryption, 0);
+    EXPECT_TRUE(wifi.key.empty());
+}
+
 TEST_F(CliTest, BluetoothGetShowsTheModule) {
     sim::LabelPrinterSim printer;
     sim::BluetoothModuleState state = printer.Bluetooth();
@@ -175,6 +188,7 @@ TEST_F(CliTest, BadModuleInputIsRefusedBeforeAnythingIsSent) {
         {"LB-610", {"wifi", "set", "mode=AP"}, "needs ssid"},
         {"LB-610", {"wifi", "set", "ssid=Café"}, "only ASCII"},
         {"LB-610", {"wifi", "set", "ssid=x", "encryption=WEP64", "key=abc"}, "correct format"},
+        {"LB-610", {"wifi", "set", "ssid=x", "encryption=WEP64", "key_format=HEX", "key=1122003344"}, "correct format"},
         {"LB-610", {"wifi", "set", "ssid=x", "mode=mesh"}, "'mesh' is not one of: AP, STA"},
         {"LB-610", {"bluetooth", "set", "A name far too long", "1234"}, "valid Bluetooth name"},
         {"LB-610", {"bluetooth", "set", "Shop", "12345"}, "valid password"},

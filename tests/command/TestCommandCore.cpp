@@ -52,6 +52,10 @@ TEST(ParseHexText, PairsOfDigitsWithSeparatorsAnywhere) {
         {u"1G", -1, {}},           //
         {u"0x1B", -1, {}},         //
         {u"1B 4G", -1, {}},        //
+        {u"1B 40 0AZ", -1, {}},    // also a lone last character
+        {u"Z", -1, {}},            //
+        {u"1B 40\t", -1, {}},      //
+        {u"1B 40 \u4E41", -1, {}}, //
         {u"1B \u4E410", -1, {}},   // U+4E41 is no "A", whatever its low byte
         {u"\u0131\u0142", -1, {}}, // nor U+0131 a "1"
         {u"\uFF11\uFF22", -1, {}}, // full-width digits are not digits

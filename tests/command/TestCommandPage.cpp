@@ -148,15 +148,19 @@ TEST_F(CommandPage, TheInputGoesOutAsTextOrAsHexadecimalBytes) {
 
 TEST_F(CommandPage, TextThatIsNotHexadecimalIsRefusedAndNothingIsSent) {
     StartOnTcp();
-    Type("1B,40");
-    SetBox(CCommandTest::IDC_HEX_SEND, true);
-    Click(CCommandTest::IDC_SEND_DATA);
-    ASSERT_EQ(messages.Count(), 1u);
-    EXPECT_EQ(messages.Messages()[0].text, "Data entered is not hexadecimal data!");
-    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
-    EXPECT_TRUE(WaitIdle());
-    RunEventsFor(200ms);
-    EXPECT_EQ(Connections(printer), 0u);
+    for (const char* text : {"1B,40", "1B 40 0AZ"}) {
+        SCOPED_TRACE(text);
+        messages.Clear();
+        Type(text);
+        SetBox(CCommandTest::IDC_HEX_SEND, true);
+        Click(CCommandTest::IDC_SEND_DATA);
+        ASSERT_EQ(messages.Count(), 1u);
+        EXPECT_EQ(messages.Messages()[0].text, "Data entered is not hexadecimal data!");
+        EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
+        EXPECT_TRUE(WaitIdle());
+        RunEventsFor(200ms);
+        EXPECT_EQ(Connections(printer), 0u);
+    }
 }
 
 TEST_F(CommandPage, ASingleSendStillWaitsItsIntervalBeforeTheButtonsComeBack) {

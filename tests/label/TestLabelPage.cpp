@@ -231,6 +231,38 @@ TEST_F(LabelPageReplies, ReplyFillsTheListsAtOnceAndTheEditsAfterTheRefresh) {
     EXPECT_EQ(HexText(SendAndReceive()), HexText(EMPTY_FRAME));
 }
 
+// What the page shows of an offset goes back as the same dots when sent.
+TEST_F(LabelPageReplies, ShownOffsetsGoBackAsTheDotsTheyCameAs) {
+    struct Case {
+        std::int16_t home, cut;
+        const char *homeText, *cutText;
+        const char* frame;
+    } const cases[] = {
+        {1, -1, "0.13", "-0.13", "1B 2C 01 00 1B 2D FF FF"},
+        {5, -3, "0.63", "-0.38", "1B 2C 05 00 1B 2D FD FF"},
+        {32767, -32767, "4095.88", "-4095.88", "1B 2C FF 7F 1B 2D 01 80"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.homeText);
+        printer->SetSetting(LS_PRINT_HOME_OFFSET, c.home);
+        printer->SetSetting(LS_CUTTING_POSITION_OFFSET, c.cut);
+        StartOn(Transport::Tcp);
+        Click(IDC_GET_PRINTER_SETTINGS);
+        ASSERT_TRUE(WaitUntil([&] { return EditText(LS_CUTTING_POSITION_OFFSET) == c.cutText; }))
+            << EditText(LS_CUTTING_POSITION_OFFSET);
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_EQ(EditText(LS_PRINT_HOME_OFFSET), c.homeText);
+        // The user confirms both values as shown.
+        Type(LS_PRINT_HOME_OFFSET, EditText(LS_PRINT_HOME_OFFSET));
+        Type(LS_CUTTING_POSITION_OFFSET, EditText(LS_CUTTING_POSITION_OFFSET));
+        EXPECT_EQ(HexText(SendAndReceive()), HexText(Frame(c.frame)));
+        EXPECT_EQ(printer->Setting(LS_PRINT_HOME_OFFSET), c.home);
+        EXPECT_EQ(printer->Setting(LS_CUTTING_POSITION_OFFSET), c.cut);
+        EXPECT_EQ(messages.Count(), 0u);
+        window.reset();
+    }
+}
+
 TEST_F(LabelPageReplies, SerialLineReportedByThePrinterReachesTheMainWindowAndTheFile) {
     printer->SetSerialConfig(0x05); // 38400, no parity, 1 stop bit, 8 data bits
     StartOn(Transport::Serial);

@@ -137,8 +137,9 @@ TEST(LabelSettingsReply, EmulationFollowsTheListShownAtDecode) {
 }
 
 TEST(LabelSettingsReply, OffsetAndAdTexts) {
+    // A half hundredth is rounded away from zero, so the text sends the same dots back.
     const std::tuple<std::uint8_t, std::uint8_t, const char*> offsets[] = {
-        {0x64, 0x00, "12.50"}, {0xF0, 0xFF, "-2.00"},   {0x01, 0x00, "0.12"},     {0xFF, 0xFF, "-0.12"},
+        {0x64, 0x00, "12.50"}, {0xF0, 0xFF, "-2.00"},   {0x01, 0x00, "0.13"},     {0xFF, 0xFF, "-0.13"},
         {0x00, 0x00, "0.00"},  {0xFF, 0x7F, "4095.88"}, {0x00, 0x80, "-4096.00"}, {0x03, 0x00, "0.38"},
     };
     for (const auto& [low, high, text] : offsets) {

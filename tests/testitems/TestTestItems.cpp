@@ -315,6 +315,7 @@ TEST_F(TestItems, TheTestFileIsDecodedAndSentWhole) {
         {"a digit split from its partner", "1\r\nB 4 0", {0x1B, 0x40}, nullptr},
         {"larger than the old buffer", large, Bytes(13000, 0xA5), nullptr},
         {"not hexadecimal", "1B 4G", {}, "Data entered is not hexadecimal data!"},
+        {"a stray tab at the end", "1B 40\r\n\t", {}, "Data entered is not hexadecimal data!"},
         {"missing", std::nullopt, {}, "File -\"testPrint.qv\" is missing !"},
     };
     StartOnTcp();

@@ -47,6 +47,15 @@ TEST(WifiFrames, KeysGoOutAsCharactersOrHexPairs) {
     const Frame ascii = BuildWifiSettingsFrame(s);
     EXPECT_EQ(Frame(ascii.begin() + 5, ascii.end() - 17),
               Join({HexBytes("02 41 00 06 01 01"), AsciiBytes("secret12"), HexBytes("00")}));
+    // Without encryption no key goes out, in either format.
+    for (int format : {WIFI_KEY_ASCII, WIFI_KEY_HEX}) {
+        s.encryption = WIFI_ENCRYPTION_NONE;
+        s.keyFormat = format;
+        s.key = "abcd";
+        const Frame none = BuildWifiSettingsFrame(s);
+        EXPECT_EQ(Frame(none.begin() + 5, none.end() - 17),
+                  HexBytes(format == WIFI_KEY_ASCII ? "02 41 00 00 01 00 00" : "02 41 00 00 00 00 00"));
+    }
 }
 
 TEST(WifiFrames, KeyRules) {
@@ -76,6 +85,12 @@ TEST(WifiFrames, KeyRules) {
         {5, WIFI_KEY_HEX, hex64 + hex64 + "00", false},
         {6, WIFI_KEY_ASCII, "p\xC3\xA4sswort", false},
         {0, WIFI_KEY_ASCII, "", true},
+        // A zero byte would end the key early at the module.
+        {1, WIFI_KEY_HEX, "0011223344", false},
+        {3, WIFI_KEY_HEX, "1122334455667700", false},
+        {1, WIFI_KEY_HEX, "1000000001", false},
+        {1, WIFI_KEY_HEX, "1001010101", true}, // "00" across two pairs is no zero byte
+        {1, WIFI_KEY_ASCII, std::string("ab\0de", 5), false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WifiKeyValid(c.encryption, c.format, c.key), c.valid) << c.encryption << " " << c.key;

@@ -31,8 +31,12 @@ template <class Text> int Parse(const Text& text, std::vector<std::uint8_t>& out
         std::size_t j = i + 1;
         while (j < length && IsSeparator(static_cast<char32_t>(text[j])))
             ++j;
-        if (j >= length) break; // a lone last digit is dropped
         const int h = DigitValue(high);
+        if (j >= length) {
+            // A lone last digit is dropped; a lone last character that is no digit is refused like any other.
+            if (h < 0) return -1;
+            break;
+        }
         const int l = DigitValue(static_cast<char32_t>(text[j]));
         if (h < 0 || l < 0) return -1;
         bytes.push_back(static_cast<std::uint8_t>(h * 16 + l));

@@ -14,8 +14,9 @@ constexpr int HEX_TEXT_ERROR_STRING = 157; // "Data entered is not hexadecimal d
 
 // Appends the bytes of `text` to `out` and returns how many; a last digit
 // without its partner is dropped. Any character other than a hexadecimal digit
-// or a separator makes it return -1 with nothing appended (the caller then
-// shows HEX_TEXT_ERROR_STRING). Characters above FF are never digits.
+// or a separator, the last one included, makes it return -1 with nothing
+// appended (the caller then shows HEX_TEXT_ERROR_STRING). Characters above FF
+// are never digits.
 int ParseHexText(std::u16string_view text, std::vector<std::uint8_t>& out);
 // The same over a file's bytes, one character per byte.
 int ParseHexText(std::string_view bytes, std::vector<std::uint8_t>& out);

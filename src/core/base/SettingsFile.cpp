@@ -23,8 +23,12 @@ namespace {
 constexpr std::size_t VALUE_BUFFER = 128;
 const std::string NO_NAME = "<No Name>";
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 std::string Trim(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const auto blank = IsBlank;
     while (!s.empty() && blank(s.front()))
         s.remove_prefix(1);
     while (!s.empty() && blank(s.back()))
@@ -54,9 +58,21 @@ std::optional<std::string> ReadText(const std::filesystem::path& file) {
 
 // A value in a matching pair of double or single quotes stands without them, as
 // hand-edited files write it (IpAddr="192.168.1.5"); the blanks inside stay.
+bool IsQuoted(std::string_view value) {
+    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
 std::string Unquoted(std::string value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        return value.substr(1, value.size() - 2);
+    if (IsQuoted(value)) return value.substr(1, value.size() - 2);
+    return value;
+}
+
+// A value as written: one the reader would change (blanks at either end, or a
+// pair of surrounding quotes of its own) goes out in quotes, so it reads back
+// as it is; every other value goes out bare, as always.
+std::string Written(const std::string& value) {
+    if (value.empty()) return value;
+    if (IsBlank(value.front()) || IsBlank(value.back()) || IsQuoted(value)) return '"' + value + '"';
     return value;
 }
 
@@ -136,14 +152,15 @@ PortSettings DefaultPortSettings() {
 
 std::string FormatSettings(const PortSettings& s) {
     std::ostringstream out;
-    out << "[PrinterModel]\r\nPrinter Model=" << s.modelName << "\r\n";
+    const auto w = Written;
+    out << "[PrinterModel]\r\nPrinter Model=" << w(s.modelName) << "\r\n";
     out << "[PortType]\r\nCurPortType=" << s.portKind << "\r\n";
-    out << "[COM]\r\nPortName=" << s.comName << "\r\nBaudrate=" << s.baudRate << "\r\nParitySetup=" << s.parity
-        << "\r\nDataBit=" << s.dataBits << "\r\nStopBit=" << s.stopBits << "\r\nFlowControl=" << s.flowControl
+    out << "[COM]\r\nPortName=" << w(s.comName) << "\r\nBaudrate=" << w(s.baudRate) << "\r\nParitySetup=" << w(s.parity)
+        << "\r\nDataBit=" << w(s.dataBits) << "\r\nStopBit=" << w(s.stopBits) << "\r\nFlowControl=" << w(s.flowControl)
         << "\r\n";
-    out << "[LPT]\r\nPortName=" << s.lptName << "\r\n";
-    out << "[LAN]\r\nIpAddr=" << s.ipAddress << "\r\nListenPort=" << s.tcpPort << "\r\n";
-    out << "[LanguageSetting]\r\nLanguage=" << s.language << "\r\n";
+    out << "[LPT]\r\nPortName=" << w(s.lptName) << "\r\n";
+    out << "[LAN]\r\nIpAddr=" << w(s.ipAddress) << "\r\nListenPort=" << s.tcpPort << "\r\n";
+    out << "[LanguageSetting]\r\nLanguage=" << w(s.language) << "\r\n";
     return out.str();
 }
 
@@ -195,9 +212,14 @@ bool LoadSettings(PortSettings& s) {
         s.SaveSettings();
         return false;
     }
-    auto value = [&](const char* section, const char* key) { return ReadValue(*text, section, key).value_or(NO_NAME); };
+    ReadSettingsText(*text, s);
+    return true;
+}
+
+void ReadSettingsText(const std::string& text, PortSettings& s) {
+    auto value = [&](const char* section, const char* key) { return ReadValue(text, section, key).value_or(NO_NAME); };
     auto valueOrEmpty = [&](const char* section, const char* key) {
-        return ReadValue(*text, section, key).value_or(std::string());
+        return ReadValue(text, section, key).value_or(std::string());
     };
     s.portKind = std::atoi(value("PortType", "CurPortType").c_str());
     s.comName = valueOrEmpty("COM", "PortName");
@@ -212,7 +234,6 @@ bool LoadSettings(PortSettings& s) {
     s.modelName = ModelNameIn(value("PrinterModel", "Printer Model"), s.language);
     s.ipAddress = valueOrEmpty("LAN", "IpAddr");
     s.tcpPort = std::atoi(value("LAN", "ListenPort").c_str());
-    return true;
 }
 
 int ChooseUiLanguage() {

@@ -15,8 +15,13 @@ inline constexpr const char* SETTINGS_FILE_NAME = "pemberlux.ini";
 // "Chinese" or "English" after the system language.
 PortSettings DefaultPortSettings();
 
-// The file's text, six blocks with CR LF line ends.
+// The file's text, six blocks with CR LF line ends. A value that reading would
+// change (blanks at an end, surrounding quotes of its own) is written in
+// quotes, so what was read from a file reads back the same after a save.
 std::string FormatSettings(const PortSettings& settings);
+
+// The record from a file's text, every key looked up as LoadSettings does.
+void ReadSettingsText(const std::string& text, PortSettings& settings);
 
 // Reads ./pemberlux.ini into `settings` and returns true; when the file is
 // missing, fills in the defaults, writes them and returns false.

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -186,10 +187,14 @@ std::int16_t MillimetresToDots(const std::string& text) {
 }
 
 std::string DotsToMillimetresText(std::int16_t dots) {
+    // A dot is 0.125 mm: the third decimal is 0 or 5. Rounding it away from zero
+    // makes the text at least as far from zero as the dots, so reading it back
+    // (truncated toward zero) gives the same dots.
+    const int magnitude = dots < 0 ? -static_cast<int>(dots) : dots;
+    const int hundredths = (magnitude * 125 + 5) / 10;
     char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, dots * 0.125, std::chars_format::fixed, 2);
-    (void)ec; // 32 characters always hold "-4096.00".
-    return std::string(buf, end);
+    const int n = std::snprintf(buf, sizeof buf, "%s%d.%02d", dots < 0 ? "-" : "", hundredths / 100, hundredths % 100);
+    return std::string(buf, static_cast<std::size_t>(n));
 }
 
 std::uint16_t AdValueFromText(const std::string& text) {

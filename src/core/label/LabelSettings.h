@@ -218,7 +218,9 @@ int LeadingInteger(const std::string& text);
 // hexadecimal or infinity) times 8, truncated toward zero. Results beyond the
 // 16-bit range saturate; text without a number gives 0.
 std::int16_t MillimetresToDots(const std::string& text);
-// Dots to the offset text: dots * 0.125 with two decimals ("12.50", "-2.00").
+// Dots to the offset text: dots * 0.125 with two decimals ("12.50", "-2.00"),
+// a half rounded away from zero (1 dot "0.13", -3 dots "-0.38"), so that
+// MillimetresToDots gives the same dots back.
 std::string DotsToMillimetresText(std::int16_t dots);
 
 // Black Mark AD value text to the value sent: the low 16 bits of its leading

@@ -30,7 +30,8 @@ bool IsAsciiText(std::string_view text) {
 bool WifiKeyValid(int encryption, int keyFormat, std::string_view key) {
     if (encryption == WIFI_ENCRYPTION_NONE) return true;
     if (encryption < WIFI_ENCRYPTION_NONE || encryption > WIFI_ENCRYPTION_WPA2_CCMP) return false;
-    if (!IsAsciiText(key)) return false;
+    // The module reads the key up to its first zero byte, so none may be inside.
+    if (!IsAsciiText(key) || key.find('\0') != std::string_view::npos) return false;
     const std::size_t n = key.size();
     if (keyFormat == WIFI_KEY_ASCII) {
         if (encryption == WIFI_ENCRYPTION_WEP64) return n == 5;
@@ -38,6 +39,8 @@ bool WifiKeyValid(int encryption, int keyFormat, std::string_view key) {
         return n >= 8 && n <= 63;
     }
     if (!IsHexDigits(key) || n % 2 != 0) return false;
+    for (std::size_t i = 0; i < n; i += 2)
+        if (key[i] == '0' && key[i + 1] == '0') return false;
     if (encryption == WIFI_ENCRYPTION_WEP64) return n == 10;
     if (encryption == WIFI_ENCRYPTION_WEP128) return n == 26;
     return n >= 16 && n <= 128;
@@ -79,8 +82,11 @@ Frame BuildWifiSettingsFrame(const WifiSettings& s) {
     frame.push_back(0x00);
     frame.push_back(static_cast<std::uint8_t>(s.encryption));
     frame.push_back(static_cast<std::uint8_t>(s.keyFormat));
-    frame.push_back(s.encryption != WIFI_ENCRYPTION_NONE ? 0x01 : 0x00);
-    if (s.keyFormat == WIFI_KEY_HEX) {
+    const bool keyed = s.encryption != WIFI_ENCRYPTION_NONE;
+    frame.push_back(keyed ? 0x01 : 0x00);
+    // Without encryption the key field stays empty, whatever was typed.
+    if (!keyed) {
+    } else if (s.keyFormat == WIFI_KEY_HEX) {
         for (std::size_t i = 0; i + 1 < s.key.size(); i += 2)
             frame.push_back(static_cast<std::uint8_t>(HexValue(s.key[i]) << 4 | HexValue(s.key[i + 1])));
     } else {

@@ -53,7 +53,9 @@ bool IsAsciiText(std::string_view text);
 
 // Whether `key` suits the encryption and key format: WEP64 5 characters or 10
 // hex digits, WEP128 13 or 26, WPA/WPA2 8-63 characters or 16-128 hex digits.
-// HEX keys go out as byte pairs, so an odd count is refused too. "None" takes any key.
+// HEX keys go out as byte pairs, so an odd count is refused too; the module
+// reads the key up to its first zero byte, so a key holding one (a NUL
+// character, a "00" pair) is refused. "None" takes any key and sends none.
 bool WifiKeyValid(int encryption, int keyFormat, std::string_view key);
 
 // "a.b.c.d" with four decimal octets; nothing for anything else.
@@ -61,7 +63,8 @@ std::optional<Ipv4> ParseIpv4(std::string_view text);
 std::string FormatIpv4(const Ipv4& address);
 
 // 1B 0D 53  1B 3E  mode  SSID 00  encryption  key format  key present  key 00
-// 01  address  gateway  mask  DHCP  1B 10 45. The caller checked SSID and key.
+// 01  address  gateway  mask  DHCP  1B 10 45. The caller checked SSID and key;
+// with encryption None the key field is empty (00).
 Frame BuildWifiSettingsFrame(const WifiSettings& settings);
 
 } // namespace pemberlux
