@@ -198,7 +198,7 @@ ReplyRule Context::WithTimeout(ReplyRule rule) const {
     return rule;
 }
 
-std::string Context::Text(int id) const {
+std::string Context::Text(StringId id) const {
     return LoadUiString(id, langId_);
 }
 
@@ -236,7 +236,7 @@ ExchangeResult Context::Exchange(std::span<const std::uint8_t> frame, const Repl
 void Context::Check(const ExchangeResult& result, int kind) const {
     if (result.status == ExchangeResult::Done) {
         // A late reply is whole and used; the user still hears it was late.
-        if (result.late) std::cerr << "pemberlux-cli: " << Text(174) << "\n";
+        if (result.late) std::cerr << "pemberlux-cli: " << Text(StringId::CommTimeout) << "\n";
         return;
     }
     if (result.status == ExchangeResult::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");

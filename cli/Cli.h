@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/base/Models.h"
+#include "core/base/StringId.h"
 #include "core/port/Exchange.h"
 #include "core/port/PrinterPort.h"
 
@@ -102,7 +103,7 @@ public:
     void SaveIfAsked() const;
 
     // The string table text in the chosen language.
-    std::string Text(int id) const;
+    std::string Text(StringId id) const;
 
 private:
     PortSettings settings_;

@@ -80,7 +80,7 @@ void RequireFamily(const Context& ctx, PrinterFamily family) {
 Json ReadLabelSettings(Context& ctx) {
     const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(true));
     const ExchangeResult result = ctx.Exchange(LB_FRAME_READ_SETTINGS, &rule);
-    if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
+    if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
     // The line parameters the printer reports are kept (pemberlux.ini with --save).
     if (ctx.Settings().portKind == PORT_COM) ApplySerialConfig(result.reply, ctx.Settings());
     LabelSettingValues values;

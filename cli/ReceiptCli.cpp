@@ -30,7 +30,7 @@ std::string ReceiptKeys(const Context& ctx) {
 Json ReadReceiptSettings(Context& ctx) {
     const ReplyRule rule = ctx.WithTimeout(ReceiptReplyRule());
     const ExchangeResult result = ctx.Exchange(RC_FRAME_READ_SETTINGS, &rule);
-    if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
+    if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
     if (ctx.Settings().portKind == PORT_COM) ApplyReceiptSerialConfig(result.reply, ctx.Settings());
     ReceiptSettingValues values;
     ApplyReceiptReply(result.reply, values);
@@ -68,7 +68,7 @@ Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
             values.selection[i] = *index;
         } else {
             const DistanceCheck check = CheckDistance(value, found->lowerLimit);
-            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message != 0)
+            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message)
                 Usage(key + ": '" + value + "' is not a number of millimetres from " +
                       std::to_string(found->lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX));
             values.text[i] = value;

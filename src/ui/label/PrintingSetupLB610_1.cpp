@@ -209,7 +209,7 @@ void CPrintingSetupLB610_1::OnEditChanged(int pos) {
     MoveControlsToValues();
     const EditRangeResult range = CheckEditRange(values_.text[static_cast<std::size_t>(pos)]);
     if (range.clamped) {
-        ShowString(this, 146, MessageIcon::Warning);
+        ShowString(this, StringId::ValueTooLarge, MessageIcon::Warning);
         values_.text[static_cast<std::size_t>(pos)] = range.text;
         MoveValuesToControls();
     }
@@ -234,12 +234,12 @@ void CPrintingSetupLB610_1::hideEvent(QHideEvent* event) {
     MoveControlsToValues();
 }
 
-std::intptr_t CPrintingSetupLB610_1::OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) {
-    if (message == WM_REFRESH_FIELDS) {
+void CPrintingSetupLB610_1::OnMessage(const MessageEvent& message) {
+    if (message.As<RefreshFieldsEvent>()) {
         MoveValuesToControls();
-        return 0;
+        return;
     }
-    return CPage::OnMessage(message, wParam, lParam);
+    CPage::OnMessage(message);
 }
 
 void CPrintingSetupLB610_1::OnTimer(int timerId) {
@@ -250,8 +250,8 @@ void CPrintingSetupLB610_1::OnTimer(int timerId) {
         break;
     case TIMER_REFRESH:
         KillTimer(TIMER_REFRESH);
-        SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
-        SendMessage(this, WM_REFRESH_FIELDS);
+        SendMessage(Owner(), SettingsChangedEvent(settings_));
+        SendMessage(this, RefreshFieldsEvent());
         break;
     default:
         break;
@@ -275,7 +275,7 @@ void CPrintingSetupLB610_1::OnSendSettings() {
     StartPageJob([this, frame = BuildSettingsFrame(marks_, CurrentValues(), settings_)](std::stop_token stop,
                                                                                         const Snapshot& s) {
         SendJob(stop, s, frame);
-        RunOnGuiThread([this] { SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0); });
+        RunOnGuiThread([this] { SendMessage(Owner(), SettingsChangedEvent(settings_)); });
     });
 }
 
@@ -381,7 +381,7 @@ void CPrintingSetupLB610_1::ResetJob(const std::stop_token& stop, const Snapshot
     Snapshot after = snapshot;
     RunOnGuiThread([this, &after] {
         ApplyFactoryLineSettings(settings_);
-        SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
+        SendMessage(Owner(), SettingsChangedEvent(settings_));
         after = TakePortSnapshot();
     });
     SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS);

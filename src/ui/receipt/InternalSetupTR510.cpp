@@ -185,10 +185,10 @@ void CInternalSetupTR510::OnEditChanged(int pos) {
     values_.text[index] = check.text;
     if (check.text != typed) Edit(pos)->setText(QString::fromStdString(check.text));
     if (check.mark) marks_.set(index);
-    if (check.message == 146) {
-        ShowString(this, 146, MessageIcon::Warning);
-    } else if (check.message != 0) {
-        ShowString(this, check.message, std::nullopt);
+    if (check.message == StringId::ValueTooLarge) {
+        ShowString(this, StringId::ValueTooLarge, MessageIcon::Warning);
+    } else if (check.message) {
+        ShowString(this, *check.message, std::nullopt);
     }
 }
 
@@ -208,7 +208,7 @@ void CInternalSetupTR510::showEvent(QShowEvent* event) {
 void CInternalSetupTR510::OnTimer(int timerId) {
     if (timerId == TIMER_REFRESH) {
         KillTimer(TIMER_REFRESH);
-        SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
+        SendMessage(Owner(), SettingsChangedEvent(settings_));
         MoveValuesToControls();
     }
     // A running job keeps them off until it ends.
@@ -228,7 +228,7 @@ void CInternalSetupTR510::OnSendSettings() {
     // A marked distance without a number would go out as 0 mm.
     if (const int pos = FirstMarkedDistanceWithoutNumber(marks_, values); pos >= 0) {
         Edit(pos)->setFocus();
-        ShowString(this, 190, std::nullopt);
+        ShowString(this, StringId::InputInteger, std::nullopt);
         return;
     }
     StartPageJob([this, frame = BuildReceiptSettingsFrame(marks_, values)](std::stop_token stop, const Snapshot& s) {
@@ -297,7 +297,7 @@ void CInternalSetupTR510::RestoreJob(const std::stop_token& stop, const Snapshot
     Snapshot after = snapshot;
     const bool adopted = RunOnGuiThread([this, &after] {
         ApplyFactoryLineSettings(settings_);
-        SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
+        SendMessage(Owner(), SettingsChangedEvent(settings_));
         after = TakePortSnapshot();
     });
     if (adopted) ReadJob(stop, after);
