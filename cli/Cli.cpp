@@ -144,7 +144,7 @@ ReplyRule Context::WithTimeout(ReplyRule rule) const {
     return rule;
 }
 
-std::string Context::Text(int id) const {
+std::string Context::Text(StringId id) const {
     return LoadUiString(id, langId_);
 }
 

@@ -5,6 +5,7 @@
 
 #include "Values.h"
 #include "core/base/Models.h"
+#include "core/base/StringId.h"
 #include "core/port/Exchange.h"
 #include "core/port/PrinterPort.h"
 
@@ -86,7 +87,7 @@ public:
     void SaveIfAsked() const;
 
     // The string table text in the chosen language.
-    std::string Text(int id) const;
+    std::string Text(StringId id) const;
 
 private:
     ExchangeResult TryRun(const Steps& exchange);

@@ -89,7 +89,7 @@ Json ReadLabelSettings(Context& ctx) {
     const ExchangeResult result = ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
         return QueryLabelSettings(port, job, ctx.Timeout(LB_REPLY_TIMEOUT));
     });
-    if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
+    if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
     PortSettings reported = ctx.Settings();
     LabelSettingValues values;
     DecodeLabelSettings(result.reply, reported, values);

@@ -134,7 +134,7 @@ KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
     if (session.Busy())
         net.kv->Until([&](const CfgPollResult&) { return !session.Busy(); }, JobClock::now() + 5s, ctx.Stop());
     if (session.StartQuery(d.printer.mac, d.printer.serialNumber) != CfgStart::Started)
-        throw Failure(EXIT_PRINTER, ctx.Text(201));
+        throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
     bool complete = false;
     net.kv->Until(
         [&](const CfgPollResult& r) {
@@ -143,7 +143,7 @@ KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
         },
         JobClock::now() + 15s, ctx.Stop());
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
-    if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(174));
+    if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     ConfigFieldTable fields;
     {
         std::lock_guard lock(CfgTablesMutex());
@@ -174,8 +174,8 @@ void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
         net.channel->WaitIdle(50ms);
     const int rc = net.channel->ReadConfig(d.record, ctx.Stop());
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
-    if (rc == PS_READ_NO_ANSWER) throw Failure(EXIT_TIMEOUT, ctx.Text(174));
-    if (rc != PS_READ_OK) throw Failure(EXIT_PRINTER, ctx.Text(175));
+    if (rc == PS_READ_NO_ANSWER) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
+    if (rc != PS_READ_OK) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
 }
 
 Json PsJson(const Device& d, const ConfigImage& image) {
@@ -255,8 +255,8 @@ void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     }
     CfgSession& session = net.kv->Session();
     const CfgStart started = session.StartSet(d.printer.mac, d.printer.serialNumber);
-    if (started == CfgStart::SendFailed) throw Failure(EXIT_PRINTER, ctx.Text(159));
-    if (started != CfgStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(201));
+    if (started == CfgStart::SendFailed) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SendFailed));
+    if (started != CfgStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
     // The confirmation asks the printer until it answers with its new settings;
     // the session's socket is served here meanwhile.
     CfgSetOutcome outcome;
@@ -268,7 +268,7 @@ void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     net.kv->Until([&](const CfgPollResult&) { return done.load(); }, JobClock::time_point::max(), ctx.Stop());
     confirm.join();
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
-    if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(174));
+    if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     ctx.Print({{"protocol", "key_value"},
                {"mac", d.printer.mac},
                {"ip_in_use", outcome.ipInUse},
@@ -288,7 +288,8 @@ void SetPrintServer(Context& ctx, Network& net, const Device& d, const NetChange
     const PsWriteStatus written = WriteConfiguration(*net.channel, d.record, PsWriteTiming{}, ctx.Stop());
     if (written == PsWriteStatus::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
     if (written != PsWriteStatus::Done)
-        throw Failure(EXIT_PRINTER, ctx.Text(written == PsWriteStatus::NotRead ? 175 : 159));
+        throw Failure(EXIT_PRINTER,
+                      ctx.Text(written == PsWriteStatus::NotRead ? StringId::SettingsNotRead : StringId::SendFailed));
     Json doc = PsJson(d, net.channel->Image());
     doc["ip_in_use"] = dhcp ? Json(nullptr) : Json(FormatIp(net.channel->Image().IpAddress()));
     if (dhcp && c.dhcp && *c.dhcp) {

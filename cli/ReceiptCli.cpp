@@ -31,7 +31,7 @@ Json ReadReceiptSettings(Context& ctx) {
     const ExchangeResult result = ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
         return QueryReceiptSettings(port, job, ctx.Timeout(RC_REPLY_TIMEOUT));
     });
-    if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(175));
+    if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
     PortSettings reported = ctx.Settings();
     ReceiptSettingValues values;
     DecodeReceiptSettings(result.reply, reported, values);
@@ -70,7 +70,7 @@ Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
             values.selection[i] = *index;
         } else {
             const DistanceCheck check = CheckDistance(value, found->lowerLimit);
-            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message != 0)
+            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message)
                 Usage(key + ": '" + value + "' is not a number of millimetres from " +
                       std::to_string(found->lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX));
             values.text[i] = value;

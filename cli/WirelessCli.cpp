@@ -77,7 +77,7 @@ WifiSettings WifiFrom(const Context& ctx, const std::vector<std::string>& args) 
     if (!ssid) Usage("wifi set needs ssid=NAME");
     if (!IsAsciiText(s.key) ||
         (s.encryption != WIFI_ENCRYPTION_NONE && !WifiKeyValid(s.encryption, s.keyFormat, s.key)))
-        Usage(ctx.Text(219));
+        Usage(ctx.Text(StringId::WifiKeyInvalid));
     return s;
 }
 
@@ -120,7 +120,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
             const ExchangeResult result = c.Exchange(BT_FRAME_READ, &rule);
             const auto info = DecodeBluetoothAnswer(result.reply);
             // Part of an answer by the time-out.
-            if (!info) throw Failure(EXIT_TIMEOUT, c.Text(174));
+            if (!info) throw Failure(EXIT_TIMEOUT, c.Text(StringId::CommTimeout));
             c.Print({{"mac", info->mac}, {"name", info->name}, {"password", info->password}});
         };
     });
@@ -131,7 +131,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
     btSet->callback([&action, pair] {
         action = [pair](Context& c) {
             RequireModule(c, false);
-            if (const int message = CheckBluetoothInputs(pair->first, pair->second)) Usage(c.Text(message));
+            if (const auto message = CheckBluetoothInputs(pair->first, pair->second)) Usage(c.Text(*message));
             Send(c, BuildBluetoothSendFrame(pair->first, pair->second));
             c.Print({{"name", pair->first}, {"password", pair->second}});
         };

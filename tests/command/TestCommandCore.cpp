@@ -218,7 +218,7 @@ TEST_P(SendJobs, AFileGoesOutInAHundredthsWithProgress) {
         // A single whole send is reported as done.
         const auto message = SendJobMessage(r, s.portKind, SendJobKind::File, {}, c.size);
         ASSERT_TRUE(message);
-        EXPECT_EQ(message->stringId, 177);
+        EXPECT_EQ(message->stringId, StringId{177});
         EXPECT_EQ(message->icon, MessageIcon::Information);
     }
 }
@@ -315,7 +315,7 @@ TEST(SendJobs, AWriteOfNothingFails) {
     EXPECT_EQ(loop.status, SendJobResult::WriteFailed);
     const auto message = SendJobMessage(file, 7, SendJobKind::File, {}, 1);
     ASSERT_TRUE(message);
-    EXPECT_EQ(*message, (PortErrorMessage{159, MessageIcon::Warning}));
+    EXPECT_EQ(*message, (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
 }
 
 // A printer that reads nothing: its line takes a little, then no more.
@@ -341,7 +341,7 @@ TEST_F(DeafLine, AWriteWithoutProgressFailsAtTheStallBound) {
     EXPECT_EQ(r.code, PORT_ERR_WRITE);
     EXPECT_LT(r.sent, file.size());
     EXPECT_EQ(SendJobMessage(r, PORT_COM, SendJobKind::File, {}, file.size()),
-              (PortErrorMessage{159, MessageIcon::Warning}));
+              (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
 }
 
 TEST_F(DeafLine, StopEndsABlockedWriteQuietly) {
@@ -385,13 +385,13 @@ TEST(SendJobs, OpenFailuresShowTheirTextWithThePagesIcons) {
         PortErrorMessage message;
     };
     const Case cases[] = {
-        {PORT_ERR_OPEN, PORT_LAN, SendJobKind::Data, {206, MessageIcon::Stop}},
-        {PORT_ERR_OPEN, PORT_COM, SendJobKind::File, {141, MessageIcon::Stop}},
-        {PORT_ERR_BUSY, PORT_COM, SendJobKind::Data, {145, MessageIcon::Stop}},
-        {PORT_ERR_NO_DEVICES, PORT_USB, SendJobKind::Data, {188, MessageIcon::Warning}},
-        {PORT_ERR_NO_INFO, PORT_USB, SendJobKind::Data, {189, MessageIcon::Warning}},
-        {PORT_ERR_NO_DEVICES, PORT_USB, SendJobKind::File, {188, MessageIcon::Stop}},
-        {PORT_ERR_NO_INFO, PORT_USB, SendJobKind::File, {189, MessageIcon::Stop}},
+        {PORT_ERR_OPEN, PORT_LAN, SendJobKind::Data, {StringId{206}, MessageIcon::Stop}},
+        {PORT_ERR_OPEN, PORT_COM, SendJobKind::File, {StringId{141}, MessageIcon::Stop}},
+        {PORT_ERR_BUSY, PORT_COM, SendJobKind::Data, {StringId{145}, MessageIcon::Stop}},
+        {PORT_ERR_NO_DEVICES, PORT_USB, SendJobKind::Data, {StringId{188}, MessageIcon::Warning}},
+        {PORT_ERR_NO_INFO, PORT_USB, SendJobKind::Data, {StringId{189}, MessageIcon::Warning}},
+        {PORT_ERR_NO_DEVICES, PORT_USB, SendJobKind::File, {StringId{188}, MessageIcon::Stop}},
+        {PORT_ERR_NO_INFO, PORT_USB, SendJobKind::File, {StringId{189}, MessageIcon::Stop}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SendJobMessage({SendJobResult::OpenFailed, c.code, 0}, c.kind, c.job, {}, 1), c.message)
@@ -421,7 +421,7 @@ TEST(SendToPrinter, WritesOnceAndReportsFailuresAsMessages) {
     const SendResult failed = SendToPrinter(s, {}, bytes, {stop.get_token()});
     EXPECT_EQ(failed.status, ExchangeResult::OpenFailed);
     EXPECT_EQ(failed.code, PORT_ERR_OPEN);
-    EXPECT_EQ(failed.message, (PortErrorMessage{206, MessageIcon::Warning}));
+    EXPECT_EQ(failed.message, (PortErrorMessage{StringId{206}, MessageIcon::Warning}));
 
     stop.request_stop();
     const SendResult stopped = SendToPrinter(s, {}, bytes, {stop.get_token()});

@@ -121,7 +121,7 @@ TEST_F(Transfer, FirmwareFileGoesInAHundredBlocksAndARest) {
     const sim::Download d = loader.Current();
     EXPECT_EQ(d.kind, "firmware");
     EXPECT_EQ(d.image, file);
-    EXPECT_EQ(FirmwareMessage(r, PORT_LAN, 1004), (PortErrorMessage{176, MessageIcon::Information}));
+    EXPECT_EQ(FirmwareMessage(r, PORT_LAN, 1004), (PortErrorMessage{StringId{176}, MessageIcon::Information}));
 }
 
 TEST_F(Transfer, SmallImageGoesInOneBlock) {
@@ -152,7 +152,7 @@ TEST_F(StalledTransfer, NoProgressEndsWithTheWriteFailure) {
     const FirmwareResult r = RunFirmwareTransfer(port, image, job, nullptr);
     EXPECT_EQ(r.status, FirmwareResult::WriteFailed);
     EXPECT_LT(r.sent, image.size());
-    EXPECT_EQ(FirmwareMessage(r, PORT_LAN, image.size()), (PortErrorMessage{159, MessageIcon::Warning}));
+    EXPECT_EQ(FirmwareMessage(r, PORT_LAN, image.size()), (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
 }
 
 TEST_F(StalledTransfer, StopEndsItQuietly) {
@@ -177,7 +177,7 @@ TEST(FirmwareTransfer, APortThatTakesNothingIsGivenUpOn) {
     const FirmwareResult r = RunFirmwareTransfer(port, image, FirmwareLimits({}), nullptr, 300ms);
     EXPECT_EQ(r.status, FirmwareResult::WriteFailed);
     EXPECT_EQ(r.sent, 0u);
-    EXPECT_EQ(FirmwareMessage(r, 0, 10), (PortErrorMessage{159, MessageIcon::Warning}));
+    EXPECT_EQ(FirmwareMessage(r, 0, 10), (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
 }
 
 // About what a pty takes while nobody reads it: the kernel's buffers, whose
@@ -250,7 +250,7 @@ TEST(FirmwareTransfer, AShortParallelWriteSendsTheRestOfItsBlockNext) {
         RecordProperty("short_write", "none this run");
         EXPECT_EQ(r.blocks, blocks);
     }
-    EXPECT_EQ(FirmwareMessage(r, PORT_LPT, image.size()), (PortErrorMessage{176, MessageIcon::Information}));
+    EXPECT_EQ(FirmwareMessage(r, PORT_LPT, image.size()), (PortErrorMessage{StringId{176}, MessageIcon::Information}));
 
     ASSERT_TRUE(loader.WaitForImage(file.size(), 60s)) << loader.Current().image.size() << " of " << file.size();
     const sim::Download d = loader.Current();
@@ -261,11 +261,11 @@ TEST(FirmwareTransfer, AShortParallelWriteSendsTheRestOfItsBlockNext) {
 
 TEST(FirmwareMessages, OpenFailuresWithTheStopIconAndAShortTransferAsAFailure) {
     FirmwareResult open{FirmwareResult::OpenFailed, PORT_ERR_NO_INFO, 0, 0};
-    EXPECT_EQ(FirmwareMessage(open, PORT_USB, 10), (PortErrorMessage{189, MessageIcon::Stop}));
+    EXPECT_EQ(FirmwareMessage(open, PORT_USB, 10), (PortErrorMessage{StringId{189}, MessageIcon::Stop}));
     open.code = PORT_ERR_OPEN;
-    EXPECT_EQ(FirmwareMessage(open, PORT_LAN, 10), (PortErrorMessage{206, MessageIcon::Stop}));
+    EXPECT_EQ(FirmwareMessage(open, PORT_LAN, 10), (PortErrorMessage{StringId{206}, MessageIcon::Stop}));
     const FirmwareResult shortDone{FirmwareResult::Done, 0, 9, 1};
-    EXPECT_EQ(FirmwareMessage(shortDone, PORT_USB, 10), (PortErrorMessage{159, MessageIcon::Stop}));
+    EXPECT_EQ(FirmwareMessage(shortDone, PORT_USB, 10), (PortErrorMessage{StringId{159}, MessageIcon::Stop}));
 }
 
 } // namespace

@@ -34,8 +34,9 @@ public:
 
 protected:
     bool event(QEvent* e) override {
-        if (static_cast<int>(e->type()) != WM_NETWORK_SET) return QObject::event(e);
-        records.push_back(*FromParam<const PortSettings>(static_cast<MessageEvent*>(e)->wParam));
+        const auto* message = MessageAs<NetworkSetEvent>(e);
+        if (!message) return QObject::event(e);
+        records.push_back(message->settings);
         return true;
     }
 };

@@ -61,7 +61,7 @@ struct ReplyCase {
 };
 
 using namespace std::string_literals;
-const PortErrorMessage timedOut{174, MessageIcon::Stop};
+const PortErrorMessage timedOut{StringId{174}, MessageIcon::Stop};
 
 // The printer has 1000 ms to begin; 1500 ms of silence end a reply. The gaps
 // leave room for a busy machine on both sides of each bound.
@@ -166,7 +166,7 @@ TEST(ExchangeTest, FailedOpenShowsTheOpensMessage) {
         ExchangeResult r = SendFrame(port, frame, Deadline(30s));
         EXPECT_EQ(r.status, ExchangeResult::OpenFailed) << c.kind;
         EXPECT_EQ(r.code, c.code) << c.kind;
-        EXPECT_EQ(ExchangeMessage(r, c.kind), (PortErrorMessage{c.message, MessageIcon::Warning})) << c.kind;
+        EXPECT_EQ(ExchangeMessage(r, c.kind), (PortErrorMessage{StringId{c.message}, MessageIcon::Warning})) << c.kind;
     }
 }
 

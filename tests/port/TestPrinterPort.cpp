@@ -207,18 +207,18 @@ TEST(ParseVidPidTest, ShortTailTakesWhatThereIs) {
 }
 
 TEST(ReportPortErrorTest, OpenFailureMessageDependsOnTheInterface) {
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_COM), (PortErrorMessage{141, MessageIcon::Warning}));
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LPT), (PortErrorMessage{139, MessageIcon::Warning}));
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_USB), (PortErrorMessage{140, MessageIcon::Warning}));
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LAN), (PortErrorMessage{206, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_COM), (PortErrorMessage{StringId{141}, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LPT), (PortErrorMessage{StringId{139}, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_USB), (PortErrorMessage{StringId{140}, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LAN), (PortErrorMessage{StringId{206}, MessageIcon::Warning}));
     EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, 0), std::nullopt);
 }
 
 TEST(ReportPortErrorTest, OtherOpenFailuresAreTheSameForEveryInterface) {
     for (int kind : std::initializer_list<int>{PORT_COM, PORT_LPT, PORT_USB, PORT_LAN, 0}) {
-        EXPECT_EQ(ReportPortError(PORT_ERR_BUSY, kind), (PortErrorMessage{145, MessageIcon::Warning}));
-        EXPECT_EQ(ReportPortError(PORT_ERR_NO_DEVICES, kind), (PortErrorMessage{188, MessageIcon::Warning}));
-        EXPECT_EQ(ReportPortError(PORT_ERR_NO_INFO, kind), (PortErrorMessage{189, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PORT_ERR_BUSY, kind), (PortErrorMessage{StringId{145}, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PORT_ERR_NO_DEVICES, kind), (PortErrorMessage{StringId{188}, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PORT_ERR_NO_INFO, kind), (PortErrorMessage{StringId{189}, MessageIcon::Warning}));
         EXPECT_EQ(ReportPortError(PORT_ERR_WRITE, kind), std::nullopt);
         EXPECT_EQ(ReportPortError(PORT_ERR_READ, kind), std::nullopt);
         EXPECT_EQ(ReportPortError(0, kind), std::nullopt);

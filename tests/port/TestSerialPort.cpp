@@ -358,7 +358,7 @@ TEST_F(SerialPortTest, LineLockedByAnotherProgramIsBusy) {
     ExchangeResult r = SendFrame(port, frame, {});
     EXPECT_EQ(r.status, ExchangeResult::OpenFailed);
     EXPECT_EQ(r.code, PORT_ERR_BUSY);
-    EXPECT_EQ(ExchangeMessage(r, PORT_COM), (PortErrorMessage{145, MessageIcon::Warning}));
+    EXPECT_EQ(ExchangeMessage(r, PORT_COM), (PortErrorMessage{StringId{145}, MessageIcon::Warning}));
     EXPECT_EQ(pty.Receive(1, 300ms), "");
     EXPECT_TRUE(AllClosed(port));
 }

@@ -200,7 +200,7 @@ TEST_F(UsbPortTest, TransferThatNeverCompletesIsAFailedWrite) {
     EXPECT_GE(watch.Ms(), 10000);
     EXPECT_EQ(r.status, ExchangeResult::WriteFailed);
     EXPECT_EQ(r.code, PORT_ERR_WRITE);
-    EXPECT_EQ(ExchangeMessage(r, PORT_USB), (PortErrorMessage{159, MessageIcon::Warning}));
+    EXPECT_EQ(ExchangeMessage(r, PORT_USB), (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
     EXPECT_EQ(node.Pending(), sizeof frame);
 }
 

@@ -216,7 +216,7 @@ TEST(ReceiptDistanceCheck, LastCharacterIntegerPartAndLimits) {
     };
     for (const Case& c : cases) {
         const DistanceCheck check = CheckDistance(c.typed, c.lower);
-        EXPECT_EQ(check.message, c.message) << '"' << c.typed << '"';
+        EXPECT_EQ(check.message ? static_cast<int>(*check.message) : 0, c.message) << '"' << c.typed << '"';
         EXPECT_EQ(check.text, c.text) << '"' << c.typed << '"';
         EXPECT_EQ(check.mark, c.mark) << '"' << c.typed << '"';
     }
@@ -226,7 +226,7 @@ TEST(ReceiptDistanceCheck, WhatPassesIsWithinTheSixteenBitRange) {
     // The largest and smallest texts the check lets through still fit the two bytes.
     for (const char* text : {"5766.99999", "-35.99999", "-54.99999"}) {
         const DistanceCheck check = CheckDistance(text, -54);
-        ASSERT_EQ(check.message, 0) << text;
+        ASSERT_EQ(check.message, std::nullopt) << text;
         const int units = MillimetresToUnits(check.text);
         EXPECT_LT(std::abs(units), 32768) << text;
         EXPECT_EQ(units > 0, text[0] != '-') << text;

@@ -52,10 +52,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (static_cast<int>(event->type()) == WM_SETTINGS_CHANGED) {
-            auto* m = static_cast<MessageEvent*>(event);
-            reports.push_back({*FromParam<const PortSettings>(m->wParam), Clock::now(), page_->ChangedMarks().any()});
-        }
+        if (const auto* m = MessageAs<SettingsChangedEvent>(event))
+            reports.push_back({m->settings, Clock::now(), page_->ChangedMarks().any()});
         return QObject::eventFilter(watched, event);
     }
 

@@ -135,7 +135,7 @@ TEST_F(Jobs, ResetWifiWaitsWhileTheSerialConfigurationIsBeingSent) {
     HoldOutput(line);
     PortSettings pending = s;
     pending.baudRate = "115200";
-    SendMessage(&Page(), WM_SERIAL_SET, ToParam(&pending));
+    SendMessage(&Page(), SerialSetEvent(pending, s));
     EXPECT_FALSE(Page().Control(CPagePortSet::IDC_RESET_WIFI)->isEnabled());
     QTest::mouseClick(Page().Control(CPagePortSet::IDC_RESET_WIFI), Qt::LeftButton);
     EXPECT_FALSE(Page().StartResetWifi()); // not while the first job runs

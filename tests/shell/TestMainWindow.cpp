@@ -268,7 +268,7 @@ TEST_F(MainWindow, SettingsReportedByAPageAreAdoptedAndSaved) {
     PortSettings reported = window->MasterSettings();
     reported.baudRate = "38400";
     reported.parity = "Even";
-    EXPECT_EQ(SendMessage(window.get(), WM_SETTINGS_CHANGED, ToParam(&reported)), 0);
+    SendMessage(window.get(), SettingsChangedEvent(reported));
     EXPECT_EQ(SettingsText(), FormatSettings(reported));
     EXPECT_EQ(Label(Dlg::IDC_INTERFACE_LABEL), "  COM1|38400");
     EXPECT_EQ(SerialDialogSettings, reported);

@@ -43,12 +43,17 @@ public:
 
     std::atomic<int> timerTicks{0};
     std::atomic<int> presses{0};
-    std::vector<std::pair<std::intptr_t, bool>> messages; // wParam, on GUI thread
+    // The baud rate of every WM_SETTINGS_CHANGED record and whether it arrived
+    // on the GUI thread; the numbers of the other messages.
+    std::vector<std::pair<std::string, bool>> settingsMessages;
+    std::vector<int> otherMessages;
 
 protected:
-    std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t) override {
-        messages.emplace_back(wParam, QThread::currentThread() == qApp->thread());
-        return message == WM_SETTINGS_CHANGED ? wParam * 2 : -1;
+    void OnMessage(const MessageEvent& message) override {
+        if (const auto* settings = message.As<SettingsChangedEvent>())
+            settingsMessages.emplace_back(settings->settings.baudRate, QThread::currentThread() == qApp->thread());
+        else
+            otherMessages.push_back(message.Message());
     }
     void OnTimer(int id) override {
         if (id == 7) ++timerTicks;
@@ -57,15 +62,58 @@ protected:
 
 TEST(PrivateMessages, AreHandledSynchronouslyOnTheGuiThreadAlsoFromAWorker) {
     Probe probe;
-    EXPECT_EQ(SendMessage(&probe, WM_SETTINGS_CHANGED, 21), 42);
+    PortSettings record;
+    record.baudRate = "19200";
+    SendMessage(&probe, SettingsChangedEvent(record));
+    ASSERT_EQ(probe.settingsMessages.size(), 1u); // handled before the call returned
+    EXPECT_EQ(probe.settingsMessages[0].first, "19200");
 
-    std::atomic<std::intptr_t> fromWorker{0};
-    probe.StartJob({}, [&](std::stop_token) { fromWorker = SendMessage(&probe, WM_SETTINGS_CHANGED, 5); });
+    std::atomic<std::size_t> handledWhenBack{0};
+    probe.StartJob({}, [&](std::stop_token) {
+        // The record lives on the worker's stack: the worker waits while the GUI thread reads it.
+        PortSettings fromWorker;
+        fromWorker.baudRate = "38400";
+        SendMessage(&probe, SettingsChangedEvent(fromWorker));
+        handledWhenBack = probe.settingsMessages.size();
+    });
     ASSERT_TRUE(WaitUntil([&] { return probe.WorkersRunning() == 0; }));
-    EXPECT_EQ(fromWorker.load(), 10);
-    ASSERT_EQ(probe.messages.size(), 2u);
-    EXPECT_TRUE(probe.messages[1].second);
-    EXPECT_EQ(SendMessage(&probe, WM_PORT_CHANGED, 1), -1);
+    EXPECT_EQ(handledWhenBack.load(), 2u);
+    ASSERT_EQ(probe.settingsMessages.size(), 2u);
+    EXPECT_EQ(probe.settingsMessages[1], std::make_pair(std::string("38400"), true));
+
+    SendMessage(&probe, PortChangedEvent(PORT_USB, record));
+    SendMessage(&probe, RefreshFieldsEvent());
+    EXPECT_EQ(probe.otherMessages, (std::vector<int>{WM_PORT_CHANGED, WM_REFRESH_FIELDS}));
+}
+
+TEST(PrivateMessages, EachClassHasItsNumberAndIsTakenOnlyForItself) {
+    PortSettings record, before;
+    const std::string model = "LB-610";
+    const ModelChangedEvent modelChanged(record, model);
+    const SerialSetEvent serialSet(record, before);
+    const ParallelSetEvent parallelSet(record);
+    const NetworkSetEvent networkSet(record);
+    const PortChangedEvent portChanged(PORT_LAN, record);
+    const SettingsChangedEvent settingsChanged(record);
+    const RefreshFieldsEvent refreshFields;
+    const std::pair<const MessageEvent*, int> messages[] = {
+        {&modelChanged, 0x401}, {&serialSet, 0x402},       {&parallelSet, 0x403},   {&networkSet, 0x404},
+        {&portChanged, 0x405},  {&settingsChanged, 0x406}, {&refreshFields, 0x407},
+    };
+    for (const auto& [message, number] : messages) {
+        EXPECT_EQ(static_cast<int>(message->type()), number);
+        EXPECT_TRUE(IsPrivateMessage(message)) << number;
+        EXPECT_EQ(message->As<SettingsChangedEvent>() != nullptr, number == 0x406) << number;
+    }
+    EXPECT_EQ(modelChanged.As<ModelChangedEvent>(), &modelChanged);
+    EXPECT_EQ(&modelChanged.As<ModelChangedEvent>()->modelName, &model); // the sender's record, not a copy
+    EXPECT_EQ(&serialSet.As<SerialSetEvent>()->before, &before);
+    EXPECT_EQ(portChanged.As<PortChangedEvent>()->portKind, PORT_LAN);
+
+    // Another event that happens to carry a message number is not taken for a message.
+    QEvent stranger(static_cast<QEvent::Type>(WM_SETTINGS_CHANGED));
+    EXPECT_FALSE(IsPrivateMessage(&stranger));
+    EXPECT_EQ(MessageAs<SettingsChangedEvent>(&stranger), nullptr);
 }
 
 TEST(Workers, StoppingReleasesAWorkerWaitingForTheGuiThread) {
@@ -133,7 +181,7 @@ TEST(MessageBoxes, AWorkersBoxRunsOnTheGuiThreadAndHoldsTheWorkerUntilClosed) {
     });
     probe.StartJob({}, [&](std::stop_token) {
         SetThreadUiLanguage(LANG_CHINESE);
-        ShowString(&probe, 159, MessageIcon::Warning);
+        ShowString(&probe, StringId{159}, MessageIcon::Warning);
         returned = true;
     });
     ASSERT_TRUE(WaitUntil([&] { return returned.load(); }));
@@ -145,7 +193,7 @@ TEST(MessageBoxes, AWorkersBoxRunsOnTheGuiThreadAndHoldsTheWorkerUntilClosed) {
 TEST(MessageBoxes, TheRecorderTakesTheirPlaceOnEveryThread) {
     MessageRecorder recorder;
     SetThreadUiLanguage(LANG_ENGLISH);
-    EXPECT_EQ(ShowString(nullptr, 174, MessageIcon::Stop), MessageReply::Ok);
+    EXPECT_EQ(ShowString(nullptr, StringId{174}, MessageIcon::Stop), MessageReply::Ok);
     std::thread([] { ShowPortError(nullptr, 8000, 4); }).join();
     std::thread([] { ShowPortError(nullptr, 8003, 1); }).join(); // write errors have no open message
     ASSERT_EQ(recorder.Count(), 2u);

@@ -450,6 +450,35 @@ TEST(StringTable, EveryEntryReadsTheSameInItsLanguage) {
     EXPECT_EQ(UiStringIds(), ids);
 }
 
+TEST(StringTable, TheNamesTheBuildWritesHoldTheNumbersOfTheirRows) {
+    EXPECT_EQ(STRING_ID_COUNT, static_cast<int>(UiStringIds().size()));
+    const struct {
+        StringId id;
+        int number;
+        const char* english;
+    } named[] = {
+        {StringId::AboutMenu, 101, "About Pemberlux(&A)..."}, // the first row
+        {StringId::ModelLB610, 136, "LB-610"},
+        {StringId::SendFailed, 159, "Unable to send file to port."},
+        {StringId::FirmwareSent, 176, "File sent successfully."}, // two rows with the same text
+        {StringId::FileSent, 177, "File sent successfully."},
+        {StringId::TestPrintFileMissing, 216, "File -\"testPrint.qv\" is missing !"}, // quotes inside
+        {StringId::ModelLB600, 224, "LB-600"},                                        // the last row
+    };
+    for (const auto& n : named) {
+        EXPECT_EQ(static_cast<int>(n.id), n.number);
+        EXPECT_EQ(LoadUiString(n.id, LANG_ENGLISH), n.english) << n.number;
+        EXPECT_EQ(LoadUiString(n.id, LANG_CHINESE), LoadUiString(n.number, LANG_CHINESE)) << n.number;
+    }
+    // Without a language id, the calling thread's.
+    std::string chinese;
+    std::thread([&] {
+        SetThreadUiLanguage(LANG_CHINESE);
+        chinese = LoadUiString(StringId::CommTimeout);
+    }).join();
+    EXPECT_EQ(chinese, "连接打印机超时.");
+}
+
 TEST(StringTable, UnknownIdsAreEmpty) {
     for (int id : {0, -1, 99, 100, 105, 107, 142, 172, 202, 225, 100000}) {
         EXPECT_EQ(LoadUiString(id, LANG_ENGLISH), "") << id;

@@ -111,17 +111,17 @@ TEST(BluetoothFrames, SendFrameAndFixedCommands) {
 }
 
 TEST(BluetoothFrames, Validation) {
-    EXPECT_EQ(CheckBluetoothInputs("Printer01", "1234"), 0);
-    EXPECT_EQ(CheckBluetoothInputs("", "1234"), 222);
-    EXPECT_EQ(CheckBluetoothInputs("", "12"), 222); // the name is told first
+    EXPECT_EQ(CheckBluetoothInputs("Printer01", "1234"), std::nullopt);
+    EXPECT_EQ(CheckBluetoothInputs("", "1234"), StringId{222});
+    EXPECT_EQ(CheckBluetoothInputs("", "12"), StringId{222}); // the name is told first
     EXPECT_EQ(CheckBluetoothInputs("B\xC3\xBC"
                                    "ro",
                                    "1234"),
-              222);
-    EXPECT_EQ(CheckBluetoothInputs(std::string(17, 'n'), "1234"), 222);
-    EXPECT_EQ(CheckBluetoothInputs("Office", "123"), 223);
-    EXPECT_EQ(CheckBluetoothInputs("Office", "12345"), 223);
-    EXPECT_EQ(CheckBluetoothInputs("Office", "12\xC3\xA9"), 223);
+              StringId{222});
+    EXPECT_EQ(CheckBluetoothInputs(std::string(17, 'n'), "1234"), StringId{222});
+    EXPECT_EQ(CheckBluetoothInputs("Office", "123"), StringId{223});
+    EXPECT_EQ(CheckBluetoothInputs("Office", "12345"), StringId{223});
+    EXPECT_EQ(CheckBluetoothInputs("Office", "12\xC3\xA9"), StringId{223});
 }
 
 TEST(BluetoothFrames, AnswerDecode) {

@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
             const QString model = QString::fromStdString(ModelName(m, language));
             QString markdown = QString::fromUtf8(text.readAll());
             markdown.replace(QStringLiteral("{model}"), model);
-            const QString path = out.filePath(model + QString::fromStdString(LoadUiString(179, language)));
+            const QString path =
+                out.filePath(model + QString::fromStdString(LoadUiString(StringId::HelpFileName, language)));
             if (!Write(markdown, path, language)) {
                 std::fprintf(stderr, "pemberlux-helpgen: can't write %s\n", qPrintable(path));
                 return 1;

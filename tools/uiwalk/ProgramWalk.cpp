@@ -225,7 +225,8 @@ const std::vector<DialogEntry>& ProgramDialogs() {
          [](CPemberluxDlg& window, const Visitor& visit) {
              // The longest one-line message, as the program's boxes show it.
              QMessageBox box(QMessageBox::Warning, QString::fromStdString(ApplicationTitle()),
-                             QString::fromStdString(LoadUiString(206)), QMessageBox::Ok, &window);
+                             QString::fromStdString(LoadUiString(StringId::LanConnectFailed)), QMessageBox::Ok,
+                             &window);
              ShowAndVisit(box, QStringLiteral("message"), visit);
          }},
     };

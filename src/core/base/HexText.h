@@ -3,6 +3,8 @@
 // anywhere (also between the two digits of a byte).
 #pragma once
 
+#include "core/base/StringId.h"
+
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -10,7 +12,7 @@
 namespace pemberlux {
 
 // The message a caller shows, with the stop icon, when ParseHexText returns -1.
-constexpr int HEX_TEXT_ERROR_STRING = 157; // "Data entered is not hexadecimal data!"
+constexpr StringId HEX_TEXT_ERROR_STRING = StringId::NotHexData;
 
 // Appends the bytes of `text` to `out` and returns how many; a last digit
 // without its partner is dropped. Any character other than a hexadecimal digit

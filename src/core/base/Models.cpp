@@ -8,7 +8,7 @@ namespace {
 
 constexpr UsbIds LABEL_USB{"3A7E", "5E10", true};
 
-constexpr PrinterModel Label(ModelId id, int position, int nameId, bool englishOnly, NetworkDialog network,
+constexpr PrinterModel Label(ModelId id, int position, StringId nameId, bool englishOnly, NetworkDialog network,
                              SerialParityBits parity, bool escPosInChinese) {
     return PrinterModel{
         .id = id,
@@ -18,8 +18,8 @@ constexpr PrinterModel Label(ModelId id, int position, int nameId, bool englishO
         .chineseStandIn = englishOnly ? ModelId::LB610 : id,
         .family = PrinterFamily::Label,
         .usb = LABEL_USB,
-        .groupCaptionId = 212, // "Printer Series"
-        .promptId = 214,       // "Choose your printer series"
+        .groupCaptionId = StringId::PrinterSeries,
+        .promptId = StringId::ChoosePrinterSeries,
         .resetWifi = true,
         .wifiSetup = true,
         .bluetooth = true,
@@ -31,13 +31,13 @@ constexpr PrinterModel Label(ModelId id, int position, int nameId, bool englishO
         .cutter = false,
         .escPosInChinese = escPosInChinese,
         .downloadMode = true,
-        .firmwareFilterId = 163,
-        .firmwareNoteId = 178,
+        .firmwareFilterId = StringId::FirmwareFileFilter,
+        .firmwareNoteId = StringId::FirmwareNoteLan,
     };
 }
 
-constexpr PrinterModel Receipt(ModelId id, int position, int nameId, const char* productId, SerialParityBits parity,
-                               bool cutter) {
+constexpr PrinterModel Receipt(ModelId id, int position, StringId nameId, const char* productId,
+                               SerialParityBits parity, bool cutter) {
     return PrinterModel{
         .id = id,
         .position = position,
@@ -46,8 +46,8 @@ constexpr PrinterModel Receipt(ModelId id, int position, int nameId, const char*
         .chineseStandIn = id,
         .family = PrinterFamily::Receipt,
         .usb = {"3A7E", productId, false},
-        .groupCaptionId = 213, // "Printer Model"
-        .promptId = 215,       // "Choose your printer model"
+        .groupCaptionId = StringId::PrinterModel,
+        .promptId = StringId::ChoosePrinterModel,
         .resetWifi = false,
         .wifiSetup = false,
         .bluetooth = false,
@@ -60,8 +60,8 @@ constexpr PrinterModel Receipt(ModelId id, int position, int nameId, const char*
         .cutter = cutter,
         .escPosInChinese = false,
         .downloadMode = false,
-        .firmwareFilterId = 187,
-        .firmwareNoteId = 186,
+        .firmwareFilterId = StringId::FirmwareFileFilterFw,
+        .firmwareNoteId = StringId::FirmwareNoteUsb,
     };
 }
 
@@ -71,11 +71,13 @@ constexpr PrinterModel Receipt(ModelId id, int position, int nameId, const char*
 // other label printers, but its network module is a print server and its
 // serial configuration byte carries no parity, like TR-520's.
 constexpr std::array<PrinterModel, 5> MODELS = {
-    Label(ModelId::LB610, 0, 136, false, NetworkDialog::LabelModule, SerialParityBits::OddLowEvenHigh, true),
-    Label(ModelId::LB710, 1, 217, false, NetworkDialog::LabelModule, SerialParityBits::OddLowEvenHigh, false),
-    Receipt(ModelId::TR510, 2, 137, "41A2", SerialParityBits::EvenLowOddHigh, false),
-    Receipt(ModelId::TR520, 3, 138, "41A3", SerialParityBits::None, true),
-    Label(ModelId::LB600, 4, 224, true, NetworkDialog::PrintServer, SerialParityBits::None, false),
+    Label(ModelId::LB610, 0, StringId::ModelLB610, false, NetworkDialog::LabelModule, SerialParityBits::OddLowEvenHigh,
+          true),
+    Label(ModelId::LB710, 1, StringId::ModelLB710, false, NetworkDialog::LabelModule, SerialParityBits::OddLowEvenHigh,
+          false),
+    Receipt(ModelId::TR510, 2, StringId::ModelTR510, "41A2", SerialParityBits::EvenLowOddHigh, false),
+    Receipt(ModelId::TR520, 3, StringId::ModelTR520, "41A3", SerialParityBits::None, true),
+    Label(ModelId::LB600, 4, StringId::ModelLB600, true, NetworkDialog::PrintServer, SerialParityBits::None, false),
 };
 
 static_assert(

@@ -4,6 +4,8 @@
 // recognises a model by a translated name or a list position of its own.
 #pragma once
 
+#include "core/base/StringId.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -41,7 +43,7 @@ struct PrinterModel {
     int position; // in the model list of the interface page
     // String id of the name shown; the same id in both string tables, whose
     // texts may differ ("LB-610" / "Label Printer(200DPI)").
-    int nameId;
+    StringId nameId;
     // Listed only while the settings language is English. A stored name of such
     // a model becomes the name of `chineseStandIn` in Chinese.
     bool englishOnly;
@@ -51,8 +53,8 @@ struct PrinterModel {
 
     // Interface page: the caption of the model group (also the main window's
     // printer caption) and the prompt above the list, by string id.
-    int groupCaptionId;
-    int promptId;
+    StringId groupCaptionId;
+    StringId promptId;
     // Interface page buttons: "Reset Wi-Fi settings", "Wi-Fi Setup", "Bluetooth Settings".
     bool resetWifi;
     bool wifiSetup;
@@ -73,8 +75,8 @@ struct PrinterModel {
     // Firmware page: "Download Mode" shown, transfers over the network too, and
     // "Update" stays off after a failed transfer.
     bool downloadMode;
-    int firmwareFilterId; // file dialog filter, by string id
-    int firmwareNoteId;   // instruction text, by string id
+    StringId firmwareFilterId; // file dialog filter, by string id
+    StringId firmwareNoteId;   // instruction text, by string id
 };
 
 extern const std::array<PrinterModel, 5> MODELS;

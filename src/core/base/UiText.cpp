@@ -16,7 +16,7 @@ struct StringRow {
 };
 
 constexpr StringRow STRINGS[] = {
-#define UI_STRING(id, en, zh) {id, en, zh},
+#define UI_STRING(id, name, en, zh) {id, en, zh},
 #include "strings.def"
 #undef UI_STRING
 };
@@ -124,6 +124,14 @@ int SystemDefaultLanguage() {
 
 int LanguageIdOf(const std::string& languageSetting) {
     return languageSetting == "Chinese" ? LANG_CHINESE : LANG_ENGLISH;
+}
+
+std::string LoadUiString(StringId id) {
+    return LoadUiString(static_cast<int>(id), ThreadUiLanguage());
+}
+
+std::string LoadUiString(StringId id, int langId) {
+    return LoadUiString(static_cast<int>(id), langId);
 }
 
 std::string LoadUiString(int id) {

@@ -3,6 +3,8 @@
 // thread picks its own language, so a worker loads the texts of its window.
 #pragma once
 
+#include "core/base/StringId.h"
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,10 @@ int LanguageIdOf(const std::string& languageSetting);
 
 // String table entry in the calling thread's language (UTF-8); empty if unknown.
 // Where a language id is passed, 2052 selects Chinese and any other id English.
+// Code names the entry (StringId, from res/strings.def); the forms taking a
+// number serve those who walk the table by UiStringIds().
+std::string LoadUiString(StringId id);
+std::string LoadUiString(StringId id, int langId);
 std::string LoadUiString(int id);
 std::string LoadUiString(int id, int langId);
 

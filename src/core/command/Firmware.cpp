@@ -122,10 +122,10 @@ std::optional<PortErrorMessage> FirmwareMessage(const FirmwareResult& result, in
         if (auto m = ReportPortError(result.code, kind)) return PortErrorMessage{m->stringId, MessageIcon::Stop};
         return std::nullopt;
     case FirmwareResult::WriteFailed:
-        return PortErrorMessage{159, MessageIcon::Warning};
+        return PortErrorMessage{StringId::SendFailed, MessageIcon::Warning};
     case FirmwareResult::Done:
-        if (result.sent == total) return PortErrorMessage{176, MessageIcon::Information};
-        return PortErrorMessage{159, MessageIcon::Stop};
+        if (result.sent == total) return PortErrorMessage{StringId::FirmwareSent, MessageIcon::Information};
+        return PortErrorMessage{StringId::SendFailed, MessageIcon::Stop};
     case FirmwareResult::Stopped:
         return std::nullopt;
     }

@@ -115,10 +115,10 @@ std::optional<PortErrorMessage> SendJobMessage(const SendJobResult& result, int 
     case SendJobResult::OpenFailed:
         return OpenFailureMessage(result.code, kind, job);
     case SendJobResult::WriteFailed:
-        return PortErrorMessage{159, MessageIcon::Warning};
+        return PortErrorMessage{StringId::SendFailed, MessageIcon::Warning};
     case SendJobResult::Done:
         if (job == SendJobKind::File && !options.loop && result.sent == total)
-            return PortErrorMessage{177, MessageIcon::Information};
+            return PortErrorMessage{StringId::FileSent, MessageIcon::Information};
         return std::nullopt;
     case SendJobResult::Stopped:
         return std::nullopt;

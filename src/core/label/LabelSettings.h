@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/base/PortSettings.h"
+#include "core/base/StringId.h"
 
 #include <array>
 #include <bitset>
@@ -86,23 +87,23 @@ inline constexpr std::array<int, 8> LB_ACTION_BUTTONS = {
 // Tooltips of the page: control and string table id.
 struct LabelTooltip {
     int control;
-    int stringId;
+    StringId stringId;
 };
 inline constexpr std::array<LabelTooltip, 14> LB_TOOLTIPS = {{
-    {IDC_PAGE_MODE, 114},
-    {IDC_PRINT_MEDIA, 115},
-    {IDC_PRINT_METHOD, 117},
-    {IDC_PEELER, 116},
-    {IDC_PAPER_OUT_DETECTION, 118},
-    {IDC_PRINT_DENSITY, 119},
-    {IDC_PRINTER_LANGUAGE, 120},
-    {IDC_EMULATION, 121},
-    {IDC_AUTO_CALIBRATE_LABEL, 122},
-    {IDC_PRINT_SPEED, 123},
-    {IDC_TOP_FORM_SENSING, 124},
-    {IDC_GET_PRINTER_SETTINGS, 111},
-    {IDC_RESET_ALL_SETTINGS, 113},
-    {IDC_SEND_SETTINGS, 112},
+    {IDC_PAGE_MODE, StringId::TipPageMode},
+    {IDC_PRINT_MEDIA, StringId::TipMedia},
+    {IDC_PRINT_METHOD, StringId::TipPrintMethod},
+    {IDC_PEELER, StringId::TipPeeler},
+    {IDC_PAPER_OUT_DETECTION, StringId::TipPaperEndDetection},
+    {IDC_PRINT_DENSITY, StringId::TipDensity},
+    {IDC_PRINTER_LANGUAGE, StringId::TipPrinterLanguage},
+    {IDC_EMULATION, StringId::TipEmulation},
+    {IDC_AUTO_CALIBRATE_LABEL, StringId::TipAutoCalibrate},
+    {IDC_PRINT_SPEED, StringId::TipSpeed},
+    {IDC_TOP_FORM_SENSING, StringId::TipTopFormSensing},
+    {IDC_GET_PRINTER_SETTINGS, StringId::TipGetSettings},
+    {IDC_RESET_ALL_SETTINGS, StringId::TipResetSettings},
+    {IDC_SEND_SETTINGS, StringId::TipSendSettings},
 }};
 
 // Positions of the settings: also the order of the items in a set frame.

@@ -89,13 +89,13 @@ std::optional<PortErrorMessage> ExchangeMessage(const ExchangeResult& result, in
     case ExchangeResult::OpenFailed:
         return ReportPortError(result.code, kind);
     case ExchangeResult::WriteFailed:
-        return PortErrorMessage{159, MessageIcon::Warning};
+        return PortErrorMessage{StringId::SendFailed, MessageIcon::Warning};
     case ExchangeResult::ReadFailed:
-        return PortErrorMessage{175, MessageIcon::Stop};
+        return PortErrorMessage{StringId::SettingsNotRead, MessageIcon::Stop};
     case ExchangeResult::NoReply:
-        return PortErrorMessage{174, MessageIcon::Stop};
+        return PortErrorMessage{StringId::CommTimeout, MessageIcon::Stop};
     case ExchangeResult::Done:
-        if (result.late) return PortErrorMessage{174, MessageIcon::Stop};
+        if (result.late) return PortErrorMessage{StringId::CommTimeout, MessageIcon::Stop};
         return std::nullopt;
     case ExchangeResult::Stopped:
         return std::nullopt;

@@ -137,27 +137,27 @@ int ParseVidPid(const std::string& identity, std::string& vid, std::string& pid)
 }
 
 std::optional<PortErrorMessage> ReportPortError(int code, int kind) {
-    auto warn = [](int id) { return std::optional<PortErrorMessage>{{id, MessageIcon::Warning}}; };
+    auto warn = [](StringId id) { return std::optional<PortErrorMessage>{{id, MessageIcon::Warning}}; };
     switch (code) {
     case PORT_ERR_OPEN:
         switch (kind) {
         case PORT_COM:
-            return warn(141);
+            return warn(StringId::OpenComFailed);
         case PORT_LPT:
-            return warn(139);
+            return warn(StringId::OpenLptFailed);
         case PORT_USB:
-            return warn(140);
+            return warn(StringId::OpenUsbFailed);
         case PORT_LAN:
-            return warn(206);
+            return warn(StringId::LanConnectFailed);
         default:
             return std::nullopt;
         }
     case PORT_ERR_BUSY:
-        return warn(145);
+        return warn(StringId::PortBusy);
     case PORT_ERR_NO_DEVICES:
-        return warn(188);
+        return warn(StringId::NoPrinterDetected);
     case PORT_ERR_NO_INFO:
-        return warn(189);
+        return warn(StringId::NoPrinterInfo);
     default:
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #include "core/base/MessageIcon.h"
 #include "core/base/Models.h"
 #include "core/base/PortSettings.h"
+#include "core/base/StringId.h"
 #include "core/port/Job.h"
 
 #include <array>
@@ -201,7 +202,7 @@ int ParseVidPid(const std::string& identity, std::string& vid, std::string& pid)
 // The message a caller shows for an error thrown by an open: the string id and
 // the icon. Nothing for codes that show no message.
 struct PortErrorMessage {
-    int stringId;
+    StringId stringId;
     MessageIcon icon;
     bool operator==(const PortErrorMessage&) const = default;
 };

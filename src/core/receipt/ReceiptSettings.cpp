@@ -136,14 +136,14 @@ DistanceCheck CheckDistance(const std::string& text, int lowerLimit) {
     const char last = text.empty() ? '\0' : text.back();
     const bool lastPasses = IsDigit(last) || (text.size() == 1 && (last == '-' || last == '+'));
     if (!lastPasses) {
-        check.message = 190;
+        check.message = StringId::InputInteger;
         check.text = text.empty() ? text : text.substr(0, text.size() - 1);
         return check;
     }
     const DecimalPrefix d = ReadDecimalPrefix(text);
     if (d.length < text.size()) {
         // Pasted text that is no decimal number: what reads as one stays.
-        check.message = 190;
+        check.message = StringId::InputInteger;
         check.text = text.substr(0, d.length);
         while (!check.text.empty() && IsBlank(check.text.back()))
             check.text.pop_back();
@@ -155,7 +155,7 @@ DistanceCheck CheckDistance(const std::string& text, int lowerLimit) {
     check.mark = true;
     const std::string limit = held(IntegerPart(d));
     if (!limit.empty()) {
-        check.message = 146;
+        check.message = StringId::ValueTooLarge;
         check.text = limit;
     }
     return check;

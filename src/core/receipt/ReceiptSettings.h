@@ -6,10 +6,13 @@
 // decoding are in ReceiptCommands.h.
 #pragma once
 
+#include "core/base/StringId.h"
+
 #include <array>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pemberlux {
@@ -52,18 +55,18 @@ inline constexpr std::array<int, 3> RC_ACTION_BUTTONS = {IDC_RC_GET_PRINTER_SETT
 
 struct ReceiptTooltip {
     int control;
-    int stringId;
+    StringId stringId;
 };
 inline constexpr std::array<ReceiptTooltip, 9> RC_TOOLTIPS = {{
-    {IDC_RC_PRINTER_LANGUAGE, 114},
-    {IDC_RC_SEND_SETTINGS, 112},
-    {IDC_RC_RESTORE_ALL_SETTINGS, 113},
-    {IDC_RC_CUTTER_SWITCH, 170},
-    {IDC_RC_PAPER_WIDE, 173},
-    {IDC_RC_PRINTING_DIRECTION, 171},
-    {IDC_RC_BLACK_MARK, 124},
-    {IDC_RC_BLACK_MARK_TO_HOME, 191},
-    {IDC_RC_BLACK_MARK_TO_CUTTER, 192},
+    {IDC_RC_PRINTER_LANGUAGE, StringId::TipPageMode},
+    {IDC_RC_SEND_SETTINGS, StringId::TipSendSettings},
+    {IDC_RC_RESTORE_ALL_SETTINGS, StringId::TipResetSettings},
+    {IDC_RC_CUTTER_SWITCH, StringId::TipCutter},
+    {IDC_RC_PAPER_WIDE, StringId::TipPaperWidth},
+    {IDC_RC_PRINTING_DIRECTION, StringId::TipPrintDirection},
+    {IDC_RC_BLACK_MARK, StringId::TipTopFormSensing},
+    {IDC_RC_BLACK_MARK_TO_HOME, StringId::TipBlackMarkToHome},
+    {IDC_RC_BLACK_MARK_TO_CUTTER, StringId::TipBlackMarkToCutter},
 }};
 
 // Positions of the settings: also the order of the items in a set frame.
@@ -147,19 +150,19 @@ std::int16_t MillimetresToUnits(const std::string& text);
 std::string UnitsToMillimetresText(std::int16_t units);
 
 // The check of a distance the user edited, on the text now in the edit.
-// `message` is the string to show (0 none, 190 "Input integer please.", 146
-// "The value is too large!"), `text` what the edit must hold afterwards and
+// `message` is the string to show, if any (InputInteger "Input integer please.",
+// ValueTooLarge "The value is too large!"), `text` what the edit must hold afterwards and
 // `mark` whether the item counts as changed.
 //  - The last character must be a digit, or a sign that is the whole text;
-//    otherwise 190, the last character goes (nothing when the text is empty),
+//    otherwise InputInteger, the last character goes (nothing when the text is empty),
 //    no mark.
-//  - The text must read as a decimal number as a whole; otherwise 190 and the
+//  - The text must read as a decimal number as a whole; otherwise InputInteger and the
 //    text is cut where it stops reading so ("1e5" keeps "1"), held to the
 //    limits, no mark.
-//  - An integer part above 5766 or below the item's lower limit gives 146 and
+//  - An integer part above 5766 or below the item's lower limit gives ValueTooLarge and
 //    the limit as the text; the mark is set.
 struct DistanceCheck {
-    int message = 0;
+    std::optional<StringId> message;
     std::string text;
     bool mark = false;
 };

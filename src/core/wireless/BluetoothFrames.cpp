@@ -28,10 +28,10 @@ std::string TextOf(std::span<const std::uint8_t> bytes) {
 
 } // namespace
 
-int CheckBluetoothInputs(std::string_view name, std::string_view password) {
-    if (name.empty() || name.size() > BT_NAME_FIELD_SIZE || !IsAsciiText(name)) return 222;
-    if (password.size() != BT_PASSWORD_SIZE || !IsAsciiText(password)) return 223;
-    return 0;
+std::optional<StringId> CheckBluetoothInputs(std::string_view name, std::string_view password) {
+    if (name.empty() || name.size() > BT_NAME_FIELD_SIZE || !IsAsciiText(name)) return StringId::BluetoothNameInvalid;
+    if (password.size() != BT_PASSWORD_SIZE || !IsAsciiText(password)) return StringId::BluetoothPasswordInvalid;
+    return std::nullopt;
 }
 
 Frame BuildBluetoothSendFrame(std::string_view name, std::string_view password) {

@@ -28,10 +28,11 @@ constexpr int BT_READ_TIMEOUT_MS = 10000;
 extern const std::array<std::uint8_t, 3> BT_FRAME_RESTORE; // 1B 0D 49
 extern const std::array<std::uint8_t, 3> BT_FRAME_READ;    // 1B 0D 47
 
-// 0 when the name and password may be sent, else the string to show: 222 for
-// a name that is empty, longer than the field or not 7-bit text, 223 for a
-// password that is not four 7-bit characters. Texts are UTF-8.
-int CheckBluetoothInputs(std::string_view name, std::string_view password);
+// Nothing when the name and password may be sent, else the string to show:
+// BluetoothNameInvalid for a name that is empty, longer than the field or not
+// 7-bit text, BluetoothPasswordInvalid for a password that is not four 7-bit
+// characters. Texts are UTF-8.
+std::optional<StringId> CheckBluetoothInputs(std::string_view name, std::string_view password);
 
 // 1B 0D 48, the name padded with zeros to 16 bytes, the 4 password bytes, 00 10.
 // The caller checked the texts.

@@ -55,7 +55,7 @@ constexpr int PAGE_AREA_DLU_HEIGHT = 230;
 QString Text(const std::string& key) {
     return QString::fromStdString(TemplateText(CPemberluxDlg::IDD, key));
 }
-QString Str(int id) {
+QString Str(StringId id) {
     return QString::fromStdString(LoadUiString(id));
 }
 
@@ -102,7 +102,8 @@ CPemberluxDlg::CPemberluxDlg(QWidget* parent) : CDialog(IDD, parent) {
 
     // The menu list, with the interface page shown first.
     BuildWindow();
-    for (int id : {102, 104, 106, 135})
+    for (StringId id :
+         {StringId::MenuInterface, StringId::MenuPrinterSetup, StringId::MenuUpdateFirmware, StringId::MenuCommandTest})
         menuList_->addItem(Str(id));
     menuList_->setCurrentRow(MENU_INTERFACE);
 
@@ -111,12 +112,12 @@ CPemberluxDlg::CPemberluxDlg(QWidget* parent) : CDialog(IDD, parent) {
 
     CreatePages();
 
-    AddToolTip(IDC_EXIT, 108);
-    AddToolTip(IDC_MENU_LIST, 129);
-    AddToolTip(IDC_PRINTER_LABEL, 130);
-    AddToolTip(IDC_INTERFACE_LABEL, 131);
-    AddToolTip(IDC_CHINESE, 164);
-    AddToolTip(IDC_ENGLISH, 165);
+    AddToolTip(IDC_EXIT, StringId::TipExit);
+    AddToolTip(IDC_MENU_LIST, StringId::TipMenuList);
+    AddToolTip(IDC_PRINTER_LABEL, StringId::TipPrinterLabel);
+    AddToolTip(IDC_INTERFACE_LABEL, StringId::TipInterfaceLabel);
+    AddToolTip(IDC_CHINESE, StringId::TipChinese);
+    AddToolTip(IDC_ENGLISH, StringId::TipEnglish);
 
     LoadSettings();
 
@@ -160,7 +161,7 @@ void CPemberluxDlg::BuildWindow() {
     logoSpace_->setFixedSize(LEFT_COLUMN_WIDTH, 0);
     left->addWidget(logoSpace_);
 
-    menuList_ = Bind(IDC_MENU_LIST, new QListWidget, LoadUiString(129));
+    menuList_ = Bind(IDC_MENU_LIST, new QListWidget, LoadUiString(StringId::TipMenuList));
     menuList_->setFixedWidth(LEFT_COLUMN_WIDTH);
     menuList_->setMinimumHeight(140);
     left->addWidget(menuList_);
@@ -357,7 +358,7 @@ void CPemberluxDlg::UpdateData() {
 }
 
 void CPemberluxDlg::AddTestItemsEntry() {
-    const QString entry = Str(203);
+    const QString entry = Str(StringId::MenuTestItems);
     if (!menuList_->findItems(entry, Qt::MatchExactly).isEmpty()) return;
     const QSignalBlocker block(menuList_);
     menuList_->addItem(entry);
@@ -365,7 +366,7 @@ void CPemberluxDlg::AddTestItemsEntry() {
 
 void CPemberluxDlg::RemoveTestItemsEntry() {
     const QSignalBlocker block(menuList_);
-    for (QListWidgetItem* item : menuList_->findItems(Str(203), Qt::MatchExactly))
+    for (QListWidgetItem* item : menuList_->findItems(Str(StringId::MenuTestItems), Qt::MatchExactly))
         delete item;
 }
 
@@ -430,39 +431,33 @@ void CPemberluxDlg::DistributeSettings() {
     CurrentPortSettings = settings_;
 }
 
-std::intptr_t CPemberluxDlg::OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) {
-    switch (message) {
-    case WM_MODEL_CHANGED: {
-        printerLabel_ = "  " + *FromParam<const std::string>(lParam);
+void CPemberluxDlg::OnMessage(const MessageEvent& message) {
+    if (const auto* changed = message.As<ModelChangedEvent>()) {
+        printerLabel_ = "  " + changed->modelName;
         UpdateData();
-        settings_ = *FromParam<const PortSettings>(wParam);
+        settings_ = changed->settings;
         DistributeSettings();
         const PrinterModel* model = ModelByName(settings_.modelName);
-        SetControlText(IDC_PRINTER_CAPTION, LoadUiString(model ? model->groupCaptionId : 212));
+        SetControlText(IDC_PRINTER_CAPTION, LoadUiString(model ? model->groupCaptionId : StringId::PrinterSeries));
         if (model && model->testItems) {
             AddTestItemsEntry();
         } else {
             RemoveTestItemsEntry();
         }
-        return 0;
-    }
-    case WM_PORT_CHANGED:
-        portKind_ = static_cast<int>(wParam);
-        settings_ = *FromParam<const PortSettings>(lParam);
+    } else if (const auto* port = message.As<PortChangedEvent>()) {
+        portKind_ = port->portKind;
+        settings_ = port->settings;
         SetInterfaceLabel(portKind_, settings_);
         UpdateData();
         DistributeSettings();
-        return 0;
-    case WM_SETTINGS_CHANGED:
-        settings_ = *FromParam<const PortSettings>(wParam);
+    } else if (const auto* settings = message.As<SettingsChangedEvent>()) {
+        settings_ = settings->settings;
         DistributeSettings();
         SerialDialogSettings = settings_;
         settings_.SaveSettings();
         SetInterfaceLabel(settings_.portKind, settings_);
         UpdateData();
-        return 0;
     }
-    return 0;
 }
 
 void CPemberluxDlg::SwitchLanguage(const std::string& language) {
@@ -484,7 +479,7 @@ void CPemberluxDlg::ShowHelp() {
     // language of the settings (English unless it is "Chinese", whatever the
     // window shows); a missing file or viewer is not reported.
     OpenDocument(portSet_->ModelList()->currentText().toStdString() +
-                 LoadUiString(179, LanguageIdOf(settings_.language)));
+                 LoadUiString(StringId::HelpFileName, LanguageIdOf(settings_.language)));
 }
 
 void CPemberluxDlg::ShowAbout() {
@@ -494,7 +489,7 @@ void CPemberluxDlg::ShowAbout() {
 
 void CPemberluxDlg::contextMenuEvent(QContextMenuEvent* event) {
     // The window's own menu: the About box.
-    const QString about = Str(101);
+    const QString about = Str(StringId::AboutMenu);
     if (about.isEmpty()) return;
     QMenu menu(this);
     menu.addAction(about, this, [this] { ShowAbout(); });

@@ -83,7 +83,7 @@ public:
     void ShowAbout();
 
 protected:
-    std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
+    void OnMessage(const MessageEvent& message) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // Stops the jobs of every page and of the window, and waits for them.

@@ -44,9 +44,11 @@ CCommandTest::CCommandTest(QWidget* parent) : CPage(IDD, parent) {
     BuildPage();
 
     SetToolTipColour(QColor(0, 0, 0));
-    const std::pair<int, int> tips[] = {
-        {IDC_INPUT, 148},     {IDC_HEX_SEND, 149},  {IDC_DATA_LOOP, 150}, {IDC_SEND_DATA, 151},
-        {IDC_CLEAR_BOX, 152}, {IDC_FILE_PATH, 153}, {IDC_BROWSE, 154},    {IDC_SEND_FILE, 155},
+    const std::pair<int, StringId> tips[] = {
+        {IDC_INPUT, StringId::TipCommandInput},   {IDC_HEX_SEND, StringId::TipHexSend},
+        {IDC_DATA_LOOP, StringId::TipLoopSend},   {IDC_SEND_DATA, StringId::TipSendData},
+        {IDC_CLEAR_BOX, StringId::TipClearInput}, {IDC_FILE_PATH, StringId::TipFilePath},
+        {IDC_BROWSE, StringId::TipBrowseFile},    {IDC_SEND_FILE, StringId::TipSendFile},
     };
     for (const auto& [id, stringId] : tips)
         AddToolTip(id, stringId);
@@ -170,7 +172,7 @@ void CCommandTest::OnSendData() {
     const SendOptions options{ControlAs<QCheckBox>(IDC_DATA_LOOP)->isChecked(),
                               IntervalOf(Utf16(ControlAs<QLineEdit>(IDC_DATA_INTERVAL)->text()))};
     if (text.empty()) {
-        ShowString(this, 156, MessageIcon::Warning);
+        ShowString(this, StringId::InputEmpty, MessageIcon::Warning);
         return;
     }
     std::optional<Bytes> bytes = CommandBytes(text, ControlAs<QCheckBox>(IDC_HEX_SEND)->isChecked());
@@ -199,7 +201,7 @@ void CCommandTest::OnStopSending() {
 }
 
 void CCommandTest::OnBrowse() {
-    const std::optional<std::string> path = GetOpenFileName(this, LoadUiString(158));
+    const std::optional<std::string> path = GetOpenFileName(this, LoadUiString(StringId::DataFileFilter));
     fileChosen_ = path.has_value();
     if (path) ControlAs<QLineEdit>(IDC_FILE_PATH)->setText(QString::fromStdString(*path));
 }
@@ -208,7 +210,7 @@ void CCommandTest::OnSendFile() {
     const SendOptions options{ControlAs<QCheckBox>(IDC_FILE_LOOP)->isChecked(),
                               IntervalOf(Utf16(ControlAs<QLineEdit>(IDC_FILE_INTERVAL)->text()))};
     if (!fileChosen_) {
-        ShowString(this, 160, MessageIcon::Warning);
+        ShowString(this, StringId::SelectFile, MessageIcon::Warning);
         return;
     }
     DataFile read = ReadDataFile(ControlAs<QLineEdit>(IDC_FILE_PATH)->text().toStdString());
@@ -248,7 +250,7 @@ void CCommandTest::ShowProgress(const FileProgress& p) {
 
 void CCommandTest::EndFileSend() {
     RunOnGuiThread([this] {
-        SetControlText(IDC_SEND_FILE, LoadUiString(161));
+        SetControlText(IDC_SEND_FILE, LoadUiString(StringId::SendFileCaption));
         ControlAs<QProgressBar>(IDC_PROGRESS)->hide();
     });
 }

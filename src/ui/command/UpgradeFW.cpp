@@ -36,8 +36,8 @@ int BarUnits(std::uint64_t value, std::uint64_t total) {
 CUpgradeFW::CUpgradeFW(QWidget* parent) : CPage(IDD, parent) {
     BuildPage();
     SetToolTipColour(QColor(0, 0, 255));
-    AddToolTip(IDC_BROWSE, 127);
-    AddToolTip(IDC_UPDATE, 128);
+    AddToolTip(IDC_BROWSE, StringId::TipBrowseFirmware);
+    AddToolTip(IDC_UPDATE, StringId::TipUpdateFirmware);
     const std::pair<int, void (CUpgradeFW::*)()> handlers[] = {
         {IDC_BROWSE, &CUpgradeFW::OnBrowse},
         {IDC_DOWNLOAD_MODE, &CUpgradeFW::OnDownloadMode},
@@ -129,13 +129,13 @@ void CUpgradeFW::ApplyButtonRule() {
     ShowControl(IDC_DOWNLOAD_MODE, label);
     EnableControl(IDC_DOWNLOAD_MODE, label && (kind == PORT_USB || kind == PORT_LAN) && !updating_ && !downloadMode_);
     const std::string second = UsbSecondId.Get();
-    const int note = second == "41A2" || second == "41A3" ? 186 : 178;
+    const StringId note = second == "41A2" || second == "41A3" ? StringId::FirmwareNoteUsb : StringId::FirmwareNoteLan;
     SetControlText(IDC_INSTRUCTIONS, LoadUiString(note));
 }
 
 void CUpgradeFW::OnBrowse() {
     const PrinterModel* model = ModelByName(settings_.modelName);
-    const int filter = model ? model->firmwareFilterId : 163;
+    const StringId filter = model ? model->firmwareFilterId : StringId::FirmwareFileFilter;
     const std::optional<std::string> path = GetOpenFileName(this, LoadUiString(filter));
     fileChosen_ = path.has_value();
     if (path) ControlAs<QLineEdit>(IDC_FILE_PATH)->setText(QString::fromStdString(*path));
@@ -165,7 +165,7 @@ void CUpgradeFW::OnDownloadMode() {
 
 void CUpgradeFW::OnUpdate() {
     if (!fileChosen_) {
-        ShowString(this, 160, MessageIcon::Warning);
+        ShowString(this, StringId::SelectFile, MessageIcon::Warning);
         return;
     }
     const std::string path = ControlAs<QLineEdit>(IDC_FILE_PATH)->text().toStdString();
@@ -201,7 +201,7 @@ void CUpgradeFW::OnUpdate() {
     bar->setValue(0);
     bar->show();
     if (downloadMode_) {
-        SetControlText(IDC_WAIT_NOTICE, LoadUiString(220));
+        SetControlText(IDC_WAIT_NOTICE, LoadUiString(StringId::FirmwareLoading));
         Control(IDC_WAIT_NOTICE)->show();
     }
     ApplyButtonRule();
@@ -217,7 +217,7 @@ void CUpgradeFW::ShowProgress(const FirmwareProgress& p) {
 
 void CUpgradeFW::EndTransfer() {
     RunOnGuiThread([this] {
-        SetControlText(IDC_UPDATE, LoadUiString(162));
+        SetControlText(IDC_UPDATE, LoadUiString(StringId::UpdateCaption));
         Control(IDC_WAIT_NOTICE)->hide();
         Control(IDC_PROGRESS)->hide();
         updating_ = false;

@@ -132,7 +132,7 @@ void CPrintingSetupLB610_1::OnEditChanged(int pos) {
     MoveControlsToValues();
     const EditRangeResult range = CheckEditRange(values_.text[Index(pos)]);
     if (range.clamped) {
-        ShowString(this, 146, MessageIcon::Warning);
+        ShowString(this, StringId::ValueTooLarge, MessageIcon::Warning);
         values_.text[Index(pos)] = range.text;
         MoveValuesToControls();
     }
@@ -140,7 +140,7 @@ void CPrintingSetupLB610_1::OnEditChanged(int pos) {
 }
 
 void CPrintingSetupLB610_1::RefreshFields() {
-    SendMessage(this, WM_REFRESH_FIELDS);
+    SendMessage(this, RefreshFieldsEvent());
 }
 
 void CPrintingSetupLB610_1::ApplyEmulationListRule() {
@@ -161,12 +161,12 @@ void CPrintingSetupLB610_1::hideEvent(QHideEvent* event) {
     MoveControlsToValues();
 }
 
-std::intptr_t CPrintingSetupLB610_1::OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) {
-    if (message == WM_REFRESH_FIELDS) {
+void CPrintingSetupLB610_1::OnMessage(const MessageEvent& message) {
+    if (message.As<RefreshFieldsEvent>()) {
         MoveValuesToControls();
-        return 0;
+        return;
     }
-    return CPage::OnMessage(message, wParam, lParam);
+    CPage::OnMessage(message);
 }
 
 void CPrintingSetupLB610_1::OnTimer(int timerId) {

@@ -44,7 +44,7 @@ public:
     void OnPrintStatistics();
 
 protected:
-    std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
+    void OnMessage(const MessageEvent& message) override;
     void OnTimer(int timerId) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

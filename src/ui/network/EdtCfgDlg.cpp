@@ -134,7 +134,7 @@ void CEdtCfgDlg::StartRead() {
         if (stop.stop_requested()) return;
         if (rc != PS_READ_OK) {
             // The fields stay blank; OK then hands back an image the channel will not write.
-            ShowString(this, 175, MessageIcon::Stop);
+            ShowString(this, StringId::SettingsNotRead, MessageIcon::Stop);
             return;
         }
         const ConfigImage image = channel_->Image();

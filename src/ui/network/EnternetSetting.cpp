@@ -32,8 +32,8 @@ using namespace std::chrono_literals;
 } // namespace
 
 CEnternetSetting::CEnternetSetting(QObject* owner, QWidget* parent, std::uint16_t port, CfgTiming timing)
-    : CSearchDialog(IDD, parent, LayoutOf<CEnternetSetting>(204, 120, true)), owner_(owner), port_(port),
-      lang_(ThreadUiLanguage()), session_(timing) {
+    : CSearchDialog(IDD, parent, LayoutOf<CEnternetSetting>(StringId::ColumnSerialNumber, 120, true)), owner_(owner),
+      port_(port), lang_(ThreadUiLanguage()), session_(timing) {
     UseHandCursorOverButtons(this);
     WatchRowClicks(
         List(), [this](int row) { OnRowClick(row); }, [this](int row) { OnRowDoubleClick(row); });
@@ -130,14 +130,14 @@ void CEnternetSetting::OnSearch() {
     UpdateControls();
     StartJob(Buttons(), [this, language = settings_.language](std::stop_token stop) {
         SetThreadUiLanguage(LanguageIdOf(language));
-        SetControlText(IDC_SEARCH, LoadUiString(209));
+        SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchingCaption));
         if (session_.StartSearch() == CfgStart::Busy)
             ShowMessage(this, TemplateText(IDD, "message.Busy"), MessageIcon::Stop);
         // The timer clears busy once the receiver has ended, about 4 s after the start.
         while (session_.Busy() && SleepFor(stop, 50ms)) {
         }
         if (stop.stop_requested()) return;
-        SetControlText(IDC_SEARCH, LoadUiString(208));
+        SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchCaption));
     });
 }
 
@@ -147,7 +147,7 @@ void CEnternetSetting::OnRowClick(int row) {
     UpdateControls();
     if (row < 0 || row >= static_cast<int>(rows_.size())) return;
     if (session_.Busy()) {
-        ShowString(this, 201, MessageIcon::Stop);
+        ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
     QTableWidget* list = List();
@@ -158,7 +158,8 @@ void CEnternetSetting::OnRowClick(int row) {
     selectedRow_ = row;
     // The printer's own bytes go out, not the texts as shown.
     const FoundPrinter& p = rows_[static_cast<std::size_t>(row)];
-    if (session_.StartQuery(p.mac, p.serialNumber) == CfgStart::Busy) ShowString(this, 201, MessageIcon::Stop);
+    if (session_.StartQuery(p.mac, p.serialNumber) == CfgStart::Busy)
+        ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
     UpdateControls();
 }
 
@@ -171,7 +172,7 @@ void CEnternetSetting::OnSetupPrinter() {
     // A job of the dialog is running (its buttons are off): nothing starts now.
     if (Held(IDC_SETUP)) return;
     if (session_.Busy()) {
-        ShowString(this, 201, MessageIcon::Stop);
+        ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
     const std::string mac = CfgSelectedMac();
@@ -193,7 +194,7 @@ void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::stri
     if (dialog.DoModal() != QDialog::Accepted) return;
     if (!dialog.Answered()) {
         // Nothing of this printer to send back: its query went unanswered.
-        ShowString(this, 174, MessageIcon::Stop);
+        ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
         return;
     }
     dialog.FillOutgoingFields();
@@ -201,17 +202,17 @@ void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::stri
     case CfgStart::Started:
         break;
     case CfgStart::Busy:
-        ShowString(this, 201, MessageIcon::Stop);
+        ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     case CfgStart::SendFailed:
-        ShowString(this, 159, MessageIcon::Stop);
+        ShowString(this, StringId::SendFailed, MessageIcon::Stop);
         return;
     default:
         return;
     }
     StartJob(Buttons(), [this, language = settings_.language](std::stop_token stop) {
         SetThreadUiLanguage(LanguageIdOf(language));
-        SetControlText(IDC_SETUP, LoadUiString(211));
+        SetControlText(IDC_SETUP, LoadUiString(StringId::SettingCaption));
         // Bounded: without a complete answer the loop gives up after about a minute.
         const CfgSetOutcome outcome = session_.RunSetConfirmation(stop);
         if (stop.stop_requested()) return;
@@ -222,9 +223,9 @@ void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::stri
                 UpdateControls();
             });
         } else {
-            ShowString(this, 174, MessageIcon::Stop);
+            ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
         }
-        SetControlText(IDC_SETUP, LoadUiString(210));
+        SetControlText(IDC_SETUP, LoadUiString(StringId::SetupCaption));
     });
 }
 
@@ -247,19 +248,19 @@ void CEnternetSetting::ConfigureOverUsb() {
             ip_ = ip;
             UpdateControls();
         });
-        if (!written) ShowString(this, 159, MessageIcon::Stop);
+        if (!written) ShowString(this, StringId::SendFailed, MessageIcon::Stop);
     });
 }
 
 void CEnternetSetting::OnOK() {
     if (mac_.empty() && !configuredOverUsb_) {
-        ShowString(this, 207, std::nullopt);
+        ShowString(this, StringId::SelectOnePrinter, std::nullopt);
         return;
     }
     // What is no address or port (a query that went unanswered) does not replace the page's.
     if (IsReachableAddress(ip_)) settings_.ipAddress = ip_;
     if (IsUsablePort(monitorPort_)) settings_.tcpPort = monitorPort_;
-    SendMessage(owner_, WM_NETWORK_SET, ToParam(&settings_));
+    SendMessage(owner_, NetworkSetEvent(settings_));
     accept();
 }
 

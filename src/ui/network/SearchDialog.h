@@ -3,6 +3,7 @@
 // and OK and Cancel; the texts of the selected printer behind those fields.
 #pragma once
 
+#include "core/base/StringId.h"
 #include "ui/toolkit/Window.h"
 
 #include <string>
@@ -19,12 +20,12 @@ public:
         int search, list, setup, ok, cancel;
         // The "Device selected" fields, in the order they are shown.
         int serial, deviceName, mac, ip, monitorPort;
-        int listName; // string id naming the list (its first column)
+        StringId listName; // names the list (its first column)
         int columnWidth;
         bool showSerialAndPort; // false: kept, not shown
     };
     // The layout of dialog class `D` from its control ids (IDC_SEARCH, ...).
-    template <class D> static Layout LayoutOf(int listName, int columnWidth, bool showSerialAndPort) {
+    template <class D> static Layout LayoutOf(StringId listName, int columnWidth, bool showSerialAndPort) {
         return {D::IDC_SEARCH, D::IDC_LIST,        D::IDC_SETUP,     D::IDC_OK, D::IDC_CANCEL,
                 D::IDC_SERIAL, D::IDC_DEVICE_NAME, D::IDC_MAC,       D::IDC_IP, D::IDC_MONITOR_PORT,
                 listName,      columnWidth,        showSerialAndPort};

@@ -31,7 +31,7 @@ constexpr int kMaxNameLength = 64;
 
 CTR510EnthernetDlg::CTR510EnthernetDlg(QObject* owner, QWidget* parent, std::uint16_t port)
     // The serial number and the monitor port are kept, not shown.
-    : CSearchDialog(IDD, parent, LayoutOf<CTR510EnthernetDlg>(182, 150, false)), owner_(owner),
+    : CSearchDialog(IDD, parent, LayoutOf<CTR510EnthernetDlg>(StringId::ColumnMacAddress, 150, false)), owner_(owner),
       lang_(ThreadUiLanguage()), channel_(port) {
     WatchRowClicks(List(), [this](int row) { OnRowClick(row); });
 }
@@ -72,7 +72,7 @@ void CTR510EnthernetDlg::OnSearch() {
     UpdateControls();
     StartJob(Buttons(), [this, language = settings_.language](std::stop_token stop) {
         SetThreadUiLanguage(LanguageIdOf(language));
-        SetControlText(IDC_SEARCH, LoadUiString(209));
+        SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchingCaption));
         if (channel_.Search() == PS_SEARCH_STARTED) {
             // The answers become rows as they come, until the search is over.
             for (bool over = false; !over && !stop.stop_requested();) {
@@ -83,7 +83,7 @@ void CTR510EnthernetDlg::OnSearch() {
                 if (!over) channel_.WaitAnswerOrIdle(100ms);
             }
         }
-        SetControlText(IDC_SEARCH, LoadUiString(208));
+        SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchCaption));
     });
 }
 
@@ -103,11 +103,11 @@ void CTR510EnthernetDlg::OnRowClick(int row) {
 
 void CTR510EnthernetDlg::OnSetupPrinter() {
     if (!channel_.IsIdle()) {
-        ShowString(this, 201, MessageIcon::Stop);
+        ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
     if (selectedRow_ < 0 || selectedRow_ >= static_cast<int>(records_.size())) {
-        ShowString(this, 207, MessageIcon::Stop);
+        ShowString(this, StringId::SelectOnePrinter, MessageIcon::Stop);
         return;
     }
     const DiscoveryRecord target = records_[static_cast<std::size_t>(selectedRow_)];
@@ -143,7 +143,8 @@ void CTR510EnthernetDlg::WriteJob(const std::stop_token& stop, const DiscoveryRe
     if (written == PsWriteStatus::Stopped) return;
     if (written != PsWriteStatus::Done) {
         // The old address, port and row stay: nothing says the print server took the new ones.
-        ShowString(this, written == PsWriteStatus::NotRead ? 175 : 159, MessageIcon::Stop);
+        ShowString(this, written == PsWriteStatus::NotRead ? StringId::SettingsNotRead : StringId::SendFailed,
+                   MessageIcon::Stop);
         return;
     }
     RunOnGuiThread([this, newPort] { monitorPort_ = newPort; });
@@ -163,7 +164,8 @@ void CTR510EnthernetDlg::WriteJob(const std::stop_token& stop, const DiscoveryRe
     } else if (found.restore == PsWriteStatus::Done) {
         ShowAddressOf(target, target.IpText());
     } else {
-        ShowString(this, found.restore == PsWriteStatus::NotRead ? 175 : 159, MessageIcon::Stop);
+        ShowString(this, found.restore == PsWriteStatus::NotRead ? StringId::SettingsNotRead : StringId::SendFailed,
+                   MessageIcon::Stop);
     }
 }
 
@@ -180,13 +182,13 @@ void CTR510EnthernetDlg::ShowAddressOf(const DiscoveryRecord& target, const std:
 
 void CTR510EnthernetDlg::OnOK() {
     if (mac_.empty()) {
-        ShowString(this, 207, std::nullopt);
+        ShowString(this, StringId::SelectOnePrinter, std::nullopt);
         return;
     }
     // What is no address or port (a print server without an address yet) does not replace the page's.
     if (IsReachableAddress(ip_)) settings_.ipAddress = ip_;
     if (IsUsablePort(monitorPort_)) settings_.tcpPort = monitorPort_;
-    SendMessage(owner_, WM_NETWORK_SET, ToParam(&settings_));
+    SendMessage(owner_, NetworkSetEvent(settings_));
     accept();
 }
 

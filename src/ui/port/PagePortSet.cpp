@@ -87,11 +87,11 @@ CPagePortSet::CPagePortSet(QWidget* parent) : CPage(IDD, parent) {
     layout->addStretch();
 
     SetToolTipColour(QColor(0, 0, 255));
-    AddToolTip(IDC_SETTING, 109);
-    AddToolTip(IDC_MODEL_LIST, 110);
-    AddToolTip(IDC_SERIAL, 132);
-    AddToolTip(IDC_PARALLEL, 133);
-    AddToolTip(IDC_USB, 134);
+    AddToolTip(IDC_SETTING, StringId::TipInterfaceSetting);
+    AddToolTip(IDC_MODEL_LIST, StringId::TipModelList);
+    AddToolTip(IDC_SERIAL, StringId::TipSerial);
+    AddToolTip(IDC_PARALLEL, StringId::TipParallel);
+    AddToolTip(IDC_USB, StringId::TipUsb);
 
     connect(list, &QComboBox::activated, this, [this] { OnModelChanged(); });
     connect(ControlAs<QRadioButton>(IDC_SERIAL), &QRadioButton::clicked, this, [this] { SelectSerial(); });
@@ -170,7 +170,7 @@ void CPagePortSet::OnModelChanged() {
     std::string model = ModelList()->currentText().toStdString();
     settings_.modelName = model;
     settings_.SaveSettings();
-    SendMessage(Owner(), WM_MODEL_CHANGED, ToParam(&settings_), ToParam(&model));
+    SendMessage(Owner(), ModelChangedEvent(settings_, model));
 }
 
 void CPagePortSet::SelectSerial() {
@@ -206,7 +206,7 @@ void CPagePortSet::SelectKind(int kind) {
     }
     EnableControl(IDC_SETTING, kind != PORT_USB);
     EnableControl(IDC_WIFI_SETUP, kind != PORT_LAN);
-    SendMessage(Owner(), WM_PORT_CHANGED, kind, ToParam(&settings_));
+    SendMessage(Owner(), PortChangedEvent(kind, settings_));
 }
 
 void CPagePortSet::OpenInterfaceDialog() {
@@ -279,7 +279,7 @@ bool CPagePortSet::StartResetWifi() {
                         if (result.status == ExchangeResult::OpenFailed) {
                             ShowPortError(this, result.code, port.kind);
                         } else if (result.status == ExchangeResult::WriteFailed) {
-                            ShowString(this, 159, MessageIcon::Warning);
+                            ShowString(this, StringId::SendFailed, MessageIcon::Warning);
                         }
                     });
 }
@@ -320,28 +320,24 @@ void CPagePortSet::SendSerialConfig(const std::stop_token& stop, const PortSetti
     }
     if (result.status == ExchangeResult::OpenFailed && kind == PORT_COM &&
         (result.code == PORT_ERR_OPEN || result.code == PORT_ERR_BUSY)) {
-        ShowString(this, result.code == PORT_ERR_OPEN ? 141 : 145, MessageIcon::Stop);
+        ShowString(this, result.code == PORT_ERR_OPEN ? StringId::OpenComFailed : StringId::PortBusy,
+                   MessageIcon::Stop);
     } else if (result.status == ExchangeResult::WriteFailed) {
-        ShowString(this, 159, MessageIcon::Warning);
+        ShowString(this, StringId::SendFailed, MessageIcon::Warning);
     }
 }
 
-std::intptr_t CPagePortSet::OnMessage(int message, std::intptr_t wParam, std::intptr_t) {
-    switch (message) {
-    case WM_SERIAL_SET:
-        pending_ = *FromParam<PortSettings>(wParam);
+void CPagePortSet::OnMessage(const MessageEvent& message) {
+    if (const auto* serial = message.As<SerialSetEvent>()) {
+        pending_ = serial->settings;
         StartSerialConfig(true);
-        return 0;
-    case WM_PARALLEL_SET:
-        settings_ = *FromParam<PortSettings>(wParam);
+    } else if (const auto* parallel = message.As<ParallelSetEvent>()) {
+        settings_ = parallel->settings;
         SelectParallel();
-        return 0;
-    case WM_NETWORK_SET:
-        settings_ = *FromParam<PortSettings>(wParam);
+    } else if (const auto* network = message.As<NetworkSetEvent>()) {
+        settings_ = network->settings;
         SelectNetwork();
-        return 0;
     }
-    return 0;
 }
 
 } // namespace pemberlux

@@ -74,7 +74,7 @@ public:
     bool StartSerialConfig(bool apply);
 
 protected:
-    std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
+    void OnMessage(const MessageEvent& message) override;
 
 private:
     void SelectKind(int kind);

@@ -37,7 +37,7 @@ CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog
 
 void CPortSetParallel::OnOK() {
     ParallelDialogSettings.lptName = ControlText(IDC_PORT);
-    SendMessage(receiver_, WM_PARALLEL_SET, ToParam(&ParallelDialogSettings), 0);
+    SendMessage(receiver_, ParallelSetEvent(ParallelDialogSettings));
     accept();
 }
 

@@ -86,7 +86,7 @@ void CPortSetSerial::OnOK() {
     if (parity >= 0 && parity < 3) SerialDialogSettings.parity = PARITY_VALUES[parity];
     const int flow = ControlAs<QComboBox>(IDC_FLOW)->currentIndex();
     if (flow >= 0 && flow < 2) SerialDialogSettings.flowControl = FLOW_VALUES[flow];
-    SendMessage(receiver_, WM_SERIAL_SET, ToParam(&SerialDialogSettings), ToParam(&before));
+    SendMessage(receiver_, SerialSetEvent(SerialDialogSettings, before));
     accept();
 }
 

@@ -124,10 +124,10 @@ void CInternalSetupTR510::OnEditChanged(int pos) {
     values_.text[index] = check.text;
     if (check.text != typed) Edit(pos)->setText(QString::fromStdString(check.text));
     if (check.mark) marks_.set(index);
-    if (check.message == 146) {
-        ShowString(this, 146, MessageIcon::Warning);
-    } else if (check.message != 0) {
-        ShowString(this, check.message, std::nullopt);
+    if (check.message == StringId::ValueTooLarge) {
+        ShowString(this, StringId::ValueTooLarge, MessageIcon::Warning);
+    } else if (check.message) {
+        ShowString(this, *check.message, std::nullopt);
     }
 }
 
@@ -163,7 +163,7 @@ void CInternalSetupTR510::OnSendSettings() {
     // A marked distance without a number would go out as 0 mm.
     if (const int pos = FirstMarkedDistanceWithoutNumber(marks_, values); pos >= 0) {
         Edit(pos)->setFocus();
-        ShowString(this, 190, std::nullopt);
+        ShowString(this, StringId::InputInteger, std::nullopt);
         return;
     }
     StartPageJob([this, frame = BuildReceiptSettingsFrame(marks_, values)](std::stop_token stop, const Snapshot& s) {

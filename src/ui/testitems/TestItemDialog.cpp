@@ -282,7 +282,7 @@ void CTestItemDialog::OnTestFile() {
         const TestFile file = ReadTestFile(TEST_FILE_NAME);
         switch (file.status) {
         case TestFile::Missing:
-            ShowString(this, 216, MessageIcon::Stop);
+            ShowString(this, StringId::TestPrintFileMissing, MessageIcon::Stop);
             return;
         case TestFile::NotHex:
             ShowString(this, HEX_TEXT_ERROR_STRING, MessageIcon::Stop);

@@ -109,7 +109,7 @@ MessageReply ShowMessage(QWidget* owner, const std::string& text, std::optional<
     return *reply;
 }
 
-MessageReply ShowString(QWidget* owner, int stringId, std::optional<MessageIcon> icon, MessageButtons buttons) {
+MessageReply ShowString(QWidget* owner, StringId stringId, std::optional<MessageIcon> icon, MessageButtons buttons) {
     return ShowMessage(owner, LoadUiString(stringId), icon, buttons);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/base/MessageIcon.h"
+#include "core/base/StringId.h"
 
 #include <chrono>
 #include <functional>
@@ -27,7 +28,7 @@ MessageReply ShowMessage(QWidget* owner, const std::string& text, std::optional<
                          MessageButtons buttons = MessageButtons::Ok);
 
 // String `stringId` of the calling thread's language in a box (see ShowMessage).
-MessageReply ShowString(QWidget* owner, int stringId, std::optional<MessageIcon> icon,
+MessageReply ShowString(QWidget* owner, StringId stringId, std::optional<MessageIcon> icon,
                         MessageButtons buttons = MessageButtons::Ok);
 
 // The box for an error thrown by an open of a port of `kind`; nothing for the

@@ -7,17 +7,12 @@
 
 namespace pemberlux {
 
-std::intptr_t SendMessage(QObject* receiver, int message, std::intptr_t wParam, std::intptr_t lParam) {
-    if (!receiver) return 0;
-    std::intptr_t result = 0;
+void SendMessage(QObject* receiver, MessageEvent&& message) {
+    if (!receiver) return;
     QPointer<QObject> target(receiver);
     RunOnGuiThread([&] {
-        if (!target) return;
-        MessageEvent event(message, wParam, lParam);
-        QCoreApplication::sendEvent(target, &event);
-        result = event.result;
+        if (target) QCoreApplication::sendEvent(target, &message);
     });
-    return result;
 }
 
 } // namespace pemberlux

@@ -106,7 +106,7 @@ void CSettingsPageBase::OnRefreshTimer() {
 }
 
 void CSettingsPageBase::ReportSettings() {
-    SendMessage(Owner(), WM_SETTINGS_CHANGED, ToParam(&settings_), 0);
+    SendMessage(Owner(), SettingsChangedEvent(settings_));
 }
 
 } // namespace pemberlux

@@ -186,7 +186,7 @@ bool CWindowBase::TimerActive(int timerId) const {
     return it != timers_.end() && it->second && it->second->isActive();
 }
 
-void CWindowBase::AddToolTip(int id, int stringId) {
+void CWindowBase::AddToolTip(int id, StringId stringId) {
     if (QWidget* w = Control(id)) w->setToolTip(QString::fromStdString(LoadUiString(stringId)));
 }
 
@@ -196,16 +196,13 @@ void CWindowBase::SetToolTipColour(const QColor& colour) {
     self_->setProperty(TOOLTIP_COLOUR_PROPERTY, colour);
 }
 
-std::intptr_t CWindowBase::OnMessage(int, std::intptr_t, std::intptr_t) {
-    return 0;
-}
+void CWindowBase::OnMessage(const MessageEvent&) {}
 
 void CWindowBase::OnTimer(int) {}
 
 bool CWindowBase::DispatchPrivateMessage(QEvent* event) {
     if (!IsPrivateMessage(event)) return false;
-    auto* m = static_cast<MessageEvent*>(event);
-    m->result = OnMessage(m->Message(), m->wParam, m->lParam);
+    OnMessage(static_cast<const MessageEvent&>(*event));
     return true;
 }
 

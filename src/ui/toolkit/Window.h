@@ -16,6 +16,7 @@
 #pragma once
 
 #include "core/base/PortSettings.h"
+#include "core/base/StringId.h"
 #include "core/port/Exchange.h"
 #include "core/port/PrinterPort.h"
 #include "ui/toolkit/GuiThread.h"
@@ -39,6 +40,8 @@ class QHBoxLayout;
 class QTimer;
 
 namespace pemberlux {
+
+class MessageEvent;
 
 class CWindowBase {
 public:
@@ -94,11 +97,12 @@ protected:
     void BindWidget(int id, QWidget* widget, const std::string& accessibleName);
 
     // Tooltip of control `id`: string `stringId` in the window's language.
-    void AddToolTip(int id, int stringId);
+    void AddToolTip(int id, StringId stringId);
     // Text colour of this window's tooltips.
     void SetToolTipColour(const QColor& colour);
 
-    virtual std::intptr_t OnMessage(int message, std::intptr_t wParam, std::intptr_t lParam);
+    // A private message (Messages.h) sent to this window; As<...>() tells which.
+    virtual void OnMessage(const MessageEvent& message);
     virtual void OnTimer(int timerId);
 
     // Called from event(): delivers private messages; true when handled.

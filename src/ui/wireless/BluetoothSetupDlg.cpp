@@ -56,7 +56,7 @@ CBluetoothSetupDlg::CBluetoothSetupDlg(const PortSettings& settings, QWidget* pa
     auto* remark = Bind(IDC_REMARK, new QLabel);
     remark->setWordWrap(true);
     remark->setMinimumWidth(420);
-    SetControlText(IDC_REMARK, LoadUiString(221));
+    SetControlText(IDC_REMARK, LoadUiString(StringId::BluetoothRemark));
     layout->addWidget(remark);
 
     layout->addLayout(ButtonRow({IDC_OK}));
@@ -73,8 +73,8 @@ CBluetoothSetupDlg::~CBluetoothSetupDlg() {
 bool CBluetoothSetupDlg::OnSendSettings() {
     const std::string name = ControlText(IDC_NAME);
     const std::string password = ControlText(IDC_PASSWORD);
-    if (const int refused = CheckBluetoothInputs(name, password)) {
-        ShowString(this, refused, MessageIcon::Stop);
+    if (const std::optional<StringId> refused = CheckBluetoothInputs(name, password)) {
+        ShowString(this, *refused, MessageIcon::Stop);
         return false;
     }
     return StartBluetoothThread(BluetoothOperation::Send, BuildBluetoothSendFrame(name, password));
@@ -122,7 +122,7 @@ void CBluetoothSetupDlg::ReadSettings(const std::stop_token& stop, const PortSet
         ShowString(this, message->stringId, message->icon);
     } else if (!info) {
         // Part of an answer by the time-out: the edits keep what they held.
-        ShowString(this, 174, MessageIcon::Stop);
+        ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
     }
 }
 

@@ -117,7 +117,7 @@ void CWifiSetupDlg_LB610::RestoreDefaults() {
     ControlAs<QLineEdit>(IDC_IP_ADDRESS)->setText(QString::fromStdString(FormatIpv4(defaults.ip)));
     ControlAs<QLineEdit>(IDC_SUBNET_MASK)->setText(QString::fromStdString(FormatIpv4(defaults.mask)));
     ControlAs<QLineEdit>(IDC_GATEWAY)->setText(QString::fromStdString(FormatIpv4(defaults.gateway)));
-    SetControlText(IDC_INSTRUCTION, LoadUiString(218));
+    SetControlText(IDC_INSTRUCTION, LoadUiString(StringId::WifiKeyFormat));
 }
 
 void CWifiSetupDlg_LB610::OnModeChanged() {
@@ -166,7 +166,7 @@ bool CWifiSetupDlg_LB610::CheckWifiKey() {
     const int encryption = ControlAs<QComboBox>(IDC_ENCRYPTION)->currentIndex();
     if (encryption == WIFI_ENCRYPTION_NONE) return flags_[9] != 0;
     flags_[9] = WifiKeyValid(encryption, ControlAs<QComboBox>(IDC_KEY_FORMAT)->currentIndex(), ControlText(IDC_KEY));
-    if (!flags_[9]) ShowString(this, 219, std::nullopt);
+    if (!flags_[9]) ShowString(this, StringId::WifiKeyInvalid, std::nullopt);
     return flags_[9] != 0;
 }
 
