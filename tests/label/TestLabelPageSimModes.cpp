@@ -4,7 +4,9 @@
 // the page shows.
 #include "LabelPageFixture.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace pemberlux {
 namespace {
@@ -43,9 +45,12 @@ int IndexOf(const ListOnPage& list, std::uint8_t byte) {
     return index >= 0 && index < list.items ? index : -1;
 }
 
+// Dots of 0.125 mm in hundredths, a half rounded away from zero.
 std::string Dots(std::uint8_t low, std::uint8_t high) {
+    const long hundredths = std::lround(static_cast<std::int16_t>(low | high << 8) * 12.5);
     char text[32];
-    std::snprintf(text, sizeof text, "%.2lf", static_cast<std::int16_t>(low | high << 8) * 0.125);
+    std::snprintf(text, sizeof text, "%s%ld.%02ld", hundredths < 0 ? "-" : "", std::labs(hundredths) / 100,
+                  std::labs(hundredths) % 100);
     return text;
 }
 
