@@ -285,7 +285,7 @@ void SetPrintServer(Context& ctx, Network& net, const Device& d, const NetChange
     if (c.dhcp) image.SetDhcpFlag(*c.dhcp ? ConfigImage::DHCP_ON : ConfigImage::DHCP_OFF);
     if (c.printPort) image.SetPrintPort(static_cast<std::uint16_t>(*c.printPort));
     const bool dhcp = image.DhcpEnabled();
-    const PsWriteStatus written = WriteConfiguration(*net.channel, d.record, PsWriteTiming{}, ctx.Stop());
+    const PsWriteStatus written = WriteConfiguration(*net.channel, d.record, PsWriteTiming{}, ctx.Stop()).status;
     if (written == PsWriteStatus::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
     if (written != PsWriteStatus::Done)
         throw Failure(EXIT_PRINTER,

@@ -105,8 +105,14 @@ TEST(CommandBytes, TextHexAndChinese) {
         {u"\u4E2D\U0001F600\u6587", false, Bytes{0xD6, 0xD0, '?', 0xCE, 0xC4, 0x0A}}, // no emoji in GBK
         {u"\u4E2D\xD800", false, Bytes{0xD6, 0xD0, '?', 0x0A}},                       // a lone surrogate
         {u"A\u00FC", false, Bytes{0x41, 0xFC}},                                       // up to FF: the byte
-        {u"A\u4E2D", false, Bytes{0x41, '?'}},                                        // beyond: "?", not 2D
-        {u"A\u0141B", false, Bytes{0x41, '?', 0x42}},                                 // not 41
+        {u"A\u00FF", false, Bytes{0x41, 0xFF}},                                       // the last such byte
+        // A character beyond FF: the whole text in GBK, still without LF.
+        {u"Total \u4E2D\u6587", false, Bytes{'T', 'o', 't', 'a', 'l', ' ', 0xD6, 0xD0, 0xCE, 0xC4}},
+        {u"A\u00FC\u4E2D", false, Bytes{0x41, 0xA8, 0xB9, 0xD6, 0xD0}}, // ü as GBK has it, not FC
+        {u"A\u0101", false, Bytes{0x41, 0xA8, 0xA1}},                   // ā, just beyond FF
+        {u"A\u0100B", false, Bytes{0x41, '?', 0x42}},                   // Ā: GBK lacks it
+        {u"A\U0001F600B", false, Bytes{0x41, '?', 0x42}},               // GBK lacks it
+        {u"A\u4E2D\xD800", false, Bytes{0x41, 0xD6, 0xD0, '?'}},        // a lone surrogate
     };
     for (const Case& c : cases)
         EXPECT_EQ(CommandBytes(c.text, c.hex), c.bytes);

@@ -125,7 +125,7 @@ TEST_F(CommandPage, TheInputGoesOutAsTextOrAsHexadecimalBytes) {
         {u"1b\n40", true, {0x1B, 0x40}},
         {u"1B4", true, {0x1B}},
         {u"\u4E2D\u6587\u6253\u5370", false, {0xD6, 0xD0, 0xCE, 0xC4, 0xB4, 0xF2, 0xD3, 0xA1, 0x0A}},
-        {u"A\u4E2D", false, {0x41, '?'}},
+        {u"A\u4E2D", false, {0x41, 0xD6, 0xD0}}, // beyond FF: the text in GBK
         {u"    ", true, {}},
     };
     StartOnTcp();

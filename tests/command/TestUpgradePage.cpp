@@ -5,7 +5,9 @@
 #include "DownloadSim.h"
 #include "LabelPrinterSim.h"
 #include "SimPrinter.h"
+#include "TextFit.h"
 #include "Transports.h"
+#include "core/port/DeviceLock.h"
 #include "core/port/Exchange.h"
 #include "ui/command/UpgradeFW.h"
 #include "ui/toolkit/FileDialog.h"
@@ -190,6 +192,63 @@ TEST_F(UpgradePage, ImageAfterDownloadModeGoesToTheLabelPrintersLoader) {
     ASSERT_TRUE(WaitIdle());
     ASSERT_TRUE(otherLoader.WaitForImage(50, 10s));
     EXPECT_EQ(otherLoader.Current().image, file);
+}
+
+// Update clicked while Download Mode is still on its way: the transfer waits
+// for it and goes once it is out; after a failed Download Mode its message is
+// all there is and nothing else goes. The test holds the printer's line so
+// that Download Mode is still waiting for it when Update is clicked.
+TEST_F(UpgradePage, UpdateDuringDownloadModeWaitsForItsEnd) {
+    for (const bool reachable : {true, false}) {
+        SCOPED_TRACE(reachable ? "Download Mode sent" : "Download Mode failed");
+        sim::LabelPrinterSim printer(sim::LabelModel::LB610);
+        auto tcp = std::make_unique<sim::TcpServer>(printer);
+        PortSettings s = Record("LB-610", PORT_LAN);
+        s.tcpPort = tcp->Port();
+        const std::string line = "tcp:" + s.ipAddress + ":" + std::to_string(s.tcpPort);
+        ASSERT_TRUE(AcquireDevice(line, JobLimits{}));
+        StartWith(s);
+        messages.Clear();
+        Click(CUpgradeFW::IDC_DOWNLOAD_MODE);
+        ASSERT_TRUE(Fw().Held(CUpgradeFW::IDC_DOWNLOAD_MODE));
+        const Bytes file = Pattern(300);
+        Choose(WriteFile("app.bin", file));
+        Click(CUpgradeFW::IDC_UPDATE);
+        EXPECT_TRUE(Fw().Updating());
+        EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
+        EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_BROWSE)->isEnabled());
+        EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_WAIT_NOTICE)->isVisible());
+        EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_WAIT_NOTICE),
+                  "Download Mode is still being sent; the update starts when it is done.");
+        EXPECT_EQ(uiwalk::FindClippedTexts(&Fw()).size(), 0u);
+        RunEventsFor(300ms);
+        EXPECT_TRUE(printer.Received().empty());
+        if (!reachable) tcp.reset(); // the printer is gone before Download Mode gets the line
+        ReleaseDevice(line);
+
+        ASSERT_TRUE(WaitIdle());
+        if (reachable) {
+            Bytes expected{0x1B, 0x0D, 0x53, 0x1B, 0x90, 0x46, 0x57};
+            expected.insert(expected.end(), file.begin(), file.end());
+            ASSERT_TRUE(printer.WaitForBytes(expected.size(), 10s));
+            EXPECT_EQ(printer.Received(), expected);
+            // The transfer's own end, and nothing else.
+            EXPECT_EQ(messages.Texts(), std::vector<std::string>{LoadUiString(176)});
+        } else {
+            // Download Mode's own failure (the printer is not there), once; nothing of the transfer.
+            ASSERT_EQ(messages.Count(), 1u);
+            EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Warning);
+            EXPECT_NE(messages.Texts()[0], LoadUiString(176));
+            EXPECT_TRUE(printer.Received().empty());
+            EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_DOWNLOAD_MODE)->isEnabled());
+        }
+        EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_WAIT_NOTICE)->isVisible());
+        EXPECT_FALSE(Fw().Control(CUpgradeFW::IDC_PROGRESS)->isVisible());
+        EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
+        EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_BROWSE)->isEnabled());
+        EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_UPDATE), "Update");
+        window.reset();
+    }
 }
 
 // A loader that stops reading part way: the transfer gives up once nothing

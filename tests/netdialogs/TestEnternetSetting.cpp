@@ -116,7 +116,9 @@ TEST_F(LabelModuleDialog, DoubleClickConfiguresThePrinterWithItsOwnBytesAndOkHan
     EXPECT_EQ(page.records[0].tcpPort, 9100);
 }
 
-TEST_F(LabelModuleDialog, AnUnansweredQueryOpensAnEmptyConfigurationThatSendsNothing) {
+// The configuration opens only with the printer's own answer: a query that
+// went unanswered is reported when it ends, and Setup printer says the same.
+TEST_F(LabelModuleDialog, AnUnansweredQueryIsReportedAtOnceAndOpensNothing) {
     sim::KvPrinterConfig config = sim::NumberedKvPrinter(0);
     config.dhcp = true;
     KvPrinterOptions options;
@@ -133,13 +135,15 @@ TEST_F(LabelModuleDialog, AnUnansweredQueryOpensAnEmptyConfigurationThatSendsNot
     });
     ClickRow(List(), 0, true);
     EXPECT_EQ(Text(*dlg, Dlg::IDC_MAC), config.mac);
-    // Opened once the query has timed out, with nothing but the MAC.
-    ASSERT_TRUE(WaitUntil([&] { return answer.closed; }, 15s));
-    EXPECT_EQ(answer.seen[Cfg::IDC_MAC], config.mac);
-    EXPECT_EQ(answer.seen[Cfg::IDC_DEVICE_NAME], "");
-    EXPECT_EQ(answer.seen[Cfg::IDC_IP], "");
-    EXPECT_EQ(answer.dhcpShown, "");
+    ASSERT_TRUE(WaitUntil([&] { return messages.Count() >= 1; }, 15s));
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Communication is time out!"});
+    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
+    RunEventsFor(300ms);
+    EXPECT_FALSE(answer.shown);
+
+    Click(*dlg, Dlg::IDC_SETUP);
+    EXPECT_FALSE(answer.shown);
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Communication is time out!", "Communication is time out!"}));
     EXPECT_TRUE(Sets(printer).empty());
     EXPECT_EQ(Text(*dlg, Dlg::IDC_MONITOR_PORT), "0");
 
@@ -148,6 +152,27 @@ TEST_F(LabelModuleDialog, AnUnansweredQueryOpensAnEmptyConfigurationThatSendsNot
     ASSERT_EQ(page.records.size(), 1u);
     EXPECT_EQ(page.records[0].ipAddress, "127.0.0.1");
     EXPECT_EQ(page.records[0].tcpPort, 9100);
+}
+
+// A click whose query cannot start selects nothing: no fields, no row, and
+// Setup printer does not treat it as a printer.
+TEST_F(LabelModuleDialog, AClickWhoseQueryCannotStartSelectsNothing) {
+    KvPrinterSim printer(sim::NumberedKvPrinter(0), {}, port);
+    Open();
+    Search();
+    ASSERT_EQ(List()->rowCount(), 1);
+    {
+        // Another starter holds the guard for longer than a click waits.
+        std::lock_guard held(CfgExchange.guard);
+        ClickRow(List(), 0);
+    }
+    EXPECT_EQ(Text(*dlg, Dlg::IDC_MAC), "");
+    EXPECT_EQ(Text(*dlg, Dlg::IDC_DEVICE_NAME), "");
+    EXPECT_EQ(Text(*dlg, Dlg::IDC_IP), "");
+    EXPECT_EQ(dlg->SelectedRow(), -1);
+    Click(*dlg, Dlg::IDC_OK);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"You must select one printer or click cancel to exit."});
+    EXPECT_TRUE(page.records.empty());
 }
 
 TEST_F(LabelModuleDialog, AConfirmationWithoutACompleteAnswerGivesUpAndWritesNothing) {

@@ -165,30 +165,47 @@ TEST_F(PrintServerDialog, EveryAnswerIsARowAndSearchForgetsTheSelection) {
     EXPECT_TRUE(page.records.empty());
 }
 
-TEST_F(PrintServerDialog, AFailedReadOrAnUnacknowledgedWriteKeepsTheOldAddress) {
+// Every step goes out whatever the one before it got back; the user hears of
+// any that went unacknowledged, and the address and port kept are those of the
+// blocks the print server acknowledged together with an apply.
+TEST_F(PrintServerDialog, AnUnacknowledgedStepStopsNothingAndKeepsOnlyWhatWasAcknowledged) {
+    const Bytes otherForm{0xFF, 0x01, 0x05, 0x4E};
+    const std::vector<int> allSteps{0x03, 0x05, 0x04, 0x06, 0x04};
     struct Case {
         const char* what;
         std::function<void(sim::VirtualPrintServer&)> fault;
         std::vector<std::string> texts; // the boxes shown
         std::vector<int> commands;      // what reached the print server
+        const char* ip;                 // shown, in the row and handed back
+        int port;                       // handed back
     };
     const Case cases[] = {
         {"write A not acknowledged",
-         [](sim::VirtualPrintServer& s) {
-             s.answerInstead[0x05] = {0xFF, 0x01, 0x05, 0x4E};
-         },
+         [&](sim::VirtualPrintServer& s) { s.answerInstead[0x05] = otherForm; },
          {"Unable to send file to port."},
-         {0x03, 0x05}},
-        {"apply not acknowledged",
+         allSteps,
+         "127.0.1.1",
+         9101},
+        {"write B not acknowledged",
+         [&](sim::VirtualPrintServer& s) { s.answerInstead[0x06] = otherForm; },
+         {"Unable to send file to port."},
+         allSteps,
+         "127.0.0.9",
+         9100},
+        {"applies not acknowledged",
          [](sim::VirtualPrintServer& s) {
              s.answerInstead[0x04] = {0xFF, 0x01, 0x05, 0x4B};
          },
          {"Unable to send file to port."},
-         {0x03, 0x05, 0x04}},
+         allSteps,
+         "127.0.1.1",
+         9100},
         {"read not answered",
          [](sim::VirtualPrintServer& s) { s.answerCommands = false; },
          {"Unable to get printer's setting!", "Unable to get printer's setting!"},
-         {0x03}},
+         {0x03},
+         "127.0.1.1",
+         9100},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -211,12 +228,13 @@ TEST_F(PrintServerDialog, AFailedReadOrAnUnacknowledgedWriteKeepsTheOldAddress) 
         std::vector<int> commands{0x01}; // the search
         commands.insert(commands.end(), c.commands.begin(), c.commands.end());
         EXPECT_EQ(Commands(own.FramesFor(0)), commands);
-        EXPECT_EQ(Column(List(), Dlg::COL_IP), (std::vector<std::string>{"127.0.1.1"}));
-        EXPECT_EQ(Text(*dlg, Dlg::IDC_IP), "127.0.1.1");
+        EXPECT_EQ(Column(List(), Dlg::COL_IP), (std::vector<std::string>{c.ip}));
+        EXPECT_EQ(Text(*dlg, Dlg::IDC_IP), c.ip);
+        EXPECT_TRUE(dlg->Control(Dlg::IDC_SETUP)->isEnabled());
         Click(*dlg, Dlg::IDC_OK);
         ASSERT_EQ(page.records.size(), 1u);
-        EXPECT_EQ(page.records[0].ipAddress, "127.0.1.1");
-        EXPECT_EQ(page.records[0].tcpPort, 9100);
+        EXPECT_EQ(page.records[0].ipAddress, c.ip);
+        EXPECT_EQ(page.records[0].tcpPort, c.port);
     }
 }
 

@@ -213,6 +213,13 @@ TEST(ReceiptDistanceCheck, LastCharacterIntegerPartAndLimits) {
         {"-1e2", -35, 190, "-1", false},
         {"12 5", -35, 190, "12", false},
         {"1.2.3", -35, 190, "1.2", false},
+        // The last character goes whole, however many bytes it takes (UTF-8).
+        {"12\xC3\xA9", -35, 190, "12", false},       // é
+        {"12\xE4\xB8\xAD", -35, 190, "12", false},   // 中
+        {"1\xF0\x9F\x98\x80", -35, 190, "1", false}, // an emoji
+        {"\xE4\xB8\xAD", -35, 190, "", false},       // the whole text
+        {"\xE4\xB8\xAD\xE6\x96\x87", -35, 190, "\xE4\xB8\xAD", false},
+        {"12\x80", -35, 190, "12", false}, // a stray byte goes alone
     };
     for (const Case& c : cases) {
         const DistanceCheck check = CheckDistance(c.typed, c.lower);

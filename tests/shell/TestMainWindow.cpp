@@ -343,7 +343,7 @@ TEST_F(MainWindow, EveryControlHasAnAccessibleNameTooltipsAndHandCursor) {
         for (int id : w->ControlIds())
             EXPECT_FALSE(w->Control(id)->accessibleName().isEmpty()) << id;
     }
-    EXPECT_EQ(window->Control(Dlg::IDC_PRINTER_LABEL)->accessibleName().toStdString(), "Printer");
+    EXPECT_EQ(window->Control(Dlg::IDC_PRINTER_LABEL)->accessibleName().toStdString(), "LB-610");
     EXPECT_EQ(window->Control(Dlg::IDC_MENU_LIST)->toolTip().toStdString(), "Selects a menu of the tool");
     EXPECT_EQ(window->Control(Dlg::IDC_ENGLISH)->toolTip().toStdString(),
               "Switch the application's language to English");

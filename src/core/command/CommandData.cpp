@@ -76,10 +76,14 @@ Bytes TextToPrinterBytes(std::u16string_view text) {
         out.push_back(0x0A);
         return out;
     }
+    // A character beyond FF has no byte of its own: the text goes in GBK as a
+    // whole, so that Chinese after a Latin start still prints.
+    for (char16_t c : text)
+        if (c > 0xFF) return ToGbk(text);
     Bytes out;
     out.reserve(text.size());
     for (char16_t c : text)
-        out.push_back(c <= 0xFF ? static_cast<std::uint8_t>(c) : '?');
+        out.push_back(static_cast<std::uint8_t>(c));
     return out;
 }
 

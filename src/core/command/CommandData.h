@@ -19,8 +19,8 @@ using Bytes = std::vector<std::uint8_t>;
 // The bytes typed text stands for. Text whose first character is above 7F is
 // Chinese to the printer: it goes out in GBK, the character set the printers
 // print, followed by LF; a character GBK lacks becomes "?". Other text goes
-// out with no LF added, a character up to FF as that byte and any beyond as
-// "?" (its low byte would print something else).
+// out with no LF added: in GBK as well when it holds a character beyond FF
+// ("Total 中文"), else each character as its byte.
 Bytes TextToPrinterBytes(std::u16string_view text);
 
 // The bytes of the input box: hexadecimal (see ParseHexText) or text. Nothing

@@ -1,5 +1,7 @@
 #include "core/network/CfgSession.h"
 
+#include "core/network/NetConfig.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -225,6 +227,11 @@ void CfgSession::ClearSelection() {
 void CfgSession::MarkPendingOpen() {
     confirmed_ = 0;
     pendingOpen_ = 1;
+}
+
+bool CfgSession::HasAnswerOf(std::string_view mac) const {
+    std::lock_guard lock(CfgTablesMutex());
+    return !mac.empty() && IsReplyOf(ReceivedFields, mac);
 }
 
 CfgPollResult CfgSession::Poll() {

@@ -102,6 +102,11 @@ public:
     // The owner's timer tick.
     CfgPollResult Poll();
 
+    // Whether the fields last received are the answer of the printer with this
+    // MAC: a printer's configuration is shown and sent back only from its own
+    // answer, never after a query that went unanswered.
+    bool HasAnswerOf(std::string_view mac) const;
+
     bool Busy() const { return CfgExchange.busy.load() != 0; }
     bool Confirmed() const { return confirmed_.load() != 0; }
     const CfgTiming& Timing() const { return timing_; }

@@ -36,15 +36,37 @@ bool WaitChannelIdle(PrintServerChannel& channel, const std::stop_token& stop) {
 
 } // namespace
 
-PsWriteStatus WriteConfiguration(PrintServerChannel& channel, const DiscoveryRecord& target,
-                                 const PsWriteTiming& timing, std::stop_token stop) {
-    PsWriteStatus status = WriteAndApply(channel, PS_CMD_WRITE_A, target, stop);
-    if (status != PsWriteStatus::Done) return status;
-    if (!SleepFor(stop, timing.afterFirstApply)) return PsWriteStatus::Stopped;
-    status = WriteAndApply(channel, PS_CMD_WRITE_B, target, stop);
-    if (status != PsWriteStatus::Done) return status;
-    if (!SleepFor(stop, timing.afterSecondApply)) return PsWriteStatus::Stopped;
-    return PsWriteStatus::Done;
+PsWriteOutcome WriteConfiguration(PrintServerChannel& channel, const DiscoveryRecord& target,
+                                  const PsWriteTiming& timing, std::stop_token stop) {
+    PsWriteOutcome outcome;
+    const std::uint8_t blocks[2] = {PS_CMD_WRITE_A, PS_CMD_WRITE_B};
+    const std::chrono::milliseconds waits[2] = {timing.afterFirstApply, timing.afterSecondApply};
+    bool written[2] = {};
+    bool applied[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const PsWriteStatus write = OfWrite(channel.WriteBlock(blocks[i], stop));
+        // Without a configuration read nothing goes out, this step or any later one.
+        const PsWriteStatus apply = write == PsWriteStatus::NotRead ? write : OfApply(channel.Apply(target, stop));
+        if (stop.stop_requested()) {
+            outcome.status = PsWriteStatus::Stopped;
+            return outcome;
+        }
+        if (write == PsWriteStatus::NotRead || apply == PsWriteStatus::NotRead) {
+            outcome.status = PsWriteStatus::NotRead;
+            return outcome;
+        }
+        written[i] = write == PsWriteStatus::Done;
+        applied[i] = apply == PsWriteStatus::Done;
+        if (!written[i] || !applied[i]) outcome.status = PsWriteStatus::Failed;
+        if (!SleepFor(stop, waits[i])) {
+            outcome.status = PsWriteStatus::Stopped;
+            return outcome;
+        }
+    }
+    // The second apply puts into effect all the print server holds, block A included.
+    outcome.addressTaken = written[0] && (applied[0] || applied[1]);
+    outcome.portTaken = written[1] && applied[1];
+    return outcome;
 }
 
 PsDhcpOutcome FollowDhcp(PrintServerChannel& channel, const DiscoveryRecord& target, const ConfigImage& saved,

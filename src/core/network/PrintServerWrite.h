@@ -27,9 +27,22 @@ enum class PsWriteStatus {
     Stopped, // the job was stopped
 };
 
-// Block A, apply, wait, block B, apply, wait; ends at the first step that fails.
-PsWriteStatus WriteConfiguration(PrintServerChannel& channel, const DiscoveryRecord& target,
-                                 const PsWriteTiming& timing, std::stop_token stop);
+struct PsWriteOutcome {
+    // Done when every step was acknowledged, Failed when one or more were not.
+    PsWriteStatus status = PsWriteStatus::Done;
+    // Block A (the address) was acknowledged, and so was an apply after it:
+    // the print server now uses the new address.
+    bool addressTaken = false;
+    // Block B (the monitor port) and the apply after it were acknowledged.
+    bool portTaken = false;
+};
+
+// Block A, apply, wait, block B, apply, wait. A step that is not acknowledged
+// does not stop the later ones: a print server that acknowledges in another
+// form still gets the rest. Ends early only when stopped, or when nothing can
+// be sent because the configuration was never read.
+PsWriteOutcome WriteConfiguration(PrintServerChannel& channel, const DiscoveryRecord& target,
+                                  const PsWriteTiming& timing, std::stop_token stop);
 
 struct PsDhcpOutcome {
     // An answer to the new search carried the target's MAC; `record` is that answer.

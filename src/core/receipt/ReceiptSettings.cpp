@@ -126,6 +126,23 @@ std::string UnitsToMillimetresText(std::int16_t units) {
     return std::string(buf, end);
 }
 
+namespace {
+
+// The text (UTF-8) without its last character, whatever number of bytes that
+// takes: a typed or pasted non-ASCII character goes whole, never half of it.
+std::string WithoutLastCharacter(const std::string& text) {
+    if (text.empty()) return text;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    std::size_t start = text.size() - 1;
+    for (int n = 0; n < 3 && start > 0 && (byte(start) & 0xC0) == 0x80; ++n)
+        --start;
+    // A stray continuation byte without its lead goes alone.
+    if ((byte(start) & 0xC0) != 0xC0) start = text.size() - 1;
+    return text.substr(0, start);
+}
+
+} // namespace
+
 DistanceCheck CheckDistance(const std::string& text, int lowerLimit) {
     DistanceCheck check;
     const auto held = [&](long long value) -> std::string {
@@ -137,7 +154,7 @@ DistanceCheck CheckDistance(const std::string& text, int lowerLimit) {
     const bool lastPasses = IsDigit(last) || (text.size() == 1 && (last == '-' || last == '+'));
     if (!lastPasses) {
         check.message = StringId::InputInteger;
-        check.text = text.empty() ? text : text.substr(0, text.size() - 1);
+        check.text = WithoutLastCharacter(text);
         return check;
     }
     const DecimalPrefix d = ReadDecimalPrefix(text);

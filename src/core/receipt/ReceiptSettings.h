@@ -154,8 +154,8 @@ std::string UnitsToMillimetresText(std::int16_t units);
 // ValueTooLarge "The value is too large!"), `text` what the edit must hold afterwards and
 // `mark` whether the item counts as changed.
 //  - The last character must be a digit, or a sign that is the whole text;
-//    otherwise InputInteger, the last character goes (nothing when the text is empty),
-//    no mark.
+//    otherwise InputInteger, the last character goes whole, all its bytes of the UTF-8
+//    text (nothing when the text is empty), no mark.
 //  - The text must read as a decimal number as a whole; otherwise InputInteger and the
 //    text is cut where it stops reading so ("1e5" keeps "1"), held to the
 //    limits, no mark.

@@ -352,9 +352,9 @@ void CPemberluxDlg::SetInterfaceLabel(int kind, const PortSettings& settings) {
 void CPemberluxDlg::UpdateData() {
     SetControlText(IDC_PRINTER_LABEL, printerLabel_);
     SetControlText(IDC_INTERFACE_LABEL, interfaceLabel_);
-    // Named by their captions; a screen reader reads the values from here.
-    ExposeValue(Control(IDC_PRINTER_LABEL), printerLabel_);
-    ExposeValue(Control(IDC_INTERFACE_LABEL), interfaceLabel_);
+    // Named by the values they show, labelled by their captions.
+    ExposeValue(ControlAs<QLabel>(IDC_PRINTER_CAPTION), Control(IDC_PRINTER_LABEL), printerLabel_);
+    ExposeValue(ControlAs<QLabel>(IDC_INTERFACE_CAPTION), Control(IDC_INTERFACE_LABEL), interfaceLabel_);
 }
 
 void CPemberluxDlg::AddTestItemsEntry() {

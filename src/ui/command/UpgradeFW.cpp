@@ -15,7 +15,10 @@
 #include <QVBoxLayout>
 
 #include <climits>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 namespace pemberlux {
 
@@ -32,6 +35,27 @@ int BarUnits(std::uint64_t value, std::uint64_t total) {
 }
 
 } // namespace
+
+// Set once by the Download Mode job, after its port is closed; a transfer
+// clicked meanwhile waits for it.
+struct CUpgradeFW::DownloadModeEnd {
+    std::mutex mutex;
+    std::condition_variable_any ended;
+    std::optional<bool> sent;
+
+    void Set(bool ok) {
+        {
+            std::lock_guard lock(mutex);
+            sent = ok;
+        }
+        ended.notify_all();
+    }
+    // Whether Download Mode went out; false when it failed or `stop` came first.
+    bool Wait(std::stop_token stop) {
+        std::unique_lock lock(mutex);
+        return ended.wait(lock, stop, [&] { return sent.has_value(); }) && *sent;
+    }
+};
 
 CUpgradeFW::CUpgradeFW(QWidget* parent) : CPage(IDD, parent) {
     BuildPage();
@@ -143,27 +167,36 @@ void CUpgradeFW::OnBrowse() {
 }
 
 void CUpgradeFW::OnDownloadMode() {
-    const bool started = StartJob({IDC_DOWNLOAD_MODE},
-                                  [this, snapshot = settings_, usb = UsbSelection::Current()](std::stop_token stop) {
-                                      SetThreadUiLanguage(LanguageIdOf(snapshot.language));
-                                      PrinterPort port(snapshot, usb);
-                                      const ExchangeResult result = SendFrame(port, DOWNLOAD_MODE_COMMAND, {stop});
-                                      if (result.status == ExchangeResult::Stopped) return;
-                                      if (auto m = ExchangeMessage(result, port.kind))
-                                          ShowString(this, m->stringId, m->icon);
-                                      if (!result.Ok()) {
-                                          RunOnGuiThread([this] {
-                                              downloadMode_ = false;
-                                              ApplyButtonRule();
-                                          });
-                                      }
-                                  });
+    auto end = std::make_shared<DownloadModeEnd>();
+    const bool started = StartJob(
+        {IDC_DOWNLOAD_MODE}, [this, end, snapshot = settings_, usb = UsbSelection::Current()](std::stop_token stop) {
+            SetThreadUiLanguage(LanguageIdOf(snapshot.language));
+            ExchangeResult result;
+            int kind = snapshot.portKind;
+            {
+                PrinterPort port(snapshot, usb);
+                kind = port.kind;
+                result = SendFrame(port, DOWNLOAD_MODE_COMMAND, {stop});
+            }
+            // The port is closed: a transfer waiting for this may open the printer now.
+            end->Set(result.Ok());
+            if (result.status == ExchangeResult::Stopped) return;
+            if (auto m = ExchangeMessage(result, kind)) ShowString(this, m->stringId, m->icon);
+            if (!result.Ok()) {
+                RunOnGuiThread([this] {
+                    downloadMode_ = false;
+                    ApplyButtonRule();
+                });
+            }
+        });
     if (!started) return;
+    downloadModeEnd_ = std::move(end);
     downloadMode_ = true;
     ApplyButtonRule();
 }
 
 void CUpgradeFW::OnUpdate() {
+    if (Held(IDC_UPDATE)) return; // a transfer runs
     if (!fileChosen_) {
         ShowString(this, StringId::SelectFile, MessageIcon::Warning);
         return;
@@ -184,23 +217,37 @@ void CUpgradeFW::OnUpdate() {
     std::optional<FirmwarePlan> plan = PrepareFirmware(format, read.bytes, downloadMode_, UsbSelection::Current());
     read.bytes = Bytes();
     auto image = std::make_shared<const FirmwarePlan>(std::move(*plan));
-    const bool started = StartJob(
-        {TRANSFER_GROUP.begin(), TRANSFER_GROUP.end()}, [this, snapshot = settings_, image](std::stop_token stop) {
-            SetThreadUiLanguage(LanguageIdOf(snapshot.language));
-            PrinterPort port(snapshot, image->usb);
-            const FirmwareResult result = RunFirmwareTransfer(port, image->bytes, FirmwareLimits(stop),
-                                                              [this](const FirmwareProgress& p) { ShowProgress(p); });
-            if (auto m = FirmwareMessage(result, port.kind, image->bytes.size()))
-                ShowString(this, m->stringId, m->icon);
-            EndTransfer();
-        });
+    // Download Mode still on its way: the transfer starts once it is out, and
+    // not at all when it fails (its own message says why).
+    std::shared_ptr<DownloadModeEnd> after = Held(IDC_DOWNLOAD_MODE) ? downloadModeEnd_ : nullptr;
+    std::vector<int> holds;
+    for (int id : TRANSFER_GROUP)
+        if (!after || id != IDC_DOWNLOAD_MODE) holds.push_back(id);
+    const bool started = StartJob(std::move(holds), [this, snapshot = settings_, image, after](std::stop_token stop) {
+        SetThreadUiLanguage(LanguageIdOf(snapshot.language));
+        if (after) {
+            if (!after->Wait(stop)) {
+                if (!stop.stop_requested()) EndTransfer();
+                return;
+            }
+            SetControlText(IDC_WAIT_NOTICE, LoadUiString(StringId::FirmwareLoading));
+        }
+        PrinterPort port(snapshot, image->usb);
+        const FirmwareResult result = RunFirmwareTransfer(port, image->bytes, FirmwareLimits(stop),
+                                                          [this](const FirmwareProgress& p) { ShowProgress(p); });
+        if (auto m = FirmwareMessage(result, port.kind, image->bytes.size())) ShowString(this, m->stringId, m->icon);
+        EndTransfer();
+    });
     if (!started) return;
     updating_ = true;
     auto* bar = ControlAs<QProgressBar>(IDC_PROGRESS);
     bar->setRange(0, BarUnits(image->bytes.size(), image->bytes.size()));
     bar->setValue(0);
     bar->show();
-    if (downloadMode_) {
+    if (after) {
+        SetControlText(IDC_WAIT_NOTICE, TemplateText(IDD, "text.WaitForDownloadMode"));
+        Control(IDC_WAIT_NOTICE)->show();
+    } else if (downloadMode_) {
         SetControlText(IDC_WAIT_NOTICE, LoadUiString(StringId::FirmwareLoading));
         Control(IDC_WAIT_NOTICE)->show();
     }

@@ -7,6 +7,7 @@
 #include "ui/toolkit/Window.h"
 
 #include <array>
+#include <memory>
 
 namespace pemberlux {
 
@@ -58,6 +59,9 @@ private:
     bool updating_ = false;
     // From the click on Download Mode until it fails or the next transfer ends.
     bool downloadMode_ = false;
+    // How the running Download Mode job ended, for a transfer that waits for it.
+    struct DownloadModeEnd;
+    std::shared_ptr<DownloadModeEnd> downloadModeEnd_;
 };
 
 } // namespace pemberlux

@@ -150,16 +150,22 @@ void CEnternetSetting::OnRowClick(int row) {
         ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
+    // The printer's own bytes go out, not the texts as shown.
+    const FoundPrinter& p = rows_[static_cast<std::size_t>(row)];
+    const CfgStart started = session_.StartQuery(p.mac, p.serialNumber);
+    if (started == CfgStart::Busy) ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
+    // The row is selected only when the session took it: otherwise the fields
+    // would show a printer that Setup printer and OK do not act on.
+    if (started != CfgStart::Started && started != CfgStart::SendFailed) {
+        selectedRow_ = -1;
+        return;
+    }
     QTableWidget* list = List();
     serial_ = CellText(list, row, COL_SERIAL);
     mac_ = CellText(list, row, COL_MAC);
     deviceName_ = CellText(list, row, COL_NAME);
     ip_ = CellText(list, row, COL_IP);
     selectedRow_ = row;
-    // The printer's own bytes go out, not the texts as shown.
-    const FoundPrinter& p = rows_[static_cast<std::size_t>(row)];
-    if (session_.StartQuery(p.mac, p.serialNumber) == CfgStart::Busy)
-        ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
     UpdateControls();
 }
 
@@ -188,6 +194,11 @@ void CEnternetSetting::OnSetupPrinter() {
 
 void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::string& serial) {
     configuredOverUsb_ = false;
+    if (!session_.HasAnswerOf(mac)) {
+        // Its query went unanswered: there is nothing of this printer to show or send back.
+        ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
+        return;
+    }
     CEdtCfgDlg dialog(this);
     dialog.SetLanguage(settings_.language);
     dialog.SetKeyValueMode(mac);

@@ -139,17 +139,23 @@ void CTR510EnthernetDlg::OnSetupPrinter() {
 
 void CTR510EnthernetDlg::WriteJob(const std::stop_token& stop, const DiscoveryRecord& target, const ConfigImage& saved,
                                   bool dhcp, const PsWriteTiming& timing, const std::string& newIp, int newPort) {
-    const PsWriteStatus written = WriteConfiguration(channel_, target, timing, stop);
-    if (written == PsWriteStatus::Stopped) return;
-    if (written != PsWriteStatus::Done) {
-        // The old address, port and row stay: nothing says the print server took the new ones.
-        ShowString(this, written == PsWriteStatus::NotRead ? StringId::SettingsNotRead : StringId::SendFailed,
-                   MessageIcon::Stop);
+    const PsWriteOutcome written = WriteConfiguration(channel_, target, timing, stop);
+    if (written.status == PsWriteStatus::Stopped) return;
+    if (written.status == PsWriteStatus::NotRead) {
+        ShowString(this, StringId::SettingsNotRead, MessageIcon::Stop);
         return;
     }
-    RunOnGuiThread([this, newPort] { monitorPort_ = newPort; });
-    ShowAddressOf(target, newIp);
-    if (!dhcp) return;
+    // Only what the print server acknowledged replaces what the dialog shows and hands back.
+    if (written.portTaken) {
+        RunOnGuiThread([this, newPort] {
+            monitorPort_ = newPort;
+            UpdateControls();
+        });
+    }
+    if (written.addressTaken) ShowAddressOf(target, newIp);
+    if (written.status == PsWriteStatus::Failed) ShowString(this, StringId::SendFailed, MessageIcon::Stop);
+    // DHCP was switched on in block A: nothing to follow when that was not taken.
+    if (!dhcp || !written.addressTaken) return;
 
     // After the write, not alongside it: a search would take the channel from
     // the write and clear its configuration-read flag.

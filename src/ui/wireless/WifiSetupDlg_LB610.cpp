@@ -53,7 +53,9 @@ CWifiSetupDlg_LB610::CWifiSetupDlg_LB610(const PortSettings& settings, QWidget* 
             box->addItem(QString::fromStdString(item));
         return box;
     };
-    const QRegularExpression octets(QStringLiteral("^(\\d{1,3}(\\.\\d{1,3}){0,3}\\.?)?$"));
+    // Up to four numbers of 0 to 255 and the dots between them, as typed.
+    const QString octet = QStringLiteral("(25[0-5]|2[0-4]\\d|[01]?\\d?\\d)");
+    const QRegularExpression octets(QStringLiteral("^(%1(\\.%1){0,2}\\.?|%1(\\.%1){3})?$").arg(octet));
     auto address = [&octets] {
         auto* edit = new QLineEdit;
         edit->setValidator(new QRegularExpressionValidator(octets, edit));
@@ -184,18 +186,23 @@ bool CWifiSetupDlg_LB610::CheckWifiInputs() {
         flags_[4] = 1;
     }
     if (selected(IDC_DHCP)) flags_[5] = 1;
-    bool addresses = true;
     const int addressIds[] = {IDC_IP_ADDRESS, IDC_SUBNET_MASK, IDC_GATEWAY};
-    for (int i = 0; i < 3; ++i) {
-        const std::string text = ControlText(addressIds[i]);
-        if (!text.empty()) flags_[6 + i] = 1;
-        addresses = addresses && ParseIpv4(text).has_value();
-    }
+    for (int i = 0; i < 3; ++i)
+        if (!ControlText(addressIds[i]).empty()) flags_[6 + i] = 1;
     for (int i = 0; i <= 8; ++i)
         if (!flags_[i]) return false;
     // What goes out is what the controls hold now: an SSID or address emptied
     // after it once had a value is not sent as a lone zero or 0.0.0.0.
-    if (!ssid || !addresses) return false;
+    if (!ssid) return false;
+    for (int id : addressIds) {
+        if (ParseIpv4(ControlText(id)).has_value()) continue;
+        // Less than a whole address ("1.2.3", or nothing): the user is told which field.
+        const QString label = QString::fromStdString(TemplateText(IDD, "label." + std::to_string(id)));
+        Control(id)->setFocus();
+        ShowMessage(this, QString::fromStdString(TemplateText(IDD, "message.BadAddress")).arg(label).toStdString(),
+                    MessageIcon::Warning);
+        return false;
+    }
     if (!IsAsciiText(ControlText(IDC_SSID))) {
         ShowMessage(this, TemplateText(IDD, "message.SsidNotAscii"), MessageIcon::Warning);
         return false;
