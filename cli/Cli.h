@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -36,10 +37,12 @@ enum ExitCode : int {
     EXIT_INTERRUPTED = 130,
 };
 
-// Ends a command: `message` goes to stderr as one line, `code` is the exit code.
+// Ends a command: `message` goes to stderr as one line, then `detail` (what a
+// failed open means here) as a second when there is one; `code` is the exit code.
 struct Failure : std::runtime_error {
     Failure(int exitCode, const std::string& message) : std::runtime_error(message), code(exitCode) {}
     int code;
+    std::string detail;
 };
 [[noreturn]] void Usage(const std::string& message);
 
@@ -54,6 +57,7 @@ struct ConnectionOptions {
     bool json = false;
     bool progress = false;
     bool save = false;
+    std::string config; // --config FILE
     std::string lang;
     int psPort = 1901;  // print servers
     int kvPort = 22094; // key-value printers
@@ -63,7 +67,8 @@ class Context {
 public:
     ConnectionOptions options;
 
-    // The settings of pemberlux.ini (never written unless --save) with the
+    // The settings of the settings file (see FindSettingsFile; never written
+    // unless --save) with the
     // options applied; the language of the texts is set for this thread.
     // Throws a usage failure for options that make no sense.
     void Resolve();
@@ -98,7 +103,7 @@ public:
     void Progress(std::uint64_t done, std::uint64_t total) const;
     void EndProgress() const;
 
-    // Writes the settings to pemberlux.ini when --save was given.
+    // Writes the settings to the settings file when --save was given.
     void SaveIfAsked() const;
 
     // The string table text in the chosen language.
@@ -110,7 +115,14 @@ private:
     const PrinterModel* model_ = nullptr;
     int langId_ = 1033;
     std::stop_token stop_;
+    std::filesystem::path settingsFile_;
 };
+
+// The settings file the command line shares with the installed program: `given`
+// (--config), else $PEMBERLUX_CONFIG, else ./pemberlux.ini when it exists, else
+// $XDG_CONFIG_HOME/pemberlux/pemberlux.ini (~/.config when that is unset or not
+// absolute), the folder the program's launcher runs it in.
+std::filesystem::path FindSettingsFile(const std::string& given);
 
 // The exit code and message of a result that is not a success.
 int ExitCodeOf(const ExchangeResult& result);

@@ -188,13 +188,17 @@ bool PortSettings::SaveSettings() const {
 
 bool LoadSettings(PortSettings& s) {
     const std::filesystem::path file = SETTINGS_FILE_NAME;
-    std::optional<std::string> text;
-    if (CanOpen(file, std::ios::in | std::ios::out | std::ios::binary)) text = ReadText(file);
-    if (!text) {
+    if (!CanOpen(file, std::ios::in | std::ios::out | std::ios::binary) || !ReadSettingsFile(file, s)) {
         s = DefaultPortSettings();
         s.SaveSettings();
         return false;
     }
+    return true;
+}
+
+bool ReadSettingsFile(const std::filesystem::path& file, PortSettings& s) {
+    const std::optional<std::string> text = ReadText(file);
+    if (!text) return false;
     auto value = [&](const char* section, const char* key) { return ReadValue(*text, section, key).value_or(NO_NAME); };
     auto valueOrEmpty = [&](const char* section, const char* key) {
         return ReadValue(*text, section, key).value_or(std::string());

@@ -150,7 +150,7 @@ void CUpgradeFW::OnDownloadMode() {
                                       const ExchangeResult result = SendFrame(port, DOWNLOAD_MODE_COMMAND, {stop});
                                       if (result.status == ExchangeResult::Stopped) return;
                                       if (auto m = ExchangeMessage(result, port.kind))
-                                          ShowString(this, m->stringId, m->icon);
+                                          ShowOpenMessage(this, *m, result.open);
                                       if (!result.Ok()) {
                                           RunOnGuiThread([this] {
                                               downloadMode_ = false;
