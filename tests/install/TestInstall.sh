@@ -8,7 +8,7 @@
 set -uo pipefail
 build=$1
 hardened=${2:-ON}
-appstream_id=${3:-org.pemberlux.Pemberlux}
+appstream_id=${3:-org.pemberlux.pemberlux}
 root=$(mktemp -d)
 pids=()
 cleanup() {
