@@ -52,10 +52,29 @@ std::string Upper(std::string s) {
 
 } // namespace
 
+std::filesystem::path FindSettingsFile(const std::string& given) {
+    if (!given.empty()) return given;
+    if (const char* env = std::getenv("PEMBERLUX_CONFIG"); env && *env) return env;
+    std::error_code ec;
+    if (std::filesystem::exists(SETTINGS_FILE_NAME, ec)) return SETTINGS_FILE_NAME;
+    // The folder the installed program's launcher runs it in.
+    std::filesystem::path config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+        config = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        config = std::filesystem::path(home) / ".config";
+    } else {
+        return SETTINGS_FILE_NAME;
+    }
+    return config / "pemberlux" / SETTINGS_FILE_NAME;
+}
+
 void Context::Resolve() {
+    settingsFile_ = FindSettingsFile(options.config);
     // Read only: a missing file gives the defaults and is not created.
-    if (std::filesystem::exists(SETTINGS_FILE_NAME)) {
-        LoadSettings(settings_);
+    std::error_code ec;
+    if (std::filesystem::exists(settingsFile_, ec)) {
+        ReadSettingsFile(settingsFile_, settings_);
     } else {
         settings_ = DefaultPortSettings();
     }
@@ -203,13 +222,18 @@ void Context::Check(const ExchangeResult& result, int kind) const {
     std::string text;
     if (const auto message = ExchangeMessage(result, kind)) text = Text(message->stringId);
     if (text.empty()) text = "port error " + std::to_string(result.code);
-    throw Failure(ExitCodeOf(result), text);
+    Failure failure(ExitCodeOf(result), text);
+    if (result.status == ExchangeResult::OpenFailed) failure.detail = OpenFailureLine(result.open);
+    throw failure;
 }
 
 void Context::SaveIfAsked() const {
     if (!options.save) return;
-    if (!WriteSettingsFile(SETTINGS_FILE_NAME, settings_))
-        throw Failure(EXIT_FILE, std::string("cannot write ") + SETTINGS_FILE_NAME);
+    // The launcher's folder may not be there yet when the program never ran.
+    std::error_code ec;
+    if (settingsFile_.has_parent_path()) std::filesystem::create_directories(settingsFile_.parent_path(), ec);
+    if (!WriteSettingsFile(settingsFile_, settings_))
+        throw Failure(EXIT_FILE, "cannot write " + settingsFile_.string());
 }
 
 // ---- Output ------------------------------------------------------------------

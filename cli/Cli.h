@@ -10,6 +10,7 @@
 #include "core/port/PrinterPort.h"
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <stop_token>
 #include <string>
@@ -32,6 +33,7 @@ struct ConnectionOptions {
     bool json = false;
     bool progress = false;
     bool save = false;
+    std::string config; // --config FILE
     std::string lang;
     int psPort = 1901;  // print servers
     int kvPort = 22094; // key-value printers
@@ -41,7 +43,8 @@ class Context {
 public:
     ConnectionOptions options;
 
-    // The settings of pemberlux.ini (never written unless --save) with the
+    // The settings of the settings file (see FindSettingsFile; never written
+    // unless --save) with the
     // options applied; the language of the texts is set for this thread.
     // Throws a usage failure for options that make no sense.
     void Resolve();
@@ -83,7 +86,7 @@ public:
     void Progress(std::uint64_t done, std::uint64_t total) const;
     void EndProgress() const;
 
-    // Writes the settings to pemberlux.ini when --save was given.
+    // Writes the settings to the settings file when --save was given.
     void SaveIfAsked() const;
 
     // The string table text in the chosen language.
@@ -98,7 +101,14 @@ private:
     int langId_ = 1033;
     std::stop_token stop_;
     std::string command_;
+    std::filesystem::path settingsFile_;
 };
+
+// The settings file the command line shares with the installed program: `given`
+// (--config), else $PEMBERLUX_CONFIG, else ./pemberlux.ini when it exists, else
+// $XDG_CONFIG_HOME/pemberlux/pemberlux.ini (~/.config when that is unset or not
+// absolute), the folder the program's launcher runs it in.
+std::filesystem::path FindSettingsFile(const std::string& given);
 
 // The exit code and message of a result that is not a success.
 int ExitCodeOf(const ExchangeResult& result);

@@ -15,6 +15,7 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 namespace pemberlux::cli {
 
@@ -229,10 +230,19 @@ void RunFirmware(Context& ctx, const std::string& path, bool downloadMode) {
 
 // ---- Ports -------------------------------------------------------------------
 
+// Whether this user may open the device for reading and writing, as the opens do.
+bool MayOpen(const std::string& path) {
+    return ::access(path.c_str(), R_OK | W_OK) == 0;
+}
+
 Json ListPorts() {
     Json doc = Json::array();
     for (const std::string& path : ListSerialDevices())
-        doc.push_back({{"kind", "serial"}, {"device", path}, {"vendor_id", nullptr}, {"product_id", nullptr}});
+        doc.push_back({{"kind", "serial"},
+                       {"device", path},
+                       {"vendor_id", nullptr},
+                       {"product_id", nullptr},
+                       {"access", MayOpen(path)}});
     std::error_code ec;
     std::vector<std::string> lpts;
     for (const auto& e : std::filesystem::directory_iterator("/dev", ec)) {
@@ -246,9 +256,17 @@ Json ListPorts() {
     }
     std::sort(lpts.begin(), lpts.end());
     for (const std::string& path : lpts)
-        doc.push_back({{"kind", "parallel"}, {"device", path}, {"vendor_id", nullptr}, {"product_id", nullptr}});
+        doc.push_back({{"kind", "parallel"},
+                       {"device", path},
+                       {"vendor_id", nullptr},
+                       {"product_id", nullptr},
+                       {"access", MayOpen(path)}});
     for (const UsbPrinterInfo& p : ListUsbPrinters())
-        doc.push_back({{"kind", "usb"}, {"device", p.node}, {"vendor_id", p.vendorId}, {"product_id", p.productId}});
+        doc.push_back({{"kind", "usb"},
+                       {"device", p.node},
+                       {"vendor_id", p.vendorId},
+                       {"product_id", p.productId},
+                       {"access", MayOpen(p.node)}});
     return doc;
 }
 
@@ -275,9 +293,10 @@ void AddSendCommands(CLI::App& app, Context&, Action& action) {
     firmware->add_flag("--download-mode", fw->second, "put a label printer into download mode first");
     firmware->callback([&action, fw] { action = [fw](Context& c) { RunFirmware(c, fw->first, fw->second); }; });
 
-    app.add_subcommand("ports", "serial, parallel and USB printer devices on this machine")->callback([&action] {
-        action = [](Context& c) { c.Print(ListPorts()); };
-    });
+    app.add_subcommand(
+           "ports",
+           "serial, parallel and USB printer devices on this machine; access: no marks those this user may not open")
+        ->callback([&action] { action = [](Context& c) { c.Print(ListPorts()); }; });
 }
 
 } // namespace pemberlux::cli

@@ -27,10 +27,12 @@ enum ExitCode : int {
     EXIT_INTERRUPTED = 130,
 };
 
-// Ends a command: `message` goes to stderr as one line, `code` is the exit code.
+// Ends a command: `message` goes to stderr as one line, then `detail` (what a
+// failed open means here) as a second when there is one; `code` is the exit code.
 struct Failure : std::runtime_error {
     Failure(int exitCode, const std::string& message) : std::runtime_error(message), code(exitCode) {}
     int code;
+    std::string detail;
 };
 [[noreturn]] void Usage(const std::string& message);
 

@@ -2,6 +2,8 @@
 // same core, for scripts and for setting up many printers.
 #include "Cli.h"
 
+#include "core/base/Version.h"
+
 #include <CLI/CLI.hpp>
 
 #include <fcntl.h>
@@ -71,8 +73,10 @@ constexpr const char* EXIT_CODES = R"(Exit codes:
   6  a file could not be read (or written)
   130 interrupted (Ctrl-C)
 
-Defaults for the printer model and the interface come from ./pemberlux.ini,
-which is only written with --save.)";
+Defaults for the printer model and the interface come from the settings file
+the program uses: --config FILE, else $PEMBERLUX_CONFIG, else ./pemberlux.ini
+when it exists, else $XDG_CONFIG_HOME/pemberlux/pemberlux.ini (~/.config when
+unset). It is only written with --save.)";
 
 // "label get": the command that ran, for the error line.
 std::string CommandName(CLI::App& app) {
@@ -103,7 +107,9 @@ int main(int argc, char** argv) {
     app.add_option("--lpt", o.lpt, "parallel port device (LPT1 or a path)")->group(connection);
     app.add_option("--usb", o.usb, "VID:PID of a USB printer, or auto for the model's ids")->group(connection);
     app.add_option("--timeout", o.timeoutMs, "reply time-out in milliseconds")->group(connection);
-    app.add_flag("--save", o.save, "write the connection (and a reported serial line) to pemberlux.ini")
+    app.add_flag("--save", o.save, "write the connection (and a reported serial line) to the settings file")
+        ->group(connection);
+    app.add_option("--config", o.config, "the settings file (pemberlux.ini) to read, and to write with --save")
         ->group(connection);
     const char* output = "Output";
     app.add_flag("--json", o.json, "one JSON document on stdout")->group(output);
@@ -145,6 +151,7 @@ int main(int argc, char** argv) {
         std::string line = f.what();
         std::replace(line.begin(), line.end(), '\n', ' ');
         std::cerr << "pemberlux-cli: " << CommandName(app) << ": " << line << "\n";
+        if (!f.detail.empty()) std::cerr << "pemberlux-cli: " << f.detail << "\n";
         return f.code;
     } catch (const std::exception& e) {
         std::cerr << "pemberlux-cli: " << CommandName(app) << ": " << e.what() << "\n";

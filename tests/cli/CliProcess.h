@@ -3,6 +3,7 @@
 #pragma once
 
 #include "TempDir.h"
+#include "Unprivileged.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -44,9 +45,13 @@ struct CliRun {
 
 class CliProcess {
 public:
+    // Without XDG_CONFIG_HOME in `env`, the settings folder of the user's own
+    // installation is kept out: it points into `cwd`.
+    // `unprivileged`: as the user DropPrivileges() leaves (see Unprivileged.h).
     CliProcess(const std::filesystem::path& cwd, std::vector<std::string> args,
-               const std::map<std::string, std::string>& env = {})
+               std::map<std::string, std::string> env = {}, bool unprivileged = false)
         : out_(cwd / ".cli-stdout"), err_(cwd / ".cli-stderr") {
+        env.try_emplace("XDG_CONFIG_HOME", (cwd / ".config").string());
         args.insert(args.begin(), CliBinary());
         std::vector<char*> argv;
         for (std::string& a : args)
@@ -63,6 +68,21 @@ public:
         for (std::string& v : vars)
             envp.push_back(v.data());
         envp.push_back(nullptr);
+        if (unprivileged) {
+            // The files are opened and the folder entered before root is given up.
+            pid_ = ::fork();
+            if (pid_ == 0) {
+                const int in = ::open("/dev/null", O_RDONLY);
+                const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+                    ::chdir(cwd.c_str()) != 0 || !DropPrivileges())
+                    ::_exit(126);
+                ::execve(argv[0], argv.data(), envp.data());
+                ::_exit(127);
+            }
+            return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -118,8 +138,8 @@ private:
 };
 
 inline CliRun RunCli(const std::filesystem::path& cwd, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env = {}) {
-    CliProcess process(cwd, args, env);
+                     const std::map<std::string, std::string>& env = {}, bool unprivileged = false) {
+    CliProcess process(cwd, args, env, unprivileged);
     return process.Wait();
 }
 

@@ -7,10 +7,13 @@
 #include "Stalls.h"
 #include "Transports.h"
 #include "core/base/SettingsFile.h"
+#include "core/base/Version.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -517,15 +520,18 @@ TEST_F(CliTest, CtrlCEndsATransferToAStalledPrinter) {
 TEST_F(CliTest, SettingsFileGivesTheDefaultsAndIsWrittenOnlyWithSave) {
     sim::LabelPrinterSim printer;
     sim::TcpServer server(printer);
-    // No file: nothing is created.
+    // No file: nothing is created, neither here nor in the program's folder.
     EXPECT_EQ(RunCli(dir.Path(), {"--tcp", "127.0.0.1:" + std::to_string(server.Port()), "label", "get"}).code, 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "pemberlux.ini"));
+    EXPECT_FALSE(std::filesystem::exists(dir / ".config/pemberlux"));
 
+    // Saved where the installed program keeps its settings, its folder made when missing.
     EXPECT_EQ(RunCli(dir.Path(), {"--model", "LB-710", "--tcp", "127.0.0.1:" + std::to_string(server.Port()), "--save",
                                   "label", "calibrate"})
                   .code,
               0);
-    const std::string written = dir.Read("pemberlux.ini");
+    EXPECT_FALSE(std::filesystem::exists(dir / "pemberlux.ini"));
+    const std::string written = dir.Read(".config/pemberlux/pemberlux.ini");
     EXPECT_NE(written.find("Printer Model=LB-710\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find("CurPortType=4\r\n"), std::string::npos) << written;
     EXPECT_NE(written.find("ListenPort=" + std::to_string(server.Port()) + "\r\n"), std::string::npos) << written;
@@ -534,7 +540,67 @@ TEST_F(CliTest, SettingsFileGivesTheDefaultsAndIsWrittenOnlyWithSave) {
     const CliRun run = RunCli(dir.Path(), {"label", "get", "--json"});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(Parse(run)["print_speed"], "3");
-    EXPECT_EQ(dir.Read("pemberlux.ini"), written);
+    EXPECT_EQ(dir.Read(".config/pemberlux/pemberlux.ini"), written);
+}
+
+// Every candidate file names a closed port except the one that must be used:
+// the command reaches the printer only through that one, and --save writes no other.
+TEST_F(CliTest, SettingsFileIsFoundWhereTheProgramKeepsIt) {
+    sim::LabelPrinterSim printer;
+    sim::TcpServer server(printer);
+    auto fileFor = [&](bool live) {
+        PortSettings s = DefaultPortSettings();
+        s.modelName = "LB-610";
+        s.portKind = PORT_LAN;
+        s.ipAddress = "127.0.0.1";
+        s.tcpPort = live ? server.Port() : 1;
+        return FormatSettings(s);
+    };
+    enum Where { Option, Env, Cwd, Xdg, Home };
+    const std::map<Where, std::string> files = {{Option, "given.ini"},
+                                                {Env, "env.ini"},
+                                                {Cwd, "pemberlux.ini"},
+                                                {Xdg, "xdg/pemberlux/pemberlux.ini"},
+                                                {Home, "home/.config/pemberlux/pemberlux.ini"}};
+    const struct {
+        const char* what;
+        std::vector<Where> present;
+        Where used;
+        bool xdgAbsolute;
+    } cases[] = {
+        {"--config wins over everything", {Option, Env, Cwd, Xdg}, Option, true},
+        {"PEMBERLUX_CONFIG before the working folder", {Env, Cwd, Xdg}, Env, true},
+        {"the working folder's file when it exists", {Cwd, Xdg}, Cwd, true},
+        {"else the program's folder under XDG_CONFIG_HOME", {Xdg, Home}, Xdg, true},
+        {"a relative XDG_CONFIG_HOME counts as unset: ~/.config", {Xdg, Home}, Home, false},
+    };
+    for (const auto& c : cases) {
+        TempDir here;
+        for (const auto& [where, name] : files) {
+            std::filesystem::create_directories((here / name).parent_path());
+            here.Write(name, fileFor(where == c.used));
+        }
+        for (const auto& [where, name] : files)
+            if (std::find(c.present.begin(), c.present.end(), where) == c.present.end() && where != c.used &&
+                where != Home)
+                std::filesystem::remove(here / name);
+        std::vector<std::string> args = {"--save", "label", "get", "--json"};
+        if (std::find(c.present.begin(), c.present.end(), Option) != c.present.end())
+            args.insert(args.begin(), {"--config", (here / files.at(Option)).string()});
+        std::map<std::string, std::string> env = {
+            {"HOME", (here / "home").string()},
+            {"XDG_CONFIG_HOME", c.xdgAbsolute ? (here / "xdg").string() : std::string("xdg")}};
+        env["PEMBERLUX_CONFIG"] =
+            std::find(c.present.begin(), c.present.end(), Env) != c.present.end() ? (here / "env.ini").string() : "";
+        const CliRun run = RunCli(here.Path(), args, env);
+        EXPECT_EQ(run.code, 0) << c.what << ": " << run.err;
+        // --save wrote the file it read, and no other.
+        for (const auto& [where, name] : files) {
+            if (where != c.used && std::filesystem::exists(here / name)) {
+                EXPECT_EQ(here.Read(name), fileFor(false)) << c.what << ": " << name;
+            }
+        }
+    }
 }
 
 TEST_F(CliTest, PortsListsTheUsbPrinters) {
@@ -548,6 +614,63 @@ TEST_F(CliTest, PortsListsTheUsbPrinters) {
     EXPECT_EQ(usb["vendor_id"], "3a7e");
     EXPECT_EQ(usb["product_id"], "5e10");
     EXPECT_EQ(usb["device"], (dir / "usb/dev/usb/lp0").string());
+}
+
+TEST_F(CliTest, VersionIsTheProgramsVersion) {
+    const CliRun run = RunCli(dir.Path(), {"--version"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "pemberlux-cli " PEMBERLUX_VERSION "\n");
+}
+
+// A printer on a node the user may not open: the interface's message stays as
+// it is, the line after it says why and what to do, and `ports` marks it.
+TEST_F(CliTest, DeviceTheUserMayNotOpenIsExplained) {
+    sim::SimPrinter printer;
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all, std::filesystem::perm_options::add);
+    Attached usb(printer, Transport::Usb, dir.Path(), "3a7e", "5e10");
+    Attached serial(printer, Transport::Serial, dir.Path());
+    const std::string usbNode = (dir / "usb/dev/usb/lp0").string();
+    const std::string serialNode = serial.Args()[1];
+    for (const std::string& node : {usbNode, serialNode})
+        ASSERT_TRUE(DenyAccess(node)) << node;
+    std::map<std::string, std::string> env = usb.Env();
+    env["XDG_CONFIG_HOME"] = "";
+    env["HOME"] = "/nonexistent";
+
+    const CliRun ports = RunCli(dir.Path(), {"ports", "--json"}, env, true);
+    ASSERT_EQ(ports.code, 0) << ports.err;
+    bool listed = false;
+    for (const Json& row : Parse(ports)) {
+        if (row["device"] != usbNode) continue;
+        listed = true;
+        EXPECT_EQ(row["access"], false);
+    }
+    EXPECT_TRUE(listed) << ports.out;
+    // The same list for a user who may open it.
+    for (const Json& row : Parse(RunCli(dir.Path(), {"ports", "--json"}, usb.Env()))) {
+        if (row["device"] == usbNode) {
+            EXPECT_EQ(row["access"], true);
+        }
+    }
+
+    const struct {
+        std::vector<std::string> args;
+        std::string node;
+        std::string message;
+    } cases[] = {
+        {{"--model", "LB-610", "--usb", "auto", "label", "get"}, usbNode, "Open the USB interface fail!"},
+        {{"--model", "LB-610", "--serial", serialNode, "label", "get"},
+         serialNode,
+         "The interface is used by other program or non-existent!"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir.Path(), c.args, env, true);
+        const std::string group = OwningGroup(c.node);
+        EXPECT_EQ(run.code, 3) << run.err;
+        EXPECT_EQ(run.err, "pemberlux-cli: label get: " + c.message + "\npemberlux-cli: " + c.node +
+                               ": permission denied. The device belongs to the group \"" + group +
+                               "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.\n");
+    }
 }
 
 TEST_F(CliTest, HelpNamesEveryCommandAndTheExitCodes) {

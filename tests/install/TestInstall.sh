@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary root (DESTDIR) and checks what a Debian
 # desktop needs: the layout, the desktop entry, the icons, and that the installed
-# launcher starts the program offscreen in the user's own folder, with the help
-# files at hand there.
+# launcher starts the program offscreen in the user's own folder, the folder
+# pemberlux-cli reads its settings from too.
 #
-#   TestInstall.sh <build folder>
+#   TestInstall.sh <build folder> <hardened: ON|OFF> <AppStream id>
 set -uo pipefail
 build=$1
+hardened=${2:-ON}
+appstream_id=${3:-org.pemberlux.pemberlux}
 root=$(mktemp -d)
 pids=()
 cleanup() {
@@ -28,11 +30,39 @@ DESTDIR="$root/image" cmake --install "$build" --prefix /usr >"$root/install.log
 usr="$root/image/usr"
 
 # The layout.
-for f in bin/pemberlux bin/pemberlux-sim libexec/pemberlux/pemberlux; do
+for f in bin/pemberlux bin/pemberlux-sim bin/pemberlux-cli libexec/pemberlux/pemberlux; do
   [ -x "$usr/$f" ] || fail "$f is not an installed program"
 done
+for page in pemberlux pemberlux-sim pemberlux-cli; do
+  man="$usr/share/man/man1/$page.1.gz"
+  if [ ! -f "$man" ]; then
+    fail "no manual page $page.1.gz"
+  else
+    gzip -dc "$man" | grep -q '^\.TH "\?'"${page^^}" || fail "$page.1.gz is not the manual page of $page"
+  fi
+done
+[ -f "$usr/share/doc/pemberlux/copyright" ] || fail "no copyright file"
+gzip -t "$usr/share/doc/pemberlux/changelog.gz" 2>/dev/null || fail "no gzipped changelog"
+rules="$usr/lib/udev/rules.d/70-pemberlux.rules"
+if [ -f "$rules" ]; then
+  # Every vendor of the model table and of the firmware loaders is handed to the seat's user.
+  for vendor in 3a7e 5e10 2c5d; do
+    grep -q "ATTRS{idVendor}==\"$vendor\".*TAG+=\"uaccess\"" "$rules" || fail "the udev rule misses the printers of $vendor"
+  done
+else
+  fail "no udev rule"
+fi
+svg="$usr/share/icons/hicolor/scalable/apps/pemberlux.svg"
+grep -q '<svg' "$svg" 2>/dev/null || fail "no scalable icon"
+metainfo="$usr/share/metainfo/$appstream_id.metainfo.xml"
+if [ -f "$metainfo" ]; then
+  appstreamcli validate --no-net --pedantic "$metainfo" >"$root/appstream.log" 2>&1 ||
+    { cat "$root/appstream.log" >&2; fail "appstreamcli validate"; }
+else
+  fail "no AppStream metainfo"
+fi
 [ -f "$usr/share/applications/pemberlux.desktop" ] || fail "no desktop entry"
-for n in 16 32 48 64 128 256; do
+for n in 16 22 24 32 48 64 128 256 512; do
   icon="$usr/share/icons/hicolor/${n}x$n/apps/pemberlux.png"
   if [ ! -f "$icon" ]; then
     fail "no ${n}x$n icon"
@@ -73,22 +103,42 @@ start() { # <folder the program must use> <env...>
   sleep 1
   kill -0 "$pid" 2>/dev/null || { fail "the program ended on its own"; cat "$root/program.log" >&2; }
   grep -q '^Language=English' "$folder/pemberlux.ini" || fail "pemberlux.ini: $(cat "$folder/pemberlux.ini")"
-  local help="$folder/LB-610Pemberlux Help File.pdf"
-  [ -L "$help" ] && [ -f "$help" ] || fail "the help files are not at hand in $folder"
-  [ "$(readlink -f "$help")" = "$(readlink -f "$usr/share/pemberlux/help/LB-610Pemberlux Help File.pdf")" ] ||
-    fail "the help link leads elsewhere"
+  # The folder holds the user's settings, not links into the installation.
+  [ -z "$(find "$folder" -name '*.pdf' -type l)" ] || fail "help files linked into $folder"
   kill "$pid"
   wait "$pid" 2>/dev/null
 }
 start "$root/config/pemberlux" XDG_CONFIG_HOME="$root/config" HOME="$root/home"
 # No XDG_CONFIG_HOME (or a relative one): ~/.config.
 start "$root/home/.config/pemberlux" HOME="$root/home"
-# A file of the user's own in place of a help file stays.
-own="$root/home/.config/pemberlux/TR-510Pemberlux Help File.pdf"
-rm -f "$own"
-echo mine >"$own"
 start "$root/home/.config/pemberlux" XDG_CONFIG_HOME=relative HOME="$root/home"
-[ ! -L "$own" ] && [ "$(cat "$own")" = mine ] || fail "a file of the user's own was replaced"
 
-[ "$failures" -eq 0 ] && echo "install layout, desktop entry and start: ok"
+# The command line reads the settings the installed program wrote, from any
+# folder: their language is the language of its messages.
+sed -i 's/^Language=English/Language=Chinese/' "$root/home/.config/pemberlux/pemberlux.ini"
+message=$(cd "$root" && env -u XDG_CONFIG_HOME -u PEMBERLUX_CONFIG HOME="$root/home" \
+  "$usr/bin/pemberlux-cli" --tcp 127.0.0.1:1 label info 2>&1 >/dev/null)
+LC_ALL=C.UTF-8 grep -q '[^ -~]' <<<"$message" ||
+  fail "pemberlux-cli did not use ~/.config/pemberlux/pemberlux.ini: $message"
+
+# The .deb as `make package` builds it: lintian finds no error and no warning.
+# Without the hardening flags (a developer's build) their tags are not counted.
+if command -v lintian >/dev/null; then
+  if ! (cd "$build" && cpack -G DEB -B "$root/deb" >"$root/cpack.log" 2>&1); then
+    cat "$root/cpack.log" >&2
+    fail "cpack"
+  else
+    deb=$(ls "$root"/deb/pemberlux_*.deb)
+    suppress=()
+    [ "$hardened" = ON ] || suppress=(--suppress-tags hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-relro)
+    lintian --fail-on error,warning "${suppress[@]}" "$deb" >"$root/lintian.log" 2>&1 ||
+      { cat "$root/lintian.log" >&2; fail "lintian"; }
+    dpkg-deb -f "$deb" Depends | grep -q 'qt6-qpa-plugins' || fail "Depends lacks qt6-qpa-plugins"
+    dpkg-deb -f "$deb" Recommends | grep -q 'xdg-utils' || fail "Recommends lacks xdg-utils"
+  fi
+else
+  fail "lintian is not installed (scripts/bootstrap installs it)"
+fi
+
+[ "$failures" -eq 0 ] && echo "install layout, desktop entry, start and package: ok"
 exit $((failures > 0))

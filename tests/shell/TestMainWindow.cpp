@@ -1,6 +1,7 @@
 // The main window: start-up from the settings file, the pages it shows, what it
 // does with the pages' reports, the language switch and help.
 #include "ShellFixture.h"
+#include "core/base/Version.h"
 #include "ui/app/Resources.h"
 #include "ui/command/CommandTest.h"
 #include "ui/command/UpgradeFW.h"
@@ -33,7 +34,7 @@ TEST_F(MainWindow, FirstStartInEnglishWritesTheDefaultsAndSelectsUsb) {
                               "StopBit=1\r\nFlowControl=DTR\r\n[LPT]\r\nPortName=LPT1\r\n"
                               "[LAN]\r\nIpAddr=169.254.1.10\r\nListenPort=9100\r\n"
                               "[LanguageSetting]\r\nLanguage=English\r\n");
-    EXPECT_EQ(window->windowTitle().toStdString(), "Tavrel Mini Printer Pemberlux V1.116.0");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Tavrel Mini Printer Pemberlux V" PEMBERLUX_VERSION);
     EXPECT_EQ(Models()->count(), 5);
     EXPECT_EQ(Models()->itemText(4).toStdString(), "LB-600");
     EXPECT_EQ(Models()->currentText().toStdString(), "LB-610");
@@ -65,7 +66,7 @@ TEST_F(MainWindow, FirstStartOnAChineseSystemWritesChineseAndTheChineseModelName
     EXPECT_NE(SettingsText().find("Printer Model=Label Printer(200DPI)\r\n"), std::string::npos);
     EXPECT_NE(SettingsText().find("[LanguageSetting]\r\nLanguage=Chinese\r\n"), std::string::npos);
     EXPECT_NE(SettingsText().find("CurPortType=3\r\n"), std::string::npos);
-    EXPECT_EQ(window->windowTitle().toStdString(), "Tavrel微型打印机Pemberlux V1.116.0");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Tavrel微型打印机Pemberlux V" PEMBERLUX_VERSION);
     EXPECT_EQ(Models()->count(), 4); // no LB-600 in Chinese
     EXPECT_EQ(Models()->currentText().toStdString(), "Label Printer(200DPI)");
     EXPECT_TRUE(Page().ControlAs<QRadioButton>(Page::IDC_USB)->isChecked());
@@ -322,6 +323,34 @@ TEST_F(MainWindow, HelpOpensTheFileOfTheSelectedModel) {
     EXPECT_EQ(shell.OpenedDocuments()[0], (dir / "TR-520Pemberlux Help File.pdf").string());
 }
 
+TEST_F(MainWindow, HelpWithoutAViewerNamesTheFile) {
+    const struct {
+        const char* language;
+        const char* text;
+    } cases[] = {
+        {"English", "No program to show the help file is installed (a PDF viewer, and xdg-utils to start it). "
+                    "The help file is:\n"},
+        {"Chinese", "没有安装能打开帮助文件的程序（PDF 阅读器，以及启动它的 xdg-utils）。帮助文件是：\n"},
+    };
+    for (const auto& c : cases) {
+        PortSettings s = Record("LB-610");
+        s.language = c.language;
+        WriteSettings(s);
+        Start();
+        messages.Clear();
+        shell.RefuseDocuments(true);
+        window->ControlAs<QPushButton>(Dlg::IDC_HELP)->click();
+        ASSERT_EQ(messages.Count(), 1u) << c.language;
+        EXPECT_EQ(messages.Messages()[0].text, c.text + shell.OpenedDocuments().back()) << c.language;
+        EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Warning);
+        // With a viewer nothing is said.
+        shell.RefuseDocuments(false);
+        window->ControlAs<QPushButton>(Dlg::IDC_HELP)->click();
+        EXPECT_EQ(messages.Count(), 1u) << c.language;
+        window.reset();
+    }
+}
+
 TEST_F(MainWindow, HelpFileIsNamedInTheStoredLanguageNotTheWindows) {
     // A language the program doesn't know: the window keeps the language the
     // main thread already had (here Chinese), the help file name is the English one.
@@ -330,7 +359,7 @@ TEST_F(MainWindow, HelpFileIsNamedInTheStoredLanguageNotTheWindows) {
     s.language = "Deutsch";
     WriteSettings(s);
     Start();
-    ASSERT_EQ(window->windowTitle().toStdString(), "Tavrel微型打印机Pemberlux V1.116.0");
+    ASSERT_EQ(window->windowTitle().toStdString(), "Tavrel微型打印机Pemberlux V" PEMBERLUX_VERSION);
     window->ControlAs<QPushButton>(Dlg::IDC_HELP)->click();
     ASSERT_EQ(shell.OpenedDocuments().size(), 1u);
     EXPECT_EQ(shell.OpenedDocuments()[0], (dir / "TR-510Pemberlux Help File.pdf").string());
@@ -393,7 +422,7 @@ TEST_F(MainWindow, AboutBox) {
     });
     window->ShowAbout();
     EXPECT_EQ(caption, "About Pemberlux");
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "Pemberlux,Ver. 1.112.0"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Pemberlux,Ver. " PEMBERLUX_VERSION), texts.end());
 }
 
 } // namespace

@@ -137,7 +137,9 @@ TEST_F(InterfacePage, SerialSettingsToAMissingPortShowTheBusyMessage) {
     ConfirmSerialDialog(s.comName.c_str(), "4800", 2, "8", "1", 0);
     ASSERT_TRUE(WorkerDone());
     ASSERT_EQ(messages.Count(), 1u);
-    EXPECT_EQ(messages.Messages()[0].text, "The interface is used by other program or non-existent!");
+    EXPECT_EQ(messages.Messages()[0].text,
+              "The interface is used by other program or non-existent!\n" + s.comName +
+                  ": no such device. Check that the printer is connected and switched on.");
     EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
     // The new settings are kept all the same.
     EXPECT_NE(SettingsText().find("Baudrate=4800\r\nParitySetup=Odd\r\n"), std::string::npos);

@@ -1,6 +1,7 @@
 // Both settings pages with ports that cannot be opened: every button that
-// talks to the printer shows the interface's own message with the warning icon.
-// And a factory reset cut short by closing the window.
+// talks to the printer shows the interface's own message with the warning icon,
+// and after it why a device node could not be opened. And a
+// factory reset cut short by closing the window.
 #include "../label/LabelPageFixture.h"
 #include "../receipt/ReceiptPageFixture.h"
 
@@ -38,13 +39,17 @@ TYPED_TEST(PageOpenFailures, ShowTheInterfacesMessage) {
         sim::TcpServer gone(*this->printer);
         closedPort = gone.Port();
     }
+    const std::string tty = (this->dir / "no-such-tty").string();
+    const std::string lp = (this->dir / "no-such-lp").string();
+    // A device node that is not there: the interface's message, then a line that says so.
+    const std::string absent = ": no such device. Check that the printer is connected and switched on.";
     struct Case {
         int kind;
         std::string device;
-        const char* message;
+        std::string message;
     } const cases[] = {
-        {PORT_COM, (this->dir / "no-such-tty").string(), "The interface is used by other program or non-existent!"},
-        {PORT_LPT, (this->dir / "no-such-lp").string(), "Open the LPT interface fail!"},
+        {PORT_COM, tty, "The interface is used by other program or non-existent!\n" + tty + absent},
+        {PORT_LPT, lp, "Open the LPT interface fail!\n" + lp + absent},
         {PORT_LAN, "", "Lan connect fail. Please ensure the wire is connecting and the IP is valid."},
         {PORT_USB, "", "Haven't detected any printer on line."},
     };

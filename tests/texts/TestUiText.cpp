@@ -1,4 +1,5 @@
 #include "core/base/UiText.h"
+#include "core/base/Version.h"
 
 #include "TempDir.h"
 
@@ -139,10 +140,10 @@ struct Control {
 // clang-format off
 const Control CONTROLS[] = {
     {100, "caption", "About Pemberlux", "关于 Pemberlux"},
-    {100, "text.Version", "Pemberlux,Ver. 1.112.0", "Pemberlux,Ver. 1.112.0"},
+    {100, "text.Version", "Pemberlux,Ver. " PEMBERLUX_VERSION, "Pemberlux,Ver. " PEMBERLUX_VERSION},
     {100, "text.Maker", "Copyright (C) Tavrel", "Copyright (C) Tavrel"},
     {100, "1", "OK", "OK"},
-    {102, "caption", "Tavrel Mini Printer Pemberlux V1.116.0", "Tavrel微型打印机Pemberlux V1.116.0"},
+    {102, "caption", "Tavrel Mini Printer Pemberlux V" PEMBERLUX_VERSION, "Tavrel微型打印机Pemberlux V" PEMBERLUX_VERSION},
     {102, "1008", "Printer", "打印机型号"},
     {102, "1010", "Interface", "端口号"},
     {102, "1012", "Exit", "退 出"},
@@ -701,8 +702,8 @@ TEST(Templates, DialogsHaveCaptionsAndPagesHaveNone) {
                 EXPECT_NE(TemplateText(dialog, "caption", lang), "") << "dialog " << dialog;
         }
     }
-    EXPECT_EQ(TemplateText(102, "caption", LANG_ENGLISH), "Tavrel Mini Printer Pemberlux V1.116.0");
-    EXPECT_EQ(TemplateText(102, "caption", LANG_CHINESE), "Tavrel微型打印机Pemberlux V1.116.0");
+    EXPECT_EQ(TemplateText(102, "caption", LANG_ENGLISH), "Tavrel Mini Printer Pemberlux V" PEMBERLUX_VERSION);
+    EXPECT_EQ(TemplateText(102, "caption", LANG_CHINESE), "Tavrel微型打印机Pemberlux V" PEMBERLUX_VERSION);
     EXPECT_EQ(TemplateText(167, "caption", LANG_ENGLISH), "Network Settings");
     EXPECT_EQ(TemplateText(151, "caption", LANG_ENGLISH), "Network Setting");
 }

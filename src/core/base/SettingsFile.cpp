@@ -205,9 +205,7 @@ bool PortSettings::SaveSettings() const {
 
 bool LoadSettings(PortSettings& s) {
     const std::filesystem::path file = SETTINGS_FILE_NAME;
-    std::optional<std::string> text;
-    if (CanOpen(file, std::ios::in | std::ios::out | std::ios::binary)) text = ReadText(file);
-    if (!text) {
+    if (!CanOpen(file, std::ios::in | std::ios::out | std::ios::binary) || !ReadSettingsFile(file, s)) {
         s = DefaultPortSettings();
         s.SaveSettings();
         return false;

@@ -1,5 +1,7 @@
 #include "core/base/UiText.h"
 
+#include "core/base/Version.h"
+
 #include <cstdlib>
 #include <map>
 #include <string_view>
@@ -47,6 +49,18 @@ constexpr DialogRow DIALOGS[] = {
 #define UI_DIALOG(id, cls, enFont, enPt, zhFont, zhPt) {id, cls, enFont, enPt, zhFont, zhPt},
 #include "dialogs.def"
 #undef UI_DIALOG
+};
+
+struct NoteRow {
+    Note note;
+    const char* english;
+    const char* chinese;
+};
+
+constexpr NoteRow NOTES[] = {
+#define UI_NOTE(name, en, zh) {name, en, zh},
+#include "notes.def"
+#undef UI_NOTE
 };
 
 // 0 until the thread picks a language.
@@ -141,6 +155,30 @@ std::string LoadUiString(int id) {
 std::string LoadUiString(int id, int langId) {
     const StringRow* row = FindString(id);
     return row ? Pick(row->english, row->chinese, langId) : std::string();
+}
+
+std::string NoteText(Note note, const std::vector<std::string>& args) {
+    return NoteText(note, ThreadUiLanguage(), args);
+}
+
+std::string NoteText(Note note, int langId, const std::vector<std::string>& args) {
+    std::string text;
+    for (const NoteRow& row : NOTES)
+        if (row.note == note) text = Pick(row.english, row.chinese, langId);
+    // One pass, so a filled-in value that holds "%2" stays as it is.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const std::size_t k = static_cast<std::size_t>(text[i + 1] - '1');
+            if (k < args.size()) {
+                out += args[k];
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 std::string TemplateText(int dialogId, const std::string& control) {

@@ -63,4 +63,18 @@ DialogFont DialogFontOf(int dialogId, int langId);
 // Identifiers of the string table, ascending.
 std::vector<int> UiStringIds();
 
+// The program's own added texts (res/notes.def), in the order of that file.
+enum Note {
+    NOTE_HELP_NO_VIEWER,    // %1 the help file
+    NOTE_OPEN_DENIED_GROUP, // %1 the device, %2 the group that owns it
+    NOTE_OPEN_DENIED_UDEV,  // %1 the device (a USB printer owned by root)
+    NOTE_OPEN_ABSENT,       // %1 the device
+    NOTE_OPEN_BUSY,         // %1 the device
+    NOTE_OPEN_OTHER,        // %1 the device, %2 the system's reason
+};
+// The note in the calling thread's language (or `langId`), with "%1", "%2", …
+// replaced by `args` in order.
+std::string NoteText(Note note, const std::vector<std::string>& args = {});
+std::string NoteText(Note note, int langId, const std::vector<std::string>& args);
+
 } // namespace pemberlux

@@ -103,9 +103,10 @@ int OpenComPort(PrinterPort& port, const JobLimits& job) {
     HoldDevice(port, DeviceKey(path), PORT_ERR_BUSY, job);
     int fd = OpenDevice(path);
     auto busy = [&] {
+        const int error = errno;
         CloseFd(fd);
         ClosePort(port);
-        Fail(PORT_ERR_BUSY);
+        FailOpen(PORT_ERR_BUSY, path, error);
     };
     if (fd < 0) busy();
     // Not a serial line (a plain file, a missing driver): treated like a busy port.

@@ -10,6 +10,7 @@ ExchangeResult Failed(ExchangeResult::Status status, const PortError& e) {
     ExchangeResult r;
     r.status = e.cause == PortError::Stopped ? ExchangeResult::Stopped : status;
     r.code = e.code;
+    r.open = e.open;
     return r;
 }
 

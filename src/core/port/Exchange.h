@@ -41,6 +41,8 @@ struct ExchangeResult {
     // usable, and the user is still told that the printer was late.
     bool late = false;
     std::vector<std::uint8_t> reply;
+    // Why the device could not be opened (OpenFailed), when the system said.
+    OpenFailure open;
 
     bool Ok() const { return status == Done; }
 };

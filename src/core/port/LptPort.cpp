@@ -23,8 +23,9 @@ int OpenLptPort(PrinterPort& port, const JobLimits& job) {
     HoldDevice(port, DeviceKey(path), PORT_ERR_OPEN, job);
     int fd = OpenDevice(path);
     if (fd < 0) {
+        const int error = errno;
         ClosePort(port);
-        Fail(PORT_ERR_OPEN);
+        FailOpen(PORT_ERR_OPEN, path, error);
     }
     port.handles[0] = fd;
     return 1;

@@ -21,6 +21,10 @@ void Fail(int code) {
     throw PortError{code};
 }
 
+void FailOpen(int code, const std::string& device, int error) {
+    throw PortError{code, OpenFailureOf(device, error)};
+}
+
 int OpenDevice(const std::string& path) {
     int fd;
     do {

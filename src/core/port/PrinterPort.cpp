@@ -4,10 +4,16 @@
 
 #include "core/port/DeviceLock.h"
 
+#include "core/base/UiText.h"
 #include <algorithm>
 #include <cctype>
+
+#include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace pemberlux {
@@ -17,6 +23,57 @@ using namespace portio;
 Guarded<PortSettings> CurrentPortSettings;
 PortSettings SerialDialogSettings;
 PortSettings ParallelDialogSettings;
+
+OpenFailure OpenFailureOf(const std::string& device, int error) {
+    OpenFailure f{OpenFailure::Other, device, error};
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        f.reason = OpenFailure::Permission;
+        break;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        f.reason = OpenFailure::Absent;
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        f.reason = OpenFailure::Busy;
+        break;
+    default:
+        break;
+    }
+    return f;
+}
+
+std::string OpenFailureLine(const OpenFailure& f) {
+    switch (f.reason) {
+    case OpenFailure::None:
+        return {};
+    case OpenFailure::Permission: {
+        struct stat st {};
+        if (::stat(f.device.c_str(), &st) == 0 && st.st_gid != 0) {
+            std::string group = std::to_string(st.st_gid);
+            std::vector<char> buffer(16384);
+            struct group entry {};
+            struct group* found = nullptr;
+            if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+                group = found->gr_name;
+            return NoteText(NOTE_OPEN_DENIED_GROUP, {f.device, group});
+        }
+        // A node only root's group may open: the udev rule hands it to the user.
+        return NoteText(NOTE_OPEN_DENIED_UDEV, {f.device});
+    }
+    case OpenFailure::Absent:
+        return NoteText(NOTE_OPEN_ABSENT, {f.device});
+    case OpenFailure::Busy:
+        return NoteText(NOTE_OPEN_BUSY, {f.device});
+    case OpenFailure::Other:
+        break;
+    }
+    return NoteText(NOTE_OPEN_OTHER, {f.device, std::error_code(f.error, std::generic_category()).message()});
+}
 
 const char* PortError::what() const noexcept {
     switch (code) {

@@ -31,15 +31,36 @@ constexpr int PORT_ERR_READ = 8004;
 constexpr int PORT_ERR_NO_DEVICES = 8005;
 constexpr int PORT_ERR_NO_INFO = 8006;
 
+// Why a device node could not be opened, as the system said it: the user may
+// not open it, it is not there, another program holds it, or something else
+// (`error` is the errno then). Empty (`device` "") for every other failure.
+struct OpenFailure {
+    enum Reason { None, Permission, Absent, Busy, Other };
+    Reason reason = None;
+    std::string device;
+    int error = 0;
+    bool operator==(const OpenFailure&) const = default;
+};
+// The reason of an errno from open(), flock() or a terminal call on `device`.
+OpenFailure OpenFailureOf(const std::string& device, int error);
+
+// The line added after an open's message: the device, the reason and what to
+// do, in the calling thread's language; "" when there is no reason to tell.
+// For permission it names the group that owns the device, or, for a device of
+// the group root, the package's udev rule.
+std::string OpenFailureLine(const OpenFailure& failure);
+
 // What the layer throws; `code` is one of the PORT_ERR_ values, `cause` says
 // whether the step failed, or was given up because its job was stopped or its
-// deadline passed.
+// deadline passed. A failed device open also says why (`open`).
 struct PortError : std::exception {
     enum Cause { Failed, Stopped, Expired };
     explicit PortError(int errorCode, Cause why = Failed) : code(errorCode), cause(why) {}
+    PortError(int errorCode, OpenFailure why) : code(errorCode), cause(Failed), open(std::move(why)) {}
     const char* what() const noexcept override;
     int code;
     Cause cause;
+    OpenFailure open;
 };
 
 // The USB selection as one job sees it: four upper-case hex digits each;

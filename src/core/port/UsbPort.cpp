@@ -139,7 +139,11 @@ int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
         }
         int fd = OpenDevice(path);
         if (fd < 0) {
-            if (!opened) fail(PORT_ERR_OPEN);
+            if (!opened) {
+                const int error = errno;
+                ClosePort(port);
+                FailOpen(PORT_ERR_OPEN, path, error);
+            }
             continue;
         }
         port.handles[opened++] = fd;

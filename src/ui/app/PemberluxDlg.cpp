@@ -13,6 +13,7 @@
 #include "ui/receipt/InternalSetupTR510.h"
 #include "ui/testitems/TestItemDialog.h"
 #include "ui/toolkit/Accessible.h"
+#include "ui/toolkit/MessageBox.h"
 #include "ui/toolkit/Messages.h"
 #include "ui/toolkit/Platform.h"
 #include "ui/toolkit/Shell.h"
@@ -22,6 +23,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -475,11 +479,21 @@ void CPemberluxDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CPemberluxDlg::ShowHelp() {
-    // "<model>Pemberlux Help File.pdf" in the working folder, named in the
-    // language of the settings (English unless it is "Chinese", whatever the
-    // window shows); a missing file or viewer is not reported.
-    OpenDocument(portSet_->ModelList()->currentText().toStdString() +
-                 LoadUiString(StringId::HelpFileName, LanguageIdOf(settings_.language)));
+    // "<model>Pemberlux Help File.pdf", named in the language of the settings
+    // (English unless it is "Chinese", whatever the window shows): the working
+    // folder's file, else the installation's. A desktop that cannot show it
+    // is told which file it was, so the user can open it another way.
+    const std::string name = portSet_->ModelList()->currentText().toStdString() +
+                             LoadUiString(StringId::HelpFileName, LanguageIdOf(settings_.language));
+    std::string path = name;
+    const QFileInfo installed(QCoreApplication::applicationDirPath() + "/" PEMBERLUX_HELP_FROM_PROGRAM "/" +
+                              QString::fromStdString(name));
+    if (!QFileInfo::exists(QString::fromStdString(name)) && installed.isFile())
+        path = installed.absoluteFilePath().toStdString();
+    if (!OpenDocument(path)) {
+        const std::string shown = QDir::current().absoluteFilePath(QString::fromStdString(path)).toStdString();
+        ShowMessage(this, NoteText(NOTE_HELP_NO_VIEWER, {shown}), MessageIcon::Warning);
+    }
 }
 
 void CPemberluxDlg::ShowAbout() {

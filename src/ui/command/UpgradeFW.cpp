@@ -181,7 +181,7 @@ void CUpgradeFW::OnDownloadMode() {
             // The port is closed: a transfer waiting for this may open the printer now.
             end->Set(result.Ok());
             if (result.status == ExchangeResult::Stopped) return;
-            if (auto m = ExchangeMessage(result, kind)) ShowString(this, m->stringId, m->icon);
+            if (auto m = ExchangeMessage(result, kind)) ShowOpenMessage(this, *m, result.open);
             if (!result.Ok()) {
                 RunOnGuiThread([this] {
                     downloadMode_ = false;

@@ -277,7 +277,7 @@ bool CPagePortSet::StartResetWifi() {
                         PrinterPort port(settings, usb);
                         const ExchangeResult result = SendFrame(port, BuildWifiResetFrame(), {stop});
                         if (result.status == ExchangeResult::OpenFailed) {
-                            ShowPortError(this, result.code, port.kind);
+                            ShowPortError(this, result.code, port.kind, result.open);
                         } else if (result.status == ExchangeResult::WriteFailed) {
                             ShowString(this, StringId::SendFailed, MessageIcon::Warning);
                         }
@@ -320,8 +320,9 @@ void CPagePortSet::SendSerialConfig(const std::stop_token& stop, const PortSetti
     }
     if (result.status == ExchangeResult::OpenFailed && kind == PORT_COM &&
         (result.code == PORT_ERR_OPEN || result.code == PORT_ERR_BUSY)) {
-        ShowString(this, result.code == PORT_ERR_OPEN ? StringId::OpenComFailed : StringId::PortBusy,
-                   MessageIcon::Stop);
+        ShowOpenMessage(
+            this, {result.code == PORT_ERR_OPEN ? StringId::OpenComFailed : StringId::PortBusy, MessageIcon::Stop},
+            result.open);
     } else if (result.status == ExchangeResult::WriteFailed) {
         ShowString(this, StringId::SendFailed, MessageIcon::Warning);
     }

@@ -113,8 +113,14 @@ MessageReply ShowString(QWidget* owner, StringId stringId, std::optional<Message
     return ShowMessage(owner, LoadUiString(stringId), icon, buttons);
 }
 
-void ShowPortError(QWidget* owner, int code, int kind) {
-    if (std::optional<PortErrorMessage> m = ReportPortError(code, kind)) ShowString(owner, m->stringId, m->icon);
+void ShowPortError(QWidget* owner, int code, int kind, const OpenFailure& open) {
+    if (std::optional<PortErrorMessage> m = ReportPortError(code, kind)) ShowOpenMessage(owner, *m, open);
+}
+
+void ShowOpenMessage(QWidget* owner, const PortErrorMessage& message, const OpenFailure& open) {
+    std::string text = LoadUiString(message.stringId);
+    if (const std::string line = OpenFailureLine(open); !line.empty()) text += "\n" + line;
+    ShowMessage(owner, text, message.icon);
 }
 
 MessageRecorder::MessageRecorder() {

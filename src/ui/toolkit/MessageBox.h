@@ -5,6 +5,7 @@
 
 #include "core/base/MessageIcon.h"
 #include "core/base/StringId.h"
+#include "core/port/PrinterPort.h"
 
 #include <chrono>
 #include <functional>
@@ -33,7 +34,10 @@ MessageReply ShowString(QWidget* owner, StringId stringId, std::optional<Message
 
 // The box for an error thrown by an open of a port of `kind`; nothing for the
 // codes that have no message.
-void ShowPortError(QWidget* owner, int code, int kind);
+void ShowPortError(QWidget* owner, int code, int kind, const OpenFailure& open = {});
+// A port message and, when the open failed on a device, the line after it that
+// says why (see OpenFailureLine).
+void ShowOpenMessage(QWidget* owner, const PortErrorMessage& message, const OpenFailure& open);
 
 struct RecordedMessage {
     std::string text;

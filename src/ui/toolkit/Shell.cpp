@@ -15,6 +15,7 @@ namespace {
 struct RecorderState {
     std::mutex mutex;
     bool active = false;
+    bool refuse = false;
     std::vector<std::string> documents;
     std::vector<std::string> programs;
 };
@@ -33,7 +34,7 @@ bool OpenDocument(const std::string& path) {
         std::lock_guard lock(r.mutex);
         if (r.active) {
             r.documents.push_back(absolute.toStdString());
-            return true;
+            return !r.refuse;
         }
     }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
@@ -59,6 +60,7 @@ ShellRecorder::ShellRecorder() {
     RecorderState& r = Recorder();
     std::lock_guard lock(r.mutex);
     r.active = true;
+    r.refuse = false;
     r.documents.clear();
     r.programs.clear();
 }
@@ -67,6 +69,12 @@ ShellRecorder::~ShellRecorder() {
     RecorderState& r = Recorder();
     std::lock_guard lock(r.mutex);
     r.active = false;
+}
+
+void ShellRecorder::RefuseDocuments(bool refuse) {
+    RecorderState& r = Recorder();
+    std::lock_guard lock(r.mutex);
+    r.refuse = refuse;
 }
 
 std::vector<std::string> ShellRecorder::OpenedDocuments() const {

@@ -25,6 +25,9 @@ public:
     ShellRecorder(const ShellRecorder&) = delete;
     ShellRecorder& operator=(const ShellRecorder&) = delete;
 
+    // OpenDocument answers as a desktop without a viewer for the type would.
+    void RefuseDocuments(bool refuse);
+
     // Absolute paths handed to OpenDocument, and programs handed to StartProgram.
     std::vector<std::string> OpenedDocuments() const;
     std::vector<std::string> StartedPrograms() const;

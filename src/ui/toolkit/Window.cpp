@@ -120,7 +120,7 @@ bool CWindowBase::StartJob(std::vector<int> holds, std::function<void(std::stop_
 }
 
 void CWindowBase::ReportExchange(const ExchangeResult& result, int portKind) {
-    if (auto message = ExchangeMessage(result, portKind)) ShowString(self_, message->stringId, message->icon);
+    if (auto message = ExchangeMessage(result, portKind)) ShowOpenMessage(self_, *message, result.open);
 }
 
 void CWindowBase::ShowControl(int id, bool show) {

@@ -119,7 +119,7 @@ void CBluetoothSetupDlg::ReadSettings(const std::stop_token& stop, const PortSet
         });
     }
     if (auto message = ExchangeMessage(result, port.kind)) {
-        ShowString(this, message->stringId, message->icon);
+        ShowOpenMessage(this, *message, result.open);
     } else if (!info) {
         // Part of an answer by the time-out: the edits keep what they held.
         ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
