@@ -15,7 +15,7 @@ using test::HexBytes;
 using test::Join;
 
 TEST(WifiFrames, DefaultsGiveTheThirtySevenByteFrame) {
-    const Frame frame = BuildWifiSettingsFrame(WifiSettings{});
+    const Bytes frame = BuildWifiSettingsFrame(WifiSettings{});
     EXPECT_EQ(frame, HexBytes("1B 0D 53 1B 3E 02 4C 42 2D 36 31 30 20 57 46 00 00 01 00 00 01 "
                               "C0 A8 01 0B C0 A8 01 0B FF FF FF 00 00 1B 10 45"));
     EXPECT_EQ(frame.size(), 37u);
@@ -39,12 +39,12 @@ TEST(WifiFrames, KeysGoOutAsCharactersOrHexPairs) {
     s.encryption = WIFI_ENCRYPTION_WEP64;
     s.keyFormat = WIFI_KEY_HEX;
     s.key = "0123456789";
-    const Frame hex = BuildWifiSettingsFrame(s);
+    const Bytes hex = BuildWifiSettingsFrame(s);
     EXPECT_EQ(Frame(hex.begin() + 5, hex.end() - 17), HexBytes("02 41 00 01 00 01 01 23 45 67 89 00"));
     s.encryption = 6;
     s.keyFormat = WIFI_KEY_ASCII;
     s.key = "secret12";
-    const Frame ascii = BuildWifiSettingsFrame(s);
+    const Bytes ascii = BuildWifiSettingsFrame(s);
     EXPECT_EQ(Frame(ascii.begin() + 5, ascii.end() - 17),
               Join({HexBytes("02 41 00 06 01 01"), AsciiBytes("secret12"), HexBytes("00")}));
 }

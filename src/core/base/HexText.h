@@ -3,9 +3,10 @@
 // anywhere (also between the two digits of a byte).
 #pragma once
 
+#include "core/base/Bytes.h"
+
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace pemberlux {
 
@@ -16,8 +17,8 @@ constexpr int HEX_TEXT_ERROR_STRING = 157; // "Data entered is not hexadecimal d
 // without its partner is dropped. Any character other than a hexadecimal digit
 // or a separator makes it return -1 with nothing appended (the caller then
 // shows HEX_TEXT_ERROR_STRING). Characters above FF are never digits.
-int ParseHexText(std::u16string_view text, std::vector<std::uint8_t>& out);
+int ParseHexText(std::u16string_view text, Bytes& out);
 // The same over a file's bytes, one character per byte.
-int ParseHexText(std::string_view bytes, std::vector<std::uint8_t>& out);
+int ParseHexText(std::string_view bytes, Bytes& out);
 
 } // namespace pemberlux
