@@ -166,13 +166,13 @@ TEST(TestCommands, ChineseAreasHoldTheirCharacters) {
     }
     EXPECT_EQ(ChineseTestBytes(-1, {true, true, true}), (Bytes{0x1C, 0x21, 0x8C, 0x0A}));
     const Bytes three = ChineseTestBytes(2, {false, true, false});
-    EXPECT_EQ(Frame(three.begin(), three.begin() + 7), (Bytes{0x1C, 0x21, 0x08, 0x81, 0x40, 0x81, 0x42}));
+    EXPECT_EQ(Bytes(three.begin(), three.begin() + 7), (Bytes{0x1C, 0x21, 0x08, 0x81, 0x40, 0x81, 0x42}));
     // Row 81 ends at FC, and the next row starts at 85 40.
-    EXPECT_EQ(Frame(three.begin() + 3 + 2 * 93, three.begin() + 3 + 2 * 95), (Bytes{0x81, 0xFC, 0x85, 0x40}));
+    EXPECT_EQ(Bytes(three.begin() + 3 + 2 * 93, three.begin() + 3 + 2 * 95), (Bytes{0x81, 0xFC, 0x85, 0x40}));
     const Bytes four = ChineseTestBytes(3, {});
-    EXPECT_EQ(Frame(four.end() - 3, four.end()), (Bytes{0xFB, 0x90, 0x0A}));
+    EXPECT_EQ(Bytes(four.end() - 3, four.end()), (Bytes{0xFB, 0x90, 0x0A}));
     const Bytes five = ChineseTestBytes(4, {});
-    EXPECT_EQ(Frame(five.end() - 3, five.end()), (Bytes{0xAB, 0x93, 0x0A}));
+    EXPECT_EQ(Bytes(five.end() - 3, five.end()), (Bytes{0xAB, 0x93, 0x0A}));
     EXPECT_EQ(AsciiTestBytes(AsciiText::Alphabet, false, {true, true, true}),
               Cat({{0x1C, 0x2E, 0x1B, 0x21, 0xB0}, Ascii("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), {0x1B, 0x21, 0x00, 0x0A}}));
     EXPECT_EQ(AsciiTestBytes(AsciiText::None, true, {}), (Bytes{0x1C, 0x2E, 0x1B, 0x21, 0x01, 0x1B, 0x21, 0x00, 0x0A}));

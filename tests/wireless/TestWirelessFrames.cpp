@@ -40,12 +40,12 @@ TEST(WifiFrames, KeysGoOutAsCharactersOrHexPairs) {
     s.keyFormat = WIFI_KEY_HEX;
     s.key = "0123456789";
     const Bytes hex = BuildWifiSettingsFrame(s);
-    EXPECT_EQ(Frame(hex.begin() + 5, hex.end() - 17), HexBytes("02 41 00 01 00 01 01 23 45 67 89 00"));
+    EXPECT_EQ(Bytes(hex.begin() + 5, hex.end() - 17), HexBytes("02 41 00 01 00 01 01 23 45 67 89 00"));
     s.encryption = 6;
     s.keyFormat = WIFI_KEY_ASCII;
     s.key = "secret12";
     const Bytes ascii = BuildWifiSettingsFrame(s);
-    EXPECT_EQ(Frame(ascii.begin() + 5, ascii.end() - 17),
+    EXPECT_EQ(Bytes(ascii.begin() + 5, ascii.end() - 17),
               Join({HexBytes("02 41 00 06 01 01"), AsciiBytes("secret12"), HexBytes("00")}));
 }
 
@@ -91,8 +91,8 @@ TEST(WifiFrames, Addresses) {
 TEST(BluetoothFrames, SendFrameAndFixedCommands) {
     EXPECT_EQ(BuildBluetoothSendFrame("Printer01", "1234"),
               HexBytes("1B 0D 48 50 72 69 6E 74 65 72 30 31 00 00 00 00 00 00 00 31 32 33 34 00 10"));
-    EXPECT_EQ(Frame(BT_FRAME_RESTORE.begin(), BT_FRAME_RESTORE.end()), HexBytes("1B 0D 49"));
-    EXPECT_EQ(Frame(BT_FRAME_READ.begin(), BT_FRAME_READ.end()), HexBytes("1B 0D 47"));
+    EXPECT_EQ(Bytes(BT_FRAME_RESTORE.begin(), BT_FRAME_RESTORE.end()), HexBytes("1B 0D 49"));
+    EXPECT_EQ(Bytes(BT_FRAME_READ.begin(), BT_FRAME_READ.end()), HexBytes("1B 0D 47"));
 }
 
 TEST(BluetoothFrames, Validation) {
