@@ -9,7 +9,7 @@
 #include "PrintServerSim.h"
 #include "Stalls.h"
 #include "Transports.h"
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 #include "core/network/PrintServerChannel.h"
 
 #include <benchmark/benchmark.h>
@@ -102,7 +102,7 @@ void BM_Discover(benchmark::State& state) {
     // counted in whole seconds: it ends a second after it); the print servers'
     // search ends after its quiet window, well inside it.
     const double windowMs =
-        std::max<double>((CFG_REPLY_TIMEOUT_SECONDS + 1) * 1000.0, static_cast<double>(PS_ANSWER_TIMEOUT.count()));
+        std::max<double>((KV_REPLY_TIMEOUT_SECONDS + 1) * 1000.0, static_cast<double>(PS_ANSWER_TIMEOUT.count()));
     state.counters["wall_ms"] = wallMs / runs;
     state.counters["quiet_windows_ms"] = windowMs;
     state.counters["over_windows_ms"] = wallMs / runs - windowMs; // target <= 50

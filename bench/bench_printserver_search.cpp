@@ -38,7 +38,7 @@ void BM_PrintServerSearch(benchmark::State& state) {
         const double cpu0 = ProcessCpuMs();
         const auto sim0 = net.ThreadCpuTime();
         const auto start = Clock::now();
-        if (channel.Search() != PS_SEARCH_STARTED) {
+        if (channel.Search() != PsSearchResult::Started) {
             state.SkipWithError("search did not start");
             return;
         }
@@ -84,7 +84,7 @@ void BM_PrintServerChannelDestroyedMidSearch(benchmark::State& state) {
     sim::PrintServerSim net(0);
     for (auto _ : state) {
         auto channel = std::make_unique<PrintServerChannel>(net.Port());
-        if (channel->Search() != PS_SEARCH_STARTED) {
+        if (channel->Search() != PsSearchResult::Started) {
             state.SkipWithError("search did not start");
             return;
         }

@@ -124,8 +124,7 @@ void Context::Resolve() {
         settings_.portKind = PORT_COM;
         settings_.comName = parts[0];
         if (parts.size() > 1)
-            settings_.baudRate =
-                Pick("baud rate", parts[1], {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
+            settings_.baudRate = Pick("baud rate", parts[1], {SERIAL_BAUD_RATES.begin(), SERIAL_BAUD_RATES.end()});
         if (parts.size() > 2) settings_.parity = Pick("parity", parts[2], {"None", "Odd", "Even"});
         if (parts.size() > 3) settings_.dataBits = Pick("data bits", parts[3], {"7", "8"});
         if (parts.size() > 4) settings_.stopBits = Pick("stop bits", parts[4], {"1", "2"});

@@ -1,6 +1,6 @@
 #include "Cli.h"
 
-#include "core/network/CfgSession.h"
+#include "core/network/KvSession.h"
 #include "core/network/NetConfig.h"
 #include "core/network/PrintServerChannel.h"
 #include "core/network/PrintServerWrite.h"
@@ -46,7 +46,7 @@ struct Device {
 class KvPump {
 public:
     explicit KvPump(std::uint16_t port) { session_.Open(port); }
-    CfgSession& Session() { return session_; }
+    KvSession& Session() { return session_; }
 
     // Pumps until `done` holds for a poll result, the deadline passes or the stop.
     template <class Done> bool Until(Done done, JobClock::time_point deadline, const std::stop_token& stop) {
@@ -60,7 +60,7 @@ public:
     }
 
 private:
-    CfgSession session_;
+    KvSession session_;
 };
 
 std::string HexDigits(const std::string& mac) {
@@ -82,8 +82,8 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
     net.channel = std::make_unique<PrintServerChannel>(static_cast<std::uint16_t>(ctx.options.psPort));
     net.kv = std::make_unique<KvPump>(static_cast<std::uint16_t>(ctx.options.kvPort));
     std::vector<Device> found;
-    const bool ps = net.channel->Search() == PS_SEARCH_STARTED;
-    const bool kv = net.kv->Session().StartSearch() == CfgStart::Started;
+    const bool ps = net.channel->Search() == PsSearchResult::Started;
+    const bool kv = net.kv->Session().StartSearch() == KvStart::Started;
     std::vector<FoundPrinter> rows;
     bool kvOver = !kv;
     auto drain = [&] {
@@ -99,9 +99,9 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
     // The search's reply window, counted in whole seconds as the receiver
     // counts it; the rows are all in once it has passed, whenever the
     // receiver notices.
-    const auto window = start + std::chrono::seconds(CFG_REPLY_TIMEOUT_SECONDS + 1);
+    const auto window = start + std::chrono::seconds(KV_REPLY_TIMEOUT_SECONDS + 1);
     net.kv->Until(
-        [&](const CfgPollResult& r) {
+        [&](const KvPollResult& r) {
             if (r.listChanged) rows = r.rows;
             if (r.exchangeEnded || JobClock::now() >= window) kvOver = true;
             drain();
@@ -109,7 +109,7 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
         },
         start + limit, stop);
     drain();
-    if (const CfgPollResult last = net.kv->Session().Poll(); last.listChanged) rows = last.rows;
+    if (const KvPollResult last = net.kv->Session().Poll(); last.listChanged) rows = last.rows;
     for (const FoundPrinter& p : rows)
         found.push_back({false, {}, p});
     if (stop.stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
@@ -129,15 +129,15 @@ Device FindDevice(const Context& ctx, Network& net, const std::string& target) {
 // ---- Reading ------------------------------------------------------------------
 
 KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
-    CfgSession& session = net.kv->Session();
+    KvSession& session = net.kv->Session();
     // The search's receiver may still be ending after its window.
     if (session.Busy())
-        net.kv->Until([&](const CfgPollResult&) { return !session.Busy(); }, JobClock::now() + 5s, ctx.Stop());
-    if (session.StartQuery(d.printer.mac, d.printer.serialNumber) != CfgStart::Started)
+        net.kv->Until([&](const KvPollResult&) { return !session.Busy(); }, JobClock::now() + 5s, ctx.Stop());
+    if (session.StartQuery(d.printer.mac, d.printer.serialNumber) != KvStart::Started)
         throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
     bool complete = false;
     net.kv->Until(
-        [&](const CfgPollResult& r) {
+        [&](const KvPollResult& r) {
             if (r.queryAnswered && r.queryComplete) complete = true;
             return complete || r.exchangeEnded;
         },
@@ -146,7 +146,7 @@ KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
     if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     ConfigFieldTable fields;
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         fields = ReceivedFields;
     }
     return ReadKvConfig(fields);
@@ -163,8 +163,8 @@ Json KvJson(const KvConfigValues& v) {
             {"ip", FormatIp(v.ip)},
             {"subnet_mask", FormatIp(v.mask)},
             {"gateway", FormatIp(v.gateway)},
-            {"print_port", CfgFieldInt(v.printPort)},
-            {"print_timeout", CfgFieldInt(v.printTimeout)}};
+            {"print_port", KvFieldInt(v.printPort)},
+            {"print_timeout", KvFieldInt(v.printTimeout)}};
 }
 
 void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
@@ -172,10 +172,10 @@ void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
     const auto until = JobClock::now() + PS_SEARCH_LIMIT;
     while (!net.channel->IsIdle() && !ctx.Stop().stop_requested() && JobClock::now() < until)
         net.channel->WaitIdle(50ms);
-    const int rc = net.channel->ReadConfig(d.record, ctx.Stop());
+    const PsReadResult rc = net.channel->ReadConfig(d.record, ctx.Stop());
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
-    if (rc == PS_READ_NO_ANSWER) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
-    if (rc != PS_READ_OK) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
+    if (rc == PsReadResult::NoAnswer) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
+    if (rc != PsReadResult::Ok) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
 }
 
 Json PsJson(const Device& d, const ConfigImage& image) {
@@ -247,25 +247,25 @@ void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     v.ip = c.ip.value_or(now.ip);
     v.mask = c.mask.value_or(now.mask);
     v.gateway = c.gateway.value_or(now.gateway);
-    v.printPort = c.printPort.value_or(CfgFieldInt(now.printPort));
-    v.printTimeout = c.printTimeout.value_or(CfgFieldInt(now.printTimeout));
+    v.printPort = c.printPort.value_or(KvFieldInt(now.printPort));
+    v.printTimeout = c.printTimeout.value_or(KvFieldInt(now.printTimeout));
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         FillOutgoingFields(v, OutgoingFields);
     }
-    CfgSession& session = net.kv->Session();
-    const CfgStart started = session.StartSet(d.printer.mac, d.printer.serialNumber);
-    if (started == CfgStart::SendFailed) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SendFailed));
-    if (started != CfgStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
+    KvSession& session = net.kv->Session();
+    const KvStart started = session.StartSet(d.printer.mac, d.printer.serialNumber);
+    if (started == KvStart::SendFailed) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SendFailed));
+    if (started != KvStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
     // The confirmation asks the printer until it answers with its new settings;
     // the session's socket is served here meanwhile.
-    CfgSetOutcome outcome;
+    KvSetOutcome outcome;
     std::atomic<bool> done{false};
     std::thread confirm([&] {
         outcome = session.RunSetConfirmation(ctx.Stop());
         done = true;
     });
-    net.kv->Until([&](const CfgPollResult&) { return done.load(); }, JobClock::time_point::max(), ctx.Stop());
+    net.kv->Until([&](const KvPollResult&) { return done.load(); }, JobClock::time_point::max(), ctx.Stop());
     confirm.join();
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
     if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));

@@ -130,7 +130,7 @@ struct TestJob {
     const char* name;
     const char* help;
     bool cutter; // needs a printer with a cutter
-    Frame (*bytes)();
+    Bytes (*bytes)();
 };
 
 const TestJob TEST_JOBS[] = {
@@ -168,7 +168,7 @@ void RunTestJob(Context& ctx, const std::string& name) {
     const PrinterModel* model = ctx.ModelOrNull();
     if (model && model->family != PrinterFamily::Receipt) Usage("test jobs are for receipt printers");
     if (job->cutter && model && !model->cutter) Usage(name + ": this printer has no cutter");
-    Frame bytes;
+    Bytes bytes;
     if (job->bytes) {
         bytes = job->bytes();
     } else {

@@ -1,7 +1,7 @@
 // ParseFields on arbitrary reply text, with and without an expected MAC: the
 // result is one of the documented codes, every entry read is a known key within
 // its width, and what parsed cleanly parses the same again once rebuilt.
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,30 +24,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ConfigFieldTable fields{};
     bool matches = false;
     const int rc = withMac ? ParseFields(text, fields, mac, &matches) : ParseFields(text, fields);
-    if (rc != CFG_PARSE_OK && rc != CFG_PARSE_NO_TEXT && rc != CFG_PARSE_UNKNOWN_KEY && rc != CFG_PARSE_NO_END)
+    if (rc != KV_PARSE_OK && rc != KV_PARSE_NO_TEXT && rc != KV_PARSE_UNKNOWN_KEY && rc != KV_PARSE_NO_END)
         __builtin_trap();
-    if (rc != CFG_PARSE_OK) return 0;
+    if (rc != KV_PARSE_OK) return 0;
 
     const std::size_t count = FieldCount(fields);
     for (std::size_t i = 0; i < count; ++i) {
-        const CfgKey* key = FindCfgKey(fields[i].key);
+        const KvKey* key = FindKvKey(fields[i].key);
         if (!key || key->width != fields[i].width || fields[i].Value().size() > key->width) __builtin_trap();
     }
     if (withMac) {
         const ConfigField* last = nullptr;
         for (std::size_t i = 0; i < count; ++i)
-            if (fields[i].key == CFG_KEY_MAC.name) last = &fields[i];
+            if (fields[i].key == KV_KEY_MAC.name) last = &fields[i];
         if (matches != (last && last->Value() == mac)) __builtin_trap();
         (void)IsQueryReplyComplete(fields, mac);
     }
     (void)FoundPrinterFromFields(fields);
 
     // Rebuilt at full width, the lines read back the same.
-    const CfgBytes rebuilt = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_QUERY, fields);
-    const std::string_view again(reinterpret_cast<const char*>(rebuilt.data()) + CFG_HEADER_SIZE,
-                                 rebuilt.size() - CFG_HEADER_SIZE);
+    const Bytes rebuilt = BuildKvDatagram(KV_DIR_REPLY, KV_CMD_QUERY, fields);
+    const std::string_view again(reinterpret_cast<const char*>(rebuilt.data()) + KV_HEADER_SIZE,
+                                 rebuilt.size() - KV_HEADER_SIZE);
     ConfigFieldTable reparsed{};
-    if (ParseFields(again, reparsed) != CFG_PARSE_OK || FieldCount(reparsed) != count) __builtin_trap();
+    if (ParseFields(again, reparsed) != KV_PARSE_OK || FieldCount(reparsed) != count) __builtin_trap();
     for (std::size_t i = 0; i < count; ++i) {
         if (reparsed[i].key != fields[i].key || reparsed[i].Value() != fields[i].Value()) __builtin_trap();
     }

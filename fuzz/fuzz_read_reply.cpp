@@ -2,7 +2,7 @@
 // as the receiving socket would deliver them: in datagram-sized chunks, or piled
 // up until the ring is full. Bodies stay within their limit and end with the end
 // line; the found-printer table never grows past its ten rows.
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +12,7 @@ using namespace pemberlux;
 
 namespace {
 
-CfgRing ring; // 64 KiB: not on the stack
+KvRing ring; // 64 KiB: not on the stack
 
 void Check(bool condition) {
     if (!condition) __builtin_trap();
@@ -20,23 +20,24 @@ void Check(bool condition) {
 
 void Drain() {
     // No waiting: an empty ring ends the read at once.
-    const CfgReadLimits limits{1, 1, 1, std::chrono::microseconds(0)};
-    CfgBody body{};
+    const KvReadLimits limits{1, 1, 1, std::chrono::microseconds(0)};
+    KvBody body{};
     for (;;) {
-        const int n = ReadReply(ring, body, {}, limits);
-        if (n == CFG_READ_NO_HEADER) return;
-        Check(n == CFG_READ_BODY_TIMEOUT || n == CFG_READ_TOO_LONG || (n >= 10 && n <= int(CFG_BODY_LIMIT)));
-        if (n <= 0) continue;
-        Check(std::memcmp(body.data() + n - CFG_END_LINE.size(), CFG_END_LINE.data(), CFG_END_LINE.size()) == 0);
+        const KvReadResult read = ReadReply(ring, body, {}, limits);
+        if (read.status == KvReadResult::NoHeader) return;
+        if (!read) continue;
+        const std::size_t n = read.length;
+        Check(n >= 10 && n <= KV_BODY_LIMIT);
+        Check(std::memcmp(body.data() + n - KV_END_LINE.size(), KV_END_LINE.data(), KV_END_LINE.size()) == 0);
         const std::string_view text = ReplyText(body, n);
-        Check(text.size() + 4 <= static_cast<std::size_t>(n));
+        Check(text.size() + 4 <= n);
         const int search = HandleSearchReply(text);
-        Check(search <= CFG_ROW_UPDATED);
+        Check(search <= KV_ROW_UPDATED);
         (void)HandleQueryReply(text, "00A0D1000001");
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         Check(FoundPrinters.count <= MAX_FOUND_PRINTERS);
         Check(FoundPrinters.entries[MAX_FOUND_PRINTERS] == FoundPrinter{});
-        if (search == CFG_TABLE_FULL) FoundPrinters.Clear();
+        if (search == KV_TABLE_FULL) FoundPrinters.Clear();
     }
 }
 
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     ring.Reset();
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         FoundPrinters.Clear();
     }
     const std::uint8_t mode = data[0];
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t stored = 0;
         for (int i = 0; i < 24; ++i)
             stored += ring.Write(data, size);
-        Check(stored <= CFG_RING_SIZE - 1);
+        Check(stored <= KV_RING_SIZE - 1);
         Check(ring.Size() == stored);
         Drain();
         Check(ring.Size() == 0);

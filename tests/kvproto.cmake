@@ -1,9 +1,9 @@
 # Key-value configuration protocol: wire format and reader, exchanges against
 # simulated printers on ports the tests choose, and one run on the protocol's own port.
-pemberlux_test(test_kvproto_format SOURCES network/TestCfgFormat.cpp)
-pemberlux_test(test_kvproto_exchange SOURCES network/TestCfgExchange.cpp network/TestCfgSimCommand.cpp)
+pemberlux_test(test_kvproto_format SOURCES network/TestKvFormat.cpp)
+pemberlux_test(test_kvproto_exchange SOURCES network/TestKvExchange.cpp network/TestKvSimCommand.cpp)
 if(TARGET pemberlux-sim)
   target_compile_definitions(test_kvproto_exchange PRIVATE PEMBERLUX_SIM_BINARY="$<TARGET_FILE:pemberlux-sim>")
   add_dependencies(test_kvproto_exchange pemberlux-sim)
 endif()
-pemberlux_test(test_kvproto_port SOURCES network/TestCfgDefaultPort.cpp LOCKS udp22094)
+pemberlux_test(test_kvproto_port SOURCES network/TestKvDefaultPort.cpp LOCKS udp22094)

@@ -13,4 +13,4 @@ add_test(NAME sim_rejects_protocol_headers
   COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target sim_protocol_probe)
 # Passes only on the guard's own message, not on any other build failure.
 set_tests_properties(sim_rejects_protocol_headers PROPERTIES
-  PASS_REGULAR_EXPRESSION "the simulator must not use the program's core/network/CfgProtocol.h")
+  PASS_REGULAR_EXPRESSION "the simulator must not use the program's core/network/KvProtocol.h")

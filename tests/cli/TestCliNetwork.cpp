@@ -1,7 +1,7 @@
 // pemberlux-cli's network and wireless commands: the two discovery protocols
 // on the loopback broadcast (ports the test chooses), the network frame over
 // USB, and the Wi-Fi and Bluetooth modules of a simulated label printer.
-#include "../network/CfgTestSupport.h"
+#include "../network/KvTestSupport.h"
 #include "CliFixture.h"
 #include "KvPrinterSim.h"
 #include "LabelPrinterSim.h"

@@ -7,7 +7,7 @@
 namespace pemberlux::test {
 namespace {
 
-using Cfg = CEdtCfgDlg;
+using Kv = CEdtCfgDlg;
 using Usb = CEdtCfgDlgUSB;
 
 const char* const PORT_PROMPT = "Please enter an integer between 9000 and 9999.";
@@ -37,12 +37,12 @@ TEST_F(ConfigDialogChecks, OkTakesOnlyValuesInRangeAndAnAddressWithoutDhcp) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.entry.port + " " + c.entry.timeout + " '" + c.entry.ip + "'");
         messages.Clear();
-        Cfg dlg;
+        Kv dlg;
         dlg.SetKeyValueMode("00A0D1000001");
         dlg.OnInitDialog();
         dlg.show();
         Enter(dlg, c.entry);
-        Click(dlg, Cfg::IDC_OK);
+        Click(dlg, Kv::IDC_OK);
         if (c.refusal) {
             EXPECT_TRUE(dlg.isVisible());
             EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.refusal});
@@ -60,13 +60,13 @@ TEST_F(ConfigDialogChecks, OkTakesOnlyValuesInRangeAndAnAddressWithoutDhcp) {
 
 TEST_F(ConfigDialogChecks, TheRangePromptInChinese) {
     SetThreadUiLanguage(LANG_CHINESE);
-    Cfg dlg;
+    Kv dlg;
     dlg.SetKeyValueMode("00A0D1000001");
     dlg.OnInitDialog();
     dlg.show();
     EXPECT_EQ(dlg.windowTitle().toStdString(), "编辑配置");
     Enter(dlg, {0, "192.168.1.20", "255.255.255.0", "192.168.1.1", "9100", "301"});
-    Click(dlg, Cfg::IDC_OK);
+    Click(dlg, Kv::IDC_OK);
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"请输入一个在 0 和 300 之间的整数。"});
     EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Warning);
     EXPECT_TRUE(dlg.isVisible());

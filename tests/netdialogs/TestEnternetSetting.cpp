@@ -2,14 +2,14 @@
 // protocol (a port of the test's own): the list, the query of the clicked
 // printer, the set and its confirmation, the configuration over USB, and what
 // OK hands to the page.
-#include "../network/CfgTestSupport.h"
+#include "../network/KvTestSupport.h"
 #include "KvPrinterSim.h"
 #include "LabelPrinterSim.h"
 #include "NetDialogFixture.h"
 #include "TempDir.h"
 #include "Transports.h"
 #include "core/base/Models.h"
-#include "core/network/CfgExchange.h"
+#include "core/network/KvExchange.h"
 #include "ui/network/EdtCfgDlgUSB.h"
 #include "ui/network/EnternetSetting.h"
 
@@ -19,7 +19,7 @@ namespace pemberlux::test {
 namespace {
 
 using Dlg = CEnternetSetting;
-using Cfg = CEdtCfgDlg;
+using Kv = CEdtCfgDlg;
 using sim::KvPrinterOptions;
 using sim::KvPrinterSim;
 
@@ -33,7 +33,7 @@ std::vector<std::string> Sets(const KvPrinterSim& printer) {
 
 class LabelModuleDialog : public NetDialogTest {
 protected:
-    void Open(CfgTiming timing = Quick()) {
+    void Open(KvTiming timing = Quick()) {
         dlg = std::make_unique<Dlg>(&page, nullptr, port, timing);
         PortSettings s = PageRecord();
         s.modelName = "LB-610";
@@ -49,8 +49,8 @@ protected:
         UsbVendorOnly = 0;
         NetDialogTest::TearDown();
     }
-    static CfgTiming Quick() {
-        CfgTiming t;
+    static KvTiming Quick() {
+        KvTiming t;
         t.confirmFirstWait = 200ms;
         t.confirmSettle = 100ms;
         t.confirmRetry = 200ms;
@@ -84,16 +84,16 @@ TEST_F(LabelModuleDialog, DoubleClickConfiguresThePrinterWithItsOwnBytesAndOkHan
     EXPECT_EQ(Column(List(), Dlg::COL_NAME), (std::vector<std::string>{"标签机"}));
     EXPECT_EQ(Column(List(), Dlg::COL_SERIAL), (std::vector<std::string>{config.serialNumber}));
 
-    AnswerConfigDialog(answer, [](Cfg& d) { return Enter(d, {0, "127.0.0.7", "255.0.0.0", "127.0.0.1", "", "45"}); });
+    AnswerConfigDialog(answer, [](Kv& d) { return Enter(d, {0, "127.0.0.7", "255.0.0.0", "127.0.0.1", "", "45"}); });
     ClickRow(List(), 0, true);
     ASSERT_TRUE(WaitUntil([&] { return answer.closed; }));
     EXPECT_EQ(answer.dhcpShown, "有效");
-    EXPECT_EQ(answer.seen[Cfg::IDC_DEVICE_NAME], "标签机");
-    EXPECT_EQ(answer.seen[Cfg::IDC_SERIAL], config.serialNumber);
-    EXPECT_EQ(answer.seen[Cfg::IDC_MAC], config.mac);
-    EXPECT_EQ(answer.seen[Cfg::IDC_CURRENT_IP], "127.0.0.1");
-    EXPECT_EQ(answer.seen[Cfg::IDC_MONITOR_PORT], "9100");
-    EXPECT_EQ(answer.seen[Cfg::IDC_PRINT_TIMEOUT], "30");
+    EXPECT_EQ(answer.seen[Kv::IDC_DEVICE_NAME], "标签机");
+    EXPECT_EQ(answer.seen[Kv::IDC_SERIAL], config.serialNumber);
+    EXPECT_EQ(answer.seen[Kv::IDC_MAC], config.mac);
+    EXPECT_EQ(answer.seen[Kv::IDC_CURRENT_IP], "127.0.0.1");
+    EXPECT_EQ(answer.seen[Kv::IDC_MONITOR_PORT], "9100");
+    EXPECT_EQ(answer.seen[Kv::IDC_PRINT_TIMEOUT], "30");
 
     ASSERT_TRUE(WaitUntil([&] { return printer.SetsApplied() == 1; }));
     EXPECT_TRUE(WaitUntil([&] { return Text(*dlg, Dlg::IDC_SETUP) == "设置中..."; }));
@@ -130,7 +130,7 @@ TEST_F(LabelModuleDialog, AnUnansweredQueryIsReportedAtOnceAndOpensNothing) {
     options.silent = true;
     printer.SetOptions(options);
 
-    AnswerConfigDialog(answer, [](Cfg& d) {
+    AnswerConfigDialog(answer, [](Kv& d) {
         return Enter(d, {0, "127.0.0.7", "255.0.0.0", "127.0.0.1", "9100", "30"});
     });
     ClickRow(List(), 0, true);
@@ -163,7 +163,7 @@ TEST_F(LabelModuleDialog, AClickWhoseQueryCannotStartSelectsNothing) {
     ASSERT_EQ(List()->rowCount(), 1);
     {
         // Another starter holds the guard for longer than a click waits.
-        std::lock_guard held(CfgExchange.guard);
+        std::lock_guard held(KvExchange.guard);
         ClickRow(List(), 0);
     }
     EXPECT_EQ(Text(*dlg, Dlg::IDC_MAC), "");
@@ -181,13 +181,13 @@ TEST_F(LabelModuleDialog, AConfirmationWithoutACompleteAnswerGivesUpAndWritesNot
     KvPrinterOptions options;
     options.dhcpDelay = std::chrono::hours(1);
     KvPrinterSim printer(config, options, port);
-    CfgTiming timing = Quick();
+    KvTiming timing = Quick();
     timing.confirmLimit = 1s;
     Open(timing);
     Search();
     ClickRow(List(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return !CfgExchange.busy; }));
-    AnswerConfigDialog(answer, [](Cfg& d) { return Enter(d, {1, "", "", "", "9101", "30"}); });
+    ASSERT_TRUE(WaitUntil([&] { return !KvExchange.busy; }));
+    AnswerConfigDialog(answer, [](Kv& d) { return Enter(d, {1, "", "", "", "9101", "30"}); });
     Click(*dlg, Dlg::IDC_SETUP);
     ASSERT_TRUE(answer.closed);
     EXPECT_EQ(answer.dhcpShown, "Enable");
@@ -218,11 +218,11 @@ TEST_F(LabelModuleDialog, OneRowPerPrinterSortedBySerialNumberAndReopeningStarts
     second.SetOptions(silent);
     ClickRow(List(), 1);
     EXPECT_EQ(Text(*dlg, Dlg::IDC_SERIAL), "TVL710000002");
-    EXPECT_EQ(CfgSelectedMac(), "00A0D1000002");
+    EXPECT_EQ(KvSelectedMac(), "00A0D1000002");
     ClickRow(List(), 0); // while the query runs
-    EXPECT_EQ(CfgSelectedMac(), "00A0D1000002");
+    EXPECT_EQ(KvSelectedMac(), "00A0D1000002");
     Click(*dlg, Dlg::IDC_SEARCH);
-    EXPECT_EQ(CfgSelectedMac(), "");
+    EXPECT_EQ(KvSelectedMac(), "");
     EXPECT_EQ(Text(*dlg, Dlg::IDC_SERIAL), "");
     EXPECT_EQ(dlg->SelectedRow(), -1);
     ASSERT_TRUE(Idle());
@@ -232,12 +232,12 @@ TEST_F(LabelModuleDialog, OneRowPerPrinterSortedBySerialNumberAndReopeningStarts
         EXPECT_EQ(m.icon, MessageIcon::Stop);
 
     dlg->reject();
-    EXPECT_EQ(CfgReceiveSocket(), -1);
+    EXPECT_EQ(KvReceiveSocket(), -1);
     dlg->OnInitDialog();
     dlg->show();
     EXPECT_EQ(List()->rowCount(), 0);
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         EXPECT_EQ(FoundPrinters.count, 0u);
     }
     EXPECT_EQ(Text(*dlg, Dlg::IDC_IP), "127.0.0.1");
@@ -252,8 +252,8 @@ TEST_F(LabelModuleDialog, ClosingWhileASearchRunsStopsItAndClosesTheSockets) {
     EXPECT_EQ(dlg->WorkersRunning(), 1); // the search goes on until its time-out
     dlg->reject();
     EXPECT_EQ(dlg->WorkersRunning(), 0);
-    EXPECT_EQ(CfgReceiveSocket(), -1);
-    EXPECT_FALSE(CfgExchange.busy);
+    EXPECT_EQ(KvReceiveSocket(), -1);
+    EXPECT_FALSE(KvExchange.busy);
     EXPECT_TRUE(page.records.empty());
 }
 

@@ -55,8 +55,8 @@ TEST(UsbNetworkFrame, AddressesFirstOctetFirstAndTheDhcpIndex) {
 }
 
 std::string SetText(const ConfigFieldTable& fields) {
-    const CfgBytes datagram = BuildSetRequest(fields);
-    return std::string(datagram.begin() + CFG_HEADER_SIZE, datagram.end());
+    const Bytes datagram = BuildSetRequest(fields);
+    return std::string(datagram.begin() + KV_HEADER_SIZE, datagram.end());
 }
 
 KvSetValues TypicalSet() {
@@ -115,7 +115,7 @@ TEST(KeyValueReply, ValuesComeBackAsTheySentThem) {
                               "MAC = 00A0D1000001\r\nIP_CUR = ----           \r\nDHCP = 1\r\n"
                               "PRNT_PORT = 9100 \r\n*END* = \r\n",
                           fields),
-              CFG_PARSE_OK);
+              KV_PARSE_OK);
     const KvConfigValues v = ReadKvConfig(fields);
     EXPECT_EQ(v.deviceName, name);
     EXPECT_TRUE(v.hasCurrentIp);

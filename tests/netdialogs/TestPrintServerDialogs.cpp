@@ -13,7 +13,7 @@ namespace pemberlux::test {
 namespace {
 
 using Dlg = CTR510EnthernetDlg;
-using Cfg = CEdtCfgDlg;
+using Kv = CEdtCfgDlg;
 
 // The command byte of every frame a print server took, in order.
 std::vector<int> Commands(const std::vector<Bytes>& frames) {
@@ -60,7 +60,7 @@ protected:
     // Row `row` clicked, then Setup printer with the configuration dialog answered by `entry`.
     void Configure(int row, const NetworkEntry& entry) {
         ClickRow(List(), row);
-        AnswerConfigDialog(answer, [entry](Cfg& d) { return Enter(d, entry); });
+        AnswerConfigDialog(answer, [entry](Kv& d) { return Enter(d, entry); });
         Click(*dlg, Dlg::IDC_SETUP);
         EXPECT_TRUE(answer.shown);
         ASSERT_TRUE(Idle());
@@ -100,7 +100,7 @@ TEST_F(PrintServerDialog, TheLaterAnswerIsTheTopRowAndSetupConfiguresThePrintSer
         const sim::ps::Image before = sim.Server(c.server).image;
         sim.ClearFrames();
         Configure(c.row, {0, c.ip, "255.255.255.0", "127.0.0.1", c.port});
-        EXPECT_EQ(answer.seen[Cfg::IDC_DEVICE_NAME], c.server ? "PS-1" : "PS-0");
+        EXPECT_EQ(answer.seen[Kv::IDC_DEVICE_NAME], c.server ? "PS-1" : "PS-0");
         EXPECT_EQ(answer.dhcpShown, "Disable");
 
         const std::vector<Bytes> frames = sim.FramesFor(c.server);
@@ -294,7 +294,7 @@ TEST_F(PrintServerDialog, ClosingWhileTheWriteWaitsStopsIt) {
     Search();
     sim.ClearFrames();
     ClickRow(List(), 0);
-    AnswerConfigDialog(answer, [](Cfg& d) { return Enter(d, {0, "127.0.0.9", "255.0.0.0", "127.0.0.1", "9101"}); });
+    AnswerConfigDialog(answer, [](Kv& d) { return Enter(d, {0, "127.0.0.9", "255.0.0.0", "127.0.0.1", "9101"}); });
     Click(*dlg, Dlg::IDC_SETUP);
     ASSERT_TRUE(WaitUntil([&] { return Commands(sim.FramesFor(0)).size() >= 3; }));
     EXPECT_FALSE(dlg->Control(Dlg::IDC_SEARCH)->isEnabled());
@@ -322,19 +322,19 @@ TEST_F(PrintServerDialog, TheConfigurationDialogShowsWhatThePrintServerHolds) {
         DiscoveryRecord record;
         std::copy(answer.begin(), answer.end(), record.bytes.begin());
 
-        Cfg cfg;
+        Kv cfg;
         cfg.SetPrintServerMode("PS-0", "02:50:53:00:00:00", "", record, own.Port());
         cfg.OnInitDialog();
         cfg.show();
-        EXPECT_FALSE(cfg.Control(Cfg::IDC_PRINT_TIMEOUT)->isEnabled());
-        ASSERT_TRUE(WaitJobsDone(cfg, {Cfg::IDC_DHCP, Cfg::IDC_OK, Cfg::IDC_CANCEL}));
-        EXPECT_EQ(cfg.ControlText(Cfg::IDC_DHCP), c.shown);
-        EXPECT_EQ(cfg.ControlText(Cfg::IDC_FW_VERSION), "300");
-        EXPECT_EQ(cfg.ControlText(Cfg::IDC_CURRENT_IP), "127.0.1.1");
-        EXPECT_EQ(cfg.ControlText(Cfg::IDC_IP), "127.0.1.1");
-        EXPECT_EQ(cfg.ControlText(Cfg::IDC_MASK), "255.0.0.0");
-        EXPECT_EQ(cfg.ControlText(Cfg::IDC_GATEWAY), "127.0.0.1");
-        EXPECT_EQ(cfg.ControlText(Cfg::IDC_MONITOR_PORT), "9100");
+        EXPECT_FALSE(cfg.Control(Kv::IDC_PRINT_TIMEOUT)->isEnabled());
+        ASSERT_TRUE(WaitJobsDone(cfg, {Kv::IDC_DHCP, Kv::IDC_OK, Kv::IDC_CANCEL}));
+        EXPECT_EQ(cfg.ControlText(Kv::IDC_DHCP), c.shown);
+        EXPECT_EQ(cfg.ControlText(Kv::IDC_FW_VERSION), "300");
+        EXPECT_EQ(cfg.ControlText(Kv::IDC_CURRENT_IP), "127.0.1.1");
+        EXPECT_EQ(cfg.ControlText(Kv::IDC_IP), "127.0.1.1");
+        EXPECT_EQ(cfg.ControlText(Kv::IDC_MASK), "255.0.0.0");
+        EXPECT_EQ(cfg.ControlText(Kv::IDC_GATEWAY), "127.0.0.1");
+        EXPECT_EQ(cfg.ControlText(Kv::IDC_MONITOR_PORT), "9100");
         EXPECT_TRUE(cfg.ConfigRead());
     }
 }

@@ -38,7 +38,7 @@ DiscoveryRecord RecordOf(const sim::VirtualPrintServer& server) {
 // Runs a search to its end and drains the queue as the list-fill worker does.
 std::vector<DiscoveryRecord> SearchAll(PrintServerChannel& channel) {
     std::vector<DiscoveryRecord> found;
-    EXPECT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    EXPECT_EQ(channel.Search(), PsSearchResult::Started);
     const auto start = Clock::now();
     DiscoveryRecord r;
     while (MsSince(start) < 30000) {
@@ -135,14 +135,14 @@ protected:
 // ---- search ----
 
 TEST_F(PrintServerChannelTest, SearchBroadcastsFF010102) {
-    ASSERT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    ASSERT_EQ(channel.Search(), PsSearchResult::Started);
     ASSERT_TRUE(net.WaitForFrames(1, 2s));
     EXPECT_EQ(net.Frames(), (std::vector<Bytes>{{0xFF, 0x01, 0x01, 0x02}}));
     EXPECT_TRUE(channel.WaitIdle(3s));
 }
 
 TEST_F(PrintServerChannelTest, SearchWithoutPrintServersEndsAbout500msAfterTheFrame) {
-    ASSERT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    ASSERT_EQ(channel.Search(), PsSearchResult::Started);
     const auto sent = Clock::now();
     EXPECT_FALSE(channel.IsIdle());
     // Ended by the quiet 500 ms, long before the search's own limit.
@@ -185,7 +185,7 @@ TEST_F(PrintServerChannelTest, SearchLastsUntilNothingArrivesFor500ms) {
 TEST_F(PrintServerChannelTest, SearchEndsAndTheQueueStaysBoundedWhileADeviceKeepsAnswering) {
     EndlessResponder endless(net.Port());
     ASSERT_TRUE(endless.Bound());
-    ASSERT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    ASSERT_EQ(channel.Search(), PsSearchResult::Started);
     // Nobody takes the answers meanwhile.
     ASSERT_TRUE(channel.WaitIdle(PS_SEARCH_LIMIT + 20s));
     const long sentWhileSearching = endless.Sent();
@@ -199,7 +199,7 @@ TEST_F(PrintServerChannelTest, SearchEndsAndTheQueueStaysBoundedWhileADeviceKeep
     EXPECT_EQ(queued, PS_QUEUE_LIMIT);
     EXPECT_EQ(r.DeviceName(), "ENDLESS");
     // The device answers on; the channel is free for the next exchange all the same.
-    EXPECT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    EXPECT_EQ(channel.Search(), PsSearchResult::Started);
 }
 
 TEST_F(PrintServerChannelTest, SilentPrintServerIsNotListed) {
@@ -263,22 +263,22 @@ TEST_F(PrintServerChannelTest, FloodOfRandomDatagramsThenAValidAnswer) {
         EXPECT_NE(std::find(records.begin(), records.end(), got), records.end()) << "record " << i;
     }
     // The channel still works normally afterwards.
-    EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
 }
 
 TEST_F(PrintServerChannelTest, SearchClearsTheQueueAndTheConfigurationReadFlag) {
     AddServer(0);
     net.Update(0, [](auto& s) { s.searchAnswers = 2; });
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
-    ASSERT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
+    ASSERT_EQ(channel.Search(), PsSearchResult::Started);
     ASSERT_TRUE(channel.WaitIdle(3s));
     EXPECT_FALSE(channel.ConfigRead());
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_NOT_READ);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::NotRead);
     // Leave one answer behind; the next search starts from an empty queue.
     DiscoveryRecord r;
     ASSERT_TRUE(channel.PopAnswer(r));
     net.Update(0, [](auto& s) { s.searchAnswers = 0; });
-    ASSERT_EQ(channel.Search(), PS_SEARCH_STARTED);
+    ASSERT_EQ(channel.Search(), PsSearchResult::Started);
     ASSERT_TRUE(channel.WaitIdle(3s));
     EXPECT_FALSE(channel.PopAnswer(r));
 }
@@ -301,11 +301,11 @@ TEST_F(PrintServerChannelTest, SearchDuringAReadReturnsBusyAndSendsNothing) {
     auto read = std::async(std::launch::async, [&] { return channel.ReadConfig(Record(0)); });
     ASSERT_TRUE(net.WaitForFrames(1, 2s));
     EXPECT_FALSE(channel.IsIdle());
-    EXPECT_EQ(channel.Search(), PS_SEARCH_BUSY);
-    EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_BUSY);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_BUSY);
-    EXPECT_EQ(channel.Apply(Record(0)), PS_APPLY_BUSY);
-    EXPECT_EQ(read.get(), PS_READ_OK);
+    EXPECT_EQ(channel.Search(), PsSearchResult::Busy);
+    EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Busy);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::Busy);
+    EXPECT_EQ(channel.Apply(Record(0)), PsApplyResult::Busy);
+    EXPECT_EQ(read.get(), PsReadResult::Ok);
     EXPECT_TRUE(channel.IsIdle());
     std::this_thread::sleep_for(100ms);
     const auto frames = net.Frames();
@@ -315,9 +315,9 @@ TEST_F(PrintServerChannelTest, SearchDuringAReadReturnsBusyAndSendsNothing) {
 
 TEST_F(PrintServerChannelTest, OperationsDuringASearchAreBusy) {
     AddServer(0);
-    ASSERT_EQ(channel.Search(), PS_SEARCH_STARTED);
-    EXPECT_EQ(channel.Search(), PS_SEARCH_BUSY);
-    EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_BUSY);
+    ASSERT_EQ(channel.Search(), PsSearchResult::Started);
+    EXPECT_EQ(channel.Search(), PsSearchResult::Busy);
+    EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Busy);
     ASSERT_TRUE(channel.WaitIdle(3s));
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(net.Frames().size(), 1u);
@@ -327,7 +327,7 @@ TEST_F(PrintServerChannelTest, SimultaneousStartsLetExactlyOneRun) {
     AddServer(0);
     net.Update(0, [](auto& s) { s.answerDelay = 200ms; });
     const DiscoveryRecord target = Record(0);
-    std::vector<std::future<int>> reads;
+    std::vector<std::future<PsReadResult>> reads;
     std::promise<void> go;
     std::shared_future<void> start = go.get_future().share();
     for (int i = 0; i < 6; ++i)
@@ -338,9 +338,9 @@ TEST_F(PrintServerChannelTest, SimultaneousStartsLetExactlyOneRun) {
     go.set_value();
     int ok = 0, busy = 0;
     for (auto& r : reads) {
-        const int result = r.get();
-        ok += result == PS_READ_OK;
-        busy += result == PS_READ_BUSY;
+        const PsReadResult result = r.get();
+        ok += result == PsReadResult::Ok;
+        busy += result == PsReadResult::Busy;
     }
     EXPECT_EQ(ok, 1);
     EXPECT_EQ(busy, 5);
@@ -353,7 +353,7 @@ TEST_F(PrintServerChannelTest, SimultaneousStartsLetExactlyOneRun) {
 TEST_F(PrintServerChannelTest, ReadTakesTheWholeImage) {
     AddServer(0);
     AddServer(1);
-    ASSERT_EQ(channel.ReadConfig(Record(1)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(1)), PsReadResult::Ok);
     EXPECT_TRUE(channel.ConfigRead());
     EXPECT_EQ(Concat(channel.Image()), Image(net.Server(1)));
     EXPECT_EQ(channel.Image().IpAddress(), (Ipv4Octets{127, 0, 1, 2}));
@@ -373,7 +373,7 @@ TEST_F(PrintServerChannelTest, Read190BytesFillsABAndPartOfCAndKeepsD) {
     net.Update(0, [](auto& s) { s.readAnswerSize = 190; });
     channel.Image().blockC.fill(0xEE);
     channel.Image().blockD.fill(0xDD);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     const Bytes image = Image(net.Server(0));
     const auto& got = channel.Image();
     EXPECT_TRUE(std::equal(got.blockA.begin(), got.blockA.end(), image.begin()));
@@ -386,26 +386,26 @@ TEST_F(PrintServerChannelTest, Read190BytesFillsABAndPartOfCAndKeepsD) {
 TEST_F(PrintServerChannelTest, OverlongReadAnswerIsCutAtTheImage) {
     AddServer(0);
     net.Update(0, [](auto& s) { s.readAnswerSize = 1000; });
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     EXPECT_EQ(Concat(channel.Image()), Image(net.Server(0)));
 }
 
 TEST_F(PrintServerChannelTest, ReadWithoutAnswerReturns3AndForgetsTheRead) {
     AddServer(0);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     net.Update(0, [](auto& s) { s.answerCommands = false; });
     const auto start = Clock::now();
-    EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_NO_ANSWER);
+    EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::NoAnswer);
     EXPECT_GE(MsSince(start), 400);
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_FALSE(channel.ConfigRead());
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_NOT_READ);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::NotRead);
 }
 
 TEST_F(PrintServerChannelTest, ReadOfAnUnknownMacGetsNoAnswer) {
     AddServer(0);
     sim::VirtualPrintServer absent = sim::MakePrintServer(9);
-    EXPECT_EQ(channel.ReadConfig(RecordOf(absent)), PS_READ_NO_ANSWER);
+    EXPECT_EQ(channel.ReadConfig(RecordOf(absent)), PsReadResult::NoAnswer);
     EXPECT_EQ(net.Frames().size(), 1u);
     EXPECT_TRUE(net.FramesFor(0).empty());
 }
@@ -413,19 +413,19 @@ TEST_F(PrintServerChannelTest, ReadOfAnUnknownMacGetsNoAnswer) {
 TEST_F(PrintServerChannelTest, EmptyDatagramAsAnswerLeavesTheChannelUsable) {
     AddServer(0);
     net.Update(0, [](auto& s) { s.answerInstead[PS_CMD_READ_CONFIG] = Bytes{}; });
-    EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_NO_ANSWER);
+    EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::NoAnswer);
     EXPECT_TRUE(channel.IsIdle());
     net.Update(0, [](auto& s) { s.answerInstead.clear(); });
-    EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
 }
 
 // ---- write and apply ----
 
 TEST_F(PrintServerChannelTest, WriteAndApplyBeforeAReadReturn4AndSendNothing) {
     AddServer(0);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_NOT_READ);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PS_WRITE_NOT_READ);
-    EXPECT_EQ(channel.Apply(Record(0)), PS_APPLY_NOT_READ);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::NotRead);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PsWriteResult::NotRead);
+    EXPECT_EQ(channel.Apply(Record(0)), PsApplyResult::NotRead);
     EXPECT_TRUE(channel.IsIdle());
     std::this_thread::sleep_for(200ms);
     EXPECT_TRUE(net.Frames().empty());
@@ -433,11 +433,11 @@ TEST_F(PrintServerChannelTest, WriteAndApplyBeforeAReadReturn4AndSendNothing) {
 
 TEST_F(PrintServerChannelTest, WriteSendsTheEditedBlocksAndIsAcknowledged) {
     AddServer(0);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     channel.Image().SetGateway({127, 0, 0, 254});
     channel.Image().SetPrintPort(9101);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_ACKNOWLEDGED);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PS_WRITE_ACKNOWLEDGED);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::Acknowledged);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PsWriteResult::Acknowledged);
     const auto frames = net.FramesFor(0);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[1].size(), 89u);
@@ -461,10 +461,10 @@ TEST_F(PrintServerChannelTest, WriteSendsTheEditedBlocksAndIsAcknowledged) {
 TEST_F(PrintServerChannelTest, WriteGoesToTheMacHeldInBlockA) {
     AddServer(0);
     AddServer(1);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     const MacAddress other = Record(1).Mac();
     std::copy(other.begin(), other.end(), channel.Image().blockA.begin() + ConfigImage::MAC_OFFSET);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PS_WRITE_ACKNOWLEDGED);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PsWriteResult::Acknowledged);
     EXPECT_EQ(net.FramesFor(0).size(), 1u); // only the read
     ASSERT_EQ(net.FramesFor(1).size(), 1u);
     EXPECT_EQ(net.FramesFor(1)[0][2], PS_CMD_WRITE_B);
@@ -472,34 +472,34 @@ TEST_F(PrintServerChannelTest, WriteGoesToTheMacHeldInBlockA) {
 
 TEST_F(PrintServerChannelTest, AcknowledgementOfAnotherCommandIsNotAcknowledgement) {
     AddServer(0);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     net.Update(0, [](auto& s) {
         s.answerInstead[PS_CMD_WRITE_B] = {0xFF, 0x01, 0x05, 0x4B};
         s.answerInstead[PS_CMD_WRITE_A] = {0xFF}; // a cut acknowledgement
         s.answerInstead[PS_CMD_APPLY] = {0xFF, 0x01, 0x05, 0x4B};
     });
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PS_WRITE_NOT_ACKNOWLEDGED);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_NOT_ACKNOWLEDGED);
-    EXPECT_EQ(channel.Apply(Record(0)), PS_APPLY_OTHER_ANSWER);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_B), PsWriteResult::NotAcknowledged);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::NotAcknowledged);
+    EXPECT_EQ(channel.Apply(Record(0)), PsApplyResult::OtherAnswer);
     EXPECT_TRUE(channel.IsIdle());
 }
 
 TEST_F(PrintServerChannelTest, WriteAndApplyWithoutAnswerReturn3) {
     AddServer(0);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     net.Update(0, [](auto& s) { s.answerCommands = false; });
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_NO_ANSWER);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::NoAnswer);
     EXPECT_TRUE(channel.IsIdle());
-    EXPECT_EQ(channel.Apply(Record(0)), PS_APPLY_NO_ANSWER);
+    EXPECT_EQ(channel.Apply(Record(0)), PsApplyResult::NoAnswer);
     EXPECT_TRUE(channel.IsIdle());
     EXPECT_TRUE(channel.ConfigRead()); // only a read or a search forgets it
 }
 
 TEST_F(PrintServerChannelTest, OtherCommandCodesAreNotWritten) {
     AddServer(0);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_APPLY), PS_WRITE_SEND_FAILED);
-    EXPECT_EQ(channel.WriteBlock(PS_CMD_READ_CONFIG), PS_WRITE_SEND_FAILED);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_APPLY), PsWriteResult::SendFailed);
+    EXPECT_EQ(channel.WriteBlock(PS_CMD_READ_CONFIG), PsWriteResult::SendFailed);
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(net.Frames().size(), 1u);
 }
@@ -507,10 +507,10 @@ TEST_F(PrintServerChannelTest, OtherCommandCodesAreNotWritten) {
 TEST_F(PrintServerChannelTest, ApplyMovesThePrintServerToTheNewAddress) {
     AddServer(0);
     const DiscoveryRecord before = Record(0);
-    ASSERT_EQ(channel.ReadConfig(before), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(before), PsReadResult::Ok);
     channel.Image().SetIpAddress({127, 0, 2, 50});
-    ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_ACKNOWLEDGED);
-    ASSERT_EQ(channel.Apply(before), PS_APPLY_ACKNOWLEDGED);
+    ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::Acknowledged);
+    ASSERT_EQ(channel.Apply(before), PsApplyResult::Acknowledged);
     const auto frames = net.FramesFor(0);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[2], (Bytes{0xFF, 0x13, 0x04, 0x02, 0x50, 0x53, 0x00, 0x00, 0x00, 0x74, 0x75,
@@ -523,10 +523,10 @@ TEST_F(PrintServerChannelTest, ApplyMovesThePrintServerToTheNewAddress) {
 
 TEST_F(PrintServerChannelTest, SimulatorStateShowsTheAppliedAddress) {
     AddServer(0);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     channel.Image().SetIpAddress({127, 0, 2, 51});
-    ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_ACKNOWLEDGED);
-    ASSERT_EQ(channel.Apply(Record(0)), PS_APPLY_ACKNOWLEDGED);
+    ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::Acknowledged);
+    ASSERT_EQ(channel.Apply(Record(0)), PsApplyResult::Acknowledged);
     EXPECT_EQ(net.StateJson(), "{\"port\":" + std::to_string(net.Port()) +
                                    ",\"print_servers\":[{\"mac\":\"02:50:53:00:00:00\",\"ip\":\"127.0.2.51\","
                                    "\"firmware\":300,\"name\":\"PS-0\",\"dhcp\":false,\"frames\":3}],"
@@ -538,10 +538,10 @@ TEST_F(PrintServerChannelTest, DhcpWithoutLeaseComesBackAsZeroAddress) {
     AddServer(1);
     net.Update(1, [](auto& s) { s.dhcpLease = sim::Ipv4{127, 0, 3, 9}; });
     for (std::size_t i : {0u, 1u}) {
-        ASSERT_EQ(channel.ReadConfig(Record(i)), PS_READ_OK);
+        ASSERT_EQ(channel.ReadConfig(Record(i)), PsReadResult::Ok);
         channel.Image().SetDhcpFlag(ConfigImage::DHCP_ON);
-        ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_ACKNOWLEDGED);
-        ASSERT_EQ(channel.Apply(Record(i)), PS_APPLY_ACKNOWLEDGED);
+        ASSERT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::Acknowledged);
+        ASSERT_EQ(channel.Apply(Record(i)), PsApplyResult::Acknowledged);
     }
     auto found = SearchAll(channel);
     ASSERT_EQ(found.size(), 2u);
@@ -554,19 +554,19 @@ TEST_F(PrintServerChannelTest, DhcpWithoutLeaseComesBackAsZeroAddress) {
 
 TEST_F(PrintServerChannelTest, UnusableBroadcastAddressFailsEveryOperation) {
     AddServer(0);
-    ASSERT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    ASSERT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
     {
         test::ScopedEnv bad("PEMBERLUX_BROADCAST_ADDR", "not-an-address");
-        EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PS_WRITE_NO_ANSWER);
-        EXPECT_EQ(channel.Apply(Record(0)), PS_APPLY_SEND_FAILED);
-        EXPECT_EQ(channel.Search(), PS_SEARCH_FAILED);
+        EXPECT_EQ(channel.WriteBlock(PS_CMD_WRITE_A), PsWriteResult::NoAnswer);
+        EXPECT_EQ(channel.Apply(Record(0)), PsApplyResult::SendFailed);
+        EXPECT_EQ(channel.Search(), PsSearchResult::Failed);
         EXPECT_TRUE(channel.ConfigRead()); // the failed search did not start
-        EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_SEND_FAILED);
+        EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::SendFailed);
         EXPECT_FALSE(channel.ConfigRead());
         EXPECT_TRUE(channel.IsIdle());
     }
     EXPECT_EQ(net.Frames().size(), 1u);
-    EXPECT_EQ(channel.ReadConfig(Record(0)), PS_READ_OK);
+    EXPECT_EQ(channel.ReadConfig(Record(0)), PsReadResult::Ok);
 }
 
 TEST_F(PrintServerChannelTest, DestroyingTheChannelDuringASearchEndsTheReceiver) {
@@ -579,7 +579,7 @@ TEST_F(PrintServerChannelTest, DestroyingTheChannelDuringASearchEndsTheReceiver)
     auto doomed = std::make_unique<PrintServerChannel>(net.Port());
     EndlessResponder endless(net.Port()); // without an end, the search would run for its whole limit
     ASSERT_TRUE(endless.Bound());
-    ASSERT_EQ(doomed->Search(), PS_SEARCH_STARTED);
+    ASSERT_EQ(doomed->Search(), PsSearchResult::Started);
     ASSERT_TRUE(doomed->WaitAnswerOrIdle(2s));
     EXPECT_FALSE(doomed->IsIdle());
     auto destroyed = std::async(std::launch::async, [&] { doomed.reset(); });
@@ -590,7 +590,7 @@ TEST_F(PrintServerChannelTest, DestroyingTheChannelRightAfterAnySearchIsClean) {
     AddServer(0);
     for (int i = 0; i < 20; ++i) {
         PrintServerChannel shortLived(net.Port());
-        ASSERT_EQ(shortLived.Search(), PS_SEARCH_STARTED);
+        ASSERT_EQ(shortLived.Search(), PsSearchResult::Started);
         if (i % 2) std::this_thread::sleep_for(std::chrono::milliseconds(i));
     }
     EXPECT_TRUE(net.WaitForFrames(20, 2s));

@@ -581,7 +581,7 @@ TEST(SimCommand, PrintServersAnswerTheNetworkSearch) {
     const auto port = static_cast<std::uint16_t>(std::stoi(settings["PEMBERLUX_SIM_PRINT_SERVER_PORT"]));
 
     pemberlux::PrintServerChannel channel(port);
-    ASSERT_EQ(channel.Search(), pemberlux::PS_SEARCH_STARTED);
+    ASSERT_EQ(channel.Search(), pemberlux::PsSearchResult::Started);
     ASSERT_TRUE(channel.WaitIdle(5s));
     std::vector<std::string> names;
     pemberlux::DiscoveryRecord record;

@@ -160,22 +160,22 @@ TEST_F(TestItems, EveryButtonSendsItsBytes) {
 TEST(TestCommands, ChineseAreasHoldTheirCharacters) {
     const std::size_t characters[CHINESE_AREAS] = {423, 18 * 47, 8 * (31 + 63), 28 * (16 + 5), 2 * (62 + 20)};
     for (int area = 0; area < CHINESE_AREAS; ++area) {
-        const Frame bytes = ChineseTestBytes(area, {});
+        const Bytes bytes = ChineseTestBytes(area, {});
         EXPECT_EQ(bytes.size(), 3 + 2 * characters[area] + 1) << area;
         EXPECT_EQ(bytes.back(), 0x0A);
     }
-    EXPECT_EQ(ChineseTestBytes(-1, {true, true, true}), (Frame{0x1C, 0x21, 0x8C, 0x0A}));
-    const Frame three = ChineseTestBytes(2, {false, true, false});
-    EXPECT_EQ(Frame(three.begin(), three.begin() + 7), (Frame{0x1C, 0x21, 0x08, 0x81, 0x40, 0x81, 0x42}));
+    EXPECT_EQ(ChineseTestBytes(-1, {true, true, true}), (Bytes{0x1C, 0x21, 0x8C, 0x0A}));
+    const Bytes three = ChineseTestBytes(2, {false, true, false});
+    EXPECT_EQ(Bytes(three.begin(), three.begin() + 7), (Bytes{0x1C, 0x21, 0x08, 0x81, 0x40, 0x81, 0x42}));
     // Row 81 ends at FC, and the next row starts at 85 40.
-    EXPECT_EQ(Frame(three.begin() + 3 + 2 * 93, three.begin() + 3 + 2 * 95), (Frame{0x81, 0xFC, 0x85, 0x40}));
-    const Frame four = ChineseTestBytes(3, {});
-    EXPECT_EQ(Frame(four.end() - 3, four.end()), (Frame{0xFB, 0x90, 0x0A}));
-    const Frame five = ChineseTestBytes(4, {});
-    EXPECT_EQ(Frame(five.end() - 3, five.end()), (Frame{0xAB, 0x93, 0x0A}));
+    EXPECT_EQ(Bytes(three.begin() + 3 + 2 * 93, three.begin() + 3 + 2 * 95), (Bytes{0x81, 0xFC, 0x85, 0x40}));
+    const Bytes four = ChineseTestBytes(3, {});
+    EXPECT_EQ(Bytes(four.end() - 3, four.end()), (Bytes{0xFB, 0x90, 0x0A}));
+    const Bytes five = ChineseTestBytes(4, {});
+    EXPECT_EQ(Bytes(five.end() - 3, five.end()), (Bytes{0xAB, 0x93, 0x0A}));
     EXPECT_EQ(AsciiTestBytes(AsciiText::Alphabet, false, {true, true, true}),
               Cat({{0x1C, 0x2E, 0x1B, 0x21, 0xB0}, Ascii("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), {0x1B, 0x21, 0x00, 0x0A}}));
-    EXPECT_EQ(AsciiTestBytes(AsciiText::None, true, {}), (Frame{0x1C, 0x2E, 0x1B, 0x21, 0x01, 0x1B, 0x21, 0x00, 0x0A}));
+    EXPECT_EQ(AsciiTestBytes(AsciiText::None, true, {}), (Bytes{0x1C, 0x2E, 0x1B, 0x21, 0x01, 0x1B, 0x21, 0x00, 0x0A}));
 }
 
 TEST_F(TestItems, ChineseAreaOneInDoubleWidth) {

@@ -15,7 +15,7 @@ using test::HexBytes;
 using test::Join;
 
 TEST(WifiFrames, DefaultsGiveTheThirtySevenByteFrame) {
-    const Frame frame = BuildWifiSettingsFrame(WifiSettings{});
+    const Bytes frame = BuildWifiSettingsFrame(WifiSettings{});
     EXPECT_EQ(frame, HexBytes("1B 0D 53 1B 3E 02 4C 42 2D 36 31 30 20 57 46 00 00 01 00 00 01 "
                               "C0 A8 01 0B C0 A8 01 0B FF FF FF 00 00 1B 10 45"));
     EXPECT_EQ(frame.size(), 37u);
@@ -39,13 +39,13 @@ TEST(WifiFrames, KeysGoOutAsCharactersOrHexPairs) {
     s.encryption = WIFI_ENCRYPTION_WEP64;
     s.keyFormat = WIFI_KEY_HEX;
     s.key = "0123456789";
-    const Frame hex = BuildWifiSettingsFrame(s);
-    EXPECT_EQ(Frame(hex.begin() + 5, hex.end() - 17), HexBytes("02 41 00 01 00 01 01 23 45 67 89 00"));
+    const Bytes hex = BuildWifiSettingsFrame(s);
+    EXPECT_EQ(Bytes(hex.begin() + 5, hex.end() - 17), HexBytes("02 41 00 01 00 01 01 23 45 67 89 00"));
     s.encryption = 6;
     s.keyFormat = WIFI_KEY_ASCII;
     s.key = "secret12";
-    const Frame ascii = BuildWifiSettingsFrame(s);
-    EXPECT_EQ(Frame(ascii.begin() + 5, ascii.end() - 17),
+    const Bytes ascii = BuildWifiSettingsFrame(s);
+    EXPECT_EQ(Bytes(ascii.begin() + 5, ascii.end() - 17),
               Join({HexBytes("02 41 00 06 01 01"), AsciiBytes("secret12"), HexBytes("00")}));
     // Without encryption no key goes out, in either format.
     for (int format : {WIFI_KEY_ASCII, WIFI_KEY_HEX}) {
@@ -106,8 +106,8 @@ TEST(WifiFrames, Addresses) {
 TEST(BluetoothFrames, SendFrameAndFixedCommands) {
     EXPECT_EQ(BuildBluetoothSendFrame("Printer01", "1234"),
               HexBytes("1B 0D 48 50 72 69 6E 74 65 72 30 31 00 00 00 00 00 00 00 31 32 33 34 00 10"));
-    EXPECT_EQ(Frame(BT_FRAME_RESTORE.begin(), BT_FRAME_RESTORE.end()), HexBytes("1B 0D 49"));
-    EXPECT_EQ(Frame(BT_FRAME_READ.begin(), BT_FRAME_READ.end()), HexBytes("1B 0D 47"));
+    EXPECT_EQ(Bytes(BT_FRAME_RESTORE.begin(), BT_FRAME_RESTORE.end()), HexBytes("1B 0D 49"));
+    EXPECT_EQ(Bytes(BT_FRAME_READ.begin(), BT_FRAME_READ.end()), HexBytes("1B 0D 47"));
 }
 
 TEST(BluetoothFrames, Validation) {

@@ -3,7 +3,7 @@
 #include "core/base/Models.h"
 #include "core/base/SettingsFile.h"
 #include "core/base/UiText.h"
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 #include "ui/app/AboutDlg.h"
 #include "ui/app/PemberluxApp.h"
 #include "ui/app/PemberluxDlg.h"

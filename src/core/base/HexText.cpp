@@ -17,8 +17,8 @@ int DigitValue(char32_t c) {
     return -1;
 }
 
-template <class Text> int Parse(const Text& text, std::vector<std::uint8_t>& out) {
-    std::vector<std::uint8_t> bytes;
+template <class Text> int Parse(const Text& text, Bytes& out) {
+    Bytes bytes;
     bytes.reserve(text.size() / 2);
     const std::size_t length = text.size();
     std::size_t i = 0;
@@ -49,11 +49,11 @@ template <class Text> int Parse(const Text& text, std::vector<std::uint8_t>& out
 
 } // namespace
 
-int ParseHexText(std::u16string_view text, std::vector<std::uint8_t>& out) {
+int ParseHexText(std::u16string_view text, Bytes& out) {
     return Parse(text, out);
 }
 
-int ParseHexText(std::string_view bytes, std::vector<std::uint8_t>& out) {
+int ParseHexText(std::string_view bytes, Bytes& out) {
     // One character per byte: a byte is its own code, never a negative char.
     struct Unsigned {
         std::string_view s;

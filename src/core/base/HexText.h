@@ -3,11 +3,11 @@
 // anywhere (also between the two digits of a byte).
 #pragma once
 
+#include "core/base/Bytes.h"
 #include "core/base/StringId.h"
 
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace pemberlux {
 
@@ -19,8 +19,8 @@ constexpr StringId HEX_TEXT_ERROR_STRING = StringId::NotHexData;
 // or a separator, the last one included, makes it return -1 with nothing
 // appended (the caller then shows HEX_TEXT_ERROR_STRING). Characters above FF
 // are never digits.
-int ParseHexText(std::u16string_view text, std::vector<std::uint8_t>& out);
+int ParseHexText(std::u16string_view text, Bytes& out);
 // The same over a file's bytes, one character per byte.
-int ParseHexText(std::string_view bytes, std::vector<std::uint8_t>& out);
+int ParseHexText(std::string_view bytes, Bytes& out);
 
 } // namespace pemberlux

@@ -88,6 +88,13 @@ static_assert(
     }(),
     "a model's position is its place in the table");
 
+SerialReplyLayout SettingsReplyLayout(PrinterFamily family) {
+    // The label printers answer with the parity order they are set with and
+    // leave the flow control out; the receipt printers carry it, even first.
+    if (family == PrinterFamily::Label) return {SerialParityBits::OddLowEvenHigh, false};
+    return {SerialParityBits::EvenLowOddHigh, true};
+}
+
 const PrinterModel* ModelAt(int position) {
     if (position < 0 || position >= static_cast<int>(MODELS.size())) return nullptr;
     return &MODELS[static_cast<std::size_t>(position)];

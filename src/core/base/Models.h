@@ -30,6 +30,14 @@ enum class SerialParityBits {
     EvenLowOddHigh, // even 0x10, odd 0x20
 };
 
+// How the settings reply of a family's page carries the serial line in its
+// configuration byte: the parity order, and whether bit 3 (Xon/Xoff) is read.
+struct SerialReplyLayout {
+    SerialParityBits parity;
+    bool flowControl;
+};
+SerialReplyLayout SettingsReplyLayout(PrinterFamily family);
+
 // The USB selection the model sets (UsbVendorId, UsbSecondId, UsbVendorOnly):
 // with vendorOnly the second id is a second accepted vendor, else the product id.
 struct UsbIds {

@@ -4,7 +4,9 @@
 
 #include "core/base/Guarded.h"
 
+#include <array>
 #include <string>
+#include <string_view>
 
 namespace pemberlux {
 
@@ -14,6 +16,11 @@ enum PortKind : int {
     PORT_USB = 3,
     PORT_LAN = 4,
 };
+
+// The baud rates a printer's serial line takes, in the order the serial
+// configuration byte numbers them (bits 0-2).
+inline constexpr std::array<std::string_view, 8> SERIAL_BAUD_RATES = {"1200",  "2400",  "4800",  "9600",
+                                                                      "19200", "38400", "57600", "115200"};
 
 struct PortSettings {
     std::string modelName;

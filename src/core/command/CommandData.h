@@ -2,6 +2,7 @@
 // texts, the data file read whole, and the messages of its two jobs.
 #pragma once
 
+#include "core/base/Bytes.h"
 #include "core/base/MessageIcon.h"
 #include "core/port/PrinterPort.h"
 
@@ -10,11 +11,8 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 namespace pemberlux {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // The bytes typed text stands for. Text whose first character is above 7F is
 // Chinese to the printer: it goes out in GBK, the character set the printers

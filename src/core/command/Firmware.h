@@ -7,6 +7,7 @@
 #include "core/command/CommandData.h"
 #include "core/port/Job.h"
 #include "core/port/PrinterPort.h"
+#include "core/port/SetupFrame.h"
 
 #include <array>
 #include <chrono>
@@ -19,7 +20,7 @@
 namespace pemberlux {
 
 // Puts a label printer into download mode.
-constexpr std::array<std::uint8_t, 7> DOWNLOAD_MODE_COMMAND = {0x1B, 0x0D, 0x53, 0x1B, 0x90, 0x46, 0x57};
+constexpr std::array<std::uint8_t, 7> DOWNLOAD_MODE_COMMAND = SetupOpened({0x1B, 0x90, 0x46, 0x57});
 // The tags in front of a firmware and a character generator image.
 constexpr std::array<std::uint8_t, 4> FIRMWARE_TAG = {'U', 'D', 'F', 'W'};
 constexpr std::array<std::uint8_t, 4> CG_TAG = {'U', 'D', 'C', 'G'};

@@ -1,14 +1,13 @@
 #include "core/label/LabelCommands.h"
 
 #include "core/base/CodePage.h"
+#include "core/port/PortCommands.h"
 
 #include <algorithm>
 
 namespace pemberlux {
 
 namespace {
-
-const char* const kBaudRates[8] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
 
 std::uint8_t Low(unsigned value) {
     return static_cast<std::uint8_t>(value & 0xFF);
@@ -102,33 +101,17 @@ Bytes EncodeSettingItem(int pos, const LabelSettingValues& values, const PortSet
 
 Bytes BuildSettingsFrame(const LabelChangedMarks& marks, const LabelSettingValues& values,
                          const PortSettings& settings) {
-    Bytes frame(SETUP_BEGIN.begin(), SETUP_BEGIN.end());
+    Bytes items;
     for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos) {
         if (!marks.test(static_cast<std::size_t>(pos))) continue;
         const Bytes item = EncodeSettingItem(pos, values, settings);
-        frame.insert(frame.end(), item.begin(), item.end());
+        items.insert(items.end(), item.begin(), item.end());
     }
-    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
-    return frame;
+    return WrapSetupItems(items);
 }
 
 void ApplySerialConfigByte(std::uint8_t config, PortSettings& settings) {
-    settings.baudRate = kBaudRates[config & 0x07];
-    switch ((config >> 4) & 0x03) {
-    case 0:
-        settings.parity = "None";
-        break;
-    case 1:
-        settings.parity = "Odd";
-        break;
-    case 2:
-        settings.parity = "Even";
-        break;
-    default:
-        break;
-    }
-    settings.stopBits = (config & 0x40) ? "2" : "1";
-    settings.dataBits = (config & 0x80) ? "7" : "8";
+    DecodeSerialConfig(config, SettingsReplyLayout(PrinterFamily::Label), settings);
 }
 
 bool ApplySerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings) {

@@ -21,12 +21,12 @@ namespace pemberlux {
 using LabelFrame9 = std::array<std::uint8_t, 9>;
 
 // Query and action frames: SETUP_BEGIN, one item, SETUP_END.
-inline constexpr LabelFrame9 LB_FRAME_READ_SETTINGS = {0x1B, 0x0D, 0x53, 0x1B, 0x33, 0x00, 0x1B, 0x10, 0x45};
-inline constexpr LabelFrame9 LB_FRAME_RESTORE_FACTORY = {0x1B, 0x0D, 0x53, 0x1B, 0x60, 0x01, 0x1B, 0x10, 0x45};
-inline constexpr LabelFrame9 LB_FRAME_CALIBRATE = {0x1B, 0x0D, 0x53, 0x1B, 0x3D, 0x01, 0x1B, 0x10, 0x45};
-inline constexpr LabelFrame9 LB_FRAME_READ_SERIAL_NUMBER = {0x1B, 0x0D, 0x53, 0x1B, 0x19, 0x01, 0x1B, 0x10, 0x45};
-inline constexpr LabelFrame9 LB_FRAME_READ_FIRMWARE_VERSION = {0x1B, 0x0D, 0x53, 0x1B, 0x1A, 0x01, 0x1B, 0x10, 0x45};
-inline constexpr LabelFrame9 LB_FRAME_PRINT_STATISTICS = {0x1B, 0x0D, 0x53, 0x1B, 0x18, 0x01, 0x1B, 0x10, 0x45};
+inline constexpr LabelFrame9 LB_FRAME_READ_SETTINGS = SetupFrame({0x1B, 0x33, 0x00});
+inline constexpr LabelFrame9 LB_FRAME_RESTORE_FACTORY = SetupFrame({0x1B, 0x60, 0x01});
+inline constexpr LabelFrame9 LB_FRAME_CALIBRATE = SetupFrame({0x1B, 0x3D, 0x01});
+inline constexpr LabelFrame9 LB_FRAME_READ_SERIAL_NUMBER = SetupFrame({0x1B, 0x19, 0x01});
+inline constexpr LabelFrame9 LB_FRAME_READ_FIRMWARE_VERSION = SetupFrame({0x1B, 0x1A, 0x01});
+inline constexpr LabelFrame9 LB_FRAME_PRINT_STATISTICS = SetupFrame({0x1B, 0x18, 0x01});
 // The self-test is not framed: ESC CR "L".
 inline constexpr std::array<std::uint8_t, 3> LB_FRAME_SELF_TEST = {0x1B, 0x0D, 0x4C};
 

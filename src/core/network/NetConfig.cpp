@@ -59,22 +59,20 @@ bool IsUsablePort(int port) {
 
 // ---- Network settings over USB ----------------------------------------------
 
-std::vector<std::uint8_t> BuildNetSettingsUsbFrame(const NetUsbSettings& s) {
-    std::vector<std::uint8_t> frame(SETUP_BEGIN.begin(), SETUP_BEGIN.end());
-    frame.insert(frame.end(), {0x1B, 0x3B, 0x01});
-    frame.insert(frame.end(), s.ip.begin(), s.ip.end());
-    frame.insert(frame.end(), s.gateway.begin(), s.gateway.end());
-    frame.insert(frame.end(), s.mask.begin(), s.mask.end());
-    frame.push_back(s.dhcp == 1 ? 1 : 0);
-    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
-    return frame;
+Bytes BuildNetSettingsUsbFrame(const NetUsbSettings& s) {
+    Bytes item{0x1B, 0x3B, 0x01};
+    item.insert(item.end(), s.ip.begin(), s.ip.end());
+    item.insert(item.end(), s.gateway.begin(), s.gateway.end());
+    item.insert(item.end(), s.mask.begin(), s.mask.end());
+    item.push_back(s.dhcp == 1 ? 1 : 0);
+    return WrapSetupItems(item);
 }
 
 ExchangeResult SendNetSettingsOverUsb(const NetUsbSettings& values, PortSettings settings, const UsbSelection& usb,
                                       const JobLimits& job) {
     settings.portKind = PORT_USB;
     PrinterPort port(settings, usb);
-    const std::vector<std::uint8_t> frame = BuildNetSettingsUsbFrame(values);
+    const Bytes frame = BuildNetSettingsUsbFrame(values);
     return SendFrame(port, frame, job);
 }
 
@@ -98,31 +96,31 @@ KvConfigValues ReadKvConfig(const ConfigFieldTable& fields) {
     for (std::size_t i = 0; i < count; ++i) {
         const ConfigField& f = fields[i];
         const std::string_view value = f.Value();
-        if (f.key == CFG_KEY_DEV.name) {
+        if (f.key == KV_KEY_DEV.name) {
             v.deviceName = value;
-        } else if (f.key == CFG_KEY_VER.name) {
+        } else if (f.key == KV_KEY_VER.name) {
             v.firmwareVersion = value;
-        } else if (f.key == CFG_KEY_SERIAL_NUM.name) {
+        } else if (f.key == KV_KEY_SERIAL_NUM.name) {
             v.serialNumber = value;
-        } else if (f.key == CFG_KEY_MAC.name) {
+        } else if (f.key == KV_KEY_MAC.name) {
             v.mac = value;
-        } else if (f.key == CFG_KEY_IP_CUR.name) {
+        } else if (f.key == KV_KEY_IP_CUR.name) {
             v.currentIp = AddressValue(value);
             v.hasCurrentIp = true;
-        } else if (f.key == CFG_KEY_DHCP.name) {
-            v.dhcp = CfgFieldInt(value);
-        } else if (f.key == CFG_KEY_IP.name) {
+        } else if (f.key == KV_KEY_DHCP.name) {
+            v.dhcp = KvFieldInt(value);
+        } else if (f.key == KV_KEY_IP.name) {
             v.ip = AddressValue(value);
             v.hasIp = true;
-        } else if (f.key == CFG_KEY_SUBNET_MASK.name) {
+        } else if (f.key == KV_KEY_SUBNET_MASK.name) {
             v.mask = AddressValue(value);
             v.hasMask = true;
-        } else if (f.key == CFG_KEY_GATEWAY.name) {
+        } else if (f.key == KV_KEY_GATEWAY.name) {
             v.gateway = AddressValue(value);
             v.hasGateway = true;
-        } else if (f.key == CFG_KEY_PRNT_PORT.name) {
+        } else if (f.key == KV_KEY_PRNT_PORT.name) {
             v.printPort = value;
-        } else if (f.key == CFG_KEY_PRNT_RCV_TMO.name) {
+        } else if (f.key == KV_KEY_PRNT_RCV_TMO.name) {
             v.printTimeout = value;
         }
     }
@@ -130,33 +128,33 @@ KvConfigValues ReadKvConfig(const ConfigFieldTable& fields) {
 }
 
 bool IsReplyOf(const ConfigFieldTable& fields, std::string_view mac) {
-    const ConfigField* field = FindField(fields, CFG_KEY_MAC.name);
+    const ConfigField* field = FindField(fields, KV_KEY_MAC.name);
     return !mac.empty() && field && field->Value() == mac;
 }
 
 void FillOutgoingFields(const KvSetValues& v, ConfigFieldTable& fields) {
     ClearFields(fields);
     std::size_t next = 0;
-    const auto add = [&](const CfgKey& key, std::string value) {
+    const auto add = [&](const KvKey& key, std::string value) {
         if (value.size() > kMaxTextBytes) return;
         value.resize(std::max<std::size_t>(value.size(), key.width), ' ');
         if (SetField(fields, next, key.name, value)) ++next;
     };
-    const auto addNumber = [&](const CfgKey& key, long number) {
+    const auto addNumber = [&](const KvKey& key, long number) {
         if (number > kMaxNumber) return;
         add(key, std::to_string(number));
     };
-    add(CFG_KEY_DEV, v.deviceName);
-    add(CFG_KEY_VER, v.firmwareVersion);
-    add(CFG_KEY_SERIAL_NUM, v.serialNumber);
-    add(CFG_KEY_MAC, v.mac);
-    add(CFG_KEY_IP_CUR, FormatIp(v.currentIp));
-    addNumber(CFG_KEY_DHCP, v.dhcp);
-    add(CFG_KEY_IP, FormatIp(v.ip));
-    add(CFG_KEY_SUBNET_MASK, FormatIp(v.mask));
-    add(CFG_KEY_GATEWAY, FormatIp(v.gateway));
-    addNumber(CFG_KEY_PRNT_PORT, v.printPort);
-    addNumber(CFG_KEY_PRNT_RCV_TMO, v.printTimeout);
+    add(KV_KEY_DEV, v.deviceName);
+    add(KV_KEY_VER, v.firmwareVersion);
+    add(KV_KEY_SERIAL_NUM, v.serialNumber);
+    add(KV_KEY_MAC, v.mac);
+    add(KV_KEY_IP_CUR, FormatIp(v.currentIp));
+    addNumber(KV_KEY_DHCP, v.dhcp);
+    add(KV_KEY_IP, FormatIp(v.ip));
+    add(KV_KEY_SUBNET_MASK, FormatIp(v.mask));
+    add(KV_KEY_GATEWAY, FormatIp(v.gateway));
+    addNumber(KV_KEY_PRNT_PORT, v.printPort);
+    addNumber(KV_KEY_PRNT_RCV_TMO, v.printTimeout);
     // SetField has written the end marker after the last entry, when there is room.
 }
 

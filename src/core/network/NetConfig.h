@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/base/PortSettings.h"
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 #include "core/network/PrintServerChannel.h"
 #include "core/port/Exchange.h"
 
@@ -46,7 +46,7 @@ struct NetUsbSettings {
 
 // SETUP_BEGIN, 1B 3B 01, the address, gateway and mask first octet first, the
 // DHCP byte, SETUP_END.
-std::vector<std::uint8_t> BuildNetSettingsUsbFrame(const NetUsbSettings& settings);
+Bytes BuildNetSettingsUsbFrame(const NetUsbSettings& settings);
 
 // Writes the frame to the USB printers of `usb`, whatever interface `settings`
 // selects (the rest of the record is kept). Done when it was written.

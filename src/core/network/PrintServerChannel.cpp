@@ -127,15 +127,14 @@ std::uint8_t FrameChecksum(std::span<const std::uint8_t> frame) {
     return static_cast<std::uint8_t>(sum & 0xFF);
 }
 
-std::vector<std::uint8_t> BuildSearchFrame() {
-    std::vector<std::uint8_t> frame{0xFF, 0x01, PS_CMD_SEARCH};
+Bytes BuildSearchFrame() {
+    Bytes frame{0xFF, 0x01, PS_CMD_SEARCH};
     frame.push_back(FrameChecksum(frame));
     return frame;
 }
 
-std::vector<std::uint8_t> BuildAddressedFrame(std::uint8_t command, const MacAddress& mac,
-                                              std::span<const std::uint8_t> data) {
-    std::vector<std::uint8_t> frame;
+Bytes BuildAddressedFrame(std::uint8_t command, const MacAddress& mac, std::span<const std::uint8_t> data) {
+    Bytes frame;
     frame.reserve(PS_HEADER_SIZE + data.size() + 1);
     frame.push_back(0xFF);
     frame.push_back(static_cast<std::uint8_t>(PS_HEADER_SIZE + data.size() + 1 - 3));
@@ -253,22 +252,18 @@ bool PrintServerChannel::ReceiveAnswer(std::size_t capacity, const std::stop_tok
             answerSize_ += static_cast<std::size_t>(n);
         }
     }
-    // Any failure ends the exchange: the channel never stays busy without one.
-    if (answerSize_ == 0) MarkIdle();
     return answerSize_ > 0;
 }
 
-int PrintServerChannel::Search() {
-    if (!TryClaim()) return PS_SEARCH_BUSY;
+PsSearchResult PrintServerChannel::Search() {
+    Claim claim(*this);
+    if (!claim) return PsSearchResult::Busy;
     {
         std::lock_guard lock(queueMutex_);
         queue_.clear();
     }
     StopReceiver(); // the previous search's receiver has already marked the channel idle
-    if (!PrepareSocket()) {
-        MarkIdle();
-        return PS_SEARCH_FAILED;
-    }
+    if (!PrepareSocket()) return PsSearchResult::Failed;
     std::promise<void> ready;
     std::future<void> started = ready.get_future();
     try {
@@ -277,18 +272,17 @@ int PrintServerChannel::Search() {
             ReceiverLoop();
         });
     } catch (const std::system_error&) {
-        MarkIdle();
-        return PS_SEARCH_FAILED;
+        return PsSearchResult::Failed;
     }
     if (started.wait_for(PS_RECEIVER_START_TIMEOUT) != std::future_status::ready) {
         StopReceiver();
-        MarkIdle();
-        return PS_SEARCH_FAILED;
+        return PsSearchResult::Failed;
     }
+    claim.HandToReceiver();
     frame_ = BuildSearchFrame();
     SendFrame(); // a short send only means fewer answers
     configRead_ = false;
-    return PS_SEARCH_STARTED;
+    return PsSearchResult::Started;
 }
 
 void PrintServerChannel::ReceiverLoop() {
@@ -328,65 +322,50 @@ void PrintServerChannel::StopReceiver() {
     stop_ = false;
 }
 
-int PrintServerChannel::ReadConfig(const DiscoveryRecord& target, const std::stop_token& stop) {
-    if (!TryClaim()) return PS_READ_BUSY;
-    auto fail = [this](int code) {
+PsReadResult PrintServerChannel::ReadConfig(const DiscoveryRecord& target, const std::stop_token& stop) {
+    Claim claim(*this);
+    if (!claim) return PsReadResult::Busy;
+    // A read that brings no image leaves the channel unread.
+    const auto fail = [this](PsReadResult result) {
         configRead_ = false;
-        MarkIdle();
-        return code;
+        return result;
     };
-    if (!PrepareSocket()) return fail(PS_READ_SEND_FAILED);
+    if (!PrepareSocket()) return fail(PsReadResult::SendFailed);
     frame_ = BuildAddressedFrame(PS_CMD_READ_CONFIG, target.Mac());
-    if (!SendFrame()) return fail(PS_READ_SEND_FAILED);
-    if (!ReceiveAnswer(PS_CONFIG_SIZE, stop)) {
-        configRead_ = false;
-        return PS_READ_NO_ANSWER;
-    }
+    if (!SendFrame()) return fail(PsReadResult::SendFailed);
+    if (!ReceiveAnswer(PS_CONFIG_SIZE, stop)) return fail(PsReadResult::NoAnswer);
     image_.Load(answer_.data(), answerSize_);
     configRead_ = true;
-    MarkIdle();
-    return PS_READ_OK;
+    return PsReadResult::Ok;
 }
 
-int PrintServerChannel::WriteBlock(std::uint8_t command, const std::stop_token& stop) {
-    if (command != PS_CMD_WRITE_A && command != PS_CMD_WRITE_B) return PS_WRITE_SEND_FAILED;
-    if (!idle_) return PS_WRITE_BUSY;
-    if (!configRead_) return PS_WRITE_NOT_READ;
-    if (!TryClaim()) return PS_WRITE_BUSY;
-    if (!PrepareSocket()) {
-        MarkIdle();
-        return PS_WRITE_NO_ANSWER;
-    }
+PsWriteResult PrintServerChannel::WriteBlock(std::uint8_t command, const std::stop_token& stop) {
+    if (command != PS_CMD_WRITE_A && command != PS_CMD_WRITE_B) return PsWriteResult::SendFailed;
+    if (!idle_) return PsWriteResult::Busy;
+    if (!configRead_) return PsWriteResult::NotRead;
+    Claim claim(*this);
+    if (!claim) return PsWriteResult::Busy;
+    if (!PrepareSocket()) return PsWriteResult::NoAnswer;
     const std::span<const std::uint8_t> block =
         command == PS_CMD_WRITE_A ? std::span<const std::uint8_t>(image_.blockA) : std::span(image_.blockB);
     frame_ = BuildAddressedFrame(command, image_.Mac(), block);
-    if (!SendFrame()) {
-        MarkIdle();
-        return PS_WRITE_SEND_FAILED;
-    }
-    if (!ReceiveAnswer(PS_ACK_SIZE, stop)) return PS_WRITE_NO_ANSWER;
-    const bool acknowledged = IsAcknowledgement(command, answer_.data(), answerSize_);
-    MarkIdle();
-    return acknowledged ? PS_WRITE_ACKNOWLEDGED : PS_WRITE_NOT_ACKNOWLEDGED;
+    if (!SendFrame()) return PsWriteResult::SendFailed;
+    if (!ReceiveAnswer(PS_ACK_SIZE, stop)) return PsWriteResult::NoAnswer;
+    return IsAcknowledgement(command, answer_.data(), answerSize_) ? PsWriteResult::Acknowledged
+                                                                   : PsWriteResult::NotAcknowledged;
 }
 
-int PrintServerChannel::Apply(const DiscoveryRecord& target, const std::stop_token& stop) {
-    if (!idle_) return PS_APPLY_BUSY;
-    if (!configRead_) return PS_APPLY_NOT_READ;
-    if (!TryClaim()) return PS_APPLY_BUSY;
-    if (!PrepareSocket()) {
-        MarkIdle();
-        return PS_APPLY_SEND_FAILED;
-    }
+PsApplyResult PrintServerChannel::Apply(const DiscoveryRecord& target, const std::stop_token& stop) {
+    if (!idle_) return PsApplyResult::Busy;
+    if (!configRead_) return PsApplyResult::NotRead;
+    Claim claim(*this);
+    if (!claim) return PsApplyResult::Busy;
+    if (!PrepareSocket()) return PsApplyResult::SendFailed;
     frame_ = BuildAddressedFrame(PS_CMD_APPLY, target.Mac());
-    if (!SendFrame()) {
-        MarkIdle();
-        return PS_APPLY_SEND_FAILED;
-    }
-    if (!ReceiveAnswer(PS_ACK_SIZE, stop)) return PS_APPLY_NO_ANSWER;
-    const bool acknowledged = IsAcknowledgement(PS_CMD_APPLY, answer_.data(), answerSize_);
-    MarkIdle();
-    return acknowledged ? PS_APPLY_ACKNOWLEDGED : PS_APPLY_OTHER_ANSWER;
+    if (!SendFrame()) return PsApplyResult::SendFailed;
+    if (!ReceiveAnswer(PS_ACK_SIZE, stop)) return PsApplyResult::NoAnswer;
+    return IsAcknowledgement(PS_CMD_APPLY, answer_.data(), answerSize_) ? PsApplyResult::Acknowledged
+                                                                        : PsApplyResult::OtherAnswer;
 }
 
 } // namespace pemberlux

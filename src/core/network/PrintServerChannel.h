@@ -5,6 +5,8 @@
 // print server recognises the frames meant for it by the MAC address in them.
 #pragma once
 
+#include "core/base/Bytes.h"
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -18,7 +20,6 @@
 #include <stop_token>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace pemberlux {
 
@@ -53,32 +54,36 @@ constexpr std::size_t PS_QUEUE_LIMIT = 4096;
 using MacAddress = std::array<std::uint8_t, 6>;
 using Ipv4Octets = std::array<std::uint8_t, 4>; // first octet first
 
-// Results of Search().
-constexpr int PS_SEARCH_STARTED = 0;
-constexpr int PS_SEARCH_BUSY = 1;
-constexpr int PS_SEARCH_FAILED = 2; // socket or receiver could not be started
+enum class PsSearchResult {
+    Started,
+    Busy,
+    Failed, // socket or receiver could not be started
+};
 
-// Results of ReadConfig().
-constexpr int PS_READ_OK = 0;
-constexpr int PS_READ_BUSY = 1;
-constexpr int PS_READ_SEND_FAILED = 2; // socket or send failure
-constexpr int PS_READ_NO_ANSWER = 3;
+enum class PsReadResult {
+    Ok,
+    Busy,
+    SendFailed, // socket or send failure
+    NoAnswer,
+};
 
-// Results of WriteBlock(). The callers do not act on them.
-constexpr int PS_WRITE_SEND_FAILED = 0; // also for a command other than PS_CMD_WRITE_A/B
-constexpr int PS_WRITE_BUSY = 1;
-constexpr int PS_WRITE_NOT_ACKNOWLEDGED = 2;
-constexpr int PS_WRITE_NO_ANSWER = 3; // socket failure or no answer
-constexpr int PS_WRITE_NOT_READ = 4;  // the configuration was not read first
-constexpr int PS_WRITE_ACKNOWLEDGED = 5;
+enum class PsWriteResult {
+    Acknowledged,
+    Busy,
+    NotAcknowledged,
+    SendFailed, // also for a command other than PS_CMD_WRITE_A/B
+    NoAnswer,   // socket failure or no answer
+    NotRead,    // the configuration was not read first
+};
 
-// Results of Apply().
-constexpr int PS_APPLY_OTHER_ANSWER = -1;
-constexpr int PS_APPLY_ACKNOWLEDGED = 0;
-constexpr int PS_APPLY_BUSY = 1;
-constexpr int PS_APPLY_SEND_FAILED = 2; // socket or send failure
-constexpr int PS_APPLY_NO_ANSWER = 3;
-constexpr int PS_APPLY_NOT_READ = 4;
+enum class PsApplyResult {
+    Acknowledged,
+    OtherAnswer,
+    Busy,
+    SendFailed, // socket or send failure
+    NoAnswer,
+    NotRead,
+};
 
 // One print server's answer to the search, exactly 36 bytes as received.
 struct DiscoveryRecord {
@@ -161,10 +166,9 @@ private:
 // Sum modulo 256 of every byte from offset 1 up to the byte before the checksum.
 std::uint8_t FrameChecksum(std::span<const std::uint8_t> frameWithoutChecksum);
 // FF 01 01 02.
-std::vector<std::uint8_t> BuildSearchFrame();
+Bytes BuildSearchFrame();
 // 0xFF, N, command, MAC, the login name and password, `data`, checksum.
-std::vector<std::uint8_t> BuildAddressedFrame(std::uint8_t command, const MacAddress& mac,
-                                              std::span<const std::uint8_t> data = {});
+Bytes BuildAddressedFrame(std::uint8_t command, const MacAddress& mac, std::span<const std::uint8_t> data = {});
 // True when `answer` is the whole acknowledgement FF 01 <command> 4B. A cut answer
 // whose few bytes match its start is not one: it must not pass for a success.
 bool IsAcknowledgement(std::uint8_t command, const std::uint8_t* answer, std::size_t size);
@@ -183,7 +187,7 @@ public:
 
     // Broadcasts the search frame; the answers are queued as they arrive, up to
     // PS_QUEUE_LIMIT not yet taken.
-    int Search();
+    PsSearchResult Search();
     // The oldest queued answer, if any.
     bool PopAnswer(DiscoveryRecord& record);
     bool IsIdle() const;
@@ -195,10 +199,10 @@ public:
 
     // The addressed exchanges wait at most PS_ANSWER_TIMEOUT for the answer; a
     // stop request of `stop` ends that wait early, as an answer that did not come.
-    int ReadConfig(const DiscoveryRecord& target, const std::stop_token& stop = {});
+    PsReadResult ReadConfig(const DiscoveryRecord& target, const std::stop_token& stop = {});
     // `command` is PS_CMD_WRITE_A or PS_CMD_WRITE_B.
-    int WriteBlock(std::uint8_t command, const std::stop_token& stop = {});
-    int Apply(const DiscoveryRecord& target, const std::stop_token& stop = {});
+    PsWriteResult WriteBlock(std::uint8_t command, const std::stop_token& stop = {});
+    PsApplyResult Apply(const DiscoveryRecord& target, const std::stop_token& stop = {});
 
     // The image is edited in place between ReadConfig and WriteBlock.
     ConfigImage& Image() { return image_; }
@@ -211,6 +215,24 @@ public:
     std::uint16_t Port() const { return port_; }
 
 private:
+    // Holds the channel for one exchange and gives it back on every way out; a
+    // search hands it to its receiver, which gives it back when the search ends.
+    class Claim {
+    public:
+        explicit Claim(PrintServerChannel& channel) : channel_(channel), held_(channel.TryClaim()) {}
+        ~Claim() {
+            if (held_) channel_.MarkIdle();
+        }
+        Claim(const Claim&) = delete;
+        Claim& operator=(const Claim&) = delete;
+        explicit operator bool() const { return held_; }
+        void HandToReceiver() { held_ = false; }
+
+    private:
+        PrintServerChannel& channel_;
+        bool held_;
+    };
+
     bool TryClaim();
     void MarkIdle();
     bool PrepareSocket();
@@ -224,10 +246,10 @@ private:
     const std::uint16_t port_;
     std::atomic<bool> idle_{true};
     int socket_ = -1;
-    std::uint32_t destination_ = 0;    // IPv4 address in network byte order
-    std::vector<std::uint8_t> frame_;  // the outgoing frame
-    std::vector<std::uint8_t> answer_; // the last answer to an addressed frame
-    std::size_t answerSize_ = 0;       // bytes of it received
+    std::uint32_t destination_ = 0; // IPv4 address in network byte order
+    Bytes frame_;                   // the outgoing frame
+    Bytes answer_;                  // the last answer to an addressed frame
+    std::size_t answerSize_ = 0;    // bytes of it received
     std::atomic<bool> configRead_{false};
 
     std::mutex queueMutex_; // guards queue_ and the idle transitions waiters see

@@ -10,14 +10,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-PsWriteStatus OfWrite(int result) {
-    if (result == PS_WRITE_ACKNOWLEDGED) return PsWriteStatus::Done;
-    return result == PS_WRITE_NOT_READ ? PsWriteStatus::NotRead : PsWriteStatus::Failed;
+PsWriteStatus OfWrite(PsWriteResult result) {
+    if (result == PsWriteResult::Acknowledged) return PsWriteStatus::Done;
+    return result == PsWriteResult::NotRead ? PsWriteStatus::NotRead : PsWriteStatus::Failed;
 }
 
-PsWriteStatus OfApply(int result) {
-    if (result == PS_APPLY_ACKNOWLEDGED) return PsWriteStatus::Done;
-    return result == PS_APPLY_NOT_READ ? PsWriteStatus::NotRead : PsWriteStatus::Failed;
+PsWriteStatus OfApply(PsApplyResult result) {
+    if (result == PsApplyResult::Acknowledged) return PsWriteStatus::Done;
+    return result == PsApplyResult::NotRead ? PsWriteStatus::NotRead : PsWriteStatus::Failed;
 }
 
 // Block `command`, then the apply; the first failure is the result.
@@ -77,7 +77,7 @@ PsDhcpOutcome FollowDhcp(PrintServerChannel& channel, const DiscoveryRecord& tar
         return outcome;
     };
     if (!WaitChannelIdle(channel, stop)) return stopped();
-    if (channel.Search() != PS_SEARCH_STARTED) return outcome;
+    if (channel.Search() != PsSearchResult::Started) return outcome;
     if (!SleepFor(stop, timing.afterDhcpSearch)) return stopped();
 
     // Every answer of the search, until it is over.

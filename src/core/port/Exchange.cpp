@@ -17,7 +17,7 @@ ExchangeResult Failed(ExchangeResult::Status status, const PortError& e) {
 // Reads until the rule says the reply is whole, or it goes silent.
 ExchangeResult ReadReply(PrinterPort& port, const ReplyRule& rule, const JobLimits& job) {
     ExchangeResult result;
-    std::vector<std::uint8_t>& reply = result.reply;
+    Bytes& reply = result.reply;
     reply.resize(rule.maxBytes);
     std::size_t got = 0;
     const JobClock::time_point timeout = JobClock::now() + rule.timeout;

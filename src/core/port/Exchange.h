@@ -4,13 +4,13 @@
 // if any, the user is to see; it never throws.
 #pragma once
 
+#include "core/base/Bytes.h"
 #include "core/port/PrinterPort.h"
 
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
 
 namespace pemberlux {
 
@@ -40,7 +40,7 @@ struct ExchangeResult {
     // The reply began before the time-out and ended after it: it is whole and
     // usable, and the user is still told that the printer was late.
     bool late = false;
-    std::vector<std::uint8_t> reply;
+    Bytes reply;
     // Why the device could not be opened (OpenFailed), when the system said.
     OpenFailure open;
 

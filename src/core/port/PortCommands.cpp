@@ -6,51 +6,59 @@ namespace pemberlux {
 
 namespace {
 
-Frame Bracketed(std::initializer_list<std::uint8_t> command) {
-    Frame frame(SETUP_BEGIN.begin(), SETUP_BEGIN.end());
-    frame.insert(frame.end(), command);
-    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
-    return frame;
-}
-
 std::uint8_t BaudBits(const std::string& baud) {
-    static const char* const rates[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-    for (std::uint8_t i = 0; i < 8; ++i) {
-        if (baud == rates[i]) return i;
+    for (std::size_t i = 0; i < SERIAL_BAUD_RATES.size(); ++i) {
+        if (baud == SERIAL_BAUD_RATES[i]) return static_cast<std::uint8_t>(i);
     }
     return 0;
 }
 
+// Bits 4 and 5 of each parity text, by layout.
+std::uint8_t EvenBits(SerialParityBits parity) {
+    return parity == SerialParityBits::OddLowEvenHigh ? 0x20 : parity == SerialParityBits::EvenLowOddHigh ? 0x10 : 0;
+}
+std::uint8_t OddBits(SerialParityBits parity) {
+    return parity == SerialParityBits::OddLowEvenHigh ? 0x10 : parity == SerialParityBits::EvenLowOddHigh ? 0x20 : 0;
+}
+
 } // namespace
 
-std::uint8_t SerialConfigByte(const PortSettings& serial, const PrinterModel* model) {
+std::uint8_t EncodeSerialConfig(const PortSettings& serial, SerialParityBits parity) {
     std::uint8_t n = BaudBits(serial.baudRate);
     if (serial.flowControl == "Xon/Xoff") n |= 0x08;
-    const bool even = serial.parity == "Even";
-    const bool odd = serial.parity == "Odd";
-    switch (model ? model->serialParity : SerialParityBits::None) {
-    case SerialParityBits::OddLowEvenHigh:
-        if (even) n |= 0x20;
-        if (odd) n |= 0x10;
-        break;
-    case SerialParityBits::EvenLowOddHigh:
-        if (even) n |= 0x10;
-        if (odd) n |= 0x20;
-        break;
-    case SerialParityBits::None:
-        break;
-    }
+    if (serial.parity == "Even") n |= EvenBits(parity);
+    if (serial.parity == "Odd") n |= OddBits(parity);
     if (serial.stopBits == "2") n |= 0x40;
     if (serial.dataBits == "7") n |= 0x80;
     return n;
 }
 
-Frame BuildSerialConfigFrame(const PortSettings& serial, const PrinterModel* model) {
-    return Bracketed({0x1B, 0x23, SerialConfigByte(serial, model)});
+void DecodeSerialConfig(std::uint8_t config, SerialReplyLayout layout, PortSettings& settings) {
+    settings.baudRate = SERIAL_BAUD_RATES[config & 0x07];
+    if (layout.flowControl) settings.flowControl = (config & 0x08) ? "Xon/Xoff" : "DTR";
+    const std::uint8_t parity = config & 0x30;
+    if (parity == 0) {
+        settings.parity = "None";
+    } else if (layout.parity != SerialParityBits::None) {
+        if (parity == EvenBits(layout.parity)) settings.parity = "Even";
+        if (parity == OddBits(layout.parity)) settings.parity = "Odd";
+    }
+    settings.stopBits = (config & 0x40) ? "2" : "1";
+    settings.dataBits = (config & 0x80) ? "7" : "8";
 }
 
-Frame BuildWifiResetFrame() {
-    return Bracketed({0x1B, 0x40, 0x01});
+std::uint8_t SerialConfigByte(const PortSettings& serial, const PrinterModel* model) {
+    return EncodeSerialConfig(serial, model ? model->serialParity : SerialParityBits::None);
+}
+
+Bytes BuildSerialConfigFrame(const PortSettings& serial, const PrinterModel* model) {
+    const auto frame = SetupFrame({0x1B, 0x23, SerialConfigByte(serial, model)});
+    return Bytes(frame.begin(), frame.end());
+}
+
+Bytes BuildWifiResetFrame() {
+    constexpr auto frame = SetupFrame({0x1B, 0x40, 0x01});
+    return Bytes(frame.begin(), frame.end());
 }
 
 void ApplyFactoryLineSettings(PortSettings& settings) {

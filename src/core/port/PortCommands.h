@@ -3,6 +3,7 @@
 // bracketed by ESC CR 'S' ... ESC DLE 'E'.
 #pragma once
 
+#include "core/base/Bytes.h"
 #include "core/base/Models.h"
 #include "core/base/PortSettings.h"
 #include "core/port/Exchange.h"
@@ -12,22 +13,27 @@
 #include <functional>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace pemberlux {
 
-using Frame = std::vector<std::uint8_t>;
+// The serial configuration byte, both ways: baud rate in bits 0-2 (the index
+// in SERIAL_BAUD_RATES), Xon/Xoff in bit 3, parity in bits 4 and 5 in the
+// order `parity` gives, two stop bits in bit 6, seven data bits in bit 7.
+std::uint8_t EncodeSerialConfig(const PortSettings& serial, SerialParityBits parity);
+// Sets baud rate, parity, stop and data bits of `settings` from `config`, and
+// the flow control when the layout carries it. Parity 3, and any parity when
+// the layout carries none, leaves the parity as it is.
+void DecodeSerialConfig(std::uint8_t config, SerialReplyLayout layout, PortSettings& settings);
 
-// The settings byte: baud rate in bits 0-2, Xon/Xoff in bit 3, parity in bits 4
-// and 5 the way `model` numbers them (none without a model), two stop bits in
-// bit 6, seven data bits in bit 7.
+// The byte the interface page sends: parity the way `model` numbers it (none
+// without a model).
 std::uint8_t SerialConfigByte(const PortSettings& serial, const PrinterModel* model);
 
 // 1B 0D 53  1B 23 n  1B 10 45
-Frame BuildSerialConfigFrame(const PortSettings& serial, const PrinterModel* model);
+Bytes BuildSerialConfigFrame(const PortSettings& serial, const PrinterModel* model);
 
 // 1B 0D 53  1B 40 01  1B 10 45
-Frame BuildWifiResetFrame();
+Bytes BuildWifiResetFrame();
 
 // After a factory reset the printer's serial line is 9600 baud, 8 data bits,
 // no parity, 1 stop bit, hardware handshake: the page's PortSettings follow.

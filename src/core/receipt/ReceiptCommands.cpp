@@ -1,12 +1,11 @@
 #include "core/receipt/ReceiptCommands.h"
 
 #include "core/base/PortSettings.h"
+#include "core/port/PortCommands.h"
 
 namespace pemberlux {
 
 namespace {
-
-const char* const kBaudRates[8] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
 
 const ReceiptSettingInfo& Info(int pos) {
     return RECEIPT_SETTINGS[static_cast<std::size_t>(pos)];
@@ -16,7 +15,7 @@ const ReceiptSettingInfo& Info(int pos) {
 
 ReceiptRestoreFrame BuildRestoreFrame(const std::string& language) {
     const std::uint8_t n = language == "Chinese" ? 1 : 0;
-    return {0x1B, 0x0D, 0x53, 0x1B, 0x16, n, 0x1B, 0x10, 0x45, 0x1D, 0x10, 0x01};
+    return JoinBytes(SetupFrame({0x1B, 0x16, n}), std::array<std::uint8_t, 3>{0x1D, 0x10, 0x01});
 }
 
 Bytes EncodeReceiptItem(int pos, const ReceiptSettingValues& values) {
@@ -42,34 +41,17 @@ int FirstMarkedDistanceWithoutNumber(const ReceiptChangedMarks& marks, const Rec
 }
 
 Bytes BuildReceiptSettingsFrame(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values) {
-    Bytes frame(SETUP_BEGIN.begin(), SETUP_BEGIN.end());
+    Bytes items;
     for (int pos = 0; pos < RECEIPT_SETTING_COUNT; ++pos) {
         if (!marks.test(static_cast<std::size_t>(pos))) continue;
         const Bytes item = EncodeReceiptItem(pos, values);
-        frame.insert(frame.end(), item.begin(), item.end());
+        items.insert(items.end(), item.begin(), item.end());
     }
-    frame.insert(frame.end(), SETUP_END.begin(), SETUP_END.end());
-    return frame;
+    return WrapSetupItems(items);
 }
 
 void ApplyReceiptSerialConfigByte(std::uint8_t config, PortSettings& settings) {
-    settings.baudRate = kBaudRates[config & 0x07];
-    settings.flowControl = (config & 0x08) ? "Xon/Xoff" : "DTR";
-    switch ((config >> 4) & 0x03) {
-    case 0:
-        settings.parity = "None";
-        break;
-    case 1:
-        settings.parity = "Even";
-        break;
-    case 2:
-        settings.parity = "Odd";
-        break;
-    default:
-        break;
-    }
-    settings.stopBits = (config & 0x40) ? "2" : "1";
-    settings.dataBits = (config & 0x80) ? "7" : "8";
+    DecodeSerialConfig(config, SettingsReplyLayout(PrinterFamily::Receipt), settings);
 }
 
 bool ApplyReceiptSerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings) {

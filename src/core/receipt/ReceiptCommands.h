@@ -19,8 +19,7 @@ namespace pemberlux {
 struct PortSettings;
 
 // The settings query: SETUP_BEGIN, 1B 33 00, SETUP_END.
-inline constexpr std::array<std::uint8_t, 9> RC_FRAME_READ_SETTINGS = {0x1B, 0x0D, 0x53, 0x1B, 0x33,
-                                                                       0x00, 0x1B, 0x10, 0x45};
+inline constexpr std::array<std::uint8_t, 9> RC_FRAME_READ_SETTINGS = SetupFrame({0x1B, 0x33, 0x00});
 
 // Restore: the printer language set to the program's (0 English, 1 Chinese)
 // in a frame, then 1D 10 01, which restores the factory settings.

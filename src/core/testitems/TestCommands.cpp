@@ -18,11 +18,11 @@ constexpr std::uint8_t LF = 0x0A;
 struct Part {
     Part(std::initializer_list<std::uint8_t> b) : bytes(b) {}
     Part(const char* text) : bytes(text, text + std::char_traits<char>::length(text)) {}
-    Frame bytes;
+    Bytes bytes;
 };
 
-Frame Join(std::initializer_list<Part> parts) {
-    Frame out;
+Bytes Join(std::initializer_list<Part> parts) {
+    Bytes out;
     for (const Part& p : parts)
         out.insert(out.end(), p.bytes.begin(), p.bytes.end());
     return out;
@@ -46,7 +46,7 @@ const Area AREAS[CHINESE_AREAS] = {
 
 } // namespace
 
-Frame TestCommandBytes(TestCommand command) {
+Bytes TestCommandBytes(TestCommand command) {
     switch (command) {
     case TestCommand::BlackMarkEnable:
         return Join({{0x1C, 0xAA, 0x11, 0x01}, "  BM enable", {LF}});
@@ -74,29 +74,29 @@ Frame TestCommandBytes(TestCommand command) {
     return {};
 }
 
-Frame BlackMarkTestBytes(bool cutAfterPrint) {
-    Frame out = Join({{0x1B, 0x40}, {0x1D, 0x0C}, " BM test", {0x1B, 0x4A, 0xFF}, {0x1B, 0x4A, 0xFF}});
+Bytes BlackMarkTestBytes(bool cutAfterPrint) {
+    Bytes out = Join({{0x1B, 0x40}, {0x1D, 0x0C}, " BM test", {0x1B, 0x4A, 0xFF}, {0x1B, 0x4A, 0xFF}});
     if (cutAfterPrint) {
-        const Frame cut = Join({{0x1B, 0x40, 0x1D, 0x0C}, {0x1D, 0x56, 0x42, 0x01}});
+        const Bytes cut = Join({{0x1B, 0x40, 0x1D, 0x0C}, {0x1D, 0x56, 0x42, 0x01}});
         out.insert(out.end(), cut.begin(), cut.end());
     }
     return out;
 }
 
-Frame BaudRateBytes(int index) {
+Bytes BaudRateBytes(int index) {
     const auto n = static_cast<std::uint8_t>(index);
-    Frame out = Join({"set successful", {LF}, {0x1C, 0xAA, 0x22, n}, {0x00}});
+    Bytes out = Join({"set successful", {LF}, {0x1C, 0xAA, 0x22, n}, {0x00}});
     // The printers take the lowest rate with one more zero byte.
     if (index == 0) out.push_back(0x00);
     return out;
 }
 
-Frame ChineseTestBytes(int area, const FontStyle& style) {
+Bytes ChineseTestBytes(int area, const FontStyle& style) {
     std::uint8_t n = 0;
     if (style.doubleWidth) n |= 0x04;
     if (style.doubleHeight) n |= 0x08;
     if (style.underline) n |= 0x80;
-    Frame out = {0x1C, 0x21, n};
+    Bytes out = {0x1C, 0x21, n};
     if (area >= 0 && area < CHINESE_AREAS) {
         const Area& a = AREAS[area];
         for (unsigned lead = a.lead.first; lead <= a.lead.last; lead += a.lead.step) {
@@ -112,13 +112,13 @@ Frame ChineseTestBytes(int area, const FontStyle& style) {
     return out;
 }
 
-Frame AsciiTestBytes(AsciiText text, bool fontA, const FontStyle& style) {
+Bytes AsciiTestBytes(AsciiText text, bool fontA, const FontStyle& style) {
     std::uint8_t n = 0;
     if (style.doubleWidth) n |= 0x20;
     if (style.doubleHeight) n |= 0x10;
     if (style.underline) n |= 0x80;
     if (fontA) n |= 0x01;
-    Frame out = {0x1C, 0x2E, 0x1B, 0x21, n};
+    Bytes out = {0x1C, 0x2E, 0x1B, 0x21, n};
     switch (text) {
     case AsciiText::Alphabet:
         for (char c = 'A'; c <= 'Z'; ++c)
@@ -137,8 +137,8 @@ Frame AsciiTestBytes(AsciiText text, bool fontA, const FontStyle& style) {
     return out;
 }
 
-Frame BlackBarBytes() {
-    Frame out;
+Bytes BlackBarBytes() {
+    Bytes out;
     for (int row = 0; row < 5; ++row) {
         out.insert(out.end(), {0x1B, 0x2A, 0x00, 0xD2, 0x00});
         out.insert(out.end(), 210, 0xFF);

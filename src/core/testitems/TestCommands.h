@@ -4,14 +4,13 @@
 // data file "testPrint.qv".
 #pragma once
 
+#include "core/base/Bytes.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <vector>
 
 namespace pemberlux {
-
-using Frame = std::vector<std::uint8_t>;
 
 // The fixed commands, by the button that sends them.
 enum class TestCommand {
@@ -27,15 +26,15 @@ enum class TestCommand {
     Feed,             // 1C AA 17 02 55
     HeadPin,          // 1C AA 17 01 00
 };
-Frame TestCommandBytes(TestCommand command);
+Bytes TestCommandBytes(TestCommand command);
 
 // 1B 40, 1D 0C, " BM test", 1B 4A FF, 1B 4A FF; with a cut after it
 // 1B 40 1D 0C 1D 56 42 01 too.
-Frame BlackMarkTestBytes(bool cutAfterPrint);
+Bytes BlackMarkTestBytes(bool cutAfterPrint);
 
 // "set successful", LF, 1C AA 22 n, 00 for baud-rate list index n (0 = 1200 …
 // 5 = 38400); index 0 carries one 00 more.
-Frame BaudRateBytes(int index);
+Bytes BaudRateBytes(int index);
 
 // Font style of the character tests.
 struct FontStyle {
@@ -45,24 +44,24 @@ struct FontStyle {
 };
 
 // 1C 21 n, every character of GBK area `area` (0-4; -1 none), LF.
-Frame ChineseTestBytes(int area, const FontStyle& style);
+Bytes ChineseTestBytes(int area, const FontStyle& style);
 constexpr int CHINESE_AREAS = 5;
 
 enum class AsciiText { None, Alphabet, LetterH, LetterI };
 // 1C 2E, 1B 21 n, the text (A to Z, or 50 × H or I), 1B 21 00, LF.
-Frame AsciiTestBytes(AsciiText text, bool fontA, const FontStyle& style);
+Bytes AsciiTestBytes(AsciiText text, bool fontA, const FontStyle& style);
 // How often the ASCII test prints, the first time this long after the click.
 constexpr int ASCII_TEST_INTERVAL_MS = 600;
 
 // Five rows of 210 columns of black: 1B 2A 00 D2 00, 210 × FF, 0D, 1B 4A 10.
-Frame BlackBarBytes();
+Bytes BlackBarBytes();
 
 // The test data file, hexadecimal text in the working folder.
 constexpr const char* TEST_FILE_NAME = "testPrint.qv";
 struct TestFile {
     enum Status { Read, Missing, NotHex };
     Status status = Read;
-    Frame bytes; // decoded, all of them
+    Bytes bytes; // decoded, all of them
 };
 TestFile ReadTestFile(const std::filesystem::path& path);
 

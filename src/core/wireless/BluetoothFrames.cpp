@@ -34,8 +34,8 @@ std::optional<StringId> CheckBluetoothInputs(std::string_view name, std::string_
     return std::nullopt;
 }
 
-Frame BuildBluetoothSendFrame(std::string_view name, std::string_view password) {
-    Frame frame{0x1B, 0x0D, 0x48};
+Bytes BuildBluetoothSendFrame(std::string_view name, std::string_view password) {
+    Bytes frame{0x1B, 0x0D, 0x48};
     for (std::size_t i = 0; i < BT_NAME_FIELD_SIZE; ++i)
         frame.push_back(i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0x00);
     for (std::size_t i = 0; i < BT_PASSWORD_SIZE; ++i)

@@ -36,7 +36,7 @@ std::optional<StringId> CheckBluetoothInputs(std::string_view name, std::string_
 
 // 1B 0D 48, the name padded with zeros to 16 bytes, the 4 password bytes, 00 10.
 // The caller checked the texts.
-Frame BuildBluetoothSendFrame(std::string_view name, std::string_view password);
+Bytes BuildBluetoothSendFrame(std::string_view name, std::string_view password);
 
 // The answer to the read is whole at 26 bytes; the printer has 10 s to give it.
 ReplyRule BluetoothReadRule();

@@ -1,5 +1,7 @@
 #include "core/wireless/WifiFrames.h"
 
+#include "core/port/SetupFrame.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -17,7 +19,7 @@ int HexValue(char c) {
     return (std::tolower(static_cast<unsigned char>(c)) - 'a') + 10;
 }
 
-void AppendAddress(Frame& frame, const Ipv4& address) {
+void AppendAddress(Bytes& frame, const Ipv4& address) {
     frame.insert(frame.end(), address.begin(), address.end());
 }
 
@@ -75,8 +77,8 @@ std::string FormatIpv4(const Ipv4& address) {
     return text;
 }
 
-Frame BuildWifiSettingsFrame(const WifiSettings& s) {
-    Frame frame{0x1B, 0x0D, 0x53, 0x1B, 0x3E};
+Bytes BuildWifiSettingsFrame(const WifiSettings& s) {
+    Bytes frame{0x1B, 0x3E};
     frame.push_back(s.mode == WIFI_MODE_AP ? 0x02 : 0x00);
     frame.insert(frame.end(), s.ssid.begin(), s.ssid.end());
     frame.push_back(0x00);
@@ -99,8 +101,7 @@ Frame BuildWifiSettingsFrame(const WifiSettings& s) {
     AppendAddress(frame, s.mask);
     // The module reads 0 as "DHCP on": the other way round from the list.
     frame.push_back(s.dhcp == WIFI_DHCP_ENABLE ? 0x00 : 0x01);
-    frame.insert(frame.end(), {0x1B, 0x10, 0x45});
-    return frame;
+    return WrapSetupItems(frame);
 }
 
 } // namespace pemberlux

@@ -65,6 +65,6 @@ std::string FormatIpv4(const Ipv4& address);
 // 1B 0D 53  1B 3E  mode  SSID 00  encryption  key format  key present  key 00
 // 01  address  gateway  mask  DHCP  1B 10 45. The caller checked SSID and key;
 // with encryption None the key field is empty (00).
-Frame BuildWifiSettingsFrame(const WifiSettings& settings);
+Bytes BuildWifiSettingsFrame(const WifiSettings& settings);
 
 } // namespace pemberlux

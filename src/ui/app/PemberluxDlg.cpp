@@ -56,9 +56,6 @@ constexpr int LEFT_COLUMN_WIDTH = 196;
 constexpr int PAGE_AREA_DLU_WIDTH = 360;
 constexpr int PAGE_AREA_DLU_HEIGHT = 230;
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CPemberluxDlg::IDD, key));
-}
 QString Str(StringId id) {
     return QString::fromStdString(LoadUiString(id));
 }

@@ -24,10 +24,6 @@ namespace pemberlux {
 
 namespace {
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CCommandTest::IDD, key));
-}
-
 std::u16string Utf16(const QString& text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
 }

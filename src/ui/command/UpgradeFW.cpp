@@ -24,10 +24,6 @@ namespace pemberlux {
 
 namespace {
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CUpgradeFW::IDD, key));
-}
-
 // The bar's range: the image's size, or a scale of it where that is beyond an int.
 int BarUnits(std::uint64_t value, std::uint64_t total) {
     if (total <= static_cast<std::uint64_t>(INT_MAX)) return static_cast<int>(value);

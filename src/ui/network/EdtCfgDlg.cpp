@@ -17,14 +17,6 @@
 
 namespace pemberlux {
 
-namespace {
-
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CEdtCfgDlg::IDD, key));
-}
-
-} // namespace
-
 CEdtCfgDlg::CEdtCfgDlg(QWidget* parent)
     : CDialog(IDD, parent), lang_(ThreadUiLanguage()), channel_(std::make_unique<PrintServerChannel>()) {
     setWindowTitle(Text("caption"));
@@ -130,9 +122,9 @@ void CEdtCfgDlg::StartRead() {
     // The list, OK and Cancel stay off while the read runs, so the dialog cannot close under it.
     StartJob({IDC_DHCP, IDC_OK, IDC_CANCEL}, [this, lang, record = record_](std::stop_token stop) {
         SetThreadUiLanguage(lang);
-        const int rc = channel_->ReadConfig(record, stop);
+        const PsReadResult rc = channel_->ReadConfig(record, stop);
         if (stop.stop_requested()) return;
-        if (rc != PS_READ_OK) {
+        if (rc != PsReadResult::Ok) {
             // The fields stay blank; OK then hands back an image the channel will not write.
             ShowString(this, StringId::SettingsNotRead, MessageIcon::Stop);
             return;
@@ -161,7 +153,7 @@ void CEdtCfgDlg::ShowReadConfig(const DiscoveryRecord& record, const ConfigImage
 void CEdtCfgDlg::ShowReply() {
     ConfigFieldTable fields;
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         fields = ReceivedFields;
     }
     SetControlText(IDC_MAC, DecodeCodePage(mac_, lang_));
@@ -236,7 +228,7 @@ void CEdtCfgDlg::FillOutgoingFields() const {
     v.gateway = gateway_;
     v.printPort = monitorPort_;
     v.printTimeout = printTimeout_;
-    std::lock_guard lock(CfgTablesMutex());
+    std::lock_guard lock(KvTablesMutex());
     pemberlux::FillOutgoingFields(v, OutgoingFields);
 }
 

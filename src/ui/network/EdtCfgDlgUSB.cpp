@@ -13,14 +13,6 @@
 
 namespace pemberlux {
 
-namespace {
-
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CEdtCfgDlgUSB::IDD, key));
-}
-
-} // namespace
-
 CEdtCfgDlgUSB::CEdtCfgDlgUSB(QWidget* parent) : CDialog(IDD, parent) {
     setWindowTitle(Text("caption"));
     setMinimumWidth(CONFIG_DIALOG_WIDTH);

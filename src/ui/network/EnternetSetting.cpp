@@ -2,7 +2,7 @@
 
 #include "core/base/CodePage.h"
 #include "core/base/UiText.h"
-#include "core/network/CfgExchange.h"
+#include "core/network/KvExchange.h"
 #include "core/network/NetConfig.h"
 #include "core/port/Job.h"
 #include "ui/network/EdtCfgDlg.h"
@@ -31,7 +31,7 @@ using namespace std::chrono_literals;
 
 } // namespace
 
-CEnternetSetting::CEnternetSetting(QObject* owner, QWidget* parent, std::uint16_t port, CfgTiming timing)
+CEnternetSetting::CEnternetSetting(QObject* owner, QWidget* parent, std::uint16_t port, KvTiming timing)
     : CSearchDialog(IDD, parent, LayoutOf<CEnternetSetting>(StringId::ColumnSerialNumber, 120, true)), owner_(owner),
       port_(port), lang_(ThreadUiLanguage()), session_(timing) {
     UseHandCursorOverButtons(this);
@@ -103,7 +103,7 @@ void CEnternetSetting::ShowRows(const std::vector<FoundPrinter>& printers) {
 
 void CEnternetSetting::OnTimer(int timerId) {
     if (timerId != TIMER_POLL) return;
-    const CfgPollResult r = session_.Poll();
+    const KvPollResult r = session_.Poll();
     if (r.listChanged) ShowRows(r.rows);
     if (r.queryAnswered && r.queryComplete) {
         monitorPort_ = r.monitorPort;
@@ -131,7 +131,7 @@ void CEnternetSetting::OnSearch() {
     StartJob(Buttons(), [this, language = settings_.language](std::stop_token stop) {
         SetThreadUiLanguage(LanguageIdOf(language));
         SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchingCaption));
-        if (session_.StartSearch() == CfgStart::Busy)
+        if (session_.StartSearch() == KvStart::Busy)
             ShowMessage(this, TemplateText(IDD, "message.Busy"), MessageIcon::Stop);
         // The timer clears busy once the receiver has ended, about 4 s after the start.
         while (session_.Busy() && SleepFor(stop, 50ms)) {
@@ -152,11 +152,11 @@ void CEnternetSetting::OnRowClick(int row) {
     }
     // The printer's own bytes go out, not the texts as shown.
     const FoundPrinter& p = rows_[static_cast<std::size_t>(row)];
-    const CfgStart started = session_.StartQuery(p.mac, p.serialNumber);
-    if (started == CfgStart::Busy) ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
+    const KvStart started = session_.StartQuery(p.mac, p.serialNumber);
+    if (started == KvStart::Busy) ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
     // The row is selected only when the session took it: otherwise the fields
     // would show a printer that Setup printer and OK do not act on.
-    if (started != CfgStart::Started && started != CfgStart::SendFailed) {
+    if (started != KvStart::Started && started != KvStart::SendFailed) {
         selectedRow_ = -1;
         return;
     }
@@ -181,12 +181,12 @@ void CEnternetSetting::OnSetupPrinter() {
         ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
-    const std::string mac = CfgSelectedMac();
+    const std::string mac = KvSelectedMac();
     // Only a printer the list shows now.
     const bool listed = !mac.empty() && selectedRow_ >= 0 && selectedRow_ < static_cast<int>(rows_.size()) &&
-                        rows_[static_cast<std::size_t>(selectedRow_)].mac.substr(0, CFG_KEY_MAC.width) == mac;
+                        rows_[static_cast<std::size_t>(selectedRow_)].mac.substr(0, KV_KEY_MAC.width) == mac;
     if (listed) {
-        ConfigureSelected(mac, CfgSelectedSerial());
+        ConfigureSelected(mac, KvSelectedSerial());
     } else {
         ConfigureOverUsb();
     }
@@ -210,12 +210,12 @@ void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::stri
     }
     dialog.FillOutgoingFields();
     switch (session_.StartSet(mac, serial)) {
-    case CfgStart::Started:
+    case KvStart::Started:
         break;
-    case CfgStart::Busy:
+    case KvStart::Busy:
         ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
-    case CfgStart::SendFailed:
+    case KvStart::SendFailed:
         ShowString(this, StringId::SendFailed, MessageIcon::Stop);
         return;
     default:
@@ -225,7 +225,7 @@ void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::stri
         SetThreadUiLanguage(LanguageIdOf(language));
         SetControlText(IDC_SETUP, LoadUiString(StringId::SettingCaption));
         // Bounded: without a complete answer the loop gives up after about a minute.
-        const CfgSetOutcome outcome = session_.RunSetConfirmation(stop);
+        const KvSetOutcome outcome = session_.RunSetConfirmation(stop);
         if (stop.stop_requested()) return;
         if (outcome.confirmed) {
             RunOnGuiThread([this, outcome] {

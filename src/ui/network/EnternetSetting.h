@@ -4,8 +4,8 @@
 // the chosen address and port back to the interface page.
 #pragma once
 
-#include "core/network/CfgProtocol.h"
-#include "core/network/CfgSession.h"
+#include "core/network/KvProtocol.h"
+#include "core/network/KvSession.h"
 #include "ui/network/SearchDialog.h"
 
 #include <cstdint>
@@ -41,8 +41,8 @@ public:
     static constexpr int POLL_MS = 100;
 
     // `owner` receives WM_NETWORK_SET on OK; the printers are on `port`.
-    explicit CEnternetSetting(QObject* owner, QWidget* parent = nullptr, std::uint16_t port = CFG_UDP_PORT,
-                              CfgTiming timing = {});
+    explicit CEnternetSetting(QObject* owner, QWidget* parent = nullptr, std::uint16_t port = KV_UDP_PORT,
+                              KvTiming timing = {});
     ~CEnternetSetting() override;
 
     void SetSettings(const PortSettings& settings) { settings_ = settings; }
@@ -77,7 +77,7 @@ private:
     PortSettings settings_;
     std::uint16_t port_;
     int lang_;
-    CfgSession session_;
+    KvSession session_;
     QSocketNotifier* notifier_ = nullptr;
     // The printers of the list as they answered, in row order (their texts go back as they came).
     std::vector<FoundPrinter> rows_;

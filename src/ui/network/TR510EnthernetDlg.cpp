@@ -73,7 +73,7 @@ void CTR510EnthernetDlg::OnSearch() {
     StartJob(Buttons(), [this, language = settings_.language](std::stop_token stop) {
         SetThreadUiLanguage(LanguageIdOf(language));
         SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchingCaption));
-        if (channel_.Search() == PS_SEARCH_STARTED) {
+        if (channel_.Search() == PsSearchResult::Started) {
             // The answers become rows as they come, until the search is over.
             for (bool over = false; !over && !stop.stop_requested();) {
                 over = channel_.IsIdle();

@@ -30,10 +30,6 @@ namespace {
 const int RADIO_IDS[] = {CPagePortSet::IDC_SERIAL, CPagePortSet::IDC_PARALLEL, CPagePortSet::IDC_USB,
                          CPagePortSet::IDC_NETWORK};
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CPagePortSet::IDD, key));
-}
-
 } // namespace
 
 CPagePortSet::CPagePortSet(QWidget* parent) : CPage(IDD, parent) {
@@ -302,7 +298,7 @@ bool CPagePortSet::StartSerialConfig(bool apply) {
 
 void CPagePortSet::SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, const PrinterModel* model,
                                     const PortSettings& current, const UsbSelection& usb) {
-    const Frame frame = BuildSerialConfigFrame(pending, model);
+    const Bytes frame = BuildSerialConfigFrame(pending, model);
     PortSettings line = current;
     line.comName = pending.comName;
     line.lptName = pending.lptName;

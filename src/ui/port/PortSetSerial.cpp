@@ -18,10 +18,6 @@ namespace {
 const char* const PARITY_VALUES[] = {"None", "Even", "Odd"};
 const char* const FLOW_VALUES[] = {"DTR", "Xon/Xoff"};
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CPortSetSerial::IDD, key));
-}
-
 void SelectText(QComboBox* list, const std::string& text) {
     list->setCurrentIndex(list->findText(QString::fromStdString(text), Qt::MatchExactly));
 }

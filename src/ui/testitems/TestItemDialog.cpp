@@ -23,10 +23,6 @@ namespace pemberlux {
 
 namespace {
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CTestItemDialog::IDD, key));
-}
-
 // Whether the model has no cutter: its cutter tests are off once the page has been used.
 bool WithoutCutter(const std::string& modelName) {
     const PrinterModel* model = ModelByName(modelName);
@@ -72,12 +68,12 @@ void CTestItemDialog::BuildPage() {
             l->addItem(QString::fromStdString(item));
         return l;
     };
-    auto label = [](const std::string& key, QWidget* buddy) {
+    auto label = [this](const std::string& key, QWidget* buddy) {
         auto* l = new QLabel(Text(key));
         l->setBuddy(buddy);
         return l;
     };
-    auto group = [](const std::string& key) {
+    auto group = [this](const std::string& key) {
         auto* g = new QGroupBox(Text(key));
         g->setAccessibleName(g->title());
         return g;
@@ -240,7 +236,7 @@ bool CTestItemDialog::Send(const std::stop_token& stop, const PortSettings& snap
     return result.Ok();
 }
 
-void CTestItemDialog::SendOnce(Frame bytes) {
+void CTestItemDialog::SendOnce(Bytes bytes) {
     StartTestJob([this, snapshot = settings_, usb = UsbSelection::Current(),
                   bytes = std::move(bytes)](const std::stop_token& stop) { Send(stop, snapshot, usb, bytes); });
 }
@@ -257,7 +253,7 @@ void CTestItemDialog::OnAsciiTest() {
     if (ControlAs<QRadioButton>(IDC_H_PRINT)->isChecked()) text = AsciiText::LetterH;
     if (ControlAs<QRadioButton>(IDC_I_PRINT)->isChecked()) text = AsciiText::LetterI;
     const bool fontA = ControlAs<QComboBox>(IDC_FONT)->currentIndex() == 0;
-    Frame bytes =
+    Bytes bytes =
         AsciiTestBytes(text, fontA, StyleOf(IDC_ASCII_DOUBLE_WIDTH, IDC_ASCII_DOUBLE_HEIGHT, IDC_ASCII_UNDERLINE));
     // Stop test ends it, and so does the window closing.
     std::stop_source running;

@@ -81,7 +81,7 @@ private:
     FontStyle StyleOf(int doubleWidth, int doubleHeight, int underline) const;
 
     // Starts a job sending `bytes` once.
-    void SendOnce(Frame bytes);
+    void SendOnce(Bytes bytes);
     // Starts `body` as a job holding the test buttons; false when one runs.
     bool StartTestJob(std::function<void(const std::stop_token&)> body);
     void OnChineseTest();

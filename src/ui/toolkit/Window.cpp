@@ -147,6 +147,10 @@ void CWindowBase::SetControlText(int id, const std::string& text) {
     });
 }
 
+CWindowBase::TemplateString CWindowBase::Text(const std::string& key) const {
+    return TemplateString(TemplateText(dialogId_, key));
+}
+
 std::string CWindowBase::ControlText(int id) const {
     const QWidget* w = Control(id);
     if (!w) return {};

@@ -23,6 +23,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QString>
 #include <QStringList>
 #include <QWidget>
 
@@ -32,6 +33,7 @@
 #include <map>
 #include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QColor;
@@ -63,6 +65,19 @@ public:
     void SetControlText(int id, const std::string& text);
     // Text of a label, button, group box, edit, or current entry of a list.
     std::string ControlText(int id) const;
+    // Text `key` of this window's template ("caption", "1047", "group.Interface")
+    // in the calling thread's language, as the string type the caller takes.
+    class TemplateString {
+    public:
+        explicit TemplateString(std::string text) : text_(std::move(text)) {}
+        operator std::string() const { return text_; }
+        operator QString() const { return QString::fromStdString(text_); }
+        const std::string& toStdString() const { return text_; }
+
+    private:
+        std::string text_;
+    };
+    TemplateString Text(const std::string& key) const;
 
     // Window timers: OnTimer(timerId) every `ms` until KillTimer. Setting a
     // running timer starts it anew. From any thread.

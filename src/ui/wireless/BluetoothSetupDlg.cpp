@@ -14,10 +14,6 @@ namespace pemberlux {
 
 namespace {
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CBluetoothSetupDlg::IDD, key));
-}
-
 std::string LabelOf(int id) {
     std::string label = TemplateText(CBluetoothSetupDlg::IDD, "label." + std::to_string(id));
     for (const std::string colon : {"\xEF\xBC\x9A", ":"}) {
@@ -81,14 +77,14 @@ bool CBluetoothSetupDlg::OnSendSettings() {
 }
 
 bool CBluetoothSetupDlg::OnGetSettings() {
-    return StartBluetoothThread(BluetoothOperation::Read, Frame(BT_FRAME_READ.begin(), BT_FRAME_READ.end()));
+    return StartBluetoothThread(BluetoothOperation::Read, Bytes(BT_FRAME_READ.begin(), BT_FRAME_READ.end()));
 }
 
 bool CBluetoothSetupDlg::OnRestoreSettings() {
-    return StartBluetoothThread(BluetoothOperation::Restore, Frame(BT_FRAME_RESTORE.begin(), BT_FRAME_RESTORE.end()));
+    return StartBluetoothThread(BluetoothOperation::Restore, Bytes(BT_FRAME_RESTORE.begin(), BT_FRAME_RESTORE.end()));
 }
 
-bool CBluetoothSetupDlg::StartBluetoothThread(BluetoothOperation operation, Frame frame) {
+bool CBluetoothSetupDlg::StartBluetoothThread(BluetoothOperation operation, Bytes frame) {
     // The interface as the dialog was given it, taken now on the GUI thread.
     return StartJob({JOB_BUTTONS.begin(), JOB_BUTTONS.end()},
                     [this, operation, frame = std::move(frame), settings = settings_,

@@ -38,7 +38,7 @@ public:
     bool OnRestoreSettings();
 
 private:
-    bool StartBluetoothThread(BluetoothOperation operation, Frame frame);
+    bool StartBluetoothThread(BluetoothOperation operation, Bytes frame);
     // The read on the job's worker: the answer into the three edits.
     void ReadSettings(const std::stop_token& stop, const PortSettings& settings, const UsbSelection& usb);
 

@@ -16,10 +16,6 @@ namespace pemberlux {
 
 namespace {
 
-QString Text(const std::string& key) {
-    return QString::fromStdString(TemplateText(CWifiSetupDlg_LB610::IDD, key));
-}
-
 std::string LabelOf(int id) {
     const std::string label = TemplateText(CWifiSetupDlg_LB610::IDD, "label." + std::to_string(id));
     const std::size_t end = label.find_last_not_of(": ");
@@ -219,7 +215,7 @@ bool CWifiSetupDlg_LB610::OnResetWifi() {
     return StartSend(BuildWifiResetFrame(), true);
 }
 
-bool CWifiSetupDlg_LB610::StartSend(Frame frame, bool restoreAfter) {
+bool CWifiSetupDlg_LB610::StartSend(Bytes frame, bool restoreAfter) {
     return StartJob({JOB_BUTTONS.begin(), JOB_BUTTONS.end()},
                     [this, frame = std::move(frame), restoreAfter, settings = settings_,
                      usb = UsbSelection::Current()](std::stop_token stop) {

@@ -59,7 +59,7 @@ public:
     void RestoreDefaults();
 
 private:
-    bool StartSend(Frame frame, bool restoreAfter);
+    bool StartSend(Bytes frame, bool restoreAfter);
 
     PortSettings settings_;
     // Set when an input had a value (0 mode, 1 SSID, 2 encryption, 3 key

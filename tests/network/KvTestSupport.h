@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Transports.h"
-#include "core/network/CfgSession.h"
+#include "core/network/KvSession.h"
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -52,11 +52,11 @@ private:
 // Calls OnReadable whenever the receiving socket has a datagram; records their sizes.
 // It sleeps in poll() on the socket and on its own stop descriptor, as the dialog's
 // event loop sleeps on its socket notifier.
-class CfgPump {
+class KvPump {
 public:
-    explicit CfgPump(CfgSession& session)
+    explicit KvPump(KvSession& session)
         : session_(session), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), thread_([this] { Run(); }) {}
-    ~CfgPump() {
+    ~KvPump() {
         Stop();
         ::close(wake_);
     }
@@ -90,7 +90,7 @@ private:
         }
     }
 
-    CfgSession& session_;
+    KvSession& session_;
     int wake_ = -1;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
@@ -103,20 +103,20 @@ struct Observed {
     std::vector<FoundPrinter> rows;
     int listChanges = 0;
     bool answered = false;
-    CfgPollResult answer; // the last one with queryAnswered
+    KvPollResult answer; // the last one with queryAnswered
     bool timedOut = false;
     bool ended = false;
     bool openSetup = false;
     std::chrono::steady_clock::time_point endedAt{};
 };
 
-class CfgOwner {
+class KvOwner {
 public:
-    explicit CfgOwner(std::uint16_t port, CfgTiming timing = {}) : session(timing) {
+    explicit KvOwner(std::uint16_t port, KvTiming timing = {}) : session(timing) {
         opened = session.Open(port);
-        pump = std::make_unique<CfgPump>(session);
+        pump = std::make_unique<KvPump>(session);
     }
-    ~CfgOwner() { Close(); }
+    ~KvOwner() { Close(); }
 
     void Close() {
         if (pump) pump->Stop();
@@ -124,7 +124,7 @@ public:
     }
 
     void Tick() {
-        const CfgPollResult r = session.Poll();
+        const KvPollResult r = session.Poll();
         if (r.listChanged) {
             seen.rows = r.rows;
             ++seen.listChanges;
@@ -157,14 +157,14 @@ public:
     double SearchToEnd(std::chrono::milliseconds timeout = 30s) {
         seen = {};
         const auto start = std::chrono::steady_clock::now();
-        if (session.StartSearch() != CfgStart::Started) return -1;
+        if (session.StartSearch() != KvStart::Started) return -1;
         if (!TickUntil([&] { return seen.ended; }, timeout)) return -1;
         return std::chrono::duration<double>(seen.endedAt - start).count();
     }
 
-    CfgSession session;
+    KvSession session;
     bool opened = false;
-    std::unique_ptr<CfgPump> pump;
+    std::unique_ptr<KvPump> pump;
     Observed seen;
 };
 

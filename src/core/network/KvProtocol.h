@@ -2,8 +2,10 @@
 // UDP datagrams of a fixed header followed by fixed-width "KEY = value" lines and
 // an end line. This file holds the wire format (builder and parser), the receive
 // ring, the reply reader and the tables the replies are parsed into. The exchanges
-// (sockets, receiver thread, search / query / set) are in CfgExchange.h.
+// (sockets, receiver thread, search / query / set) are in KvExchange.h.
 #pragma once
+
+#include "core/base/Bytes.h"
 
 #include <array>
 #include <atomic>
@@ -15,97 +17,90 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pemberlux {
 
-using CfgBytes = std::vector<std::uint8_t>;
-
 // Destination port of every request, and the local port replies arrive on.
-inline constexpr std::uint16_t CFG_UDP_PORT = 22094;
-inline constexpr std::array<std::uint8_t, 6> CFG_MAGIC{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC};
-inline constexpr std::uint8_t CFG_DIR_REQUEST = 0x00;
-inline constexpr std::uint8_t CFG_DIR_REPLY = 0xFF;
+inline constexpr std::uint16_t KV_UDP_PORT = 22094;
+inline constexpr std::array<std::uint8_t, 6> KV_MAGIC{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC};
+inline constexpr std::uint8_t KV_DIR_REQUEST = 0x00;
+inline constexpr std::uint8_t KV_DIR_REPLY = 0xFF;
 // Magic, direction byte and the 32-bit little-endian command.
-inline constexpr std::size_t CFG_HEADER_SIZE = 11;
-inline constexpr std::string_view CFG_END_LINE{"*END* = \r\n", 10};
-inline constexpr std::string_view CFG_KEY_SEPARATOR{" = ", 3};
+inline constexpr std::size_t KV_HEADER_SIZE = 11;
+inline constexpr std::string_view KV_END_LINE{"*END* = \r\n", 10};
+inline constexpr std::string_view KV_KEY_SEPARATOR{" = ", 3};
 
-enum CfgCommand : std::uint32_t {
-    CFG_CMD_SEARCH = 1,
-    CFG_CMD_QUERY = 2,
-    CFG_CMD_SET = 3,
+enum KvCommand : std::uint32_t {
+    KV_CMD_SEARCH = 1,
+    KV_CMD_QUERY = 2,
+    KV_CMD_SET = 3,
 };
 
 // An exchange times out once the elapsed whole seconds exceed this (4 s after its start).
-inline constexpr int CFG_REPLY_TIMEOUT_SECONDS = 3;
+inline constexpr int KV_REPLY_TIMEOUT_SECONDS = 3;
 inline constexpr std::size_t MAX_FOUND_PRINTERS = 10;
-inline constexpr std::size_t CFG_RING_SIZE = 65536;
+inline constexpr std::size_t KV_RING_SIZE = 65536;
 // Command code and end line included.
-inline constexpr std::size_t CFG_BODY_LIMIT = 640;
+inline constexpr std::size_t KV_BODY_LIMIT = 640;
 // Largest datagram taken from the receiving socket in one read.
-inline constexpr std::size_t CFG_MAX_DATAGRAM = 2048;
+inline constexpr std::size_t KV_MAX_DATAGRAM = 2048;
 // Eleven keys plus the end marker.
-inline constexpr std::size_t CFG_FIELD_COUNT = 12;
-inline constexpr std::size_t CFG_VALUE_MAX = 32;
+inline constexpr std::size_t KV_FIELD_COUNT = 12;
+inline constexpr std::size_t KV_VALUE_MAX = 32;
 
 // ParseFields results.
-inline constexpr int CFG_PARSE_OK = 0;
-inline constexpr int CFG_PARSE_NO_TEXT = -1;
-inline constexpr int CFG_PARSE_UNKNOWN_KEY = -2;
-inline constexpr int CFG_PARSE_NO_END = -8;
-// ReadReply failures (a positive result is the body length).
-inline constexpr int CFG_READ_BODY_TIMEOUT = -5;
-inline constexpr int CFG_READ_NO_HEADER = -6;
-inline constexpr int CFG_READ_TOO_LONG = -7;
+inline constexpr int KV_PARSE_OK = 0;
+inline constexpr int KV_PARSE_NO_TEXT = -1;
+inline constexpr int KV_PARSE_UNKNOWN_KEY = -2;
+inline constexpr int KV_PARSE_NO_END = -8;
 // HandleSearchReply / HandleQueryReply results besides the parse errors.
-inline constexpr int CFG_REPLY_IGNORED = 0;
-inline constexpr int CFG_REPLY_TAKEN = 1; // query answer accepted, or a new row
-inline constexpr int CFG_TABLE_FULL = 2;
-inline constexpr int CFG_ROW_UPDATED = 3; // a listed printer answered again with other values
+inline constexpr int KV_REPLY_IGNORED = 0;
+inline constexpr int KV_REPLY_TAKEN = 1; // query answer accepted, or a new row
+inline constexpr int KV_TABLE_FULL = 2;
+inline constexpr int KV_ROW_UPDATED = 3; // a listed printer answered again with other values
 
-struct CfgKey {
+struct KvKey {
     std::string_view name;
     std::uint8_t width;
 };
 
-inline constexpr CfgKey CFG_KEY_DEV{"DEV", 20};
-inline constexpr CfgKey CFG_KEY_VER{"VER", 20};
-inline constexpr CfgKey CFG_KEY_SERIAL_NUM{"SERIAL_NUM", 20};
-inline constexpr CfgKey CFG_KEY_MAC{"MAC", 12};
-inline constexpr CfgKey CFG_KEY_IP_CUR{"IP_CUR", 15};
-inline constexpr CfgKey CFG_KEY_DHCP{"DHCP", 1};
-inline constexpr CfgKey CFG_KEY_IP{"IP", 15};
-inline constexpr CfgKey CFG_KEY_SUBNET_MASK{"SUBNET_MASK", 15};
-inline constexpr CfgKey CFG_KEY_GATEWAY{"GATEWAY", 15};
-inline constexpr CfgKey CFG_KEY_PRNT_PORT{"PRNT_PORT", 5};
-inline constexpr CfgKey CFG_KEY_PRNT_RCV_TMO{"PRNT_RCV_TMO", 5};
+inline constexpr KvKey KV_KEY_DEV{"DEV", 20};
+inline constexpr KvKey KV_KEY_VER{"VER", 20};
+inline constexpr KvKey KV_KEY_SERIAL_NUM{"SERIAL_NUM", 20};
+inline constexpr KvKey KV_KEY_MAC{"MAC", 12};
+inline constexpr KvKey KV_KEY_IP_CUR{"IP_CUR", 15};
+inline constexpr KvKey KV_KEY_DHCP{"DHCP", 1};
+inline constexpr KvKey KV_KEY_IP{"IP", 15};
+inline constexpr KvKey KV_KEY_SUBNET_MASK{"SUBNET_MASK", 15};
+inline constexpr KvKey KV_KEY_GATEWAY{"GATEWAY", 15};
+inline constexpr KvKey KV_KEY_PRNT_PORT{"PRNT_PORT", 5};
+inline constexpr KvKey KV_KEY_PRNT_RCV_TMO{"PRNT_RCV_TMO", 5};
 
 // The order in which the parser tries the keys and in which a set sends them.
-inline constexpr std::array<CfgKey, 11> CFG_KEYS{
-    CFG_KEY_DEV, CFG_KEY_VER,         CFG_KEY_SERIAL_NUM, CFG_KEY_MAC,       CFG_KEY_IP_CUR,       CFG_KEY_DHCP,
-    CFG_KEY_IP,  CFG_KEY_SUBNET_MASK, CFG_KEY_GATEWAY,    CFG_KEY_PRNT_PORT, CFG_KEY_PRNT_RCV_TMO,
+inline constexpr std::array<KvKey, 11> KV_KEYS{
+    KV_KEY_DEV, KV_KEY_VER,         KV_KEY_SERIAL_NUM, KV_KEY_MAC,       KV_KEY_IP_CUR,       KV_KEY_DHCP,
+    KV_KEY_IP,  KV_KEY_SUBNET_MASK, KV_KEY_GATEWAY,    KV_KEY_PRNT_PORT, KV_KEY_PRNT_RCV_TMO,
 };
 
 // The key of that name, or nullptr.
-const CfgKey* FindCfgKey(std::string_view name);
+const KvKey* FindKvKey(std::string_view name);
 
 // The value IP_CUR holds while the printer has no address yet.
-inline constexpr std::string_view CFG_NO_ADDRESS = "----";
+inline constexpr std::string_view KV_NO_ADDRESS = "----";
 
 // One parsed or to-be-sent line. The end marker has an empty key and width 0.
 struct ConfigField {
-    std::string_view key; // one of the names in CFG_KEYS (static storage), or empty
-    std::array<char, CFG_VALUE_MAX + 1> value{};
+    std::string_view key; // one of the names in KV_KEYS (static storage), or empty
+    std::array<char, KV_VALUE_MAX + 1> value{};
     std::uint8_t width = 0;
 
     std::string_view Value() const;
-    // Stores at most CFG_VALUE_MAX characters of `text`.
+    // Stores at most KV_VALUE_MAX characters of `text`.
     void SetValue(std::string_view text);
     bool IsEnd() const { return key.empty(); }
 };
 
-using ConfigFieldTable = std::array<ConfigField, CFG_FIELD_COUNT>;
+using ConfigFieldTable = std::array<ConfigField, KV_FIELD_COUNT>;
 
 void ClearFields(ConfigFieldTable& fields);
 // Sets entry `index` to `key` (its width from the key table) and `value`, and
@@ -120,8 +115,8 @@ std::size_t FieldCount(const ConfigFieldTable& fields);
 // The key, " = ", the value padded with spaces or cut to exactly the width, CR LF.
 std::string BuildLine(const ConfigField& field);
 
-// Parses reply lines into `fields`: CFG_PARSE_OK, CFG_PARSE_NO_TEXT (empty text),
-// CFG_PARSE_UNKNOWN_KEY (no key at a line's fixed offset) or CFG_PARSE_NO_END.
+// Parses reply lines into `fields`: KV_PARSE_OK, KV_PARSE_NO_TEXT (empty text),
+// KV_PARSE_UNKNOWN_KEY (no key at a line's fixed offset) or KV_PARSE_NO_END.
 // Lines are read at fixed offsets (key, " = ", the key's width, CR LF); values lose
 // their trailing spaces. With `expectedMac`, `*macMatches` tells whether the reply's
 // MAC value equals it exactly. On an error `fields` holds the lines read so far.
@@ -129,19 +124,19 @@ int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<s
                 bool* macMatches = nullptr);
 
 // Requests as sent by the tool and replies as sent by a printer.
-CfgBytes BuildCfgHeader(std::uint8_t direction, std::uint32_t command);
+Bytes BuildKvHeader(std::uint8_t direction, std::uint32_t command);
 // Header, `lines` as they stand, end line.
-CfgBytes BuildCfgDatagram(std::uint8_t direction, std::uint32_t command, std::string_view lines);
+Bytes BuildKvDatagram(std::uint8_t direction, std::uint32_t command, std::string_view lines);
 // Header, the lines of `fields` up to the end marker, end line.
-CfgBytes BuildCfgDatagram(std::uint8_t direction, std::uint32_t command, const ConfigFieldTable& fields);
-CfgBytes BuildSearchRequest();                                             // 21 bytes
-CfgBytes BuildQueryRequest(std::string_view mac, std::string_view serial); // 76 bytes
-CfgBytes BuildSetRequest(const ConfigFieldTable& fields);                  // 289 bytes with all eleven keys
+Bytes BuildKvDatagram(std::uint8_t direction, std::uint32_t command, const ConfigFieldTable& fields);
+Bytes BuildSearchRequest();                                             // 21 bytes
+Bytes BuildQueryRequest(std::string_view mac, std::string_view serial); // 76 bytes
+Bytes BuildSetRequest(const ConfigFieldTable& fields);                  // 289 bytes with all eleven keys
 
 // Single-writer single-reader byte ring without a lock: the writer moves only the
 // write index, the reader only the read index. One byte is always left free. A
 // reader with nothing to take sleeps in WaitReadable until the writer stores bytes.
-class CfgRing {
+class KvRing {
 public:
     // Writer: stores what fits and returns that count; the rest is dropped.
     std::size_t Write(const std::uint8_t* data, std::size_t size);
@@ -162,7 +157,7 @@ public:
     std::uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
 
 private:
-    std::array<std::uint8_t, CFG_RING_SIZE> bytes_{};
+    std::array<std::uint8_t, KV_RING_SIZE> bytes_{};
     std::atomic<std::uint32_t> write_{0};
     std::atomic<std::uint32_t> read_{0};
     std::atomic<std::uint64_t> dropped_{0};
@@ -170,32 +165,41 @@ private:
     std::condition_variable arrived_;
 };
 
-using CfgBody = std::array<std::uint8_t, CFG_BODY_LIMIT>;
+using KvBody = std::array<std::uint8_t, KV_BODY_LIMIT>;
 
 // How long ReadReply waits on an empty ring, counted in empty polls of `pollWait`
-// each: `headerEmptyPolls` of them in all before a header give CFG_READ_NO_HEADER;
+// each: `headerEmptyPolls` of them in all before a header give KV_READ_NO_HEADER;
 // inside a body `bodyRounds` rounds of `bodyEmptyPolls` consecutive empty polls give
-// CFG_READ_BODY_TIMEOUT. The reader does not poll: it sleeps on the ring for as
+// KV_READ_BODY_TIMEOUT. The reader does not poll: it sleeps on the ring for as
 // long as those polls would have lasted and wakes when bytes arrive.
-struct CfgReadLimits {
+struct KvReadLimits {
     int headerEmptyPolls = 100;
     int bodyEmptyPolls = 1000;
     int bodyRounds = 100;
     std::chrono::microseconds pollWait{1000};
 };
 
-// Takes the next reply from the ring: skips bytes up to CFG_MAGIC followed by the
+// Takes the next reply from the ring: skips bytes up to KV_MAGIC followed by the
 // reply direction 0xFF (requests, the tool's own included, never match), then
-// collects the body (command code and text) up to and including CFG_END_LINE into
-// `body`. Returns the body length, or CFG_READ_NO_HEADER, CFG_READ_BODY_TIMEOUT,
-// CFG_READ_TOO_LONG (more than CFG_BODY_LIMIT bytes without the end line). `abort`
+// collects the body (command code and text) up to and including KV_END_LINE into
+// `body`. Read with the body's length, or NoHeader, BodyTimeout, TooLong (more
+// than KV_BODY_LIMIT bytes without the end line). `abort`
 // ends the wait early with the failure of the phase it is in; it is looked at when
-// the ring is empty, at least every 100 ms while waiting, and on CfgRing::Wake().
-int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort = {}, const CfgReadLimits& limits = {});
+// the ring is empty, at least every 100 ms while waiting, and on KvRing::Wake().
+struct KvReadResult {
+    enum Status { Read, NoHeader, BodyTimeout, TooLong };
+    Status status = NoHeader;
+    std::size_t length = 0; // of the body, when Read
+
+    explicit operator bool() const { return status == Read; }
+    bool operator==(const KvReadResult&) const = default;
+};
+KvReadResult ReadReply(KvRing& ring, KvBody& body, const std::function<bool()>& abort = {},
+                       const KvReadLimits& limits = {});
 
 // The text of a body ReadReply returned: after the command code, up to the first
 // zero byte.
-std::string_view ReplyText(const CfgBody& body, int length);
+std::string_view ReplyText(const KvBody& body, std::size_t length);
 
 // One row of the found-printer table.
 struct FoundPrinter {
@@ -224,24 +228,24 @@ struct FoundPrinterTable {
 bool IsQueryReplyComplete(const ConfigFieldTable& fields, std::string_view selectedMac);
 
 // Integer value of a decimal text as the printer writes it (leading digits; 0 if none).
-int CfgFieldInt(std::string_view value);
+int KvFieldInt(std::string_view value);
 
 // Process-wide tables. The receiver thread writes ReceivedFields, FoundPrinters and
-// QueriedPrinter under CfgTablesMutex(); the owner reads them under it (or after
+// QueriedPrinter under KvTablesMutex(); the owner reads them under it (or after
 // the exchange has ended). OutgoingFields holds the fields of the next set.
 extern ConfigFieldTable ReceivedFields;
 extern ConfigFieldTable OutgoingFields;
 extern FoundPrinterTable FoundPrinters;
 extern FoundPrinter QueriedPrinter;
-std::mutex& CfgTablesMutex();
+std::mutex& KvTablesMutex();
 
 // Reply handlers of the receiver thread; `text` is the reply after its command code.
-// Search: a parse error (reply ignored), CFG_REPLY_TAKEN (row added), CFG_ROW_UPDATED
-// (the row with that serial number rewritten), CFG_REPLY_IGNORED (same values again)
-// or CFG_TABLE_FULL (a new printer while MAX_FOUND_PRINTERS are listed; dropped).
+// Search: a parse error (reply ignored), KV_REPLY_TAKEN (row added), KV_ROW_UPDATED
+// (the row with that serial number rewritten), KV_REPLY_IGNORED (same values again)
+// or KV_TABLE_FULL (a new printer while MAX_FOUND_PRINTERS are listed; dropped).
 int HandleSearchReply(std::string_view text);
-// Query: a parse error, CFG_REPLY_IGNORED (no MAC, or another printer's) or
-// CFG_REPLY_TAKEN (ReceivedFields and QueriedPrinter hold the reply).
+// Query: a parse error, KV_REPLY_IGNORED (no MAC, or another printer's) or
+// KV_REPLY_TAKEN (ReceivedFields and QueriedPrinter hold the reply).
 int HandleQueryReply(std::string_view text, std::string_view selectedMac);
 
 } // namespace pemberlux

@@ -1,4 +1,4 @@
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,25 +12,25 @@ ConfigFieldTable OutgoingFields{};
 FoundPrinterTable FoundPrinters{};
 FoundPrinter QueriedPrinter{};
 
-std::mutex& CfgTablesMutex() {
+std::mutex& KvTablesMutex() {
     static std::mutex mutex;
     return mutex;
 }
 
-const CfgKey* FindCfgKey(std::string_view name) {
-    for (const CfgKey& key : CFG_KEYS) {
+const KvKey* FindKvKey(std::string_view name) {
+    for (const KvKey& key : KV_KEYS) {
         if (key.name == name) return &key;
     }
     return nullptr;
 }
 
 std::string_view ConfigField::Value() const {
-    return {value.data(), ::strnlen(value.data(), CFG_VALUE_MAX)};
+    return {value.data(), ::strnlen(value.data(), KV_VALUE_MAX)};
 }
 
 void ConfigField::SetValue(std::string_view text) {
     value.fill('\0');
-    const std::size_t n = std::min(text.size(), CFG_VALUE_MAX);
+    const std::size_t n = std::min(text.size(), KV_VALUE_MAX);
     std::copy_n(text.data(), n, value.data());
 }
 
@@ -39,7 +39,7 @@ void ClearFields(ConfigFieldTable& fields) {
 }
 
 bool SetField(ConfigFieldTable& fields, std::size_t index, std::string_view key, std::string_view value) {
-    const CfgKey* known = FindCfgKey(key);
+    const KvKey* known = FindKvKey(key);
     if (!known || index >= fields.size()) return false;
     fields[index].key = known->name;
     fields[index].width = known->width;
@@ -68,101 +68,101 @@ std::string BuildLine(const ConfigField& field) {
     value.resize(field.width, ' ');
     std::string line;
     line.reserve(field.key.size() + field.width + 5);
-    line.append(field.key).append(CFG_KEY_SEPARATOR).append(value).append("\r\n");
+    line.append(field.key).append(KV_KEY_SEPARATOR).append(value).append("\r\n");
     return line;
 }
 
 int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<std::string_view> expectedMac,
                 bool* macMatches) {
     if (macMatches) *macMatches = false;
-    if (text.empty()) return CFG_PARSE_NO_TEXT;
-    if (text.find(CFG_END_LINE) == std::string_view::npos) return CFG_PARSE_NO_END;
+    if (text.empty()) return KV_PARSE_NO_TEXT;
+    if (text.find(KV_END_LINE) == std::string_view::npos) return KV_PARSE_NO_END;
     ClearFields(fields);
 
     std::size_t pos = 0;
-    for (std::size_t i = 0; i < CFG_FIELD_COUNT; ++i) {
+    for (std::size_t i = 0; i < KV_FIELD_COUNT; ++i) {
         const std::string_view rest = pos < text.size() ? text.substr(pos) : std::string_view{};
-        if (rest.starts_with(CFG_END_LINE)) {
+        if (rest.starts_with(KV_END_LINE)) {
             fields[i] = ConfigField{};
-            return CFG_PARSE_OK;
+            return KV_PARSE_OK;
         }
-        const CfgKey* key = nullptr;
-        for (const CfgKey& candidate : CFG_KEYS) {
-            if (rest.starts_with(candidate.name) && rest.substr(candidate.name.size()).starts_with(CFG_KEY_SEPARATOR)) {
+        const KvKey* key = nullptr;
+        for (const KvKey& candidate : KV_KEYS) {
+            if (rest.starts_with(candidate.name) && rest.substr(candidate.name.size()).starts_with(KV_KEY_SEPARATOR)) {
                 key = &candidate;
                 break;
             }
         }
-        if (!key) return CFG_PARSE_UNKNOWN_KEY;
+        if (!key) return KV_PARSE_UNKNOWN_KEY;
 
         // The value sits at a fixed offset and width; a short text yields what is left.
-        std::string_view value = rest.substr(key->name.size() + CFG_KEY_SEPARATOR.size(), key->width);
+        std::string_view value = rest.substr(key->name.size() + KV_KEY_SEPARATOR.size(), key->width);
         value = value.substr(0, value.find('\0')); // values are C texts
         while (!value.empty() && value.back() == ' ')
             value.remove_suffix(1);
         fields[i].key = key->name;
         fields[i].width = key->width;
         fields[i].SetValue(value);
-        if (key->name == CFG_KEY_MAC.name && expectedMac && macMatches) *macMatches = fields[i].Value() == *expectedMac;
+        if (key->name == KV_KEY_MAC.name && expectedMac && macMatches) *macMatches = fields[i].Value() == *expectedMac;
         // No search for CR LF: the next line is where the fixed widths put it.
         pos += key->name.size() + key->width + 5;
     }
-    return CFG_PARSE_OK;
+    return KV_PARSE_OK;
 }
 
-CfgBytes BuildCfgHeader(std::uint8_t direction, std::uint32_t command) {
-    CfgBytes out(CFG_MAGIC.begin(), CFG_MAGIC.end());
+Bytes BuildKvHeader(std::uint8_t direction, std::uint32_t command) {
+    Bytes out(KV_MAGIC.begin(), KV_MAGIC.end());
     out.push_back(direction);
     for (int shift = 0; shift < 32; shift += 8)
         out.push_back(static_cast<std::uint8_t>(command >> shift));
     return out;
 }
 
-CfgBytes BuildCfgDatagram(std::uint8_t direction, std::uint32_t command, std::string_view lines) {
-    CfgBytes out = BuildCfgHeader(direction, command);
+Bytes BuildKvDatagram(std::uint8_t direction, std::uint32_t command, std::string_view lines) {
+    Bytes out = BuildKvHeader(direction, command);
     out.insert(out.end(), lines.begin(), lines.end());
-    out.insert(out.end(), CFG_END_LINE.begin(), CFG_END_LINE.end());
+    out.insert(out.end(), KV_END_LINE.begin(), KV_END_LINE.end());
     return out;
 }
 
-CfgBytes BuildCfgDatagram(std::uint8_t direction, std::uint32_t command, const ConfigFieldTable& fields) {
+Bytes BuildKvDatagram(std::uint8_t direction, std::uint32_t command, const ConfigFieldTable& fields) {
     std::string lines;
     const std::size_t n = FieldCount(fields);
     for (std::size_t i = 0; i < n; ++i)
         lines += BuildLine(fields[i]);
-    return BuildCfgDatagram(direction, command, lines);
+    return BuildKvDatagram(direction, command, lines);
 }
 
-CfgBytes BuildSearchRequest() {
-    return BuildCfgDatagram(CFG_DIR_REQUEST, CFG_CMD_SEARCH, std::string_view{});
+Bytes BuildSearchRequest() {
+    return BuildKvDatagram(KV_DIR_REQUEST, KV_CMD_SEARCH, std::string_view{});
 }
 
-CfgBytes BuildQueryRequest(std::string_view mac, std::string_view serial) {
+Bytes BuildQueryRequest(std::string_view mac, std::string_view serial) {
     ConfigFieldTable fields{};
-    SetField(fields, 0, CFG_KEY_MAC.name, mac);
-    SetField(fields, 1, CFG_KEY_SERIAL_NUM.name, serial);
-    return BuildCfgDatagram(CFG_DIR_REQUEST, CFG_CMD_QUERY, fields);
+    SetField(fields, 0, KV_KEY_MAC.name, mac);
+    SetField(fields, 1, KV_KEY_SERIAL_NUM.name, serial);
+    return BuildKvDatagram(KV_DIR_REQUEST, KV_CMD_QUERY, fields);
 }
 
-CfgBytes BuildSetRequest(const ConfigFieldTable& fields) {
-    return BuildCfgDatagram(CFG_DIR_REQUEST, CFG_CMD_SET, fields);
+Bytes BuildSetRequest(const ConfigFieldTable& fields) {
+    return BuildKvDatagram(KV_DIR_REQUEST, KV_CMD_SET, fields);
 }
 
-std::size_t CfgRing::Write(const std::uint8_t* data, std::size_t size) {
+std::size_t KvRing::Write(const std::uint8_t* data, std::size_t size) {
     const std::uint32_t w = write_.load(std::memory_order_relaxed);
     const std::uint32_t r = read_.load(std::memory_order_acquire);
-    const std::size_t space = (r + CFG_RING_SIZE - w - 1) % CFG_RING_SIZE;
+    const std::size_t space = (r + KV_RING_SIZE - w - 1) % KV_RING_SIZE;
     const std::size_t n = std::min(size, space);
-    const std::size_t first = std::min(n, CFG_RING_SIZE - w);
+    const std::size_t first = std::min(n, KV_RING_SIZE - w);
     std::memcpy(bytes_.data() + w, data, first);
     std::memcpy(bytes_.data(), data + first, n - first);
-    write_.store(static_cast<std::uint32_t>((w + n) % CFG_RING_SIZE), std::memory_order_release);
+    write_.store(static_cast<std::uint32_t>((w + n) % KV_RING_SIZE), std::memory_order_release);
     if (n < size) dropped_.fetch_add(size - n, std::memory_order_relaxed);
     if (n > 0) Wake();
     return n;
 }
 
-bool CfgRing::WaitReadable(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) {
+bool KvRing::WaitReadable(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) {
     std::unique_lock lock(waitMutex_);
     // Both sides change what the predicate reads before taking the lock to wake
     // the reader, so no wake-up falls between its look and its sleep.
@@ -170,37 +170,37 @@ bool CfgRing::WaitReadable(std::chrono::steady_clock::time_point until, const st
     return Size() > 0;
 }
 
-void CfgRing::Wake() {
+void KvRing::Wake() {
     { std::lock_guard lock(waitMutex_); }
     arrived_.notify_all();
 }
 
-bool CfgRing::Take(std::uint8_t& byte) {
+bool KvRing::Take(std::uint8_t& byte) {
     const std::uint32_t r = read_.load(std::memory_order_relaxed);
     if (r == write_.load(std::memory_order_acquire)) return false;
     byte = bytes_[r];
-    read_.store(static_cast<std::uint32_t>((r + 1) % CFG_RING_SIZE), std::memory_order_release);
+    read_.store(static_cast<std::uint32_t>((r + 1) % KV_RING_SIZE), std::memory_order_release);
     return true;
 }
 
-void CfgRing::Discard() {
+void KvRing::Discard() {
     read_.store(write_.load(std::memory_order_acquire), std::memory_order_release);
 }
 
-void CfgRing::Reset() {
+void KvRing::Reset() {
     write_.store(0);
     read_.store(0);
     bytes_.fill(0);
     dropped_.store(0);
 }
 
-std::size_t CfgRing::Size() const {
+std::size_t KvRing::Size() const {
     const std::uint32_t w = write_.load(std::memory_order_acquire);
     const std::uint32_t r = read_.load(std::memory_order_acquire);
-    return (w + CFG_RING_SIZE - r) % CFG_RING_SIZE;
+    return (w + KV_RING_SIZE - r) % KV_RING_SIZE;
 }
 
-int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort, const CfgReadLimits& limits) {
+KvReadResult ReadReply(KvRing& ring, KvBody& body, const std::function<bool()>& abort, const KvReadLimits& limits) {
     using Clock = std::chrono::steady_clock;
     // The abort request is looked at at least this often while the ring stays empty.
     constexpr Clock::duration kAbortSlice = std::chrono::milliseconds(100);
@@ -229,19 +229,19 @@ int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort, 
     for (;;) {
         std::uint8_t byte = 0;
         if (!ring.Take(byte)) {
-            if (headerSilenceLeft <= Clock::duration::zero() || aborted()) return CFG_READ_NO_HEADER;
+            if (headerSilenceLeft <= Clock::duration::zero() || aborted()) return {KvReadResult::NoHeader};
             const Clock::time_point start = Clock::now();
-            if (!waitUntil(start + headerSilenceLeft)) return CFG_READ_NO_HEADER;
+            if (!waitUntil(start + headerSilenceLeft)) return {KvReadResult::NoHeader};
             headerSilenceLeft -= Clock::now() - start;
             continue;
         }
-        if (taken >= last.size() && last == CFG_MAGIC && byte == CFG_DIR_REPLY) break;
+        if (taken >= last.size() && last == KV_MAGIC && byte == KV_DIR_REPLY) break;
         std::copy(last.begin() + 1, last.end(), last.begin());
         last.back() = byte;
         ++taken;
         if (++sinceCheck >= kBytesBetweenChecks) {
             sinceCheck = 0;
-            if (aborted()) return CFG_READ_NO_HEADER;
+            if (aborted()) return {KvReadResult::NoHeader};
         }
     }
 
@@ -252,45 +252,45 @@ int ReadReply(CfgRing& ring, CfgBody& body, const std::function<bool()>& abort, 
     int roundsLeft = limits.bodyRounds;
     std::size_t length = 0;
     for (;;) {
-        if (length >= body.size()) return CFG_READ_TOO_LONG;
+        if (length >= body.size()) return {KvReadResult::TooLong};
         std::uint8_t byte = 0;
         if (!ring.Take(byte)) {
-            if (aborted()) return CFG_READ_BODY_TIMEOUT;
-            if (round <= Clock::duration::zero() || roundsLeft <= 0) return CFG_READ_BODY_TIMEOUT;
+            if (aborted()) return {KvReadResult::BodyTimeout};
+            if (round <= Clock::duration::zero() || roundsLeft <= 0) return {KvReadResult::BodyTimeout};
             const Clock::time_point gapStart = Clock::now();
             const Clock::time_point gapLimit = gapStart + round * roundsLeft;
-            if (!waitUntil(gapLimit)) return CFG_READ_BODY_TIMEOUT;
+            if (!waitUntil(gapLimit)) return {KvReadResult::BodyTimeout};
             const Clock::time_point now = Clock::now();
-            if (now >= gapLimit && ring.Size() == 0) return CFG_READ_BODY_TIMEOUT;
+            if (now >= gapLimit && ring.Size() == 0) return {KvReadResult::BodyTimeout};
             roundsLeft -= static_cast<int>((now - gapStart) / round);
             continue;
         }
         body[length++] = byte;
-        if (length >= CFG_END_LINE.size() &&
-            std::memcmp(body.data() + length - CFG_END_LINE.size(), CFG_END_LINE.data(), CFG_END_LINE.size()) == 0) {
-            return static_cast<int>(length);
+        if (length >= KV_END_LINE.size() &&
+            std::memcmp(body.data() + length - KV_END_LINE.size(), KV_END_LINE.data(), KV_END_LINE.size()) == 0) {
+            return {KvReadResult::Read, length};
         }
     }
 }
 
-std::string_view ReplyText(const CfgBody& body, int length) {
+std::string_view ReplyText(const KvBody& body, std::size_t length) {
     if (length <= 4) return {};
-    const std::size_t end = std::min<std::size_t>(static_cast<std::size_t>(length), body.size());
+    const std::size_t end = std::min(length, body.size());
     const auto* begin = reinterpret_cast<const char*>(body.data()) + 4;
     return {begin, ::strnlen(begin, end - 4)};
 }
 
 FoundPrinter FoundPrinterFromFields(const ConfigFieldTable& fields) {
-    const auto text = [&](const CfgKey& key) {
+    const auto text = [&](const KvKey& key) {
         const ConfigField* field = FindField(fields, key.name);
         return field ? std::string(field->Value().substr(0, key.width)) : std::string();
     };
     FoundPrinter printer;
-    printer.deviceName = text(CFG_KEY_DEV);
-    printer.firmwareVersion = text(CFG_KEY_VER);
-    printer.serialNumber = text(CFG_KEY_SERIAL_NUM);
-    printer.mac = text(CFG_KEY_MAC);
-    printer.ipInUse = text(CFG_KEY_IP_CUR);
+    printer.deviceName = text(KV_KEY_DEV);
+    printer.firmwareVersion = text(KV_KEY_VER);
+    printer.serialNumber = text(KV_KEY_SERIAL_NUM);
+    printer.mac = text(KV_KEY_MAC);
+    printer.ipInUse = text(KV_KEY_IP_CUR);
     return printer;
 }
 
@@ -299,7 +299,7 @@ void FoundPrinterTable::Clear() {
     count = 0;
 }
 
-int CfgFieldInt(std::string_view value) {
+int KvFieldInt(std::string_view value) {
     std::size_t i = 0;
     while (i < value.size() && (value[i] == ' ' || value[i] == '\t'))
         ++i;
@@ -317,7 +317,7 @@ bool IsQueryReplyComplete(const ConfigFieldTable& fields, std::string_view selec
     const std::size_t n = FieldCount(fields);
     std::size_t mac = n;
     for (std::size_t i = 0; i < n; ++i) {
-        if (fields[i].key == CFG_KEY_MAC.name && fields[i].Value() == selectedMac) {
+        if (fields[i].key == KV_KEY_MAC.name && fields[i].Value() == selectedMac) {
             mac = i;
             break;
         }
@@ -325,48 +325,48 @@ bool IsQueryReplyComplete(const ConfigFieldTable& fields, std::string_view selec
     if (mac == n) return false;
     const ConfigField* dhcp = nullptr;
     for (std::size_t i = mac + 1; i < n && !dhcp; ++i) {
-        if (fields[i].key == CFG_KEY_DHCP.name) dhcp = &fields[i];
+        if (fields[i].key == KV_KEY_DHCP.name) dhcp = &fields[i];
     }
-    const ConfigField* ipCur = FindField(fields, CFG_KEY_IP_CUR.name);
+    const ConfigField* ipCur = FindField(fields, KV_KEY_IP_CUR.name);
     if (!dhcp || !ipCur) return false;
-    return CfgFieldInt(dhcp->Value()) != 1 || ipCur->Value() != CFG_NO_ADDRESS;
+    return KvFieldInt(dhcp->Value()) != 1 || ipCur->Value() != KV_NO_ADDRESS;
 }
 
 int HandleSearchReply(std::string_view text) {
     ConfigFieldTable parsed{};
     const int rc = ParseFields(text, parsed);
-    if (rc != CFG_PARSE_OK) return rc;
+    if (rc != KV_PARSE_OK) return rc;
     const FoundPrinter printer = FoundPrinterFromFields(parsed);
 
-    std::lock_guard lock(CfgTablesMutex());
+    std::lock_guard lock(KvTablesMutex());
     ReceivedFields = parsed;
     const std::size_t count = std::min(FoundPrinters.count, MAX_FOUND_PRINTERS);
     for (std::size_t i = 0; i < count; ++i) {
         FoundPrinter& row = FoundPrinters.entries[i];
         if (row.serialNumber != printer.serialNumber) continue;
-        if (row == printer) return CFG_REPLY_IGNORED;
+        if (row == printer) return KV_REPLY_IGNORED;
         row = printer;
-        return CFG_ROW_UPDATED;
+        return KV_ROW_UPDATED;
     }
-    if (count >= MAX_FOUND_PRINTERS) return CFG_TABLE_FULL;
+    if (count >= MAX_FOUND_PRINTERS) return KV_TABLE_FULL;
     FoundPrinters.entries[count] = printer;
     FoundPrinters.count = count + 1;
-    return CFG_REPLY_TAKEN;
+    return KV_REPLY_TAKEN;
 }
 
 int HandleQueryReply(std::string_view text, std::string_view selectedMac) {
     ConfigFieldTable parsed{};
     bool matches = false;
     const int rc = ParseFields(text, parsed, selectedMac, &matches);
-    if (rc != CFG_PARSE_OK) return rc;
+    if (rc != KV_PARSE_OK) return rc;
     // Another printer's answer (or one without a MAC) must not reach the tables:
     // the configuration dialog shows and sends back what ReceivedFields holds.
-    if (!matches) return CFG_REPLY_IGNORED;
+    if (!matches) return KV_REPLY_IGNORED;
 
-    std::lock_guard lock(CfgTablesMutex());
+    std::lock_guard lock(KvTablesMutex());
     ReceivedFields = parsed;
     QueriedPrinter = FoundPrinterFromFields(parsed);
-    return CFG_REPLY_TAKEN;
+    return KV_REPLY_TAKEN;
 }
 
 } // namespace pemberlux

@@ -1,14 +1,14 @@
 // The process-wide receive path and exchange state of the key-value protocol: a
 // sending socket (broadcast), a receiving socket bound to the protocol port, the
 // receive ring the owner fills from the receiving socket, and the receiver thread
-// that reads replies out of the ring into the tables of CfgProtocol.h.
+// that reads replies out of the ring into the tables of KvProtocol.h.
 //
-// One owner uses this at a time (see CfgSession.h, which wraps it for the search
+// One owner uses this at a time (see KvSession.h, which wraps it for the search
 // dialog): it opens the sockets, calls OnSocketNotify whenever the receiving
 // socket is readable, starts exchanges and consumes their results.
 #pragma once
 
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,7 +19,7 @@
 
 namespace pemberlux {
 
-enum CfgStatus : int {
+enum KvStatus : int {
     EXCH_NONE = 0,
     EXCH_LIST_CHANGED = 1,   // FoundPrinters has a new or rewritten row
     EXCH_QUERY_ANSWERED = 2, // ReceivedFields and QueriedPrinter hold the selected printer's answer
@@ -28,7 +28,7 @@ enum CfgStatus : int {
 
 // A timed mutex (lock, try_lock_for, unlock) built on a plain mutex and a
 // condition variable, so that thread checkers follow it.
-class CfgGuardMutex {
+class KvGuardMutex {
 public:
     void lock() {
         std::unique_lock lock(mutex_);
@@ -61,49 +61,49 @@ private:
     bool held_ = false;
 };
 
-struct CfgExchangeState {
+struct KvExchangeState {
     // Set when an exchange starts; cleared by the owner once the receiver has ended.
     std::atomic<int> busy{0};
     std::atomic<int> status{EXCH_NONE};
     // Nonzero while the receiver is to go on (1 search, 2 query).
     std::atomic<int> keepReceiving{0};
     std::atomic<std::uint32_t> expectedCommand{0};
-    // CfgClockMs() at the start of the exchange.
+    // KvClockMs() at the start of the exchange.
     std::atomic<std::int64_t> startTime{0};
-    std::atomic<int> timeoutSeconds{CFG_REPLY_TIMEOUT_SECONDS};
+    std::atomic<int> timeoutSeconds{KV_REPLY_TIMEOUT_SECONDS};
     std::atomic<int> receiverRunning{0};
     std::atomic<int> receiverFinished{0};
     // Serialises the starting of exchanges; a starter waits for it at most 100 ms.
-    CfgGuardMutex guard;
+    KvGuardMutex guard;
 };
 
-extern CfgExchangeState CfgExchange;
+extern KvExchangeState KvExchange;
 
 // The printer a query or a set addresses: MAC (12 characters) and serial number (20).
-void SetCfgSelection(std::string_view mac, std::string_view serial);
-std::string CfgSelectedMac();
-std::string CfgSelectedSerial();
+void SetKvSelection(std::string_view mac, std::string_view serial);
+std::string KvSelectedMac();
+std::string KvSelectedSerial();
 
 // Milliseconds of a monotonic clock.
-std::int64_t CfgClockMs();
+std::int64_t KvClockMs();
 // Whether the elapsed whole seconds since the exchange's start exceed its time-out.
-bool CfgExchangeTimedOut();
+bool KvExchangeTimedOut();
 
 // Empties the ring, creates the sending socket (broadcast to BroadcastAddress():port)
 // and the receiving socket (non-blocking, SO_REUSEADDR, bound to all local addresses
 // on `port`). False, with both closed, when the receiving socket cannot be set up.
-bool OpenCfgSockets(std::uint16_t port = CFG_UDP_PORT);
+bool OpenKvSockets(std::uint16_t port = KV_UDP_PORT);
 // Stops a running receiver (and waits for it), closes both sockets and clears busy.
-void CloseCfgSockets();
+void CloseKvSockets();
 // The receiving socket, for the owner's read notifier; -1 while closed.
-int CfgReceiveSocket();
-std::uint16_t CfgPort();
+int KvReceiveSocket();
+std::uint16_t KvPort();
 
 // For the owner when the receiving socket is readable: takes one datagram (at most
-// CFG_MAX_DATAGRAM bytes) and appends it to the ring; what does not fit is dropped.
+// KV_MAX_DATAGRAM bytes) and appends it to the ring; what does not fit is dropped.
 // Returns the datagram's size, or -1 when nothing was read.
 int OnSocketNotify();
-CfgRing& CfgReceiveRing();
+KvRing& KvReceiveRing();
 
 // Starts the receiver thread for `expectedCommand` (after any earlier one has ended),
 // resets status and the receiver flags, and waits until it runs (at most 3 s).

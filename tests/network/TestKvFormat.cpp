@@ -3,7 +3,7 @@
 // encoder and parser.
 #include "KvPrinterSim.h"
 #include "KvWire.h"
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvProtocol.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,14 @@
 namespace pemberlux {
 namespace {
 
+// A reply read whole, with a body of `length` bytes.
+KvReadResult Body(std::size_t length) {
+    return {KvReadResult::Read, length};
+}
+
 using namespace std::chrono_literals;
 
-std::string Text(const CfgBytes& bytes) {
+std::string Text(const Bytes& bytes) {
     return {bytes.begin(), bytes.end()};
 }
 
@@ -26,19 +31,19 @@ ConfigFieldTable AllElevenFields(std::string_view deviceName = "LB-610") {
     ConfigFieldTable fields{};
     const std::string_view values[] = {deviceName, "V1.16.0",       "TVL610000001", "00A0D1000001", "10.0.0.7", "0",
                                        "10.0.0.7", "255.255.255.0", "10.0.0.1",     "9100",         "30"};
-    for (std::size_t i = 0; i < CFG_KEYS.size(); ++i)
-        SetField(fields, i, CFG_KEYS[i].name, values[i]);
+    for (std::size_t i = 0; i < KV_KEYS.size(); ++i)
+        SetField(fields, i, KV_KEYS[i].name, values[i]);
     return fields;
 }
 
 // A datagram as the protocol lays it out: magic, direction, command low byte first, text.
-CfgBytes Datagram(std::uint8_t direction, std::uint8_t command, std::string_view text) {
+Bytes Datagram(std::uint8_t direction, std::uint8_t command, std::string_view text) {
     std::string bytes("\x00\x0D\xAC\x00\x0D\xAC", 6);
     bytes += static_cast<char>(direction);
     bytes += static_cast<char>(command);
     bytes.append(3, '\0');
     bytes += text;
-    return CfgBytes(bytes.begin(), bytes.end());
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 // One line: the key, " = ", the value padded with spaces to the key's width, CR LF.
@@ -66,7 +71,7 @@ std::string SampleReplyText() {
     return std::string(kSampleReply);
 }
 
-TEST(CfgLines, AreFixedWidthPaddedOrCut) {
+TEST(KvLines, AreFixedWidthPaddedOrCut) {
     ConfigFieldTable fields{};
     SetField(fields, 0, "DEV", "LB-610");
     SetField(fields, 1, "PRNT_PORT", "9100");
@@ -79,80 +84,80 @@ TEST(CfgLines, AreFixedWidthPaddedOrCut) {
     EXPECT_FALSE(SetField(fields, 4, "HOSTNAME", "x"));
 }
 
-TEST(CfgRequests, SearchQueryAndSetHaveTheirSizesAndLayout) {
-    const CfgBytes search = BuildSearchRequest();
-    const CfgBytes expectedSearch{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC, 0x00, 0x01, 0x00, 0x00, 0x00,
-                                  '*',  'E',  'N',  'D',  '*',  ' ',  '=',  ' ',  '\r', '\n'};
+TEST(KvRequests, SearchQueryAndSetHaveTheirSizesAndLayout) {
+    const Bytes search = BuildSearchRequest();
+    const Bytes expectedSearch{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC, 0x00, 0x01, 0x00, 0x00, 0x00,
+                               '*',  'E',  'N',  'D',  '*',  ' ',  '=',  ' ',  '\r', '\n'};
     EXPECT_EQ(search, expectedSearch);
 
-    const CfgBytes query = BuildQueryRequest("00A0D1000001", "TVL610000001");
+    const Bytes query = BuildQueryRequest("00A0D1000001", "TVL610000001");
     EXPECT_EQ(query.size(), 76u);
     EXPECT_EQ(query, Datagram(0x00, 0x02, "MAC = 00A0D1000001\r\nSERIAL_NUM = TVL610000001        \r\n*END* = \r\n"));
 
     // The same lines a printer writes, in the same order.
-    const CfgBytes set = BuildSetRequest(AllElevenFields());
+    const Bytes set = BuildSetRequest(AllElevenFields());
     EXPECT_EQ(set.size(), 289u);
     EXPECT_EQ(set, Datagram(0x00, 0x03, kSampleReply));
 }
 
-TEST(CfgRequests, SetSendsOnlyTheFirstTwentyCharactersOfALongDeviceName) {
+TEST(KvRequests, SetSendsOnlyTheFirstTwentyCharactersOfALongDeviceName) {
     const std::string text = Text(BuildSetRequest(AllElevenFields("Warehouse label desk 4")));
     EXPECT_EQ(text.size(), 289u);
     EXPECT_NE(text.find("DEV = Warehouse label desk\r\nVER = "), std::string::npos);
 }
 
-TEST(CfgParse, ReadsEveryKeyWithPaddingRemoved) {
+TEST(KvParse, ReadsEveryKeyWithPaddingRemoved) {
     ConfigFieldTable fields{};
     bool macMatches = false;
-    ASSERT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000001", &macMatches), CFG_PARSE_OK);
+    ASSERT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000001", &macMatches), KV_PARSE_OK);
     EXPECT_TRUE(macMatches);
     EXPECT_EQ(FieldCount(fields), 11u);
-    for (std::size_t i = 0; i < CFG_KEYS.size(); ++i)
-        EXPECT_EQ(fields[i].key, CFG_KEYS[i].name);
+    for (std::size_t i = 0; i < KV_KEYS.size(); ++i)
+        EXPECT_EQ(fields[i].key, KV_KEYS[i].name);
     EXPECT_EQ(FindField(fields, "DEV")->Value(), "LB-610");
     EXPECT_EQ(FindField(fields, "IP_CUR")->Value(), "10.0.0.7");
     EXPECT_EQ(FindField(fields, "SUBNET_MASK")->Value(), "255.255.255.0");
     EXPECT_EQ(FindField(fields, "PRNT_PORT")->Value(), "9100");
     EXPECT_TRUE(fields[11].IsEnd());
 
-    EXPECT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000002", &macMatches), CFG_PARSE_OK);
+    EXPECT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000002", &macMatches), KV_PARSE_OK);
     EXPECT_FALSE(macMatches);
 }
 
-TEST(CfgParse, RejectsEmptyTextMissingEndLineUnknownKeysAndUnpaddedValues) {
+TEST(KvParse, RejectsEmptyTextMissingEndLineUnknownKeysAndUnpaddedValues) {
     ConfigFieldTable fields{};
-    EXPECT_EQ(ParseFields("", fields), CFG_PARSE_NO_TEXT);
+    EXPECT_EQ(ParseFields("", fields), KV_PARSE_NO_TEXT);
     std::string noEnd = SampleReplyText();
-    noEnd.resize(noEnd.size() - CFG_END_LINE.size());
-    EXPECT_EQ(ParseFields(noEnd, fields), CFG_PARSE_NO_END);
+    noEnd.resize(noEnd.size() - KV_END_LINE.size());
+    EXPECT_EQ(ParseFields(noEnd, fields), KV_PARSE_NO_END);
 
     std::string unknown = SampleReplyText();
     unknown.insert(0, "LOCATION = shipping desk        \r\n");
-    EXPECT_EQ(ParseFields(unknown, fields), CFG_PARSE_UNKNOWN_KEY);
+    EXPECT_EQ(ParseFields(unknown, fields), KV_PARSE_UNKNOWN_KEY);
 
     // "DEV = LB-610\r\n" is 14 bytes; the next line is looked for 28 bytes on.
     const std::string unpadded = "DEV = LB-610\r\nVER = V1.16.0\r\nMAC = 00A0D1000001\r\n*END* = \r\n";
-    EXPECT_EQ(ParseFields(unpadded, fields), CFG_PARSE_UNKNOWN_KEY);
+    EXPECT_EQ(ParseFields(unpadded, fields), KV_PARSE_UNKNOWN_KEY);
     EXPECT_EQ(fields[0].Value(), "LB-610\r\nVER = V1.16.");
 }
 
-TEST(CfgParse, ShortValuesAtTheEndAndTwelveLinesWithoutEndLine) {
+TEST(KvParse, ShortValuesAtTheEndAndTwelveLinesWithoutEndLine) {
     ConfigFieldTable fields{};
     // A value cut short by the end of the text: what is there is read, the next line
     // would lie past the end.
-    EXPECT_EQ(ParseFields("MAC = 1*END* = \r\n", fields), CFG_PARSE_UNKNOWN_KEY);
+    EXPECT_EQ(ParseFields("MAC = 1*END* = \r\n", fields), KV_PARSE_UNKNOWN_KEY);
     EXPECT_EQ(fields[0].Value(), "1*END* = \r\n");
 
     std::string twelve;
     for (int i = 0; i < 12; ++i)
         twelve += "DHCP = 1\r\n";
-    twelve += CFG_END_LINE;
-    EXPECT_EQ(ParseFields(twelve, fields), CFG_PARSE_OK);
+    twelve += KV_END_LINE;
+    EXPECT_EQ(ParseFields(twelve, fields), KV_PARSE_OK);
     EXPECT_EQ(FieldCount(fields), 12u);
     EXPECT_EQ(FindField(fields, "DHCP")->Value(), "1");
 }
 
-TEST(CfgCompleteness, NeedsDhcpOffOrAnAddressAfterTheSelectedMac) {
+TEST(KvCompleteness, NeedsDhcpOffOrAnAddressAfterTheSelectedMac) {
     const auto reply = [](std::string_view dhcp, std::string_view ipCur, std::string_view mac = "00A0D1000001") {
         ConfigFieldTable fields = AllElevenFields();
         SetField(fields, 3, "MAC", mac);
@@ -173,62 +178,61 @@ TEST(CfgCompleteness, NeedsDhcpOffOrAnAddressAfterTheSelectedMac) {
     EXPECT_FALSE(IsQueryReplyComplete(dhcpBeforeMac, "00A0D1000001"));
 }
 
-class CfgReplyReader : public ::testing::Test {
+class KvReplyReader : public ::testing::Test {
 protected:
     // No waiting on an empty ring: the reader gives up at once.
-    CfgReadLimits fast{3, 3, 3, std::chrono::microseconds(0)};
-    CfgRing ring;
-    CfgBody body{};
+    KvReadLimits fast{3, 3, 3, std::chrono::microseconds(0)};
+    KvRing ring;
+    KvBody body{};
 
-    void Put(const CfgBytes& bytes) { ASSERT_EQ(ring.Write(bytes.data(), bytes.size()), bytes.size()); }
-    int Read() { return ReadReply(ring, body, {}, fast); }
+    void Put(const Bytes& bytes) { ASSERT_EQ(ring.Write(bytes.data(), bytes.size()), bytes.size()); }
+    KvReadResult Read() { return ReadReply(ring, body, {}, fast); }
 };
 
-TEST_F(CfgReplyReader, SkipsRequestsAndReturnsTheReplyBody) {
+TEST_F(KvReplyReader, SkipsRequestsAndReturnsTheReplyBody) {
     Put(Datagram(0x00, 0x01, "*END* = \r\n")); // the tool's own broadcast comes back to it
     Put(Datagram(0x00, 0x02, "MAC = 00A0D1000001\r\nSERIAL_NUM = TVL610000001        \r\n*END* = \r\n"));
     Put(Datagram(0xFF, 0x01, kSampleReply));
-    const int n = Read();
-    ASSERT_EQ(n, 4 + 268 + 10);
-    EXPECT_EQ(body[0], CFG_CMD_SEARCH);
-    EXPECT_EQ(std::string(ReplyText(body, n)), SampleReplyText());
-    EXPECT_EQ(Read(), CFG_READ_NO_HEADER);
+    ASSERT_EQ(Read(), Body(4 + 268 + 10));
+    EXPECT_EQ(body[0], KV_CMD_SEARCH);
+    EXPECT_EQ(std::string(ReplyText(body, 4 + 268 + 10)), SampleReplyText());
+    EXPECT_EQ(Read(), KvReadResult{KvReadResult::NoHeader});
 }
 
-TEST_F(CfgReplyReader, BodyLimitAndMissingEndLine) {
+TEST_F(KvReplyReader, BodyLimitAndMissingEndLine) {
     std::string lines;
-    while (lines.size() < CFG_BODY_LIMIT)
+    while (lines.size() < KV_BODY_LIMIT)
         lines += "DEV = LB-610              \r\n";
     Put(Datagram(0xFF, 0x01, lines + "*END* = \r\n"));
-    EXPECT_EQ(Read(), CFG_READ_TOO_LONG);
+    EXPECT_EQ(Read(), KvReadResult{KvReadResult::TooLong});
 
     // Exactly the limit, end line included, is still a reply.
     ring.Discard();
-    const std::string exact(CFG_BODY_LIMIT - 4 - CFG_END_LINE.size(), 'x');
+    const std::string exact(KV_BODY_LIMIT - 4 - KV_END_LINE.size(), 'x');
     Put(Datagram(0xFF, 0x01, exact + "*END* = \r\n"));
-    EXPECT_EQ(Read(), static_cast<int>(CFG_BODY_LIMIT));
-    EXPECT_EQ(ReplyText(body, CFG_BODY_LIMIT).size(), CFG_BODY_LIMIT - 4);
+    EXPECT_EQ(Read(), Body(KV_BODY_LIMIT));
+    EXPECT_EQ(ReplyText(body, KV_BODY_LIMIT).size(), KV_BODY_LIMIT - 4);
 
     Put(Datagram(0xFF, 0x01, kSampleReply.substr(0, kSampleReply.size() - 10)));
-    EXPECT_EQ(Read(), CFG_READ_BODY_TIMEOUT);
+    EXPECT_EQ(Read(), KvReadResult{KvReadResult::BodyTimeout});
 }
 
-TEST_F(CfgReplyReader, DefaultLimitsWaitForALateBodyAndAbortEndsTheWait) {
-    const CfgBytes reply = Datagram(0xFF, 0x02, kSampleReply);
+TEST_F(KvReplyReader, DefaultLimitsWaitForALateBodyAndAbortEndsTheWait) {
+    const Bytes reply = Datagram(0xFF, 0x02, kSampleReply);
     const std::size_t half = 100;
     ASSERT_EQ(ring.Write(reply.data(), half), half);
     std::thread late([&] {
         std::this_thread::sleep_for(300ms);
         ring.Write(reply.data() + half, reply.size() - half);
     });
-    EXPECT_EQ(ReadReply(ring, body), static_cast<int>(reply.size() - CFG_HEADER_SIZE + 4));
+    EXPECT_EQ(ReadReply(ring, body), Body(reply.size() - KV_HEADER_SIZE + 4));
     late.join();
 
     // Without a header the reader gives up by itself after about 100 ms of silence.
     const auto start = std::chrono::steady_clock::now();
     auto header = std::async(std::launch::async, [&] { return ReadReply(ring, body); });
     ASSERT_EQ(header.wait_for(30s), std::future_status::ready);
-    EXPECT_EQ(header.get(), CFG_READ_NO_HEADER);
+    EXPECT_EQ(header.get(), KvReadResult{KvReadResult::NoHeader});
     EXPECT_GE(std::chrono::steady_clock::now() - start, 90ms);
 
     // Inside a body the default wait is long (100 s); an abort request ends it.
@@ -239,39 +243,39 @@ TEST_F(CfgReplyReader, DefaultLimitsWaitForALateBodyAndAbortEndsTheWait) {
     abort = true;
     ring.Wake();
     ASSERT_EQ(inBody.wait_for(30s), std::future_status::ready);
-    EXPECT_EQ(inBody.get(), CFG_READ_BODY_TIMEOUT);
+    EXPECT_EQ(inBody.get(), KvReadResult{KvReadResult::BodyTimeout});
 }
 
-TEST_F(CfgReplyReader, AReaderWaitingForAHeaderTakesBytesAsSoonAsTheyCome) {
-    const CfgBytes reply = BuildCfgDatagram(CFG_DIR_REPLY, CFG_CMD_SEARCH, AllElevenFields());
+TEST_F(KvReplyReader, AReaderWaitingForAHeaderTakesBytesAsSoonAsTheyCome) {
+    const Bytes reply = BuildKvDatagram(KV_DIR_REPLY, KV_CMD_SEARCH, AllElevenFields());
     // A minute of silence allowed before the header.
-    const CfgReadLimits patient{60000, 1000, 100, std::chrono::microseconds(1000)};
+    const KvReadLimits patient{60000, 1000, 100, std::chrono::microseconds(1000)};
     auto read = std::async(std::launch::async, [&] { return ReadReply(ring, body, {}, patient); });
     std::this_thread::sleep_for(50ms);
     Put(reply);
     ASSERT_EQ(read.wait_for(30s), std::future_status::ready);
-    EXPECT_EQ(read.get(), static_cast<int>(reply.size() - CFG_HEADER_SIZE + 4));
+    EXPECT_EQ(read.get(), Body(reply.size() - KV_HEADER_SIZE + 4));
 }
 
-TEST_F(CfgReplyReader, FullRingDropsTheRestAndKeepsWorkingAcrossTheWrap) {
-    const CfgBytes garbage(CFG_RING_SIZE + 100, 0x5A);
-    EXPECT_EQ(ring.Write(garbage.data(), garbage.size()), CFG_RING_SIZE - 1);
+TEST_F(KvReplyReader, FullRingDropsTheRestAndKeepsWorkingAcrossTheWrap) {
+    const Bytes garbage(KV_RING_SIZE + 100, 0x5A);
+    EXPECT_EQ(ring.Write(garbage.data(), garbage.size()), KV_RING_SIZE - 1);
     EXPECT_EQ(ring.Dropped(), 101u);
-    const CfgBytes reply = Datagram(0xFF, 0x01, kSampleReply);
+    const Bytes reply = Datagram(0xFF, 0x01, kSampleReply);
     EXPECT_EQ(ring.Write(reply.data(), reply.size()), 0u);
-    EXPECT_EQ(Read(), CFG_READ_NO_HEADER);
+    EXPECT_EQ(Read(), KvReadResult{KvReadResult::NoHeader});
     EXPECT_EQ(ring.Size(), 0u);
 
     // Replies keep coming through the ring while its indexes wrap around.
     for (int i = 0; i < 600; ++i) {
         Put(reply);
-        ASSERT_EQ(Read(), static_cast<int>(reply.size() - CFG_HEADER_SIZE + 4)) << "reply " << i;
+        ASSERT_EQ(Read(), Body(reply.size() - KV_HEADER_SIZE + 4)) << "reply " << i;
     }
 }
 
-TEST(CfgSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
+TEST(KvSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         FoundPrinters.Clear();
     }
     const auto reply = [](int n, std::string_view dev) {
@@ -281,13 +285,13 @@ TEST(CfgSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
                std::string(kSampleReply.substr(kSampleReply.find("IP_CUR")));
     };
     for (int n = 0; n < 10; ++n)
-        EXPECT_EQ(HandleSearchReply(reply(n, "LB-610")), CFG_REPLY_TAKEN);
-    EXPECT_EQ(HandleSearchReply(reply(3, "LB-610")), CFG_REPLY_IGNORED);
-    EXPECT_EQ(HandleSearchReply(reply(3, "LB-710")), CFG_ROW_UPDATED);
-    EXPECT_EQ(HandleSearchReply(reply(10, "LB-610")), CFG_TABLE_FULL);
-    EXPECT_EQ(HandleSearchReply("DEV = x\r\n"), CFG_PARSE_NO_END);
+        EXPECT_EQ(HandleSearchReply(reply(n, "LB-610")), KV_REPLY_TAKEN);
+    EXPECT_EQ(HandleSearchReply(reply(3, "LB-610")), KV_REPLY_IGNORED);
+    EXPECT_EQ(HandleSearchReply(reply(3, "LB-710")), KV_ROW_UPDATED);
+    EXPECT_EQ(HandleSearchReply(reply(10, "LB-610")), KV_TABLE_FULL);
+    EXPECT_EQ(HandleSearchReply("DEV = x\r\n"), KV_PARSE_NO_END);
 
-    std::lock_guard lock(CfgTablesMutex());
+    std::lock_guard lock(KvTablesMutex());
     EXPECT_EQ(FoundPrinters.count, 10u);
     EXPECT_EQ(FoundPrinters.entries[3].deviceName, "LB-710");
     EXPECT_EQ(FoundPrinters.entries[3].mac, "00A0D1000013");
@@ -310,17 +314,17 @@ constexpr KeyOnWire kPrinterOne[] = {
     {"PRNT_PORT", 5, "9100"},    {"PRNT_RCV_TMO", 5, "30"},
 };
 
-TEST(CfgWire, SimulatedPrintersReplyIsReadWithEveryValue) {
+TEST(KvWire, SimulatedPrintersReplyIsReadWithEveryValue) {
     sim::KvPrinterOptions silent;
     silent.silent = true;
     const sim::KvPrinterSim printer(sim::NumberedKvPrinter(1), silent, 0);
-    const CfgBytes reply = printer.BuildReply(2);
+    const Bytes reply = printer.BuildReply(2);
     const std::string text(reply.begin(), reply.end());
 
     // Magic, 0xFF for a reply, command 2 low byte first; then each line at its fixed offset.
     ASSERT_GE(reply.size(), 11u);
-    EXPECT_EQ(CfgBytes(reply.begin(), reply.begin() + 11),
-              (CfgBytes{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC, 0xFF, 0x02, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 11),
+              (Bytes{0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC, 0xFF, 0x02, 0x00, 0x00, 0x00}));
     std::size_t at = 11;
     for (const KeyOnWire& k : kPrinterOne) {
         EXPECT_EQ(text.substr(at, Line(k.key, k.width, k.value).size()), Line(k.key, k.width, k.value)) << k.key;
@@ -330,7 +334,7 @@ TEST(CfgWire, SimulatedPrintersReplyIsReadWithEveryValue) {
 
     ConfigFieldTable fields{};
     bool macMatches = false;
-    ASSERT_EQ(ParseFields(text.substr(11), fields, "00A0D1000002", &macMatches), CFG_PARSE_OK);
+    ASSERT_EQ(ParseFields(text.substr(11), fields, "00A0D1000002", &macMatches), KV_PARSE_OK);
     EXPECT_TRUE(macMatches);
     ASSERT_EQ(FieldCount(fields), std::size(kPrinterOne));
     for (std::size_t i = 0; i < std::size(kPrinterOne); ++i) {
@@ -340,8 +344,8 @@ TEST(CfgWire, SimulatedPrintersReplyIsReadWithEveryValue) {
     }
 }
 
-TEST(CfgWire, ProgramsRequestsPassTheSimulatedPrintersParser) {
-    const auto parse = [](const CfgBytes& bytes) {
+TEST(KvWire, ProgramsRequestsPassTheSimulatedPrintersParser) {
+    const auto parse = [](const Bytes& bytes) {
         std::string why;
         auto m = sim::kv::Parse(bytes.data(), bytes.size(), &why);
         EXPECT_TRUE(m) << why;
@@ -374,11 +378,11 @@ TEST(CfgWire, ProgramsRequestsPassTheSimulatedPrintersParser) {
     EXPECT_EQ(set.fields, expected);
 }
 
-TEST(CfgWire, SimulatedPrintersParserRefusesAValueOfTheWrongWidth) {
+TEST(KvWire, SimulatedPrintersParserRefusesAValueOfTheWrongWidth) {
     // A MAC one column wide or narrow, an unknown key, bytes after the end line.
     for (const char* text : {"MAC = 00A0D10000021\r\n*END* = \r\n", "MAC = 00A0D100002\r\n*END* = \r\n",
                              "HOST = x\r\n*END* = \r\n", "*END* = \r\nX", "MAC = 00A0D1000002\r\n"}) {
-        const CfgBytes bytes = Datagram(0x00, 0x02, text);
+        const Bytes bytes = Datagram(0x00, 0x02, text);
         EXPECT_FALSE(sim::kv::Parse(bytes.data(), bytes.size())) << text;
     }
 }

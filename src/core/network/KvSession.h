@@ -10,8 +10,8 @@
 // RunSetConfirmation blocks and belongs on a worker.
 #pragma once
 
-#include "core/network/CfgExchange.h"
-#include "core/network/CfgProtocol.h"
+#include "core/network/KvExchange.h"
+#include "core/network/KvProtocol.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,7 +25,7 @@
 
 namespace pemberlux {
 
-enum class CfgStart {
+enum class KvStart {
     Started,
     Busy,       // an exchange runs: nothing was changed
     Locked,     // the guard was not obtained within 100 ms: nothing happened
@@ -34,7 +34,7 @@ enum class CfgStart {
 };
 
 // Pauses of the set's confirmation loop.
-struct CfgTiming {
+struct KvTiming {
     std::chrono::milliseconds confirmFirstWait{5000}; // after the set, before the first query
     std::chrono::milliseconds confirmSettle{500};     // after a query round was processed
     std::chrono::milliseconds confirmRetry{2000};     // between rounds
@@ -42,7 +42,7 @@ struct CfgTiming {
 };
 
 // What one Poll() found.
-struct CfgPollResult {
+struct KvPollResult {
     bool listChanged = false;
     std::vector<FoundPrinter> rows; // when listChanged: rows in table order, up to the first without a MAC
     bool queryAnswered = false;     // the selected printer answered
@@ -54,44 +54,44 @@ struct CfgPollResult {
     bool openSetup = false;     // a double-clicked row's query has ended: open the configuration now
 };
 
-struct CfgSetOutcome {
+struct KvSetOutcome {
     bool confirmed = false; // a complete answer arrived after the set
     std::string ipInUse;    // "IP_CUR" of that answer
     int monitorPort = 0;    // "PRNT_PORT" of that answer
 };
 
-class CfgSession {
+class KvSession {
 public:
-    explicit CfgSession(CfgTiming timing = {});
-    ~CfgSession();
-    CfgSession(const CfgSession&) = delete;
-    CfgSession& operator=(const CfgSession&) = delete;
+    explicit KvSession(KvTiming timing = {});
+    ~KvSession();
+    KvSession(const KvSession&) = delete;
+    KvSession& operator=(const KvSession&) = delete;
 
     // Resets the exchange state and the tables and opens the sockets on `port`. False
     // when another session is open (nothing done) or the sockets could not be opened
     // (the session is open all the same; its exchanges then find nothing).
-    bool Open(std::uint16_t port = CFG_UDP_PORT);
+    bool Open(std::uint16_t port = KV_UDP_PORT);
     // Ends a running receiver and a confirmation loop, closes the sockets. The owner
     // stops calling OnReadable before, and joins its confirmation worker after.
     void Close();
     bool IsOpen() const { return open_.load(); }
     // The socket to watch for readability (-1 while closed).
-    int ReceiveSocket() const { return CfgReceiveSocket(); }
+    int ReceiveSocket() const { return KvReceiveSocket(); }
     // The receiving socket is readable: take one datagram into the ring.
     int OnReadable() { return OnSocketNotify(); }
 
     // "Search": empties FoundPrinters and broadcasts a search; rows arrive through Poll.
-    CfgStart StartSearch();
+    KvStart StartSearch();
     // A row was clicked: query the printer with this MAC and serial number.
-    CfgStart StartQuery(std::string_view mac, std::string_view serial);
+    KvStart StartQuery(std::string_view mac, std::string_view serial);
     // The configuration dialog was accepted and has filled OutgoingFields: send the
     // set to that printer. Started must be followed by RunSetConfirmation().
-    CfgStart StartSet(std::string_view mac, std::string_view serial);
+    KvStart StartSet(std::string_view mac, std::string_view serial);
     // On a worker after a started set: queries the printer until an answer is
-    // complete (DHCP off or an address in use), with the pauses of CfgTiming, and
+    // complete (DHCP off or an address in use), with the pauses of KvTiming, and
     // keeps the session busy meanwhile. Ends early when the session closes or
     // `stop` is requested (then not confirmed).
-    CfgSetOutcome RunSetConfirmation(std::stop_token stop = {});
+    KvSetOutcome RunSetConfirmation(std::stop_token stop = {});
 
     // A row was double-clicked: once its query has ended, Poll() says openSetup.
     void MarkPendingOpen();
@@ -100,23 +100,23 @@ public:
     // Only a set's confirmation keeps its printer.
     void ClearSelection();
     // The owner's timer tick.
-    CfgPollResult Poll();
+    KvPollResult Poll();
 
     // Whether the fields last received are the answer of the printer with this
     // MAC: a printer's configuration is shown and sent back only from its own
     // answer, never after a query that went unanswered.
     bool HasAnswerOf(std::string_view mac) const;
 
-    bool Busy() const { return CfgExchange.busy.load() != 0; }
+    bool Busy() const { return KvExchange.busy.load() != 0; }
     bool Confirmed() const { return confirmed_.load() != 0; }
-    const CfgTiming& Timing() const { return timing_; }
+    const KvTiming& Timing() const { return timing_; }
 
 private:
-    CfgStart BeginQuery(std::string_view mac, std::string_view serial);
+    KvStart BeginQuery(std::string_view mac, std::string_view serial);
     // Waits `duration` unless the session closes or `stop` is requested; false then.
     bool Pause(std::chrono::milliseconds duration, std::stop_token stop);
 
-    CfgTiming timing_;
+    KvTiming timing_;
     std::atomic<bool> open_{false};
     std::atomic<bool> closing_{false};
     std::atomic<int> pendingOpen_{0};

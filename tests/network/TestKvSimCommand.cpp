@@ -1,6 +1,6 @@
 // The pemberlux-sim command's key-value printers, found by a search as the
 // program would find them.
-#include "CfgTestSupport.h"
+#include "KvTestSupport.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 
 #ifdef PEMBERLUX_SIM_BINARY
-TEST(CfgSimCommand, KvPrintersOptionStartsPrintersTheSearchFinds) {
+TEST(KvSimCommand, KvPrintersOptionStartsPrintersTheSearchFinds) {
     test::TempDir dir;
     const std::uint16_t port = test::FreeUdpPort();
     const std::string ready = (dir / "sim.ready").string();
@@ -37,8 +37,8 @@ TEST(CfgSimCommand, KvPrintersOptionStartsPrintersTheSearchFinds) {
 
     std::set<std::string> serials;
     {
-        test::CfgOwner owner(port);
-        if (owner.session.StartSearch() == CfgStart::Started) {
+        test::KvOwner owner(port);
+        if (owner.session.StartSearch() == KvStart::Started) {
             owner.TickUntil([&] { return owner.seen.rows.size() == 3; }, 3s);
         }
         for (const FoundPrinter& row : owner.seen.rows)

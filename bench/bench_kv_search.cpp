@@ -3,7 +3,7 @@
 // process as a whole: tool, receiver thread and the simulated printers).
 #include "KvPrinterSim.h"
 #include "Transports.h"
-#include "core/network/CfgSession.h"
+#include "core/network/KvSession.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,7 +40,7 @@ double ProcessCpuMs() {
 // readable, so the CPU counted is the search's own.
 class Pump {
 public:
-    explicit Pump(CfgSession& session)
+    explicit Pump(KvSession& session)
         : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), thread_([this, &session] {
               while (!stop_) {
                   pollfd p[2] = {{wake_, POLLIN, 0}, {session.ReceiveSocket(), POLLIN, 0}};
@@ -63,12 +63,12 @@ private:
 
 // One search with the owner ticking every `tick`; returns when the tenth row is
 // listed (or, with `toEnd`, when the exchange is over).
-bool Search(CfgSession& session, std::chrono::milliseconds tick, bool toEnd) {
-    if (session.StartSearch() != CfgStart::Started) return false;
+bool Search(KvSession& session, std::chrono::milliseconds tick, bool toEnd) {
+    if (session.StartSearch() != KvStart::Started) return false;
     std::size_t rows = 0;
     const auto limit = Clock::now() + 10s;
     while (Clock::now() < limit) {
-        const CfgPollResult r = session.Poll();
+        const KvPollResult r = session.Poll();
         if (r.listChanged) rows = r.rows.size();
         if (!toEnd && rows == kPrinters) return true;
         if (toEnd && r.exchangeEnded) return rows == kPrinters;
@@ -78,13 +78,13 @@ bool Search(CfgSession& session, std::chrono::milliseconds tick, bool toEnd) {
 }
 
 // Open, search until the tenth row, close: the time to the last row, and CPU.
-void BM_CfgSearchTimeToLastRow(benchmark::State& state) {
+void BM_KvSearchTimeToLastRow(benchmark::State& state) {
     const auto tick = std::chrono::milliseconds(state.range(0));
     const std::uint16_t port = sim::FreeUdpPort();
     sim::KvPrinterFleet fleet(kPrinters, port);
     double cpu = 0;
     for (auto _ : state) {
-        CfgSession session;
+        KvSession session;
         session.Open(port);
         bool listed = false;
         {
@@ -103,13 +103,13 @@ void BM_CfgSearchTimeToLastRow(benchmark::State& state) {
     }
     state.counters["cpu_ms"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_CfgSearchTimeToLastRow)->Arg(1)->Arg(100)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_KvSearchTimeToLastRow)->Arg(1)->Arg(100)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // A whole search as the dialog runs it: 100 ms ticks until the exchange ends (4 s).
-void BM_CfgSearchWholeExchange(benchmark::State& state) {
+void BM_KvSearchWholeExchange(benchmark::State& state) {
     const std::uint16_t port = sim::FreeUdpPort();
     sim::KvPrinterFleet fleet(kPrinters, port);
-    CfgSession session;
+    KvSession session;
     session.Open(port);
     Pump pump(session);
     double cpu = 0;
@@ -123,23 +123,23 @@ void BM_CfgSearchWholeExchange(benchmark::State& state) {
     }
     state.counters["cpu_ms"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_CfgSearchWholeExchange)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_KvSearchWholeExchange)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Closing the search dialog while the receiver waits for the rest of a reply
 // (a printer that leaves out the end line): how long Close() takes. Without a
 // wake-up the receiver would wait out the body's 100 s.
-void BM_CfgCloseWhileTheReceiverWaits(benchmark::State& state) {
+void BM_KvCloseWhileTheReceiverWaits(benchmark::State& state) {
     const std::uint16_t port = sim::FreeUdpPort();
     sim::KvPrinterOptions cut;
     cut.noEndLine = true;
     sim::KvPrinterSim printer(sim::NumberedKvPrinter(0), cut, port);
     for (auto _ : state) {
-        CfgSession session;
+        KvSession session;
         session.Open(port);
         {
             Pump pump(session);
             const std::size_t before = printer.RepliesSent();
-            if (session.StartSearch() != CfgStart::Started) {
+            if (session.StartSearch() != KvStart::Started) {
                 state.SkipWithError("search did not start");
                 break;
             }
@@ -153,6 +153,6 @@ void BM_CfgCloseWhileTheReceiverWaits(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
 }
-BENCHMARK(BM_CfgCloseWhileTheReceiverWaits)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_KvCloseWhileTheReceiverWaits)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace

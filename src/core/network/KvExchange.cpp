@@ -1,4 +1,4 @@
-#include "core/network/CfgExchange.h"
+#include "core/network/KvExchange.h"
 
 #include "core/base/Broadcast.h"
 
@@ -13,7 +13,7 @@
 
 namespace pemberlux {
 
-CfgExchangeState CfgExchange;
+KvExchangeState KvExchange;
 
 namespace {
 
@@ -23,7 +23,7 @@ struct Sockets {
     std::atomic<int> receive{-1};
     sockaddr_in destination{};
     bool destinationValid = false;
-    std::uint16_t port = CFG_UDP_PORT;
+    std::uint16_t port = KV_UDP_PORT;
 };
 
 Sockets& TheSockets() {
@@ -31,8 +31,8 @@ Sockets& TheSockets() {
     return sockets;
 }
 
-CfgRing& TheRing() {
-    static CfgRing ring;
+KvRing& TheRing() {
+    static KvRing ring;
     return ring;
 }
 
@@ -63,7 +63,7 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
-bool Broadcast(const CfgBytes& datagram) {
+bool Broadcast(const Bytes& datagram) {
     Sockets& s = TheSockets();
     std::lock_guard lock(s.mutex);
     if (s.send < 0 || !s.destinationValid) return false;
@@ -73,38 +73,38 @@ bool Broadcast(const CfgBytes& datagram) {
 }
 
 void ReceiverMain(std::uint64_t generation, std::uint32_t expected, std::string mac) {
-    CfgExchangeState& ex = CfgExchange;
-    CfgRing& ring = TheRing();
+    KvExchangeState& ex = KvExchange;
+    KvRing& ring = TheRing();
     const auto current = [&] { return ex.keepReceiving.load() != 0 && receiverGeneration.load() == generation; };
     // Whatever arrived before this exchange is not an answer to it.
     ring.Discard();
     SetReceiverFlag(ex.receiverRunning, 1);
 
-    CfgBody body{};
-    const std::function<bool()> abort = [&] { return !current() || CfgExchangeTimedOut(); };
+    KvBody body{};
+    const std::function<bool()> abort = [&] { return !current() || KvExchangeTimedOut(); };
     while (current()) {
-        if (CfgExchangeTimedOut()) {
+        if (KvExchangeTimedOut()) {
             // A result the owner has not taken yet stays; the end shows in receiverFinished.
             int none = EXCH_NONE;
             ex.status.compare_exchange_strong(none, EXCH_TIMED_OUT);
             ex.keepReceiving = 0;
             break;
         }
-        const int length = ReadReply(ring, body, abort);
-        if (length > 0) {
+        const KvReadResult reply = ReadReply(ring, body, abort);
+        if (reply) {
             if (body[0] != static_cast<std::uint8_t>(expected)) continue;
-            const std::string_view text = ReplyText(body, length);
-            if (expected == CFG_CMD_SEARCH) {
+            const std::string_view text = ReplyText(body, reply.length);
+            if (expected == KV_CMD_SEARCH) {
                 const int rc = HandleSearchReply(text);
                 // A rewritten row is announced too, so the list never shows older values than the table.
-                if (rc == CFG_REPLY_TAKEN || rc == CFG_ROW_UPDATED) {
+                if (rc == KV_REPLY_TAKEN || rc == KV_ROW_UPDATED) {
                     ex.status = EXCH_LIST_CHANGED;
-                } else if (rc == CFG_TABLE_FULL) {
+                } else if (rc == KV_TABLE_FULL) {
                     ex.keepReceiving = 0;
                     break;
                 }
-            } else if (expected == CFG_CMD_QUERY) {
-                if (HandleQueryReply(text, mac) == CFG_REPLY_TAKEN) {
+            } else if (expected == KV_CMD_QUERY) {
+                if (HandleQueryReply(text, mac) == KV_REPLY_TAKEN) {
                     ex.status = EXCH_QUERY_ANSWERED;
                     ex.keepReceiving = 0;
                     break;
@@ -120,37 +120,37 @@ void ReceiverMain(std::uint64_t generation, std::uint32_t expected, std::string 
 
 } // namespace
 
-void SetCfgSelection(std::string_view mac, std::string_view serial) {
+void SetKvSelection(std::string_view mac, std::string_view serial) {
     std::lock_guard lock(selectionMutex);
-    selectedMac.assign(mac.substr(0, CFG_KEY_MAC.width));
-    selectedSerial.assign(serial.substr(0, CFG_KEY_SERIAL_NUM.width));
+    selectedMac.assign(mac.substr(0, KV_KEY_MAC.width));
+    selectedSerial.assign(serial.substr(0, KV_KEY_SERIAL_NUM.width));
 }
 
-std::string CfgSelectedMac() {
+std::string KvSelectedMac() {
     std::lock_guard lock(selectionMutex);
     return selectedMac;
 }
 
-std::string CfgSelectedSerial() {
+std::string KvSelectedSerial() {
     std::lock_guard lock(selectionMutex);
     return selectedSerial;
 }
 
-std::int64_t CfgClockMs() {
+std::int64_t KvClockMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool CfgExchangeTimedOut() {
-    return (CfgClockMs() - CfgExchange.startTime.load()) / 1000 > CfgExchange.timeoutSeconds.load();
+bool KvExchangeTimedOut() {
+    return (KvClockMs() - KvExchange.startTime.load()) / 1000 > KvExchange.timeoutSeconds.load();
 }
 
-CfgRing& CfgReceiveRing() {
+KvRing& KvReceiveRing() {
     return TheRing();
 }
 
-bool OpenCfgSockets(std::uint16_t port) {
-    CloseCfgSockets();
+bool OpenKvSockets(std::uint16_t port) {
+    CloseKvSockets();
     Sockets& s = TheSockets();
     std::lock_guard lock(s.mutex);
     TheRing().Reset();
@@ -185,7 +185,7 @@ bool OpenCfgSockets(std::uint16_t port) {
     return true;
 }
 
-void CloseCfgSockets() {
+void CloseKvSockets() {
     StopReceiver();
     Sockets& s = TheSockets();
     {
@@ -195,23 +195,23 @@ void CloseCfgSockets() {
         CloseFd(s.send);
         s.destinationValid = false;
     }
-    CfgExchange.status = EXCH_NONE;
-    CfgExchange.receiverFinished = 0;
-    CfgExchange.busy = 0;
+    KvExchange.status = EXCH_NONE;
+    KvExchange.receiverFinished = 0;
+    KvExchange.busy = 0;
 }
 
-int CfgReceiveSocket() {
+int KvReceiveSocket() {
     return TheSockets().receive.load();
 }
 
-std::uint16_t CfgPort() {
+std::uint16_t KvPort() {
     Sockets& s = TheSockets();
     std::lock_guard lock(s.mutex);
     return s.port;
 }
 
 int OnSocketNotify() {
-    std::uint8_t datagram[CFG_MAX_DATAGRAM];
+    std::uint8_t datagram[KV_MAX_DATAGRAM];
     ssize_t n = -1;
     {
         Sockets& s = TheSockets();
@@ -235,14 +235,14 @@ void JoinReceiver() {
 }
 
 void StopReceiver() {
-    CfgExchange.keepReceiving = 0;
+    KvExchange.keepReceiving = 0;
     ++receiverGeneration;
     TheRing().Wake(); // a receiver waiting for bytes looks at its flags now
     JoinReceiver();
 }
 
 void StartReceiver(std::uint32_t expectedCommand) {
-    CfgExchangeState& ex = CfgExchange;
+    KvExchangeState& ex = KvExchange;
     {
         std::lock_guard lock(threadMutex);
         // An earlier receiver (normally already ended and joined by the owner) must
@@ -253,8 +253,8 @@ void StartReceiver(std::uint32_t expectedCommand) {
         ex.receiverFinished = 0;
         ex.receiverRunning = 0;
         ex.expectedCommand = expectedCommand;
-        ex.keepReceiving = expectedCommand == CFG_CMD_SEARCH ? 1 : 2;
-        receiverThread = std::thread(ReceiverMain, generation, expectedCommand, CfgSelectedMac());
+        ex.keepReceiving = expectedCommand == KV_CMD_SEARCH ? 1 : 2;
+        receiverThread = std::thread(ReceiverMain, generation, expectedCommand, KvSelectedMac());
     }
     std::unique_lock lock(receiverStateMutex);
     receiverStateChanged.wait_for(lock, std::chrono::seconds(3),
@@ -266,13 +266,13 @@ bool SendSearch() {
 }
 
 bool SendQuery() {
-    return Broadcast(BuildQueryRequest(CfgSelectedMac(), CfgSelectedSerial()));
+    return Broadcast(BuildQueryRequest(KvSelectedMac(), KvSelectedSerial()));
 }
 
 bool SendSet() {
     ConfigFieldTable fields;
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         fields = OutgoingFields;
     }
     return Broadcast(BuildSetRequest(fields));

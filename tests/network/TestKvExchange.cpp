@@ -1,7 +1,7 @@
 // Search, query and set over real UDP sockets on the loopback broadcast, against
 // simulated key-value printers, with the test in the search dialog's place.
-#include "CfgTestSupport.h"
 #include "KvPrinterSim.h"
+#include "KvTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 using sim::KvPrinterFleet;
 using sim::KvPrinterOptions;
 using sim::KvPrinterSim;
-using test::CfgOwner;
+using test::KvOwner;
 
 // Header of a request: magic, direction 0x00, the command low byte first.
 sim::Bytes Request(std::uint8_t command, const std::string& text) {
@@ -43,13 +43,13 @@ long VoluntarySleeps() {
     return usage.ru_nvcsw;
 }
 
-class CfgExchangeTest : public ::testing::Test {
+class KvExchangeTest : public ::testing::Test {
 protected:
     std::uint16_t port = test::FreeUdpPort();
 };
 
-TEST_F(CfgExchangeTest, OwnSearchBroadcastIsNotTakenForAReply) {
-    CfgOwner owner(port);
+TEST_F(KvExchangeTest, OwnSearchBroadcastIsNotTakenForAReply) {
+    KvOwner owner(port);
     ASSERT_TRUE(owner.opened);
     const double seconds = owner.SearchToEnd();
     // The receiving socket got the 21-byte request itself, and nothing came of it.
@@ -62,9 +62,9 @@ TEST_F(CfgExchangeTest, OwnSearchBroadcastIsNotTakenForAReply) {
     EXPECT_FALSE(owner.session.Busy());
 }
 
-TEST_F(CfgExchangeTest, SearchOnASilentNetworkSleepsUntilSomethingArrives) {
-    CfgOwner owner(port);
-    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
+TEST_F(KvExchangeTest, SearchOnASilentNetworkSleepsUntilSomethingArrives) {
+    KvOwner owner(port);
+    ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     ASSERT_TRUE(owner.TickUntil([&] { return owner.pump->Count() >= 1; }, 2s)); // the own request
     // Nothing answers and nobody ticks. The receiver sleeps on the ring and the pump on
     // the socket, so a second of waiting wakes the process a few dozen times; polling
@@ -75,13 +75,13 @@ TEST_F(CfgExchangeTest, SearchOnASilentNetworkSleepsUntilSomethingArrives) {
     EXPECT_TRUE(owner.session.Busy());
 }
 
-TEST_F(CfgExchangeTest, SearchListsEveryPrinterOnceWithItsValues) {
+TEST_F(KvExchangeTest, SearchListsEveryPrinterOnceWithItsValues) {
     KvPrinterOptions twice;
     twice.answerTwice = true;
     KvPrinterFleet fleet(3, port, twice);
     ASSERT_TRUE(fleet.Listening());
-    CfgOwner owner(port);
-    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
+    KvOwner owner(port);
+    ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     std::size_t mostRows = 0;
     ASSERT_TRUE(owner.TickUntil(
         [&] {
@@ -116,7 +116,7 @@ TEST_F(CfgExchangeTest, SearchListsEveryPrinterOnceWithItsValues) {
     EXPECT_EQ(row->serialNumber, fleet[1].Config().serialNumber);
 }
 
-TEST_F(CfgExchangeTest, TwoPrintersWithOneSerialNumberGiveOneRowWithTheLaterValues) {
+TEST_F(KvExchangeTest, TwoPrintersWithOneSerialNumberGiveOneRowWithTheLaterValues) {
     sim::KvPrinterConfig first = sim::NumberedKvPrinter(0);
     sim::KvPrinterConfig second = sim::NumberedKvPrinter(1);
     second.serialNumber = first.serialNumber;
@@ -125,8 +125,8 @@ TEST_F(CfgExchangeTest, TwoPrintersWithOneSerialNumberGiveOneRowWithTheLaterValu
     late.replyDelay = 400ms;
     KvPrinterSim later(second, late, port);
 
-    CfgOwner owner(port);
-    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
+    KvOwner owner(port);
+    ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     std::size_t mostRows = 0;
     const bool rewritten = owner.TickUntil(
         [&] {
@@ -141,10 +141,10 @@ TEST_F(CfgExchangeTest, TwoPrintersWithOneSerialNumberGiveOneRowWithTheLaterValu
     EXPECT_GE(owner.seen.listChanges, 2);
 }
 
-TEST_F(CfgExchangeTest, ElevenPrintersListTenAndEndTheSearchEarly) {
+TEST_F(KvExchangeTest, ElevenPrintersListTenAndEndTheSearchEarly) {
     KvPrinterFleet fleet(11, port);
     ASSERT_TRUE(fleet.Listening());
-    CfgOwner owner(port);
+    KvOwner owner(port);
     const double seconds = owner.SearchToEnd();
     ASSERT_GT(seconds, 0);
     EXPECT_FALSE(owner.seen.timedOut); // ended by the full table, not by the time-out
@@ -155,7 +155,7 @@ TEST_F(CfgExchangeTest, ElevenPrintersListTenAndEndTheSearchEarly) {
     EXPECT_EQ(macs.size(), MAX_FOUND_PRINTERS);
 }
 
-TEST_F(CfgExchangeTest, RepliesWithAnUnknownKeyOrUnpaddedValuesAreIgnored) {
+TEST_F(KvExchangeTest, RepliesWithAnUnknownKeyOrUnpaddedValuesAreIgnored) {
     KvPrinterOptions unknownKey;
     unknownKey.unknownKey = true;
     KvPrinterOptions unpadded;
@@ -164,7 +164,7 @@ TEST_F(CfgExchangeTest, RepliesWithAnUnknownKeyOrUnpaddedValuesAreIgnored) {
     KvPrinterSim withUnpadded(sim::NumberedKvPrinter(1), unpadded, port);
     KvPrinterSim good(sim::NumberedKvPrinter(2), {}, port);
 
-    CfgOwner owner(port);
+    KvOwner owner(port);
     ASSERT_GT(owner.SearchToEnd(), 0);
     EXPECT_EQ(withUnknownKey.RepliesSent(), 1u);
     EXPECT_EQ(withUnpadded.RepliesSent(), 1u);
@@ -172,11 +172,11 @@ TEST_F(CfgExchangeTest, RepliesWithAnUnknownKeyOrUnpaddedValuesAreIgnored) {
     EXPECT_EQ(owner.seen.rows[0].mac, good.Config().mac);
 }
 
-TEST_F(CfgExchangeTest, ReplyWithoutEndLineDoesNotHoldTheSearchPastItsTimeOut) {
+TEST_F(KvExchangeTest, ReplyWithoutEndLineDoesNotHoldTheSearchPastItsTimeOut) {
     KvPrinterOptions cut;
     cut.noEndLine = true;
     KvPrinterSim printer(sim::NumberedKvPrinter(0), cut, port);
-    CfgOwner owner(port);
+    KvOwner owner(port);
     // Waiting for the rest of that body alone would take 100 s.
     const double seconds = owner.SearchToEnd(30s);
     EXPECT_EQ(printer.RepliesSent(), 1u);
@@ -186,11 +186,11 @@ TEST_F(CfgExchangeTest, ReplyWithoutEndLineDoesNotHoldTheSearchPastItsTimeOut) {
     EXPECT_TRUE(owner.seen.rows.empty());
 }
 
-TEST_F(CfgExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
+TEST_F(KvExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
     KvPrinterFleet fleet(3, port);
-    CfgOwner owner(port);
+    KvOwner owner(port);
     const sim::KvPrinterConfig selected = fleet[1].Config();
-    ASSERT_EQ(owner.session.StartQuery(selected.mac, selected.serialNumber), CfgStart::Started);
+    ASSERT_EQ(owner.session.StartQuery(selected.mac, selected.serialNumber), KvStart::Started);
     ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.ended; }, 6s));
     ASSERT_TRUE(owner.seen.answered);
     EXPECT_TRUE(owner.seen.answer.queryComplete);
@@ -200,7 +200,7 @@ TEST_F(CfgExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
     EXPECT_EQ(owner.seen.answer.queried.deviceName, "LB-710");
     EXPECT_TRUE(owner.session.Confirmed());
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         EXPECT_EQ(FindField(ReceivedFields, "SUBNET_MASK")->Value(), "255.0.0.0");
     }
     // Every printer got the broadcast; each counts it (and its reply) once it
@@ -226,13 +226,13 @@ TEST_F(CfgExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
     }
 }
 
-TEST_F(CfgExchangeTest, QueryAnsweredByAnotherPrinterIsIgnoredUntilTheTimeOut) {
+TEST_F(KvExchangeTest, QueryAnsweredByAnotherPrinterIsIgnoredUntilTheTimeOut) {
     KvPrinterOptions anyQuery;
     anyQuery.answerAnyQuery = true;
     KvPrinterSim other(sim::NumberedKvPrinter(4), anyQuery, port);
-    CfgOwner owner(port);
+    KvOwner owner(port);
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(owner.session.StartQuery("00A0D1000001", "TVL610000001"), CfgStart::Started);
+    ASSERT_EQ(owner.session.StartQuery("00A0D1000001", "TVL610000001"), KvStart::Started);
     owner.session.MarkPendingOpen(); // a double click on the row
     ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.openSetup; }, 30s));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -242,40 +242,40 @@ TEST_F(CfgExchangeTest, QueryAnsweredByAnotherPrinterIsIgnoredUntilTheTimeOut) {
     EXPECT_TRUE(owner.seen.ended);
     EXPECT_GE(seconds, 3.9);
     // Nothing of the other printer's answer is left for the configuration dialog.
-    std::lock_guard lock(CfgTablesMutex());
+    std::lock_guard lock(KvTablesMutex());
     EXPECT_EQ(FieldCount(ReceivedFields), 0u);
     EXPECT_EQ(QueriedPrinter, FoundPrinter{});
 }
 
-TEST_F(CfgExchangeTest, DoubleClickOpensTheConfigurationOnceTheQueryIsAnswered) {
+TEST_F(KvExchangeTest, DoubleClickOpensTheConfigurationOnceTheQueryIsAnswered) {
     KvPrinterSim printer(sim::NumberedKvPrinter(0), {}, port);
-    CfgOwner owner(port);
+    KvOwner owner(port);
     const auto config = printer.Config();
-    ASSERT_EQ(owner.session.StartQuery(config.mac, config.serialNumber), CfgStart::Started);
+    ASSERT_EQ(owner.session.StartQuery(config.mac, config.serialNumber), KvStart::Started);
     owner.session.MarkPendingOpen();
     ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.openSetup; }, 3s));
     EXPECT_TRUE(owner.seen.answered);
     EXPECT_FALSE(owner.session.Confirmed());
 }
 
-TEST_F(CfgExchangeTest, OnlyOneExchangeAtATime) {
+TEST_F(KvExchangeTest, OnlyOneExchangeAtATime) {
     KvPrinterFleet fleet(2, port);
-    CfgOwner owner(port);
-    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
-    EXPECT_EQ(owner.session.StartSearch(), CfgStart::Busy);
-    EXPECT_EQ(owner.session.StartQuery(fleet[0].Config().mac, fleet[0].Config().serialNumber), CfgStart::Busy);
-    EXPECT_EQ(owner.session.StartSet(fleet[0].Config().mac, fleet[0].Config().serialNumber), CfgStart::Busy);
+    KvOwner owner(port);
+    ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
+    EXPECT_EQ(owner.session.StartSearch(), KvStart::Busy);
+    EXPECT_EQ(owner.session.StartQuery(fleet[0].Config().mac, fleet[0].Config().serialNumber), KvStart::Busy);
+    EXPECT_EQ(owner.session.StartSet(fleet[0].Config().mac, fleet[0].Config().serialNumber), KvStart::Busy);
     ASSERT_TRUE(fleet[0].WaitForRequests(1, 2s));
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(fleet[0].Requests().size(), 1u);
 
-    CfgSession second;
+    KvSession second;
     EXPECT_FALSE(second.Open(port)); // the protocol state belongs to the open session
     owner.Close();
-    EXPECT_EQ(owner.session.StartSearch(), CfgStart::Closed);
+    EXPECT_EQ(owner.session.StartSearch(), KvStart::Closed);
 }
 
-TEST_F(CfgExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGaveAnAddress) {
+TEST_F(KvExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGaveAnAddress) {
     sim::KvPrinterConfig config = sim::NumberedKvPrinter(0);
     config.dhcpAddress = "127.0.0.77";
     KvPrinterOptions options;
@@ -283,11 +283,11 @@ TEST_F(CfgExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGave
     KvPrinterSim printer(config, options, port);
     KvPrinterSim bystander(sim::NumberedKvPrinter(1), {}, port);
 
-    CfgTiming timing;
+    KvTiming timing;
     timing.confirmFirstWait = 300ms;
     timing.confirmSettle = 100ms;
     timing.confirmRetry = 300ms;
-    CfgOwner owner(port, timing);
+    KvOwner owner(port, timing);
 
     // The configuration dialog fills the outgoing fields with every key.
     const std::string values[] = {"Warehouse label desk 4",
@@ -302,14 +302,14 @@ TEST_F(CfgExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGave
                                   "9101",
                                   "45"};
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         ClearFields(OutgoingFields);
-        for (std::size_t i = 0; i < CFG_KEYS.size(); ++i)
-            SetField(OutgoingFields, i, CFG_KEYS[i].name, values[i]);
+        for (std::size_t i = 0; i < KV_KEYS.size(); ++i)
+            SetField(OutgoingFields, i, KV_KEYS[i].name, values[i]);
     }
-    ASSERT_EQ(owner.session.StartSet(config.mac, config.serialNumber), CfgStart::Started);
+    ASSERT_EQ(owner.session.StartSet(config.mac, config.serialNumber), KvStart::Started);
     std::atomic<bool> done{false};
-    CfgSetOutcome outcome;
+    KvSetOutcome outcome;
     std::thread worker([&] {
         outcome = owner.session.RunSetConfirmation();
         done = true;
@@ -360,17 +360,17 @@ TEST_F(CfgExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGave
     EXPECT_EQ(printer.RejectedRequests(), 0u);
 }
 
-TEST_F(CfgExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) {
-    CfgOwner owner(port);
+TEST_F(KvExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) {
+    KvOwner owner(port);
     test::RawSender sender(port);
     std::mt19937 random(20240611);
     std::uniform_int_distribution<int> size(1, 3000);
     std::uniform_int_distribution<int> byte(0, 255);
     const std::uint8_t header[] = {0x00, 0x0D, 0xAC, 0x00, 0x0D, 0xAC, 0xFF};
 
-    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
+    ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     // However long the flood takes on this machine, the search waits for the real answer.
-    CfgExchange.timeoutSeconds = 600;
+    KvExchange.timeoutSeconds = 600;
     for (int i = 0; i < 10000; ++i) {
         std::vector<std::uint8_t> datagram(static_cast<std::size_t>(size(random)));
         for (auto& b : datagram)
@@ -385,7 +385,7 @@ TEST_F(CfgExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) 
     ASSERT_TRUE(owner.TickUntil(
         [&] {
             const std::size_t count = owner.pump->Count();
-            const bool quiet = count == lastCount && CfgReceiveRing().Size() == 0;
+            const bool quiet = count == lastCount && KvReceiveRing().Size() == 0;
             lastCount = count;
             return quiet;
         },
@@ -396,21 +396,21 @@ TEST_F(CfgExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) 
     KvPrinterOptions silent;
     silent.silent = true;
     const KvPrinterSim builder(config, silent, test::FreeUdpPort());
-    ASSERT_TRUE(sender.Send(builder.BuildReply(CFG_CMD_SEARCH)));
+    ASSERT_TRUE(sender.Send(builder.BuildReply(KV_CMD_SEARCH)));
     ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.rows.size() == 1; }, 30s));
     EXPECT_EQ(owner.seen.rows[0].mac, config.mac);
     EXPECT_EQ(owner.seen.rows[0].serialNumber, config.serialNumber);
     EXPECT_GT(owner.pump->Count(), 100u);
-    CfgExchange.timeoutSeconds = CFG_REPLY_TIMEOUT_SECONDS;
+    KvExchange.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
     ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.ended; }, 30s));
 }
 
-TEST_F(CfgExchangeTest, ClosingWhileTheReceiverWaitsEndsItAndReopeningStartsEmpty) {
+TEST_F(KvExchangeTest, ClosingWhileTheReceiverWaitsEndsItAndReopeningStartsEmpty) {
     KvPrinterOptions cut;
     cut.noEndLine = true;
     KvPrinterSim printer(sim::NumberedKvPrinter(0), cut, port);
-    CfgOwner owner(port);
-    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
+    KvOwner owner(port);
+    ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     // The cut reply leaves the receiver waiting for the rest of a body.
     ASSERT_TRUE(owner.TickUntil([&] { return owner.pump->Count() >= 2; }, 2s));
     std::this_thread::sleep_for(100ms);
@@ -420,16 +420,16 @@ TEST_F(CfgExchangeTest, ClosingWhileTheReceiverWaitsEndsItAndReopeningStartsEmpt
     ASSERT_EQ(closing.wait_for(30s), std::future_status::ready);
     EXPECT_FALSE(owner.session.Busy());
     EXPECT_EQ(owner.session.ReceiveSocket(), -1);
-    EXPECT_EQ(CfgExchange.receiverRunning.load(), 0);
+    EXPECT_EQ(KvExchange.receiverRunning.load(), 0);
 
     printer.SetOptions({});
     ASSERT_TRUE(owner.session.Open(port));
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         EXPECT_EQ(FoundPrinters.count, 0u);
     }
-    owner.pump = std::make_unique<test::CfgPump>(owner.session);
-    ASSERT_EQ(owner.session.StartSearch(), CfgStart::Started);
+    owner.pump = std::make_unique<test::KvPump>(owner.session);
+    ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.rows.size() == 1; }, 3s));
     // Closed again mid-search by the owner's destructor.
 }

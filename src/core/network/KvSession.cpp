@@ -1,4 +1,4 @@
-#include "core/network/CfgSession.h"
+#include "core/network/KvSession.h"
 
 #include "core/network/NetConfig.h"
 
@@ -15,7 +15,7 @@ std::atomic<bool> sessionOpen{false};
 constexpr std::chrono::milliseconds kGuardWait{100};
 
 std::vector<FoundPrinter> ListedRows() {
-    std::lock_guard lock(CfgTablesMutex());
+    std::lock_guard lock(KvTablesMutex());
     std::vector<FoundPrinter> rows;
     const std::size_t count = std::min(FoundPrinters.count, MAX_FOUND_PRINTERS);
     for (std::size_t i = 0; i < count && !FoundPrinters.entries[i].mac.empty(); ++i) {
@@ -25,38 +25,38 @@ std::vector<FoundPrinter> ListedRows() {
 }
 
 void BeginExchange() {
-    CfgExchange.timeoutSeconds = CFG_REPLY_TIMEOUT_SECONDS;
-    CfgExchange.startTime = CfgClockMs();
+    KvExchange.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
+    KvExchange.startTime = KvClockMs();
 }
 
 } // namespace
 
-CfgSession::CfgSession(CfgTiming timing) : timing_(timing) {}
+KvSession::KvSession(KvTiming timing) : timing_(timing) {}
 
-CfgSession::~CfgSession() {
+KvSession::~KvSession() {
     Close();
 }
 
-bool CfgSession::Open(std::uint16_t port) {
+bool KvSession::Open(std::uint16_t port) {
     if (open_) Close();
     bool expected = false;
     if (!sessionOpen.compare_exchange_strong(expected, true)) return false;
 
-    CfgExchangeState& ex = CfgExchange;
+    KvExchangeState& ex = KvExchange;
     StopReceiver();
     ex.busy = 0;
     ex.status = EXCH_NONE;
     ex.keepReceiving = 0;
     ex.receiverFinished = 0;
-    ex.timeoutSeconds = CFG_REPLY_TIMEOUT_SECONDS;
+    ex.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         ClearFields(ReceivedFields);
         ClearFields(OutgoingFields);
         FoundPrinters.Clear();
         QueriedPrinter = FoundPrinter{};
     }
-    SetCfgSelection({}, {});
+    SetKvSelection({}, {});
     pendingOpen_ = 0;
     confirmed_ = 0;
     confirming_ = false;
@@ -65,12 +65,12 @@ bool CfgSession::Open(std::uint16_t port) {
         std::lock_guard lock(roundMutex_);
         roundsDone_ = 0;
     }
-    const bool sockets = OpenCfgSockets(port);
+    const bool sockets = OpenKvSockets(port);
     open_ = true;
     return sockets;
 }
 
-void CfgSession::Close() {
+void KvSession::Close() {
     if (!open_) return;
     {
         std::lock_guard lock(roundMutex_);
@@ -79,95 +79,95 @@ void CfgSession::Close() {
     roundCv_.notify_all();
     {
         // Waits for a starter in progress, so no receiver starts after this.
-        std::lock_guard guard(CfgExchange.guard);
+        std::lock_guard guard(KvExchange.guard);
         open_ = false;
-        CloseCfgSockets();
+        CloseKvSockets();
     }
     pendingOpen_ = 0;
     confirmed_ = 0;
     sessionOpen = false;
 }
 
-CfgStart CfgSession::StartSearch() {
-    std::unique_lock guard(CfgExchange.guard, std::defer_lock);
-    if (!guard.try_lock_for(kGuardWait)) return CfgStart::Locked;
-    if (!open_) return CfgStart::Closed;
-    CfgExchangeState& ex = CfgExchange;
-    if (ex.busy) return CfgStart::Busy;
+KvStart KvSession::StartSearch() {
+    std::unique_lock guard(KvExchange.guard, std::defer_lock);
+    if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
+    if (!open_) return KvStart::Closed;
+    KvExchangeState& ex = KvExchange;
+    if (ex.busy) return KvStart::Busy;
 
     ex.busy = 1;
     BeginExchange();
     {
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         FoundPrinters.Clear();
     }
-    StartReceiver(CFG_CMD_SEARCH);
+    StartReceiver(KV_CMD_SEARCH);
     if (!SendSearch()) {
         ex.keepReceiving = 0; // the receiver ends; Poll() clears busy
-        CfgReceiveRing().Wake();
-        return CfgStart::SendFailed;
+        KvReceiveRing().Wake();
+        return KvStart::SendFailed;
     }
-    return CfgStart::Started;
+    return KvStart::Started;
 }
 
-CfgStart CfgSession::BeginQuery(std::string_view mac, std::string_view serial) {
-    SetCfgSelection(mac, serial);
-    CfgExchange.busy = 1;
+KvStart KvSession::BeginQuery(std::string_view mac, std::string_view serial) {
+    SetKvSelection(mac, serial);
+    KvExchange.busy = 1;
     BeginExchange();
     {
         // A query that times out must not leave an earlier reply (possibly another
         // printer's) for the configuration dialog to show and send back.
-        std::lock_guard lock(CfgTablesMutex());
+        std::lock_guard lock(KvTablesMutex());
         ClearFields(ReceivedFields);
         QueriedPrinter = FoundPrinter{};
     }
-    StartReceiver(CFG_CMD_QUERY);
+    StartReceiver(KV_CMD_QUERY);
     if (!SendQuery()) {
-        CfgExchange.keepReceiving = 0;
-        CfgReceiveRing().Wake();
-        return CfgStart::SendFailed;
+        KvExchange.keepReceiving = 0;
+        KvReceiveRing().Wake();
+        return KvStart::SendFailed;
     }
-    return CfgStart::Started;
+    return KvStart::Started;
 }
 
-CfgStart CfgSession::StartQuery(std::string_view mac, std::string_view serial) {
-    std::unique_lock guard(CfgExchange.guard, std::defer_lock);
-    if (!guard.try_lock_for(kGuardWait)) return CfgStart::Locked;
-    if (!open_) return CfgStart::Closed;
-    if (CfgExchange.busy) return CfgStart::Busy;
+KvStart KvSession::StartQuery(std::string_view mac, std::string_view serial) {
+    std::unique_lock guard(KvExchange.guard, std::defer_lock);
+    if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
+    if (!open_) return KvStart::Closed;
+    if (KvExchange.busy) return KvStart::Busy;
     return BeginQuery(mac, serial);
 }
 
-CfgStart CfgSession::StartSet(std::string_view mac, std::string_view serial) {
-    std::unique_lock guard(CfgExchange.guard, std::defer_lock);
-    if (!guard.try_lock_for(kGuardWait)) return CfgStart::Locked;
-    if (!open_) return CfgStart::Closed;
-    CfgExchangeState& ex = CfgExchange;
-    if (ex.busy) return CfgStart::Busy;
+KvStart KvSession::StartSet(std::string_view mac, std::string_view serial) {
+    std::unique_lock guard(KvExchange.guard, std::defer_lock);
+    if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
+    if (!open_) return KvStart::Closed;
+    KvExchangeState& ex = KvExchange;
+    if (ex.busy) return KvStart::Busy;
 
     ex.busy = 1;
-    SetCfgSelection(mac, serial);
-    ex.startTime = CfgClockMs();
+    SetKvSelection(mac, serial);
+    ex.startTime = KvClockMs();
     const bool sent = SendSet();
     // No receiver runs for a set: its answer is not awaited.
     ex.keepReceiving = 0;
-    ex.timeoutSeconds = CFG_REPLY_TIMEOUT_SECONDS;
+    ex.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
     if (!sent) {
         ex.busy = 0;
-        return CfgStart::SendFailed;
+        return KvStart::SendFailed;
     }
     confirmed_ = 0;
     confirming_ = true;
-    return CfgStart::Started;
+    return KvStart::Started;
 }
 
-bool CfgSession::Pause(std::chrono::milliseconds duration, std::stop_token stop) {
+bool KvSession::Pause(std::chrono::milliseconds duration, std::stop_token stop) {
     std::unique_lock lock(roundMutex_);
     return !roundCv_.wait_for(lock, stop, duration, [&] { return closing_.load(); }) && !stop.stop_requested();
 }
 
-CfgSetOutcome CfgSession::RunSetConfirmation(std::stop_token stop) {
-    CfgSetOutcome outcome;
+KvSetOutcome KvSession::RunSetConfirmation(std::stop_token stop) {
+    KvSetOutcome outcome;
     if (!confirming_) return outcome;
 
     const auto deadline = std::chrono::steady_clock::now() + timing_.confirmFirstWait + timing_.confirmLimit;
@@ -181,10 +181,10 @@ CfgSetOutcome CfgSession::RunSetConfirmation(std::stop_token stop) {
         // The set keeps busy set; each round is a query of the same printer.
         bool started = false;
         while (!started && !closing_ && !stop.stop_requested()) {
-            std::unique_lock guard(CfgExchange.guard, std::defer_lock);
+            std::unique_lock guard(KvExchange.guard, std::defer_lock);
             if (!guard.try_lock_for(kGuardWait)) continue;
             if (!open_) break;
-            BeginQuery(CfgSelectedMac(), CfgSelectedSerial());
+            BeginQuery(KvSelectedMac(), KvSelectedSerial());
             started = true;
         }
         if (!started) break;
@@ -204,39 +204,39 @@ CfgSetOutcome CfgSession::RunSetConfirmation(std::stop_token stop) {
     }
 
     if (outcome.confirmed) {
-        std::lock_guard lock(CfgTablesMutex());
-        if (const ConfigField* ip = FindField(ReceivedFields, CFG_KEY_IP_CUR.name)) outcome.ipInUse = ip->Value();
-        if (const ConfigField* port = FindField(ReceivedFields, CFG_KEY_PRNT_PORT.name)) {
-            outcome.monitorPort = CfgFieldInt(port->Value());
+        std::lock_guard lock(KvTablesMutex());
+        if (const ConfigField* ip = FindField(ReceivedFields, KV_KEY_IP_CUR.name)) outcome.ipInUse = ip->Value();
+        if (const ConfigField* port = FindField(ReceivedFields, KV_KEY_PRNT_PORT.name)) {
+            outcome.monitorPort = KvFieldInt(port->Value());
         }
     }
     confirmed_ = 0;
     confirming_ = false;
-    CfgExchange.busy = 0;
+    KvExchange.busy = 0;
     return outcome;
 }
 
-void CfgSession::ClearSelection() {
+void KvSession::ClearSelection() {
     pendingOpen_ = 0;
     // A set's confirmation goes on asking its printer until it has an answer.
     if (confirming_) return;
-    SetCfgSelection({}, {});
+    SetKvSelection({}, {});
     confirmed_ = 0;
 }
 
-void CfgSession::MarkPendingOpen() {
+void KvSession::MarkPendingOpen() {
     confirmed_ = 0;
     pendingOpen_ = 1;
 }
 
-bool CfgSession::HasAnswerOf(std::string_view mac) const {
-    std::lock_guard lock(CfgTablesMutex());
+bool KvSession::HasAnswerOf(std::string_view mac) const {
+    std::lock_guard lock(KvTablesMutex());
     return !mac.empty() && IsReplyOf(ReceivedFields, mac);
 }
 
-CfgPollResult CfgSession::Poll() {
-    CfgPollResult result;
-    CfgExchangeState& ex = CfgExchange;
+KvPollResult KvSession::Poll() {
+    KvPollResult result;
+    KvExchangeState& ex = KvExchange;
     if (ex.busy) {
         // Read before the status: everything the receiver wrote before it ended is seen.
         const bool finished = ex.receiverFinished.load() != 0;
@@ -248,16 +248,16 @@ CfgPollResult CfgSession::Poll() {
         case EXCH_QUERY_ANSWERED: {
             ConfigFieldTable fields;
             {
-                std::lock_guard lock(CfgTablesMutex());
+                std::lock_guard lock(KvTablesMutex());
                 fields = ReceivedFields;
                 result.queried = QueriedPrinter;
             }
             result.queryAnswered = true;
-            result.queryComplete = IsQueryReplyComplete(fields, CfgSelectedMac());
+            result.queryComplete = IsQueryReplyComplete(fields, KvSelectedMac());
             if (result.queryComplete) {
                 if (!pendingOpen_) confirmed_ = 1;
-                if (const ConfigField* port = FindField(fields, CFG_KEY_PRNT_PORT.name)) {
-                    result.monitorPort = CfgFieldInt(port->Value());
+                if (const ConfigField* port = FindField(fields, KV_KEY_PRNT_PORT.name)) {
+                    result.monitorPort = KvFieldInt(port->Value());
                 }
             }
             break;
