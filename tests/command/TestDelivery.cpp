@@ -30,7 +30,7 @@ Bytes Pattern(std::size_t size) {
 // it showed on the way.
 struct Outcome {
     bool ok = false;
-    int failureString = 0; // the message of a failure
+    int failureString = 0; // the number of a failure's message
     std::vector<std::uint64_t> percents;
 };
 
@@ -48,7 +48,7 @@ const Job JOBS[] = {
              RunFileSend(port, data, {}, job, [&](const FileProgress& p) { o.percents.push_back(p.percent); });
          o.ok = r.status == SendJobResult::Done && r.sent == data.size();
          if (auto m = SendJobMessage(r, s.portKind, SendJobKind::File, {}, data.size()); m && !o.ok)
-             o.failureString = m->stringId;
+             o.failureString = static_cast<int>(m->stringId);
          return o;
      }},
     {"data send",
@@ -57,13 +57,14 @@ const Job JOBS[] = {
          PrinterPort port(s, {});
          const SendJobResult r = RunDataSend(port, data, {}, job);
          o.ok = r.status == SendJobResult::Done;
-         if (auto m = SendJobMessage(r, s.portKind, SendJobKind::Data, {}, data.size())) o.failureString = m->stringId;
+         if (auto m = SendJobMessage(r, s.portKind, SendJobKind::Data, {}, data.size()))
+             o.failureString = static_cast<int>(m->stringId);
          return o;
      }},
     {"one-shot send",
      [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
          const SendResult r = SendToPrinter(s, {}, data, job);
-         return Outcome{r.Ok(), r.message ? r.message->stringId : 0, {}};
+         return Outcome{r.Ok(), r.message ? static_cast<int>(r.message->stringId) : 0, {}};
      }},
     {"firmware",
      [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
@@ -73,7 +74,8 @@ const Job JOBS[] = {
              o.percents.push_back(static_cast<unsigned>(p.percent));
          });
          o.ok = r.status == FirmwareResult::Done && r.sent == data.size();
-         if (auto m = FirmwareMessage(r, s.portKind, data.size()); m && !o.ok) o.failureString = m->stringId;
+         if (auto m = FirmwareMessage(r, s.portKind, data.size()); m && !o.ok)
+             o.failureString = static_cast<int>(m->stringId);
          return o;
      }},
 };

@@ -32,14 +32,6 @@ constexpr std::array<ReceiptSettingPos, 2> DISTANCES = {RS_BLACK_MARK_TO_HOME, R
 constexpr std::array<int, 3> BUTTON_ROW = {IDC_RC_GET_PRINTER_SETTINGS, IDC_RC_RESTORE_ALL_SETTINGS,
                                            IDC_RC_SEND_SETTINGS};
 
-std::string Text(const std::string& key) {
-    return TemplateText(CInternalSetupTR510::IDD, key);
-}
-
-QString QText(const std::string& key) {
-    return QString::fromStdString(Text(key));
-}
-
 } // namespace
 
 CInternalSetupTR510::CInternalSetupTR510(QWidget* parent)
@@ -78,7 +70,7 @@ void CInternalSetupTR510::BuildPage() {
     layout->addLayout(grid);
     layout->addSpacing(6);
 
-    auto* group = new QGroupBox(QText("group.BlackMarkSetting"));
+    auto* group = new QGroupBox(Text("group.BlackMarkSetting"));
     auto* groupGrid = new QGridLayout(group);
     groupGrid->setHorizontalSpacing(12);
     groupGrid->setVerticalSpacing(8);
@@ -92,7 +84,7 @@ void CInternalSetupTR510::BuildPage() {
         edit->setMaxLength(16);
         // The English template's edits take digits only from the keyboard; the Chinese one's take anything.
         if (lang != LANG_CHINESE) edit->installEventFilter(new DigitsOnly(edit));
-        groupGrid->addWidget(new QLabel(QText("unit." + std::to_string(info.control))), row, 2);
+        groupGrid->addWidget(new QLabel(Text("unit." + std::to_string(info.control))), row, 2);
     }
     layout->addWidget(group);
     layout->addSpacing(10);
