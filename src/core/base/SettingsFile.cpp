@@ -210,6 +210,12 @@ bool LoadSettings(PortSettings& s) {
         s.SaveSettings();
         return false;
     }
+    return true;
+}
+
+bool ReadSettingsFile(const std::filesystem::path& file, PortSettings& s) {
+    const std::optional<std::string> text = ReadText(file);
+    if (!text) return false;
     ReadSettingsText(*text, s);
     return true;
 }
