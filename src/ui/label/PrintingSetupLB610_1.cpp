@@ -44,10 +44,6 @@ constexpr std::array<int, 8> BUTTON_GRID = {
     IDC_GET_PRINTER_SETTINGS, IDC_PRINT_SELF_TEST, IDC_RESET_ALL_SETTINGS, IDC_SEND_SETTINGS,
 };
 
-std::string Text(const std::string& key) {
-    return TemplateText(CPrintingSetupLB610_1::IDD, key);
-}
-
 } // namespace
 
 CPrintingSetupLB610_1::CPrintingSetupLB610_1(QWidget* parent)
