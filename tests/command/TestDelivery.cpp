@@ -30,7 +30,7 @@ Bytes Pattern(std::size_t size) {
 // it showed on the way.
 struct Outcome {
     bool ok = false;
-    int failureString = 0; // the message of a failure
+    StringId failureString{}; // the message of a failure
     std::vector<std::uint64_t> percents;
 };
 
@@ -63,7 +63,7 @@ const Job JOBS[] = {
     {"one-shot send",
      [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
          const SendResult r = SendToPrinter(s, {}, data, job);
-         return Outcome{r.Ok(), r.message ? r.message->stringId : 0, {}};
+         return Outcome{r.Ok(), r.message ? r.message->stringId : StringId{}, {}};
      }},
     {"firmware",
      [](const PortSettings& s, const Bytes& data, const JobLimits& job) {
@@ -93,7 +93,7 @@ TEST(Delivery, ATransferToAPortThatTalksFirstArrivesWhole) {
         test::GreetingPort printer(std::string(64, '\x12'));
         std::stop_source stop;
         const Outcome o = job.run(Tcp(printer.Port()), data, {stop.get_token(), JobClock::time_point::max(), 5s});
-        EXPECT_TRUE(o.ok) << o.failureString;
+        EXPECT_TRUE(o.ok) << static_cast<int>(o.failureString);
         ASSERT_TRUE(printer.WaitForWhole(data.size(), 20s)) << printer.Received().size() << " of " << data.size();
         EXPECT_TRUE(printer.Received() == std::string(data.begin(), data.end()));
         if (!o.percents.empty()) {
@@ -112,7 +112,7 @@ TEST(Delivery, ATransferToAPortThatNeverReadsFails) {
         std::stop_source stop;
         const Outcome o = job.run(Tcp(deaf.Port()), data, {stop.get_token(), JobClock::time_point::max(), 300ms});
         EXPECT_FALSE(o.ok);
-        EXPECT_EQ(o.failureString, 159); // "Unable to send file to port."
+        EXPECT_EQ(o.failureString, StringId{159}); // "Unable to send file to port."
         // Nothing reached 100 %.
         if (!o.percents.empty()) {
             EXPECT_LT(o.percents.back(), 100u);

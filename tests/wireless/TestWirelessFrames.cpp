@@ -52,8 +52,8 @@ TEST(WifiFrames, KeysGoOutAsCharactersOrHexPairs) {
         s.encryption = WIFI_ENCRYPTION_NONE;
         s.keyFormat = format;
         s.key = "abcd";
-        const Frame none = BuildWifiSettingsFrame(s);
-        EXPECT_EQ(Frame(none.begin() + 5, none.end() - 17),
+        const Bytes none = BuildWifiSettingsFrame(s);
+        EXPECT_EQ(Bytes(none.begin() + 5, none.end() - 17),
                   HexBytes(format == WIFI_KEY_ASCII ? "02 41 00 00 01 00 00" : "02 41 00 00 00 00 00"));
     }
 }
