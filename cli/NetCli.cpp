@@ -144,12 +144,7 @@ KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
         JobClock::now() + 15s, ctx.Stop());
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
     if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
-    ConfigFieldTable fields;
-    {
-        std::lock_guard lock(KvTablesMutex());
-        fields = ReceivedFields;
-    }
-    return ReadKvConfig(fields);
+    return ReadKvConfig(session.ReceivedFields());
 }
 
 Json KvJson(const KvConfigValues& v) {
@@ -249,11 +244,10 @@ void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     v.gateway = c.gateway.value_or(now.gateway);
     v.printPort = c.printPort.value_or(KvFieldInt(now.printPort));
     v.printTimeout = c.printTimeout.value_or(KvFieldInt(now.printTimeout));
-    {
-        std::lock_guard lock(KvTablesMutex());
-        FillOutgoingFields(v, OutgoingFields);
-    }
     KvSession& session = net.kv->Session();
+    ConfigFieldTable fields{};
+    FillOutgoingFields(v, fields);
+    session.SetOutgoingFields(fields);
     const KvStart started = session.StartSet(d.printer.mac, d.printer.serialNumber);
     if (started == KvStart::SendFailed) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SendFailed));
     if (started != KvStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));

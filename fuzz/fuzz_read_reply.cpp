@@ -13,6 +13,7 @@ using namespace pemberlux;
 namespace {
 
 KvRing ring; // 64 KiB: not on the stack
+KvTables tables;
 
 void Check(bool condition) {
     if (!condition) __builtin_trap();
@@ -31,13 +32,13 @@ void Drain() {
         Check(std::memcmp(body.data() + n - KV_END_LINE.size(), KV_END_LINE.data(), KV_END_LINE.size()) == 0);
         const std::string_view text = ReplyText(body, n);
         Check(text.size() + 4 <= n);
-        const int search = HandleSearchReply(text);
+        const int search = HandleSearchReply(tables, text);
         Check(search <= KV_ROW_UPDATED);
-        (void)HandleQueryReply(text, "00A0D1000001");
-        std::lock_guard lock(KvTablesMutex());
-        Check(FoundPrinters.count <= MAX_FOUND_PRINTERS);
-        Check(FoundPrinters.entries[MAX_FOUND_PRINTERS] == FoundPrinter{});
-        if (search == KV_TABLE_FULL) FoundPrinters.Clear();
+        (void)HandleQueryReply(tables, text, "00A0D1000001");
+        std::lock_guard lock(tables.mutex);
+        Check(tables.foundPrinters.count <= MAX_FOUND_PRINTERS);
+        Check(tables.foundPrinters.entries[MAX_FOUND_PRINTERS] == FoundPrinter{});
+        if (search == KV_TABLE_FULL) tables.foundPrinters.Clear();
     }
 }
 
@@ -47,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     ring.Reset();
     {
-        std::lock_guard lock(KvTablesMutex());
-        FoundPrinters.Clear();
+        std::lock_guard lock(tables.mutex);
+        tables.foundPrinters.Clear();
     }
     const std::uint8_t mode = data[0];
     data += 1;

@@ -418,7 +418,8 @@ TEST_F(CliTest, FactoryResetsOnASerialLineKeepTheFactoryLine) {
         args.insert(args.end(), c.command.begin(), c.command.end());
         const CliRun run = RunCli(dir.Path(), args);
         ASSERT_EQ(run.code, 0) << run.err;
-        const std::string written = dir.Read("pemberlux.ini");
+        // No ./pemberlux.ini: --save writes the user's settings file.
+        const std::string written = dir.Read(".config/pemberlux/pemberlux.ini");
         for (const char* line : {"Baudrate=9600\r\n", "ParitySetup=None\r\n", "FlowControl=DTR\r\n"})
             EXPECT_NE(written.find(line), std::string::npos) << c.model << ": " << written;
     }

@@ -163,7 +163,7 @@ TEST_F(LabelModuleDialog, AClickWhoseQueryCannotStartSelectsNothing) {
     ASSERT_EQ(List()->rowCount(), 1);
     {
         // Another starter holds the guard for longer than a click waits.
-        std::lock_guard held(KvExchange.guard);
+        std::lock_guard held(dlg->Session().Exchange().guard);
         ClickRow(List(), 0);
     }
     EXPECT_EQ(Text(*dlg, Dlg::IDC_MAC), "");
@@ -186,7 +186,7 @@ TEST_F(LabelModuleDialog, AConfirmationWithoutACompleteAnswerGivesUpAndWritesNot
     Open(timing);
     Search();
     ClickRow(List(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return !KvExchange.busy; }));
+    ASSERT_TRUE(WaitUntil([&] { return !dlg->Session().Exchange().busy; }));
     AnswerConfigDialog(answer, [](Kv& d) { return Enter(d, {1, "", "", "", "9101", "30"}); });
     Click(*dlg, Dlg::IDC_SETUP);
     ASSERT_TRUE(answer.closed);
@@ -218,11 +218,11 @@ TEST_F(LabelModuleDialog, OneRowPerPrinterSortedBySerialNumberAndReopeningStarts
     second.SetOptions(silent);
     ClickRow(List(), 1);
     EXPECT_EQ(Text(*dlg, Dlg::IDC_SERIAL), "TVL710000002");
-    EXPECT_EQ(KvSelectedMac(), "00A0D1000002");
+    EXPECT_EQ(dlg->Session().SelectedMac(), "00A0D1000002");
     ClickRow(List(), 0); // while the query runs
-    EXPECT_EQ(KvSelectedMac(), "00A0D1000002");
+    EXPECT_EQ(dlg->Session().SelectedMac(), "00A0D1000002");
     Click(*dlg, Dlg::IDC_SEARCH);
-    EXPECT_EQ(KvSelectedMac(), "");
+    EXPECT_EQ(dlg->Session().SelectedMac(), "");
     EXPECT_EQ(Text(*dlg, Dlg::IDC_SERIAL), "");
     EXPECT_EQ(dlg->SelectedRow(), -1);
     ASSERT_TRUE(Idle());
@@ -232,13 +232,13 @@ TEST_F(LabelModuleDialog, OneRowPerPrinterSortedBySerialNumberAndReopeningStarts
         EXPECT_EQ(m.icon, MessageIcon::Stop);
 
     dlg->reject();
-    EXPECT_EQ(KvReceiveSocket(), -1);
+    EXPECT_EQ(dlg->Session().ReceiveSocket(), -1);
     dlg->OnInitDialog();
     dlg->show();
     EXPECT_EQ(List()->rowCount(), 0);
     {
-        std::lock_guard lock(KvTablesMutex());
-        EXPECT_EQ(FoundPrinters.count, 0u);
+        std::lock_guard lock(dlg->Session().Exchange().tables.mutex);
+        EXPECT_EQ(dlg->Session().Exchange().tables.foundPrinters.count, 0u);
     }
     EXPECT_EQ(Text(*dlg, Dlg::IDC_IP), "127.0.0.1");
     EXPECT_EQ(Text(*dlg, Dlg::IDC_MONITOR_PORT), "9100");
@@ -252,8 +252,8 @@ TEST_F(LabelModuleDialog, ClosingWhileASearchRunsStopsItAndClosesTheSockets) {
     EXPECT_EQ(dlg->WorkersRunning(), 1); // the search goes on until its time-out
     dlg->reject();
     EXPECT_EQ(dlg->WorkersRunning(), 0);
-    EXPECT_EQ(KvReceiveSocket(), -1);
-    EXPECT_FALSE(KvExchange.busy);
+    EXPECT_EQ(dlg->Session().ReceiveSocket(), -1);
+    EXPECT_FALSE(dlg->Session().Exchange().busy);
     EXPECT_TRUE(page.records.empty());
 }
 

@@ -15,7 +15,7 @@ TEST(KvDefaultPort, SearchFindsPrintersOnPort22094) {
     EXPECT_EQ(fleet[0].Port(), 22094);
     test::KvOwner owner(KV_UDP_PORT);
     ASSERT_TRUE(owner.opened);
-    EXPECT_EQ(KvPort(), 22094);
+    EXPECT_EQ(owner.session.Port(), 22094);
     ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     EXPECT_TRUE(owner.TickUntil([&] { return owner.seen.rows.size() == 2; }, 3s));
 }

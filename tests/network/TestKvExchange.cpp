@@ -200,8 +200,8 @@ TEST_F(KvExchangeTest, QueryTakesTheSelectedPrintersAnswer) {
     EXPECT_EQ(owner.seen.answer.queried.deviceName, "LB-710");
     EXPECT_TRUE(owner.session.Confirmed());
     {
-        std::lock_guard lock(KvTablesMutex());
-        EXPECT_EQ(FindField(ReceivedFields, "SUBNET_MASK")->Value(), "255.0.0.0");
+        std::lock_guard lock(owner.session.Exchange().tables.mutex);
+        EXPECT_EQ(FindField(owner.session.Exchange().tables.receivedFields, "SUBNET_MASK")->Value(), "255.0.0.0");
     }
     // Every printer got the broadcast; each counts it (and its reply) once it
     // has handled it, which may be after the program has the answer.
@@ -242,9 +242,9 @@ TEST_F(KvExchangeTest, QueryAnsweredByAnotherPrinterIsIgnoredUntilTheTimeOut) {
     EXPECT_TRUE(owner.seen.ended);
     EXPECT_GE(seconds, 3.9);
     // Nothing of the other printer's answer is left for the configuration dialog.
-    std::lock_guard lock(KvTablesMutex());
-    EXPECT_EQ(FieldCount(ReceivedFields), 0u);
-    EXPECT_EQ(QueriedPrinter, FoundPrinter{});
+    std::lock_guard lock(owner.session.Exchange().tables.mutex);
+    EXPECT_EQ(FieldCount(owner.session.Exchange().tables.receivedFields), 0u);
+    EXPECT_EQ(owner.session.Exchange().tables.queriedPrinter, FoundPrinter{});
 }
 
 TEST_F(KvExchangeTest, DoubleClickOpensTheConfigurationOnceTheQueryIsAnswered) {
@@ -302,10 +302,10 @@ TEST_F(KvExchangeTest, SetIsSentWithTwentyCharacterNameAndConfirmedOnceDhcpGaveA
                                   "9101",
                                   "45"};
     {
-        std::lock_guard lock(KvTablesMutex());
-        ClearFields(OutgoingFields);
+        std::lock_guard lock(owner.session.Exchange().tables.mutex);
+        ClearFields(owner.session.Exchange().tables.outgoingFields);
         for (std::size_t i = 0; i < KV_KEYS.size(); ++i)
-            SetField(OutgoingFields, i, KV_KEYS[i].name, values[i]);
+            SetField(owner.session.Exchange().tables.outgoingFields, i, KV_KEYS[i].name, values[i]);
     }
     ASSERT_EQ(owner.session.StartSet(config.mac, config.serialNumber), KvStart::Started);
     std::atomic<bool> done{false};
@@ -370,7 +370,7 @@ TEST_F(KvExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) {
 
     ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);
     // However long the flood takes on this machine, the search waits for the real answer.
-    KvExchange.timeoutSeconds = 600;
+    owner.session.Exchange().timeoutSeconds = 600;
     for (int i = 0; i < 10000; ++i) {
         std::vector<std::uint8_t> datagram(static_cast<std::size_t>(size(random)));
         for (auto& b : datagram)
@@ -385,7 +385,7 @@ TEST_F(KvExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) {
     ASSERT_TRUE(owner.TickUntil(
         [&] {
             const std::size_t count = owner.pump->Count();
-            const bool quiet = count == lastCount && KvReceiveRing().Size() == 0;
+            const bool quiet = count == lastCount && owner.session.Exchange().ReceiveRing().Size() == 0;
             lastCount = count;
             return quiet;
         },
@@ -401,7 +401,7 @@ TEST_F(KvExchangeTest, FloodOfRandomDatagramsThenAValidReplyIsStillUnderstood) {
     EXPECT_EQ(owner.seen.rows[0].mac, config.mac);
     EXPECT_EQ(owner.seen.rows[0].serialNumber, config.serialNumber);
     EXPECT_GT(owner.pump->Count(), 100u);
-    KvExchange.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
+    owner.session.Exchange().timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
     ASSERT_TRUE(owner.TickUntil([&] { return owner.seen.ended; }, 30s));
 }
 
@@ -420,13 +420,13 @@ TEST_F(KvExchangeTest, ClosingWhileTheReceiverWaitsEndsItAndReopeningStartsEmpty
     ASSERT_EQ(closing.wait_for(30s), std::future_status::ready);
     EXPECT_FALSE(owner.session.Busy());
     EXPECT_EQ(owner.session.ReceiveSocket(), -1);
-    EXPECT_EQ(KvExchange.receiverRunning.load(), 0);
+    EXPECT_EQ(owner.session.Exchange().receiverRunning.load(), 0);
 
     printer.SetOptions({});
     ASSERT_TRUE(owner.session.Open(port));
     {
-        std::lock_guard lock(KvTablesMutex());
-        EXPECT_EQ(FoundPrinters.count, 0u);
+        std::lock_guard lock(owner.session.Exchange().tables.mutex);
+        EXPECT_EQ(owner.session.Exchange().tables.foundPrinters.count, 0u);
     }
     owner.pump = std::make_unique<test::KvPump>(owner.session);
     ASSERT_EQ(owner.session.StartSearch(), KvStart::Started);

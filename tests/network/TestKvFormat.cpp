@@ -274,10 +274,7 @@ TEST_F(KvReplyReader, FullRingDropsTheRestAndKeepsWorkingAcrossTheWrap) {
 }
 
 TEST(KvSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
-    {
-        std::lock_guard lock(KvTablesMutex());
-        FoundPrinters.Clear();
-    }
+    KvTables tables;
     const auto reply = [](int n, std::string_view dev) {
         const std::string serial = "TVL61000000" + std::to_string(n % 10) + std::to_string(n / 10);
         return Line("DEV", 20, dev) + Line("VER", 20, "V1.16.0") + Line("SERIAL_NUM", 20, serial) +
@@ -285,17 +282,17 @@ TEST(KvSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
                std::string(kSampleReply.substr(kSampleReply.find("IP_CUR")));
     };
     for (int n = 0; n < 10; ++n)
-        EXPECT_EQ(HandleSearchReply(reply(n, "LB-610")), KV_REPLY_TAKEN);
-    EXPECT_EQ(HandleSearchReply(reply(3, "LB-610")), KV_REPLY_IGNORED);
-    EXPECT_EQ(HandleSearchReply(reply(3, "LB-710")), KV_ROW_UPDATED);
-    EXPECT_EQ(HandleSearchReply(reply(10, "LB-610")), KV_TABLE_FULL);
-    EXPECT_EQ(HandleSearchReply("DEV = x\r\n"), KV_PARSE_NO_END);
+        EXPECT_EQ(HandleSearchReply(tables, reply(n, "LB-610")), KV_REPLY_TAKEN);
+    EXPECT_EQ(HandleSearchReply(tables, reply(3, "LB-610")), KV_REPLY_IGNORED);
+    EXPECT_EQ(HandleSearchReply(tables, reply(3, "LB-710")), KV_ROW_UPDATED);
+    EXPECT_EQ(HandleSearchReply(tables, reply(10, "LB-610")), KV_TABLE_FULL);
+    EXPECT_EQ(HandleSearchReply(tables, "DEV = x\r\n"), KV_PARSE_NO_END);
 
-    std::lock_guard lock(KvTablesMutex());
-    EXPECT_EQ(FoundPrinters.count, 10u);
-    EXPECT_EQ(FoundPrinters.entries[3].deviceName, "LB-710");
-    EXPECT_EQ(FoundPrinters.entries[3].mac, "00A0D1000013");
-    EXPECT_EQ(FoundPrinters.entries[10], FoundPrinter{});
+    std::lock_guard lock(tables.mutex);
+    EXPECT_EQ(tables.foundPrinters.count, 10u);
+    EXPECT_EQ(tables.foundPrinters.entries[3].deviceName, "LB-710");
+    EXPECT_EQ(tables.foundPrinters.entries[3].mac, "00A0D1000013");
+    EXPECT_EQ(tables.foundPrinters.entries[10], FoundPrinter{});
 }
 
 // ---- Against the simulated printer's own encoder and parser ----------------------

@@ -7,16 +7,6 @@
 
 namespace pemberlux {
 
-ConfigFieldTable ReceivedFields{};
-ConfigFieldTable OutgoingFields{};
-FoundPrinterTable FoundPrinters{};
-FoundPrinter QueriedPrinter{};
-
-std::mutex& KvTablesMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
 const KvKey* FindKvKey(std::string_view name) {
     for (const KvKey& key : KV_KEYS) {
         if (key.name == name) return &key;
@@ -332,40 +322,40 @@ bool IsQueryReplyComplete(const ConfigFieldTable& fields, std::string_view selec
     return KvFieldInt(dhcp->Value()) != 1 || ipCur->Value() != KV_NO_ADDRESS;
 }
 
-int HandleSearchReply(std::string_view text) {
+int HandleSearchReply(KvTables& tables, std::string_view text) {
     ConfigFieldTable parsed{};
     const int rc = ParseFields(text, parsed);
     if (rc != KV_PARSE_OK) return rc;
     const FoundPrinter printer = FoundPrinterFromFields(parsed);
 
-    std::lock_guard lock(KvTablesMutex());
-    ReceivedFields = parsed;
-    const std::size_t count = std::min(FoundPrinters.count, MAX_FOUND_PRINTERS);
+    std::lock_guard lock(tables.mutex);
+    tables.receivedFields = parsed;
+    const std::size_t count = std::min(tables.foundPrinters.count, MAX_FOUND_PRINTERS);
     for (std::size_t i = 0; i < count; ++i) {
-        FoundPrinter& row = FoundPrinters.entries[i];
+        FoundPrinter& row = tables.foundPrinters.entries[i];
         if (row.serialNumber != printer.serialNumber) continue;
         if (row == printer) return KV_REPLY_IGNORED;
         row = printer;
         return KV_ROW_UPDATED;
     }
     if (count >= MAX_FOUND_PRINTERS) return KV_TABLE_FULL;
-    FoundPrinters.entries[count] = printer;
-    FoundPrinters.count = count + 1;
+    tables.foundPrinters.entries[count] = printer;
+    tables.foundPrinters.count = count + 1;
     return KV_REPLY_TAKEN;
 }
 
-int HandleQueryReply(std::string_view text, std::string_view selectedMac) {
+int HandleQueryReply(KvTables& tables, std::string_view text, std::string_view selectedMac) {
     ConfigFieldTable parsed{};
     bool matches = false;
     const int rc = ParseFields(text, parsed, selectedMac, &matches);
     if (rc != KV_PARSE_OK) return rc;
     // Another printer's answer (or one without a MAC) must not reach the tables:
-    // the configuration dialog shows and sends back what ReceivedFields holds.
+    // the configuration dialog shows and sends back what the received fields hold.
     if (!matches) return KV_REPLY_IGNORED;
 
-    std::lock_guard lock(KvTablesMutex());
-    ReceivedFields = parsed;
-    QueriedPrinter = FoundPrinterFromFields(parsed);
+    std::lock_guard lock(tables.mutex);
+    tables.receivedFields = parsed;
+    tables.queriedPrinter = FoundPrinterFromFields(parsed);
     return KV_REPLY_TAKEN;
 }
 

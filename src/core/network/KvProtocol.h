@@ -230,22 +230,25 @@ bool IsQueryReplyComplete(const ConfigFieldTable& fields, std::string_view selec
 // Integer value of a decimal text as the printer writes it (leading digits; 0 if none).
 int KvFieldInt(std::string_view value);
 
-// Process-wide tables. The receiver thread writes ReceivedFields, FoundPrinters and
-// QueriedPrinter under KvTablesMutex(); the owner reads them under it (or after
-// the exchange has ended). OutgoingFields holds the fields of the next set.
-extern ConfigFieldTable ReceivedFields;
-extern ConfigFieldTable OutgoingFields;
-extern FoundPrinterTable FoundPrinters;
-extern FoundPrinter QueriedPrinter;
-std::mutex& KvTablesMutex();
+// The tables of one exchange (KvExchange holds them). The receiver thread writes
+// receivedFields, foundPrinters and queriedPrinter under `mutex`; the owner reads
+// them under it (or after the exchange has ended). outgoingFields holds the fields
+// of the next set.
+struct KvTables {
+    ConfigFieldTable receivedFields{};
+    ConfigFieldTable outgoingFields{};
+    FoundPrinterTable foundPrinters{};
+    FoundPrinter queriedPrinter{};
+    mutable std::mutex mutex;
+};
 
 // Reply handlers of the receiver thread; `text` is the reply after its command code.
 // Search: a parse error (reply ignored), KV_REPLY_TAKEN (row added), KV_ROW_UPDATED
 // (the row with that serial number rewritten), KV_REPLY_IGNORED (same values again)
 // or KV_TABLE_FULL (a new printer while MAX_FOUND_PRINTERS are listed; dropped).
-int HandleSearchReply(std::string_view text);
+int HandleSearchReply(KvTables& tables, std::string_view text);
 // Query: a parse error, KV_REPLY_IGNORED (no MAC, or another printer's) or
-// KV_REPLY_TAKEN (ReceivedFields and QueriedPrinter hold the reply).
-int HandleQueryReply(std::string_view text, std::string_view selectedMac);
+// KV_REPLY_TAKEN (receivedFields and queriedPrinter hold the reply).
+int HandleQueryReply(KvTables& tables, std::string_view text, std::string_view selectedMac);
 
 } // namespace pemberlux

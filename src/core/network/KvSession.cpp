@@ -9,24 +9,29 @@ namespace pemberlux {
 
 namespace {
 
-// The protocol state is process-wide: one session owns it at a time.
-std::atomic<bool> sessionOpen{false};
+// Every socket bound to the protocol's port shares it, and a reply addressed to
+// this host reaches only one of them: one session of the process listens at a time.
+std::atomic<bool>& PortClaimed() {
+    static std::atomic<bool> claimed{false};
+    return claimed;
+}
 
 constexpr std::chrono::milliseconds kGuardWait{100};
 
-std::vector<FoundPrinter> ListedRows() {
-    std::lock_guard lock(KvTablesMutex());
+std::vector<FoundPrinter> ListedRows(const KvTables& tables) {
+    std::lock_guard lock(tables.mutex);
     std::vector<FoundPrinter> rows;
-    const std::size_t count = std::min(FoundPrinters.count, MAX_FOUND_PRINTERS);
-    for (std::size_t i = 0; i < count && !FoundPrinters.entries[i].mac.empty(); ++i) {
-        rows.push_back(FoundPrinters.entries[i]);
+    const FoundPrinterTable& found = tables.foundPrinters;
+    const std::size_t count = std::min(found.count, MAX_FOUND_PRINTERS);
+    for (std::size_t i = 0; i < count && !found.entries[i].mac.empty(); ++i) {
+        rows.push_back(found.entries[i]);
     }
     return rows;
 }
 
-void BeginExchange() {
-    KvExchange.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
-    KvExchange.startTime = KvClockMs();
+void BeginExchange(KvExchange& ex) {
+    ex.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
+    ex.startTime = KvClockMs();
 }
 
 } // namespace
@@ -40,23 +45,23 @@ KvSession::~KvSession() {
 bool KvSession::Open(std::uint16_t port) {
     if (open_) Close();
     bool expected = false;
-    if (!sessionOpen.compare_exchange_strong(expected, true)) return false;
+    if (!PortClaimed().compare_exchange_strong(expected, true)) return false;
 
-    KvExchangeState& ex = KvExchange;
-    StopReceiver();
+    KvExchange& ex = exchange_;
+    exchange_.StopReceiver();
     ex.busy = 0;
     ex.status = EXCH_NONE;
     ex.keepReceiving = 0;
     ex.receiverFinished = 0;
     ex.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
     {
-        std::lock_guard lock(KvTablesMutex());
-        ClearFields(ReceivedFields);
-        ClearFields(OutgoingFields);
-        FoundPrinters.Clear();
-        QueriedPrinter = FoundPrinter{};
+        std::lock_guard lock(exchange_.tables.mutex);
+        ClearFields(exchange_.tables.receivedFields);
+        ClearFields(exchange_.tables.outgoingFields);
+        exchange_.tables.foundPrinters.Clear();
+        exchange_.tables.queriedPrinter = FoundPrinter{};
     }
-    SetKvSelection({}, {});
+    exchange_.SetSelection({}, {});
     pendingOpen_ = 0;
     confirmed_ = 0;
     confirming_ = false;
@@ -65,7 +70,7 @@ bool KvSession::Open(std::uint16_t port) {
         std::lock_guard lock(roundMutex_);
         roundsDone_ = 0;
     }
-    const bool sockets = OpenKvSockets(port);
+    const bool sockets = exchange_.OpenSockets(port);
     open_ = true;
     return sockets;
 }
@@ -79,76 +84,76 @@ void KvSession::Close() {
     roundCv_.notify_all();
     {
         // Waits for a starter in progress, so no receiver starts after this.
-        std::lock_guard guard(KvExchange.guard);
+        std::lock_guard guard(exchange_.guard);
         open_ = false;
-        CloseKvSockets();
+        exchange_.CloseSockets();
     }
     pendingOpen_ = 0;
     confirmed_ = 0;
-    sessionOpen = false;
+    PortClaimed() = false;
 }
 
 KvStart KvSession::StartSearch() {
-    std::unique_lock guard(KvExchange.guard, std::defer_lock);
+    std::unique_lock guard(exchange_.guard, std::defer_lock);
     if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
     if (!open_) return KvStart::Closed;
-    KvExchangeState& ex = KvExchange;
+    KvExchange& ex = exchange_;
     if (ex.busy) return KvStart::Busy;
 
     ex.busy = 1;
-    BeginExchange();
+    BeginExchange(exchange_);
     {
-        std::lock_guard lock(KvTablesMutex());
-        FoundPrinters.Clear();
+        std::lock_guard lock(exchange_.tables.mutex);
+        exchange_.tables.foundPrinters.Clear();
     }
-    StartReceiver(KV_CMD_SEARCH);
-    if (!SendSearch()) {
+    exchange_.StartReceiver(KV_CMD_SEARCH);
+    if (!exchange_.SendSearch()) {
         ex.keepReceiving = 0; // the receiver ends; Poll() clears busy
-        KvReceiveRing().Wake();
+        exchange_.ReceiveRing().Wake();
         return KvStart::SendFailed;
     }
     return KvStart::Started;
 }
 
 KvStart KvSession::BeginQuery(std::string_view mac, std::string_view serial) {
-    SetKvSelection(mac, serial);
-    KvExchange.busy = 1;
-    BeginExchange();
+    exchange_.SetSelection(mac, serial);
+    exchange_.busy = 1;
+    BeginExchange(exchange_);
     {
         // A query that times out must not leave an earlier reply (possibly another
         // printer's) for the configuration dialog to show and send back.
-        std::lock_guard lock(KvTablesMutex());
-        ClearFields(ReceivedFields);
-        QueriedPrinter = FoundPrinter{};
+        std::lock_guard lock(exchange_.tables.mutex);
+        ClearFields(exchange_.tables.receivedFields);
+        exchange_.tables.queriedPrinter = FoundPrinter{};
     }
-    StartReceiver(KV_CMD_QUERY);
-    if (!SendQuery()) {
-        KvExchange.keepReceiving = 0;
-        KvReceiveRing().Wake();
+    exchange_.StartReceiver(KV_CMD_QUERY);
+    if (!exchange_.SendQuery()) {
+        exchange_.keepReceiving = 0;
+        exchange_.ReceiveRing().Wake();
         return KvStart::SendFailed;
     }
     return KvStart::Started;
 }
 
 KvStart KvSession::StartQuery(std::string_view mac, std::string_view serial) {
-    std::unique_lock guard(KvExchange.guard, std::defer_lock);
+    std::unique_lock guard(exchange_.guard, std::defer_lock);
     if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
     if (!open_) return KvStart::Closed;
-    if (KvExchange.busy) return KvStart::Busy;
+    if (exchange_.busy) return KvStart::Busy;
     return BeginQuery(mac, serial);
 }
 
 KvStart KvSession::StartSet(std::string_view mac, std::string_view serial) {
-    std::unique_lock guard(KvExchange.guard, std::defer_lock);
+    std::unique_lock guard(exchange_.guard, std::defer_lock);
     if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
     if (!open_) return KvStart::Closed;
-    KvExchangeState& ex = KvExchange;
+    KvExchange& ex = exchange_;
     if (ex.busy) return KvStart::Busy;
 
     ex.busy = 1;
-    SetKvSelection(mac, serial);
+    exchange_.SetSelection(mac, serial);
     ex.startTime = KvClockMs();
-    const bool sent = SendSet();
+    const bool sent = exchange_.SendSet();
     // No receiver runs for a set: its answer is not awaited.
     ex.keepReceiving = 0;
     ex.timeoutSeconds = KV_REPLY_TIMEOUT_SECONDS;
@@ -181,10 +186,10 @@ KvSetOutcome KvSession::RunSetConfirmation(std::stop_token stop) {
         // The set keeps busy set; each round is a query of the same printer.
         bool started = false;
         while (!started && !closing_ && !stop.stop_requested()) {
-            std::unique_lock guard(KvExchange.guard, std::defer_lock);
+            std::unique_lock guard(exchange_.guard, std::defer_lock);
             if (!guard.try_lock_for(kGuardWait)) continue;
             if (!open_) break;
-            BeginQuery(KvSelectedMac(), KvSelectedSerial());
+            BeginQuery(exchange_.SelectedMac(), exchange_.SelectedSerial());
             started = true;
         }
         if (!started) break;
@@ -204,15 +209,16 @@ KvSetOutcome KvSession::RunSetConfirmation(std::stop_token stop) {
     }
 
     if (outcome.confirmed) {
-        std::lock_guard lock(KvTablesMutex());
-        if (const ConfigField* ip = FindField(ReceivedFields, KV_KEY_IP_CUR.name)) outcome.ipInUse = ip->Value();
-        if (const ConfigField* port = FindField(ReceivedFields, KV_KEY_PRNT_PORT.name)) {
+        std::lock_guard lock(exchange_.tables.mutex);
+        if (const ConfigField* ip = FindField(exchange_.tables.receivedFields, KV_KEY_IP_CUR.name))
+            outcome.ipInUse = ip->Value();
+        if (const ConfigField* port = FindField(exchange_.tables.receivedFields, KV_KEY_PRNT_PORT.name)) {
             outcome.monitorPort = KvFieldInt(port->Value());
         }
     }
     confirmed_ = 0;
     confirming_ = false;
-    KvExchange.busy = 0;
+    exchange_.busy = 0;
     return outcome;
 }
 
@@ -220,7 +226,7 @@ void KvSession::ClearSelection() {
     pendingOpen_ = 0;
     // A set's confirmation goes on asking its printer until it has an answer.
     if (confirming_) return;
-    SetKvSelection({}, {});
+    exchange_.SetSelection({}, {});
     confirmed_ = 0;
 }
 
@@ -230,30 +236,40 @@ void KvSession::MarkPendingOpen() {
 }
 
 bool KvSession::HasAnswerOf(std::string_view mac) const {
-    std::lock_guard lock(KvTablesMutex());
-    return !mac.empty() && IsReplyOf(ReceivedFields, mac);
+    std::lock_guard lock(exchange_.tables.mutex);
+    return !mac.empty() && IsReplyOf(exchange_.tables.receivedFields, mac);
+}
+
+ConfigFieldTable KvSession::ReceivedFields() const {
+    std::lock_guard lock(exchange_.tables.mutex);
+    return exchange_.tables.receivedFields;
+}
+
+void KvSession::SetOutgoingFields(const ConfigFieldTable& fields) {
+    std::lock_guard lock(exchange_.tables.mutex);
+    exchange_.tables.outgoingFields = fields;
 }
 
 KvPollResult KvSession::Poll() {
     KvPollResult result;
-    KvExchangeState& ex = KvExchange;
+    KvExchange& ex = exchange_;
     if (ex.busy) {
         // Read before the status: everything the receiver wrote before it ended is seen.
         const bool finished = ex.receiverFinished.load() != 0;
         switch (ex.status.exchange(EXCH_NONE)) {
         case EXCH_LIST_CHANGED:
             result.listChanged = true;
-            result.rows = ListedRows();
+            result.rows = ListedRows(exchange_.tables);
             break;
         case EXCH_QUERY_ANSWERED: {
             ConfigFieldTable fields;
             {
-                std::lock_guard lock(KvTablesMutex());
-                fields = ReceivedFields;
-                result.queried = QueriedPrinter;
+                std::lock_guard lock(exchange_.tables.mutex);
+                fields = exchange_.tables.receivedFields;
+                result.queried = exchange_.tables.queriedPrinter;
             }
             result.queryAnswered = true;
-            result.queryComplete = IsQueryReplyComplete(fields, KvSelectedMac());
+            result.queryComplete = IsQueryReplyComplete(fields, exchange_.SelectedMac());
             if (result.queryComplete) {
                 if (!pendingOpen_) confirmed_ = 1;
                 if (const ConfigField* port = FindField(fields, KV_KEY_PRNT_PORT.name)) {
@@ -270,7 +286,7 @@ KvPollResult KvSession::Poll() {
         }
         if (finished) {
             ex.receiverFinished = 0;
-            JoinReceiver();
+            exchange_.JoinReceiver();
             if (confirming_) {
                 {
                     std::lock_guard lock(roundMutex_);

@@ -3,7 +3,8 @@
 // sets, and a Poll() for the dialog's 100 ms timer that consumes what the receiver
 // found. The set's confirmation loop runs on a worker of the owner.
 //
-// The protocol state is process-wide, so only one session can be open at a time.
+// The session owns the protocol's exchange state (sockets, receiver, tables). The
+// protocol's port is claimed by one open session at a time.
 //
 // Threads: Open, Close, OnReadable and Poll belong to the owner's thread (the GUI
 // thread; in tests the test thread). Start* may be called from any thread;
@@ -68,7 +69,7 @@ public:
     KvSession& operator=(const KvSession&) = delete;
 
     // Resets the exchange state and the tables and opens the sockets on `port`. False
-    // when another session is open (nothing done) or the sockets could not be opened
+    // when another session of the process is open (nothing done) or the sockets could not be opened
     // (the session is open all the same; its exchanges then find nothing).
     bool Open(std::uint16_t port = KV_UDP_PORT);
     // Ends a running receiver and a confirmation loop, closes the sockets. The owner
@@ -76,16 +77,17 @@ public:
     void Close();
     bool IsOpen() const { return open_.load(); }
     // The socket to watch for readability (-1 while closed).
-    int ReceiveSocket() const { return KvReceiveSocket(); }
+    int ReceiveSocket() const { return exchange_.ReceiveSocket(); }
+    std::uint16_t Port() const { return exchange_.Port(); }
     // The receiving socket is readable: take one datagram into the ring.
-    int OnReadable() { return OnSocketNotify(); }
+    int OnReadable() { return exchange_.OnSocketNotify(); }
 
-    // "Search": empties FoundPrinters and broadcasts a search; rows arrive through Poll.
+    // "Search": empties the found-printer table and broadcasts a search; rows arrive through Poll.
     KvStart StartSearch();
     // A row was clicked: query the printer with this MAC and serial number.
     KvStart StartQuery(std::string_view mac, std::string_view serial);
-    // The configuration dialog was accepted and has filled OutgoingFields: send the
-    // set to that printer. Started must be followed by RunSetConfirmation().
+    // The configuration dialog was accepted and its fields were handed to
+    // SetOutgoingFields: send the set to that printer. Started must be followed by RunSetConfirmation().
     KvStart StartSet(std::string_view mac, std::string_view serial);
     // On a worker after a started set: queries the printer until an answer is
     // complete (DHCP off or an address in use), with the pauses of KvTiming, and
@@ -107,7 +109,19 @@ public:
     // answer, never after a query that went unanswered.
     bool HasAnswerOf(std::string_view mac) const;
 
-    bool Busy() const { return KvExchange.busy.load() != 0; }
+    // The fields the printer answered last (empty after a query that went unanswered).
+    ConfigFieldTable ReceivedFields() const;
+    // The fields the next set sends.
+    void SetOutgoingFields(const ConfigFieldTable& fields);
+    // The printer the last query or set addressed, or "" after ClearSelection.
+    std::string SelectedMac() const { return exchange_.SelectedMac(); }
+    std::string SelectedSerial() const { return exchange_.SelectedSerial(); }
+
+    // The exchange state underneath, for diagnostics and tests.
+    KvExchange& Exchange() { return exchange_; }
+    const KvExchange& Exchange() const { return exchange_; }
+
+    bool Busy() const { return exchange_.busy.load() != 0; }
     bool Confirmed() const { return confirmed_.load() != 0; }
     const KvTiming& Timing() const { return timing_; }
 
@@ -117,6 +131,7 @@ private:
     bool Pause(std::chrono::milliseconds duration, std::stop_token stop);
 
     KvTiming timing_;
+    KvExchange exchange_;
     std::atomic<bool> open_{false};
     std::atomic<bool> closing_{false};
     std::atomic<int> pendingOpen_{0};

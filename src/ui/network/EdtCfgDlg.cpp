@@ -97,7 +97,8 @@ void CEdtCfgDlg::SetPrintServerMode(const std::string& deviceName, const std::st
     SetControlText(IDC_SERIAL, serial);
 }
 
-void CEdtCfgDlg::SetKeyValueMode(const std::string& mac) {
+void CEdtCfgDlg::SetKeyValueMode(const std::string& mac, const ConfigFieldTable& received) {
+    received_ = received;
     printServer_ = false;
     mac_ = mac;
 }
@@ -151,11 +152,7 @@ void CEdtCfgDlg::ShowReadConfig(const DiscoveryRecord& record, const ConfigImage
 }
 
 void CEdtCfgDlg::ShowReply() {
-    ConfigFieldTable fields;
-    {
-        std::lock_guard lock(KvTablesMutex());
-        fields = ReceivedFields;
-    }
+    const ConfigFieldTable& fields = received_;
     SetControlText(IDC_MAC, DecodeCodePage(mac_, lang_));
     // Only this printer's own answer: after a query that went unanswered there is nothing to show.
     answered_ = IsReplyOf(fields, mac_);
@@ -215,7 +212,7 @@ void CEdtCfgDlg::OnOK() {
     accept();
 }
 
-void CEdtCfgDlg::FillOutgoingFields() const {
+ConfigFieldTable CEdtCfgDlg::OutgoingFields() const {
     KvSetValues v;
     v.deviceName = reply_.deviceName;
     v.firmwareVersion = reply_.firmwareVersion;
@@ -228,8 +225,9 @@ void CEdtCfgDlg::FillOutgoingFields() const {
     v.gateway = gateway_;
     v.printPort = monitorPort_;
     v.printTimeout = printTimeout_;
-    std::lock_guard lock(KvTablesMutex());
-    pemberlux::FillOutgoingFields(v, OutgoingFields);
+    ConfigFieldTable fields{};
+    FillOutgoingFields(v, fields);
+    return fields;
 }
 
 void CEdtCfgDlg::done(int result) {

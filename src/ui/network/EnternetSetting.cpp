@@ -2,7 +2,6 @@
 
 #include "core/base/CodePage.h"
 #include "core/base/UiText.h"
-#include "core/network/KvExchange.h"
 #include "core/network/NetConfig.h"
 #include "core/port/Job.h"
 #include "ui/network/EdtCfgDlg.h"
@@ -181,12 +180,12 @@ void CEnternetSetting::OnSetupPrinter() {
         ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
-    const std::string mac = KvSelectedMac();
+    const std::string mac = session_.SelectedMac();
     // Only a printer the list shows now.
     const bool listed = !mac.empty() && selectedRow_ >= 0 && selectedRow_ < static_cast<int>(rows_.size()) &&
                         rows_[static_cast<std::size_t>(selectedRow_)].mac.substr(0, KV_KEY_MAC.width) == mac;
     if (listed) {
-        ConfigureSelected(mac, KvSelectedSerial());
+        ConfigureSelected(mac, session_.SelectedSerial());
     } else {
         ConfigureOverUsb();
     }
@@ -201,14 +200,14 @@ void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::stri
     }
     CEdtCfgDlg dialog(this);
     dialog.SetLanguage(settings_.language);
-    dialog.SetKeyValueMode(mac);
+    dialog.SetKeyValueMode(mac, session_.ReceivedFields());
     if (dialog.DoModal() != QDialog::Accepted) return;
     if (!dialog.Answered()) {
         // Nothing of this printer to send back: its query went unanswered.
         ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
         return;
     }
-    dialog.FillOutgoingFields();
+    session_.SetOutgoingFields(dialog.OutgoingFields());
     switch (session_.StartSet(mac, serial)) {
     case KvStart::Started:
         break;

@@ -61,6 +61,8 @@ public:
     void OnSocketNotify();
 
     bool ConfiguredOverUsb() const { return configuredOverUsb_; }
+    // The dialog's protocol session (its sockets, exchange state and tables).
+    KvSession& Session() { return session_; }
 
 protected:
     void OnTimer(int timerId) override;
