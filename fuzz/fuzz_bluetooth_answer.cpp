@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const std::size_t cut = size ? data[0] % (size + 1) : 0;
     const std::string_view name = text.substr(0, cut), password = text.substr(cut);
-    if (CheckBluetoothInputs(name, password) != 0) return 0;
-    const Frame frame = BuildBluetoothSendFrame(name, password);
+    if (CheckBluetoothInputs(name, password)) return 0;
+    const Bytes frame = BuildBluetoothSendFrame(name, password);
     // 1B 0D 48, 16 name bytes, 4 password bytes, 00 10.
     if (frame.size() != 25 || frame[0] != 0x1B || frame[1] != 0x0D || frame[2] != 0x48 || frame[23] != 0x00 ||
         frame[24] != 0x10)

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!out) std::abort();
     }
     const TestFile file = ReadTestFile(path);
-    Frame expected;
+    Bytes expected;
     const int n = ParseHexText(std::string_view(reinterpret_cast<const char*>(data), size), expected);
     if (n < 0) {
         if (file.status != TestFile::NotHex || !file.bytes.empty()) __builtin_trap();

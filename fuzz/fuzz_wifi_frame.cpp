@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The checks the dialog and the command line run before anything is sent.
     if (s.ssid.empty() || !IsAsciiText(s.ssid) || s.ssid.find('\0') != std::string::npos) return 0;
     if (!WifiKeyValid(s.encryption, s.keyFormat, s.key)) return 0;
-    const Frame frame = BuildWifiSettingsFrame(s);
+    const Bytes frame = BuildWifiSettingsFrame(s);
 
     // The module's reading: header, mode, SSID up to 00, three bytes, key up to 00, 01, 13 bytes, end.
     std::size_t at = 0;
