@@ -2,6 +2,7 @@
 // one-shot send, the firmware transfer) calls its bytes sent only once the
 // printer has them: over TCP against a port that talks first and one that
 // never reads.
+#include "Patterns.h"
 #include "Records.h"
 #include "Stalls.h"
 #include "core/command/Firmware.h"
@@ -17,14 +18,8 @@ namespace pemberlux {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Pattern;
 using test::UserRecord;
-
-Bytes Pattern(std::size_t size) {
-    Bytes b(size);
-    for (std::size_t i = 0; i < size; ++i)
-        b[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
-    return b;
-}
 
 // One job run to its end: whether it reported success, and the percentages
 // it showed on the way.

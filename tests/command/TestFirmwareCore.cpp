@@ -3,6 +3,7 @@
 // its stop, stall and no-progress bounds, and the messages.
 #include "DownloadSim.h"
 #include "Pty.h"
+#include "Patterns.h"
 #include "Records.h"
 #include "Stalls.h"
 #include "Transports.h"
@@ -20,14 +21,8 @@ namespace pemberlux {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Pattern;
 using test::UserRecord;
-
-Bytes Pattern(std::size_t size) {
-    Bytes b(size);
-    for (std::size_t i = 0; i < size; ++i)
-        b[i] = static_cast<std::uint8_t>(i * 7 + 3);
-    return b;
-}
 
 TEST(Firmware, CommandAndTagBytes) {
     EXPECT_EQ(Bytes(DOWNLOAD_MODE_COMMAND.begin(), DOWNLOAD_MODE_COMMAND.end()),

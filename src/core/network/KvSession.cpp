@@ -93,12 +93,17 @@ void KvSession::Close() {
     PortClaimed() = false;
 }
 
-KvStart KvSession::StartSearch() {
-    std::unique_lock guard(exchange_.guard, std::defer_lock);
+KvStart KvSession::Admit(std::unique_lock<KvGuardMutex>& guard) const {
     if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
     if (!open_) return KvStart::Closed;
+    if (exchange_.busy) return KvStart::Busy;
+    return KvStart::Started;
+}
+
+KvStart KvSession::StartSearch() {
+    std::unique_lock guard(exchange_.guard, std::defer_lock);
+    if (const KvStart admitted = Admit(guard); admitted != KvStart::Started) return admitted;
     KvExchange& ex = exchange_;
-    if (ex.busy) return KvStart::Busy;
 
     ex.busy = 1;
     BeginExchange(exchange_);
@@ -137,18 +142,14 @@ KvStart KvSession::BeginQuery(std::string_view mac, std::string_view serial) {
 
 KvStart KvSession::StartQuery(std::string_view mac, std::string_view serial) {
     std::unique_lock guard(exchange_.guard, std::defer_lock);
-    if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
-    if (!open_) return KvStart::Closed;
-    if (exchange_.busy) return KvStart::Busy;
+    if (const KvStart admitted = Admit(guard); admitted != KvStart::Started) return admitted;
     return BeginQuery(mac, serial);
 }
 
 KvStart KvSession::StartSet(std::string_view mac, std::string_view serial) {
     std::unique_lock guard(exchange_.guard, std::defer_lock);
-    if (!guard.try_lock_for(kGuardWait)) return KvStart::Locked;
-    if (!open_) return KvStart::Closed;
+    if (const KvStart admitted = Admit(guard); admitted != KvStart::Started) return admitted;
     KvExchange& ex = exchange_;
-    if (ex.busy) return KvStart::Busy;
 
     ex.busy = 1;
     exchange_.SetSelection(mac, serial);

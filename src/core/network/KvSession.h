@@ -126,6 +126,9 @@ public:
     const KvTiming& Timing() const { return timing_; }
 
 private:
+    // Takes the exchange guard for a new request: Started when the session is
+    // open and no request runs; the guard stays held for the caller.
+    KvStart Admit(std::unique_lock<KvGuardMutex>& guard) const;
     KvStart BeginQuery(std::string_view mac, std::string_view serial);
     // Waits `duration` unless the session closes or `stop` is requested; false then.
     bool Pause(std::chrono::milliseconds duration, std::stop_token stop);

@@ -267,11 +267,7 @@ void CEnternetSetting::OnOK() {
         ShowString(this, StringId::SelectOnePrinter, std::nullopt);
         return;
     }
-    // What is no address or port (a query that went unanswered) does not replace the page's.
-    if (IsReachableAddress(ip_)) settings_.ipAddress = ip_;
-    if (IsUsablePort(monitorPort_)) settings_.tcpPort = monitorPort_;
-    SendMessage(owner_, NetworkSetEvent(settings_));
-    accept();
+    AcceptSelection(owner_, settings_);
 }
 
 void CEnternetSetting::done(int result) {

@@ -1,6 +1,7 @@
 #include "ui/network/SearchDialog.h"
 
 #include "core/base/UiText.h"
+#include "core/network/NetConfig.h"
 #include "ui/network/NetWidgets.h"
 #include "ui/toolkit/Messages.h"
 
@@ -83,6 +84,15 @@ void CSearchDialog::ClearSelectedTexts() {
     deviceName_.clear();
     mac_.clear();
     ip_.clear();
+}
+
+void CSearchDialog::AcceptSelection(QObject* owner, PortSettings& settings) {
+    // What is no address or port (an unanswered query, a print server without an
+    // address yet) does not replace the page's.
+    if (IsReachableAddress(ip_)) settings.ipAddress = ip_;
+    if (IsUsablePort(monitorPort_)) settings.tcpPort = monitorPort_;
+    SendMessage(owner, NetworkSetEvent(settings));
+    accept();
 }
 
 } // namespace pemberlux

@@ -3,6 +3,7 @@
 // and OK and Cancel; the texts of the selected printer behind those fields.
 #pragma once
 
+#include "core/base/PortSettings.h"
 #include "core/base/StringId.h"
 #include "ui/toolkit/Window.h"
 
@@ -50,6 +51,9 @@ protected:
     // The selected printer's texts into the fields.
     void UpdateControls();
     void ClearSelectedTexts();
+    // OK with a printer chosen: its address and print port, where it has them,
+    // go into `settings`, which go to `owner`; the dialog closes.
+    void AcceptSelection(QObject* owner, PortSettings& settings);
 
     std::string serial_, deviceName_, mac_, ip_;
     int monitorPort_ = 0;

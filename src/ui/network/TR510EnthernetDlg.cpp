@@ -191,11 +191,7 @@ void CTR510EnthernetDlg::OnOK() {
         ShowString(this, StringId::SelectOnePrinter, std::nullopt);
         return;
     }
-    // What is no address or port (a print server without an address yet) does not replace the page's.
-    if (IsReachableAddress(ip_)) settings_.ipAddress = ip_;
-    if (IsUsablePort(monitorPort_)) settings_.tcpPort = monitorPort_;
-    SendMessage(owner_, NetworkSetEvent(settings_));
-    accept();
+    AcceptSelection(owner_, settings_);
 }
 
 void CTR510EnthernetDlg::done(int result) {
