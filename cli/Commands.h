@@ -4,6 +4,7 @@
 
 #include "Cli.h"
 #include "core/label/LabelCommands.h"
+#include "core/profile/SettingsProfile.h"
 #include "core/receipt/ReceiptCommands.h"
 
 #include <cstdint>
@@ -14,10 +15,12 @@
 
 namespace pemberlux::cli {
 
-using Assignments = std::vector<std::pair<std::string, std::string>>;
+using Assignments = SettingAssignments;
 
-// "Print Speed" -> "print_speed".
-std::string SnakeName(const std::string& name);
+// The printer's interface settings and model, as the settings' keys and values follow them.
+inline ProfileTarget TargetOf(const Context& ctx) {
+    return {ctx.Settings(), ctx.ModelOrNull()};
+}
 
 // Refuses a model of the other family.
 void RequireFamily(const Context& ctx, PrinterFamily family);

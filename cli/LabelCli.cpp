@@ -5,44 +5,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cctype>
 #include <chrono>
 #include <cmath>
 
 namespace pemberlux::cli {
 
 namespace {
-
-const std::vector<std::string>& Items(const Context& ctx, int pos) {
-    if (pos == LS_EMULATION) return EmulationListItems(ctx.Settings());
-    return LabelListItems(pos, LANG_ENGLISH);
-}
-
-const LabelSettingInfo* LabelByKey(const std::string& key) {
-    for (const LabelSettingInfo& info : LABEL_SETTINGS)
-        if (SnakeName(info.name) == key) return &info;
-    return nullptr;
-}
-
-std::string LabelKeys() {
-    std::vector<std::string> keys;
-    for (const LabelSettingInfo& info : LABEL_SETTINGS)
-        keys.push_back(SnakeName(info.name));
-    return JoinItems(keys);
-}
-
-Json ValueOf(const Context& ctx, const LabelSettingInfo& info, const LabelSettingValues& values) {
-    const auto i = static_cast<std::size_t>(info.pos);
-    if (info.IsList()) {
-        const auto& items = Items(ctx, info.pos);
-        const int sel = values.selection[i];
-        if (sel < 0 || sel >= static_cast<int>(items.size())) return nullptr;
-        return items[static_cast<std::size_t>(sel)];
-    }
-    if (values.text[i].empty()) return nullptr;
-    if (info.kind == LabelValueKind::Millimetres) return MillimetresValue(values.text[i]);
-    return std::stol(values.text[i]);
-}
 
 void Simple(CLI::App& group, Action& action, const char* name, const char* help, std::function<void(Context&)> body) {
     group.add_subcommand(name, help)->callback([&action, body] {
@@ -54,13 +22,6 @@ void Simple(CLI::App& group, Action& action, const char* name, const char* help,
 }
 
 } // namespace
-
-std::string SnakeName(const std::string& name) {
-    std::string out;
-    for (char c : name)
-        out += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 void RequireFamily(const Context& ctx, PrinterFamily family) {
     const PrinterModel* model = ctx.ModelOrNull();
@@ -94,36 +55,15 @@ Json ReadLabelSettings(Context& ctx) {
     LabelSettingValues values;
     DecodeLabelSettings(result.reply, reported, values);
     KeepReportedLine(ctx, reported);
-    Json doc = Json::object();
-    for (const LabelSettingInfo& info : LABEL_SETTINGS)
-        doc[SnakeName(info.name)] = ValueOf(ctx, info, values);
-    return doc;
+    return ProfileSettings(values, TargetOf(ctx));
 }
 
 Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + LabelKeys());
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + LabelSettingKeys());
     LabelSettingValues values;
     LabelChangedMarks marks;
-    for (const auto& [key, value] : assignments) {
-        const LabelSettingInfo* info = LabelByKey(key);
-        if (!info) Usage("unknown setting '" + key + "'; keys: " + LabelKeys());
-        const auto i = static_cast<std::size_t>(info->pos);
-        if (info->IsList()) {
-            const auto& items = Items(ctx, info->pos);
-            const auto index = FindItem(items, value);
-            if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
-            values.selection[i] = *index;
-        } else if (info->kind == LabelValueKind::Millimetres) {
-            if (!IsMillimetres(value))
-                Usage(key + ": '" + value + "' is not a number of millimetres from -4095 to 4095");
-            values.text[i] = value;
-        } else {
-            const auto n = ParseInteger(value);
-            if (!n || *n < 0 || *n > LB_EDIT_MAX) Usage(key + ": '" + value + "' is not an integer from 0 to 4095");
-            values.text[i] = value;
-        }
-        marks.set(i);
-    }
+    if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
+        Usage(problem->message);
     return BuildSettingsFrame(marks, values, ctx.Settings());
 }
 

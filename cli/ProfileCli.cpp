@@ -4,7 +4,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -12,36 +11,28 @@ namespace pemberlux::cli {
 
 namespace {
 
-const char* FamilyName(PrinterFamily family) {
-    return family == PrinterFamily::Label ? "label" : "receipt";
-}
-
 PrinterFamily FamilyOf(const Context& ctx) {
     return ctx.Model().family;
 }
 
 Json ReadPrinter(Context& ctx) {
     const PrinterModel& model = ctx.Model();
-    Json profile = Json::object();
-    profile["model"] = ModelName(model, LANG_ENGLISH);
-    profile["family"] = FamilyName(model.family);
     if (model.family == PrinterFamily::Label) {
-        profile["settings"] = ReadLabelSettings(ctx);
+        Json settings = ReadLabelSettings(ctx);
         const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(false));
         const ExchangeResult result = ctx.Exchange(TextQueryFrame(LabelTextQuery::FirmwareVersion), &rule);
-        profile["firmware_version"] = DecodeTextReply(result.reply, ctx.Language());
-    } else {
-        profile["settings"] = ReadReceiptSettings(ctx);
-        profile["firmware_version"] = nullptr; // the receipt printers do not tell it
+        return MakeProfile(ModelName(model, LANG_ENGLISH), model.family, std::move(settings),
+                           DecodeTextReply(result.reply, ctx.Language()));
     }
-    return profile;
+    // The receipt printers do not tell their firmware version.
+    return MakeProfile(ModelName(model, LANG_ENGLISH), model.family, ReadReceiptSettings(ctx), nullptr);
 }
 
 // The profile's family against the printer's: a profile of the other family is refused.
 void RequireSameFamily(const Context& ctx, const Json& profile, const std::string& path) {
-    if (profile["family"] != FamilyName(FamilyOf(ctx)))
-        Usage(path + ": a " + profile["family"].dump() + " profile, and the printer is a " + FamilyName(FamilyOf(ctx)) +
-              " printer");
+    if (profile["family"] != ProfileFamilyName(FamilyOf(ctx)))
+        Usage(path + ": a " + profile["family"].dump() + " profile, and the printer is a " +
+              ProfileFamilyName(FamilyOf(ctx)) + " printer");
 }
 
 // Settings whose values differ; a setting the profile leaves out (or null) is not compared.
@@ -65,10 +56,11 @@ Json ReadSettings(Context& ctx) {
 
 void Save(Context& ctx, const std::string& path) {
     const Json profile = ReadPrinter(ctx);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << profile.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
-    out.close();
-    if (!out) throw Failure(EXIT_FILE, path + ": cannot be written");
+    try {
+        WriteProfile(path, profile);
+    } catch (const ProfileError& e) {
+        throw Failure(EXIT_FILE, e.what());
+    }
     ctx.Print({{"saved", path}, {"model", profile["model"]}, {"settings", profile["settings"].size()}});
 }
 

@@ -12,19 +12,6 @@ std::vector<std::string> Items(const ReceiptSettingInfo& info) {
     return TemplateItems(IDD_INTERNAL_SETUP_TR510, info.control, LANG_ENGLISH);
 }
 
-// The settings this model has: a printer without a cutter has no cutter setting.
-bool Offered(const Context& ctx, const ReceiptSettingInfo& info) {
-    const PrinterModel* model = ctx.ModelOrNull();
-    return info.pos != RS_CUTTER_SWITCH || !model || model->cutter;
-}
-
-std::string ReceiptKeys(const Context& ctx) {
-    std::vector<std::string> keys;
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
-        if (Offered(ctx, info)) keys.push_back(SnakeName(info.name));
-    return JoinItems(keys);
-}
-
 } // namespace
 
 Json ReadReceiptSettings(Context& ctx) {
@@ -36,47 +23,15 @@ Json ReadReceiptSettings(Context& ctx) {
     ReceiptSettingValues values;
     DecodeReceiptSettings(result.reply, reported, values);
     KeepReportedLine(ctx, reported);
-    Json doc = Json::object();
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
-        if (!Offered(ctx, info)) continue;
-        const auto i = static_cast<std::size_t>(info.pos);
-        Json& value = doc[SnakeName(info.name)];
-        if (info.IsList()) {
-            const auto items = Items(info);
-            const int sel = values.selection[i];
-            value = sel >= 0 && sel < static_cast<int>(items.size()) ? Json(items[static_cast<std::size_t>(sel)])
-                                                                     : Json(nullptr);
-        } else {
-            value = values.text[i].empty() ? Json(nullptr) : Json(std::stod(values.text[i]));
-        }
-    }
-    return doc;
+    return ProfileSettings(values, TargetOf(ctx));
 }
 
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + ReceiptKeys(ctx));
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + ReceiptSettingKeys(ctx.ModelOrNull()));
     ReceiptSettingValues values;
     ReceiptChangedMarks marks;
-    for (const auto& [key, value] : assignments) {
-        const ReceiptSettingInfo* found = nullptr;
-        for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
-            if (SnakeName(info.name) == key && Offered(ctx, info)) found = &info;
-        if (!found) Usage("unknown setting '" + key + "'; keys: " + ReceiptKeys(ctx));
-        const auto i = static_cast<std::size_t>(found->pos);
-        if (found->IsList()) {
-            const auto items = Items(*found);
-            const auto index = FindItem(items, value);
-            if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
-            values.selection[i] = *index;
-        } else {
-            const DistanceCheck check = CheckDistance(value, found->lowerLimit);
-            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message)
-                Usage(key + ": '" + value + "' is not a number of millimetres from " +
-                      std::to_string(found->lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX));
-            values.text[i] = value;
-        }
-        marks.set(i);
-    }
+    if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
+        Usage(problem->message);
     return BuildReceiptSettingsFrame(marks, values);
 }
 

@@ -3,9 +3,8 @@
 // targets link these parsers alone.
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include "core/profile/SettingsProfile.h"
 
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,7 +13,7 @@
 
 namespace pemberlux::cli {
 
-using Json = nlohmann::ordered_json;
+using Json = ProfileJson;
 
 enum ExitCode : int {
     EXIT_OK = 0,
@@ -39,31 +38,18 @@ struct Failure : std::runtime_error {
 // KEY=VALUE arguments, in order; a usage failure for anything else.
 std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args);
 
-// "Off" / "on" / "Label Paper" against a list: the index, compared without case.
-std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value);
-std::string JoinItems(const std::vector<std::string>& items);
+// The readers of single values and profile texts are the core's (core/profile).
+using pemberlux::FindItem;
+using pemberlux::IsMillimetres;
+using pemberlux::JoinItems;
+using pemberlux::MillimetresValue;
+using pemberlux::ParseDecimal;
+using pemberlux::ParseInteger;
+using pemberlux::PROFILE_MAX_DEPTH;
+using pemberlux::ValueText;
 
-// Strict decimal numbers: the whole text must be one.
-std::optional<double> ParseDecimal(const std::string& text);
-std::optional<long> ParseInteger(const std::string& text);
-
-// A JSON value as the text a KEY=VALUE argument would carry.
-std::string ValueText(const Json& value);
-
-// A label offset as the printer's settings reply gives it ("0.13") to the
-// number shown, and whether a text is an offset `label set` takes (a decimal
-// number whose whole part lies in -4095..4095). Shown, then given back as
-// ValueText, every offset the printer can hold in that range names the same dots.
-Json MillimetresValue(const std::string& text);
-bool IsMillimetres(const std::string& text);
-
-// Profiles are two levels deep; deeper nesting than this is refused before it is parsed.
-inline constexpr int PROFILE_MAX_DEPTH = 32;
-
-// A profile's text as JSON, checked for shape: an object with "family" ("label"
-// or "receipt") and a "settings" object whose values are null, booleans, numbers
-// or texts; "model" and "firmware_version", when present, texts (the latter
-// also null). Anything else is a failure (EXIT_FILE) that names `name`.
+// A profile's text as JSON, checked for shape (ParseProfileText); anything else
+// is a failure (EXIT_FILE) that names `name`.
 Json ParseProfile(std::string_view text, const std::string& name);
 // The same from a file.
 Json ReadProfileFile(const std::string& path);

@@ -1,6 +1,6 @@
 if(TARGET pemberlux_ui)
   pemberlux_test(test_labelpage
-    SOURCES label/TestLabelPage.cpp label/TestLabelPageWorkers.cpp
+    SOURCES label/TestLabelPage.cpp label/TestLabelPageWorkers.cpp shell/TestSettingsPageProfiles.cpp
     LIBS test_support_qt)
 endif()
 # The page against the simulator's fault modes, driven by its buttons only.

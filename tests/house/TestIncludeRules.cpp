@@ -37,6 +37,8 @@ bool Allowed(const std::string& from, const std::string& to) {
     const bool toCore = to.rfind("core/", 0) == 0;
     if (from == "core/base") return false;
     if (from == "core/port") return to == "core/base";
+    // Profiles map both families' settings: the one area that reads two others.
+    if (from == "core/profile") return to == "core/base" || to == "core/label" || to == "core/receipt";
     if (from.rfind("core/", 0) == 0) return to == "core/base" || to == "core/port";
     if (from == "ui/toolkit") return toCore;
     if (from == "ui/app") return true; // the main window holds every page
@@ -153,6 +155,8 @@ TEST(IncludeRules, PlantedBreachesAreNamedWithFileAndLine) {
         {"src/core/base/A.h", "core/port/P.h", "src/core/base/A.h:2: core/base may not include core/port/P.h"},
         {"src/core/port/P.h", "core/label/L.h", "core/port may not include"},
         {"src/core/receipt/R.h", "core/label/L.h", "core/receipt may not include"},
+        {"src/core/profile/F.h", "core/port/P.h", "core/profile may not include"},
+        {"src/core/label/L.h", "core/profile/F.h", "core/label may not include"},
         {"src/core/label/L.h", "ui/toolkit/W.h", "core/label may not include"},
         {"src/ui/toolkit/W.h", "ui/label/Page.h", "ui/toolkit may not include"},
         {"src/ui/label/Page.h", "ui/network/Dlg.h", "ui/label may not include"},
@@ -163,8 +167,9 @@ TEST(IncludeRules, PlantedBreachesAreNamedWithFileAndLine) {
     };
     for (const auto& c : cases) {
         pemberlux::test::TempDir dir;
-        for (const char* f : {"src/core/base/A.h", "src/core/port/P.h", "src/core/label/L.h", "src/core/receipt/R.h",
-                              "src/ui/toolkit/W.h", "src/ui/label/Page.h", "src/ui/network/Dlg.h"}) {
+        for (const char* f :
+             {"src/core/base/A.h", "src/core/port/P.h", "src/core/label/L.h", "src/core/receipt/R.h",
+              "src/core/profile/F.h", "src/ui/toolkit/W.h", "src/ui/label/Page.h", "src/ui/network/Dlg.h"}) {
             fs::create_directories((dir.Path() / f).parent_path());
             std::ofstream(dir.Path() / f) << "#pragma once\n";
         }

@@ -126,6 +126,15 @@ const Text STRINGS[] = {
     {222, "Please enter a valid Bluetooth name !", "请输入正确的蓝牙名称！"},
     {223, "Please enter a valid password !", "请输入正确的蓝牙密码！"},
     {224, "LB-600", "LB-600"},
+    {301, "Save profile…", "保存配置…"},
+    {302, "Load profile…", "载入配置…"},
+    {303, "Printer Profile(*.json)|*.json|All File(*.*)|*.*||", "打印机配置文件(*.json)|*.json|所有文件(*.*)|*.*||"},
+    {304, "The profile cannot be read:", "无法读取配置文件："},
+    {305, "The file is not a printer profile, or it is damaged:", "该文件不是打印机配置文件，或已损坏："},
+    {306, "The profile is for the other kind of printer (label or receipt printer) and cannot be loaded on this page:", "该配置文件适用于另一类打印机（标签打印机或小票打印机），不能在本页载入："},
+    {307, "The profile holds a setting this printer does not take; nothing was loaded:", "配置文件中有本打印机不接受的设置，未载入任何设置："},
+    {308, "The profile cannot be written:", "无法写入配置文件："},
+    {309, "Changed by the loaded profile", "已被载入的配置更改"},
 };
 // clang-format on
 

@@ -119,6 +119,9 @@ void CPrintingSetupLB610_1::BuildPage() {
     for (std::size_t i = 0; i < BUTTON_GRID.size(); ++i)
         buttons->addWidget(AddButton(BUTTON_GRID[i]), static_cast<int>(i / 4), static_cast<int>(i % 4));
     layout->addLayout(buttons);
+    // Below the two rows, so that they keep their places.
+    layout->addSpacing(8);
+    layout->addLayout(AddProfileButtons());
     layout->addStretch();
 }
 
@@ -133,6 +136,10 @@ void CPrintingSetupLB610_1::OnEditChanged(int pos) {
         MoveValuesToControls();
     }
     marks_.set(Index(pos));
+}
+
+std::string CPrintingSetupLB610_1::KnownFirmwareVersion() const {
+    return ControlText(IDC_FIRMWARE_VERSION);
 }
 
 void CPrintingSetupLB610_1::RefreshFields() {
@@ -199,9 +206,12 @@ void CPrintingSetupLB610_1::OnSendSettings() {
     // The frame of the settings as they are at the click.
     StartPageJob([this, frame = BuildSettingsFrame(marks_, CurrentValues(), settings_)](std::stop_token stop,
                                                                                         const Snapshot& s) {
-        SendJob(stop, s, frame);
+        const bool sent = SendJob(stop, s, frame).Ok();
         // Whatever the send brought, the main window hears the settings.
-        RunOnGuiThread([this] { ReportSettings(); });
+        RunOnGuiThread([this, sent] {
+            if (sent) ClearProfileHighlights();
+            ReportSettings();
+        });
     });
 }
 

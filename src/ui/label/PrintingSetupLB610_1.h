@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <stop_token>
+#include <string>
 
 namespace pemberlux {
 
@@ -54,6 +55,8 @@ private:
     void OnEditChanged(int pos) override;
     // The edits are refreshed through WM_REFRESH_FIELDS.
     void RefreshFields() override;
+    // What Get FW Version has shown.
+    std::string KnownFirmwareVersion() const override;
     void ApplyEmulationListRule();
 
     // Job side: a text query, its answer shown in its read-only edit.

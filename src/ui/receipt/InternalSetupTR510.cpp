@@ -95,6 +95,9 @@ void CInternalSetupTR510::BuildPage() {
         buttons->addWidget(AddButton(id));
     buttons->addStretch();
     layout->addLayout(buttons);
+    // Below the row, so that it keeps its place.
+    layout->addSpacing(8);
+    layout->addLayout(AddProfileButtons());
     layout->addStretch();
 
     // The template hides the cutter setting; the model may show it.
@@ -159,7 +162,7 @@ void CInternalSetupTR510::OnSendSettings() {
         return;
     }
     StartPageJob([this, frame = BuildReceiptSettingsFrame(marks_, values)](std::stop_token stop, const Snapshot& s) {
-        SendJob(stop, s, frame);
+        if (SendJob(stop, s, frame).Ok()) RunOnGuiThread([this] { ClearProfileHighlights(); });
     });
 }
 

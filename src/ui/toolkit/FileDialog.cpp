@@ -38,18 +38,25 @@ QString QtFilter(const std::string& filter) {
     return list.join(QStringLiteral(";;"));
 }
 
-std::optional<std::string> RunDialog(QWidget* owner, const std::string& filter, const std::string& title) {
+// What a dialog is for: open an existing file, or name one to write.
+struct DialogKind {
+    bool save = false;
+    std::string defaultSuffix;
+};
+
+std::optional<std::string> RunDialog(QWidget* owner, const std::string& filter, const std::string& title,
+                                     const DialogKind& kind) {
     QFileDialog dialog(owner, QString::fromStdString(title));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(kind.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(kind.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (!kind.defaultSuffix.empty()) dialog.setDefaultSuffix(QString::fromStdString(kind.defaultSuffix));
     dialog.setNameFilter(QtFilter(filter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toStdString();
 }
 
-} // namespace
-
-std::optional<std::string> GetOpenFileName(QWidget* owner, const std::string& filter, const std::string& title) {
+std::optional<std::string> ChooseFile(QWidget* owner, const std::string& filter, const std::string& title,
+                                      const DialogKind& kind) {
     {
         RecorderState& r = Recorder();
         std::lock_guard lock(r.mutex);
@@ -61,12 +68,23 @@ std::optional<std::string> GetOpenFileName(QWidget* owner, const std::string& fi
             return name;
         }
     }
-    if (OnGuiThread()) return RunDialog(owner, filter, title);
+    if (OnGuiThread()) return RunDialog(owner, filter, title, kind);
     auto result = std::make_shared<std::optional<std::string>>();
-    RunOnGuiThread([result, owner = QPointer<QWidget>(owner), filter, title] {
-        *result = RunDialog(owner.data(), filter, title);
+    RunOnGuiThread([result, owner = QPointer<QWidget>(owner), filter, title, kind] {
+        *result = RunDialog(owner.data(), filter, title, kind);
     });
     return *result;
+}
+
+} // namespace
+
+std::optional<std::string> GetOpenFileName(QWidget* owner, const std::string& filter, const std::string& title) {
+    return ChooseFile(owner, filter, title, {});
+}
+
+std::optional<std::string> GetSaveFileName(QWidget* owner, const std::string& filter, const std::string& title,
+                                           const std::string& defaultSuffix) {
+    return ChooseFile(owner, filter, title, {true, defaultSuffix});
 }
 
 FileDialogRecorder::FileDialogRecorder() {

@@ -1,4 +1,4 @@
-// The file-open dialog. Tests queue the names the next dialogs "choose".
+// The file dialogs: open and save. Tests queue the names the next dialogs "choose".
 #pragma once
 
 #include <optional>
@@ -14,7 +14,12 @@ namespace pemberlux {
 std::optional<std::string> GetOpenFileName(QWidget* owner, const std::string& filter,
                                            const std::string& title = std::string());
 
-// While one exists, GetOpenFileName shows no dialog: it returns the next queued
+// Lets the user choose a file to write (asking before one is replaced);
+// `defaultSuffix` ("json") is added to a name typed without one.
+std::optional<std::string> GetSaveFileName(QWidget* owner, const std::string& filter, const std::string& title,
+                                           const std::string& defaultSuffix);
+
+// While one exists, GetOpenFileName and GetSaveFileName show no dialog: it returns the next queued
 // name (nothing, as a cancel, when none is queued) and records its filter.
 class FileDialogRecorder {
 public:

@@ -1,10 +1,14 @@
 #include "ui/toolkit/SettingsPage.h"
 
+#include "core/base/Models.h"
 #include "core/base/UiText.h"
 #include "core/port/PortCommands.h"
+#include "ui/toolkit/FileDialog.h"
+#include "ui/toolkit/MessageBox.h"
 #include "ui/toolkit/Messages.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 
 namespace pemberlux {
@@ -19,6 +23,18 @@ namespace {
 QLabel* CaptionOf(QWidget* buddy, QLabel* label) {
     label->setBuddy(buddy);
     return label;
+}
+
+// The tint of a control a loaded profile changed.
+const QColor PROFILE_CHANGE_TINT(255, 236, 150);
+
+// A button's text without its trailing ellipsis, as the title of its dialog.
+std::string DialogTitle(StringId button) {
+    std::string text = LoadUiString(button);
+    const std::string ellipsis = "\u2026";
+    if (text.size() >= ellipsis.size() && text.compare(text.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0)
+        text.erase(text.size() - ellipsis.size());
+    return text;
 }
 
 } // namespace
@@ -55,10 +71,92 @@ QPushButton* CSettingsPageBase::AddButton(int id) {
     return button;
 }
 
+QHBoxLayout* CSettingsPageBase::AddProfileButtons() {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    for (const auto& [id, text] :
+         {std::pair{IDC_SAVE_PROFILE, StringId::SaveProfile}, std::pair{IDC_LOAD_PROFILE, StringId::LoadProfile}}) {
+        auto* button = Bind(id, new QPushButton(QString::fromStdString(LoadUiString(text))));
+        button->setAutoDefault(false);
+        row->addWidget(button);
+    }
+    row->addStretch();
+    connect(ControlAs<QPushButton>(IDC_SAVE_PROFILE), &QPushButton::clicked, this, [this] { OnSaveProfile(); });
+    connect(ControlAs<QPushButton>(IDC_LOAD_PROFILE), &QPushButton::clicked, this, [this] { OnLoadProfile(); });
+    return row;
+}
+
+// ---- Profiles ----------------------------------------------------------------
+
+void CSettingsPageBase::OnSaveProfile() {
+    const auto path =
+        GetSaveFileName(this, LoadUiString(StringId::ProfileFileFilter), DialogTitle(StringId::SaveProfile), "json");
+    if (path) SaveProfileTo(*path);
+}
+
+void CSettingsPageBase::OnLoadProfile() {
+    const auto path =
+        GetOpenFileName(this, LoadUiString(StringId::ProfileFileFilter), DialogTitle(StringId::LoadProfile));
+    if (path) LoadProfileFrom(*path);
+}
+
+ProfileTarget CSettingsPageBase::Target() const {
+    return {settings_, ModelByName(settings_.modelName)};
+}
+
+void CSettingsPageBase::ShowProfileRefusal(const ProfileOutcome& outcome, const std::string& path) {
+    StringId text = StringId::ProfileDamaged;
+    switch (outcome.refusal) {
+    case ProfileRefusal::None:
+        return;
+    case ProfileRefusal::Unreadable:
+        text = StringId::ProfileUnreadable;
+        break;
+    case ProfileRefusal::NotAProfile:
+        break;
+    case ProfileRefusal::OtherFamily:
+        text = StringId::ProfileOtherFamily;
+        break;
+    case ProfileRefusal::BadSetting:
+        // The setting, as the file spells it.
+        ShowMessage(this, LoadUiString(StringId::ProfileBadSetting) + "\n" + outcome.detail, MessageIcon::Warning);
+        return;
+    case ProfileRefusal::Unwritable:
+        text = StringId::ProfileNotWritten;
+        break;
+    }
+    ShowMessage(this, LoadUiString(text) + "\n" + path, MessageIcon::Warning);
+}
+
+void CSettingsPageBase::HighlightProfileChanges(const std::vector<int>& controls) {
+    ClearProfileHighlights();
+    for (int id : controls) {
+        QWidget* control = Control(id);
+        highlighted_.emplace(id, control->palette());
+        QPalette tinted = control->palette();
+        tinted.setColor(QPalette::Base, PROFILE_CHANGE_TINT);   // an edit's field
+        tinted.setColor(QPalette::Button, PROFILE_CHANGE_TINT); // a list's face
+        control->setPalette(tinted);
+        control->setAccessibleDescription(QString::fromStdString(LoadUiString(StringId::ProfileChanged)));
+    }
+}
+
+void CSettingsPageBase::ClearProfileHighlights() {
+    for (const auto& [id, palette] : highlighted_) {
+        if (QWidget* control = Control(id)) {
+            control->setPalette(palette);
+            control->setAccessibleDescription(QString());
+        }
+    }
+    highlighted_.clear();
+}
+
 // ---- Jobs --------------------------------------------------------------------
 
 void CSettingsPageBase::StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body) {
-    StartPortJob(actionButtons_, std::move(body));
+    std::vector<int> holds = actionButtons_;
+    holds.insert(holds.end(), {IDC_SAVE_PROFILE, IDC_LOAD_PROFILE});
+    StartPortJob(std::move(holds), std::move(body));
 }
 
 void CSettingsPageBase::ReadJob(const std::stop_token& stop, const Snapshot& snapshot, const Query& query,

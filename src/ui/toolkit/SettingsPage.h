@@ -5,20 +5,23 @@
 // action buttons.
 //
 // CSettingsPageBase has what needs no knowledge of a family's values: the row
-// and button builders, the page job, the read, send and reset jobs and the
-// refresh after a read. CSettingsPage adds the lists and edits of a family's
-// setting table, its values and changed marks.
+// and button builders, the page job, the read, send and reset jobs, the refresh
+// after a read and the profile buttons. CSettingsPage adds the lists and edits
+// of a family's setting table, its values and changed marks, and what saving
+// and loading a profile does with them.
 #pragma once
 
 #include "core/base/PortSettings.h"
 #include "core/port/Exchange.h"
 #include "core/port/Job.h"
 #include "core/port/PrinterPort.h"
+#include "core/profile/PageProfile.h"
 #include "ui/toolkit/Window.h"
 
 #include <QColor>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 
 #include <chrono>
@@ -26,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <span>
 #include <stop_token>
 #include <string>
@@ -33,6 +37,7 @@
 #include <vector>
 
 class QGridLayout;
+class QHBoxLayout;
 
 namespace pemberlux {
 
@@ -41,6 +46,9 @@ public:
     // Window timer of the refresh after every read.
     static constexpr int TIMER_REFRESH = 4;
     static constexpr int REFRESH_MS = 100;
+    // "Save profile…" and "Load profile…": ids that neither settings template uses.
+    static constexpr int IDC_SAVE_PROFILE = 1401;
+    static constexpr int IDC_LOAD_PROFILE = 1402;
 
 protected:
     using Snapshot = PortSnapshot;
@@ -72,8 +80,30 @@ protected:
             connect(ControlAs<QPushButton>(id), &QPushButton::clicked, this, [page, handler] { (page->*handler)(); });
     }
 
+    // The row of the two profile buttons, for the page to place under its own.
+    QHBoxLayout* AddProfileButtons();
+
+    // ---- Profiles ----
+    // The buttons ask for a file, then save what the page shows into it or load
+    // it into the page. Loading fills the controls and marks what it changed;
+    // neither talks to the printer.
+    void OnSaveProfile();
+    void OnLoadProfile();
+    virtual void SaveProfileTo(const std::string& path) = 0;
+    virtual void LoadProfileFrom(const std::string& path) = 0;
+    // The page's printer as profiles see it.
+    ProfileTarget Target() const;
+    // The firmware version the page has read; empty when it knows none.
+    virtual std::string KnownFirmwareVersion() const { return {}; }
+    // The message for a profile not saved or loaded.
+    void ShowProfileRefusal(const ProfileOutcome& outcome, const std::string& path);
+    // Shows which controls a loaded profile changed (a tint, and their
+    // accessible description says so) until the settings are read or sent.
+    void HighlightProfileChanges(const std::vector<int>& controls);
+    void ClearProfileHighlights();
+
     // ---- Jobs ----
-    // Starts `body` as a job holding the action buttons.
+    // Starts `body` as a job holding the action and profile buttons.
     void StartPageJob(std::function<void(std::stop_token, const Snapshot&)> body);
     // A reading job: `query`, then `show` with the reply when one came (also a
     // late one: the user is told it was late), the message of a failure, and
@@ -99,6 +129,8 @@ protected:
 
 private:
     std::vector<int> actionButtons_;
+    // The highlighted controls, with the palette each had before.
+    std::map<int, QPalette> highlighted_;
 };
 
 // `Info` is a family's setting row (pos, control, labelControl, IsList()),
@@ -176,6 +208,7 @@ protected:
     // The lists show a settings reply at once, the edits at the refresh.
     void ShowSettingsReply(std::span<const std::uint8_t> reply) {
         RunOnGuiThread([this, reply] {
+            ClearProfileHighlights();
             Values values = CurrentValues();
             protocol_.decode(reply, settings_, values);
             for (const Info& info : table_) {
@@ -187,6 +220,35 @@ protected:
                 }
             }
         });
+    }
+
+    // What Send Settings would send from: the values as the page holds them.
+    void SaveProfileTo(const std::string& path) override {
+        const ProfileOutcome outcome = SaveProfile(path, CurrentValues(), Target(), KnownFirmwareVersion());
+        if (outcome.refusal != ProfileRefusal::None) ShowProfileRefusal(outcome, path);
+    }
+    // A setting the profile changes shows its value and is marked, so that Send
+    // Settings sends it; the others stay as they are.
+    void LoadProfileFrom(const std::string& path) override {
+        const auto load = LoadProfile(path, CurrentValues(), Target());
+        if (load.refusal != ProfileRefusal::None) {
+            ShowProfileRefusal(load, path);
+            return;
+        }
+        std::vector<int> changed;
+        for (const Info& info : table_) {
+            const std::size_t i = Index(info.pos);
+            if (!load.changed.test(i)) continue;
+            if (info.IsList()) {
+                List(info.pos)->setCurrentIndex(load.values.selection[i]);
+            } else {
+                values_.text[i] = load.values.text[i];
+                Edit(info.pos)->setText(QString::fromStdString(values_.text[i]));
+            }
+            marks_.set(i);
+            changed.push_back(info.control);
+        }
+        HighlightProfileChanges(changed);
     }
 
     static std::size_t Index(int pos) { return static_cast<std::size_t>(pos); }

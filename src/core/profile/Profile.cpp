@@ -1,0 +1,149 @@
+#include "core/profile/Profile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace pemberlux {
+
+namespace {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// The deepest nesting of arrays and objects in a JSON text, counted without
+// parsing it (brackets inside strings do not count); stops past `limit`.
+int NestingDepth(std::string_view text, int limit) {
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+            if (deepest > limit) return deepest;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+} // namespace
+
+const char* ProfileFamilyName(PrinterFamily family) {
+    return family == PrinterFamily::Label ? "label" : "receipt";
+}
+
+ProfileJson MakeProfile(const std::string& model, PrinterFamily family, ProfileJson settings,
+                        ProfileJson firmwareVersion) {
+    ProfileJson profile = ProfileJson::object();
+    profile["model"] = model;
+    profile["family"] = ProfileFamilyName(family);
+    profile["settings"] = std::move(settings);
+    profile["firmware_version"] = std::move(firmwareVersion);
+    return profile;
+}
+
+std::string ProfileText(const ProfileJson& profile) {
+    return profile.dump(2, ' ', false, ProfileJson::error_handler_t::replace) + "\n";
+}
+
+ProfileJson ParseProfileText(std::string_view text, const std::string& name) {
+    const auto refuse = [&](const std::string& why) {
+        throw ProfileError(ProfileError::NotAProfile, name + ": not a printer profile" + why);
+    };
+    if (NestingDepth(text, PROFILE_MAX_DEPTH) > PROFILE_MAX_DEPTH)
+        refuse(" (nested deeper than " + std::to_string(PROFILE_MAX_DEPTH) + ")");
+    ProfileJson profile = ProfileJson::parse(text.begin(), text.end(), nullptr, false);
+    if (profile.is_discarded()) refuse("");
+    if (!profile.is_object()) refuse(" (not a JSON object)");
+    const auto family = profile.find("family");
+    if (family == profile.end() || !family->is_string() || (*family != "label" && *family != "receipt"))
+        refuse(" (\"family\" must be \"label\" or \"receipt\")");
+    const auto settings = profile.find("settings");
+    if (settings == profile.end() || !settings->is_object()) refuse(" (\"settings\" must be an object)");
+    for (const auto& item : settings->items())
+        if (item.value().is_structured()) refuse(" (setting \"" + item.key() + "\" is not a single value)");
+    const auto model = profile.find("model");
+    if (model != profile.end() && !model->is_string()) refuse(" (\"model\" must be a text)");
+    const auto firmware = profile.find("firmware_version");
+    if (firmware != profile.end() && !firmware->is_string() && !firmware->is_null())
+        refuse(" (\"firmware_version\" must be a text or null)");
+    return profile;
+}
+
+ProfileJson ReadProfile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ProfileError(ProfileError::Unreadable, path + ": cannot be read");
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) throw ProfileError(ProfileError::Unreadable, path + ": cannot be read");
+    return ParseProfileText(text.str(), path);
+}
+
+void WriteProfile(const std::string& path, const ProfileJson& profile) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << ProfileText(profile);
+    out.close();
+    if (!out) throw ProfileError(ProfileError::Unwritable, path + ": cannot be written");
+}
+
+// ---- Single values -----------------------------------------------------------
+
+std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value) {
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (Lower(items[i]) == Lower(value)) return static_cast<int>(i);
+    return std::nullopt;
+}
+
+std::string JoinItems(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : ", ") + item;
+    return out;
+}
+
+std::optional<double> ParseDecimal(const std::string& text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++digits;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    return std::strtod(text.c_str(), nullptr);
+}
+
+std::optional<long> ParseInteger(const std::string& text) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    if (i == text.size()) return std::nullopt;
+    for (std::size_t k = i; k < text.size(); ++k)
+        if (!std::isdigit(static_cast<unsigned char>(text[k]))) return std::nullopt;
+    return std::strtol(text.c_str(), nullptr, 10);
+}
+
+std::string ValueText(const ProfileJson& value) {
+    if (value.is_string()) return value.get<std::string>();
+    return value.dump(-1, ' ', false, ProfileJson::error_handler_t::replace);
+}
+
+} // namespace pemberlux

@@ -1,0 +1,252 @@
+#include "core/profile/SettingsProfile.h"
+
+#include "core/base/UiText.h"
+
+#include <cctype>
+
+namespace pemberlux {
+
+namespace {
+
+// ---- Label printers ----------------------------------------------------------
+
+const std::vector<std::string>& LabelItems(const ProfileTarget& target, int pos) {
+    if (pos == LS_EMULATION) return EmulationListItems(target.settings);
+    return LabelListItems(pos, LANG_ENGLISH);
+}
+
+const LabelSettingInfo* LabelByKey(const std::string& key) {
+    for (const LabelSettingInfo& info : LABEL_SETTINGS)
+        if (SnakeName(info.name) == key) return &info;
+    return nullptr;
+}
+
+ProfileJson LabelValue(const ProfileTarget& target, const LabelSettingInfo& info, const LabelSettingValues& values) {
+    const auto i = static_cast<std::size_t>(info.pos);
+    if (info.IsList()) {
+        const auto& items = LabelItems(target, info.pos);
+        const int sel = values.selection[i];
+        if (sel < 0 || sel >= static_cast<int>(items.size())) return nullptr;
+        return items[static_cast<std::size_t>(sel)];
+    }
+    if (values.text[i].empty()) return nullptr;
+    if (info.kind == LabelValueKind::Millimetres) return MillimetresValue(values.text[i]);
+    const auto n = ParseInteger(values.text[i]);
+    return n ? ProfileJson(*n) : ProfileJson(nullptr);
+}
+
+// ---- Receipt printers --------------------------------------------------------
+
+std::vector<std::string> ReceiptItems(const ReceiptSettingInfo& info) {
+    return TemplateItems(IDD_INTERNAL_SETUP_TR510, info.control, LANG_ENGLISH);
+}
+
+// The settings this model has: a printer without a cutter has no cutter setting.
+bool Offered(const PrinterModel* model, const ReceiptSettingInfo& info) {
+    return info.pos != RS_CUTTER_SWITCH || !model || model->cutter;
+}
+
+// ---- Pages -------------------------------------------------------------------
+
+std::string ModelNameOf(const ProfileTarget& target) {
+    return target.model ? ModelName(*target.model, LANG_ENGLISH) : target.settings.modelName;
+}
+
+template <class Values>
+ProfileOutcome Save(const std::string& path, PrinterFamily family, const Values& shown, const ProfileTarget& target,
+                    const std::string& firmwareVersion) {
+    const ProfileJson firmware = firmwareVersion.empty() ? ProfileJson(nullptr) : ProfileJson(firmwareVersion);
+    try {
+        WriteProfile(path, MakeProfile(ModelNameOf(target), family, ProfileSettings(shown, target), firmware));
+    } catch (const ProfileError& e) {
+        return {ProfileRefusal::Unwritable, e.what()};
+    }
+    return {};
+}
+
+// Reads `path`, checks it whole, then puts each setting whose value differs
+// from the one shown into the values and marks it.
+template <class Values, class Marks, class Table>
+ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, const Table& table, const Values& shown,
+                                const ProfileTarget& target) {
+    ProfileLoad<Values, Marks> out;
+    out.values = shown;
+    const auto refuse = [&out](ProfileRefusal refusal, std::string detail) {
+        out.refusal = refusal;
+        out.detail = std::move(detail);
+        return out;
+    };
+    ProfileJson profile;
+    try {
+        profile = ReadProfile(path);
+    } catch (const ProfileError& e) {
+        return refuse(e.kind() == ProfileError::Unreadable ? ProfileRefusal::Unreadable : ProfileRefusal::NotAProfile,
+                      e.what());
+    }
+    if (profile["family"] != ProfileFamilyName(family))
+        return refuse(ProfileRefusal::OtherFamily, path + ": a " + profile["family"].get<std::string>() + " profile");
+
+    const ProfileJson& wanted = profile["settings"];
+    SettingAssignments given;
+    for (const auto& [key, value] : wanted.items())
+        if (!value.is_null()) given.emplace_back(key, ValueText(value));
+    Values taken;
+    Marks marks;
+    if (const auto problem = SettingsFromAssignments(given, target, taken, marks))
+        return refuse(ProfileRefusal::BadSetting, problem->key + " = " + problem->value);
+
+    const ProfileJson now = ProfileSettings(shown, target);
+    for (const auto& info : table) {
+        const auto i = static_cast<std::size_t>(info.pos);
+        if (!marks.test(i)) continue;
+        const std::string key = SnakeName(info.name);
+        if (now.contains(key) && now[key] == wanted[key]) continue;
+        out.changed.set(i);
+        out.values.selection[i] = info.IsList() ? taken.selection[i] : shown.selection[i];
+        out.values.text[i] = info.IsList() ? shown.text[i] : taken.text[i];
+    }
+    return out;
+}
+
+} // namespace
+
+std::string SnakeName(const std::string& name) {
+    std::string out;
+    for (char c : name)
+        out += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+ProfileJson MillimetresValue(const std::string& text) {
+    const auto mm = ParseDecimal(text);
+    return mm ? ProfileJson(*mm) : ProfileJson(nullptr);
+}
+
+bool IsMillimetres(const std::string& text) {
+    return ParseDecimal(text) && !CheckEditRange(text).clamped;
+}
+
+// ---- Label printers ----------------------------------------------------------
+
+ProfileJson ProfileSettings(const LabelSettingValues& values, const ProfileTarget& target) {
+    ProfileJson doc = ProfileJson::object();
+    for (const LabelSettingInfo& info : LABEL_SETTINGS)
+        doc[SnakeName(info.name)] = LabelValue(target, info, values);
+    return doc;
+}
+
+std::string LabelSettingKeys() {
+    std::vector<std::string> keys;
+    for (const LabelSettingInfo& info : LABEL_SETTINGS)
+        keys.push_back(SnakeName(info.name));
+    return JoinItems(keys);
+}
+
+std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& assignments,
+                                                      const ProfileTarget& target, LabelSettingValues& values,
+                                                      LabelChangedMarks& marks) {
+    for (const auto& [key, value] : assignments) {
+        const LabelSettingInfo* info = LabelByKey(key);
+        if (!info) return SettingProblem{key, value, "unknown setting '" + key + "'; keys: " + LabelSettingKeys()};
+        const auto i = static_cast<std::size_t>(info->pos);
+        if (info->IsList()) {
+            const auto& items = LabelItems(target, info->pos);
+            const auto index = FindItem(items, value);
+            if (!index) return SettingProblem{key, value, key + ": '" + value + "' is not one of: " + JoinItems(items)};
+            values.selection[i] = *index;
+        } else if (info->kind == LabelValueKind::Millimetres) {
+            if (!IsMillimetres(value))
+                return SettingProblem{key, value,
+                                      key + ": '" + value + "' is not a number of millimetres from -4095 to 4095"};
+            values.text[i] = value;
+        } else {
+            const auto n = ParseInteger(value);
+            if (!n || *n < 0 || *n > LB_EDIT_MAX)
+                return SettingProblem{key, value, key + ": '" + value + "' is not an integer from 0 to 4095"};
+            values.text[i] = value;
+        }
+        marks.set(i);
+    }
+    return std::nullopt;
+}
+
+// ---- Receipt printers --------------------------------------------------------
+
+ProfileJson ProfileSettings(const ReceiptSettingValues& values, const ProfileTarget& target) {
+    ProfileJson doc = ProfileJson::object();
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        if (!Offered(target.model, info)) continue;
+        const auto i = static_cast<std::size_t>(info.pos);
+        ProfileJson& value = doc[SnakeName(info.name)];
+        if (info.IsList()) {
+            const auto items = ReceiptItems(info);
+            const int sel = values.selection[i];
+            value = sel >= 0 && sel < static_cast<int>(items.size()) ? ProfileJson(items[static_cast<std::size_t>(sel)])
+                                                                     : ProfileJson(nullptr);
+        } else {
+            const auto mm = ParseDecimal(values.text[i]);
+            value = mm ? ProfileJson(*mm) : ProfileJson(nullptr);
+        }
+    }
+    return doc;
+}
+
+std::string ReceiptSettingKeys(const PrinterModel* model) {
+    std::vector<std::string> keys;
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
+        if (Offered(model, info)) keys.push_back(SnakeName(info.name));
+    return JoinItems(keys);
+}
+
+std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& assignments,
+                                                      const ProfileTarget& target, ReceiptSettingValues& values,
+                                                      ReceiptChangedMarks& marks) {
+    for (const auto& [key, value] : assignments) {
+        const ReceiptSettingInfo* found = nullptr;
+        for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
+            if (SnakeName(info.name) == key && Offered(target.model, info)) found = &info;
+        if (!found)
+            return SettingProblem{key, value,
+                                  "unknown setting '" + key + "'; keys: " + ReceiptSettingKeys(target.model)};
+        const auto i = static_cast<std::size_t>(found->pos);
+        if (found->IsList()) {
+            const auto items = ReceiptItems(*found);
+            const auto index = FindItem(items, value);
+            if (!index) return SettingProblem{key, value, key + ": '" + value + "' is not one of: " + JoinItems(items)};
+            values.selection[i] = *index;
+        } else {
+            const DistanceCheck check = CheckDistance(value, found->lowerLimit);
+            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message)
+                return SettingProblem{key, value,
+                                      key + ": '" + value + "' is not a number of millimetres from " +
+                                          std::to_string(found->lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX)};
+            values.text[i] = value;
+        }
+        marks.set(i);
+    }
+    return std::nullopt;
+}
+
+// ---- Pages -------------------------------------------------------------------
+
+ProfileOutcome SaveProfile(const std::string& path, const LabelSettingValues& shown, const ProfileTarget& target,
+                           const std::string& firmwareVersion) {
+    return Save(path, PrinterFamily::Label, shown, target, firmwareVersion);
+}
+
+ProfileOutcome SaveProfile(const std::string& path, const ReceiptSettingValues& shown, const ProfileTarget& target,
+                           const std::string& firmwareVersion) {
+    return Save(path, PrinterFamily::Receipt, shown, target, firmwareVersion);
+}
+
+LabelProfileLoad LoadProfile(const std::string& path, const LabelSettingValues& shown, const ProfileTarget& target) {
+    return Load<LabelSettingValues, LabelChangedMarks>(path, PrinterFamily::Label, LABEL_SETTINGS, shown, target);
+}
+
+ReceiptProfileLoad LoadProfile(const std::string& path, const ReceiptSettingValues& shown,
+                               const ProfileTarget& target) {
+    return Load<ReceiptSettingValues, ReceiptChangedMarks>(path, PrinterFamily::Receipt, RECEIPT_SETTINGS, shown,
+                                                           target);
+}
+
+} // namespace pemberlux
