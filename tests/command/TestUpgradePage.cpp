@@ -293,7 +293,7 @@ TEST_F(UpgradePage, NoPrinterWithTheTransferIdsShowsTheOpenFailure) {
         bool nodeGone;
         std::string text;
     } cases[] = {
-        {nullptr, false, "Haven't detected any printer on line."},
+        {nullptr, false, "Get no information about printer."},
         {"5e21", true, "Open the USB interface fail!\n"},
     };
     for (const auto& c : cases) {
