@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <fstream>
 #include <functional>
 #include <fcntl.h>
 #include <termios.h>
@@ -241,6 +242,30 @@ TEST_F(InterfacePage, UsbDialogFollowsPrintersPluggedInAndOut) {
     });
     Page().OpenInterfaceDialog();
     EXPECT_EQ(checked, 4);
+}
+
+// A serial adapter plugged in while the serial dialog is open joins its list
+// and can be chosen; OK hands on its node.
+TEST_F(InterfacePage, SerialDialogListsAnAdapterPluggedInWhileItIsOpen) {
+    sim::FakeUsbTree usb(dir / "usb");
+    test::ScopedEnv sys("PEMBERLUX_SYSFS_ROOT", usb.SysfsRoot().c_str());
+    test::ScopedEnv dev("PEMBERLUX_DEV_ROOT", usb.DevRoot().c_str());
+    const std::string adapter = (usb.DevRoot() / "ttyUSB3").string();
+    WriteSettings(Record("LB-610", PORT_COM));
+    Start();
+    int before = -1;
+    test::WhenModalShown([&](QWidget* w) {
+        auto* dialog = qobject_cast<CPortSetSerial*>(w);
+        auto* list = dialog->ControlAs<QComboBox>(CPortSetSerial::IDC_PORT);
+        before = list->count();
+        std::ofstream(adapter).put('\n');
+        ASSERT_TRUE(test::WaitUntil([&] { return list->findData(QString::fromStdString(adapter)) >= 0; }));
+        list->setCurrentIndex(list->findData(QString::fromStdString(adapter)));
+        QTest::mouseClick(dialog->Control(CPortSetSerial::IDC_OK), Qt::LeftButton);
+    });
+    QTest::mouseClick(Page().Control(Page::IDC_SETTING), Qt::LeftButton);
+    EXPECT_EQ(before, 15);
+    EXPECT_EQ(SerialDialogSettings.comName, adapter);
 }
 
 TEST(NetworkDialogChoice, LabelModuleOnlyForLb610AndLb710) {
