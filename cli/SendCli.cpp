@@ -1,11 +1,11 @@
 #include "Cli.h"
 
 #include "core/base/HexText.h"
-#include "core/base/SerialDevices.h"
 #include "core/base/UiText.h"
 #include "core/command/CommandData.h"
 #include "core/command/Firmware.h"
 #include "core/command/SendJobs.h"
+#include "core/port/Devices.h"
 #include "core/port/SendToPrinter.h"
 #include "core/testitems/TestCommands.h"
 
@@ -72,8 +72,10 @@ void FailSend(const Context& ctx, const SendJobResult& result, SendJobKind kind,
     if (result.status == SendJobResult::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
     std::string text;
     if (const auto m = SendJobMessage(result, ctx.Kind(), kind, options, total)) text = ctx.Text(m->stringId);
-    throw Failure(result.status == SendJobResult::OpenFailed ? EXIT_OPEN : EXIT_PRINTER,
-                  text.empty() ? "port error " + std::to_string(result.code) : text);
+    Failure failure(result.status == SendJobResult::OpenFailed ? EXIT_OPEN : EXIT_PRINTER,
+                    text.empty() ? "port error " + std::to_string(result.code) : text);
+    failure.detail = OpenFailureLine(result.open);
+    throw failure;
 }
 
 struct SendArgs {
@@ -182,6 +184,7 @@ void RunTestJob(Context& ctx, const std::string& name) {
     ExchangeResult r;
     r.status = result.status;
     r.code = result.code;
+    r.open = result.open;
     ctx.Check(r, ctx.Kind());
     ctx.Print({{"test_job", name}, {"sent_bytes", bytes.size()}});
 }
@@ -223,7 +226,9 @@ void RunFirmware(Context& ctx, const std::string& path, bool downloadMode) {
     if (result.status != FirmwareResult::Done) {
         std::string text;
         if (const auto m = FirmwareMessage(result, kind, plan->bytes.size())) text = ctx.Text(m->stringId);
-        throw Failure(result.status == FirmwareResult::OpenFailed ? EXIT_OPEN : EXIT_PRINTER, text);
+        Failure failure(result.status == FirmwareResult::OpenFailed ? EXIT_OPEN : EXIT_PRINTER, text);
+        failure.detail = OpenFailureLine(result.open);
+        throw failure;
     }
     ctx.Print({{"sent_bytes", result.sent}, {"total_bytes", plan->bytes.size()}});
 }
@@ -236,37 +241,17 @@ bool MayOpen(const std::string& path) {
 }
 
 Json ListPorts() {
+    static const char* const KINDS[] = {"serial", "parallel", "usb"};
     Json doc = Json::array();
-    for (const std::string& path : ListSerialDevices())
-        doc.push_back({{"kind", "serial"},
-                       {"device", path},
-                       {"vendor_id", nullptr},
-                       {"product_id", nullptr},
-                       {"access", MayOpen(path)}});
-    std::error_code ec;
-    std::vector<std::string> lpts;
-    for (const auto& e : std::filesystem::directory_iterator("/dev", ec)) {
-        const std::string name = e.path().filename().string();
-        for (const std::string prefix : {"lp", "parport"}) {
-            const std::string digits = name.substr(0, prefix.size()) == prefix ? name.substr(prefix.size()) : "";
-            if (!digits.empty() &&
-                std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }))
-                lpts.push_back(e.path().string());
-        }
+    for (const DeviceEntry& d : ListDevices()) {
+        const bool usb = d.kind == DeviceEntry::Usb;
+        doc.push_back({{"kind", KINDS[d.kind]},
+                       {"device", d.node},
+                       {"name", d.name.empty() ? Json() : Json(d.name)},
+                       {"vendor_id", usb ? Json(d.vendorId) : Json()},
+                       {"product_id", usb ? Json(d.productId) : Json()},
+                       {"access", MayOpen(d.node)}});
     }
-    std::sort(lpts.begin(), lpts.end());
-    for (const std::string& path : lpts)
-        doc.push_back({{"kind", "parallel"},
-                       {"device", path},
-                       {"vendor_id", nullptr},
-                       {"product_id", nullptr},
-                       {"access", MayOpen(path)}});
-    for (const UsbPrinterInfo& p : ListUsbPrinters())
-        doc.push_back({{"kind", "usb"},
-                       {"device", p.node},
-                       {"vendor_id", p.vendorId},
-                       {"product_id", p.productId},
-                       {"access", MayOpen(p.node)}});
     return doc;
 }
 

@@ -29,6 +29,7 @@ void Send(Context& ctx, std::span<const std::uint8_t> frame) {
     ExchangeResult r;
     r.status = sent.status;
     r.code = sent.code;
+    r.open = sent.open;
     ctx.Check(r, ctx.Kind());
 }
 

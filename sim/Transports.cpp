@@ -1,5 +1,6 @@
 #include "Transports.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -453,6 +454,18 @@ std::string FakeUsbTree::AddPrinter(SimPrinter& printer, const std::string& vid,
     std::string node = d.node.string();
     impl_->devices.push_back(std::move(d));
     return node;
+}
+
+bool FakeUsbTree::RemovePrinter(const std::string& node) {
+    std::lock_guard lock(impl_->mutex);
+    auto& devices = impl_->devices;
+    const auto it = std::find_if(devices.begin(), devices.end(), [&](const Impl::Device& d) { return d.node == node; });
+    if (it == devices.end()) return false;
+    // The class entry first, as the kernel takes a device away.
+    Impl::Remove(*it);
+    it->pty.reset();
+    devices.erase(it);
+    return true;
 }
 
 fs::path FakeUsbTree::SysfsRoot() const {

@@ -74,6 +74,10 @@ public:
     // ids (up to four hex digits, written as four lower-case digits as the
     // kernel does); returns the node path. Thread-safe.
     std::string AddPrinter(SimPrinter& printer, const std::string& vid, const std::string& pid);
+    // Unplugs the printer whose node AddPrinter returned: its class entry, USB
+    // device folder and node go, its pty is stopped. False for a node the tree
+    // does not have. Thread-safe.
+    bool RemovePrinter(const std::string& node);
     std::filesystem::path SysfsRoot() const;
     std::filesystem::path DevRoot() const;
 

@@ -654,21 +654,28 @@ TEST_F(CliTest, DeviceTheUserMayNotOpenIsExplained) {
         }
     }
 
+    dir.Write("app.FW", "firmware image");
+    const std::string serialBusy = "The interface is used by other program or non-existent!";
     const struct {
         std::vector<std::string> args;
+        std::string command;
         std::string node;
         std::string message;
     } cases[] = {
-        {{"--model", "LB-610", "--usb", "auto", "label", "get"}, usbNode, "Open the USB interface fail!"},
-        {{"--model", "LB-610", "--serial", serialNode, "label", "get"},
-         serialNode,
-         "The interface is used by other program or non-existent!"},
+        {{"--model", "LB-610", "--usb", "auto", "label", "get"}, "label get", usbNode, "Open the USB interface fail!"},
+        {{"--model", "LB-610", "--serial", serialNode, "label", "get"}, "label get", serialNode, serialBusy},
+        {{"--model", "LB-610", "--usb", "auto", "send", "--hex", "1B 40"}, "send", usbNode,
+         "Open the USB interface fail!"},
+        {{"--model", "TR-510", "--serial", serialNode, "send", "--text", "A"}, "send", serialNode, serialBusy},
+        {{"--model", "TR-510", "--serial", serialNode, "test-job", "feed"}, "test-job", serialNode, serialBusy},
+        {{"--model", "LB-610", "--usb", "auto", "firmware", "app.FW"}, "firmware", usbNode,
+         "Open the USB interface fail!"},
     };
     for (const auto& c : cases) {
         const CliRun run = RunCli(dir.Path(), c.args, env, true);
         const std::string group = OwningGroup(c.node);
-        EXPECT_EQ(run.code, 3) << run.err;
-        EXPECT_EQ(run.err, "pemberlux-cli: label get: " + c.message + "\npemberlux-cli: " + c.node +
+        EXPECT_EQ(run.code, 3) << c.command << ": " << run.err;
+        EXPECT_EQ(run.err, "pemberlux-cli: " + c.command + ": " + c.message + "\npemberlux-cli: " + c.node +
                                ": permission denied. The device belongs to the group \"" + group +
                                "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.\n");
     }

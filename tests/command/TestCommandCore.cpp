@@ -245,7 +245,7 @@ TEST_P(SendJobs, AFileLoopCountsPastAHundredPercentUntilStopped) {
     EXPECT_EQ(printer.Received().size(), 150u);
     // A loop is never "sent successfully".
     EXPECT_FALSE(SendJobMessage(r, s.portKind, SendJobKind::File, loop, 50));
-    EXPECT_FALSE(SendJobMessage({SendJobResult::Done, 0, 50}, s.portKind, SendJobKind::File, loop, 50));
+    EXPECT_FALSE(SendJobMessage({SendJobResult::Done, 0, 50, {}}, s.portKind, SendJobKind::File, loop, 50));
 }
 
 TEST(SendJobs, TheCaptionKeepsCountingPastTwentyOneMegabytes) {
@@ -400,7 +400,7 @@ TEST(SendJobs, OpenFailuresShowTheirTextWithThePagesIcons) {
         {PORT_ERR_NO_INFO, PORT_USB, SendJobKind::File, {StringId{189}, MessageIcon::Stop}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(SendJobMessage({SendJobResult::OpenFailed, c.code, 0}, c.kind, c.job, {}, 1), c.message)
+        EXPECT_EQ(SendJobMessage({SendJobResult::OpenFailed, c.code, 0, {}}, c.kind, c.job, {}, 1), c.message)
             << c.code << " " << c.kind;
 }
 

@@ -244,16 +244,21 @@ TEST_F(CommandPage, OpenFailuresShowTheirMessagesWithThePagesIcons) {
     struct Case {
         int kind;
         int sendButton;
-        const char* text;
+        std::string text;
         MessageIcon icon;
     };
+    const std::string lan = "Lan connect fail. Please ensure the wire is connecting and the IP is valid.";
+    // A device node that is not there: the line after the message says so.
+    const std::string tty = (dir / "no-such-tty").string();
+    const std::string absent = "The interface is used by other program or non-existent!\n" + tty +
+                               ": no such device. Check that the printer is connected and switched on.";
     const Case cases[] = {
-        {PORT_LAN, CCommandTest::IDC_SEND_DATA,
-         "Lan connect fail. Please ensure the wire is connecting and the IP is valid.", MessageIcon::Stop},
-        {PORT_LAN, CCommandTest::IDC_SEND_FILE,
-         "Lan connect fail. Please ensure the wire is connecting and the IP is valid.", MessageIcon::Stop},
+        {PORT_LAN, CCommandTest::IDC_SEND_DATA, lan, MessageIcon::Stop},
+        {PORT_LAN, CCommandTest::IDC_SEND_FILE, lan, MessageIcon::Stop},
         {PORT_USB, CCommandTest::IDC_SEND_DATA, "Haven't detected any printer on line.", MessageIcon::Warning},
         {PORT_USB, CCommandTest::IDC_SEND_FILE, "Haven't detected any printer on line.", MessageIcon::Stop},
+        {PORT_COM, CCommandTest::IDC_SEND_DATA, absent, MessageIcon::Stop},
+        {PORT_COM, CCommandTest::IDC_SEND_FILE, absent, MessageIcon::Stop},
     };
     StartOnTcp();
     dir.Write("data.txt", "ABC");
@@ -265,6 +270,7 @@ TEST_F(CommandPage, OpenFailuresShowTheirMessagesWithThePagesIcons) {
         PortSettings s = Ct().Settings();
         s.portKind = c.kind;
         s.tcpPort = 1; // nothing listens there
+        s.comName = tty;
         Ct().SetSettings(s);
         Click(c.sendButton);
         ASSERT_TRUE(messages.WaitForCount(1, 10s));

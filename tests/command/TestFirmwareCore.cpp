@@ -255,11 +255,11 @@ TEST(FirmwareTransfer, AShortParallelWriteSendsTheRestOfItsBlockNext) {
 }
 
 TEST(FirmwareMessages, OpenFailuresWithTheStopIconAndAShortTransferAsAFailure) {
-    FirmwareResult open{FirmwareResult::OpenFailed, PORT_ERR_NO_INFO, 0, 0};
+    FirmwareResult open{FirmwareResult::OpenFailed, PORT_ERR_NO_INFO, 0, 0, {}};
     EXPECT_EQ(FirmwareMessage(open, PORT_USB, 10), (PortErrorMessage{StringId{189}, MessageIcon::Stop}));
     open.code = PORT_ERR_OPEN;
     EXPECT_EQ(FirmwareMessage(open, PORT_LAN, 10), (PortErrorMessage{StringId{206}, MessageIcon::Stop}));
-    const FirmwareResult shortDone{FirmwareResult::Done, 0, 9, 1};
+    const FirmwareResult shortDone{FirmwareResult::Done, 0, 9, 1, {}};
     EXPECT_EQ(FirmwareMessage(shortDone, PORT_USB, 10), (PortErrorMessage{StringId{159}, MessageIcon::Stop}));
 }
 

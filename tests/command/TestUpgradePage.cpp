@@ -280,19 +280,40 @@ TEST_F(UpgradePage, ALoaderThatStopsTakingEndsWithTheWriteFailure) {
     usb.reset(); // the busy loader's line, before the loader goes
 }
 
+// No printer with the transfer's ids, or one whose device node is gone: the
+// open's message, and for the node the line that says why.
 TEST_F(UpgradePage, NoPrinterWithTheTransferIdsShowsTheOpenFailure) {
     UseUsb();
-    sim::SimPrinter printer;
-    usb->AddPrinter(printer, "3a7e", "41a3");
+    sim::SimPrinter other, gone;
+    usb->AddPrinter(other, "3a7e", "41a3");
     StartWith(Record("TR-520", PORT_USB));
     Choose(WriteFile("app.bin", Pattern(100)));
-    Click(CUpgradeFW::IDC_UPDATE);
-    ASSERT_TRUE(WaitUntil([&] { return messages.Count() >= 1; }, 10s));
-    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_TRUE(printer.Received().empty());
-    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
-    EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_UPDATE), "Update");
+    const struct {
+        const char* pid; // a printer with the image's vendor id added before the run
+        bool nodeGone;
+        std::string text;
+    } cases[] = {
+        {nullptr, false, "Get no information about printer."},
+        {"5e21", true, "Open the USB interface fail!\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string text = c.text;
+        if (c.pid) {
+            const std::string node = usb->AddPrinter(gone, "2c5d", c.pid);
+            if (c.nodeGone) std::filesystem::remove(node);
+            text += node + ": no such device. Check that the printer is connected and switched on.";
+        }
+        messages.Clear();
+        Click(CUpgradeFW::IDC_UPDATE);
+        ASSERT_TRUE(WaitUntil([&] { return messages.Count() >= 1; }, 10s));
+        EXPECT_EQ(messages.Messages()[0].text, text);
+        EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Stop);
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_TRUE(other.Received().empty());
+        EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
+        EXPECT_EQ(Fw().ControlText(CUpgradeFW::IDC_UPDATE), "Update");
+    }
 }
 
 } // namespace

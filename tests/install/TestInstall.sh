@@ -134,6 +134,7 @@ if command -v lintian >/dev/null; then
     lintian --fail-on error,warning "${suppress[@]}" "$deb" >"$root/lintian.log" 2>&1 ||
       { cat "$root/lintian.log" >&2; fail "lintian"; }
     dpkg-deb -f "$deb" Depends | grep -q 'qt6-qpa-plugins' || fail "Depends lacks qt6-qpa-plugins"
+    dpkg-deb -f "$deb" Depends | grep -q 'libudev1' || fail "Depends lacks libudev1"
     dpkg-deb -f "$deb" Recommends | grep -q 'xdg-utils' || fail "Recommends lacks xdg-utils"
   fi
 else

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <fstream>
+#include <functional>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -200,6 +202,70 @@ TEST_F(InterfacePage, UsbDialogOnlyClosesFromItsCaption) {
     Page().OpenInterfaceDialog(); // "Setting" itself is off with USB
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(entries, 0);
+}
+
+// The list shows the USB printers attached and follows printers plugged in
+// and out while the dialog is open.
+TEST_F(InterfacePage, UsbDialogFollowsPrintersPluggedInAndOut) {
+    sim::FakeUsbTree usb(dir / "usb");
+    const std::string first = usb.AddPrinter(printer, "3a7e", "5e10");
+    test::ScopedEnv sys("PEMBERLUX_SYSFS_ROOT", usb.SysfsRoot().c_str());
+    test::ScopedEnv dev("PEMBERLUX_DEV_ROOT", usb.DevRoot().c_str());
+    WriteSettings(Record("LB-610", PORT_USB));
+    Start();
+    std::string second;
+    const struct {
+        std::function<void()> plug;
+        std::vector<std::string> items;
+    } steps[] = {
+        {[] {}, {first + " (3a7e:5e10)"}},
+        {[&] { second = usb.AddPrinter(printer, "2c5d", "5e21"); },
+         {first + " (3a7e:5e10)", (usb.DevRoot() / "usb/lp1").string() + " (2c5d:5e21)"}},
+        {[&] { usb.RemovePrinter(first); }, {(usb.DevRoot() / "usb/lp1").string() + " (2c5d:5e21)"}},
+        {[&] { usb.RemovePrinter(second); }, {}},
+    };
+    int checked = 0;
+    test::WhenModalShown([&](QWidget* w) {
+        auto* list = qobject_cast<CPortSetUSB*>(w)->ControlAs<QComboBox>(CPortSetUSB::IDC_PORT);
+        auto items = [list] {
+            std::vector<std::string> texts;
+            for (int i = 0; i < list->count(); ++i)
+                texts.push_back(list->itemText(i).toStdString());
+            return texts;
+        };
+        for (const auto& step : steps) {
+            step.plug();
+            EXPECT_TRUE(test::WaitUntil([&] { return items() == step.items; })) << checked;
+            ++checked;
+        }
+        w->close();
+    });
+    Page().OpenInterfaceDialog();
+    EXPECT_EQ(checked, 4);
+}
+
+// A serial adapter plugged in while the serial dialog is open joins its list
+// and can be chosen; OK hands on its node.
+TEST_F(InterfacePage, SerialDialogListsAnAdapterPluggedInWhileItIsOpen) {
+    sim::FakeUsbTree usb(dir / "usb");
+    test::ScopedEnv sys("PEMBERLUX_SYSFS_ROOT", usb.SysfsRoot().c_str());
+    test::ScopedEnv dev("PEMBERLUX_DEV_ROOT", usb.DevRoot().c_str());
+    const std::string adapter = (usb.DevRoot() / "ttyUSB3").string();
+    WriteSettings(Record("LB-610", PORT_COM));
+    Start();
+    int before = -1;
+    test::WhenModalShown([&](QWidget* w) {
+        auto* dialog = qobject_cast<CPortSetSerial*>(w);
+        auto* list = dialog->ControlAs<QComboBox>(CPortSetSerial::IDC_PORT);
+        before = list->count();
+        std::ofstream(adapter).put('\n');
+        ASSERT_TRUE(test::WaitUntil([&] { return list->findData(QString::fromStdString(adapter)) >= 0; }));
+        list->setCurrentIndex(list->findData(QString::fromStdString(adapter)));
+        QTest::mouseClick(dialog->Control(CPortSetSerial::IDC_OK), Qt::LeftButton);
+    });
+    QTest::mouseClick(Page().Control(Page::IDC_SETTING), Qt::LeftButton);
+    EXPECT_EQ(before, 15);
+    EXPECT_EQ(SerialDialogSettings.comName, adapter);
 }
 
 TEST(NetworkDialogChoice, LabelModuleOnlyForLb610AndLb710) {

@@ -66,6 +66,7 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
     auto failed = [&](FirmwareResult::Status status, const PortError& e) {
         result.status = e.cause == PortError::Stopped ? FirmwareResult::Stopped : status;
         result.code = e.code;
+        result.open = e.open;
         return result;
     };
     try {

@@ -64,6 +64,8 @@ struct FirmwareResult {
     std::uint64_t sent = 0;
     // Blocks written (writes that took something).
     std::size_t blocks = 0;
+    // Why the device could not be opened (OpenFailed), when the system said.
+    OpenFailure open;
 };
 
 // The limits of a transfer: `stop` ends it, no deadline, a write that makes no

@@ -36,6 +36,8 @@ struct SendJobResult {
     int code = 0;
     // Bytes that went out, over every pass.
     std::uint64_t sent = 0;
+    // Why the device could not be opened (OpenFailed), when the system said.
+    OpenFailure open;
 };
 
 // The limits of a send job: `stop` ends it, no deadline, the stall bound on every write.

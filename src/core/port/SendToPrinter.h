@@ -19,6 +19,8 @@ struct SendResult {
     // or 159 "Unable to send file to port." with the warning icon for a failed
     // write. Nothing on success, and nothing when the job was stopped.
     std::optional<PortErrorMessage> message;
+    // Why the device could not be opened, when the system said (see OpenFailureLine).
+    OpenFailure open;
 
     bool Ok() const { return status == ExchangeResult::Done; }
 };

@@ -183,7 +183,7 @@ void CCommandTest::OnSendData() {
             PrinterPort port(snapshot, usb);
             const SendJobResult result = RunDataSend(port, data, options, SendLimits(stop));
             if (auto m = SendJobMessage(result, port.kind, SendJobKind::Data, options, data.size()))
-                ShowString(this, m->stringId, m->icon);
+                ShowOpenMessage(this, *m, result.open);
         },
         dataStop_);
 }
@@ -222,7 +222,7 @@ void CCommandTest::OnSendFile() {
             const SendJobResult result =
                 RunFileSend(port, *file, options, SendLimits(stop), [this](const FileProgress& p) { ShowProgress(p); });
             if (auto m = SendJobMessage(result, port.kind, SendJobKind::File, options, file->size()))
-                ShowString(this, m->stringId, m->icon);
+                ShowOpenMessage(this, *m, result.open);
             EndFileSend();
         },
         fileStop_);

@@ -231,7 +231,7 @@ void CUpgradeFW::OnUpdate() {
         PrinterPort port(snapshot, image->usb);
         const FirmwareResult result = RunFirmwareTransfer(port, image->bytes, FirmwareLimits(stop),
                                                           [this](const FirmwareProgress& p) { ShowProgress(p); });
-        if (auto m = FirmwareMessage(result, port.kind, image->bytes.size())) ShowString(this, m->stringId, m->icon);
+        if (auto m = FirmwareMessage(result, port.kind, image->bytes.size())) ShowOpenMessage(this, *m, result.open);
         EndTransfer();
     });
     if (!started) return;

@@ -1,11 +1,14 @@
 #include "ui/port/PortSetUSB.h"
 
 #include "core/base/UiText.h"
+#include "ui/port/DeviceWatch.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace pemberlux {
 
@@ -23,6 +26,18 @@ CPortSetUSB::CPortSetUSB(QWidget* parent) : CDialog(IDD, parent) {
 
     // The buttons do nothing: the dialog is closed from its caption.
     layout->addLayout(ButtonRow({IDC_OK, IDC_CANCEL}));
+
+    Refresh();
+    connect(new DeviceWatch(this), &DeviceWatch::changed, this, [this] { Refresh(); });
+}
+
+void CPortSetUSB::Refresh() {
+    auto* ports = ControlAs<QComboBox>(IDC_PORT);
+    const QVariant current = ports->currentData();
+    ports->clear();
+    for (const DeviceEntry& d : ListDevices(DeviceEntry::Usb))
+        ports->addItem(QString::fromStdString(DeviceLabel(d)), QString::fromStdString(d.node));
+    ports->setCurrentIndex(std::max(0, ports->findData(current)));
 }
 
 } // namespace pemberlux

@@ -1,5 +1,6 @@
 // The USB interface dialog. USB printers are found by their ids, so there is
-// nothing to choose here: the list stays empty, the buttons do nothing, and the
+// nothing to choose here: the list shows the USB printers attached now, and
+// follows them while the dialog is open; the buttons do nothing, and the
 // dialog is closed from its caption.
 #pragma once
 
@@ -18,6 +19,10 @@ public:
     };
 
     explicit CPortSetUSB(QWidget* parent = nullptr);
+
+private:
+    // Reads the USB printers into the list again.
+    void Refresh();
 };
 
 } // namespace pemberlux

@@ -232,7 +232,7 @@ bool CTestItemDialog::StartTestJob(std::function<void(const std::stop_token&)> b
 bool CTestItemDialog::Send(const std::stop_token& stop, const PortSettings& snapshot, const UsbSelection& usb,
                            std::span<const std::uint8_t> bytes) {
     const SendResult result = SendToPrinter(snapshot, usb, bytes, {stop});
-    if (result.message) ShowString(this, result.message->stringId, result.message->icon);
+    if (result.message) ShowOpenMessage(this, *result.message, result.open);
     return result.Ok();
 }
 

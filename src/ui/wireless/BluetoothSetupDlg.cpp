@@ -95,7 +95,7 @@ bool CBluetoothSetupDlg::StartBluetoothThread(BluetoothOperation operation, Byte
                             return;
                         }
                         const SendResult sent = SendToPrinter(settings, usb, frame, {stop});
-                        if (sent.message) ShowString(this, sent.message->stringId, sent.message->icon);
+                        if (sent.message) ShowOpenMessage(this, *sent.message, sent.open);
                     });
 }
 

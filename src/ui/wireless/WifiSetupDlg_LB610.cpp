@@ -220,7 +220,7 @@ bool CWifiSetupDlg_LB610::StartSend(Bytes frame, bool restoreAfter) {
                     [this, frame = std::move(frame), restoreAfter, settings = settings_,
                      usb = UsbSelection::Current()](std::stop_token stop) {
                         const SendResult sent = SendToPrinter(settings, usb, frame, {stop});
-                        if (sent.message) ShowString(this, sent.message->stringId, sent.message->icon);
+                        if (sent.message) ShowOpenMessage(this, *sent.message, sent.open);
                         // The module is back at its defaults only when the reset reached it.
                         if (restoreAfter && sent.Ok()) RunOnGuiThread([this] { RestoreDefaults(); });
                     });

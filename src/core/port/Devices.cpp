@@ -1,0 +1,156 @@
+// The choice of the device source, the order of the lists, and the fake tree
+// source with its inotify monitor. The libudev source is UdevDevices.cpp.
+#include "core/port/Devices.h"
+
+#include "core/base/SerialDevices.h"
+#include "core/port/PrinterPort.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace pemberlux {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* FakeSysfsRoot() {
+    const char* root = std::getenv("PEMBERLUX_SYSFS_ROOT");
+    return root && *root ? root : nullptr;
+}
+
+fs::path FakeDevRoot() {
+    const char* root = std::getenv("PEMBERLUX_DEV_ROOT");
+    return root && *root ? root : "/dev";
+}
+
+// "ttyUSB10" -> ("ttyUSB", 10); -1 without a number.
+std::pair<std::string, long> Split(const std::string& name) {
+    std::size_t digits = name.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])))
+        --digits;
+    if (digits == name.size() || name.size() - digits > 9) return {name, -1};
+    return {name.substr(0, digits), std::stol(name.substr(digits))};
+}
+
+// The serial lines in the order of the names the kernel gives them.
+int SerialRank(const std::string& node) {
+    static const char* const order[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "rfcomm"};
+    const std::string name = Split(fs::path(node).filename().string()).first;
+    for (int i = 0; i < 5; ++i)
+        if (name == order[i]) return i;
+    return 5;
+}
+
+void Order(std::vector<DeviceEntry>& list) {
+    std::stable_sort(list.begin(), list.end(), [](const DeviceEntry& a, const DeviceEntry& b) {
+        if (a.kind != b.kind) return a.kind < b.kind;
+        if (a.kind == DeviceEntry::Serial && SerialRank(a.node) != SerialRank(b.node))
+            return SerialRank(a.node) < SerialRank(b.node);
+        return devices::NaturalLess(fs::path(a.node).filename().string(), fs::path(b.node).filename().string());
+    });
+}
+
+std::vector<DeviceEntry> ListFromFakeTree() {
+    std::vector<DeviceEntry> list;
+    const fs::path devRoot = FakeDevRoot();
+    for (const std::string& node : ListSerialDevices(devRoot))
+        list.push_back({DeviceEntry::Serial, node, "", "", ""});
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(devRoot, ec)) {
+        const auto [prefix, number] = Split(e.path().filename().string());
+        if (prefix == "lp" && number >= 0) list.push_back({DeviceEntry::Parallel, e.path().string(), "", "", ""});
+    }
+    for (const UsbPrinterInfo& p : ListUsbPrinters())
+        if (!p.node.empty()) list.push_back({DeviceEntry::Usb, p.node, "", p.vendorId, p.productId});
+    return list;
+}
+
+// inotify over the fake tree's USB printer class folder and the node folder:
+// a printer's class entry or a node made or removed there is a change.
+class FakeTreeMonitor final : public DeviceMonitor::Source {
+public:
+    explicit FakeTreeMonitor(const fs::path& sysfs) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        if (fd_ < 0) return;
+        constexpr std::uint32_t events = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+        for (const fs::path& folder : {sysfs / "class" / "usbmisc", FakeDevRoot(), FakeDevRoot() / "usb"})
+            ::inotify_add_watch(fd_, folder.c_str(), events);
+    }
+    ~FakeTreeMonitor() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int Fd() const override { return fd_; }
+    bool Changed() override {
+        bool changed = false;
+        alignas(inotify_event) std::array<char, 4096> buffer;
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+            if (n > 0) {
+                changed = true;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            return changed;
+        }
+    }
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+namespace devices {
+
+bool NaturalLess(const std::string& a, const std::string& b) {
+    const auto [pa, na] = Split(a);
+    const auto [pb, nb] = Split(b);
+    if (pa != pb) return pa < pb;
+    return na < nb;
+}
+
+} // namespace devices
+
+std::vector<DeviceEntry> ListDevices() {
+    std::vector<DeviceEntry> list = FakeSysfsRoot() ? ListFromFakeTree() : devices::ListFromUdev();
+    Order(list);
+    return list;
+}
+
+std::vector<DeviceEntry> ListDevices(DeviceEntry::Kind kind) {
+    std::vector<DeviceEntry> list = ListDevices();
+    std::erase_if(list, [kind](const DeviceEntry& d) { return d.kind != kind; });
+    return list;
+}
+
+std::string DeviceLabel(const DeviceEntry& device) {
+    if (!device.name.empty()) return device.node + " (" + fs::path(device.name).filename().string() + ")";
+    if (device.kind == DeviceEntry::Usb && !device.vendorId.empty())
+        return device.node + " (" + device.vendorId + ":" + device.productId + ")";
+    return device.node;
+}
+
+DeviceMonitor::DeviceMonitor() {
+    if (const char* sysfs = FakeSysfsRoot())
+        source_ = std::make_unique<FakeTreeMonitor>(sysfs);
+    else
+        source_ = devices::UdevMonitor();
+}
+
+DeviceMonitor::~DeviceMonitor() = default;
+
+int DeviceMonitor::Fd() const {
+    return source_ ? source_->Fd() : -1;
+}
+
+bool DeviceMonitor::Changed() {
+    return source_ && source_->Changed();
+}
+
+} // namespace pemberlux
