@@ -110,6 +110,18 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
     return answers;
 }
 
+void SimPrinter::ReceiveUnanswered(const std::uint8_t* data, std::size_t size) {
+    {
+        std::lock_guard lock(mutex_);
+        received_.insert(received_.end(), data, data + size);
+        ++chunks_;
+        for (const std::string& line : paper_.Feed(data, size))
+            if (printSink_) printSink_(line);
+    }
+    received_cv_.notify_all();
+    Respond(data, size);
+}
+
 void SimPrinter::ApplyFaults(std::vector<Answer>& answers, const Faults& faults) {
     if (answers.empty()) return;
     answers.front().delay += faults.answerDelay;

@@ -89,6 +89,11 @@ public:
     // The answers returned are carried out by the transport, one after another.
     std::vector<Answer> Receive(const std::uint8_t* data, std::size_t size);
 
+    // Bytes a transport took from the client as its line went down: recorded
+    // and decoded like any others, but not answered, and no exchange of the
+    // chaos mode.
+    void ReceiveUnanswered(const std::uint8_t* data, std::size_t size);
+
     // Transports call this when a new client connection starts (TCP accept),
     // so that per-connection counts and model parsers start afresh; the
     // answers returned (a status burst of the chaos mode) go out before

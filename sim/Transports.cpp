@@ -281,10 +281,22 @@ struct PtyPort::Impl {
     // CAP_SYS_ADMIN; without it the line stays up and the drop only ends the answer.
     void Hangup(bool atOnce) {
         if (!atOnce) WaitUntilRead();
+        // What the client wrote sits in our side of the line: its writes are
+        // done with it, as a USB transfer is done once the printer took it.
+        // The printer takes it, unanswered, before and after the line goes down.
+        TakePending();
         if (::ioctl(keeper.Get(), TIOCVHANGUP) == 0) {
             ++hangups;
+            TakePending();
             OpenKeeper();
         }
+    }
+
+    void TakePending() {
+        std::uint8_t buffer[kChunk];
+        ssize_t n;
+        while ((n = ::read(master.Get(), buffer, sizeof buffer)) > 0)
+            printer.ReceiveUnanswered(buffer, static_cast<std::size_t>(n));
     }
 
     void Run() {
