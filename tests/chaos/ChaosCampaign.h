@@ -94,9 +94,11 @@ struct Tally {
     std::size_t exchanges = 0;
     std::array<std::size_t, sim::kChaosFaultCount> faults{};
     std::array<std::size_t, kOutcomeCount> outcomes{};
-    // Successes whose reply the record shows garbled or preceded by a status
-    // burst: the values shown are what the wire gave, not what the printer holds.
-    std::size_t alteredWireShown = 0;
+    // Reads that succeeded although the record shows their reply garbled, or
+    // a status burst on the wire with it: the values shown are what the wire
+    // gave, not what the printer holds.
+    std::size_t shownGarbled = 0;
+    std::size_t shownWithBurst = 0;
     std::vector<std::string> problems;
 
     std::size_t Faults() const {
@@ -113,7 +115,8 @@ struct Tally {
         out << "\noutcomes:";
         for (std::size_t k = 0; k < kOutcomeCount; ++k)
             out << (k ? "," : "") << " " << Name(static_cast<Outcome>(k)) << " " << outcomes[k];
-        out << "\nsuccesses on a garbled or burst-prefixed reply: " << alteredWireShown << "\n";
+        out << "\nreads shown from a garbled reply: " << shownGarbled << ", with a status burst on the wire: "
+            << shownWithBurst << "\n";
         return out.str();
     }
 };
@@ -307,15 +310,17 @@ public:
 
         const std::vector<sim::ChaosExchange> record = printer.ChaosRecord();
         Bytes wire;       // everything the printer sent in the round
-        bool altered = false; // some of it was not the printer's answer as it stands
+        bool garbled = false, burst = false; // the wire did not carry the answer as it stands
         std::string faults;
         for (const sim::ChaosExchange& e : record) {
             ++tally.faults[static_cast<std::size_t>(e.fault)];
             wire.insert(wire.end(), e.sent.begin(), e.sent.end());
-            altered = altered || e.fault == sim::ChaosFault::Garbage || e.fault == sim::ChaosFault::StatusBurst;
+            garbled = garbled || e.fault == sim::ChaosFault::Garbage;
+            burst = burst || e.fault == sim::ChaosFault::StatusBurst;
             faults += std::string(faults.empty() ? "" : ",") + sim::ChaosFaultName(e.fault);
         }
         tally.exchanges += record.size();
+        const bool altered = garbled || burst;
         ++tally.rounds;
 
         Outcome outcome = claim.success ? Outcome::Success : Outcome::HonestFailure;
@@ -342,7 +347,8 @@ public:
                 why = "shown " + claim.doc.dump() + ", the printer holds " + clean.doc.dump();
             }
         }
-        if (claim.success && reads && altered) ++tally.alteredWireShown;
+        if (claim.success && reads && garbled) ++tally.shownGarbled;
+        if (claim.success && reads && burst && !garbled) ++tally.shownWithBurst;
         if (outcome == Outcome::Success || outcome == Outcome::HonestFailure) {
             const std::string left = bench.LeftBehind() + Children();
             if (!left.empty()) {
