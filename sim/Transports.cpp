@@ -289,7 +289,17 @@ struct PtyPort::Impl {
             ++hangups;
             TakePending();
             OpenKeeper();
+            // The hang-up gave the line the terminal's cooked defaults back;
+            // a client that sets none of its own (a USB node) gets it raw.
+            MakeRaw();
         }
+    }
+
+    void MakeRaw() {
+        termios tio{};
+        if (::tcgetattr(master.Get(), &tio) < 0) ThrowErrno("tcgetattr");
+        ::cfmakeraw(&tio);
+        if (::tcsetattr(master.Get(), TCSANOW, &tio) < 0) ThrowErrno("tcsetattr");
     }
 
     void TakePending() {
@@ -335,10 +345,7 @@ PtyPort::PtyPort(SimPrinter& printer) : impl_(std::make_unique<Impl>(printer)) {
     impl_->path = name;
     // Raw line: bytes pass as they are, no echo, no line editing. Set through the
     // master, it applies to the slave until the client sets its own termios.
-    termios tio{};
-    if (::tcgetattr(impl_->master.Get(), &tio) < 0) ThrowErrno("tcgetattr");
-    ::cfmakeraw(&tio);
-    if (::tcsetattr(impl_->master.Get(), TCSANOW, &tio) < 0) ThrowErrno("tcsetattr");
+    impl_->MakeRaw();
     SetNonBlocking(impl_->master.Get());
     impl_->OpenKeeper();
     impl_->thread = std::thread([this] { impl_->Run(); });

@@ -13,9 +13,9 @@ namespace pemberlux::test::chaos {
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr std::size_t kRounds = 17; // the sanitizers slow every round down
+constexpr std::size_t kRounds = 50; // the sanitizers slow every round down
 #else
-constexpr std::size_t kRounds = 40; // about a minute
+constexpr std::size_t kRounds = 200; // about a minute
 #endif
 
 TEST(Chaos, EveryJobEndsWithTheTruthAgainstAPrinterThatMisbehaves) {
