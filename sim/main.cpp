@@ -182,8 +182,8 @@ const std::vector<OptionSpec>& OptionTable() {
         {"--chaos", "SEED",
          "chaos mode: every chunk received and every TCP connection gets a fault picked at random "
          "(none, silent, late, short, garbage, split, dropped, reset, slow reader, status burst); "
-         "the same SEED gives the same faults for the same exchanges. Printer n (in the order "
-         "they are listed) uses SEED + n. The state file records the faults",
+         "the same SEED gives the same faults for the same exchanges. Printer n (TCP ones first, "
+         "then serial, parallel, USB) uses SEED + n. The state file records the faults",
          [](Options& o, const std::string& v) {
              o.chaosSeed = ParseNumber(v, std::numeric_limits<unsigned long>::max(), "--chaos");
          }},

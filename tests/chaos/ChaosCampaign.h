@@ -132,9 +132,9 @@ inline Bytes Frame(std::uint8_t code, std::uint8_t value) {
 }
 
 // The printer of one round and its transport.
-class Bench {
+class TestBench {
 public:
-    Bench(Job job, Link link, const std::filesystem::path& usbRoot) {
+    TestBench(Job job, Link link, const std::filesystem::path& usbRoot) {
         switch (job) {
         case Job::LabelGet:
         case Job::LabelSet:
@@ -270,7 +270,7 @@ public:
     void Run(std::size_t n, const Round& round) {
         const std::uint64_t seed = seed_ + n;
         std::mt19937_64 random(seed);
-        Bench bench(round.job, round.link, dir_.Path() / "usb");
+        TestBench bench(round.job, round.link, dir_.Path() / "usb");
         sim::SimPrinter& printer = bench.Printer();
 
         // What the round sends and expects.
@@ -381,7 +381,7 @@ private:
     // Whether a read without faults shows what the printer holds: the reply
     // its settings make, whole, or the setting the round changed, as the
     // command line names it.
-    static bool Holds(Bench& bench, const Round& round, const Claim& read) {
+    static bool Holds(TestBench& bench, const Round& round, const Claim& read) {
         sim::LabelPrinterSim* label = bench.Label();
         sim::ReceiptPrinterSim* receipt = bench.Receipt();
         if (round.via == Via::Core) {
@@ -427,7 +427,7 @@ private:
         return claim;
     }
 
-    static Claim RunCore(Bench& bench, Job job, const Bytes& expected) {
+    static Claim RunCore(TestBench& bench, Job job, const Bytes& expected) {
         const PortSettings settings = bench.Settings();
         const UsbSelection usb = bench.Usb();
         return Bounded([&](std::stop_token stop) {
@@ -472,7 +472,7 @@ private:
         });
     }
 
-    Claim RunCli(Bench& bench, const std::vector<std::string>& command) {
+    Claim RunCli(TestBench& bench, const std::vector<std::string>& command) {
         std::vector<std::string> args = {"--model", bench.Model(), "--json", "--timeout",
                                          std::to_string(REPLY_TIMEOUT.count())};
         args.insert(args.end(), bench.Args().begin(), bench.Args().end());
