@@ -342,10 +342,12 @@ public:
             // A read without faults follows: whatever the faulted one left in
             // the line, it shows the printer's values; and the faulted one,
             // when it succeeded on a true answer, showed the same. A printer
-            // still sending the faulted exchange's late answer would talk into
-            // the next one: it is given the time to end first.
+            // still sending the faulted exchange's answer (late, in pieces, or
+            // with status bytes after it) would talk into the next one: it is
+            // given the time to end first.
             const sim::ChaosFault last = record.empty() ? sim::ChaosFault::None : record.back().fault;
-            if (last == sim::ChaosFault::Late || last == sim::ChaosFault::Split || last == sim::ChaosFault::SlowReader)
+            if (last == sim::ChaosFault::Late || last == sim::ChaosFault::Split ||
+                last == sim::ChaosFault::SlowReader || last == sim::ChaosFault::StatusBurst)
                 std::this_thread::sleep_for(2s);
             const Claim clean = round.via == Via::Core ? RunCore(bench, round.job, expected) : RunCli(bench, command);
             if (!clean.success || !Holds(bench, round, clean)) {
