@@ -288,10 +288,14 @@ struct PtyPort::Impl {
         if (::ioctl(keeper.Get(), TIOCVHANGUP) == 0) {
             ++hangups;
             TakePending();
-            OpenKeeper();
-            // The hang-up gave the line the terminal's cooked defaults back;
-            // a client that sets none of its own (a USB node) gets it raw.
-            MakeRaw();
+            try {
+                OpenKeeper();
+                // The hang-up gave the line the terminal's cooked defaults
+                // back; a client that sets none of its own (a USB node) gets it raw.
+                MakeRaw();
+            } catch (const std::system_error&) {
+                // Run() opens the keeper again when the line reads nothing.
+            }
         }
     }
 
