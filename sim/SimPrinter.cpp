@@ -1,6 +1,8 @@
 #include "SimPrinter.h"
 
 #include <algorithm>
+#include <array>
+#include <numeric>
 #include <sstream>
 
 namespace pemberlux::sim {
@@ -11,6 +13,13 @@ namespace {
 // would make the state file unreadable.
 constexpr std::size_t kStateHexLimit = 4096;
 constexpr std::size_t kStatePrintedLines = 200;
+constexpr std::size_t kStateChaosExchanges = 200;
+
+// How often the chaos mode picks each fault, in the order of ChaosFault: a
+// plain answer about three times in ten, every fault as often as another.
+constexpr std::array<std::uint64_t, kChaosFaultCount> kChaosWeights = {4, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+// One TCP connection in this many is greeted with a status burst.
+constexpr std::uint64_t kChaosBurstOneIn = 4;
 
 std::string Hex(const Bytes& bytes, std::size_t limit) {
     static const char digits[] = "0123456789abcdef";
@@ -44,10 +53,17 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
+const char* ChaosFaultName(ChaosFault fault) {
+    static const char* const names[kChaosFaultCount] = {"none",  "silent",  "late",  "short",       "garbage",
+                                                        "split", "dropped", "reset", "slow_reader", "status_burst"};
+    return names[static_cast<std::size_t>(fault)];
+}
+
 std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t size) {
     Faults faults;
     bool drop = false;
     bool busy = false;
+    bool chaos = false;
     {
         std::lock_guard lock(mutex_);
         received_.insert(received_.end(), data, data + size);
@@ -56,6 +72,7 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
             if (printSink_) printSink_(line);
         connectionBytes_ += size;
         faults = faults_;
+        chaos = chaosOn_;
         if (faults.dropAfter > 0 && connectionBytes_ >= faults.dropAfter) {
             drop = true;
             ++drops_;
@@ -83,6 +100,7 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
     // empty step that waits keeps the printer from reading.
     if (busy) answers.insert(answers.begin(), Answer{{}, faults.busyFor, false});
     std::lock_guard lock(mutex_);
+    if (chaos) ApplyChaos(answers, size);
     if (!answers.empty()) lastAnswer_.clear();
     for (const Answer& a : answers) {
         answersSent_ += a.bytes.empty() ? 0 : 1;
@@ -90,6 +108,18 @@ std::vector<Answer> SimPrinter::Receive(const std::uint8_t* data, std::size_t si
         lastAnswer_.insert(lastAnswer_.end(), a.bytes.begin(), a.bytes.end());
     }
     return answers;
+}
+
+void SimPrinter::ReceiveUnanswered(const std::uint8_t* data, std::size_t size) {
+    {
+        std::lock_guard lock(mutex_);
+        received_.insert(received_.end(), data, data + size);
+        ++chunks_;
+        for (const std::string& line : paper_.Feed(data, size))
+            if (printSink_) printSink_(line);
+    }
+    received_cv_.notify_all();
+    Respond(data, size);
 }
 
 void SimPrinter::ApplyFaults(std::vector<Answer>& answers, const Faults& faults) {
@@ -104,27 +134,141 @@ void SimPrinter::ApplyFaults(std::vector<Answer>& answers, const Faults& faults)
     }
     if (faults.garbage) {
         std::lock_guard lock(mutex_);
-        for (Answer& a : answers) {
-            for (std::uint8_t& b : a.bytes) {
-                // xorshift32; a non-zero xor keeps every byte different from the real one.
-                garbageState_ ^= garbageState_ << 13;
-                garbageState_ ^= garbageState_ >> 17;
-                garbageState_ ^= garbageState_ << 5;
-                std::uint8_t x = static_cast<std::uint8_t>(garbageState_);
-                b ^= x ? x : 0xa5;
-            }
-        }
+        for (Answer& a : answers)
+            Garble(a.bytes);
     }
 }
 
-void SimPrinter::Connected() {
+void SimPrinter::Garble(Bytes& bytes) {
+    for (std::uint8_t& b : bytes) {
+        // xorshift32; a non-zero xor keeps every byte different from the real one.
+        garbageState_ ^= garbageState_ << 13;
+        garbageState_ ^= garbageState_ >> 17;
+        garbageState_ ^= garbageState_ << 5;
+        std::uint8_t x = static_cast<std::uint8_t>(garbageState_);
+        b ^= x ? x : 0xa5;
+    }
+}
+
+std::uint64_t SimPrinter::Draw(std::uint64_t low, std::uint64_t high) {
+    // Drawn by hand rather than by a distribution, whose results the standard
+    // leaves to each library: a seed gives the same faults everywhere.
+    return low + chaos_() % (high - low + 1);
+}
+
+Bytes SimPrinter::StatusBurst() {
+    Bytes burst(Draw(1, 8));
+    for (std::uint8_t& b : burst)
+        b = static_cast<std::uint8_t>(Draw(0, 255));
+    return burst;
+}
+
+void SimPrinter::ApplyChaos(std::vector<Answer>& answers, std::size_t chunkBytes) {
+    std::uint64_t pick = Draw(0, std::accumulate(kChaosWeights.begin(), kChaosWeights.end(), std::uint64_t{0}) - 1);
+    std::size_t k = 0;
+    while (pick >= kChaosWeights[k])
+        pick -= kChaosWeights[k++];
+    ChaosExchange e;
+    e.fault = static_cast<ChaosFault>(k);
+    e.connection = connections_;
+    e.chunkBytes = chunkBytes;
+    // The answer's bytes in one piece, and the wait before its first step.
+    Bytes joined;
+    std::chrono::milliseconds wait{0};
+    for (const Answer& a : answers) {
+        joined.insert(joined.end(), a.bytes.begin(), a.bytes.end());
+        wait += a.delay;
+    }
+    switch (e.fault) {
+    case ChaosFault::None:
+        break;
+    case ChaosFault::Silent:
+        answers = {Answer{{}, wait}};
+        break;
+    case ChaosFault::Late:
+        if (!answers.empty()) answers.front().delay += std::chrono::milliseconds(Draw(50, 1500));
+        break;
+    case ChaosFault::Short:
+        if (!joined.empty()) {
+            joined.resize(Draw(0, joined.size() - 1));
+            answers = {Answer{joined, wait}};
+        }
+        break;
+    case ChaosFault::Garbage:
+        for (Answer& a : answers)
+            Garble(a.bytes);
+        break;
+    case ChaosFault::Split:
+        if (joined.size() >= 2) {
+            const std::size_t pieces = Draw(2, std::min<std::size_t>(4, joined.size()));
+            std::vector<std::size_t> cuts = {0, joined.size()};
+            while (cuts.size() < pieces + 1) {
+                const std::size_t at = Draw(1, joined.size() - 1);
+                if (std::find(cuts.begin(), cuts.end(), at) == cuts.end()) cuts.push_back(at);
+            }
+            std::sort(cuts.begin(), cuts.end());
+            answers.clear();
+            for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+                const auto gap = i == 0 ? wait : std::chrono::milliseconds(Draw(10, 600));
+                answers.push_back(Answer{Bytes(joined.begin() + static_cast<std::ptrdiff_t>(cuts[i]),
+                                               joined.begin() + static_cast<std::ptrdiff_t>(cuts[i + 1])),
+                                         gap});
+            }
+        }
+        break;
+    case ChaosFault::Dropped:
+        answers = {Answer{{}, wait, true}};
+        break;
+    case ChaosFault::Reset:
+        joined.resize(Draw(0, joined.size()));
+        answers = {Answer{joined, wait, false, true}};
+        break;
+    case ChaosFault::SlowReader:
+        answers.insert(answers.begin(), Answer{{}, std::chrono::milliseconds(Draw(50, 1500))});
+        break;
+    case ChaosFault::StatusBurst:
+        answers.push_back(Answer{StatusBurst()});
+        break;
+    }
+    for (const Answer& a : answers)
+        e.sent.insert(e.sent.end(), a.bytes.begin(), a.bytes.end());
+    chaosRecord_.push_back(std::move(e));
+}
+
+std::vector<Answer> SimPrinter::Connected() {
+    std::vector<Answer> greeting;
     {
         std::lock_guard lock(mutex_);
         connectionBytes_ = 0;
         busyDone_ = false;
         ++connections_;
+        if (chaosOn_ && Draw(1, kChaosBurstOneIn) == 1) {
+            ChaosExchange e{ChaosFault::StatusBurst, connections_, 0, StatusBurst()};
+            greeting.push_back(Answer{e.sent});
+            answersSent_ += 1;
+            answeredBytes_ += e.sent.size();
+            chaosRecord_.push_back(std::move(e));
+        }
     }
     OnConnected();
+    return greeting;
+}
+
+void SimPrinter::SetChaos(std::uint64_t seed) {
+    std::lock_guard lock(mutex_);
+    chaosSeed_ = seed;
+    chaos_.seed(seed);
+    chaosOn_ = true;
+}
+
+void SimPrinter::SetChaosActive(bool active) {
+    std::lock_guard lock(mutex_);
+    chaosOn_ = active && chaosSeed_.has_value();
+}
+
+std::vector<ChaosExchange> SimPrinter::ChaosRecord() const {
+    std::lock_guard lock(mutex_);
+    return chaosRecord_;
 }
 
 std::vector<Answer> SimPrinter::Respond(const std::uint8_t*, std::size_t) {
@@ -230,6 +374,25 @@ std::string SimPrinter::BaseStateFields() const {
         firstCount = false;
     }
     out << "}";
+    if (chaosSeed_) {
+        // How many exchanges got each fault, and the newest exchanges.
+        std::array<std::size_t, kChaosFaultCount> counts{};
+        for (const ChaosExchange& e : chaosRecord_)
+            ++counts[static_cast<std::size_t>(e.fault)];
+        out << ",\"chaos\":{\"seed\":" << *chaosSeed_ << ",\"active\":" << (chaosOn_ ? "true" : "false")
+            << ",\"exchanges\":" << chaosRecord_.size() << ",\"faults\":{";
+        for (std::size_t k = 0; k < kChaosFaultCount; ++k)
+            out << (k ? "," : "") << '"' << ChaosFaultName(static_cast<ChaosFault>(k)) << "\":" << counts[k];
+        out << "},\"recent\":[";
+        const std::size_t first = chaosRecord_.size() > kStateChaosExchanges ? chaosRecord_.size() - kStateChaosExchanges : 0;
+        for (std::size_t i = first; i < chaosRecord_.size(); ++i) {
+            const ChaosExchange& e = chaosRecord_[i];
+            out << (i > first ? "," : "") << "{\"exchange\":" << i << ",\"fault\":\"" << ChaosFaultName(e.fault)
+                << "\",\"connection\":" << e.connection << ",\"chunk_bytes\":" << e.chunkBytes
+                << ",\"sent_hex\":\"" << Hex(e.sent, kStateHexLimit) << "\"}";
+        }
+        out << "]}";
+    }
     return out.str();
 }
 

@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,14 @@ std::string JsonString(const std::string& s);
 
 // One step of an answer: wait `delay`, then send `bytes`; with `drop` set, the
 // transport then closes the connection (TCP) or hangs up the line (pty) and
-// carries out nothing more of this answer.
+// carries out nothing more of this answer. With `reset` it aborts the
+// connection instead: TCP sends a reset (RST), a pty is hung up at once,
+// without waiting for the client to read what was sent before.
 struct Answer {
     Bytes bytes;
     std::chrono::milliseconds delay{0};
     bool drop = false;
+    bool reset = false;
 };
 
 // Misbehaviours that apply on top of whatever the printer would answer, for
@@ -47,6 +51,33 @@ struct Faults {
     std::chrono::milliseconds busyFor{0};
 };
 
+// The faults of the chaos mode (SimPrinter::SetChaos), one picked per exchange.
+enum class ChaosFault {
+    None,       // answered as the model answers
+    Silent,     // the model acts on the bytes, the answer is left out
+    Late,       // the answer comes 50 to 1500 ms late
+    Short,      // the answer is cut, to fewer bytes than it has
+    Garbage,    // every answer byte replaced by a different one
+    Split,      // the answer in 2 to 4 pieces with gaps of 10 to 600 ms
+    Dropped,    // no answer; the connection is closed (TCP) or the line hung up (pty)
+    Reset,      // part of the answer, then the connection is reset (TCP RST; pty hung up at once)
+    SlowReader, // the printer reads nothing for 50 to 1500 ms, then answers
+    StatusBurst // 1 to 8 status bytes nobody asked for: on connect (TCP), or after the answer
+};
+inline constexpr std::size_t kChaosFaultCount = 10;
+// "none", "silent", "late", "short", "garbage", "split", "dropped", "reset", "slow_reader", "status_burst".
+const char* ChaosFaultName(ChaosFault fault);
+
+// One exchange under the chaos mode as the printer saw it: a chunk received
+// (or, with `chunkBytes` 0, a TCP connection greeted by a status burst), the
+// fault it got, and what the printer handed to the transport for it.
+struct ChaosExchange {
+    ChaosFault fault = ChaosFault::None;
+    std::size_t connection = 0; // the printer's connection count at the time
+    std::size_t chunkBytes = 0;
+    Bytes sent; // faults applied, in order; a reset or drop ends the connection after it
+};
+
 class SimPrinter {
 public:
     SimPrinter() = default;
@@ -58,9 +89,16 @@ public:
     // The answers returned are carried out by the transport, one after another.
     std::vector<Answer> Receive(const std::uint8_t* data, std::size_t size);
 
+    // Bytes a transport took from the client as its line went down: recorded
+    // and decoded like any others, but not answered, and no exchange of the
+    // chaos mode.
+    void ReceiveUnanswered(const std::uint8_t* data, std::size_t size);
+
     // Transports call this when a new client connection starts (TCP accept),
-    // so that per-connection counts and model parsers start afresh.
-    void Connected();
+    // so that per-connection counts and model parsers start afresh; the
+    // answers returned (a status burst of the chaos mode) go out before
+    // anything is read.
+    std::vector<Answer> Connected();
 
     // Everything received so far, across connections, and the chunk count.
     Bytes Received() const;
@@ -89,6 +127,17 @@ public:
     void SetFaults(const Faults& faults);
     Faults GetFaults() const;
 
+    // The chaos mode: every chunk received and every TCP connection is an
+    // exchange, and a generator seeded with `seed` picks each one's fault
+    // (ChaosFault); the same seed and the same exchanges in the same order
+    // give the same faults. SetChaos starts the generator afresh and turns
+    // the mode on; SetChaosActive pauses and resumes it without losing its
+    // place. Chaos applies on top of the Faults.
+    void SetChaos(std::uint64_t seed);
+    void SetChaosActive(bool active);
+    // Every exchange under the chaos mode so far, oldest first.
+    std::vector<ChaosExchange> ChaosRecord() const;
+
     // Name shown in the state and by `pemberlux-sim`; models return theirs.
     // Called with mutex_ held: must not lock it.
     virtual std::string ModelName() const { return "scripted"; }
@@ -115,6 +164,12 @@ protected:
 
 private:
     void ApplyFaults(std::vector<Answer>& answers, const Faults& faults);
+    // With mutex_ held.
+    void Garble(Bytes& bytes);
+    std::uint64_t Draw(std::uint64_t low, std::uint64_t high); // uniform in [low, high]
+    void ApplyChaos(std::vector<Answer>& answers, std::size_t chunkBytes);
+    Bytes StatusBurst();
+    std::string ChaosStateFields() const;
 
     mutable std::condition_variable received_cv_;
     Bytes received_;
@@ -132,6 +187,10 @@ private:
     PaperLog paper_;
     std::function<void(const std::string&)> printSink_;
     std::uint32_t garbageState_ = 0x9e3779b9u;
+    bool chaosOn_ = false;
+    std::optional<std::uint64_t> chaosSeed_;
+    std::mt19937_64 chaos_;
+    std::vector<ChaosExchange> chaosRecord_;
 };
 
 } // namespace pemberlux::sim

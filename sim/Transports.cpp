@@ -126,7 +126,7 @@ WaitResult WaitFor(const StopSignal& stop, int fd, short events, int timeoutMs, 
     }
 }
 
-enum class Outcome { Done, Dropped, Stopped, Failed };
+enum class Outcome { Done, Dropped, Reset, Stopped, Failed };
 
 // Writes all bytes to a non-blocking fd, waiting for room as needed.
 Outcome WriteAll(const StopSignal& stop, int fd, const Bytes& bytes, bool socket) {
@@ -158,6 +158,7 @@ Outcome CarryOut(const StopSignal& stop, int fd, const std::vector<Answer>& answ
             Outcome o = WriteAll(stop, fd, a.bytes, socket);
             if (o != Outcome::Done) return o;
         }
+        if (a.reset) return Outcome::Reset;
         if (a.drop) return Outcome::Dropped;
     }
     return Outcome::Done;
@@ -190,21 +191,27 @@ struct TcpServer::Impl {
                 if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) WaitFor(stop, -1, 0, 50);
                 continue;
             }
-            printer.Connected();
-            Serve(client.Get());
+            Outcome o = CarryOut(stop, client.Get(), printer.Connected(), true);
+            if (o == Outcome::Done) o = Serve(client.Get());
+            if (o == Outcome::Reset) {
+                // Closed with a zero linger time, the connection is reset.
+                const linger abort{1, 0};
+                ::setsockopt(client.Get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            }
         }
     }
 
-    void Serve(int fd) {
+    Outcome Serve(int fd) {
         std::uint8_t buffer[kChunk];
         for (;;) {
             WaitResult w = WaitFor(stop, fd, POLLIN, -1);
-            if (w == WaitResult::Stopped) return;
+            if (w == WaitResult::Stopped) return Outcome::Stopped;
             ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-            if (n <= 0) return; // closed by the client, or reset
+            if (n <= 0) return Outcome::Done; // closed by the client, or reset
             std::vector<Answer> answers = printer.Receive(buffer, static_cast<std::size_t>(n));
-            if (CarryOut(stop, fd, answers, true) != Outcome::Done) return;
+            const Outcome o = CarryOut(stop, fd, answers, true);
+            if (o != Outcome::Done) return o;
         }
     }
 };
@@ -270,14 +277,41 @@ struct PtyPort::Impl {
     }
 
     // Hangs up the line: every open file of the slave reads end-of-file and
-    // fails writes; the path can be opened anew. Needs CAP_SYS_ADMIN; without
-    // it the line stays up and the drop only ends the answer.
-    void Hangup() {
-        WaitUntilRead();
+    // fails writes; the path can be opened anew. A drop first lets the client
+    // read what is in the line, a reset (`atOnce`) does not. Needs
+    // CAP_SYS_ADMIN; without it the line stays up and the drop only ends the answer.
+    void Hangup(bool atOnce) {
+        if (!atOnce) WaitUntilRead();
+        // What the client wrote sits in our side of the line: its writes are
+        // done with it, as a USB transfer is done once the printer took it.
+        // The printer takes it, unanswered, before and after the line goes down.
+        TakePending();
         if (::ioctl(keeper.Get(), TIOCVHANGUP) == 0) {
             ++hangups;
-            OpenKeeper();
+            TakePending();
+            try {
+                OpenKeeper();
+                // The hang-up gave the line the terminal's cooked defaults
+                // back; a client that sets none of its own (a USB node) gets it raw.
+                MakeRaw();
+            } catch (const std::system_error&) {
+                // Run() opens the keeper again when the line reads nothing.
+            }
         }
+    }
+
+    void MakeRaw() {
+        termios tio{};
+        if (::tcgetattr(master.Get(), &tio) < 0) ThrowErrno("tcgetattr");
+        ::cfmakeraw(&tio);
+        if (::tcsetattr(master.Get(), TCSANOW, &tio) < 0) ThrowErrno("tcsetattr");
+    }
+
+    void TakePending() {
+        std::uint8_t buffer[kChunk];
+        ssize_t n;
+        while ((n = ::read(master.Get(), buffer, sizeof buffer)) > 0)
+            printer.ReceiveUnanswered(buffer, static_cast<std::size_t>(n));
     }
 
     void Run() {
@@ -301,7 +335,7 @@ struct PtyPort::Impl {
             std::vector<Answer> answers = printer.Receive(buffer, static_cast<std::size_t>(n));
             Outcome o = CarryOut(stop, master.Get(), answers, false);
             if (o == Outcome::Stopped) return;
-            if (o == Outcome::Dropped) Hangup();
+            if (o == Outcome::Dropped || o == Outcome::Reset) Hangup(o == Outcome::Reset);
         }
     }
 };
@@ -316,10 +350,7 @@ PtyPort::PtyPort(SimPrinter& printer) : impl_(std::make_unique<Impl>(printer)) {
     impl_->path = name;
     // Raw line: bytes pass as they are, no echo, no line editing. Set through the
     // master, it applies to the slave until the client sets its own termios.
-    termios tio{};
-    if (::tcgetattr(impl_->master.Get(), &tio) < 0) ThrowErrno("tcgetattr");
-    ::cfmakeraw(&tio);
-    if (::tcsetattr(impl_->master.Get(), TCSANOW, &tio) < 0) ThrowErrno("tcsetattr");
+    impl_->MakeRaw();
     SetNonBlocking(impl_->master.Get());
     impl_->OpenKeeper();
     impl_->thread = std::thread([this] { impl_->Run(); });

@@ -22,8 +22,9 @@ std::uint16_t FreeUdpPort();
 
 // Listens on 127.0.0.1:<port> (0 picks a free port) from construction on; one
 // client at a time, further clients wait in the backlog until the current one
-// disconnects. Each accepted client is announced with SimPrinter::Connected().
-// A drop closes the client's connection. A port in use throws.
+// disconnects. Each accepted client is announced with SimPrinter::Connected(),
+// whose greeting goes out before anything is read. A drop closes the client's
+// connection, a reset aborts it (RST). A port in use throws.
 class TcpServer {
 public:
     explicit TcpServer(SimPrinter& printer, std::uint16_t port = 0);
@@ -41,7 +42,7 @@ private:
 // answers nobody read wait in the line for the next client. A drop waits
 // (up to a second) until the client has read what preceded it, then hangs the
 // line up: the client's file reads end-of-file and fails writes, and the path
-// can be opened again. Hanging up needs CAP_SYS_ADMIN; without it a drop only
+// can be opened again; a reset hangs it up at once. Hanging up needs CAP_SYS_ADMIN; without it a drop only
 // ends the answer and Hangups() stays 0.
 class PtyPort {
 public:

@@ -22,8 +22,10 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -51,6 +53,7 @@ struct Options {
     std::uint16_t kvPort = pemberlux::sim::kv::kPort;
     std::vector<Bytes> answers;
     Faults faults;
+    std::optional<std::uint64_t> chaosSeed;
     std::string stateFile;
     std::string readyFile;
     unsigned printServers = 0;
@@ -176,6 +179,14 @@ const std::vector<OptionSpec>& OptionTable() {
          "label printers send their text answers (serial number, firmware version, statistics) "
          "without the zero byte that ends them",
          [](Options& o, const std::string&) { o.zeroAfterText = false; }},
+        {"--chaos", "SEED",
+         "chaos mode: every chunk received and every TCP connection gets a fault picked at random "
+         "(none, silent, late, short, garbage, split, dropped, reset, slow reader, status burst); "
+         "the same SEED gives the same faults for the same exchanges. Printer n (TCP ones first, "
+         "then serial, parallel, USB) uses SEED + n. The state file records the faults",
+         [](Options& o, const std::string& v) {
+             o.chaosSeed = ParseNumber(v, std::numeric_limits<unsigned long>::max(), "--chaos");
+         }},
         {"--silent", nullptr, "record everything, answer nothing",
          [](Options& o, const std::string&) { o.faults.silent = true; }},
         {"--print-servers", "N",
@@ -454,7 +465,11 @@ int Run(const Options& options) {
     std::unique_ptr<KvPrinterFleet> kvFleet;
     std::ostringstream settings, notes;
 
-    auto newPrinter = [&] { return printers.emplace_back(MakePrinter(options)).get(); };
+    auto newPrinter = [&] {
+        SimPrinter* p = printers.emplace_back(MakePrinter(options)).get();
+        if (options.chaosSeed) p->SetChaos(*options.chaosSeed + printers.size() - 1);
+        return p;
+    };
 
     std::string tcpList;
     for (std::uint16_t port : options.tcpPorts) {

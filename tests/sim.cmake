@@ -1,4 +1,4 @@
-pemberlux_test(test_sim SOURCES sim/TestTransports.cpp)
+pemberlux_test(test_sim SOURCES sim/TestTransports.cpp sim/TestChaosMode.cpp)
 if(TARGET pemberlux-sim)
   target_compile_definitions(test_sim PRIVATE PEMBERLUX_SIM_BINARY="$<TARGET_FILE:pemberlux-sim>")
   add_dependencies(test_sim pemberlux-sim)

@@ -5,6 +5,7 @@
 #include "Patterns.h"
 #include "Records.h"
 #include "Stalls.h"
+#include "Transports.h"
 #include "core/command/Firmware.h"
 #include "core/command/SendJobs.h"
 #include "core/port/SendToPrinter.h"
@@ -118,6 +119,26 @@ TEST(Delivery, ATransferToAPortThatNeverReadsFails) {
     // A few bytes that its kernel took are there, read or not.
     test::Listener deaf(false);
     EXPECT_TRUE(SendToPrinter(Tcp(deaf.Port()), {}, Bytes{0x1B, 0x40, 0x0A}, {}).Ok());
+}
+
+// A printer that drops the connection with bytes of the transfer unread has
+// its side reset the connection: it did not take them, whatever its kernel
+// acknowledged before.
+TEST(Delivery, ATransferThePrinterDropsUnreadFails) {
+    const Bytes data = Pattern(16 << 10);
+    for (const Job& job : JOBS) {
+        SCOPED_TRACE(job.name);
+        sim::SimPrinter printer;
+        sim::Faults faults;
+        faults.dropAfter = 1; // on the first bytes it reads
+        printer.SetFaults(faults);
+        sim::TcpServer server(printer);
+        std::stop_source stop;
+        const Outcome o = job.run(Tcp(server.Port()), data, {stop.get_token(), JobClock::time_point::max(), 5s});
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.failureString, 159); // "Unable to send file to port."
+        EXPECT_LT(printer.Received().size(), data.size());
+    }
 }
 
 } // namespace

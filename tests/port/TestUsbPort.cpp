@@ -164,6 +164,22 @@ TEST_F(UsbPortTest, ReadReturnsThePrinterThatAnswersFirst) {
     EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf, Deadline(5000ms))), "a1");
 }
 
+// The end of an answer that came after its exchange had ended waits in the
+// line: the next exchange drops it rather than take it for its own reply.
+TEST_F(UsbPortTest, AnAnswerLeftByAnEarlierExchangeIsNotTakenForTheNextReply) {
+    Add("3a7e", "5e10").SetDefaultAnswer({{{'A', 'B', 'C', 'D'}}, {{'x', 'y'}, 200ms}});
+    Select(0, "3A7E", "5E10");
+    ReplyRule rule;
+    rule.complete = [](const std::uint8_t*, std::size_t size) { return size >= 4; };
+    const Bytes query{'?'};
+    for (int i = 0; i < 2; ++i) {
+        const ExchangeResult r = Exchange(port, query, &rule, {});
+        ASSERT_TRUE(r.Ok());
+        EXPECT_EQ(std::string(r.reply.begin(), r.reply.end()), "ABCD") << "exchange " << i;
+        std::this_thread::sleep_for(500ms); // the rest of the answer arrives meanwhile
+    }
+}
+
 // The printer takes a block in slow pieces: each transfer is waited for, the
 // write reports success only once the printer has everything, and every byte
 // arrives in order.

@@ -140,9 +140,9 @@ void DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
             peerEnded = true;
             break;
         case Input::Failed:
-            // A reset: only what the printer acknowledged before it got there.
-            if (queued != 0) Fail(PORT_ERR_WRITE);
-            return;
+            // A reset: the printer closed with bytes unread, or gave up the
+            // connection. What its kernel acknowledged it need not have taken.
+            Fail(PORT_ERR_WRITE);
         case Input::Quiet:
             break;
         }

@@ -158,9 +158,11 @@ std::size_t WriteComPort(PrinterPort& port, const JobLimits& job);
 // Parallel: discards unread input first; gives up after 10000 ms +
 // 20 ms per byte and then returns the short count; only a failing write throws.
 std::size_t WriteLptPort(PrinterPort& port, const JobLimits& job);
-// USB: the same bytes to every open printer, each write waited for until the
-// driver has finished the transfer (10000 ms + 3 ms per byte at most: a
-// transfer still pending then is a failed write); returns the last printer's count.
+// USB: discards what the printers sent that nobody read (the end of a late
+// answer, status bytes), then writes the same bytes to every open printer,
+// each write waited for until the driver has finished the transfer (10000 ms +
+// 3 ms per byte at most: a transfer still pending then is a failed write);
+// returns the last printer's count.
 std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job);
 // Network: sends until everything has gone; an empty block sends nothing.
 std::size_t WriteNetPort(PrinterPort& port, const JobLimits& job);

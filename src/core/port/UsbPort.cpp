@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 namespace pemberlux {
@@ -153,10 +154,23 @@ int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
     return 1;
 }
 
+namespace {
+
+// Drops what a printer sent that nobody read: the end of an answer that came
+// after its exchange had ended, status bytes. The next reply would begin with them.
+void DropUnread(int fd) {
+    std::uint8_t sink[1024];
+    while (::read(fd, sink, sizeof sink) > 0) {
+    }
+}
+
+} // namespace
+
 std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job) {
     std::size_t written = 0;
     for (int fd : port.handles) {
         if (fd < 0) continue;
+        DropUnread(fd);
         const auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
         const Clock::time_point writing = Clock::now();
         written = WriteBlock(fd, port.data, port.length, deadline, false, job, port.progress);
