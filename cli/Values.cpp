@@ -60,6 +60,11 @@ std::string JoinItems(const std::vector<std::string>& items) {
     return out;
 }
 
+std::optional<bool> ParseDhcp(const std::string& value) {
+    if (const auto i = FindItem({"off", "on", "disable", "enable"}, value)) return *i % 2 == 1;
+    return std::nullopt;
+}
+
 std::optional<double> ParseDecimal(const std::string& text) {
     std::size_t i = 0;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;

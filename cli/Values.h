@@ -43,6 +43,10 @@ std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vec
 std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value);
 std::string JoinItems(const std::vector<std::string>& items);
 
+// A DHCP switch: on or off, also the older enable or disable, without case.
+std::optional<bool> ParseDhcp(const std::string& value);
+inline constexpr const char* DHCP_WORDS = "on, off (or enable, disable)";
+
 // Strict decimal numbers: the whole text must be one.
 std::optional<double> ParseDecimal(const std::string& text);
 std::optional<long> ParseInteger(const std::string& text);
