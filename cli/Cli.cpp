@@ -3,7 +3,12 @@
 #include "core/base/SettingsFile.h"
 #include "core/base/UiText.h"
 #include "core/network/NetConfig.h"
+#include "core/port/HostLookup.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -48,6 +54,66 @@ bool IsHex4(const std::string& s) {
 std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
+}
+
+// --tcp HOST[:PORT]: a host name, a dotted IPv4 address, or an IPv6 address
+// in brackets (bare when no port follows).
+struct TcpTarget {
+    std::string host;
+    int port = 9100;
+    bool dottedIpv4 = false;
+};
+
+bool IsHostName(const std::string& name) {
+    if (name.empty() || name.size() > 253) return false;
+    for (const std::string& label : Split(name.back() == '.' ? name.substr(0, name.size() - 1) : name, '.')) {
+        if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+        if (!std::all_of(label.begin(), label.end(),
+                         [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '_'; }))
+            return false;
+    }
+    return true;
+}
+
+TcpTarget ParseTcpTarget(const std::string& text) {
+    const auto refuse = [&] {
+        Usage("--tcp takes HOST[:PORT] with a host name, a dotted IPv4 address or an IPv6 address in brackets "
+              "([::1]:9100), not '" +
+              text + "'");
+    };
+    TcpTarget target;
+    std::string port;
+    if (!text.empty() && text.front() == '[') {
+        const auto close = text.find(']');
+        if (close == std::string::npos) refuse();
+        target.host = text.substr(1, close - 1);
+        const std::string rest = text.substr(close + 1);
+        if (!rest.empty() && (rest.front() != ':' || rest.size() == 1)) refuse();
+        if (!rest.empty()) port = rest.substr(1);
+        in6_addr v6{};
+        if (::inet_pton(AF_INET6, target.host.c_str(), &v6) != 1) refuse();
+    } else if (std::count(text.begin(), text.end(), ':') > 1) {
+        target.host = text;
+        in6_addr v6{};
+        if (::inet_pton(AF_INET6, target.host.c_str(), &v6) != 1) refuse();
+    } else {
+        const auto parts = Split(text, ':');
+        target.host = parts[0];
+        if (parts.size() == 2) port = parts[1];
+        // Digits and dots only: an IPv4 address, never a name.
+        const bool numeric = !target.host.empty() && target.host.find_first_not_of("0123456789.") == std::string::npos;
+        if (numeric &&
+            (!IsReachableAddress(target.host) || std::count(target.host.begin(), target.host.end(), '.') != 3))
+            refuse();
+        if (!numeric && !IsHostName(target.host)) refuse();
+        target.dottedIpv4 = numeric;
+    }
+    if (!port.empty() || text.back() == ':') {
+        const auto p = ParseInteger(port);
+        if (!p || !IsUsablePort(static_cast<int>(*p))) Usage("--tcp port must be 1-65535, not '" + port + "'");
+        target.port = static_cast<int>(*p);
+    }
+    return target;
 }
 
 } // namespace
@@ -105,19 +171,13 @@ void Context::Resolve() {
     const int given = !options.tcp.empty() + !options.serial.empty() + !options.lpt.empty() + !options.usb.empty();
     if (given > 1) Usage("give one of --tcp, --serial, --lpt, --usb");
     if (!options.tcp.empty()) {
-        const auto parts = Split(options.tcp, ':');
-        std::string host = parts[0] == "localhost" ? "127.0.0.1" : parts[0];
-        if (parts.size() > 2 || !IsReachableAddress(host) || std::count(host.begin(), host.end(), '.') != 3)
-            Usage("--tcp takes HOST[:PORT] with a dotted IPv4 address, not '" + options.tcp + "'");
-        int port = 9100;
-        if (parts.size() == 2) {
-            const auto p = ParseInteger(parts[1]);
-            if (!p || !IsUsablePort(static_cast<int>(*p))) Usage("--tcp port must be 1-65535, not '" + parts[1] + "'");
-            port = static_cast<int>(*p);
-        }
+        const TcpTarget target = ParseTcpTarget(options.tcp);
+        if (options.save && !target.dottedIpv4)
+            Usage("--save keeps the program's network setting, a dotted IPv4 address: --tcp " + options.tcp +
+                  " cannot be saved");
         settings_.portKind = PORT_LAN;
-        settings_.ipAddress = host;
-        settings_.tcpPort = port;
+        settings_.ipAddress = target.host;
+        settings_.tcpPort = target.port;
     } else if (!options.serial.empty()) {
         const auto parts = Split(options.serial, ':');
         if (parts[0].empty() || parts.size() > 6) Usage("--serial takes DEVICE[:BAUD[:PARITY[:DATA[:STOP[:FLOW]]]]]");
@@ -184,10 +244,28 @@ int ExitCodeOf(const ExchangeResult& result) {
     return EXIT_PRINTER;
 }
 
+const PortSettings& Context::Connection() {
+    if (settings_.portKind != PORT_LAN || !settings_.resolvedAddresses.empty()) return settings_;
+    const std::string& host = settings_.ipAddress;
+    const HostLookup lookup = LookUpHost(host, Limits(), NAME_LOOKUP_LIMIT);
+    switch (lookup.status) {
+    case HostLookup::Found:
+        settings_.resolvedAddresses = lookup.addresses;
+        return settings_;
+    case HostLookup::Unknown:
+        throw Failure(EXIT_OPEN, NoteText(NOTE_HOST_UNKNOWN, {host, lookup.reason}));
+    case HostLookup::Stopped:
+        throw Failure(EXIT_INTERRUPTED, "interrupted");
+    case HostLookup::Expired:
+        break;
+    }
+    throw Failure(EXIT_OPEN, NoteText(NOTE_HOST_NO_ANSWER, {host}));
+}
+
 ExchangeResult Context::TryRun(const Steps& exchange) {
     if (settings_.portKind < PORT_COM || settings_.portKind > PORT_LAN)
         Usage("no interface: give one of --tcp, --serial, --lpt, --usb");
-    PrinterPort port(settings_, usb_);
+    PrinterPort port(Connection(), usb_);
     return exchange(port, Limits());
 }
 
@@ -233,6 +311,30 @@ void Context::SaveIfAsked() const {
     if (settingsFile_.has_parent_path()) std::filesystem::create_directories(settingsFile_.parent_path(), ec);
     if (!WriteSettingsFile(settingsFile_, settings_))
         throw Failure(EXIT_FILE, "cannot write " + settingsFile_.string());
+}
+
+Bytes ReadStandardInput(const Context& ctx) {
+    const StopWake wake(ctx.Stop());
+    Bytes bytes;
+    std::uint8_t chunk[65536];
+    for (;;) {
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake.Fd(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n < 0) break;
+        if (n == 0) return bytes;
+        try {
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        } catch (const std::bad_alloc&) {
+            throw Failure(EXIT_FILE, "standard input: too large to hold in memory");
+        }
+    }
+    throw Failure(EXIT_FILE, std::string("standard input: cannot be read (") + std::strerror(errno) + ")");
 }
 
 // ---- Output ------------------------------------------------------------------

@@ -22,6 +22,9 @@ class App;
 
 namespace pemberlux::cli {
 
+// How long a host name's lookup may take: as long as a connect may.
+inline constexpr std::chrono::milliseconds NAME_LOOKUP_LIMIT{20000};
+
 // The options every command shares, as given.
 struct ConnectionOptions {
     std::string model;
@@ -54,6 +57,10 @@ public:
     const UsbSelection& Usb() const { return usb_; }
     // The selected model; a usage failure when there is none.
     const PrinterModel& Model() const;
+    // The settings a port is built from: a host name of --tcp is looked up
+    // here, once, within the command's stop; one that has no address ends the
+    // command (EXIT_OPEN).
+    const PortSettings& Connection();
     const PrinterModel* ModelOrNull() const { return model_; }
     int Language() const { return langId_; }
 
@@ -109,6 +116,12 @@ private:
 // $XDG_CONFIG_HOME/pemberlux/pemberlux.ini (~/.config when that is unset or not
 // absolute), the folder the program's launcher runs it in.
 std::filesystem::path FindSettingsFile(const std::string& given);
+
+// Every file argument a command reads or writes may be "-": standard input or output.
+inline constexpr const char* STANDARD_STREAM = "-";
+// All of standard input, to its end; Ctrl-C ends the command, and a failed
+// read ends it with EXIT_FILE.
+Bytes ReadStandardInput(const Context& ctx);
 
 // The exit code and message of a result that is not a success.
 int ExitCodeOf(const ExchangeResult& result);

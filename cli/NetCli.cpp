@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "core/base/MacAddress.h"
 #include "core/network/KvSession.h"
 #include "core/network/NetConfig.h"
 #include "core/network/PrintServerChannel.h"
@@ -26,17 +27,21 @@ struct Device {
     DiscoveryRecord record; // print servers
     FoundPrinter printer;   // key-value printers
 
-    std::string Mac() const { return printServer ? record.MacText() : printer.mac; }
     std::string Ip() const { return printServer ? record.IpText() : printer.ipInUse; }
+    bool HasMac(const MacBytes& mac) const { return printServer ? record.Mac() == mac : ParseMac(printer.mac) == mac; }
     Json Row() const {
         if (printServer)
-            return {{"protocol", "print_server"},  {"mac", record.MacText()},           {"ip", record.IpText()},
-                    {"name", record.DeviceName()}, {"firmware", record.FirmwareText()}, {"serial_number", nullptr}};
+            return {{"protocol", "print_server"},
+                    {"mac", FormatMac(record.Mac())},
+                    {"ip_in_use", record.IpText()},
+                    {"device_name", record.DeviceName()},
+                    {"firmware_version", record.FirmwareText()},
+                    {"serial_number", nullptr}};
         return {{"protocol", "key_value"},
-                {"mac", printer.mac},
-                {"ip", printer.ipInUse},
-                {"name", printer.deviceName},
-                {"firmware", printer.firmwareVersion},
+                {"mac", MacShown(printer.mac)},
+                {"ip_in_use", printer.ipInUse},
+                {"device_name", printer.deviceName},
+                {"firmware_version", printer.firmwareVersion},
                 {"serial_number", printer.serialNumber}};
     }
 };
@@ -62,14 +67,6 @@ public:
 private:
     KvSession session_;
 };
-
-std::string HexDigits(const std::string& mac) {
-    std::string out;
-    for (char c : mac)
-        if (std::isxdigit(static_cast<unsigned char>(c)))
-            out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
 
 struct Network {
     std::unique_ptr<PrintServerChannel> channel;
@@ -116,14 +113,26 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
     return found;
 }
 
-Device FindDevice(const Context& ctx, Network& net, const std::string& target) {
+// The device a command names: a MAC address in any of its forms, or an IPv4 address.
+struct Target {
+    std::string text;
+    std::optional<MacBytes> mac;
+};
+
+Target ParseTarget(const std::string& text) {
+    Target target{text, ParseMac(text)};
+    if (!target.mac && (!ParseDottedIp(text) || std::count(text.begin(), text.end(), '.') != 3))
+        Usage("'" + text +
+              "' is neither a MAC address (aa:bb:cc:dd:ee:ff, AA-BB-CC-DD-EE-FF or AABBCCDDEEFF) nor "
+              "a dotted IPv4 address");
+    return target;
+}
+
+Device FindDevice(const Context& ctx, Network& net, const Target& target) {
     const std::vector<Device> devices = Discover(ctx, net, std::chrono::seconds(15));
     for (const Device& d : devices)
-        if ((!HexDigits(target).empty() && HexDigits(d.Mac()) == HexDigits(target) &&
-             target.find('.') == std::string::npos) ||
-            d.Ip() == target)
-            return d;
-    throw Failure(EXIT_TIMEOUT, "no device " + target + " answered the search");
+        if (target.mac ? d.HasMac(*target.mac) : d.Ip() == target.text) return d;
+    throw Failure(EXIT_TIMEOUT, "no device " + target.text + " answered the search");
 }
 
 // ---- Reading ------------------------------------------------------------------
@@ -149,7 +158,7 @@ KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
 
 Json KvJson(const KvConfigValues& v) {
     return {{"protocol", "key_value"},
-            {"mac", v.mac},
+            {"mac", MacShown(v.mac)},
             {"serial_number", v.serialNumber},
             {"device_name", v.deviceName},
             {"firmware_version", v.firmwareVersion},
@@ -173,12 +182,20 @@ void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
     if (rc != PsReadResult::Ok) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
 }
 
+// The same keys as KvJson; what the print servers do not have is null.
 Json PsJson(const Device& d, const ConfigImage& image) {
-    return {{"protocol", "print_server"},           {"mac", d.record.MacText()},
-            {"device_name", d.record.DeviceName()}, {"firmware", d.record.FirmwareText()},
-            {"ip_in_use", d.record.IpText()},       {"dhcp", image.DhcpEnabled() ? "on" : "off"},
-            {"ip", FormatIp(image.IpAddress())},    {"subnet_mask", FormatIp(image.SubnetMask())},
-            {"gateway", FormatIp(image.Gateway())}, {"print_port", image.PrintPort()}};
+    return {{"protocol", "print_server"},
+            {"mac", FormatMac(d.record.Mac())},
+            {"serial_number", nullptr},
+            {"device_name", d.record.DeviceName()},
+            {"firmware_version", d.record.FirmwareText()},
+            {"ip_in_use", d.record.IpText()},
+            {"dhcp", image.DhcpEnabled() ? "on" : "off"},
+            {"ip", FormatIp(image.IpAddress())},
+            {"subnet_mask", FormatIp(image.SubnetMask())},
+            {"gateway", FormatIp(image.Gateway())},
+            {"print_port", image.PrintPort()},
+            {"print_timeout", nullptr}};
 }
 
 // ---- Writing ------------------------------------------------------------------
@@ -205,9 +222,8 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
             return *a;
         };
         if (key == "dhcp") {
-            const auto i = FindItem({"off", "on"}, value);
-            if (!i) Usage("dhcp: '" + value + "' is not one of: on, off");
-            c.dhcp = *i == 1;
+            c.dhcp = ParseDhcp(value);
+            if (!c.dhcp) Usage("dhcp: '" + value + "' is not one of: " + DHCP_WORDS);
         } else if (key == "ip") {
             c.ip = address();
         } else if (key == "subnet_mask") {
@@ -264,7 +280,7 @@ void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
     if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     ctx.Print({{"protocol", "key_value"},
-               {"mac", d.printer.mac},
+               {"mac", MacShown(d.printer.mac)},
                {"ip_in_use", outcome.ipInUse},
                {"print_port", outcome.monitorPort}});
 }
@@ -341,11 +357,12 @@ void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     net->require_subcommand(1);
     auto target = std::make_shared<std::string>();
     auto get = net->add_subcommand("get", "read the settings of the device with this MAC or address");
-    get->add_option("device", *target, "MAC or IP address")->required();
+    get->add_option("device", *target, "MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address")->required();
     get->callback([&action, target] {
         action = [target](Context& c) {
+            const Target wanted = ParseTarget(*target);
             Network n;
-            const Device d = FindDevice(c, n, *target);
+            const Device d = FindDevice(c, n, wanted);
             if (d.printServer) {
                 ReadPrintServer(c, n, d);
                 c.Print(PsJson(d, n.channel->Image()));
@@ -358,13 +375,16 @@ void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     auto setArgs = std::make_shared<std::vector<std::string>>();
     auto set = net->add_subcommand("set", "DEVICE KEY=VALUE...: dhcp=on|off ip= subnet_mask= gateway= print_port= "
                                           "print_timeout= (key-value printers)");
-    set->add_option("device", *setTarget, "MAC or IP address")->required();
+    set->add_option("device", *setTarget, "MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address")
+        ->required();
     set->add_option("assignments", *setArgs, "KEY=VALUE")->required();
     set->callback([&action, setTarget, setArgs] {
         action = [setTarget, setArgs](Context& c) {
-            ParseChanges(*setArgs, true); // every value is checked before the search goes out
+            // Every value is checked before the search goes out.
+            const Target wanted = ParseTarget(*setTarget);
+            ParseChanges(*setArgs, true);
             Network n;
-            const Device d = FindDevice(c, n, *setTarget);
+            const Device d = FindDevice(c, n, wanted);
             const NetChanges changes = ParseChanges(*setArgs, !d.printServer);
             if (d.printServer) {
                 SetPrintServer(c, n, d, changes);

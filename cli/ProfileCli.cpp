@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -13,6 +14,13 @@ namespace {
 
 PrinterFamily FamilyOf(const Context& ctx) {
     return ctx.Model().family;
+}
+
+// A profile file, or standard input for "-".
+Json ReadProfile(const Context& ctx, const std::string& path) {
+    if (path != STANDARD_STREAM) return ReadProfileFile(path);
+    const Bytes text = ReadStandardInput(ctx);
+    return ParseProfile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), "standard input");
 }
 
 Json ReadPrinter(Context& ctx) {
@@ -46,6 +54,28 @@ Json Differences(const Json& printer, const Json& profile) {
     return rows;
 }
 
+// Every setting whose value differs between two sides, in the order the first
+// side and then the second name them. A setting one side lacks or holds as
+// null is missing there (null in the row); missing on both is no difference,
+// so the rows are the same whichever side comes first.
+Json SymmetricDifferences(const Json& first, const Json& second, const char* firstName, const char* secondName) {
+    const auto value = [](const Json& side, const std::string& key) {
+        const auto found = side.find(key);
+        return found == side.end() ? Json(nullptr) : *found;
+    };
+    Json rows = Json::array();
+    std::vector<std::string> seen;
+    for (const Json* side : {&first, &second})
+        for (const auto& item : side->items()) {
+            const std::string& key = item.key();
+            if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+            seen.push_back(key);
+            const Json a = value(first, key), b = value(second, key);
+            if (a != b) rows.push_back({{"setting", key}, {firstName, a}, {secondName, b}});
+        }
+    return rows;
+}
+
 Bytes BuildSet(const Context& ctx, const Assignments& assignments) {
     return FamilyOf(ctx) == PrinterFamily::Label ? BuildLabelSet(ctx, assignments) : BuildReceiptSet(ctx, assignments);
 }
@@ -56,6 +86,12 @@ Json ReadSettings(Context& ctx) {
 
 void Save(Context& ctx, const std::string& path) {
     const Json profile = ReadPrinter(ctx);
+    if (path == STANDARD_STREAM) {
+        // Standard output carries the profile alone.
+        std::cout << ProfileText(profile) << std::flush;
+        if (!std::cout) throw Failure(EXIT_FILE, "standard output: cannot be written");
+        return;
+    }
     try {
         WriteProfile(path, profile);
     } catch (const ProfileError& e) {
@@ -65,24 +101,15 @@ void Save(Context& ctx, const std::string& path) {
 }
 
 void Diff(Context& ctx, const std::vector<std::string>& files) {
-    Json left, right;
+    Json rows;
     if (files.size() == 2) {
-        left = ReadProfileFile(files[0])["settings"];
-        right = ReadProfileFile(files[1])["settings"];
+        if (files[0] == "-" && files[1] == "-") Usage("only one of the profiles can be standard input");
+        rows = SymmetricDifferences(ReadProfile(ctx, files[0])["settings"], ReadProfile(ctx, files[1])["settings"],
+                                    "first", "second");
     } else {
-        const Json profile = ReadProfileFile(files[0]);
+        const Json profile = ReadProfile(ctx, files[0]);
         RequireSameFamily(ctx, profile, files[0]);
-        left = ReadSettings(ctx);
-        right = profile["settings"];
-    }
-    Json rows = Differences(left, right);
-    if (files.size() == 2) {
-        for (Json& row : rows) {
-            row["first"] = row["printer"];
-            row["second"] = row["profile"];
-            row.erase("printer");
-            row.erase("profile");
-        }
+        rows = SymmetricDifferences(ReadSettings(ctx), profile["settings"], "printer", "profile");
     }
     const bool differ = !rows.empty();
     ctx.Print({{"differences", std::move(rows)}});
@@ -90,7 +117,7 @@ void Diff(Context& ctx, const std::vector<std::string>& files) {
 }
 
 void Apply(Context& ctx, const std::string& path, bool verify) {
-    const Json profile = ReadProfileFile(path);
+    const Json profile = ReadProfile(ctx, path);
     RequireSameFamily(ctx, profile, path);
     const Json& wanted = profile["settings"];
     // Every value of the profile is checked before anything is sent.
@@ -133,18 +160,19 @@ void AddProfileCommands(CLI::App& app, Context&, Action& action) {
 
     auto file = std::make_shared<std::string>();
     auto save = profile->add_subcommand("save", "every readable setting, with model, family and firmware version");
-    save->add_option("file", *file, "the profile to write")->required();
+    save->add_option("file", *file, "the profile to write (- for standard output)")->required();
     save->callback([&action, file] { action = [file](Context& c) { Save(c, *file); }; });
 
     auto files = std::make_shared<std::vector<std::string>>();
-    auto diff = profile->add_subcommand("diff", "printer against FILE, or FILE against FILE (exit 5 when they differ)");
-    diff->add_option("files", *files, "one or two profiles")->required()->expected(1, 2);
+    auto diff = profile->add_subcommand("diff", "printer against FILE, or FILE against FILE: every setting that "
+                                                "differs or is missing on one side (exit 5 when they differ)");
+    diff->add_option("files", *files, "one or two profiles (- for standard input)")->required()->expected(1, 2);
     diff->callback([&action, files] { action = [files](Context& c) { Diff(c, *files); }; });
 
     auto applyFile = std::make_shared<std::string>();
     auto verify = std::make_shared<bool>(false);
     auto apply = profile->add_subcommand("apply", "write what differs; --verify reads back and compares (exit 5)");
-    apply->add_option("file", *applyFile, "the profile")->required();
+    apply->add_option("file", *applyFile, "the profile (- for standard input)")->required();
     apply->add_flag("--verify", *verify, "read the settings back and compare");
     apply->callback(
         [&action, applyFile, verify] { action = [applyFile, verify](Context& c) { Apply(c, *applyFile, *verify); }; });

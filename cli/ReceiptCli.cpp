@@ -36,7 +36,7 @@ Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
 }
 
 void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
-    CLI::App* receipt = app.add_subcommand("receipt", "receipt printer settings (TR-510, TR-520)");
+    CLI::App* receipt = app.add_subcommand("receipt", "receipt printer settings (TR-510, TR-520 or TR-530)");
     receipt->require_subcommand(1);
     auto guard = [](Context& c) { RequireFamily(c, PrinterFamily::Receipt); };
 

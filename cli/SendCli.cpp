@@ -58,11 +58,19 @@ std::u16string Utf16(const std::string& text) {
     return out;
 }
 
+// A file, or standard input for "-", under the same rules.
 DataFile ReadFileOrFail(const Context& ctx, const std::string& path) {
-    DataFile file = ReadDataFile(path);
+    const bool stdinput = path == STANDARD_STREAM;
+    DataFile file;
+    if (stdinput) {
+        file.bytes = ReadStandardInput(ctx);
+        if (file.bytes.empty()) file.status = DataFile::Empty;
+    } else {
+        file = ReadDataFile(path);
+    }
     if (file.status != DataFile::Read)
-        throw Failure(EXIT_FILE,
-                      path + ": " + TemplateText(IDD_COMMAND_TEST, DataFileMessageKey(file.status), ctx.Language()));
+        throw Failure(EXIT_FILE, (stdinput ? std::string("standard input") : path) + ": " +
+                                     TemplateText(IDD_COMMAND_TEST, DataFileMessageKey(file.status), ctx.Language()));
     return file;
 }
 
@@ -107,7 +115,7 @@ void RunSend(Context& ctx, const SendArgs& a) {
     // --loop 0 repeats until Ctrl-C, as the page's loop does; a count sends that many passes.
     options.loop = a.loop == 0;
     for (int pass = 0; a.loop == 0 || pass < a.loop; ++pass) {
-        PrinterPort port(ctx.Settings(), ctx.Usb());
+        PrinterPort port(ctx.Connection(), ctx.Usb());
         SendJobResult result;
         if (file) {
             result = RunFileSend(port, bytes, options, limits, [&](const FileProgress& p) {
@@ -180,7 +188,7 @@ void RunTestJob(Context& ctx, const std::string& name) {
         if (file.status == TestFile::NotHex) throw Failure(EXIT_FILE, ctx.Text(HEX_TEXT_ERROR_STRING));
         bytes = file.bytes;
     }
-    const SendResult result = SendToPrinter(ctx.Settings(), ctx.Usb(), bytes, ctx.Limits());
+    const SendResult result = SendToPrinter(ctx.Connection(), ctx.Usb(), bytes, ctx.Limits());
     ExchangeResult r;
     r.status = result.status;
     r.code = result.code;
@@ -195,8 +203,21 @@ void RunTestJob(Context& ctx, const std::string& name) {
 // transfer waits this long for it.
 constexpr std::chrono::milliseconds LOADER_WAIT{10000};
 
-void RunFirmware(Context& ctx, const std::string& path, bool downloadMode) {
-    const FirmwareFormat format = FirmwareFormatOf(path);
+struct FirmwareArgs {
+    std::string file;
+    std::string format; // fw, cg or bin: what the file's ending would say
+    bool downloadMode = false;
+};
+
+void RunFirmware(Context& ctx, const FirmwareArgs& a) {
+    const std::string& path = a.file;
+    const bool downloadMode = a.downloadMode;
+    FirmwareFormat format = FirmwareFormatOf(path);
+    if (!a.format.empty()) {
+        format = FirmwareFormatOf("." + a.format);
+    } else if (path == STANDARD_STREAM) {
+        Usage("firmware from standard input needs --format fw|cg|bin");
+    }
     if (format == FirmwareFormat::Unknown) Usage(path + ": not a firmware file (.FW, .fw, .cg, .CG, .bin, .BIN)");
     const PrinterModel* model = ctx.ModelOrNull();
     const bool label = model && model->downloadMode;
@@ -212,7 +233,7 @@ void RunFirmware(Context& ctx, const std::string& path, bool downloadMode) {
     const auto until = JobClock::now() + LOADER_WAIT;
     FirmwareResult result;
     while (true) {
-        PrinterPort port(ctx.Settings(), plan->usb);
+        PrinterPort port(ctx.Connection(), plan->usb);
         result = RunFirmwareTransfer(port, plan->bytes, FirmwareLimits(ctx.Stop()),
                                      [&](const FirmwareProgress& p) { ctx.Progress(p.sent, p.total); });
         // The loader may not be on the bus yet.
@@ -262,7 +283,7 @@ void AddSendCommands(CLI::App& app, Context&, Action& action) {
     CLI::App* cmd = app.add_subcommand("send", "send text, hexadecimal bytes or a file as they are");
     cmd->add_option("--text", send->text, "text (Chinese text goes out in GBK with a LF)");
     cmd->add_option("--hex", send->hex, "hexadecimal bytes, e.g. \"1B 40 0A\"");
-    cmd->add_option("--file", send->file, "a file sent whole");
+    cmd->add_option("--file", send->file, "a file sent whole (- for standard input)");
     cmd->add_option("--loop", send->loop, "passes (0: until Ctrl-C)");
     cmd->add_option("--interval", send->interval, "milliseconds after each pass")->check(CLI::NonNegativeNumber);
     cmd->callback([&action, send] { action = [send](Context& c) { RunSend(c, *send); }; });
@@ -272,11 +293,13 @@ void AddSendCommands(CLI::App& app, Context&, Action& action) {
     test->add_option("name", *name, "the test job")->required();
     test->callback([&action, name] { action = [name](Context& c) { RunTestJob(c, *name); }; });
 
-    auto fw = std::make_shared<std::pair<std::string, bool>>();
+    auto fw = std::make_shared<FirmwareArgs>();
     CLI::App* firmware = app.add_subcommand("firmware", "download a firmware (.FW), font (.cg) or image (.bin) file");
-    firmware->add_option("file", fw->first, "the file")->required();
-    firmware->add_flag("--download-mode", fw->second, "put a label printer into download mode first");
-    firmware->callback([&action, fw] { action = [fw](Context& c) { RunFirmware(c, fw->first, fw->second); }; });
+    firmware->add_option("file", fw->file, "the file (- for standard input, with --format)")->required();
+    firmware->add_option("--format", fw->format, "the kind of file whatever its name ends with: fw, cg or bin")
+        ->check(CLI::IsMember({"fw", "cg", "bin"}));
+    firmware->add_flag("--download-mode", fw->downloadMode, "put a label printer into download mode first");
+    firmware->callback([&action, fw] { action = [fw](Context& c) { RunFirmware(c, *fw); }; });
 
     app.add_subcommand(
            "ports",

@@ -6,6 +6,11 @@ void Usage(const std::string& message) {
     throw Failure(EXIT_USAGE, message);
 }
 
+std::optional<bool> ParseDhcp(const std::string& value) {
+    if (const auto i = FindItem({"off", "on", "disable", "enable"}, value)) return *i % 2 == 1;
+    return std::nullopt;
+}
+
 std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args) {
     std::vector<std::pair<std::string, std::string>> out;
     for (const std::string& arg : args) {

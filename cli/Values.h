@@ -48,6 +48,10 @@ using pemberlux::ParseInteger;
 using pemberlux::PROFILE_MAX_DEPTH;
 using pemberlux::ValueText;
 
+// A DHCP switch: on or off, also the older enable or disable, without case.
+std::optional<bool> ParseDhcp(const std::string& value);
+inline constexpr const char* DHCP_WORDS = "on, off (or enable, disable)";
+
 // A profile's text as JSON, checked for shape (ParseProfileText); anything else
 // is a failure (EXIT_FILE) that names `name`.
 Json ParseProfile(std::string_view text, const std::string& name);

@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "core/base/MacAddress.h"
 #include "core/base/UiText.h"
 #include "core/port/PortCommands.h"
 #include "core/port/SendToPrinter.h"
@@ -16,7 +17,7 @@ namespace {
 
 // The Wi-Fi dialog, whose template holds the list texts.
 constexpr int IDD_WIFI_SETUP = 217;
-constexpr int IDC_WIFI_MODE = 1210, IDC_WIFI_ENCRYPTION = 1211, IDC_WIFI_DHCP = 1212, IDC_WIFI_KEY_FORMAT = 1221;
+constexpr int IDC_WIFI_MODE = 1210, IDC_WIFI_ENCRYPTION = 1211, IDC_WIFI_KEY_FORMAT = 1221;
 
 void RequireModule(const Context& ctx, bool wifi) {
     const PrinterModel* model = ctx.ModelOrNull();
@@ -25,7 +26,7 @@ void RequireModule(const Context& ctx, bool wifi) {
 }
 
 void Send(Context& ctx, std::span<const std::uint8_t> frame) {
-    const SendResult sent = SendToPrinter(ctx.Settings(), ctx.Usb(), frame, ctx.Limits());
+    const SendResult sent = SendToPrinter(ctx.Connection(), ctx.Usb(), frame, ctx.Limits());
     ExchangeResult r;
     r.status = sent.status;
     r.code = sent.code;
@@ -63,7 +64,9 @@ WifiSettings WifiFrom(const Context& ctx, const std::vector<std::string>& args) 
         } else if (key == "key") {
             s.key = value;
         } else if (key == "dhcp") {
-            s.dhcp = ListValue(key, value, IDC_WIFI_DHCP);
+            const auto on = ParseDhcp(value);
+            if (!on) Usage("dhcp: '" + value + "' is not one of: " + DHCP_WORDS);
+            s.dhcp = *on ? WIFI_DHCP_ENABLE : WIFI_DHCP_DISABLE;
         } else if (key == "ip") {
             s.ip = Address(key, value);
         } else if (key == "subnet_mask") {
@@ -89,7 +92,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
     wifi->require_subcommand(1);
     auto args = std::make_shared<std::vector<std::string>>();
     auto set = wifi->add_subcommand(
-        "set", "mode=AP|STA ssid=NAME encryption=None|WEP64|... key_format=HEX|ASCII key=KEY dhcp=Enable|Disable "
+        "set", "mode=AP|STA ssid=NAME encryption=None|WEP64|... key_format=HEX|ASCII key=KEY dhcp=on|off "
                "ip=A.B.C.D subnet_mask=A.B.C.D gateway=A.B.C.D");
     set->add_option("assignments", *args, "KEY=VALUE")->required();
     set->callback([&action, args] {
@@ -122,7 +125,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
             const auto info = DecodeBluetoothAnswer(result.reply);
             // Part of an answer by the time-out.
             if (!info) throw Failure(EXIT_TIMEOUT, c.Text(StringId::CommTimeout));
-            c.Print({{"mac", info->mac}, {"name", info->name}, {"password", info->password}});
+            c.Print({{"mac", MacShown(info->mac)}, {"name", info->name}, {"password", info->password}});
         };
     });
     auto pair = std::make_shared<std::pair<std::string, std::string>>();

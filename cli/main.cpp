@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
 
     ConnectionOptions& o = ctx.options;
     const char* connection = "Connection";
-    app.add_option("--model", o.model, "printer model (LB-610, LB-710, LB-600, TR-510, TR-520)")->group(connection);
+    app.add_option("--model", o.model, "printer model (LB-610, LB-710, LB-600, TR-510, TR-520 or TR-530)")
+        ->group(connection);
     app.add_option("--tcp", o.tcp, "HOST[:PORT] of the printer's print port (9100)")->group(connection);
     app.add_option("--serial", o.serial, "DEVICE[:BAUD[:PARITY[:DATA[:STOP[:FLOW]]]]] serial line")->group(connection);
     app.add_option("--lpt", o.lpt, "parallel port device (LPT1 or a path)")->group(connection);

@@ -216,21 +216,28 @@ struct TcpServer::Impl {
     }
 };
 
-TcpServer::TcpServer(SimPrinter& printer, std::uint16_t port) : impl_(std::make_unique<Impl>(printer)) {
-    impl_->listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+TcpServer::TcpServer(SimPrinter& printer, std::uint16_t port, TcpLoopback loopback)
+    : impl_(std::make_unique<Impl>(printer)) {
+    const bool v6 = loopback == TcpLoopback::Ipv6;
+    impl_->listener.Reset(::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!impl_->listener) ThrowErrno("socket");
     int one = 1;
     ::setsockopt(impl_->listener.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    if (::bind(impl_->listener.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
-        ThrowErrno("bind 127.0.0.1:" + std::to_string(port));
+    sockaddr_in a4{};
+    a4.sin_family = AF_INET;
+    a4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a4.sin_port = htons(port);
+    sockaddr_in6 a6{};
+    a6.sin6_family = AF_INET6;
+    a6.sin6_addr = in6addr_loopback;
+    a6.sin6_port = htons(port);
+    sockaddr* addr = v6 ? reinterpret_cast<sockaddr*>(&a6) : reinterpret_cast<sockaddr*>(&a4);
+    socklen_t len = v6 ? sizeof a6 : sizeof a4;
+    if (::bind(impl_->listener.Get(), addr, len) < 0)
+        ThrowErrno(std::string(v6 ? "bind [::1]:" : "bind 127.0.0.1:") + std::to_string(port));
     if (::listen(impl_->listener.Get(), 16) < 0) ThrowErrno("listen");
-    socklen_t len = sizeof addr;
-    if (::getsockname(impl_->listener.Get(), reinterpret_cast<sockaddr*>(&addr), &len) < 0) ThrowErrno("getsockname");
-    impl_->port = ntohs(addr.sin_port);
+    if (::getsockname(impl_->listener.Get(), addr, &len) < 0) ThrowErrno("getsockname");
+    impl_->port = ntohs(v6 ? a6.sin6_port : a4.sin_port);
     impl_->thread = std::thread([this] { impl_->Run(); });
 }
 

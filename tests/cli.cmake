@@ -1,7 +1,7 @@
 # pemberlux-cli run as a process against the simulated printers.
 if(TARGET pemberlux-cli)
   find_package(nlohmann_json 3 REQUIRED)
-  pemberlux_test(test_cli SOURCES cli/TestCli.cpp cli/TestCliNetwork.cpp cli/TestCliValues.cpp
+  pemberlux_test(test_cli SOURCES cli/TestCli.cpp cli/TestCliNetwork.cpp cli/TestCliValues.cpp cli/TestCliIo.cpp
     LIBS pemberlux_cli_values)
   target_compile_definitions(test_cli PRIVATE PEMBERLUX_CLI_BINARY="$<TARGET_FILE:pemberlux-cli>")
   target_link_libraries(test_cli PRIVATE nlohmann_json::nlohmann_json)

@@ -42,37 +42,64 @@ TEST_F(CliNetworkTest, DiscoverFindsPrintServersAndKeyValuePrintersOnce) {
     for (int n = 0; n < 3; ++n) {
         const Json& row = byMac["02:50:53:00:00:0" + std::to_string(n)];
         EXPECT_EQ(row["protocol"], "print_server");
-        EXPECT_EQ(row["ip"], "127.0.1." + std::to_string(n + 1));
-        EXPECT_EQ(row["name"], "PS-" + std::to_string(n));
-        EXPECT_EQ(row["firmware"], std::to_string(300 + n));
+        EXPECT_EQ(row["ip_in_use"], "127.0.1." + std::to_string(n + 1));
+        EXPECT_EQ(row["device_name"], "PS-" + std::to_string(n));
+        EXPECT_EQ(row["firmware_version"], std::to_string(300 + n));
     }
+    // The printers write their MAC as 00A0D1000001: shown in the one form all the same.
     for (std::size_t i = 0; i < 2; ++i) {
         const sim::KvPrinterConfig config = printers[i].Config();
-        const Json& row = byMac[config.mac];
+        const Json& row = byMac["00:a0:d1:00:00:0" + std::to_string(i + 1)];
         EXPECT_EQ(row["protocol"], "key_value");
         EXPECT_EQ(row["serial_number"], config.serialNumber);
-        EXPECT_EQ(row["ip"], config.ip);
+        EXPECT_EQ(row["ip_in_use"], config.ip);
+        EXPECT_EQ(row["firmware_version"], config.firmwareVersion);
     }
 }
 
 TEST_F(CliNetworkTest, NetGetReadsEitherKindByMacOrAddress) {
     sim::KvPrinterSim printer(sim::NumberedKvPrinter(0), {}, kvPort);
-    const CliRun ps = Net({"net", "get", "127.0.1.2", "--json"});
-    ASSERT_EQ(ps.code, 0) << ps.err;
-    const Json server = Json::parse(ps.out);
-    EXPECT_EQ(server["mac"], "02:50:53:00:00:01");
-    EXPECT_EQ(server["dhcp"], "off");
-    EXPECT_EQ(server["subnet_mask"], "255.0.0.0");
-    EXPECT_EQ(server["print_port"], 9100);
-
-    const CliRun kv = Net({"net", "get", printer.Config().mac, "--json"});
-    ASSERT_EQ(kv.code, 0) << kv.err;
-    const Json module = Json::parse(kv.out);
-    EXPECT_EQ(module["serial_number"], printer.Config().serialNumber);
-    EXPECT_EQ(module["print_port"], printer.Config().printPort);
-    EXPECT_EQ(module["print_timeout"], printer.Config().printTimeout);
-
+    // Either protocol's device by any of the three ways of writing its MAC, or by address;
+    // both give the same keys, with null where the protocol has no such field.
+    const struct {
+        const char* device;
+        const char* mac;
+    } cases[] = {
+        {"127.0.1.2", "02:50:53:00:00:01"},         {"02:50:53:00:00:01", "02:50:53:00:00:01"},
+        {"02-50-53-00-00-01", "02:50:53:00:00:01"}, {"025053000001", "02:50:53:00:00:01"},
+        {"00:A0:D1:00:00:01", "00:a0:d1:00:00:01"}, {"00-a0-d1-00-00-01", "00:a0:d1:00:00:01"},
+        {"00a0d1000001", "00:a0:d1:00:00:01"},
+    };
+    std::vector<std::string> keys;
+    for (const auto& c : cases) {
+        const CliRun run = Net({"net", "get", c.device, "--json"});
+        ASSERT_EQ(run.code, 0) << c.device << ": " << run.err;
+        const Json doc = Json::parse(run.out);
+        EXPECT_EQ(doc["mac"], c.mac) << c.device;
+        std::vector<std::string> these;
+        for (const auto& item : doc.items())
+            these.push_back(item.key());
+        if (keys.empty()) keys = these;
+        EXPECT_EQ(these, keys) << c.device;
+        if (doc["protocol"] == "print_server") {
+            EXPECT_EQ(doc["dhcp"], "off");
+            EXPECT_EQ(doc["subnet_mask"], "255.0.0.0");
+            EXPECT_EQ(doc["print_port"], 9100);
+            EXPECT_EQ(doc["firmware_version"], "301");
+            EXPECT_TRUE(doc["print_timeout"].is_null());
+        } else {
+            EXPECT_EQ(doc["serial_number"], printer.Config().serialNumber);
+            EXPECT_EQ(doc["print_port"], printer.Config().printPort);
+            EXPECT_EQ(doc["print_timeout"], printer.Config().printTimeout);
+        }
+    }
     EXPECT_EQ(Net({"net", "get", "00:11:22:33:44:55"}).code, 4);
+    // Neither a MAC nor an address: refused before the search.
+    for (const char* bad : {"00:11:22:33:44", "00:11-22:33:44:55", "0011223344GG", "printer", "127.0.1"}) {
+        servers.ClearFrames();
+        EXPECT_EQ(Net({"net", "get", bad}).code, 2) << bad;
+        EXPECT_TRUE(servers.Frames().empty()) << bad;
+    }
 }
 
 TEST_F(CliNetworkTest, NetSetWritesAndConfirmsOnBothProtocols) {
@@ -106,6 +133,7 @@ TEST_F(CliNetworkTest, NetSetRefusesBadValuesBeforeSearching) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"net", "set", "127.0.1.1", "ip=127.0.1"},
           std::vector<std::string>{"net", "set", "127.0.1.1", "dhcp=maybe"},
+          std::vector<std::string>{"net", "set", "127.0.1.1", "dhcp=1"},
           std::vector<std::string>{"net", "set", "127.0.1.1", "print_port=70000"},
           std::vector<std::string>{"net", "set", "127.0.1.1", "hostname=x"}}) {
         servers.ClearFrames();
@@ -123,6 +151,9 @@ TEST_F(CliTest, ModuleCommandsSendTheirFrames) {
         Bytes bytes;
     } cases[] = {
         {{"net", "usb-set", "ip=127.0.0.5", "subnet_mask=255.0.0.0", "gateway=127.0.0.1", "dhcp=on"},
+         Cat({begin, B({0x1B, 0x3B, 0x01, 127, 0, 0, 5, 127, 0, 0, 1, 255, 0, 0, 0, 0x01}), end})},
+        // The older word for the same switch.
+        {{"net", "usb-set", "ip=127.0.0.5", "subnet_mask=255.0.0.0", "gateway=127.0.0.1", "dhcp=Enable"},
          Cat({begin, B({0x1B, 0x3B, 0x01, 127, 0, 0, 5, 127, 0, 0, 1, 255, 0, 0, 0, 0x01}), end})},
         {{"wifi", "reset"}, Cat({begin, B({0x1B, 0x40, 0x01}), end})},
         {{"bluetooth", "restore"}, B({0x1B, 0x0D, 0x49})},
@@ -153,6 +184,22 @@ TEST_F(CliTest, WifiSetReachesTheModule) {
     EXPECT_EQ(wifi.ip, (std::array<std::uint8_t, 4>{127, 0, 0, 7}));
 }
 
+// dhcp takes on and off, as net set does, and the older Enable and Disable.
+TEST_F(CliTest, WifiDhcpTakesTheWordsOfEveryCommand) {
+    const struct {
+        const char* word;
+        int byte; // the module's DHCP byte: 0x00 on, 0x01 off
+    } cases[] = {{"on", 0x00}, {"OFF", 0x01}, {"Enable", 0x00}, {"disable", 0x01}};
+    for (const auto& c : cases) {
+        sim::LabelPrinterSim printer;
+        Attached link(printer, Transport::Tcp, dir.Path());
+        const CliRun run = Cli(link, "LB-610", {"wifi", "set", "ssid=x", std::string("dhcp=") + c.word});
+        ASSERT_EQ(run.code, 0) << c.word << ": " << run.err;
+        ASSERT_TRUE(printer.WaitForFrames(1, 5s));
+        EXPECT_EQ(printer.Wifi().dhcp, c.byte) << c.word;
+    }
+}
+
 TEST_F(CliTest, WifiSetWithoutEncryptionSendsNoKey) {
     sim::LabelPrinterSim printer;
     Attached link(printer, Transport::Tcp, dir.Path());
@@ -176,7 +223,7 @@ TEST_F(CliTest, BluetoothGetShowsTheModule) {
     Attached link(printer, Transport::Serial, dir.Path());
     const CliRun run = Cli(link, "LB-610", {"bluetooth", "get", "--json"});
     ASSERT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(Json::parse(run.out), Json::parse(R"({"mac":"00-1B-35-0A-FF-12","name":"Counter 2","password":"4321"})"));
+    EXPECT_EQ(Json::parse(run.out), Json::parse(R"({"mac":"00:1b:35:0a:ff:12","name":"Counter 2","password":"4321"})"));
 }
 
 TEST_F(CliTest, BadModuleInputIsRefusedBeforeAnythingIsSent) {
@@ -190,6 +237,7 @@ TEST_F(CliTest, BadModuleInputIsRefusedBeforeAnythingIsSent) {
         {"LB-610", {"wifi", "set", "ssid=x", "encryption=WEP64", "key=abc"}, "correct format"},
         {"LB-610", {"wifi", "set", "ssid=x", "encryption=WEP64", "key_format=HEX", "key=1122003344"}, "correct format"},
         {"LB-610", {"wifi", "set", "ssid=x", "mode=mesh"}, "'mesh' is not one of: AP, STA"},
+        {"LB-610", {"wifi", "set", "ssid=x", "dhcp=yes"}, "dhcp: 'yes' is not one of: on, off"},
         {"LB-610", {"bluetooth", "set", "A name far too long", "1234"}, "valid Bluetooth name"},
         {"LB-610", {"bluetooth", "set", "Shop", "12345"}, "valid password"},
         {"TR-510", {"bluetooth", "restore"}, "has no Bluetooth module"},

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace pemberlux::test {
 namespace {
 
@@ -27,6 +29,40 @@ TEST_F(NetPortTest, AddressMustBeNumeric) {
     port.settings.ipAddress = "localhost";
     EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
     EXPECT_TRUE(AllClosed(port));
+}
+
+// A host name's addresses are tried in turn: one that refuses, or that this
+// machine cannot reach, gives way to the next.
+TEST_F(NetPortTest, ResolvedAddressesAreTriedInTurn) {
+    port.settings.ipAddress = "printer.example";
+    port.settings.resolvedAddresses = {"::1", "127.0.0.1"};
+    printer.SetDefaultAnswer({{{'o', 'k'}}});
+    ASSERT_EQ(OpenPort(port, {}), 1);
+    port.SetData("?", 1);
+    EXPECT_EQ(WriteNetPort(port, {}), 1u);
+    char buf[4];
+    EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf, Deadline(5000ms))), "ok");
+    ClosePort(port);
+    port.settings.resolvedAddresses = {"::1"};
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
+    EXPECT_TRUE(AllClosed(port));
+}
+
+TEST_F(NetPortTest, IPv6AddressReachesAPrinterOnIt) {
+    sim::SimPrinter v6printer;
+    std::unique_ptr<sim::TcpServer> v6;
+    try {
+        v6 = std::make_unique<sim::TcpServer>(v6printer, 0, sim::TcpLoopback::Ipv6);
+    } catch (const std::exception& e) {
+        GTEST_SKIP() << "no IPv6 loopback here: " << e.what();
+    }
+    port.settings.ipAddress = "::1";
+    port.settings.tcpPort = v6->Port();
+    ASSERT_EQ(OpenPort(port, {}), 1);
+    port.SetData("v6", 2);
+    EXPECT_EQ(WriteNetPort(port, {}), 2u);
+    EXPECT_TRUE(v6printer.WaitForBytes(2, 5000ms));
+    EXPECT_EQ(v6printer.Received(), (sim::Bytes{'v', '6'}));
 }
 
 TEST_F(NetPortTest, ConnectGivesUpAfterAboutTwentySeconds) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pemberlux {
 
@@ -35,6 +36,10 @@ struct PortSettings {
     std::string language;
     std::string ipAddress;
     int tcpPort = 0;
+    // The numeric IPv4 and IPv6 addresses a host name in ipAddress was resolved
+    // to, which the network open tries in order (the command line's host
+    // names); empty: ipAddress is the address. Never stored.
+    std::vector<std::string> resolvedAddresses;
 
     // Rewrites ./pemberlux.ini from this record (see SettingsFile.h).
     bool SaveSettings() const;

@@ -71,6 +71,8 @@ enum Note {
     NOTE_OPEN_ABSENT,       // %1 the device
     NOTE_OPEN_BUSY,         // %1 the device
     NOTE_OPEN_OTHER,        // %1 the device, %2 the system's reason
+    NOTE_HOST_UNKNOWN,      // %1 a printer's host name, %2 the resolver's reason
+    NOTE_HOST_NO_ANSWER,    // %1 a printer's host name
 };
 // The note in the calling thread's language (or `langId`), with "%1", "%2", …
 // replaced by `args` in order.

@@ -1,6 +1,7 @@
 #include "core/network/PrintServerChannel.h"
 
 #include "core/base/Broadcast.h"
+#include "core/base/MacAddress.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -48,10 +49,7 @@ std::uint16_t DiscoveryRecord::Firmware() const {
 }
 
 std::string DiscoveryRecord::MacText() const {
-    const MacAddress m = Mac();
-    char text[18];
-    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
-    return text;
+    return FormatMac(Mac());
 }
 
 std::string DiscoveryRecord::FirmwareText() const {

@@ -1,14 +1,18 @@
-// The printer's print port over TCP (IPv4, numeric address).
+// The printer's print port over TCP: a numeric IPv4 address, or the numeric
+// IPv4 and IPv6 addresses a host name was resolved to.
 #include "core/port/PortIo.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <linux/sockios.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <vector>
 
 namespace pemberlux {
 
@@ -43,19 +47,44 @@ Input TakeInput(int fd) {
     }
 }
 
-bool Connect(int fd, const PortSettings& s, const JobLimits& job) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(s.tcpPort & 0xFFFF));
-    if (inet_pton(AF_INET, s.ipAddress.c_str(), &addr.sin_addr) != 1) return false;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return true;
-    if (errno != EINPROGRESS && errno != EINTR) return false;
-    Wait w = WaitFor(fd, POLLOUT, After(CONNECT_TIMEOUT_MS), job);
-    if (w == Wait::Stopped || w == Wait::Expired) FailWait(PORT_ERR_OPEN, w);
-    if (w != Wait::Ready) return false;
+// One numeric address (IPv4 or IPv6, with a scope) and the port as a socket address.
+bool NumericAddress(const std::string& text, int port, sockaddr_storage& out, socklen_t& size) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(text.c_str(), std::to_string(port & 0xFFFF).c_str(), &hints, &found) != 0) return false;
+    std::memcpy(&out, found->ai_addr, found->ai_addrlen);
+    size = found->ai_addrlen;
+    ::freeaddrinfo(found);
+    return true;
+}
+
+constexpr int NO_SOCKET = -2;
+
+// A connected socket to `address`; -1 when the connect failed, NO_SOCKET when
+// no socket could be made. A stop or the job's deadline throws.
+int Connect(const std::string& address, int tcpPort, Clock::time_point until, const JobLimits& job) {
+    sockaddr_storage addr{};
+    socklen_t size = 0;
+    if (!NumericAddress(address, tcpPort, addr, size)) return -1;
+    int fd = ::socket(addr.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return NO_SOCKET;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), size) == 0) return fd;
+    if (errno != EINPROGRESS && errno != EINTR) {
+        CloseFd(fd);
+        return -1;
+    }
+    const Wait w = WaitFor(fd, POLLOUT, until, job);
+    if (w == Wait::Stopped || w == Wait::Expired) {
+        CloseFd(fd);
+        FailWait(PORT_ERR_OPEN, w);
+    }
     int error = 0;
     socklen_t len = sizeof error;
-    return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+    if (w != Wait::Ready || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) CloseFd(fd);
+    return fd;
 }
 
 } // namespace
@@ -64,22 +93,25 @@ int OpenNetPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
     const PortSettings& s = port.settings;
     HoldDevice(port, "tcp:" + s.ipAddress + ":" + std::to_string(s.tcpPort), PORT_ERR_OPEN, job);
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        ClosePort(port);
-        return 0;
-    }
-    bool connected = false;
+    // A resolved host name's addresses in turn, within one connect bound.
+    const std::vector<std::string> addresses =
+        s.resolvedAddresses.empty() ? std::vector<std::string>{s.ipAddress} : s.resolvedAddresses;
+    const auto until = After(CONNECT_TIMEOUT_MS);
+    int fd = -1;
+    bool socketMade = false;
     try {
-        connected = Connect(fd, s, job);
+        for (const std::string& address : addresses) {
+            fd = Connect(address, s.tcpPort, until, job);
+            socketMade = socketMade || fd != NO_SOCKET;
+            if (fd >= 0 || Clock::now() >= until) break;
+        }
     } catch (const PortError&) {
-        CloseFd(fd);
         ClosePort(port);
         throw;
     }
-    if (!connected) {
-        CloseFd(fd);
+    if (fd < 0) {
         ClosePort(port);
+        if (!socketMade) return 0;
         Fail(PORT_ERR_OPEN);
     }
     port.socket = fd;

@@ -146,9 +146,10 @@ int OpenLptPort(PrinterPort& port, const JobLimits& job);
 // no printer is there or none matches, PORT_ERR_OPEN when the first wanted
 // printer can't be opened.
 int OpenUsbPort(PrinterPort& port, const JobLimits& job);
-// Connects to the settings' IP address (dotted decimal) and TCP port, giving up
-// after about 20 s. Returns 0 when no socket could be created (the write that
-// follows then fails); throws PORT_ERR_OPEN when the connect fails.
+// Connects to the settings' IP address (numeric) and TCP port, or to each of
+// the settings' resolved addresses in turn until one takes the connection,
+// giving up after about 20 s in all. Returns 0 when no socket could be created
+// (the write that follows then fails); throws PORT_ERR_OPEN when the connect fails.
 int OpenNetPort(PrinterPort& port, const JobLimits& job);
 
 // Each writes `length` bytes from `data` and returns the count written, or
