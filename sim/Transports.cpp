@@ -208,17 +208,21 @@ struct TcpServer::Impl {
     }
 };
 
-TcpServer::TcpServer(SimPrinter& printer, std::uint16_t port) : impl_(std::make_unique<Impl>(printer)) {
+TcpServer::TcpServer(SimPrinter& printer, std::uint16_t port, const std::string& address)
+    : impl_(std::make_unique<Impl>(printer)) {
+    in_addr host{};
+    if (::inet_pton(AF_INET, address.c_str(), &host) != 1 || (ntohl(host.s_addr) >> 24) != 127)
+        throw std::invalid_argument("a simulated printer listens on 127.0.0.0/8 only, not " + address);
     impl_->listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!impl_->listener) ThrowErrno("socket");
     int one = 1;
     ::setsockopt(impl_->listener.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_addr = host;
     addr.sin_port = htons(port);
     if (::bind(impl_->listener.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
-        ThrowErrno("bind 127.0.0.1:" + std::to_string(port));
+        ThrowErrno("bind " + address + ":" + std::to_string(port));
     if (::listen(impl_->listener.Get(), 16) < 0) ThrowErrno("listen");
     socklen_t len = sizeof addr;
     if (::getsockname(impl_->listener.Get(), reinterpret_cast<sockaddr*>(&addr), &len) < 0) ThrowErrno("getsockname");

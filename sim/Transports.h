@@ -20,13 +20,15 @@ namespace pemberlux::sim {
 // A UDP port nobody uses right now, for simulated network printers of their own.
 std::uint16_t FreeUdpPort();
 
-// Listens on 127.0.0.1:<port> (0 picks a free port) from construction on; one
+// Listens on <address>:<port> (0 picks a free port) from construction on; the
+// address must lie in 127.0.0.0/8 (Linux routes all of it to loopback, so any
+// of them binds without configuration; std::invalid_argument otherwise). One
 // client at a time, further clients wait in the backlog until the current one
 // disconnects. Each accepted client is announced with SimPrinter::Connected().
 // A drop closes the client's connection. A port in use throws.
 class TcpServer {
 public:
-    explicit TcpServer(SimPrinter& printer, std::uint16_t port = 0);
+    explicit TcpServer(SimPrinter& printer, std::uint16_t port = 0, const std::string& address = "127.0.0.1");
     ~TcpServer();
     std::uint16_t Port() const;
 
