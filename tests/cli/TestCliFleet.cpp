@@ -95,8 +95,9 @@ TEST_F(FleetTest, InventoryReportsEveryPrinterAndTheFaultyOnesWithTheirReason) {
             EXPECT_TRUE(r["message"].is_string() && !r["message"].get<std::string>().empty()) << k;
             EXPECT_NE(r["exit_code"], 0) << k;
             // Silent and late printers are given up on at the printer's deadline, before the reply time-out.
-            if (m.fault != sim::FleetFault::Drop)
+            if (m.fault != sim::FleetFault::Drop) {
                 EXPECT_EQ(r["message"], "no result within 2 s (--printer-timeout)") << k;
+            }
             continue;
         }
         EXPECT_EQ(r["status"], "ok") << k << ": " << r.dump();
@@ -157,6 +158,36 @@ TEST_F(FleetTest, ApplyVerifiedOnTheSearchedFleetChangesTheLabelPrintersAndSkips
     }
     EXPECT_EQ(report["summary"]["ok"], ok);
     EXPECT_EQ(report["summary"]["skipped"], skipped);
+}
+
+TEST_F(FleetTest, FirmwareGoesWholeToEveryLabelPrinterOverTheNetworkAndSkipsTheReceiptPrinters) {
+    dir.Write("fleet.txt", Targets([](const auto& m) { return m.fault == sim::FleetFault::None; }));
+    std::string image(5000, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<char>(i * 31 + 7);
+    dir.Write("app.bin", image);
+    std::vector<std::size_t> received;
+    for (std::size_t k = 0; k < fleet->Size(); ++k)
+        received.push_back((*fleet)[k].printer->Received().size());
+    const CliRun run = RunCli(dir.Path(), {"fleet", "firmware", "app.bin", "--targets", "fleet.txt", "--json"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    const Json report = Json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(report.is_object()) << run.out;
+    for (std::size_t k = 0; k < fleet->Size(); ++k) {
+        const auto& m = (*fleet)[k];
+        if (m.fault != sim::FleetFault::None) continue;
+        const Json r = ResultOf(report, k);
+        if (IsLabel(m)) m.printer->WaitForBytes(received[k] + image.size(), 10s);
+        const std::size_t got = m.printer->Received().size() - received[k];
+        if (IsLabel(m)) {
+            EXPECT_EQ(r["status"], "ok") << k;
+            EXPECT_EQ(r["values"]["sent_bytes"], image.size()) << k;
+            EXPECT_EQ(got, image.size()) << k << ": the whole file, once";
+        } else {
+            EXPECT_EQ(r["status"], "skipped") << k;
+            EXPECT_EQ(got, 0u) << k;
+        }
+    }
 }
 
 TEST_F(FleetTest, InterruptStopsEveryJobAndNamesThePrintersLeftUnchanged) {
