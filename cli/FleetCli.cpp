@@ -126,7 +126,9 @@ std::vector<Member> Gather(const Context& ctx, const FleetArgs& args) {
             }
             listed->mac = MacText(p.mac);
             listed->serialNumber = p.serialNumber;
-            listed->firmware = p.firmware;
+            // The version the answer gives is its network module's or print server's, not the printer's.
+            listed->values["found_by"] = p.protocol;
+            listed->values["network_firmware"] = p.firmware;
             // The model the answer names, unless the file named one.
             if (listed->target.model.empty() && FindModel(p.name)) listed->target.model = p.name;
         }
@@ -164,7 +166,8 @@ void Work(Task task, const FleetArgs& args, Context& pc, Member& m) {
             const Json info = ReadLabelInfo(pc);
             m.serialNumber = info.value("serial_number", "");
             m.firmware = info.value("firmware_version", "");
-            m.values = info;
+            for (const auto& [key, value] : info.items())
+                if (key != "serial_number" && key != "firmware_version") m.values[key] = value;
         } else {
             // The receipt printers tell no serial number or version: their
             // settings show that they answer.
@@ -221,7 +224,7 @@ std::string Line(const Member& m) {
     if (!m.serialNumber.empty()) line += "serial_number=" + m.serialNumber + " ";
     if (!m.firmware.empty()) line += "firmware_version=" + m.firmware + " ";
     for (const auto& [key, value] : m.values.items())
-        if (key != "serial_number" && key != "firmware_version") line += key + "=" + ValueText(value) + " ";
+        line += key + "=" + ValueText(value) + " ";
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     return line;
