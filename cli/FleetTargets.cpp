@@ -34,13 +34,13 @@ std::vector<FleetTarget> ParseTargets(std::string_view text, const std::string& 
         t.line = number;
         if (t.kind != "tcp" && t.kind != "serial" && t.kind != "lpt" && t.kind != "usb")
             fail("a target is tcp:HOST[:PORT], serial:DEVICE[:…], lpt:DEVICE or usb:VID:PID[@N]");
-        if (t.address.empty()) fail("no address after '" + t.kind + ":'");
         if (const auto at = t.address.find('@'); t.kind == "usb" && at != std::string::npos) {
             const auto n = ParseInteger(t.address.substr(at + 1));
             if (!n || *n < 0 || *n > 99) fail("usb:VID:PID@N takes N from 0 to 99");
             t.usbIndex = static_cast<int>(*n);
             t.address.erase(at);
         }
+        if (t.address.empty()) fail("no address after '" + t.kind + ":'");
         targets.push_back(std::move(t));
     }
     return targets;

@@ -367,7 +367,8 @@ Once everything listens, the simulator prints '#' notes and KEY=VALUE lines
 PEMBERLUX_SIM_SERIAL, PEMBERLUX_SIM_PARALLEL, PEMBERLUX_SYSFS_ROOT,
 PEMBERLUX_DEV_ROOT, PEMBERLUX_SIM_USB_NODES, PEMBERLUX_SIM_PRINT_SERVER_PORT,
 PEMBERLUX_SIM_KV_PORT and PEMBERLUX_SIM_KV_PRINTERS with PEMBERLUX_BROADCAST_ADDR,
-PEMBERLUX_SIM_MODEL and PEMBERLUX_SIM_PID, for the transports started.
+PEMBERLUX_SIM_FLEET, PEMBERLUX_SIM_MODEL and PEMBERLUX_SIM_PID, for the transports
+started.
 --ready-file gets the same
 lines, written whole at once, so a script can wait for the file and source it;
 the file is removed again on exit. SIGUSR1 writes the state file.

@@ -225,6 +225,7 @@ TEST_F(FleetTest, BadTargetsAreRefusedBeforeAnythingIsSent) {
         {"tcp:127.0.0.1 LB-610 extra\n", "one target and at most a model"},
         {"usb:3A7E:5E10@x\n", "usb:VID:PID@N"},
         {"tcp:\n", "no address"},
+        {"usb:@1\n", "no address"},
     };
     const std::size_t before = first.printer->Received().size();
     for (const auto& c : cases) {
