@@ -232,6 +232,9 @@ std::string Line(const Member& m) {
 
 void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
     if (args.parallel < 1 || args.parallel > 256) Usage("--parallel takes 1 to 256");
+    // Bounds that keep the deadlines within the clock's range.
+    if (args.printerSeconds > 604800) Usage("--printer-timeout takes at most 604800 seconds (a week)");
+    if (args.discover && args.seconds > 3600) Usage("--seconds takes at most 3600");
     Json profile;
     if (task == Task::Apply) profile = ReadProfileFile(args.file);
     if (task == Task::Firmware) {
