@@ -167,7 +167,10 @@ void Context::Resolve() {
     }
     if (model_) SelectUsbIds(*model_);
     usb_ = UsbSelection::Current();
+    ResolveConnection();
+}
 
+void Context::ResolveConnection() {
     const int given = !options.tcp.empty() + !options.serial.empty() + !options.lpt.empty() + !options.usb.empty();
     if (given > 1) Usage("give one of --tcp, --serial, --lpt, --usb");
     if (!options.tcp.empty()) {
@@ -206,6 +209,29 @@ void Context::Resolve() {
     if (options.timeoutMs < 0) Usage("--timeout must not be negative");
     for (int port : {options.psPort, options.kvPort})
         if (port < 1 || port > 65535) Usage("UDP ports are 1-65535, not " + std::to_string(port));
+}
+
+Context Context::ForPrinter(const ConnectionOptions& connection, const PrinterModel* model, const JobLimits& job,
+                            int usbIndex) const {
+    Context printer = *this;
+    printer.options.tcp = connection.tcp;
+    printer.options.serial = connection.serial;
+    printer.options.lpt = connection.lpt;
+    printer.options.usb = connection.usb;
+    printer.options.save = false;
+    printer.model_ = model;
+    if (model) {
+        printer.settings_.modelName = ModelName(*model, langId_);
+        // --usb auto: this printer's model's ids, not the process-wide selection.
+        printer.usb_ = {model->usb.vendorId, model->usb.secondId, model->usb.vendorOnly};
+    }
+    printer.ResolveConnection();
+    printer.usb_.index = usbIndex;
+    printer.stop_ = job.stop;
+    printer.deadline_ = job.deadline;
+    printer.capture_ = true;
+    printer.printed_.clear();
+    return printer;
 }
 
 const PrinterModel& Context::Model() const {
@@ -265,6 +291,7 @@ const PortSettings& Context::Connection() {
 ExchangeResult Context::TryRun(const Steps& exchange) {
     if (settings_.portKind < PORT_COM || settings_.portKind > PORT_LAN)
         Usage("no interface: give one of --tcp, --serial, --lpt, --usb");
+    ++exchanges_;
     PrinterPort port(Connection(), usb_);
     return exchange(port, Limits());
 }
@@ -289,10 +316,13 @@ void Context::Check(const ExchangeResult& result, int kind) const {
     if (result.status == ExchangeResult::Done) {
         // A late reply is whole and used; the user still hears it was late,
         // in words that do not read as the fatal time-out.
-        if (result.late)
+        if (result.late && capture_) {
+            late_ = true;
+        } else if (result.late) {
             std::cerr << "pemberlux-cli: " << command_
                       << ": note: the printer answered late (its reply ended after the time-out); the reply is whole "
                          "and the values shown are the printer's\n";
+        }
         return;
     }
     if (result.status == ExchangeResult::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
@@ -410,7 +440,11 @@ std::string RenderText(const Json& doc) {
     return out.str();
 }
 
-void Context::Print(const Json& doc) const {
+void Context::Print(const Json& doc) {
+    if (capture_) {
+        printed_.push_back(doc);
+        return;
+    }
     if (options.json) {
         std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     } else {
@@ -421,7 +455,11 @@ void Context::Print(const Json& doc) const {
     std::cout.flush();
 }
 
-void Context::Progress(std::uint64_t done, std::uint64_t total) const {
+void Context::Progress(std::uint64_t done, std::uint64_t total) {
+    if (capture_) {
+        transferred_ = transferred_ || done > 0;
+        return;
+    }
     const int percent = total ? static_cast<int>(done * 100 / total) : 100;
     if (options.json && options.progress) {
         Json line = {{"progress", {{"sent", done}, {"total", total}, {"percent", percent}}}};
@@ -434,6 +472,7 @@ void Context::Progress(std::uint64_t done, std::uint64_t total) const {
 }
 
 void Context::EndProgress() const {
+    if (capture_) return;
     if (!options.json && ::isatty(STDERR_FILENO)) std::cerr << "\n";
 }
 

@@ -52,6 +52,22 @@ public:
     // Throws a usage failure for options that make no sense.
     void Resolve();
 
+    // A context of its own for one printer of a fleet, next to the others:
+    // this one's options and language with `connection`'s --tcp, --serial,
+    // --lpt or --usb (checked as those are), `model` (may be null) and
+    // `job`'s stop and deadline; `usbIndex` >= 0 picks one of several USB
+    // printers with the ids. What the commands print through it is kept
+    // (Printed()), not written. Throws a usage failure for a bad connection.
+    Context ForPrinter(const ConnectionOptions& connection, const PrinterModel* model, const JobLimits& job,
+                       int usbIndex = -1) const;
+    const std::vector<Json>& Printed() const { return printed_; }
+    // Whether a reply came late (the note a single command writes to stderr).
+    bool AnsweredLate() const { return late_; }
+    // Exchanges started and transfer progress reported so far: what may have
+    // reached the printer when the job was stopped.
+    int Exchanges() const { return exchanges_; }
+    bool Transferred() const { return transferred_; }
+
     const PortSettings& Settings() const { return settings_; }
     PortSettings& Settings() { return settings_; }
     const UsbSelection& Usb() const { return usb_; }
@@ -74,7 +90,7 @@ public:
 
     std::stop_token Stop() const { return stop_; }
     void SetStop(std::stop_token stop) { stop_ = std::move(stop); }
-    JobLimits Limits() const { return {stop_}; }
+    JobLimits Limits() const { return {stop_, deadline_}; }
 
     // One exchange on the connection; failures end the command.
     ExchangeResult Exchange(std::span<const std::uint8_t> frame, const ReplyRule* rule);
@@ -88,9 +104,9 @@ public:
     int Kind() const { return settings_.portKind; }
 
     // Prints the command's document: JSON with --json, else text.
-    void Print(const Json& doc) const;
+    void Print(const Json& doc);
     // Progress of a long transfer: a bar on a terminal, JSON lines with --json --progress.
-    void Progress(std::uint64_t done, std::uint64_t total) const;
+    void Progress(std::uint64_t done, std::uint64_t total);
     void EndProgress() const;
 
     // Writes the settings to the settings file when --save was given.
@@ -101,14 +117,23 @@ public:
 
 private:
     ExchangeResult TryRun(const Steps& exchange);
+    // The connection options (--tcp, --serial, --lpt, --usb) applied to the settings.
+    void ResolveConnection();
 
     PortSettings settings_;
     UsbSelection usb_;
     const PrinterModel* model_ = nullptr;
     int langId_ = 1033;
     std::stop_token stop_;
+    JobClock::time_point deadline_ = JobClock::time_point::max();
     std::string command_;
     std::filesystem::path settingsFile_;
+    // A fleet printer's context keeps its output.
+    bool capture_ = false;
+    std::vector<Json> printed_;
+    mutable bool late_ = false;
+    int exchanges_ = 0;
+    bool transferred_ = false;
 };
 
 // The settings file the command line shares with the installed program: `given`
@@ -141,5 +166,6 @@ void AddSendCommands(CLI::App& app, Context& ctx, Action& action);
 void AddProfileCommands(CLI::App& app, Context& ctx, Action& action);
 void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action);
 void AddWirelessCommands(CLI::App& app, Context& ctx, Action& action);
+void AddFleetCommands(CLI::App& app, Context& ctx, Action& action);
 
 } // namespace pemberlux::cli

@@ -45,4 +45,25 @@ Json ReadLabelInfo(Context& ctx);
 Json ReadReceiptSettings(Context& ctx);
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments);
 
+// ---- Used by the fleet commands -----------------------------------------------
+
+// `profile apply FILE [--verify]` on the context's printer.
+void ApplyProfile(Context& ctx, const std::string& path, bool verify);
+// `firmware FILE` to the context's printer.
+void SendFirmware(Context& ctx, const std::string& path);
+
+// A printer that answered a network search, with the port it prints on.
+struct NetworkPrinter {
+    std::string protocol; // key_value, print_server
+    std::string mac;      // as the search answer spells it
+    std::string ip;
+    std::string name;
+    std::string firmware;
+    std::string serialNumber;
+    int printPort = 9100;
+};
+// Both searches once (as `discover`); a print server's print port is read
+// from its settings, 9100 when they cannot be read.
+std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::milliseconds limit);
+
 } // namespace pemberlux::cli

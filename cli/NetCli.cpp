@@ -1,4 +1,4 @@
-#include "Cli.h"
+#include "Commands.h"
 
 #include "core/base/MacAddress.h"
 #include "core/network/KvSession.h"
@@ -332,6 +332,29 @@ void UsbSet(Context& ctx, const std::vector<std::string>& args) {
 }
 
 } // namespace
+
+std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::milliseconds limit) {
+    Network net;
+    std::vector<NetworkPrinter> printers;
+    for (const Device& d : Discover(ctx, net, limit)) {
+        NetworkPrinter p;
+        if (d.printServer) {
+            p = {"print_server", d.record.MacText(), d.record.IpText(), d.record.DeviceName(), d.record.FirmwareText(),
+                 "", 9100};
+            try {
+                ReadPrintServer(ctx, net, d);
+                p.printPort = net.channel->Image().PrintPort();
+            } catch (const Failure& f) {
+                if (f.code == EXIT_INTERRUPTED) throw;
+            }
+        } else {
+            p = {"key_value", d.printer.mac,          d.printer.ipInUse, d.printer.deviceName,
+                 d.printer.firmwareVersion, d.printer.serialNumber, d.printer.printPort ? d.printer.printPort : 9100};
+        }
+        printers.push_back(std::move(p));
+    }
+    return printers;
+}
 
 void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     const char* group = "Network";

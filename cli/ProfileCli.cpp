@@ -154,6 +154,10 @@ void Apply(Context& ctx, const std::string& path, bool verify) {
 
 } // namespace
 
+void ApplyProfile(Context& ctx, const std::string& path, bool verify) {
+    Apply(ctx, path, verify);
+}
+
 void AddProfileCommands(CLI::App& app, Context&, Action& action) {
     CLI::App* profile = app.add_subcommand("profile", "save, compare and apply a printer's settings as JSON");
     profile->require_subcommand(1);

@@ -1,4 +1,4 @@
-#include "Cli.h"
+#include "Commands.h"
 
 #include "core/base/HexText.h"
 #include "core/base/UiText.h"
@@ -277,6 +277,10 @@ Json ListPorts() {
 }
 
 } // namespace
+
+void SendFirmware(Context& ctx, const std::string& path) {
+    RunFirmware(ctx, path, false);
+}
 
 void AddSendCommands(CLI::App& app, Context&, Action& action) {
     auto send = std::make_shared<SendArgs>();

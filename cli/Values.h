@@ -23,6 +23,7 @@ enum ExitCode : int {
     EXIT_TIMEOUT = 4,
     EXIT_VERIFY = 5, // verification found a difference
     EXIT_FILE = 6,   // a file could not be read
+    EXIT_FLEET = 7,  // some printers of a fleet failed (the report says which)
     EXIT_INTERRUPTED = 130,
 };
 

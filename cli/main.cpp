@@ -71,6 +71,7 @@ constexpr const char* EXIT_CODES = R"(Exit codes:
   4  time-out: the printer did not answer in time
   5  verification found a difference
   6  a file could not be read (or written)
+  7  fleet: some printers failed; the report says which
   130 interrupted (Ctrl-C)
 
 Defaults for the printer model and the interface come from the settings file
@@ -125,6 +126,7 @@ int main(int argc, char** argv) {
     AddProfileCommands(app, ctx, action);
     AddNetworkCommands(app, ctx, action);
     AddWirelessCommands(app, ctx, action);
+    AddFleetCommands(app, ctx, action);
     // The shared options may also follow the command.
     for (CLI::App* sub : app.get_subcommands({})) {
         sub->fallthrough();

@@ -216,25 +216,26 @@ struct TcpServer::Impl {
     }
 };
 
-TcpServer::TcpServer(SimPrinter& printer, std::uint16_t port, TcpLoopback loopback)
+TcpServer::TcpServer(SimPrinter& printer, std::uint16_t port, const std::string& address)
     : impl_(std::make_unique<Impl>(printer)) {
-    const bool v6 = loopback == TcpLoopback::Ipv6;
+    sockaddr_in a4{};
+    a4.sin_family = AF_INET;
+    a4.sin_port = htons(port);
+    sockaddr_in6 a6{};
+    a6.sin6_family = AF_INET6;
+    a6.sin6_port = htons(port);
+    const bool v6 = ::inet_pton(AF_INET6, address.c_str(), &a6.sin6_addr) == 1;
+    if (v6 ? !IN6_IS_ADDR_LOOPBACK(&a6.sin6_addr)
+           : ::inet_pton(AF_INET, address.c_str(), &a4.sin_addr) != 1 || (ntohl(a4.sin_addr.s_addr) >> 24) != 127)
+        throw std::invalid_argument("a simulated printer listens on 127.0.0.0/8 or ::1 only, not " + address);
     impl_->listener.Reset(::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!impl_->listener) ThrowErrno("socket");
     int one = 1;
     ::setsockopt(impl_->listener.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a4{};
-    a4.sin_family = AF_INET;
-    a4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a4.sin_port = htons(port);
-    sockaddr_in6 a6{};
-    a6.sin6_family = AF_INET6;
-    a6.sin6_addr = in6addr_loopback;
-    a6.sin6_port = htons(port);
     sockaddr* addr = v6 ? reinterpret_cast<sockaddr*>(&a6) : reinterpret_cast<sockaddr*>(&a4);
     socklen_t len = v6 ? sizeof a6 : sizeof a4;
     if (::bind(impl_->listener.Get(), addr, len) < 0)
-        ThrowErrno(std::string(v6 ? "bind [::1]:" : "bind 127.0.0.1:") + std::to_string(port));
+        ThrowErrno("bind " + (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port));
     if (::listen(impl_->listener.Get(), 16) < 0) ThrowErrno("listen");
     if (::getsockname(impl_->listener.Get(), addr, &len) < 0) ThrowErrno("getsockname");
     impl_->port = ntohs(v6 ? a6.sin6_port : a4.sin_port);

@@ -20,18 +20,17 @@ namespace pemberlux::sim {
 // A UDP port nobody uses right now, for simulated network printers of their own.
 std::uint16_t FreeUdpPort();
 
-// Which loopback address a TCP server listens on.
-enum class TcpLoopback { Ipv4, Ipv6 };
-
-// Listens on 127.0.0.1:<port> (or [::1]:<port>; 0 picks a free port) from
-// construction on; one client at a time, further clients wait in the backlog
-// until the current one disconnects. Each accepted client is announced with
+// Listens on <address>:<port> (0 picks a free port) from construction on; the
+// address is "::1" or lies in 127.0.0.0/8 (Linux routes all of it to loopback,
+// so any of them binds without configuration; std::invalid_argument
+// otherwise). One client at a time, further clients wait in the backlog until
+// the current one disconnects. Each accepted client is announced with
 // SimPrinter::Connected(), whose greeting goes out before anything is read. A
 // drop closes the client's connection, a reset aborts it (RST). A port in use,
 // or a machine without that address, throws.
 class TcpServer {
 public:
-    explicit TcpServer(SimPrinter& printer, std::uint16_t port = 0, TcpLoopback loopback = TcpLoopback::Ipv4);
+    explicit TcpServer(SimPrinter& printer, std::uint16_t port = 0, const std::string& address = "127.0.0.1");
     ~TcpServer();
     std::uint16_t Port() const;
 

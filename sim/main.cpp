@@ -5,6 +5,7 @@
 #include "LabelPrinterSim.h"
 #include "PrintServerSim.h"
 #include "ReceiptPrinterSim.h"
+#include "SimFleet.h"
 #include "SimPrinter.h"
 #include "Transports.h"
 
@@ -60,6 +61,11 @@ struct Options {
     std::uint16_t printServerPort = pemberlux::sim::ps::kPort;
     bool zeroAfterText = true; // label printers' text answers
     std::string printLog;
+    int fleet = 0;
+    std::uint16_t fleetPort = 9100;
+    int fleetFaults = 0;
+    std::chrono::milliseconds fleetLate{3000};
+    std::string targetsFile;
     bool help = false;
 };
 
@@ -199,6 +205,29 @@ const std::vector<OptionSpec>& OptionTable() {
          [](Options& o, const std::string& v) {
              o.printServerPort = static_cast<std::uint16_t>(ParseNumber(v, 65535, "--print-server-port"));
          }},
+        {"--fleet", "N",
+         "N networked printers at once, for fleet tools: printer k listens on 127.1.(k/250).(k%250+1) at "
+         "--fleet-port, the models take turns (LB-610, LB-710, LB-600, TR-510, TR-520), and each answers the "
+         "print-server search (--print-server-port) with its own MAC, address, model and print port "
+         "(sim/README.md); the fault options apply to all of them",
+         [](Options& o, const std::string& v) { o.fleet = static_cast<int>(ParseNumber(v, 62500, "--fleet")); }},
+        {"--fleet-port", "PORT", "print port of every --fleet printer; default 9100 (0 picks a free port for each)",
+         [](Options& o, const std::string& v) {
+             o.fleetPort = static_cast<std::uint16_t>(ParseNumber(v, 65535, "--fleet-port"));
+         }},
+        {"--fleet-faults", "K",
+         "every K-th --fleet printer misbehaves on its print port, in turn: silent, late (--fleet-late-ms), "
+         "dropping the connection at the first byte",
+         [](Options& o, const std::string& v) {
+             o.fleetFaults = static_cast<int>(ParseNumber(v, 62500, "--fleet-faults"));
+         }},
+        {"--fleet-late-ms", "MS", "how late the late --fleet printers answer; default 3000",
+         [](Options& o, const std::string& v) {
+             o.fleetLate = std::chrono::milliseconds(ParseNumber(v, 3600000, "--fleet-late-ms"));
+         }},
+        {"--targets-file", "FILE",
+         "write the --fleet printers as a pemberlux-cli targets file (tcp:ADDRESS:PORT MODEL a line)",
+         [](Options& o, const std::string& v) { o.targetsFile = v; }},
         {"--state-file", "FILE", "write the printers' state as JSON to FILE on SIGUSR1 and on exit",
          [](Options& o, const std::string& v) { o.stateFile = v; }},
         {"--ready-file", "FILE", "write the client settings to FILE once everything listens",
@@ -349,7 +378,8 @@ Once everything listens, the simulator prints '#' notes and KEY=VALUE lines
 PEMBERLUX_SIM_SERIAL, PEMBERLUX_SIM_PARALLEL, PEMBERLUX_SYSFS_ROOT,
 PEMBERLUX_DEV_ROOT, PEMBERLUX_SIM_USB_NODES, PEMBERLUX_SIM_PRINT_SERVER_PORT,
 PEMBERLUX_SIM_KV_PORT and PEMBERLUX_SIM_KV_PRINTERS with PEMBERLUX_BROADCAST_ADDR,
-PEMBERLUX_SIM_MODEL and PEMBERLUX_SIM_PID, for the transports started.
+PEMBERLUX_SIM_FLEET, PEMBERLUX_SIM_MODEL and PEMBERLUX_SIM_PID, for the transports
+started.
 --ready-file gets the same
 lines, written whole at once, so a script can wait for the file and source it;
 the file is removed again on exit. SIGUSR1 writes the state file.
@@ -434,9 +464,9 @@ struct TempFolder {
 
 int Run(const Options& options) {
     if (options.tcpPorts.empty() && !options.serial && !options.parallel && options.usb.empty() &&
-        options.printServers == 0 && options.kvPrinters == 0)
-        throw UsageError("nothing to simulate: give --tcp, --serial, --parallel, --usb, --print-servers or "
-                         "--kv-printers (see --help)");
+        options.printServers == 0 && options.kvPrinters == 0 && options.fleet == 0)
+        throw UsageError("nothing to simulate: give --tcp, --serial, --parallel, --usb, --print-servers, "
+                         "--kv-printers or --fleet (see --help)");
     MakePrinter(options); // an unknown model is a usage error before anything starts
 
     // Signals are taken by sigwait below; every thread started later inherits the mask.
@@ -463,6 +493,7 @@ int Run(const Options& options) {
     std::unique_ptr<FakeUsbTree> usbTree;
     std::unique_ptr<PrintServerSim> printServers;
     std::unique_ptr<KvPrinterFleet> kvFleet;
+    std::unique_ptr<SimFleet> fleet;
     std::ostringstream settings, notes;
 
     auto newPrinter = [&] {
@@ -543,7 +574,32 @@ int Run(const Options& options) {
         settings << "PEMBERLUX_SIM_KV_PORT=" << options.kvPort << "\n";
         settings << "PEMBERLUX_SIM_KV_PRINTERS=" << options.kvPrinters << "\n";
     }
-    if (printServers || kvFleet) {
+    if (options.fleet > 0) {
+        FleetOptions f;
+        f.count = options.fleet;
+        f.printPort = options.fleetPort;
+        f.searchPort = options.printServerPort;
+        f.faultEvery = options.fleetFaults;
+        f.lateBy = options.fleetLate;
+        f.common = options.faults;
+        fleet = std::make_unique<SimFleet>(f);
+        std::string targets;
+        for (std::size_t k = 0; k < fleet->Size(); ++k) {
+            const SimFleet::Member& m = (*fleet)[k];
+            endpoints.push_back({"tcp",
+                                 "\"address\":" + JsonString(m.address) + ",\"mac\":" + JsonString(m.mac) +
+                                     ",\"fault\":" + JsonString(SimFleet::FaultName(m.fault)) +
+                                     ",\"port\":" + std::to_string(m.port),
+                                 m.printer});
+            targets += "tcp:" + m.address + ":" + std::to_string(m.port) + " " + m.model + "\n";
+        }
+        if (!options.targetsFile.empty()) WriteFileAtomically(options.targetsFile, targets);
+        notes << "# a fleet of " << options.fleet << " printers on 127.1.0.1 and up, answering the print-server "
+              << "search on UDP " << fleet->SearchPort() << " of the loopback broadcast\n";
+        settings << "PEMBERLUX_SIM_FLEET=" << options.fleet << "\n";
+        settings << "PEMBERLUX_SIM_PRINT_SERVER_PORT=" << fleet->SearchPort() << "\n";
+    }
+    if (printServers || kvFleet || fleet) {
         // The program's broadcasts must reach the simulated printers on loopback.
         settings << "PEMBERLUX_BROADCAST_ADDR=127.255.255.255\n";
     }
@@ -598,6 +654,7 @@ int Run(const Options& options) {
     }
     ptys.clear();
     tcp.clear();
+    if (fleet) fleet->Stop();
     for (const Endpoint& e : endpoints)
         e.printer->SetPrintSink(nullptr);
     writeState();

@@ -685,7 +685,7 @@ TEST_F(CliTest, HelpNamesEveryCommandAndTheExitCodes) {
     const CliRun run = RunCli(dir.Path(), {"--help"});
     EXPECT_EQ(run.code, 0);
     for (const char* word : {"label", "receipt", "send", "test-job", "firmware", "ports", "profile", "Exit codes",
-                             "5  verification found a difference"})
+                             "5  verification found a difference", "fleet", "7  fleet: some printers failed"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 

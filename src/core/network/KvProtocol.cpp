@@ -281,6 +281,7 @@ FoundPrinter FoundPrinterFromFields(const ConfigFieldTable& fields) {
     printer.serialNumber = text(KV_KEY_SERIAL_NUM);
     printer.mac = text(KV_KEY_MAC);
     printer.ipInUse = text(KV_KEY_IP_CUR);
+    printer.printPort = KvFieldInt(text(KV_KEY_PRNT_PORT));
     return printer;
 }
 

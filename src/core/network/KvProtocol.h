@@ -208,11 +208,12 @@ struct FoundPrinter {
     std::string mac;
     std::string ipInUse;
     std::string serialNumber;
+    int printPort = 0; // PRNT_PORT; 0 when the answer has none
 
     bool operator==(const FoundPrinter&) const = default;
 };
 
-// "DEV", "VER", "SERIAL_NUM", "MAC" and "IP_CUR" of the table; missing keys give empty texts.
+// "DEV", "VER", "SERIAL_NUM", "MAC", "IP_CUR" and "PRNT_PORT" of the table; missing keys give empty texts (0).
 FoundPrinter FoundPrinterFromFields(const ConfigFieldTable& fields);
 
 struct FoundPrinterTable {

@@ -69,6 +69,9 @@ struct UsbSelection {
     std::string vendor;
     std::string second;
     bool vendorOnly = false;
+    // >= 0: only the printer of this place among the selected ones, in the
+    // order of the device list (a fleet's usb:VID:PID@N); else all of them.
+    int index = -1;
 
     // The process-wide selection as it is now (taken when a job starts).
     static UsbSelection Current();

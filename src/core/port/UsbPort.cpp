@@ -119,6 +119,7 @@ int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
     auto entries = PrinterEntries(classDir);
     if (entries.size() > MAX_USB_PORTS) entries.resize(MAX_USB_PORTS);
     int opened = 0;
+    int selected = 0;
     auto fail = [&](int code) {
         ClosePort(port);
         Fail(code);
@@ -131,6 +132,7 @@ int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
             fail(PORT_ERR_NO_INFO);
         }
         if (!port.usb.Wants(IdentityOf(entry))) continue;
+        if (port.usb.index >= 0 && selected++ != port.usb.index) continue;
         const std::string path = (devRoot / node).string();
         try {
             HoldDevice(port, DeviceKey(path), PORT_ERR_OPEN, job);
