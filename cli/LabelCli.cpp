@@ -65,8 +65,8 @@ std::string SnakeName(const std::string& name) {
 void RequireFamily(const Context& ctx, PrinterFamily family) {
     const PrinterModel* model = ctx.ModelOrNull();
     if (!model || model->family == family) return;
-    Usage("model " + ModelName(*model, LANG_ENGLISH) + " is a " +
-          (model->family == PrinterFamily::Label ? "label" : "receipt") + " printer");
+    Usage(model->family == PrinterFamily::Label ? "%1 is a label printer" : "%1 is a receipt printer",
+          {ModelName(*model, LANG_ENGLISH)});
 }
 
 void KeepReportedLine(Context& ctx, const PortSettings& reported) {
@@ -101,25 +101,25 @@ Json ReadLabelSettings(Context& ctx) {
 }
 
 Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + LabelKeys());
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {LabelKeys()});
     LabelSettingValues values;
     LabelChangedMarks marks;
     for (const auto& [key, value] : assignments) {
         const LabelSettingInfo* info = LabelByKey(key);
-        if (!info) Usage("unknown setting '" + key + "'; keys: " + LabelKeys());
+        if (!info) Usage("unknown setting '%1'; keys: %2", {key, LabelKeys()});
         const auto i = static_cast<std::size_t>(info->pos);
         if (info->IsList()) {
             const auto& items = Items(ctx, info->pos);
             const auto index = FindItem(items, value);
-            if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
+            if (!index) Usage("%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
             values.selection[i] = *index;
         } else if (info->kind == LabelValueKind::Millimetres) {
             if (!IsMillimetres(value))
-                Usage(key + ": '" + value + "' is not a number of millimetres from -4095 to 4095");
+                Usage("%1: '%2' is not a number of millimetres from %3 to %4", {key, value, "-4095", "4095"});
             values.text[i] = value;
         } else {
             const auto n = ParseInteger(value);
-            if (!n || *n < 0 || *n > LB_EDIT_MAX) Usage(key + ": '" + value + "' is not an integer from 0 to 4095");
+            if (!n || *n < 0 || *n > LB_EDIT_MAX) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "0", "4095"});
             values.text[i] = value;
         }
         marks.set(i);
@@ -148,21 +148,24 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
 
     auto* set = label->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
     auto assignments = std::make_shared<std::vector<std::string>>();
-    set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; emulation follows the model and language):\n";
+    CompletionWords completion;
     for (const LabelSettingInfo& info : LABEL_SETTINGS) {
         keys += "  " + SnakeName(info.name) + ": ";
+        std::vector<std::string> items;
         if (info.kind == LabelValueKind::Millimetres) {
             keys += "millimetres, -4095 to 4095\n";
         } else if (info.kind == LabelValueKind::AdValue) {
             keys += "0 to 4095\n";
         } else {
-            keys += JoinItems(info.pos == LS_EMULATION ? EmulationListItems(ctx.Settings())
-                                                       : LabelListItems(info.pos, LANG_ENGLISH)) +
-                    "\n";
+            items = info.pos == LS_EMULATION ? EmulationListItems(ctx.Settings()) : LabelListItems(info.pos, LANG_ENGLISH);
+            keys += JoinItems(items) + "\n";
         }
+        completion.keys.emplace_back(SnakeName(info.name), std::move(items));
     }
     set->footer(keys);
+    SetCompletion(positional, std::move(completion));
     set->callback([&action, assignments] {
         action = [assignments](Context& c) {
             RequireFamily(c, PrinterFamily::Label);
@@ -177,6 +180,7 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
     });
 
     Simple(*label, action, "reset", "restore the factory settings", [](Context& c) {
+        c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
         ResetToFactory(c, LB_FRAME_RESTORE_FACTORY);
         c.Print({{"reset", true}});
     });

@@ -112,7 +112,7 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
     if (const KvPollResult last = net.kv->Session().Poll(); last.listChanged) rows = last.rows;
     for (const FoundPrinter& p : rows)
         found.push_back({false, {}, p});
-    if (stop.stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (stop.stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     return found;
 }
 
@@ -123,7 +123,7 @@ Device FindDevice(const Context& ctx, Network& net, const std::string& target) {
              target.find('.') == std::string::npos) ||
             d.Ip() == target)
             return d;
-    throw Failure(EXIT_TIMEOUT, "no device " + target + " answered the search");
+    Fail(EXIT_TIMEOUT, "no device %1 answered the search", {target});
 }
 
 // ---- Reading ------------------------------------------------------------------
@@ -142,7 +142,7 @@ KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
             return complete || r.exchangeEnded;
         },
         JobClock::now() + 15s, ctx.Stop());
-    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     return ReadKvConfig(session.ReceivedFields());
 }
@@ -168,7 +168,7 @@ void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
     while (!net.channel->IsIdle() && !ctx.Stop().stop_requested() && JobClock::now() < until)
         net.channel->WaitIdle(50ms);
     const PsReadResult rc = net.channel->ReadConfig(d.record, ctx.Stop());
-    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (rc == PsReadResult::NoAnswer) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     if (rc != PsReadResult::Ok) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
 }
@@ -201,12 +201,12 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
         auto address = [&] {
             const auto a = ParseDottedIp(value);
             if (!a || std::count(value.begin(), value.end(), '.') != 3)
-                Usage(key + ": '" + value + "' is not a dotted IPv4 address");
+                Usage("%1: '%2' is not a dotted IPv4 address", {key, value});
             return *a;
         };
         if (key == "dhcp") {
             const auto i = FindItem({"off", "on"}, value);
-            if (!i) Usage("dhcp: '" + value + "' is not one of: on, off");
+            if (!i) Usage("%1: '%2' is not one of: %3", {key, value, "on, off"});
             c.dhcp = *i == 1;
         } else if (key == "ip") {
             c.ip = address();
@@ -216,17 +216,17 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
             c.gateway = address();
         } else if (key == "print_port") {
             const auto n = ParseInteger(value);
-            if (!n || !IsUsablePort(static_cast<int>(*n))) Usage("print_port: '" + value + "' is not 1-65535");
+            if (!n || !IsUsablePort(static_cast<int>(*n))) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "1", "65535"});
             c.printPort = static_cast<int>(*n);
         } else if (key == "print_timeout" && timeout) {
             const auto n = ParseInteger(value);
-            if (!n || *n < 0 || *n > 65535) Usage("print_timeout: '" + value + "' is not 0-65535");
+            if (!n || *n < 0 || *n > 65535) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "0", "65535"});
             c.printTimeout = static_cast<int>(*n);
         } else {
-            Usage("unknown setting '" + key + "'; keys: " + keys);
+            Usage("unknown setting '%1'; keys: %2", {key, keys});
         }
     }
-    if (args.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + keys);
+    if (args.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {keys});
     return c;
 }
 
@@ -261,7 +261,7 @@ void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     });
     net.kv->Until([&](const KvPollResult&) { return done.load(); }, JobClock::time_point::max(), ctx.Stop());
     confirm.join();
-    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     ctx.Print({{"protocol", "key_value"},
                {"mac", d.printer.mac},
@@ -280,7 +280,7 @@ void SetPrintServer(Context& ctx, Network& net, const Device& d, const NetChange
     if (c.printPort) image.SetPrintPort(static_cast<std::uint16_t>(*c.printPort));
     const bool dhcp = image.DhcpEnabled();
     const PsWriteStatus written = WriteConfiguration(*net.channel, d.record, PsWriteTiming{}, ctx.Stop()).status;
-    if (written == PsWriteStatus::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (written == PsWriteStatus::Stopped) Fail(EXIT_INTERRUPTED, "interrupted");
     if (written != PsWriteStatus::Done)
         throw Failure(EXIT_PRINTER,
                       ctx.Text(written == PsWriteStatus::NotRead ? StringId::SettingsNotRead : StringId::SendFailed));
@@ -288,11 +288,11 @@ void SetPrintServer(Context& ctx, Network& net, const Device& d, const NetChange
     doc["ip_in_use"] = dhcp ? Json(nullptr) : Json(FormatIp(net.channel->Image().IpAddress()));
     if (dhcp && c.dhcp && *c.dhcp) {
         const PsDhcpOutcome found = FollowDhcp(*net.channel, d.record, saved, PsWriteTiming{}, ctx.Stop());
-        if (found.stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+        if (found.stopped) Fail(EXIT_INTERRUPTED, "interrupted");
         if (found.found && !found.restoreNeeded) doc["ip_in_use"] = found.record.IpText();
         if (found.restoreNeeded) {
             ctx.Print(doc);
-            throw Failure(EXIT_PRINTER, "no DHCP address: the old settings were written back");
+            Fail(EXIT_PRINTER, "no DHCP address: the old settings were written back");
         }
     }
     ctx.Print(doc);
@@ -315,17 +315,41 @@ void UsbSet(Context& ctx, const std::vector<std::string>& args) {
                {"dhcp", s.dhcp ? "on" : "off"}});
 }
 
+// Failures on a found device name it: its MAC, its address and the UDP port of its protocol.
+template <class Body> void AtDevice(const Context& ctx, const Device& d, Body body) {
+    try {
+        body();
+    } catch (Failure& f) {
+        if (f.where.empty())
+            f.where = d.Mac() + " (" + d.Ip() + ", UDP " +
+                      std::to_string(d.printServer ? ctx.options.psPort : ctx.options.kvPort) + ")";
+        throw;
+    }
+}
+
+// The keys of a net set, for the shell completion.
+CompletionWords NetKeys(bool set) {
+    CompletionWords words;
+    words.keys = {{"dhcp", {"on", "off"}}, {"ip", {}}, {"subnet_mask", {}}, {"gateway", {}}};
+    if (set) words.keys.insert(words.keys.end(), {{"print_port", {}}, {"print_timeout", {}}});
+    return words;
+}
+
 } // namespace
 
 void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     const char* group = "Network";
-    app.add_option("--ps-port", ctx.options.psPort, "UDP port of the print servers (1901)")->group(group);
-    app.add_option("--kv-port", ctx.options.kvPort, "UDP port of the key-value printers (22094)")->group(group);
+    SetCompletion(app.add_option("--ps-port", ctx.options.psPort, "UDP port of the print servers (1901)")->group(group),
+                  {});
+    SetCompletion(app.add_option("--kv-port", ctx.options.kvPort, "UDP port of the key-value printers (22094)")
+                      ->group(group),
+                  {});
 
     auto seconds = std::make_shared<double>(10.0);
     CLI::App* discover = app.add_subcommand("discover", "print servers and key-value printers on the network");
-    discover->add_option("--seconds", *seconds, "give up waiting for answers after this long")
-        ->check(CLI::PositiveNumber);
+    SetCompletion(discover->add_option("--seconds", *seconds, "give up waiting for answers after this long")
+                      ->check(CLI::PositiveNumber),
+                  {});
     discover->callback([&action, seconds] {
         action = [seconds](Context& c) {
             Network net;
@@ -341,41 +365,45 @@ void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     net->require_subcommand(1);
     auto target = std::make_shared<std::string>();
     auto get = net->add_subcommand("get", "read the settings of the device with this MAC or address");
-    get->add_option("device", *target, "MAC or IP address")->required();
+    SetCompletion(get->add_option("device", *target, "MAC or IP address")->required(), {});
     get->callback([&action, target] {
         action = [target](Context& c) {
             Network n;
             const Device d = FindDevice(c, n, *target);
-            if (d.printServer) {
-                ReadPrintServer(c, n, d);
-                c.Print(PsJson(d, n.channel->Image()));
-            } else {
-                c.Print(KvJson(QueryKv(c, n, d)));
-            }
+            AtDevice(c, d, [&] {
+                if (d.printServer) {
+                    ReadPrintServer(c, n, d);
+                    c.Print(PsJson(d, n.channel->Image()));
+                } else {
+                    c.Print(KvJson(QueryKv(c, n, d)));
+                }
+            });
         };
     });
     auto setTarget = std::make_shared<std::string>();
     auto setArgs = std::make_shared<std::vector<std::string>>();
     auto set = net->add_subcommand("set", "DEVICE KEY=VALUE...: dhcp=on|off ip= subnet_mask= gateway= print_port= "
                                           "print_timeout= (key-value printers)");
-    set->add_option("device", *setTarget, "MAC or IP address")->required();
-    set->add_option("assignments", *setArgs, "KEY=VALUE")->required();
+    SetCompletion(set->add_option("device", *setTarget, "MAC or IP address")->required(), {});
+    SetCompletion(set->add_option("assignments", *setArgs, "KEY=VALUE")->required(), NetKeys(true));
     set->callback([&action, setTarget, setArgs] {
         action = [setTarget, setArgs](Context& c) {
             ParseChanges(*setArgs, true); // every value is checked before the search goes out
             Network n;
             const Device d = FindDevice(c, n, *setTarget);
             const NetChanges changes = ParseChanges(*setArgs, !d.printServer);
-            if (d.printServer) {
-                SetPrintServer(c, n, d, changes);
-            } else {
-                SetKv(c, n, d, changes);
-            }
+            AtDevice(c, d, [&] {
+                if (d.printServer) {
+                    SetPrintServer(c, n, d, changes);
+                } else {
+                    SetKv(c, n, d, changes);
+                }
+            });
         };
     });
     auto usbArgs = std::make_shared<std::vector<std::string>>();
     auto usb = net->add_subcommand("usb-set", "ip= subnet_mask= gateway= [dhcp=on|off] to the USB printer");
-    usb->add_option("assignments", *usbArgs, "KEY=VALUE")->required();
+    SetCompletion(usb->add_option("assignments", *usbArgs, "KEY=VALUE")->required(), NetKeys(false));
     usb->callback([&action, usbArgs] { action = [usbArgs](Context& c) { UsbSet(c, *usbArgs); }; });
 }
 

@@ -40,8 +40,9 @@ Json ReadPrinter(Context& ctx) {
 // The profile's family against the printer's: a profile of the other family is refused.
 void RequireSameFamily(const Context& ctx, const Json& profile, const std::string& path) {
     if (profile["family"] != FamilyName(FamilyOf(ctx)))
-        Usage(path + ": a " + profile["family"].dump() + " profile, and the printer is a " + FamilyName(FamilyOf(ctx)) +
-              " printer");
+        Usage(FamilyOf(ctx) == PrinterFamily::Label ? "%1: a receipt profile, and the printer is a label printer"
+                                                    : "%1: a label profile, and the printer is a receipt printer",
+              {path});
 }
 
 // Settings whose values differ; a setting the profile leaves out (or null) is not compared.
@@ -68,7 +69,7 @@ void Save(Context& ctx, const std::string& path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << profile.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     out.close();
-    if (!out) throw Failure(EXIT_FILE, path + ": cannot be written");
+    if (!out) Fail(EXIT_FILE, "%1: cannot be written", {path});
     ctx.Print({{"saved", path}, {"model", profile["model"]}, {"settings", profile["settings"].size()}});
 }
 
@@ -94,7 +95,7 @@ void Diff(Context& ctx, const std::vector<std::string>& files) {
     }
     const bool differ = !rows.empty();
     ctx.Print({{"differences", std::move(rows)}});
-    if (differ) throw Failure(EXIT_VERIFY, "the settings differ");
+    if (differ) Fail(EXIT_VERIFY, "the settings differ");
 }
 
 void Apply(Context& ctx, const std::string& path, bool verify) {
@@ -124,9 +125,10 @@ void Apply(Context& ctx, const std::string& path, bool verify) {
         if (!mismatches.empty()) {
             std::string names;
             for (const Json& row : mismatches)
-                names += (names.empty() ? "" : ", ") + row["setting"].get<std::string>() + " is " +
-                         ValueText(row["printer"]) + ", not " + ValueText(row["profile"]);
-            throw Failure(EXIT_VERIFY, "verification failed: " + names);
+                names += (names.empty() ? "" : ", ") + Tr("%1 is %2, not %3", {row["setting"].get<std::string>(),
+                                                                                ValueText(row["printer"]),
+                                                                                ValueText(row["profile"])});
+            Fail(EXIT_VERIFY, "verification failed: %1", {names});
         }
         return;
     }

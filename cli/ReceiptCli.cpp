@@ -54,25 +54,25 @@ Json ReadReceiptSettings(Context& ctx) {
 }
 
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + ReceiptKeys(ctx));
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {ReceiptKeys(ctx)});
     ReceiptSettingValues values;
     ReceiptChangedMarks marks;
     for (const auto& [key, value] : assignments) {
         const ReceiptSettingInfo* found = nullptr;
         for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
             if (SnakeName(info.name) == key && Offered(ctx, info)) found = &info;
-        if (!found) Usage("unknown setting '" + key + "'; keys: " + ReceiptKeys(ctx));
+        if (!found) Usage("unknown setting '%1'; keys: %2", {key, ReceiptKeys(ctx)});
         const auto i = static_cast<std::size_t>(found->pos);
         if (found->IsList()) {
             const auto items = Items(*found);
             const auto index = FindItem(items, value);
-            if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
+            if (!index) Usage("%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
             values.selection[i] = *index;
         } else {
             const DistanceCheck check = CheckDistance(value, found->lowerLimit);
             if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message)
-                Usage(key + ": '" + value + "' is not a number of millimetres from " +
-                      std::to_string(found->lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX));
+                Usage("%1: '%2' is not a number of millimetres from %3 to %4",
+                      {key, value, std::to_string(found->lowerLimit), std::to_string(RC_DISTANCE_MAX)});
             values.text[i] = value;
         }
         marks.set(i);
@@ -93,9 +93,12 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
     });
     auto* set = receipt->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
     auto assignments = std::make_shared<std::vector<std::string>>();
-    set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; cutter_switch only on printers with a cutter):\n";
+    CompletionWords completion;
     for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        completion.keys.emplace_back(SnakeName(info.name),
+                                     info.IsList() ? Items(info) : std::vector<std::string>{});
         keys += "  " + SnakeName(info.name) + ": ";
         keys += info.IsList()
                     ? JoinItems(Items(info))
@@ -103,6 +106,7 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
         keys += "\n";
     }
     set->footer(keys);
+    SetCompletion(positional, std::move(completion));
     set->callback([&action, assignments, guard] {
         action = [assignments, guard](Context& c) {
             guard(c);
@@ -119,6 +123,7 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
         ->callback([&action, guard] {
             action = [guard](Context& c) {
                 guard(c);
+                c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
                 ResetToFactory(c, BuildRestoreFrame(c.Settings().language));
                 c.Print({{"restore", true}});
             };

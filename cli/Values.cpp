@@ -43,10 +43,6 @@ int NestingDepth(std::string_view text, int limit) {
 
 } // namespace
 
-void Usage(const std::string& message) {
-    throw Failure(EXIT_USAGE, message);
-}
-
 std::optional<int> FindItem(const std::vector<std::string>& items, const std::string& value) {
     for (std::size_t i = 0; i < items.size(); ++i)
         if (Lower(items[i]) == Lower(value)) return static_cast<int>(i);
@@ -91,7 +87,7 @@ std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vec
     std::vector<std::pair<std::string, std::string>> out;
     for (const std::string& arg : args) {
         const auto eq = arg.find('=');
-        if (eq == std::string::npos || eq == 0) Usage("expected KEY=VALUE, not '" + arg + "'");
+        if (eq == std::string::npos || eq == 0) Usage("expected KEY=VALUE, not '%1'", {arg});
         out.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
     }
     return out;
@@ -113,35 +109,34 @@ bool IsMillimetres(const std::string& text) {
 
 Json ParseProfile(std::string_view text, const std::string& name) {
     if (NestingDepth(text, PROFILE_MAX_DEPTH) > PROFILE_MAX_DEPTH)
-        throw Failure(EXIT_FILE,
-                      name + ": not a printer profile (nested deeper than " + std::to_string(PROFILE_MAX_DEPTH) + ")");
+        Fail(EXIT_FILE, "%1: not a printer profile (nested deeper than %2)", {name, std::to_string(PROFILE_MAX_DEPTH)});
     Json profile = Json::parse(text.begin(), text.end(), nullptr, false);
     const auto refuse = [&](const std::string& why) {
-        throw Failure(EXIT_FILE, name + ": not a printer profile" + why);
+        Fail(EXIT_FILE, "%1: not a printer profile (%2)", {name, why});
     };
-    if (profile.is_discarded()) refuse("");
-    if (!profile.is_object()) refuse(" (not a JSON object)");
+    if (profile.is_discarded()) Fail(EXIT_FILE, "%1: not a printer profile", {name});
+    if (!profile.is_object()) refuse(Tr("not a JSON object"));
     const auto family = profile.find("family");
     if (family == profile.end() || !family->is_string() || (*family != "label" && *family != "receipt"))
-        refuse(" (\"family\" must be \"label\" or \"receipt\")");
+        refuse(Tr("\"family\" must be \"label\" or \"receipt\""));
     const auto settings = profile.find("settings");
-    if (settings == profile.end() || !settings->is_object()) refuse(" (\"settings\" must be an object)");
+    if (settings == profile.end() || !settings->is_object()) refuse(Tr("\"settings\" must be an object"));
     for (const auto& item : settings->items())
-        if (item.value().is_structured()) refuse(" (setting \"" + item.key() + "\" is not a single value)");
+        if (item.value().is_structured()) refuse(Tr("setting \"%1\" is not a single value", {item.key()}));
     const auto model = profile.find("model");
-    if (model != profile.end() && !model->is_string()) refuse(" (\"model\" must be a text)");
+    if (model != profile.end() && !model->is_string()) refuse(Tr("\"model\" must be a text"));
     const auto firmware = profile.find("firmware_version");
     if (firmware != profile.end() && !firmware->is_string() && !firmware->is_null())
-        refuse(" (\"firmware_version\" must be a text or null)");
+        refuse(Tr("\"firmware_version\" must be a text or null"));
     return profile;
 }
 
 Json ReadProfileFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure(EXIT_FILE, path + ": cannot be read");
+    if (!in) Fail(EXIT_FILE, "%1: cannot be read", {path});
     std::ostringstream text;
     text << in.rdbuf();
-    if (in.bad()) throw Failure(EXIT_FILE, path + ": cannot be read");
+    if (in.bad()) Fail(EXIT_FILE, "%1: cannot be read", {path});
     return ParseProfile(text.str(), path);
 }
 

@@ -66,6 +66,7 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
     auto failed = [&](FirmwareResult::Status status, const PortError& e) {
         result.status = e.cause == PortError::Stopped ? FirmwareResult::Stopped : status;
         result.code = e.code;
+        result.stalled = e.cause == PortError::Expired;
         return result;
     };
     try {
@@ -97,6 +98,7 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
                 ClosePort(port);
                 result.status = FirmwareResult::WriteFailed;
                 result.code = PORT_ERR_WRITE;
+                result.stalled = true;
                 return result;
             }
             if (!SleepFor(job.stop, std::chrono::milliseconds(100))) {

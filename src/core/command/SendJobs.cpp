@@ -8,6 +8,7 @@ SendJobResult Failed(SendJobResult::Status status, const PortError& e, std::uint
     SendJobResult r;
     r.status = e.cause == PortError::Stopped ? SendJobResult::Stopped : status;
     r.code = e.code;
+    r.stalled = e.cause == PortError::Expired;
     r.sent = sent;
     return r;
 }

@@ -34,6 +34,8 @@ struct SendJobResult {
     };
     Status status = Done;
     int code = 0;
+    // A write made no progress for the stall bound (WriteFailed).
+    bool stalled = false;
     // Bytes that went out, over every pass.
     std::uint64_t sent = 0;
 };

@@ -12,6 +12,7 @@ SendResult SendToPrinter(const PortSettings& snapshot, const UsbSelection& usb, 
     SendResult sent;
     sent.status = result.status;
     sent.code = result.code;
+    sent.stalled = result.stalled;
     sent.message = ExchangeMessage(result, port.kind);
     return sent;
 }
