@@ -83,7 +83,7 @@ unset). It is only written with --save.)";
 
 // Every command's help points to the table above instead of repeating it.
 constexpr const char* EXIT_CODES_POINTER =
-    "Exit codes: see pemberlux-cli --help, or EXIT STATUS in the manual page pemberlux-cli(1).";
+    "Exit codes: as pemberlux-cli --help and the manual page pemberlux-cli(1) list them.";
 
 // The deepest command given ("label get" is `get`).
 CLI::App* Chosen(CLI::App& app) {
@@ -353,8 +353,8 @@ int main(int argc, char** argv) {
     } catch (const Failure& f) {
         // One line, with the device or address it happened on.
         // A failed open's second line names the device itself.
-        const bool named = f.where.empty() || !f.detail.empty();
-        Say(CommandName(app), named ? f.what() : f.where + ": " + f.what());
+        const bool plain = f.where.empty() || !f.detail.empty();
+        Say(CommandName(app), plain ? f.what() : f.where + ": " + f.what());
         if (!f.detail.empty()) Say(CommandName(app), f.detail);
         return f.code;
     } catch (const std::exception& e) {
