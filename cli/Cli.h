@@ -19,6 +19,7 @@
 namespace CLI {
 class App;
 class Option;
+class ParseError;
 } // namespace CLI
 
 namespace pemberlux::cli {
@@ -155,6 +156,20 @@ void AddSendCommands(CLI::App& app, Context& ctx, Action& action);
 void AddProfileCommands(CLI::App& app, Context& ctx, Action& action);
 void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action);
 void AddWirelessCommands(CLI::App& app, Context& ctx, Action& action);
+
+// ---- Help and parse errors (Help.cpp) ----------------------------------------
+
+// A command's help also lists the options every command shares: set on the
+// main command before the others are added (they inherit it).
+void UseSharedHelp(CLI::App& app);
+// Lets the shared options follow any command, and points every command's help
+// to the one table of exit codes, `exitCodes`, the main help's footer.
+void FinishCommands(CLI::App& app, const std::string& exitCodes);
+// "label get": the command given, for the lines on stderr.
+std::string CommandName(CLI::App& app);
+// What was wrong with a command line CLI11 could not read: the unknown
+// command or option named, with the nearest known one.
+std::string ParseErrorText(CLI::App& app, const CLI::ParseError& e);
 
 // --yes for a command that asks before it acts.
 void AddYesFlag(CLI::App& command, Context& ctx);

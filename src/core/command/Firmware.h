@@ -61,12 +61,12 @@ struct FirmwareResult {
     };
     Status status = Done;
     int code = 0;
-    // A write made no progress for the stall bound, or took nothing for the
-    // zero-write limit (WriteFailed).
-    bool stalled = false;
     std::uint64_t sent = 0;
     // Blocks written (writes that took something).
     std::size_t blocks = 0;
+    // A write made no progress for the stall bound, or took nothing for the
+    // zero-write limit (WriteFailed).
+    bool stalled = false;
 };
 
 // The limits of a transfer: `stop` ends it, no deadline, a write that makes no

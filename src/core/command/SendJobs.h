@@ -34,10 +34,10 @@ struct SendJobResult {
     };
     Status status = Done;
     int code = 0;
-    // A write made no progress for the stall bound (WriteFailed).
-    bool stalled = false;
     // Bytes that went out, over every pass.
     std::uint64_t sent = 0;
+    // A write made no progress for the stall bound (WriteFailed).
+    bool stalled = false;
 };
 
 // The limits of a send job: `stop` ends it, no deadline, the stall bound on every write.

@@ -40,12 +40,12 @@ struct ExchangeResult {
     // The reply began before the time-out and ended after it: it is whole and
     // usable, and the user is still told that the printer was late.
     bool late = false;
-    // A write that made no progress until its bound (WriteFailed): the printer
-    // stopped taking bytes, a time-out rather than a refusal.
-    bool stalled = false;
     Bytes reply;
     // Why the device could not be opened (OpenFailed), when the system said.
     OpenFailure open;
+    // A write that made no progress until its bound (WriteFailed): the printer
+    // stopped taking bytes, a time-out rather than a refusal.
+    bool stalled = false;
 
     bool Ok() const { return status == Done; }
 };

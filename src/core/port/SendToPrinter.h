@@ -15,11 +15,11 @@ namespace pemberlux {
 struct SendResult {
     ExchangeResult::Status status = ExchangeResult::Done;
     int code = 0; // the port error of a failed open or write
-    bool stalled = false; // a write that made no progress until its bound
     // What the user is to see: an open failure's own message (ReportPortError),
     // or 159 "Unable to send file to port." with the warning icon for a failed
     // write. Nothing on success, and nothing when the job was stopped.
     std::optional<PortErrorMessage> message;
+    bool stalled = false; // a write that made no progress until its bound
 
     bool Ok() const { return status == ExchangeResult::Done; }
 };
