@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <CLI/CLI.hpp>
 
 #include <poll.h>
 #include <unistd.h>
@@ -44,7 +45,7 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 // A value against the texts the settings record uses, compared without case.
 std::string Pick(const std::string& what, const std::string& value, const std::vector<std::string>& accepted) {
     if (const auto i = FindItem(accepted, value)) return accepted[static_cast<std::size_t>(*i)];
-    Usage(what + " '" + value + "' is not one of: " + JoinItems(accepted));
+    Usage("%1 '%2' is not one of: %3", {what, value, JoinItems(accepted)});
 }
 
 bool IsHex4(const std::string& s) {
@@ -135,8 +136,22 @@ std::filesystem::path FindSettingsFile(const std::string& given) {
     return config / "pemberlux" / SETTINGS_FILE_NAME;
 }
 
+int ChooseLanguage(const std::string& lang, const std::filesystem::path& settingsFile) {
+    if (lang == "en") return LANG_ENGLISH;
+    if (lang == "zh") return LANG_CHINESE;
+    // As the program decides: the settings file's language when it names one, else the locale's.
+    PortSettings s;
+    std::error_code ec;
+    if (std::filesystem::exists(settingsFile, ec) && ReadSettingsFile(settingsFile, s) &&
+        (s.language == "English" || s.language == "Chinese"))
+        return LanguageIdOf(s.language);
+    return SystemDefaultLanguage();
+}
+
 void Context::Resolve() {
     settingsFile_ = FindSettingsFile(options.config);
+    if (!options.lang.empty() && options.lang != "en" && options.lang != "zh")
+        Usage("--lang takes en or zh, not '%1'", {options.lang});
     // Read only: a missing file gives the defaults and is not created.
     std::error_code ec;
     if (std::filesystem::exists(settingsFile_, ec)) {
@@ -144,9 +159,8 @@ void Context::Resolve() {
     } else {
         settings_ = DefaultPortSettings();
     }
-    if (options.lang == "en") settings_.language = "English";
-    if (options.lang == "zh") settings_.language = "Chinese";
-    langId_ = LanguageIdOf(settings_.language);
+    langId_ = ChooseLanguage(options.lang, settingsFile_);
+    settings_.language = langId_ == LANG_CHINESE ? "Chinese" : "English";
     SetThreadUiLanguage(langId_);
 
     if (!options.model.empty()) {
@@ -159,7 +173,7 @@ void Context::Resolve() {
             std::vector<std::string> names;
             for (const PrinterModel& m : MODELS)
                 names.push_back(ModelName(m, LANG_ENGLISH));
-            Usage("unknown model '" + options.model + "'; models: " + JoinItems(names));
+            Usage("unknown model '%1'; models: %2", {options.model, JoinItems(names)});
         }
         settings_.modelName = ModelName(*model_, langId_);
     } else {
@@ -176,8 +190,8 @@ void Context::ResolveConnection() {
     if (!options.tcp.empty()) {
         const TcpTarget target = ParseTcpTarget(options.tcp);
         if (options.save && !target.dottedIpv4)
-            Usage("--save keeps the program's network setting, a dotted IPv4 address: --tcp " + options.tcp +
-                  " cannot be saved");
+            Usage("--save keeps the program's network setting, a dotted IPv4 address: --tcp %1 cannot be saved",
+                  {options.tcp});
         settings_.portKind = PORT_LAN;
         settings_.ipAddress = target.host;
         settings_.tcpPort = target.port;
@@ -187,11 +201,11 @@ void Context::ResolveConnection() {
         settings_.portKind = PORT_COM;
         settings_.comName = parts[0];
         if (parts.size() > 1)
-            settings_.baudRate = Pick("baud rate", parts[1], {SERIAL_BAUD_RATES.begin(), SERIAL_BAUD_RATES.end()});
-        if (parts.size() > 2) settings_.parity = Pick("parity", parts[2], {"None", "Odd", "Even"});
-        if (parts.size() > 3) settings_.dataBits = Pick("data bits", parts[3], {"7", "8"});
-        if (parts.size() > 4) settings_.stopBits = Pick("stop bits", parts[4], {"1", "2"});
-        if (parts.size() > 5) settings_.flowControl = Pick("flow control", parts[5], {"DTR", "Xon/Xoff", "None"});
+            settings_.baudRate = Pick(Tr("baud rate"), parts[1], {SERIAL_BAUD_RATES.begin(), SERIAL_BAUD_RATES.end()});
+        if (parts.size() > 2) settings_.parity = Pick(Tr("parity"), parts[2], {"None", "Odd", "Even"});
+        if (parts.size() > 3) settings_.dataBits = Pick(Tr("data bits"), parts[3], {"7", "8"});
+        if (parts.size() > 4) settings_.stopBits = Pick(Tr("stop bits"), parts[4], {"1", "2"});
+        if (parts.size() > 5) settings_.flowControl = Pick(Tr("flow control"), parts[5], {"DTR", "Xon/Xoff", "None"});
     } else if (!options.lpt.empty()) {
         settings_.portKind = PORT_LPT;
         settings_.lptName = options.lpt;
@@ -200,7 +214,7 @@ void Context::ResolveConnection() {
         if (options.usb != "auto") {
             const auto parts = Split(options.usb, ':');
             if (parts.size() != 2 || !IsHex4(parts[0]) || !IsHex4(parts[1]))
-                Usage("--usb takes VID:PID (four hex digits each) or auto, not '" + options.usb + "'");
+                Usage("--usb takes VID:PID (four hex digits each) or auto, not '%1'", {options.usb});
             usb_ = {Upper(parts[0]), Upper(parts[1]), false};
         } else if (!model_) {
             Usage("--usb auto needs a printer model (--model)");
@@ -208,7 +222,7 @@ void Context::ResolveConnection() {
     }
     if (options.timeoutMs < 0) Usage("--timeout must not be negative");
     for (int port : {options.psPort, options.kvPort})
-        if (port < 1 || port > 65535) Usage("UDP ports are 1-65535, not " + std::to_string(port));
+        if (port < 1 || port > 65535) Usage("UDP ports are 1-65535, not %1", {std::to_string(port)});
 }
 
 Context Context::ForPrinter(const ConnectionOptions& connection, const PrinterModel* model, const JobLimits& job,
@@ -219,6 +233,7 @@ Context Context::ForPrinter(const ConnectionOptions& connection, const PrinterMo
     printer.options.lpt = connection.lpt;
     printer.options.usb = connection.usb;
     printer.options.save = false;
+    printer.options.yes = true; // the fleet command asked once for all of them
     printer.model_ = model;
     if (model) {
         printer.settings_.modelName = ModelName(*model, langId_);
@@ -250,6 +265,56 @@ ReplyRule Context::WithTimeout(ReplyRule rule) const {
 
 std::string Context::Text(StringId id) const {
     return LoadUiString(id, langId_);
+}
+
+std::string Context::Where() const {
+    switch (settings_.portKind) {
+    case PORT_LAN:
+        return settings_.ipAddress + ":" + std::to_string(settings_.tcpPort);
+    case PORT_COM:
+        return settings_.comName;
+    case PORT_LPT:
+        return settings_.lptName;
+    case PORT_USB:
+        return "USB " + usb_.vendor + ":" + usb_.second;
+    }
+    return "";
+}
+
+void Say(const std::string& command, const std::string& text) {
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    std::cerr << "pemberlux-cli: " << (command.empty() ? "" : command + ": ") << EscapeControls(line) << "\n";
+    std::cerr.flush();
+}
+
+void Context::Notice(std::string_view english, std::initializer_list<std::string> args) const {
+    Say(command_, Tr(english, args));
+}
+
+void Context::Confirm(std::string_view question, std::initializer_list<std::string> args) const {
+    if (options.yes || !::isatty(STDIN_FILENO)) return;
+    std::cerr << "pemberlux-cli: " << command_ << ": " << EscapeControls(Tr(question, args)) << " "
+              << Tr("[y/N]") << " ";
+    std::cerr.flush();
+    // A line from the terminal; Ctrl-C is heard meanwhile.
+    std::string answer;
+    while (true) {
+        if (stop_.stop_requested()) {
+            std::cerr << "\n";
+            Fail(EXIT_INTERRUPTED, "interrupted");
+        }
+        pollfd fd{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&fd, 1, 100) <= 0) continue;
+        char c = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || c == '\n') break;
+        answer += c;
+    }
+    answer = Lower(answer);
+    const bool yes = answer == "y" || answer == "yes" || answer == Tr("yes");
+    if (!yes) Fail(EXIT_INTERRUPTED, "not confirmed: nothing was sent");
 }
 
 int ExitCodeOf(const ExchangeResult& result) {
@@ -319,19 +384,24 @@ void Context::Check(const ExchangeResult& result, int kind) const {
         if (result.late && capture_) {
             late_ = true;
         } else if (result.late) {
-            std::cerr << "pemberlux-cli: " << command_
-                      << ": note: the printer answered late (its reply ended after the time-out); the reply is whole "
-                         "and the values shown are the printer's\n";
+            Notice("note: the printer answered late (its reply ended after the time-out); the reply is whole and "
+                   "the values shown are the printer's");
         }
         return;
     }
-    if (result.status == ExchangeResult::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (result.status == ExchangeResult::Stopped) Fail(EXIT_INTERRUPTED, "interrupted");
     std::string text;
     if (const auto message = ExchangeMessage(result, kind)) text = Text(message->stringId);
-    if (text.empty()) text = "port error " + std::to_string(result.code);
-    Failure failure(ExitCodeOf(result), text);
+    if (text.empty()) text = Tr("port error %1", {std::to_string(result.code)});
+    // A printer that stopped taking bytes timed out; it did not refuse.
+    Failure failure(result.stalled ? EXIT_TIMEOUT : ExitCodeOf(result), text);
     if (result.status == ExchangeResult::OpenFailed) failure.detail = OpenFailureLine(result.open);
+    failure.where = Where();
     throw failure;
+}
+
+void AddYesFlag(CLI::App& command, Context& ctx) {
+    command.add_flag("-y,--yes", ctx.options.yes, "act without asking (asked only when standard input is a terminal)");
 }
 
 void Context::SaveIfAsked() const {
@@ -340,7 +410,7 @@ void Context::SaveIfAsked() const {
     std::error_code ec;
     if (settingsFile_.has_parent_path()) std::filesystem::create_directories(settingsFile_.parent_path(), ec);
     if (!WriteSettingsFile(settingsFile_, settings_))
-        throw Failure(EXIT_FILE, "cannot write " + settingsFile_.string());
+        Fail(EXIT_FILE, "%1: cannot be written", {settingsFile_.string()});
 }
 
 Bytes ReadStandardInput(const Context& ctx) {
@@ -371,9 +441,12 @@ Bytes ReadStandardInput(const Context& ctx) {
 
 namespace {
 
+// Set while a document is rendered: texts as they came.
+thread_local bool rawText = false;
+
 std::string Scalar(const Json& v) {
     if (v.is_null()) return "-";
-    if (v.is_string()) return v.get<std::string>();
+    if (v.is_string()) return rawText ? v.get<std::string>() : EscapeControls(v.get<std::string>());
     if (v.is_boolean()) return v.get<bool>() ? "yes" : "no";
     return v.dump();
 }
@@ -409,7 +482,7 @@ void RenderTable(const Json& rows, std::ostringstream& out) {
 
 void RenderObject(const Json& doc, const std::string& prefix, std::ostringstream& out) {
     for (const auto& [key, value] : doc.items()) {
-        const std::string name = prefix + key;
+        const std::string name = prefix + (rawText ? key : EscapeControls(key));
         if (value.is_object()) {
             RenderObject(value, name + ".", out);
         } else if (IsTable(value)) {
@@ -428,7 +501,63 @@ void RenderObject(const Json& doc, const std::string& prefix, std::ostringstream
 
 } // namespace
 
-std::string RenderText(const Json& doc) {
+std::string EscapeControls(std::string_view text) {
+    static const char* const HEX = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](const char* prefix, unsigned value, int digits) {
+        out += prefix;
+        for (int d = digits - 1; d >= 0; --d)
+            out += HEX[(value >> (4 * d)) & 0xF];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\\') {
+            out += "\\\\";
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F) {
+            escape("\\x", c, 2);
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // A whole UTF-8 sequence (shortest form, no surrogates) stands; anything else is bytes.
+        const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        bool whole = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; whole && k < length; ++k)
+            whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (whole && length == 3) {
+            const auto c1 = static_cast<unsigned char>(text[i + 1]);
+            whole = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
+        }
+        if (whole && length == 4) {
+            const auto c1 = static_cast<unsigned char>(text[i + 1]);
+            whole = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+        }
+        if (!whole) {
+            escape("\\x", c, 2);
+            ++i;
+            continue;
+        }
+        // The C1 controls (U+0080-U+009F): CSI among them.
+        if (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            escape("\\u", static_cast<unsigned char>(text[i + 1]), 4);
+        } else {
+            out.append(text.substr(i, length));
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string RenderText(const Json& doc, bool raw) {
+    rawText = raw;
     std::ostringstream out;
     if (IsTable(doc)) {
         RenderTable(doc, out);
@@ -448,9 +577,9 @@ void Context::Print(const Json& doc) {
     if (options.json) {
         std::cout << doc.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     } else {
-        std::cout << RenderText(doc);
+        std::cout << RenderText(doc, options.raw);
         // An empty list says so, where a person reads it and scripts do not.
-        if (doc.is_array() && doc.empty()) std::cerr << "(none found)\n";
+        if (doc.is_array() && doc.empty()) Notice("none found");
     }
     std::cout.flush();
 }

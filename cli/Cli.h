@@ -18,7 +18,9 @@
 
 namespace CLI {
 class App;
-}
+class Option;
+class ParseError;
+} // namespace CLI
 
 namespace pemberlux::cli {
 
@@ -34,6 +36,8 @@ struct ConnectionOptions {
     std::string usb;
     int timeoutMs = 0; // 0: the command's own
     bool json = false;
+    bool raw = false; // text output: the printers' texts as they came
+    bool yes = false; // destructive commands: no question on a terminal
     bool progress = false;
     bool save = false;
     std::string config; // --config FILE
@@ -115,6 +119,18 @@ public:
     // The string table text in the chosen language.
     std::string Text(StringId id) const;
 
+    // The device or address and port the command talks to ("127.0.0.1:9100",
+    // "/dev/ttyUSB0", "USB 3A7E:5E10"), for the lines that report a failure.
+    std::string Where() const;
+
+    // A line on stderr: "pemberlux-cli: <command>: " and the text (Tr).
+    void Notice(std::string_view english, std::initializer_list<std::string> args = {}) const;
+
+    // Before a command that cannot be undone: on a terminal (standard input),
+    // unless --yes, asks the question (Tr) and ends the command (interrupted,
+    // nothing sent) unless the answer is yes. Scripts are not asked.
+    void Confirm(std::string_view question, std::initializer_list<std::string> args = {}) const;
+
 private:
     ExchangeResult TryRun(const Steps& exchange);
     // The connection options (--tcp, --serial, --lpt, --usb) applied to the settings.
@@ -151,9 +167,21 @@ Bytes ReadStandardInput(const Context& ctx);
 // The exit code and message of a result that is not a success.
 int ExitCodeOf(const ExchangeResult& result);
 
+// The language of the command line's texts: --lang (en, zh), else the one the
+// program uses: the settings file's (`settingsFile`), else the locale's.
+int ChooseLanguage(const std::string& lang, const std::filesystem::path& settingsFile);
+
+// Writes "pemberlux-cli: <command>: <text>" as one line on stderr, the text's
+// line breaks as blanks and its control bytes escaped.
+void Say(const std::string& command, const std::string& text);
+
+// Text as it may go to a terminal: control bytes (C0, DEL, C1), bytes that are
+// no UTF-8 and the backslash written as escapes (\x1b, \u009b, \\).
+std::string EscapeControls(std::string_view text);
+
 // Text output of a document: key: value lines, nested keys joined with ".",
-// arrays of objects as tables.
-std::string RenderText(const Json& doc);
+// arrays of objects as tables; texts escaped unless `raw`.
+std::string RenderText(const Json& doc, bool raw = false);
 
 // A command's body, run after the command line was read.
 using Action = std::function<void(Context&)>;
@@ -167,5 +195,32 @@ void AddProfileCommands(CLI::App& app, Context& ctx, Action& action);
 void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action);
 void AddWirelessCommands(CLI::App& app, Context& ctx, Action& action);
 void AddFleetCommands(CLI::App& app, Context& ctx, Action& action);
+
+// ---- Help and parse errors (Help.cpp) ----------------------------------------
+
+// A command's help also lists the options every command shares: set on the
+// main command before the others are added (they inherit it).
+void UseSharedHelp(CLI::App& app);
+// Lets the shared options follow any command, and points every command's help
+// to the one table of exit codes, `exitCodes`, the main help's footer.
+void FinishCommands(CLI::App& app, const std::string& exitCodes);
+// "label get": the command given, for the lines on stderr.
+std::string CommandName(CLI::App& app);
+// What was wrong with a command line CLI11 could not read: the unknown
+// command or option named, with the nearest known one.
+std::string ParseErrorText(CLI::App& app, const CLI::ParseError& e);
+
+// --yes for a command that asks before it acts.
+void AddYesFlag(CLI::App& command, Context& ctx);
+
+// Values the shell completion offers for an option (or positional): `words`,
+// or for KEY=VALUE arguments the keys with their values.
+struct CompletionWords {
+    std::vector<std::string> words;
+    std::vector<std::pair<std::string, std::vector<std::string>>> keys;
+};
+void SetCompletion(const CLI::Option* option, CompletionWords words);
+// The completion script for `shell` (bash, zsh) of the command table under `app`.
+std::string CompletionScript(const CLI::App& app, const std::string& shell);
 
 } // namespace pemberlux::cli

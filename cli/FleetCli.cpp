@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "FleetTargets.h"
 
+#include "core/base/MacAddress.h"
 #include "core/base/UiText.h"
 #include "core/command/Firmware.h"
 #include "core/port/JobPool.h"
@@ -53,19 +54,6 @@ struct Member {
     Json differences = nullptr;
     bool changed = false; // may have been written to when it was stopped
 };
-
-// "00A0D1000001", "00-a0-d1-00-00-01" -> "00:a0:d1:00:00:01"; anything else as it is.
-std::string MacText(const std::string& mac) {
-    std::string hex;
-    for (char c : mac)
-        if (std::isxdigit(static_cast<unsigned char>(c)))
-            hex += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (hex.size() != 12) return mac;
-    std::string out;
-    for (std::size_t i = 0; i < hex.size(); i += 2)
-        out += (i ? ":" : "") + hex.substr(i, 2);
-    return out;
-}
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -124,7 +112,7 @@ std::vector<Member> Gather(const Context& ctx, const FleetArgs& args) {
                 fleet.emplace_back().target = FleetTarget{"tcp", address, -1, "", 0};
                 listed = std::prev(fleet.end());
             }
-            listed->mac = MacText(p.mac);
+            listed->mac = MacShown(p.mac);
             listed->serialNumber = p.serialNumber;
             // The version the answer gives is its network module's or print server's, not the printer's.
             listed->values["found_by"] = p.protocol;
@@ -239,10 +227,13 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
     if (task == Task::Apply) profile = ReadProfileFile(args.file);
     if (task == Task::Firmware) {
         if (FirmwareFormatOf(args.file) == FirmwareFormat::Unknown)
-            Usage(args.file + ": not a firmware file (.FW, .fw, .cg, .CG, .bin, .BIN)");
-        if (!std::ifstream(args.file)) throw Failure(EXIT_FILE, args.file + ": cannot be read");
+            Usage("%1: not a firmware file (.FW, .fw, .cg, .CG, .bin, .BIN)", {args.file});
+        if (!std::ifstream(args.file)) Fail(EXIT_FILE, "%1: cannot be read", {args.file});
     }
     std::vector<Member> fleet = Gather(ctx, args);
+    // One question for the whole fleet; the printers' own jobs do not ask.
+    if (task == Task::Firmware)
+        ctx.Confirm("Write %1 into %2 printers?", {args.file, std::to_string(fleet.size())});
 
     const double seconds = args.printerSeconds > 0 ? args.printerSeconds : task == Task::Firmware ? 600 : 60;
     const auto each = std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));

@@ -26,8 +26,8 @@ void Simple(CLI::App& group, Action& action, const char* name, const char* help,
 void RequireFamily(const Context& ctx, PrinterFamily family) {
     const PrinterModel* model = ctx.ModelOrNull();
     if (!model || model->family == family) return;
-    Usage("model " + ModelName(*model, LANG_ENGLISH) + " is a " +
-          (model->family == PrinterFamily::Label ? "label" : "receipt") + " printer");
+    Usage(model->family == PrinterFamily::Label ? "%1 is a label printer" : "%1 is a receipt printer",
+          {ModelName(*model, LANG_ENGLISH)});
 }
 
 void KeepReportedLine(Context& ctx, const PortSettings& reported) {
@@ -59,7 +59,7 @@ Json ReadLabelSettings(Context& ctx) {
 }
 
 Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + LabelSettingKeys());
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {LabelSettingKeys()});
     LabelSettingValues values;
     LabelChangedMarks marks;
     if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
@@ -88,21 +88,24 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
 
     auto* set = label->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
     auto assignments = std::make_shared<std::vector<std::string>>();
-    set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; emulation follows the model and language):\n";
+    CompletionWords completion;
     for (const LabelSettingInfo& info : LABEL_SETTINGS) {
         keys += "  " + SnakeName(info.name) + ": ";
+        std::vector<std::string> items;
         if (info.kind == LabelValueKind::Millimetres) {
             keys += "millimetres, -4095 to 4095\n";
         } else if (info.kind == LabelValueKind::AdValue) {
             keys += "0 to 4095\n";
         } else {
-            keys += JoinItems(info.pos == LS_EMULATION ? EmulationListItems(ctx.Settings())
-                                                       : LabelListItems(info.pos, LANG_ENGLISH)) +
-                    "\n";
+            items = info.pos == LS_EMULATION ? EmulationListItems(ctx.Settings()) : LabelListItems(info.pos, LANG_ENGLISH);
+            keys += JoinItems(items) + "\n";
         }
+        completion.keys.emplace_back(SnakeName(info.name), std::move(items));
     }
     set->footer(keys);
+    SetCompletion(positional, std::move(completion));
     set->callback([&action, assignments] {
         action = [assignments](Context& c) {
             RequireFamily(c, PrinterFamily::Label);
@@ -117,6 +120,7 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
     });
 
     Simple(*label, action, "reset", "restore the factory settings", [](Context& c) {
+        c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
         ResetToFactory(c, LB_FRAME_RESTORE_FACTORY);
         c.Print({{"reset", true}});
     });

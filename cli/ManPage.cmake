@@ -9,15 +9,16 @@ set(commands
   "profile save" "profile diff" "profile apply"
   "discover" "net get" "net set" "net usb-set"
   "wifi set" "wifi reset" "bluetooth get" "bluetooth set" "bluetooth restore")
-set(section "[COMMANDS]\n")
+set(section "[COMMANDS]\nEach command also takes the options above (Connection, Output, Network).\n")
 foreach(command IN LISTS commands)
   separate_arguments(args UNIX_COMMAND "${command}")
   execute_process(COMMAND ${CLI} ${args} --help OUTPUT_VARIABLE text RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "${CLI} ${command} --help failed")
   endif()
-  # The exit codes are in the overview once.
+  # The exit codes and the options every command shares are in the overview once.
   string(REGEX REPLACE "\nExit codes:.*" "" text "${text}")
+  string(REGEX REPLACE "\n(Connection|Output|Network):\n(  [^\n]*\n)*" "" text "${text}")
   string(REPLACE "\\" "\\e" text "${text}")
   string(REGEX REPLACE "\n([.'])" "\n\\\\&\\1" text "${text}")
   string(APPEND section ".SS \"${command}\"\n.nf\n${text}\n.fi\n")

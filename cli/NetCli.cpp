@@ -28,17 +28,18 @@ struct Device {
     FoundPrinter printer;   // key-value printers
 
     std::string Ip() const { return printServer ? record.IpText() : printer.ipInUse; }
+    std::string Mac() const { return printServer ? FormatMac(record.Mac()) : MacShown(printer.mac); }
     bool HasMac(const MacBytes& mac) const { return printServer ? record.Mac() == mac : ParseMac(printer.mac) == mac; }
     Json Row() const {
         if (printServer)
             return {{"protocol", "print_server"},
-                    {"mac", FormatMac(record.Mac())},
+                    {"mac", Mac()},
                     {"ip_in_use", record.IpText()},
                     {"device_name", record.DeviceName()},
                     {"firmware_version", record.FirmwareText()},
                     {"serial_number", nullptr}};
         return {{"protocol", "key_value"},
-                {"mac", MacShown(printer.mac)},
+                {"mac", Mac()},
                 {"ip_in_use", printer.ipInUse},
                 {"device_name", printer.deviceName},
                 {"firmware_version", printer.firmwareVersion},
@@ -109,7 +110,7 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
     if (const KvPollResult last = net.kv->Session().Poll(); last.listChanged) rows = last.rows;
     for (const FoundPrinter& p : rows)
         found.push_back({false, {}, p});
-    if (stop.stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (stop.stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     return found;
 }
 
@@ -122,9 +123,9 @@ struct Target {
 Target ParseTarget(const std::string& text) {
     Target target{text, ParseMac(text)};
     if (!target.mac && (!ParseDottedIp(text) || std::count(text.begin(), text.end(), '.') != 3))
-        Usage("'" + text +
-              "' is neither a MAC address (aa:bb:cc:dd:ee:ff, AA-BB-CC-DD-EE-FF or AABBCCDDEEFF) nor "
-              "a dotted IPv4 address");
+        Usage("'%1' is neither a MAC address (aa:bb:cc:dd:ee:ff, AA-BB-CC-DD-EE-FF or AABBCCDDEEFF) nor a dotted "
+              "IPv4 address",
+              {text});
     return target;
 }
 
@@ -132,7 +133,7 @@ Device FindDevice(const Context& ctx, Network& net, const Target& target) {
     const std::vector<Device> devices = Discover(ctx, net, std::chrono::seconds(15));
     for (const Device& d : devices)
         if (target.mac ? d.HasMac(*target.mac) : d.Ip() == target.text) return d;
-    throw Failure(EXIT_TIMEOUT, "no device " + target.text + " answered the search");
+    Fail(EXIT_TIMEOUT, "no device %1 answered the search", {target.text});
 }
 
 // ---- Reading ------------------------------------------------------------------
@@ -151,7 +152,7 @@ KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
             return complete || r.exchangeEnded;
         },
         JobClock::now() + 15s, ctx.Stop());
-    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     return ReadKvConfig(session.ReceivedFields());
 }
@@ -177,7 +178,7 @@ void ReadPrintServer(const Context& ctx, Network& net, const Device& d) {
     while (!net.channel->IsIdle() && !ctx.Stop().stop_requested() && JobClock::now() < until)
         net.channel->WaitIdle(50ms);
     const PsReadResult rc = net.channel->ReadConfig(d.record, ctx.Stop());
-    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (rc == PsReadResult::NoAnswer) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     if (rc != PsReadResult::Ok) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
 }
@@ -218,12 +219,12 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
         auto address = [&] {
             const auto a = ParseDottedIp(value);
             if (!a || std::count(value.begin(), value.end(), '.') != 3)
-                Usage(key + ": '" + value + "' is not a dotted IPv4 address");
+                Usage("%1: '%2' is not a dotted IPv4 address", {key, value});
             return *a;
         };
         if (key == "dhcp") {
             c.dhcp = ParseDhcp(value);
-            if (!c.dhcp) Usage("dhcp: '" + value + "' is not one of: " + DHCP_WORDS);
+            if (!c.dhcp) Usage("%1: '%2' is not one of: %3", {key, value, DHCP_WORDS});
         } else if (key == "ip") {
             c.ip = address();
         } else if (key == "subnet_mask") {
@@ -232,17 +233,17 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
             c.gateway = address();
         } else if (key == "print_port") {
             const auto n = ParseInteger(value);
-            if (!n || !IsUsablePort(static_cast<int>(*n))) Usage("print_port: '" + value + "' is not 1-65535");
+            if (!n || !IsUsablePort(static_cast<int>(*n))) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "1", "65535"});
             c.printPort = static_cast<int>(*n);
         } else if (key == "print_timeout" && timeout) {
             const auto n = ParseInteger(value);
-            if (!n || *n < 0 || *n > 65535) Usage("print_timeout: '" + value + "' is not 0-65535");
+            if (!n || *n < 0 || *n > 65535) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "0", "65535"});
             c.printTimeout = static_cast<int>(*n);
         } else {
-            Usage("unknown setting '" + key + "'; keys: " + keys);
+            Usage("unknown setting '%1'; keys: %2", {key, keys});
         }
     }
-    if (args.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + keys);
+    if (args.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {keys});
     return c;
 }
 
@@ -277,7 +278,7 @@ void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     });
     net.kv->Until([&](const KvPollResult&) { return done.load(); }, JobClock::time_point::max(), ctx.Stop());
     confirm.join();
-    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     ctx.Print({{"protocol", "key_value"},
                {"mac", MacShown(d.printer.mac)},
@@ -296,7 +297,7 @@ void SetPrintServer(Context& ctx, Network& net, const Device& d, const NetChange
     if (c.printPort) image.SetPrintPort(static_cast<std::uint16_t>(*c.printPort));
     const bool dhcp = image.DhcpEnabled();
     const PsWriteStatus written = WriteConfiguration(*net.channel, d.record, PsWriteTiming{}, ctx.Stop()).status;
-    if (written == PsWriteStatus::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (written == PsWriteStatus::Stopped) Fail(EXIT_INTERRUPTED, "interrupted");
     if (written != PsWriteStatus::Done)
         throw Failure(EXIT_PRINTER,
                       ctx.Text(written == PsWriteStatus::NotRead ? StringId::SettingsNotRead : StringId::SendFailed));
@@ -304,11 +305,11 @@ void SetPrintServer(Context& ctx, Network& net, const Device& d, const NetChange
     doc["ip_in_use"] = dhcp ? Json(nullptr) : Json(FormatIp(net.channel->Image().IpAddress()));
     if (dhcp && c.dhcp && *c.dhcp) {
         const PsDhcpOutcome found = FollowDhcp(*net.channel, d.record, saved, PsWriteTiming{}, ctx.Stop());
-        if (found.stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+        if (found.stopped) Fail(EXIT_INTERRUPTED, "interrupted");
         if (found.found && !found.restoreNeeded) doc["ip_in_use"] = found.record.IpText();
         if (found.restoreNeeded) {
             ctx.Print(doc);
-            throw Failure(EXIT_PRINTER, "no DHCP address: the old settings were written back");
+            Fail(EXIT_PRINTER, "no DHCP address: the old settings were written back");
         }
     }
     ctx.Print(doc);
@@ -331,6 +332,26 @@ void UsbSet(Context& ctx, const std::vector<std::string>& args) {
                {"dhcp", s.dhcp ? "on" : "off"}});
 }
 
+// Failures on a found device name it: its MAC, its address and the UDP port of its protocol.
+template <class Body> void AtDevice(const Context& ctx, const Device& d, Body body) {
+    try {
+        body();
+    } catch (Failure& f) {
+        if (f.where.empty())
+            f.where = d.Mac() + " (" + d.Ip() + ", UDP " +
+                      std::to_string(d.printServer ? ctx.options.psPort : ctx.options.kvPort) + ")";
+        throw;
+    }
+}
+
+// The keys of a net set, for the shell completion.
+CompletionWords NetKeys(bool set) {
+    CompletionWords words;
+    words.keys = {{"dhcp", {"on", "off"}}, {"ip", {}}, {"subnet_mask", {}}, {"gateway", {}}};
+    if (set) words.keys.insert(words.keys.end(), {{"print_port", {}}, {"print_timeout", {}}});
+    return words;
+}
+
 } // namespace
 
 std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::milliseconds limit) {
@@ -339,7 +360,7 @@ std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::mi
     for (const Device& d : Discover(ctx, net, limit)) {
         NetworkPrinter p;
         if (d.printServer) {
-            p = {"print_server", d.record.MacText(), d.record.IpText(), d.record.DeviceName(), d.record.FirmwareText(),
+            p = {"print_server", d.Mac(), d.record.IpText(), d.record.DeviceName(), d.record.FirmwareText(),
                  "", 9100};
             try {
                 ReadPrintServer(ctx, net, d);
@@ -348,7 +369,7 @@ std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::mi
                 if (f.code == EXIT_INTERRUPTED) throw;
             }
         } else {
-            p = {"key_value", d.printer.mac,          d.printer.ipInUse, d.printer.deviceName,
+            p = {"key_value", d.Mac(), d.printer.ipInUse, d.printer.deviceName,
                  d.printer.firmwareVersion, d.printer.serialNumber, d.printer.printPort ? d.printer.printPort : 9100};
         }
         printers.push_back(std::move(p));
@@ -358,13 +379,17 @@ std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::mi
 
 void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     const char* group = "Network";
-    app.add_option("--ps-port", ctx.options.psPort, "UDP port of the print servers (1901)")->group(group);
-    app.add_option("--kv-port", ctx.options.kvPort, "UDP port of the key-value printers (22094)")->group(group);
+    SetCompletion(app.add_option("--ps-port", ctx.options.psPort, "UDP port of the print servers (1901)")->group(group),
+                  {});
+    SetCompletion(app.add_option("--kv-port", ctx.options.kvPort, "UDP port of the key-value printers (22094)")
+                      ->group(group),
+                  {});
 
     auto seconds = std::make_shared<double>(10.0);
     CLI::App* discover = app.add_subcommand("discover", "print servers and key-value printers on the network");
-    discover->add_option("--seconds", *seconds, "give up waiting for answers after this long")
-        ->check(CLI::PositiveNumber);
+    SetCompletion(discover->add_option("--seconds", *seconds, "give up waiting for answers after this long")
+                      ->check(CLI::PositiveNumber),
+                  {});
     discover->callback([&action, seconds] {
         action = [seconds](Context& c) {
             Network net;
@@ -380,27 +405,32 @@ void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     net->require_subcommand(1);
     auto target = std::make_shared<std::string>();
     auto get = net->add_subcommand("get", "read the settings of the device with this MAC or address");
-    get->add_option("device", *target, "MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address")->required();
+    SetCompletion(get->add_option("device", *target, "MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address")
+                      ->required(),
+                  {});
     get->callback([&action, target] {
         action = [target](Context& c) {
             const Target wanted = ParseTarget(*target);
             Network n;
             const Device d = FindDevice(c, n, wanted);
-            if (d.printServer) {
-                ReadPrintServer(c, n, d);
-                c.Print(PsJson(d, n.channel->Image()));
-            } else {
-                c.Print(KvJson(QueryKv(c, n, d)));
-            }
+            AtDevice(c, d, [&] {
+                if (d.printServer) {
+                    ReadPrintServer(c, n, d);
+                    c.Print(PsJson(d, n.channel->Image()));
+                } else {
+                    c.Print(KvJson(QueryKv(c, n, d)));
+                }
+            });
         };
     });
     auto setTarget = std::make_shared<std::string>();
     auto setArgs = std::make_shared<std::vector<std::string>>();
     auto set = net->add_subcommand("set", "DEVICE KEY=VALUE...: dhcp=on|off ip= subnet_mask= gateway= print_port= "
                                           "print_timeout= (key-value printers)");
-    set->add_option("device", *setTarget, "MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address")
-        ->required();
-    set->add_option("assignments", *setArgs, "KEY=VALUE")->required();
+    SetCompletion(set->add_option("device", *setTarget, "MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address")
+                      ->required(),
+                  {});
+    SetCompletion(set->add_option("assignments", *setArgs, "KEY=VALUE")->required(), NetKeys(true));
     set->callback([&action, setTarget, setArgs] {
         action = [setTarget, setArgs](Context& c) {
             // Every value is checked before the search goes out.
@@ -409,16 +439,18 @@ void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
             Network n;
             const Device d = FindDevice(c, n, wanted);
             const NetChanges changes = ParseChanges(*setArgs, !d.printServer);
-            if (d.printServer) {
-                SetPrintServer(c, n, d, changes);
-            } else {
-                SetKv(c, n, d, changes);
-            }
+            AtDevice(c, d, [&] {
+                if (d.printServer) {
+                    SetPrintServer(c, n, d, changes);
+                } else {
+                    SetKv(c, n, d, changes);
+                }
+            });
         };
     });
     auto usbArgs = std::make_shared<std::vector<std::string>>();
     auto usb = net->add_subcommand("usb-set", "ip= subnet_mask= gateway= [dhcp=on|off] to the USB printer");
-    usb->add_option("assignments", *usbArgs, "KEY=VALUE")->required();
+    SetCompletion(usb->add_option("assignments", *usbArgs, "KEY=VALUE")->required(), NetKeys(false));
     usb->callback([&action, usbArgs] { action = [usbArgs](Context& c) { UsbSet(c, *usbArgs); }; });
 }
 

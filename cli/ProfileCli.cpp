@@ -39,8 +39,9 @@ Json ReadPrinter(Context& ctx) {
 // The profile's family against the printer's: a profile of the other family is refused.
 void RequireSameFamily(const Context& ctx, const Json& profile, const std::string& path) {
     if (profile["family"] != ProfileFamilyName(FamilyOf(ctx)))
-        Usage(path + ": a " + profile["family"].dump() + " profile, and the printer is a " +
-              ProfileFamilyName(FamilyOf(ctx)) + " printer");
+        Usage(FamilyOf(ctx) == PrinterFamily::Label ? "%1: a receipt profile, and the printer is a label printer"
+                                                    : "%1: a label profile, and the printer is a receipt printer",
+              {path});
 }
 
 // Settings whose values differ; a setting the profile leaves out (or null) is not compared.
@@ -89,7 +90,7 @@ void Save(Context& ctx, const std::string& path) {
     if (path == STANDARD_STREAM) {
         // Standard output carries the profile alone.
         std::cout << ProfileText(profile) << std::flush;
-        if (!std::cout) throw Failure(EXIT_FILE, "standard output: cannot be written");
+        if (!std::cout) Fail(EXIT_FILE, "standard output: cannot be written");
         return;
     }
     try {
@@ -113,7 +114,7 @@ void Diff(Context& ctx, const std::vector<std::string>& files) {
     }
     const bool differ = !rows.empty();
     ctx.Print({{"differences", std::move(rows)}});
-    if (differ) throw Failure(EXIT_VERIFY, "the settings differ");
+    if (differ) Fail(EXIT_VERIFY, "the settings differ");
 }
 
 void Apply(Context& ctx, const std::string& path, bool verify) {
@@ -143,9 +144,10 @@ void Apply(Context& ctx, const std::string& path, bool verify) {
         if (!mismatches.empty()) {
             std::string names;
             for (const Json& row : mismatches)
-                names += (names.empty() ? "" : ", ") + row["setting"].get<std::string>() + " is " +
-                         ValueText(row["printer"]) + ", not " + ValueText(row["profile"]);
-            throw Failure(EXIT_VERIFY, "verification failed: " + names);
+                names += (names.empty() ? "" : ", ") + Tr("%1 is %2, not %3", {row["setting"].get<std::string>(),
+                                                                                ValueText(row["printer"]),
+                                                                                ValueText(row["profile"])});
+            Fail(EXIT_VERIFY, "verification failed: %1", {names});
         }
         return;
     }

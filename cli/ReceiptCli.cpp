@@ -27,7 +27,7 @@ Json ReadReceiptSettings(Context& ctx) {
 }
 
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: " + ReceiptSettingKeys(ctx.ModelOrNull()));
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {ReceiptSettingKeys(ctx.ModelOrNull())});
     ReceiptSettingValues values;
     ReceiptChangedMarks marks;
     if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
@@ -48,9 +48,12 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
     });
     auto* set = receipt->add_subcommand("set", "send settings: KEY=VALUE ... (only these are sent)");
     auto assignments = std::make_shared<std::vector<std::string>>();
-    set->add_option("assignments", *assignments, "KEY=VALUE")->required();
+    const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; cutter_switch only on printers with a cutter):\n";
+    CompletionWords completion;
     for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
+        completion.keys.emplace_back(SnakeName(info.name),
+                                     info.IsList() ? Items(info) : std::vector<std::string>{});
         keys += "  " + SnakeName(info.name) + ": ";
         keys += info.IsList()
                     ? JoinItems(Items(info))
@@ -58,6 +61,7 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
         keys += "\n";
     }
     set->footer(keys);
+    SetCompletion(positional, std::move(completion));
     set->callback([&action, assignments, guard] {
         action = [assignments, guard](Context& c) {
             guard(c);
@@ -74,6 +78,7 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
         ->callback([&action, guard] {
             action = [guard](Context& c) {
                 guard(c);
+                c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
                 ResetToFactory(c, BuildRestoreFrame(c.Settings().language));
                 c.Print({{"restore", true}});
             };

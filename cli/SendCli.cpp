@@ -74,15 +74,21 @@ DataFile ReadFileOrFail(const Context& ctx, const std::string& path) {
     return file;
 }
 
+// A transfer the printer stopped taking timed out (4); it did not refuse.
+int TransferExitCode(bool openFailed, bool stalled) {
+    return openFailed ? EXIT_OPEN : stalled ? EXIT_TIMEOUT : EXIT_PRINTER;
+}
+
 void FailSend(const Context& ctx, const SendJobResult& result, SendJobKind kind, const SendOptions& options,
               std::uint64_t total) {
     if (result.status == SendJobResult::Done) return;
-    if (result.status == SendJobResult::Stopped) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (result.status == SendJobResult::Stopped) Fail(EXIT_INTERRUPTED, "interrupted");
     std::string text;
     if (const auto m = SendJobMessage(result, ctx.Kind(), kind, options, total)) text = ctx.Text(m->stringId);
-    Failure failure(result.status == SendJobResult::OpenFailed ? EXIT_OPEN : EXIT_PRINTER,
-                    text.empty() ? "port error " + std::to_string(result.code) : text);
+    Failure failure(TransferExitCode(result.status == SendJobResult::OpenFailed, result.stalled),
+                    text.empty() ? Tr("port error %1", {std::to_string(result.code)}) : text);
     failure.detail = OpenFailureLine(result.open);
+    failure.where = ctx.Where();
     throw failure;
 }
 
@@ -94,7 +100,7 @@ struct SendArgs {
 
 void RunSend(Context& ctx, const SendArgs& a) {
     const int given = !a.text.empty() + !a.hex.empty() + !a.file.empty();
-    if (given != 1) Usage("send takes one of --text, --hex, --file");
+    if (given != 1) Usage("give one of %1", {"--text, --hex, --file"});
     if (a.loop < 0) Usage("--loop must be 0 (until Ctrl-C) or a count");
     SendOptions options;
     options.interval = std::chrono::milliseconds(a.interval);
@@ -174,17 +180,17 @@ std::string TestJobNames() {
 void RunTestJob(Context& ctx, const std::string& name) {
     const auto job =
         std::find_if(std::begin(TEST_JOBS), std::end(TEST_JOBS), [&](const TestJob& j) { return name == j.name; });
-    if (job == std::end(TEST_JOBS)) Usage("unknown test job '" + name + "'; jobs: " + TestJobNames());
+    if (job == std::end(TEST_JOBS)) Usage("unknown test job '%1'; jobs: %2", {name, TestJobNames()});
     const PrinterModel* model = ctx.ModelOrNull();
     if (model && model->family != PrinterFamily::Receipt) Usage("test jobs are for receipt printers");
-    if (job->cutter && model && !model->cutter) Usage(name + ": this printer has no cutter");
+    if (job->cutter && model && !model->cutter) Usage("%1: this printer has no cutter", {name});
     Bytes bytes;
     if (job->bytes) {
         bytes = job->bytes();
     } else {
         const TestFile file = ReadTestFile(TEST_FILE_NAME);
         if (file.status == TestFile::Missing)
-            throw Failure(EXIT_FILE, std::string(TEST_FILE_NAME) + ": cannot be read");
+            Fail(EXIT_FILE, "%1: cannot be read", {TEST_FILE_NAME});
         if (file.status == TestFile::NotHex) throw Failure(EXIT_FILE, ctx.Text(HEX_TEXT_ERROR_STRING));
         bytes = file.bytes;
     }
@@ -193,6 +199,7 @@ void RunTestJob(Context& ctx, const std::string& name) {
     r.status = result.status;
     r.code = result.code;
     r.open = result.open;
+    r.stalled = result.stalled;
     ctx.Check(r, ctx.Kind());
     ctx.Print({{"test_job", name}, {"sent_bytes", bytes.size()}});
 }
@@ -218,7 +225,7 @@ void RunFirmware(Context& ctx, const FirmwareArgs& a) {
     } else if (path == STANDARD_STREAM) {
         Usage("firmware from standard input needs --format fw|cg|bin");
     }
-    if (format == FirmwareFormat::Unknown) Usage(path + ": not a firmware file (.FW, .fw, .cg, .CG, .bin, .BIN)");
+    if (format == FirmwareFormat::Unknown) Usage("%1: not a firmware file (.FW, .fw, .cg, .CG, .bin, .BIN)", {path});
     const PrinterModel* model = ctx.ModelOrNull();
     const bool label = model && model->downloadMode;
     const int kind = ctx.Kind();
@@ -226,6 +233,7 @@ void RunFirmware(Context& ctx, const FirmwareArgs& a) {
         Usage("firmware goes over USB (or the network for label printers)");
     if (downloadMode && !label) Usage("--download-mode is for label printers");
     DataFile file = ReadFileOrFail(ctx, path);
+    ctx.Confirm("Write %1 into the printer at %2?", {path, ctx.Where()});
     std::optional<FirmwarePlan> plan = PrepareFirmware(format, file.bytes, downloadMode, ctx.Usb());
     file.bytes.clear();
     if (downloadMode) ctx.Exchange(DOWNLOAD_MODE_COMMAND, nullptr);
@@ -243,12 +251,14 @@ void RunFirmware(Context& ctx, const FirmwareArgs& a) {
     }
     ctx.EndProgress();
     if (result.status == FirmwareResult::Stopped || ctx.Stop().stop_requested())
-        throw Failure(EXIT_INTERRUPTED, "interrupted");
+        Fail(EXIT_INTERRUPTED, "interrupted");
     if (result.status != FirmwareResult::Done) {
         std::string text;
         if (const auto m = FirmwareMessage(result, kind, plan->bytes.size())) text = ctx.Text(m->stringId);
-        Failure failure(result.status == FirmwareResult::OpenFailed ? EXIT_OPEN : EXIT_PRINTER, text);
+        if (text.empty()) text = Tr("port error %1", {std::to_string(result.code)});
+        Failure failure(TransferExitCode(result.status == FirmwareResult::OpenFailed, result.stalled), text);
         failure.detail = OpenFailureLine(result.open);
+        failure.where = ctx.Where();
         throw failure;
     }
     ctx.Print({{"sent_bytes", result.sent}, {"total_bytes", plan->bytes.size()}});
@@ -279,22 +289,27 @@ Json ListPorts() {
 } // namespace
 
 void SendFirmware(Context& ctx, const std::string& path) {
-    RunFirmware(ctx, path, false);
+    RunFirmware(ctx, FirmwareArgs{path, "", false});
 }
 
 void AddSendCommands(CLI::App& app, Context&, Action& action) {
     auto send = std::make_shared<SendArgs>();
     CLI::App* cmd = app.add_subcommand("send", "send text, hexadecimal bytes or a file as they are");
-    cmd->add_option("--text", send->text, "text (Chinese text goes out in GBK with a LF)");
-    cmd->add_option("--hex", send->hex, "hexadecimal bytes, e.g. \"1B 40 0A\"");
+    SetCompletion(cmd->add_option("--text", send->text, "text (Chinese text goes out in GBK with a LF)"), {});
+    SetCompletion(cmd->add_option("--hex", send->hex, "hexadecimal bytes, e.g. \"1B 40 0A\""), {});
     cmd->add_option("--file", send->file, "a file sent whole (- for standard input)");
-    cmd->add_option("--loop", send->loop, "passes (0: until Ctrl-C)");
-    cmd->add_option("--interval", send->interval, "milliseconds after each pass")->check(CLI::NonNegativeNumber);
+    SetCompletion(cmd->add_option("--loop", send->loop, "passes (0: until Ctrl-C)"), {});
+    SetCompletion(
+        cmd->add_option("--interval", send->interval, "milliseconds after each pass")->check(CLI::NonNegativeNumber),
+        {});
     cmd->callback([&action, send] { action = [send](Context& c) { RunSend(c, *send); }; });
 
     auto name = std::make_shared<std::string>();
     CLI::App* test = app.add_subcommand("test-job", "run a receipt printer test job: " + TestJobNames());
-    test->add_option("name", *name, "the test job")->required();
+    CompletionWords jobs;
+    for (const TestJob& job : TEST_JOBS)
+        jobs.words.push_back(job.name);
+    SetCompletion(test->add_option("name", *name, "the test job")->required(), jobs);
     test->callback([&action, name] { action = [name](Context& c) { RunTestJob(c, *name); }; });
 
     auto fw = std::make_shared<FirmwareArgs>();

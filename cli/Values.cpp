@@ -2,10 +2,6 @@
 
 namespace pemberlux::cli {
 
-void Usage(const std::string& message) {
-    throw Failure(EXIT_USAGE, message);
-}
-
 std::optional<bool> ParseDhcp(const std::string& value) {
     if (const auto i = FindItem({"off", "on", "disable", "enable"}, value)) return *i % 2 == 1;
     return std::nullopt;
@@ -15,7 +11,7 @@ std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vec
     std::vector<std::pair<std::string, std::string>> out;
     for (const std::string& arg : args) {
         const auto eq = arg.find('=');
-        if (eq == std::string::npos || eq == 0) Usage("expected KEY=VALUE, not '" + arg + "'");
+        if (eq == std::string::npos || eq == 0) Usage("expected KEY=VALUE, not '%1'", {arg});
         out.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
     }
     return out;

@@ -5,6 +5,8 @@
 
 #include "core/profile/SettingsProfile.h"
 
+#include <initializer_list>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,17 +26,30 @@ enum ExitCode : int {
     EXIT_VERIFY = 5, // verification found a difference
     EXIT_FILE = 6,   // a file could not be read
     EXIT_FLEET = 7,  // some printers of a fleet failed (the report says which)
-    EXIT_INTERRUPTED = 130,
+    EXIT_INTERRUPTED = 130, // Ctrl-C, or no at a confirmation
 };
 
+// The command line's own texts (res/cli.def): `english` as the code writes it,
+// in Chinese when the calling thread's language is Chinese and the table has
+// it; "%1", "%2", ... are replaced by `args` in order. A text the table lacks
+// (the printers' messages, already in their language) stands as given.
+std::string Tr(std::string_view english, std::initializer_list<std::string> args = {});
+// Whether the table has the text (every text the code gives Tr must be there).
+bool HasTranslation(std::string_view english);
+
 // Ends a command: `message` goes to stderr as one line, then `detail` (what a
-// failed open means here) as a second when there is one; `code` is the exit code.
+// failed open means here) as a second when there is one; `code` is the exit
+// code. `where` names the device or address the failure happened on.
 struct Failure : std::runtime_error {
     Failure(int exitCode, const std::string& message) : std::runtime_error(message), code(exitCode) {}
     int code;
     std::string detail;
+    std::string where;
 };
-[[noreturn]] void Usage(const std::string& message);
+// Failure(code, Tr(english, args)).
+[[noreturn]] void Fail(int code, std::string_view english, std::initializer_list<std::string> args = {});
+// A usage failure (EXIT_USAGE): bad options, keys or values; nothing was sent.
+[[noreturn]] void Usage(std::string_view english, std::initializer_list<std::string> args = {});
 
 // KEY=VALUE arguments, in order; a usage failure for anything else.
 std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args);

@@ -22,7 +22,7 @@ constexpr int IDC_WIFI_MODE = 1210, IDC_WIFI_ENCRYPTION = 1211, IDC_WIFI_KEY_FOR
 void RequireModule(const Context& ctx, bool wifi) {
     const PrinterModel* model = ctx.ModelOrNull();
     if (model && !(wifi ? model->wifiSetup : model->bluetooth))
-        Usage(ModelName(*model, LANG_ENGLISH) + " has no " + (wifi ? "Wi-Fi" : "Bluetooth") + " module");
+        Usage(wifi ? "%1 has no Wi-Fi module" : "%1 has no Bluetooth module", {ModelName(*model, LANG_ENGLISH)});
 }
 
 void Send(Context& ctx, std::span<const std::uint8_t> frame) {
@@ -31,19 +31,20 @@ void Send(Context& ctx, std::span<const std::uint8_t> frame) {
     r.status = sent.status;
     r.code = sent.code;
     r.open = sent.open;
+    r.stalled = sent.stalled;
     ctx.Check(r, ctx.Kind());
 }
 
 int ListValue(const std::string& key, const std::string& value, int control) {
     const auto items = TemplateItems(IDD_WIFI_SETUP, control, LANG_ENGLISH);
     const auto index = FindItem(items, value);
-    if (!index) Usage(key + ": '" + value + "' is not one of: " + JoinItems(items));
+    if (!index) Usage("%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
     return *index;
 }
 
 Ipv4 Address(const std::string& key, const std::string& value) {
     const auto address = ParseIpv4(value);
-    if (!address) Usage(key + ": '" + value + "' is not a dotted IPv4 address");
+    if (!address) Usage("%1: '%2' is not a dotted IPv4 address", {key, value});
     return *address;
 }
 
@@ -74,8 +75,8 @@ WifiSettings WifiFrom(const Context& ctx, const std::vector<std::string>& args) 
         } else if (key == "gateway") {
             s.gateway = Address(key, value);
         } else {
-            Usage("unknown setting '" + key +
-                  "'; keys: mode, ssid, encryption, key_format, key, dhcp, ip, subnet_mask, gateway");
+            Usage("unknown setting '%1'; keys: %2",
+                  {key, "mode, ssid, encryption, key_format, key, dhcp, ip, subnet_mask, gateway"});
         }
     }
     if (!ssid) Usage("wifi set needs ssid=NAME");
@@ -94,7 +95,17 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
     auto set = wifi->add_subcommand(
         "set", "mode=AP|STA ssid=NAME encryption=None|WEP64|... key_format=HEX|ASCII key=KEY dhcp=on|off "
                "ip=A.B.C.D subnet_mask=A.B.C.D gateway=A.B.C.D");
-    set->add_option("assignments", *args, "KEY=VALUE")->required();
+    CompletionWords keys;
+    keys.keys = {{"mode", TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_MODE, LANG_ENGLISH)},
+                 {"ssid", {}},
+                 {"encryption", TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_ENCRYPTION, LANG_ENGLISH)},
+                 {"key_format", TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_KEY_FORMAT, LANG_ENGLISH)},
+                 {"key", {}},
+                 {"dhcp", {"on", "off"}},
+                 {"ip", {}},
+                 {"subnet_mask", {}},
+                 {"gateway", {}}};
+    SetCompletion(set->add_option("assignments", *args, "KEY=VALUE")->required(), std::move(keys));
     set->callback([&action, args] {
         action = [args](Context& c) {
             RequireModule(c, true);
@@ -110,6 +121,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
     wifi->add_subcommand("reset", "reset the Wi-Fi module to its factory settings")->callback([&action] {
         action = [](Context& c) {
             RequireModule(c, true);
+            c.Confirm("Reset the Wi-Fi module of the printer at %1 to its factory settings?", {c.Where()});
             Send(c, BuildWifiResetFrame());
             c.Print({{"wifi_reset", true}});
         };
@@ -130,8 +142,8 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
     });
     auto pair = std::make_shared<std::pair<std::string, std::string>>();
     auto btSet = bt->add_subcommand("set", "NAME PASSWORD (up to 15 characters; 4 characters)");
-    btSet->add_option("name", pair->first, "Bluetooth name")->required();
-    btSet->add_option("password", pair->second, "pairing password")->required();
+    SetCompletion(btSet->add_option("name", pair->first, "Bluetooth name")->required(), {});
+    SetCompletion(btSet->add_option("password", pair->second, "pairing password")->required(), {});
     btSet->callback([&action, pair] {
         action = [pair](Context& c) {
             RequireModule(c, false);
@@ -143,6 +155,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
     bt->add_subcommand("restore", "restore the Bluetooth module's factory settings")->callback([&action] {
         action = [](Context& c) {
             RequireModule(c, false);
+            c.Confirm("Restore the factory settings of the Bluetooth module of the printer at %1?", {c.Where()});
             Send(c, BT_FRAME_RESTORE);
             c.Print({{"bluetooth_restore", true}});
         };

@@ -2,6 +2,7 @@
 // same core, for scripts and for setting up many printers.
 #include "Cli.h"
 
+#include "core/base/UiText.h"
 #include "core/base/Version.h"
 
 #include <CLI/CLI.hpp>
@@ -13,6 +14,8 @@
 
 #include <algorithm>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <stop_token>
 #include <thread>
 
@@ -66,28 +69,42 @@ private:
 constexpr const char* EXIT_CODES = R"(Exit codes:
   0  success
   1  the printer refused or answered badly
-  2  usage: a bad option, key or value (nothing was sent)
+  2  usage: a bad command, option, key or value (nothing was sent)
   3  the port could not be opened
-  4  time-out: the printer did not answer in time
+  4  time-out: the printer did not answer in time, or stopped taking data
   5  verification found a difference
   6  a file could not be read (or written)
   7  fleet: some printers failed; the report says which
-  130 interrupted (Ctrl-C)
+  130 interrupted (Ctrl-C), or not confirmed at the question
 
 Defaults for the printer model and the interface come from the settings file
 the program uses: --config FILE, else $PEMBERLUX_CONFIG, else ./pemberlux.ini
 when it exists, else $XDG_CONFIG_HOME/pemberlux/pemberlux.ini (~/.config when
 unset). It is only written with --save.)";
 
-// "label get": the command that ran, for the error line.
-std::string CommandName(CLI::App& app) {
-    std::string name;
-    for (CLI::App* level = &app; level;) {
-        const auto chosen = level->get_subcommands();
-        level = chosen.empty() ? nullptr : chosen.front();
-        if (level) name += (name.empty() ? "" : " ") + level->get_name();
+// A question before the command acts, on a terminal: --yes answers it.
+void AddYesFlags(CLI::App& app, Context& ctx) {
+    for (const char* path : {"label reset", "receipt restore", "wifi reset", "bluetooth restore", "firmware", "fleet firmware"}) {
+        CLI::App* command = &app;
+        std::istringstream words(path);
+        for (std::string word; words >> word;)
+            command = command->get_subcommand(word);
+        AddYesFlag(*command, ctx);
     }
-    return name;
+}
+
+// --lang and --config before the command line is read, so that its errors are in the user's language.
+void EarlyLanguage(int argc, char** argv) {
+    std::string lang, config;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        for (auto [name, value] : {std::pair<const char*, std::string*>{"--lang", &lang}, {"--config", &config}}) {
+            const std::string n = name;
+            if (arg == n && i + 1 < argc) *value = argv[i + 1];
+            if (arg.compare(0, n.size() + 1, n + "=") == 0) *value = arg.substr(n.size() + 1);
+        }
+    }
+    pemberlux::SetThreadUiLanguage(ChooseLanguage(lang, FindSettingsFile(config)));
 }
 
 } // namespace
@@ -95,30 +112,41 @@ std::string CommandName(CLI::App& app) {
 int main(int argc, char** argv) {
     Context ctx;
     Action action;
+    EarlyLanguage(argc, argv);
     CLI::App app{"Configure Tavrel label and receipt printers from a terminal.", "pemberlux-cli"};
-    app.footer(EXIT_CODES);
+    UseSharedHelp(app);
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("pemberlux-cli ") + PEMBERLUX_VERSION);
 
     ConnectionOptions& o = ctx.options;
     const char* connection = "Connection";
-    app.add_option("--model", o.model, "printer model (LB-610, LB-710, LB-600, TR-510, TR-520 or TR-530)")
-        ->group(connection);
-    app.add_option("--tcp", o.tcp, "HOST[:PORT] of the printer's print port (9100)")->group(connection);
+    std::vector<std::string> models;
+    for (const pemberlux::PrinterModel& m : pemberlux::MODELS)
+        models.push_back(ModelName(m, pemberlux::LANG_ENGLISH));
+    SetCompletion(app.add_option("--model", o.model, "printer model (LB-610, LB-710, LB-600, TR-510, TR-520 or TR-530)")
+                      ->group(connection),
+                  {models, {}});
+    SetCompletion(app.add_option("--tcp", o.tcp, "HOST[:PORT] of the printer's print port (9100)")->group(connection),
+                  {});
     app.add_option("--serial", o.serial, "DEVICE[:BAUD[:PARITY[:DATA[:STOP[:FLOW]]]]] serial line")->group(connection);
     app.add_option("--lpt", o.lpt, "parallel port device (LPT1 or a path)")->group(connection);
-    app.add_option("--usb", o.usb, "VID:PID of a USB printer, or auto for the model's ids")->group(connection);
-    app.add_option("--timeout", o.timeoutMs, "reply time-out in milliseconds")->group(connection);
+    SetCompletion(app.add_option("--usb", o.usb, "VID:PID of a USB printer, or auto for the model's ids")
+                      ->group(connection),
+                  {{"auto"}, {}});
+    SetCompletion(app.add_option("--timeout", o.timeoutMs, "reply time-out in milliseconds")->group(connection), {});
     app.add_flag("--save", o.save, "write the connection (and a reported serial line) to the settings file")
         ->group(connection);
     app.add_option("--config", o.config, "the settings file (pemberlux.ini) to read, and to write with --save")
         ->group(connection);
     const char* output = "Output";
     app.add_flag("--json", o.json, "one JSON document on stdout")->group(output);
-    app.add_flag("--progress", o.progress, "with --json: progress of transfers as JSON lines on stderr")->group(output);
-    app.add_option("--lang", o.lang, "language of messages: en or zh")
-        ->check(CLI::IsMember({"en", "zh"}))
+    app.add_flag("--raw", o.raw, "text output: the printers' texts as they came, control bytes included (else escaped)")
         ->group(output);
+    app.add_flag("--progress", o.progress, "with --json: progress of transfers as JSON lines on stderr")->group(output);
+    const auto* lang =
+        app.add_option("--lang", o.lang, "language of messages: en or zh (default: as the program, or the locale)")
+            ->group(output);
+    SetCompletion(lang, {{"en", "zh"}, {}});
 
     AddLabelCommands(app, ctx, action);
     AddReceiptCommands(app, ctx, action);
@@ -127,18 +155,30 @@ int main(int argc, char** argv) {
     AddNetworkCommands(app, ctx, action);
     AddWirelessCommands(app, ctx, action);
     AddFleetCommands(app, ctx, action);
-    // The shared options may also follow the command.
-    for (CLI::App* sub : app.get_subcommands({})) {
-        sub->fallthrough();
-        for (CLI::App* inner : sub->get_subcommands({}))
-            inner->fallthrough();
-    }
+    AddYesFlags(app, ctx);
+
+    // The shell completion scripts, which the package installs (not listed: group "").
+    auto shell = std::make_shared<std::string>();
+    CLI::App* completion = app.add_subcommand("completion", "print the completion script for bash or zsh");
+    completion->group("");
+    SetCompletion(completion->add_option("shell", *shell, "bash or zsh")->required(), {{"bash", "zsh"}, {}});
+    completion->callback([&action, &app, shell] {
+        action = [&app, shell](Context&) {
+            if (*shell != "bash" && *shell != "zsh") Usage("'%1' is not a shell; give bash or zsh", {*shell});
+            std::cout << CompletionScript(app, *shell);
+        };
+    });
+
+    // The shared options may also follow the command, and each command's help
+    // points to the one table of exit codes.
+    FinishCommands(app, EXIT_CODES);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
-        return code == 0 ? EXIT_OK : EXIT_USAGE;
+        if (e.get_exit_code() == 0) return app.exit(e);
+        Say(CommandName(app), ParseErrorText(app, e));
+        return EXIT_USAGE;
     }
 
     std::stop_source stop;
@@ -150,14 +190,14 @@ int main(int argc, char** argv) {
         if (action) action(ctx);
         ctx.SaveIfAsked();
     } catch (const Failure& f) {
-        // One line, whatever line breaks the program's text has.
-        std::string line = f.what();
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        std::cerr << "pemberlux-cli: " << CommandName(app) << ": " << line << "\n";
-        if (!f.detail.empty()) std::cerr << "pemberlux-cli: " << f.detail << "\n";
+        // One line, with the device or address it happened on.
+        // A failed open's second line names the device itself.
+        const bool plain = f.where.empty() || !f.detail.empty();
+        Say(CommandName(app), plain ? f.what() : f.where + ": " + f.what());
+        if (!f.detail.empty()) Say(CommandName(app), f.detail);
         return f.code;
     } catch (const std::exception& e) {
-        std::cerr << "pemberlux-cli: " << CommandName(app) << ": " << e.what() << "\n";
+        Say(CommandName(app), e.what());
         return EXIT_PRINTER;
     }
     if (stop.stop_requested()) return EXIT_INTERRUPTED;

@@ -2,9 +2,10 @@
 if(TARGET pemberlux-cli)
   find_package(nlohmann_json 3 REQUIRED)
   pemberlux_test(test_cli SOURCES cli/TestCli.cpp cli/TestCliNetwork.cpp cli/TestCliValues.cpp cli/TestCliIo.cpp
-    cli/TestCliFleet.cpp
+    cli/TestCliFleet.cpp cli/TestCliHabits.cpp
     LIBS pemberlux_cli_values)
-  target_compile_definitions(test_cli PRIVATE PEMBERLUX_CLI_BINARY="$<TARGET_FILE:pemberlux-cli>")
+  target_compile_definitions(test_cli PRIVATE PEMBERLUX_CLI_BINARY="$<TARGET_FILE:pemberlux-cli>"
+                                              PEMBERLUX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   target_link_libraries(test_cli PRIVATE nlohmann_json::nlohmann_json)
   add_dependencies(test_cli pemberlux-cli)
   # The command line links no Qt library (also checked after every link of it).

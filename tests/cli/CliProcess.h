@@ -43,14 +43,23 @@ struct CliRun {
     std::string err;
 };
 
+// Where standard input and output lead: by default nothing to read, and a file
+// the run's `out` is read from; a terminal (a pty's path) for tests of what
+// happens there.
+struct CliStreams {
+    std::string in = "/dev/null";
+    std::string out; // empty: captured into CliRun::out
+};
+
 class CliProcess {
 public:
     // Without XDG_CONFIG_HOME in `env`, the settings folder of the user's own
     // installation is kept out: it points into `cwd`.
     // `unprivileged`: as the user DropPrivileges() leaves (see Unprivileged.h).
     CliProcess(const std::filesystem::path& cwd, std::vector<std::string> args,
-               std::map<std::string, std::string> env = {}, bool unprivileged = false)
-        : out_(cwd / ".cli-stdout"), err_(cwd / ".cli-stderr") {
+               std::map<std::string, std::string> env = {}, bool unprivileged = false, const CliStreams& streams = {})
+        : out_(streams.out.empty() ? cwd / ".cli-stdout" : std::filesystem::path(streams.out)),
+          err_(cwd / ".cli-stderr"), capture_(streams.out.empty()) {
         env.try_emplace("XDG_CONFIG_HOME", (cwd / ".config").string());
         args.insert(args.begin(), CliBinary());
         std::vector<char*> argv;
@@ -72,7 +81,7 @@ public:
             // The files are opened and the folder entered before root is given up.
             pid_ = ::fork();
             if (pid_ == 0) {
-                const int in = ::open("/dev/null", O_RDONLY);
+                const int in = ::open(streams.in.c_str(), O_RDONLY);
                 const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
@@ -86,8 +95,9 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 0, streams.in.c_str(), O_RDWR | O_NOCTTY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(),
+                                         capture_ ? O_WRONLY | O_CREAT | O_TRUNC : O_WRONLY | O_NOCTTY, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -120,7 +130,7 @@ public:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        run.out = Slurp(out_);
+        if (capture_) run.out = Slurp(out_);
         run.err = Slurp(err_);
         return run;
     }
@@ -134,6 +144,7 @@ private:
     }
 
     std::filesystem::path out_, err_;
+    bool capture_ = true;
     pid_t pid_ = -1;
 };
 

@@ -675,7 +675,7 @@ TEST_F(CliTest, DeviceTheUserMayNotOpenIsExplained) {
         const CliRun run = RunCli(dir.Path(), c.args, env, true);
         const std::string group = OwningGroup(c.node);
         EXPECT_EQ(run.code, 3) << c.command << ": " << run.err;
-        EXPECT_EQ(run.err, "pemberlux-cli: " + c.command + ": " + c.message + "\npemberlux-cli: " + c.node +
+        EXPECT_EQ(run.err, "pemberlux-cli: " + c.command + ": " + c.message + "\npemberlux-cli: " + c.command + ": " + c.node +
                                ": permission denied. The device belongs to the group \"" + group +
                                "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.\n");
     }

@@ -41,6 +41,11 @@ for page in pemberlux pemberlux-sim pemberlux-cli; do
     gzip -dc "$man" | grep -q '^\.TH "\?'"${page^^}" || fail "$page.1.gz is not the manual page of $page"
   fi
 done
+# The shell completion of pemberlux-cli, where bash-completion and zsh look for it.
+grep -q '^complete -F _pemberlux_cli pemberlux-cli$' "$usr/share/bash-completion/completions/pemberlux-cli" 2>/dev/null ||
+  fail "no bash completion for pemberlux-cli"
+grep -q '^#compdef pemberlux-cli$' "$usr/share/zsh/vendor-completions/_pemberlux-cli" 2>/dev/null ||
+  fail "no zsh completion for pemberlux-cli"
 [ -f "$usr/share/doc/pemberlux/copyright" ] || fail "no copyright file"
 gzip -t "$usr/share/doc/pemberlux/changelog.gz" 2>/dev/null || fail "no gzipped changelog"
 rules="$usr/lib/udev/rules.d/70-pemberlux.rules"

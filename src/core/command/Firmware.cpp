@@ -67,6 +67,7 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
         result.status = e.cause == PortError::Stopped ? FirmwareResult::Stopped : status;
         result.code = e.code;
         result.open = e.open;
+        result.stalled = e.cause == PortError::Expired;
         return result;
     };
     try {
@@ -98,6 +99,7 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
                 ClosePort(port);
                 result.status = FirmwareResult::WriteFailed;
                 result.code = PORT_ERR_WRITE;
+                result.stalled = true;
                 return result;
             }
             if (!SleepFor(job.stop, std::chrono::milliseconds(100))) {

@@ -66,6 +66,9 @@ struct FirmwareResult {
     std::size_t blocks = 0;
     // Why the device could not be opened (OpenFailed), when the system said.
     OpenFailure open;
+    // A write made no progress for the stall bound, or took nothing for the
+    // zero-write limit (WriteFailed).
+    bool stalled = false;
 };
 
 // The limits of a transfer: `stop` ends it, no deadline, a write that makes no

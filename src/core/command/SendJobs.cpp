@@ -9,6 +9,7 @@ SendJobResult Failed(SendJobResult::Status status, const PortError& e, std::uint
     r.status = e.cause == PortError::Stopped ? SendJobResult::Stopped : status;
     r.code = e.code;
     r.open = e.open;
+    r.stalled = e.cause == PortError::Expired;
     r.sent = sent;
     return r;
 }

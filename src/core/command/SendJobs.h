@@ -38,6 +38,8 @@ struct SendJobResult {
     std::uint64_t sent = 0;
     // Why the device could not be opened (OpenFailed), when the system said.
     OpenFailure open;
+    // A write made no progress for the stall bound (WriteFailed).
+    bool stalled = false;
 };
 
 // The limits of a send job: `stop` ends it, no deadline, the stall bound on every write.

@@ -11,6 +11,7 @@ ExchangeResult Failed(ExchangeResult::Status status, const PortError& e) {
     r.status = e.cause == PortError::Stopped ? ExchangeResult::Stopped : status;
     r.code = e.code;
     r.open = e.open;
+    r.stalled = e.cause == PortError::Expired;
     return r;
 }
 

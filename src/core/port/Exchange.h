@@ -43,6 +43,9 @@ struct ExchangeResult {
     Bytes reply;
     // Why the device could not be opened (OpenFailed), when the system said.
     OpenFailure open;
+    // A write that made no progress until its bound (WriteFailed): the printer
+    // stopped taking bytes, a time-out rather than a refusal.
+    bool stalled = false;
 
     bool Ok() const { return status == Done; }
 };

@@ -13,6 +13,7 @@ SendResult SendToPrinter(const PortSettings& snapshot, const UsbSelection& usb, 
     sent.status = result.status;
     sent.code = result.code;
     sent.open = result.open;
+    sent.stalled = result.stalled;
     sent.message = ExchangeMessage(result, port.kind);
     return sent;
 }

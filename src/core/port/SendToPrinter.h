@@ -21,6 +21,7 @@ struct SendResult {
     std::optional<PortErrorMessage> message;
     // Why the device could not be opened, when the system said (see OpenFailureLine).
     OpenFailure open;
+    bool stalled = false; // a write that made no progress until its bound
 
     bool Ok() const { return status == ExchangeResult::Done; }
 };
