@@ -79,8 +79,8 @@ bool IsHostName(const std::string& name) {
 TcpTarget ParseTcpTarget(const std::string& text) {
     const auto refuse = [&] {
         Usage("--tcp takes HOST[:PORT] with a host name, a dotted IPv4 address or an IPv6 address in brackets "
-              "([::1]:9100), not '" +
-              text + "'");
+              "([::1]:9100), not '%1'",
+              {text});
     };
     TcpTarget target;
     std::string port;
@@ -111,7 +111,7 @@ TcpTarget ParseTcpTarget(const std::string& text) {
     }
     if (!port.empty() || text.back() == ':') {
         const auto p = ParseInteger(port);
-        if (!p || !IsUsablePort(static_cast<int>(*p))) Usage("--tcp port must be 1-65535, not '" + port + "'");
+        if (!p || !IsUsablePort(static_cast<int>(*p))) Usage("--tcp port must be 1-65535, not '%1'", {port});
         target.port = static_cast<int>(*p);
     }
     return target;

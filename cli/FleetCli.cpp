@@ -88,7 +88,7 @@ std::vector<FleetTarget> ReadTargets(const std::string& path) {
         text.assign(std::istreambuf_iterator<char>(std::cin), {});
     } else {
         std::ifstream in(path, std::ios::binary);
-        if (!in) throw Failure(EXIT_FILE, path + ": cannot be read");
+        if (!in) Fail(EXIT_FILE, "%1: cannot be read", {path});
         text.assign(std::istreambuf_iterator<char>(in), {});
     }
     return ParseTargets(text, path == "-" ? "stdin" : path);
@@ -128,10 +128,10 @@ std::vector<Member> Gather(const Context& ctx, const FleetArgs& args) {
             m.target.line ? args.targets + ":" + std::to_string(m.target.line) + ": " : std::string();
         for (std::size_t j = 0; j < i; ++j)
             if (fleet[j].target.Name() == m.target.Name())
-                Usage(where + m.target.Name() + " is listed twice: one job per printer");
+                Usage("%1%2 is listed twice: one job per printer", {where, m.target.Name()});
         if (!m.target.model.empty()) {
             m.model = FindModel(m.target.model);
-            if (!m.model) Usage(where + "unknown model '" + m.target.model + "'");
+            if (!m.model) Usage("%1unknown model '%2'", {where, m.target.model});
         } else {
             m.model = ctx.ModelOrNull();
         }
@@ -139,7 +139,7 @@ std::vector<Member> Gather(const Context& ctx, const FleetArgs& args) {
         try {
             ctx.ForPrinter(ConnectionOf(m.target), m.model, {}, m.target.usbIndex);
         } catch (const Failure& f) {
-            Usage(where + m.target.Name() + ": " + f.what());
+            Usage("%1%2: %3", {where, m.target.Name(), f.what()});
         }
     }
     return fleet;
@@ -320,7 +320,7 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
         std::ofstream out(args.report, std::ios::binary | std::ios::trunc);
         out << report.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
         out.close();
-        if (!out) throw Failure(EXIT_FILE, args.report + ": cannot be written");
+        if (!out) Fail(EXIT_FILE, "%1: cannot be written", {args.report});
     }
     if (ctx.options.json) {
         std::cout << report.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;
@@ -335,13 +335,13 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
         }
         std::cout << std::flush;
     }
-    if (ctx.Stop().stop_requested()) throw Failure(EXIT_INTERRUPTED, "interrupted");
+    if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (failed) {
         std::vector<std::string> names;
         for (const Member& m : fleet)
             if (m.status == "failed") names.push_back(m.target.Name());
-        throw Failure(EXIT_FLEET, std::to_string(failed) + " of " + std::to_string(fleet.size()) +
-                                      " printers failed: " + JoinItems(names));
+        Fail(EXIT_FLEET, "%1 of %2 printers failed: %3",
+             {std::to_string(failed), std::to_string(fleet.size()), JoinItems(names)});
     }
 }
 

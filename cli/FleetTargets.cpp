@@ -23,7 +23,7 @@ std::vector<FleetTarget> ParseTargets(std::string_view text, const std::string& 
         if (!(words >> target)) continue;
         words >> model >> extra;
         auto fail = [&](const std::string& why) {
-            Usage(source + ":" + std::to_string(number) + ": " + why + ": '" + line + "'");
+            Usage("%1:%2: %3: '%4'", {source, std::to_string(number), why, line});
         };
         if (!extra.empty()) fail("one target and at most a model a line");
         FleetTarget t;

@@ -63,7 +63,7 @@ Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments) {
     LabelSettingValues values;
     LabelChangedMarks marks;
     if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
-        Usage(problem->message);
+        Usage(*problem);
     return BuildSettingsFrame(marks, values, ctx.Settings());
 }
 

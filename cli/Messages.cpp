@@ -53,4 +53,9 @@ void Usage(std::string_view english, std::initializer_list<std::string> args) {
     Fail(EXIT_USAGE, english, args);
 }
 
+void Usage(const SettingProblem& problem) {
+    const auto arg = [&](std::size_t i) { return i < problem.args.size() ? problem.args[i] : std::string(); };
+    Usage(problem.format, {arg(0), arg(1), arg(2), arg(3)});
+}
+
 } // namespace pemberlux::cli

@@ -31,7 +31,7 @@ Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
     ReceiptSettingValues values;
     ReceiptChangedMarks marks;
     if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
-        Usage(problem->message);
+        Usage(*problem);
     return BuildReceiptSettingsFrame(marks, values);
 }
 

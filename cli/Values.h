@@ -50,6 +50,8 @@ struct Failure : std::runtime_error {
 [[noreturn]] void Fail(int code, std::string_view english, std::initializer_list<std::string> args = {});
 // A usage failure (EXIT_USAGE): bad options, keys or values; nothing was sent.
 [[noreturn]] void Usage(std::string_view english, std::initializer_list<std::string> args = {});
+// A problem the core found in KEY=VALUE arguments, in the user's language.
+[[noreturn]] void Usage(const SettingProblem& problem);
 
 // KEY=VALUE arguments, in order; a usage failure for anything else.
 std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args);

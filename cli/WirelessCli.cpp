@@ -66,7 +66,7 @@ WifiSettings WifiFrom(const Context& ctx, const std::vector<std::string>& args) 
             s.key = value;
         } else if (key == "dhcp") {
             const auto on = ParseDhcp(value);
-            if (!on) Usage("dhcp: '" + value + "' is not one of: " + DHCP_WORDS);
+            if (!on) Usage("%1: '%2' is not one of: %3", {"dhcp", value, DHCP_WORDS});
             s.dhcp = *on ? WIFI_DHCP_ENABLE : WIFI_DHCP_DISABLE;
         } else if (key == "ip") {
             s.ip = Address(key, value);

@@ -297,22 +297,32 @@ struct PtyPort::Impl {
         if (::ioctl(keeper.Get(), TIOCVHANGUP) == 0) {
             ++hangups;
             TakePending();
-            try {
-                OpenKeeper();
-                // The hang-up gave the line the terminal's cooked defaults
-                // back; a client that sets none of its own (a USB node) gets it raw.
-                MakeRaw();
-            } catch (const std::system_error&) {
-                // Run() opens the keeper again when the line reads nothing.
-            }
+            Reopen(); // else Run() tries again when the line reads nothing
         }
     }
 
+    // After a hang-up: our own open file of the line again, and the line raw
+    // again, since the hang-up gave it the terminal's cooked defaults and a
+    // client that sets none of its own (a USB node) must get it raw. False
+    // while the line cannot be opened yet.
+    bool Reopen() {
+        try {
+            OpenKeeper();
+            MakeRaw();
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
+
+    // Through our own open file of the line when there is one: after a
+    // hang-up the master may refuse it.
     void MakeRaw() {
+        const int fd = keeper ? keeper.Get() : master.Get();
         termios tio{};
-        if (::tcgetattr(master.Get(), &tio) < 0) ThrowErrno("tcgetattr");
+        if (::tcgetattr(fd, &tio) < 0) ThrowErrno("tcgetattr");
         ::cfmakeraw(&tio);
-        if (::tcsetattr(master.Get(), TCSANOW, &tio) < 0) ThrowErrno("tcsetattr");
+        if (::tcsetattr(fd, TCSANOW, &tio) < 0) ThrowErrno("tcsetattr");
     }
 
     void TakePending() {
@@ -333,10 +343,7 @@ struct PtyPort::Impl {
             if (n <= 0) {
                 // No slave open (EIO / hang-up): reopen ours, and pause so a
                 // line that stays down does not spin.
-                try {
-                    OpenKeeper();
-                } catch (const std::system_error&) {
-                }
+                Reopen();
                 WaitFor(stop, -1, 0, 20);
                 continue;
             }

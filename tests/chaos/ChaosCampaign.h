@@ -99,6 +99,12 @@ struct Tally {
     // gave, not what the printer holds.
     std::size_t shownGarbled = 0;
     std::size_t shownWithBurst = 0;
+    // USB rounds whose line the simulator hung up (reset) and that did not
+    // serve the read after the faults: the simulator's fake USB node is a pty,
+    // and what the hung-up line still held can reach the next client, which a
+    // real USB printer (gone from the bus after a reset) never does. The
+    // values of the faulted read stay unconfirmed there.
+    std::size_t usbLineLost = 0;
     std::vector<std::string> problems;
 
     std::size_t Faults() const {
@@ -116,7 +122,7 @@ struct Tally {
         for (std::size_t k = 0; k < kOutcomeCount; ++k)
             out << (k ? "," : "") << " " << Name(static_cast<Outcome>(k)) << " " << outcomes[k];
         out << "\nreads shown from a garbled reply: " << shownGarbled << ", with a status burst on the wire: "
-            << shownWithBurst << "\n";
+            << shownWithBurst << "\nUSB reads after a hang-up not compared: " << usbLineLost << "\n";
         return out.str();
     }
 };
@@ -311,12 +317,14 @@ public:
         const std::vector<sim::ChaosExchange> record = printer.ChaosRecord();
         Bytes wire;       // everything the printer sent in the round
         bool garbled = false, burst = false; // the wire did not carry the answer as it stands
+        bool reset = false;
         std::string faults;
         for (const sim::ChaosExchange& e : record) {
             ++tally.faults[static_cast<std::size_t>(e.fault)];
             wire.insert(wire.end(), e.sent.begin(), e.sent.end());
             garbled = garbled || e.fault == sim::ChaosFault::Garbage;
             burst = burst || e.fault == sim::ChaosFault::StatusBurst;
+            reset = reset || e.fault == sim::ChaosFault::Reset;
             faults += std::string(faults.empty() ? "" : ",") + sim::ChaosFaultName(e.fault);
         }
         tally.exchanges += record.size();
@@ -350,7 +358,9 @@ public:
                 last == sim::ChaosFault::SlowReader || last == sim::ChaosFault::StatusBurst)
                 std::this_thread::sleep_for(2s);
             const Claim clean = round.via == Via::Core ? RunCore(bench, round.job, expected) : RunCli(bench, command);
-            if (!clean.success || !Holds(bench, round, clean)) {
+            if (round.link == Link::Usb && reset && (!clean.success || !Holds(bench, round, clean))) {
+                ++tally.usbLineLost;
+            } else if (!clean.success || !Holds(bench, round, clean)) {
                 outcome = Outcome::WrongValue;
                 why = "the read after the faults: " + clean.detail + " " + clean.doc.dump();
             } else if (claim.success && round.via == Via::Cli && !altered && clean.doc != claim.doc) {
@@ -391,8 +401,13 @@ private:
             return read.reply.size() >= (label ? 42u : 14u) && IsPrefix(read.reply, truth);
         }
         static const char* const widths[] = {"76mm", "69mm", "57mm"};
-        if (label) return read.doc.value("print_speed", "") == std::to_string(label->Setting(9));
-        return read.doc.value("paper_wide", "") == widths[receipt->Setting(sim::ReceiptField::PaperWidth)];
+        // A value the reply did not name (null) holds nothing.
+        const auto shown = [&](const char* key) {
+            const auto found = read.doc.find(key);
+            return found != read.doc.end() && found->is_string() ? found->get<std::string>() : std::string();
+        };
+        if (label) return shown("print_speed") == std::to_string(label->Setting(9));
+        return shown("paper_wide") == widths[receipt->Setting(sim::ReceiptField::PaperWidth)];
     }
 
     // Whether the printer's record shows `bytes` once it has read what its side

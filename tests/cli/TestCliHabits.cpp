@@ -154,7 +154,9 @@ TEST_F(CliTest, EveryExitCodeIsReachedAndDocumented) {
         {4, {"--tcp", "127.0.0.1:" + std::to_string(stalled.Port()), "send", "--file", "big.bin"}, "127.0.0.1:"},
         {5, {"--model", "LB-610", "--tcp", live, "profile", "diff", "p.json"}, "the settings differ"},
         {6, {"profile", "diff", "p.json", "missing.json"}, "missing.json: cannot be read"},
+        {7, {"fleet", "inventory", "--targets", "fleet.txt"}, "1 of 1 printers failed"},
     };
+    dir.Write("fleet.txt", "tcp:127.0.0.1:" + std::to_string(closed) + " LB-610\n");
     std::set<int> reached;
     for (const auto& c : cases) {
         const CliRun run = RunCli(dir.Path(), c.args);

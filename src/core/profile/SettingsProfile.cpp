@@ -142,27 +142,46 @@ std::string LabelSettingKeys() {
     return JoinItems(keys);
 }
 
+namespace {
+
+SettingProblem Problem(const std::string& key, const std::string& value, std::string format,
+                       std::vector<std::string> args) {
+    std::string message;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const std::size_t n = i + 1 < format.size() ? static_cast<std::size_t>(format[i + 1] - '1') : args.size();
+        if (format[i] == '%' && n < args.size()) {
+            message += args[n];
+            ++i;
+        } else {
+            message += format[i];
+        }
+    }
+    return {key, value, std::move(format), std::move(args), std::move(message)};
+}
+
+} // namespace
+
 std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& assignments,
                                                       const ProfileTarget& target, LabelSettingValues& values,
                                                       LabelChangedMarks& marks) {
     for (const auto& [key, value] : assignments) {
         const LabelSettingInfo* info = LabelByKey(key);
-        if (!info) return SettingProblem{key, value, "unknown setting '" + key + "'; keys: " + LabelSettingKeys()};
+        if (!info) return Problem(key, value, "unknown setting '%1'; keys: %2", {key, LabelSettingKeys()});
         const auto i = static_cast<std::size_t>(info->pos);
         if (info->IsList()) {
             const auto& items = LabelItems(target, info->pos);
             const auto index = FindItem(items, value);
-            if (!index) return SettingProblem{key, value, key + ": '" + value + "' is not one of: " + JoinItems(items)};
+            if (!index) return Problem(key, value, "%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
             values.selection[i] = *index;
         } else if (info->kind == LabelValueKind::Millimetres) {
             if (!IsMillimetres(value))
-                return SettingProblem{key, value,
-                                      key + ": '" + value + "' is not a number of millimetres from -4095 to 4095"};
+                return Problem(key, value, "%1: '%2' is not a number of millimetres from %3 to %4",
+                               {key, value, "-4095", "4095"});
             values.text[i] = value;
         } else {
             const auto n = ParseInteger(value);
             if (!n || *n < 0 || *n > LB_EDIT_MAX)
-                return SettingProblem{key, value, key + ": '" + value + "' is not an integer from 0 to 4095"};
+                return Problem(key, value, "%1: '%2' is not an integer from %3 to %4", {key, value, "0", "4095"});
             values.text[i] = value;
         }
         marks.set(i);
@@ -206,20 +225,18 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
         for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
             if (SnakeName(info.name) == key && Offered(target.model, info)) found = &info;
         if (!found)
-            return SettingProblem{key, value,
-                                  "unknown setting '" + key + "'; keys: " + ReceiptSettingKeys(target.model)};
+            return Problem(key, value, "unknown setting '%1'; keys: %2", {key, ReceiptSettingKeys(target.model)});
         const auto i = static_cast<std::size_t>(found->pos);
         if (found->IsList()) {
             const auto items = ReceiptItems(*found);
             const auto index = FindItem(items, value);
-            if (!index) return SettingProblem{key, value, key + ": '" + value + "' is not one of: " + JoinItems(items)};
+            if (!index) return Problem(key, value, "%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
             values.selection[i] = *index;
         } else {
             const DistanceCheck check = CheckDistance(value, found->lowerLimit);
             if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message)
-                return SettingProblem{key, value,
-                                      key + ": '" + value + "' is not a number of millimetres from " +
-                                          std::to_string(found->lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX)};
+                return Problem(key, value, "%1: '%2' is not a number of millimetres from %3 to %4",
+                               {key, value, std::to_string(found->lowerLimit), std::to_string(RC_DISTANCE_MAX)});
             values.text[i] = value;
         }
         marks.set(i);

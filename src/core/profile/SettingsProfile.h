@@ -26,10 +26,14 @@ ProfileJson ProfileSettings(const ReceiptSettingValues& values, const ProfileTar
 
 // KEY=VALUE texts (values without case for the lists) as the values and changed
 // marks of a set frame. The first key or value not taken ends it: `message`
-// says why, with the keys or the values there are.
+// says why, with the keys or the values there are; it is `format` (English,
+// "%1", "%2", ... standing for `args`) filled in, so a caller may put the
+// format into another language.
 struct SettingProblem {
     std::string key;
     std::string value;
+    std::string format;
+    std::vector<std::string> args;
     std::string message;
 };
 using SettingAssignments = std::vector<std::pair<std::string, std::string>>;
