@@ -53,7 +53,9 @@ private:
             if (next == running_.end()) {
                 wake_.wait(lock, [&] { return changed_; });
             } else {
-                wake_.wait_until(lock, next->first, [&] { return changed_; });
+                // A copy: the entry may go (Forget) while the lock is released.
+                const JobClock::time_point until = next->first;
+                wake_.wait_until(lock, until, [&] { return changed_; });
             }
         }
     }
