@@ -15,44 +15,11 @@ namespace pemberlux::test {
 namespace {
 
 // The command line with `input` as its standard input.
-CliRun RunWithInput(const TempDir& dir, std::vector<std::string> args, const std::string& input,
+CliRun RunWithInput(const TempDir& dir, const std::vector<std::string>& args, const std::string& input,
                     const std::map<std::string, std::string>& env = {}) {
     dir.Write("stdin.bin", input);
-    const std::filesystem::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    args.insert(args.begin(), CliBinary());
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> vars = {"XDG_CONFIG_HOME=" + (dir / ".config").string()};
-    for (char** e = environ; *e; ++e) {
-        const std::string var = *e;
-        const std::string name = var.substr(0, var.find('='));
-        if (name != "XDG_CONFIG_HOME" && !env.count(name)) vars.push_back(var);
-    }
-    for (const auto& [name, value] : env)
-        vars.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& v : vars)
-        envp.push_back(v.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.Path().c_str());
-    posix_spawn_file_actions_addopen(&actions, 0, (dir / "stdin.bin").c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    CliRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = dir.Read("stdout.txt");
-    run.err = dir.Read("stderr.txt");
-    return run;
+    CliProcess process(dir.Path(), args, env, false, {.in = (dir / "stdin.bin").string()});
+    return process.Wait();
 }
 
 std::vector<std::string> Tcp(std::uint16_t port, const std::string& host = "127.0.0.1") {

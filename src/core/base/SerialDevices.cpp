@@ -6,18 +6,13 @@
 
 namespace pemberlux {
 
-namespace {
-
-// "ttyUSB10" -> ("ttyUSB", 10); names without a trailing number sort by name.
-std::pair<std::string, long> Split(const std::string& name) {
+std::pair<std::string, long> SplitDeviceName(const std::string& name) {
     std::size_t digits = name.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])))
         --digits;
     if (digits == name.size() || name.size() - digits > 9) return {name, -1};
     return {name.substr(0, digits), std::stol(name.substr(digits))};
 }
-
-} // namespace
 
 std::vector<std::string> ListSerialDevices(const std::filesystem::path& devRoot) {
     static const char* const prefixes[] = {"ttyUSB", "ttyACM", "ttyAMA", "rfcomm"};
@@ -34,8 +29,8 @@ std::vector<std::string> ListSerialDevices(const std::filesystem::path& devRoot)
         }
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        auto [pa, na] = Split(a);
-        auto [pb, nb] = Split(b);
+        auto [pa, na] = SplitDeviceName(a);
+        auto [pb, nb] = SplitDeviceName(b);
         auto rank = [](const std::string& prefix) {
             for (int i = 0; i < 4; ++i) {
                 static const char* const order[] = {"ttyUSB", "ttyACM", "ttyAMA", "rfcomm"};

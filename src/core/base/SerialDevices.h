@@ -4,9 +4,13 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pemberlux {
+
+// "ttyUSB10" -> ("ttyUSB", 10); a name without a trailing number gives -1.
+std::pair<std::string, long> SplitDeviceName(const std::string& name);
 
 // Paths of the ttyUSB, ttyACM, ttyAMA and rfcomm nodes under `devRoot`, in
 // natural order (ttyUSB2 before ttyUSB10).

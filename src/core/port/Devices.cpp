@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -30,19 +29,10 @@ fs::path FakeDevRoot() {
     return root && *root ? root : "/dev";
 }
 
-// "ttyUSB10" -> ("ttyUSB", 10); -1 without a number.
-std::pair<std::string, long> Split(const std::string& name) {
-    std::size_t digits = name.size();
-    while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])))
-        --digits;
-    if (digits == name.size() || name.size() - digits > 9) return {name, -1};
-    return {name.substr(0, digits), std::stol(name.substr(digits))};
-}
-
 // The serial lines in the order of the names the kernel gives them.
 int SerialRank(const std::string& node) {
     static const char* const order[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "rfcomm"};
-    const std::string name = Split(fs::path(node).filename().string()).first;
+    const std::string name = SplitDeviceName(fs::path(node).filename().string()).first;
     for (int i = 0; i < 5; ++i)
         if (name == order[i]) return i;
     return 5;
@@ -64,7 +54,7 @@ std::vector<DeviceEntry> ListFromFakeTree() {
         list.push_back({DeviceEntry::Serial, node, "", "", ""});
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(devRoot, ec)) {
-        const auto [prefix, number] = Split(e.path().filename().string());
+        const auto [prefix, number] = SplitDeviceName(e.path().filename().string());
         if (prefix == "lp" && number >= 0) list.push_back({DeviceEntry::Parallel, e.path().string(), "", "", ""});
     }
     for (const UsbPrinterInfo& p : ListUsbPrinters())
@@ -109,8 +99,8 @@ private:
 namespace devices {
 
 bool NaturalLess(const std::string& a, const std::string& b) {
-    const auto [pa, na] = Split(a);
-    const auto [pb, nb] = Split(b);
+    const auto [pa, na] = SplitDeviceName(a);
+    const auto [pb, nb] = SplitDeviceName(b);
     if (pa != pb) return pa < pb;
     return na < nb;
 }
