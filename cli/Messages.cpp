@@ -25,24 +25,16 @@ bool HasTranslation(std::string_view english) {
     return Chinese().count(english) != 0;
 }
 
-std::string Tr(std::string_view english, std::initializer_list<std::string> args) {
+std::string Tr(std::string_view english, const std::vector<std::string>& args) {
     std::string_view text = english;
     if (ThreadUiLanguage() == LANG_CHINESE) {
         if (const auto row = Chinese().find(english); row != Chinese().end()) text = row->second;
     }
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        const std::size_t n = static_cast<std::size_t>(next - '1');
-        if (text[i] == '%' && next >= '1' && next <= '9' && n < args.size()) {
-            out += *(args.begin() + n);
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
+    return FillFormat(text, args);
+}
+
+std::string Tr(std::string_view english, std::initializer_list<std::string> args) {
+    return Tr(english, std::vector<std::string>(args));
 }
 
 void Fail(int code, std::string_view english, std::initializer_list<std::string> args) {
@@ -54,8 +46,11 @@ void Usage(std::string_view english, std::initializer_list<std::string> args) {
 }
 
 void Usage(const SettingProblem& problem) {
-    const auto arg = [&](std::size_t i) { return i < problem.args.size() ? problem.args[i] : std::string(); };
-    Usage(problem.format, {arg(0), arg(1), arg(2), arg(3)});
+    throw Failure(EXIT_USAGE, Tr(problem.format, problem.args));
+}
+
+void Fail(const ProfileError& error) {
+    throw Failure(EXIT_FILE, Tr(error.format(), error.args()));
 }
 
 } // namespace pemberlux::cli

@@ -96,7 +96,7 @@ void Save(Context& ctx, const std::string& path) {
     try {
         WriteProfile(path, profile);
     } catch (const ProfileError& e) {
-        throw Failure(EXIT_FILE, e.what());
+        Fail(e);
     }
     ctx.Print({{"saved", path}, {"model", profile["model"]}, {"settings", profile["settings"].size()}});
 }

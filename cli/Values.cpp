@@ -21,7 +21,7 @@ Json ParseProfile(std::string_view text, const std::string& name) {
     try {
         return ParseProfileText(text, name);
     } catch (const ProfileError& e) {
-        throw Failure(EXIT_FILE, e.what());
+        Fail(e);
     }
 }
 
@@ -29,7 +29,7 @@ Json ReadProfileFile(const std::string& path) {
     try {
         return ReadProfile(path);
     } catch (const ProfileError& e) {
-        throw Failure(EXIT_FILE, e.what());
+        Fail(e);
     }
 }
 

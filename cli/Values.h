@@ -34,6 +34,7 @@ enum ExitCode : int {
 // it; "%1", "%2", ... are replaced by `args` in order. A text the table lacks
 // (the printers' messages, already in their language) stands as given.
 std::string Tr(std::string_view english, std::initializer_list<std::string> args = {});
+std::string Tr(std::string_view english, const std::vector<std::string>& args);
 // Whether the table has the text (every text the code gives Tr must be there).
 bool HasTranslation(std::string_view english);
 
@@ -52,6 +53,8 @@ struct Failure : std::runtime_error {
 [[noreturn]] void Usage(std::string_view english, std::initializer_list<std::string> args = {});
 // A problem the core found in KEY=VALUE arguments, in the user's language.
 [[noreturn]] void Usage(const SettingProblem& problem);
+// A profile file the core could not read or write (EXIT_FILE), in the user's language.
+[[noreturn]] void Fail(const ProfileError& error);
 
 // KEY=VALUE arguments, in order; a usage failure for anything else.
 std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args);

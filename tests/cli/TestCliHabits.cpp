@@ -322,6 +322,7 @@ TEST_F(CliTest, OwnMessagesFollowTheProgramsLanguage) {
         std::map<std::string, std::string> env;
         bool settingsFile; // one that says English
         std::string says;
+        int code = 2;
     } cases[] = {
         {"--lang zh", {"--lang", "zh", "label", "frobnicate"}, {}, false, "label: “frobnicate”不是命令；请参阅 --help"},
         {"the locale", {"label", "set", "foo=1"}, {{"LANG", "zh_CN.UTF-8"}, {"LC_ALL", ""}}, false,
@@ -330,14 +331,17 @@ TEST_F(CliTest, OwnMessagesFollowTheProgramsLanguage) {
          true, "label set: unknown setting 'foo'"},
         {"--lang before the settings file", {"--lang=zh", "lable"}, {}, true, "“lable”不是命令；您是指“label”吗？"},
         {"English", {"label", "set", "foo=1"}, {{"LANG", "C.UTF-8"}, {"LC_ALL", ""}}, false, "unknown setting 'foo'"},
+        {"the core's profile reader", {"--lang", "zh", "profile", "diff", "p.json", "p.json"}, {}, false,
+         "p.json：不是打印机配置文件（不是 JSON 对象）", 6},
     };
     for (const auto& c : cases) {
         TempDir here;
         if (c.settingsFile) here.Write("pemberlux.ini", FormatSettings(english));
+        here.Write("p.json", "[]");
         auto env = c.env;
         env["LC_MESSAGES"] = "";
         const CliRun run = RunCli(here.Path(), c.args, env);
-        EXPECT_EQ(run.code, 2) << c.what;
+        EXPECT_EQ(run.code, c.code) << c.what;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.what << ": " << run.err;
     }
 }
@@ -395,6 +399,26 @@ TEST(CliTexts, EveryOwnMessageHasItsChineseText) {
         }
     }
     EXPECT_GT(found, 50u);
+}
+
+// The core's profile code gives the command line English formats ("%1: ...")
+// to show in the user's language: each has its row as well.
+TEST(CliTexts, EveryMessageFormatOfTheProfileCoreHasItsChineseText) {
+    std::size_t found = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(PEMBERLUX_SOURCE_DIR "/src/core/profile")) {
+        if (entry.path().extension() != ".cpp") continue;
+        std::ifstream in(entry.path());
+        const std::string code{std::istreambuf_iterator<char>(in), {}};
+        for (std::size_t at = code.find('"'); at != std::string::npos; at = code.find('"', at + 1)) {
+            std::string literal;
+            for (++at; at < code.size() && code[at] != '"'; ++at)
+                literal += code[at] == '\\' ? code[++at] : code[at];
+            if (literal.find("%1") == std::string::npos) continue;
+            EXPECT_TRUE(cli::HasTranslation(literal)) << entry.path().filename() << ": \"" << literal << "\"";
+            ++found;
+        }
+    }
+    EXPECT_GT(found, 10u);
 }
 
 } // namespace

@@ -59,36 +59,53 @@ std::string ProfileText(const ProfileJson& profile) {
     return profile.dump(2, ' ', false, ProfileJson::error_handler_t::replace) + "\n";
 }
 
+std::string FillFormat(std::string_view format, const std::vector<std::string>& args) {
+    std::string out;
+    out.reserve(format.size());
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const char next = i + 1 < format.size() ? format[i + 1] : '\0';
+        if (format[i] == '%' && next >= '1' && next <= '9' && static_cast<std::size_t>(next - '1') < args.size()) {
+            out += args[static_cast<std::size_t>(next - '1')];
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
 ProfileJson ParseProfileText(std::string_view text, const std::string& name) {
-    const auto refuse = [&](const std::string& why) {
-        throw ProfileError(ProfileError::NotAProfile, name + ": not a printer profile" + why);
+    const auto refuse = [&](std::string format, std::string detail = {}) {
+        throw ProfileError(ProfileError::NotAProfile, std::move(format), {name, std::move(detail)});
     };
     if (NestingDepth(text, PROFILE_MAX_DEPTH) > PROFILE_MAX_DEPTH)
-        refuse(" (nested deeper than " + std::to_string(PROFILE_MAX_DEPTH) + ")");
+        refuse("%1: not a printer profile (nested deeper than %2)", std::to_string(PROFILE_MAX_DEPTH));
     ProfileJson profile = ProfileJson::parse(text.begin(), text.end(), nullptr, false);
-    if (profile.is_discarded()) refuse("");
-    if (!profile.is_object()) refuse(" (not a JSON object)");
+    if (profile.is_discarded()) refuse("%1: not a printer profile");
+    if (!profile.is_object()) refuse("%1: not a printer profile (not a JSON object)");
     const auto family = profile.find("family");
     if (family == profile.end() || !family->is_string() || (*family != "label" && *family != "receipt"))
-        refuse(" (\"family\" must be \"label\" or \"receipt\")");
+        refuse("%1: not a printer profile (\"family\" must be \"label\" or \"receipt\")");
     const auto settings = profile.find("settings");
-    if (settings == profile.end() || !settings->is_object()) refuse(" (\"settings\" must be an object)");
+    if (settings == profile.end() || !settings->is_object())
+        refuse("%1: not a printer profile (\"settings\" must be an object)");
     for (const auto& item : settings->items())
-        if (item.value().is_structured()) refuse(" (setting \"" + item.key() + "\" is not a single value)");
+        if (item.value().is_structured())
+            refuse("%1: not a printer profile (setting \"%2\" is not a single value)", item.key());
     const auto model = profile.find("model");
-    if (model != profile.end() && !model->is_string()) refuse(" (\"model\" must be a text)");
+    if (model != profile.end() && !model->is_string()) refuse("%1: not a printer profile (\"model\" must be a text)");
     const auto firmware = profile.find("firmware_version");
     if (firmware != profile.end() && !firmware->is_string() && !firmware->is_null())
-        refuse(" (\"firmware_version\" must be a text or null)");
+        refuse("%1: not a printer profile (\"firmware_version\" must be a text or null)");
     return profile;
 }
 
 ProfileJson ReadProfile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw ProfileError(ProfileError::Unreadable, path + ": cannot be read");
+    if (!in) throw ProfileError(ProfileError::Unreadable, "%1: cannot be read", {path});
     std::ostringstream text;
     text << in.rdbuf();
-    if (in.bad()) throw ProfileError(ProfileError::Unreadable, path + ": cannot be read");
+    if (in.bad()) throw ProfileError(ProfileError::Unreadable, "%1: cannot be read", {path});
     return ParseProfileText(text.str(), path);
 }
 
@@ -96,7 +113,7 @@ void WriteProfile(const std::string& path, const ProfileJson& profile) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << ProfileText(profile);
     out.close();
-    if (!out) throw ProfileError(ProfileError::Unwritable, path + ": cannot be written");
+    if (!out) throw ProfileError(ProfileError::Unwritable, "%1: cannot be written", {path});
 }
 
 // ---- Single values -----------------------------------------------------------

@@ -26,16 +26,27 @@ using ProfileJson = nlohmann::ordered_json;
 // Profiles are two levels deep; deeper nesting than this is refused before it is parsed.
 inline constexpr int PROFILE_MAX_DEPTH = 32;
 
+// "%1" .. "%9" in an English message format replaced by `args`; what the command
+// line translates is the format, what it shows is the same filled in.
+std::string FillFormat(std::string_view format, const std::vector<std::string>& args);
+
 // A profile that cannot be read, is no profile, or cannot be written. The
-// message names the file ("shop.json: cannot be read").
+// message names the file ("shop.json: cannot be read"); format() is its English
+// format, with "%1" the file's name and "%2" a detail.
 class ProfileError : public std::runtime_error {
 public:
     enum Kind { Unreadable, NotAProfile, Unwritable };
-    ProfileError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+    ProfileError(Kind kind, std::string format, std::vector<std::string> args)
+        : std::runtime_error(FillFormat(format, args)), kind_(kind), format_(std::move(format)),
+          args_(std::move(args)) {}
     Kind kind() const { return kind_; }
+    const std::string& format() const { return format_; }
+    const std::vector<std::string>& args() const { return args_; }
 
 private:
     Kind kind_;
+    std::string format_;
+    std::vector<std::string> args_;
 };
 
 // "label" or "receipt", as a profile's "family" says it.

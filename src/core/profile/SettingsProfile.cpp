@@ -146,16 +146,7 @@ namespace {
 
 SettingProblem Problem(const std::string& key, const std::string& value, std::string format,
                        std::vector<std::string> args) {
-    std::string message;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        const std::size_t n = i + 1 < format.size() ? static_cast<std::size_t>(format[i + 1] - '1') : args.size();
-        if (format[i] == '%' && n < args.size()) {
-            message += args[n];
-            ++i;
-        } else {
-            message += format[i];
-        }
-    }
+    std::string message = FillFormat(format, args);
     return {key, value, std::move(format), std::move(args), std::move(message)};
 }
 
