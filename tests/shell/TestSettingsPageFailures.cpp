@@ -1,9 +1,11 @@
 // Both settings pages with ports that cannot be opened: every button that
 // talks to the printer shows the interface's own message with the warning icon,
-// and after it why a device node could not be opened. And a
+// and after it why a device node could not be opened (absent, or closed to the user). And a
 // factory reset cut short by closing the window.
 #include "../label/LabelPageFixture.h"
 #include "../receipt/ReceiptPageFixture.h"
+#include "Pty.h"
+#include "Unprivileged.h"
 
 namespace pemberlux {
 namespace {
@@ -41,8 +43,14 @@ TYPED_TEST(PageOpenFailures, ShowTheInterfacesMessage) {
     }
     const std::string tty = (this->dir / "no-such-tty").string();
     const std::string lp = (this->dir / "no-such-lp").string();
-    // A device node that is not there: the interface's message, then a line that says so.
+    // A device node that is not there, or one the user may not open: the
+    // interface's message, then a line that says so.
     const std::string absent = ": no such device. Check that the printer is connected and switched on.";
+    Pty closed;
+    ASSERT_TRUE(DenyAccess(closed.Path()));
+    const std::string group = OwningGroup(closed.Path());
+    const std::string denied = closed.Path() + ": permission denied. The device belongs to the group \"" + group +
+                               "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.";
     struct Case {
         int kind;
         std::string device;
@@ -50,6 +58,8 @@ TYPED_TEST(PageOpenFailures, ShowTheInterfacesMessage) {
     } const cases[] = {
         {PORT_COM, tty, "The interface is used by other program or non-existent!\n" + tty + absent},
         {PORT_LPT, lp, "Open the LPT interface fail!\n" + lp + absent},
+        {PORT_COM, closed.Path(), "The interface is used by other program or non-existent!\n" + denied},
+        {PORT_LPT, closed.Path(), "Open the LPT interface fail!\n" + denied},
         {PORT_LAN, "", "Lan connect fail. Please ensure the wire is connecting and the IP is valid."},
         {PORT_USB, "", "Haven't detected any printer on line."},
     };
@@ -60,9 +70,13 @@ TYPED_TEST(PageOpenFailures, ShowTheInterfacesMessage) {
         s.comName = s.lptName = c.device;
         s.tcpPort = closedPort;
         this->StartWith(s);
-        for (int button : TypeParam::BUTTONS) {
-            this->Click(button);
-            ASSERT_TRUE(this->WaitIdle());
+        {
+            // As root, the page's jobs keep to the node's permissions as a user's would.
+            const FilePermissionsKept asAUser;
+            for (int button : TypeParam::BUTTONS) {
+                this->Click(button);
+                ASSERT_TRUE(this->WaitIdle());
+            }
         }
         RunEventsFor(250ms);
         ASSERT_EQ(this->messages.Count(), 3u);
