@@ -190,6 +190,28 @@ TEST_F(FleetTest, FirmwareGoesWholeToEveryLabelPrinterOverTheNetworkAndSkipsTheR
     }
 }
 
+// Two USB printers with the same ids: @N names the N-th of the device list,
+// and each job reaches its own printer.
+TEST_F(FleetTest, UsbTargetsOfTheSameIdsAreTakenByTheirPlace) {
+    sim::LabelPrinterSim first(sim::LabelModel::LB610), second(sim::LabelModel::LB710);
+    ASSERT_NE(first.SerialNumber(), second.SerialNumber());
+    sim::FakeUsbTree usb(dir / "usb");
+    usb.AddPrinter(first, "3a7e", "5e10");
+    usb.AddPrinter(second, "3a7e", "5e10");
+    dir.Write("usb.txt", "usb:3A7E:5E10@1 LB-710\nusb:3A7E:5E10@0 LB-610\n");
+    const CliRun run = RunCli(dir.Path(), {"fleet", "inventory", "--targets", "usb.txt", "--json"},
+                              {{"PEMBERLUX_SYSFS_ROOT", usb.SysfsRoot().string()},
+                               {"PEMBERLUX_DEV_ROOT", usb.DevRoot().string()}});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const Json report = Json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(report.is_object()) << run.out;
+    std::map<std::string, Json> serials;
+    for (const Json& r : report["results"])
+        serials[r["target"].get<std::string>()] = r["serial_number"];
+    EXPECT_EQ(serials["usb:3A7E:5E10@0"], first.SerialNumber()) << run.out;
+    EXPECT_EQ(serials["usb:3A7E:5E10@1"], second.SerialNumber()) << run.out;
+}
+
 TEST_F(FleetTest, InterruptStopsEveryJobAndNamesThePrintersLeftUnchanged) {
     // Only the silent label printers, one at a time: a Ctrl-C finds one
     // waiting for its settings and the others not started.
