@@ -174,11 +174,11 @@ void Work(Task task, const FleetArgs& args, Context& pc, Member& m) {
 // Why a printer is not for the task; empty when it is.
 std::string SkipReason(Task task, const Json& profile, const Member& m) {
     if (task == Task::Apply && profile["family"] != FamilyName(m.model->family))
-        return "a " + profile["family"].get<std::string>() + " profile, and this is a " + FamilyName(m.model->family) +
-               " printer";
+        return m.model->family == PrinterFamily::Label ? Tr("a receipt profile, and this is a label printer")
+                                                       : Tr("a label profile, and this is a receipt printer");
     if (task == Task::Firmware && m.target.kind != "usb" &&
         !(m.target.kind == "tcp" && m.model->family == PrinterFamily::Label))
-        return "firmware goes over USB (or the network for label printers)";
+        return Tr("firmware goes over USB (or the network for label printers)");
     return {};
 }
 
@@ -242,7 +242,9 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
     std::size_t done = 0, failed = 0;
     auto progress = [&] {
         if (terminal)
-            std::cerr << "\r\033[Kdone " << done << " / failed " << failed << " / left " << fleet.size() - done
+            std::cerr << "\r\033[K"
+                      << Tr("done %1 / failed %2 / left %3",
+                            {std::to_string(done), std::to_string(failed), std::to_string(fleet.size() - done)})
                       << std::flush;
     };
     progress();
@@ -255,7 +257,7 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
                 if (!m.model) {
                     m.status = "failed";
                     m.code = EXIT_USAGE;
-                    m.message = "no printer model: give one after the target or --model";
+                    m.message = Tr("no printer model: give one after the target or --model");
                 } else if (!skip.empty()) {
                     m.status = "skipped";
                     m.message = skip;
@@ -264,7 +266,7 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
                     try {
                         Work(task, args, pc, m);
                         m.status = "ok";
-                        if (pc.AnsweredLate()) m.message = "answered late; the replies were whole";
+                        if (pc.AnsweredLate()) m.message = Tr("answered late; the replies were whole");
                     } catch (const Failure& f) {
                         m.code = f.code;
                         m.message = f.what();
@@ -275,8 +277,8 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
                         } else if (JobClock::now() >= job.deadline) {
                             // Whichever step noticed it first: the printer's own time was up.
                             m.code = EXIT_TIMEOUT;
-                            m.message = "no result within " + std::to_string(each.count() / 1000) +
-                                        " s (--printer-timeout)";
+                            m.message = Tr("no result within %1 s (--printer-timeout)",
+                                           {std::to_string(each.count() / 1000)});
                         }
                     } catch (const std::exception& e) {
                         m.status = "failed";

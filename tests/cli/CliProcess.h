@@ -49,6 +49,7 @@ struct CliRun {
 struct CliStreams {
     std::string in = "/dev/null";
     std::string out; // empty: captured into CliRun::out
+    std::string err; // empty: captured into CliRun::err
 };
 
 class CliProcess {
@@ -59,7 +60,8 @@ public:
     CliProcess(const std::filesystem::path& cwd, std::vector<std::string> args,
                std::map<std::string, std::string> env = {}, bool unprivileged = false, const CliStreams& streams = {})
         : out_(streams.out.empty() ? cwd / ".cli-stdout" : std::filesystem::path(streams.out)),
-          err_(cwd / ".cli-stderr"), capture_(streams.out.empty()) {
+          err_(streams.err.empty() ? cwd / ".cli-stderr" : std::filesystem::path(streams.err)),
+          capture_(streams.out.empty()), captureErr_(streams.err.empty()) {
         env.try_emplace("XDG_CONFIG_HOME", (cwd / ".config").string());
         args.insert(args.begin(), CliBinary());
         std::vector<char*> argv;
@@ -98,7 +100,8 @@ public:
         posix_spawn_file_actions_addopen(&actions, 0, streams.in.c_str(), O_RDWR | O_NOCTTY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(),
                                          capture_ ? O_WRONLY | O_CREAT | O_TRUNC : O_WRONLY | O_NOCTTY, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(),
+                                         captureErr_ ? O_WRONLY | O_CREAT | O_TRUNC : O_WRONLY | O_NOCTTY, 0644);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -131,7 +134,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         if (capture_) run.out = Slurp(out_);
-        run.err = Slurp(err_);
+        if (captureErr_) run.err = Slurp(err_);
         return run;
     }
 
@@ -145,6 +148,7 @@ private:
 
     std::filesystem::path out_, err_;
     bool capture_ = true;
+    bool captureErr_ = true;
     pid_t pid_ = -1;
 };
 

@@ -3,6 +3,7 @@
 // code, the JSON report and Ctrl-C.
 #include "CliProcess.h"
 #include "LabelPrinterSim.h"
+#include "Pty.h"
 #include "SimFleet.h"
 #include "Transports.h"
 
@@ -188,6 +189,26 @@ TEST_F(FleetTest, FirmwareGoesWholeToEveryLabelPrinterOverTheNetworkAndSkipsTheR
             EXPECT_EQ(got, 0u) << k;
         }
     }
+}
+
+// On a terminal: a line per printer on standard output and, on standard
+// error, the progress line rewritten in place until nothing is left.
+TEST_F(FleetTest, OnATerminalEachPrinterGetsALineAndTheProgressCountsDown) {
+    int taken = 0;
+    dir.Write("three.txt", Targets([&](const auto& m) { return m.fault == sim::FleetFault::None && taken++ < 3; }));
+    Pty terminal;
+    CliProcess cli(dir.Path(), {"fleet", "inventory", "--targets", "three.txt"}, {}, false,
+                   {.out = "", .err = terminal.Path()});
+    const CliRun run = cli.Wait();
+    EXPECT_EQ(run.code, 0) << run.out;
+    const std::string progress = terminal.Receive(4096, 2s);
+    for (const char* step : {"\r\033[Kdone 0 / failed 0 / left 3", "\r\033[Kdone 3 / failed 0 / left 0\n"})
+        EXPECT_NE(progress.find(step), std::string::npos) << progress;
+    std::istringstream lines(run.out);
+    int ok = 0;
+    for (std::string line; std::getline(lines, line);)
+        ok += line.rfind("ok ", 0) == 0 && line.find("serial_number=") != std::string::npos;
+    EXPECT_EQ(ok, 3) << run.out;
 }
 
 // Two USB printers with the same ids: @N names the N-th of the device list,
