@@ -20,7 +20,7 @@ PrinterFamily FamilyOf(const Context& ctx) {
 Json ReadProfile(const Context& ctx, const std::string& path) {
     if (path != STANDARD_STREAM) return ReadProfileFile(path);
     const Bytes text = ReadStandardInput(ctx);
-    return ParseProfile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), "standard input");
+    return ParseProfile(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), Tr("standard input"));
 }
 
 Json ReadPrinter(Context& ctx) {

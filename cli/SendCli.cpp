@@ -69,7 +69,7 @@ DataFile ReadFileOrFail(const Context& ctx, const std::string& path) {
         file = ReadDataFile(path);
     }
     if (file.status != DataFile::Read)
-        throw Failure(EXIT_FILE, (stdinput ? std::string("standard input") : path) + ": " +
+        throw Failure(EXIT_FILE, (stdinput ? Tr("standard input") : path) + ": " +
                                      TemplateText(IDD_COMMAND_TEST, DataFileMessageKey(file.status), ctx.Language()));
     return file;
 }
