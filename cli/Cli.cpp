@@ -4,6 +4,7 @@
 #include "core/base/UiText.h"
 #include "core/network/NetConfig.h"
 #include "core/port/HostLookup.h"
+#include "core/port/SendToPrinter.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -375,6 +376,16 @@ ExchangeResult Context::Run(const Steps& exchange) {
     ExchangeResult result = TryRun(exchange);
     Check(result, settings_.portKind);
     return result;
+}
+
+void Context::Write(std::span<const std::uint8_t> bytes) {
+    const SendResult sent = SendToPrinter(Connection(), Usb(), bytes, Limits());
+    ExchangeResult r;
+    r.status = sent.status;
+    r.code = sent.code;
+    r.open = sent.open;
+    r.stalled = sent.stalled;
+    Check(r, Kind());
 }
 
 void Context::Check(const ExchangeResult& result, int kind) const {

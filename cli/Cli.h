@@ -105,6 +105,8 @@ public:
     ExchangeResult TryExchange(std::span<const std::uint8_t> frame, const ReplyRule* rule);
     // Ends the command for a result that is not Done (or came late).
     void Check(const ExchangeResult& result, int kind) const;
+    // Writes `bytes` to the printer, which answers nothing; failures end the command.
+    void Write(std::span<const std::uint8_t> bytes);
     int Kind() const { return settings_.portKind; }
 
     // Prints the command's document: JSON with --json, else text.

@@ -6,7 +6,6 @@
 #include "core/command/Firmware.h"
 #include "core/command/SendJobs.h"
 #include "core/port/Devices.h"
-#include "core/port/SendToPrinter.h"
 #include "core/testitems/TestCommands.h"
 
 #include <CLI/CLI.hpp>
@@ -194,13 +193,7 @@ void RunTestJob(Context& ctx, const std::string& name) {
         if (file.status == TestFile::NotHex) throw Failure(EXIT_FILE, ctx.Text(HEX_TEXT_ERROR_STRING));
         bytes = file.bytes;
     }
-    const SendResult result = SendToPrinter(ctx.Connection(), ctx.Usb(), bytes, ctx.Limits());
-    ExchangeResult r;
-    r.status = result.status;
-    r.code = result.code;
-    r.open = result.open;
-    r.stalled = result.stalled;
-    ctx.Check(r, ctx.Kind());
+    ctx.Write(bytes);
     ctx.Print({{"test_job", name}, {"sent_bytes", bytes.size()}});
 }
 

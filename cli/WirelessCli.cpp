@@ -3,7 +3,6 @@
 #include "core/base/MacAddress.h"
 #include "core/base/UiText.h"
 #include "core/port/PortCommands.h"
-#include "core/port/SendToPrinter.h"
 #include "core/wireless/BluetoothFrames.h"
 #include "core/wireless/WifiFrames.h"
 
@@ -25,15 +24,6 @@ void RequireModule(const Context& ctx, bool wifi) {
         Usage(wifi ? "%1 has no Wi-Fi module" : "%1 has no Bluetooth module", {ModelName(*model, LANG_ENGLISH)});
 }
 
-void Send(Context& ctx, std::span<const std::uint8_t> frame) {
-    const SendResult sent = SendToPrinter(ctx.Connection(), ctx.Usb(), frame, ctx.Limits());
-    ExchangeResult r;
-    r.status = sent.status;
-    r.code = sent.code;
-    r.open = sent.open;
-    r.stalled = sent.stalled;
-    ctx.Check(r, ctx.Kind());
-}
 
 int ListValue(const std::string& key, const std::string& value, int control) {
     const auto items = TemplateItems(IDD_WIFI_SETUP, control, LANG_ENGLISH);
@@ -110,7 +100,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
         action = [args](Context& c) {
             RequireModule(c, true);
             const WifiSettings s = WifiFrom(c, *args);
-            Send(c, BuildWifiSettingsFrame(s));
+            c.Write(BuildWifiSettingsFrame(s));
             c.Print({{"wifi",
                       {{"mode",
                         TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_MODE, LANG_ENGLISH)[static_cast<std::size_t>(s.mode)]},
@@ -122,7 +112,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
         action = [](Context& c) {
             RequireModule(c, true);
             c.Confirm("Reset the Wi-Fi module of the printer at %1 to its factory settings?", {c.Where()});
-            Send(c, BuildWifiResetFrame());
+            c.Write(BuildWifiResetFrame());
             c.Print({{"wifi_reset", true}});
         };
     });
@@ -148,7 +138,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
         action = [pair](Context& c) {
             RequireModule(c, false);
             if (const auto message = CheckBluetoothInputs(pair->first, pair->second)) Usage(c.Text(*message));
-            Send(c, BuildBluetoothSendFrame(pair->first, pair->second));
+            c.Write(BuildBluetoothSendFrame(pair->first, pair->second));
             c.Print({{"name", pair->first}, {"password", pair->second}});
         };
     });
@@ -156,7 +146,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
         action = [](Context& c) {
             RequireModule(c, false);
             c.Confirm("Restore the factory settings of the Bluetooth module of the printer at %1?", {c.Where()});
-            Send(c, BT_FRAME_RESTORE);
+            c.Write(BT_FRAME_RESTORE);
             c.Print({{"bluetooth_restore", true}});
         };
     });
