@@ -197,8 +197,9 @@ TEST_F(FleetTest, OnATerminalEachPrinterGetsALineAndTheProgressCountsDown) {
     int taken = 0;
     dir.Write("three.txt", Targets([&](const auto& m) { return m.fault == sim::FleetFault::None && taken++ < 3; }));
     Pty terminal;
-    CliProcess cli(dir.Path(), {"fleet", "inventory", "--targets", "three.txt"}, {}, false,
-                   {.out = "", .err = terminal.Path()});
+    CliStreams streams;
+    streams.err = terminal.Path();
+    CliProcess cli(dir.Path(), {"fleet", "inventory", "--targets", "three.txt"}, {}, false, streams);
     const CliRun run = cli.Wait();
     EXPECT_EQ(run.code, 0) << run.out;
     const std::string progress = terminal.Receive(4096, 2s);

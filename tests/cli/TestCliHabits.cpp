@@ -99,7 +99,7 @@ TEST_F(CliTest, APrintersTextCannotDriveTheTerminal) {
     {
         Pty terminal;
         CliProcess cli(dir.Path(), {"--model", "LB-610", link.Args()[0], link.Args()[1], "label", "info"}, {}, false,
-                       {"/dev/null", terminal.Path()});
+                       {"/dev/null", terminal.Path(), ""});
         const CliRun run = cli.Wait();
         ASSERT_EQ(run.code, 0) << run.err;
         const std::string shown = terminal.Receive(4096, 2s);
@@ -217,7 +217,7 @@ TEST_F(CliTest, DestructiveCommandsAskOnATerminalOnly) {
             args.insert(args.end(), c.command.begin(), c.command.end());
             if (k.yes) args.push_back("--yes");
             Pty terminal;
-            CliProcess cli(dir.Path(), args, {}, false, {k.terminal ? terminal.Path() : "/dev/null", ""});
+            CliProcess cli(dir.Path(), args, {}, false, {k.terminal ? terminal.Path() : "/dev/null", "", ""});
             const std::string what = c.command[0] + " " + k.what;
             const std::string question = "pemberlux-cli: " + c.command[0] + " " + c.command[1] + ": ";
             if (k.asked) {

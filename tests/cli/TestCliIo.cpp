@@ -18,7 +18,9 @@ namespace {
 CliRun RunWithInput(const TempDir& dir, const std::vector<std::string>& args, const std::string& input,
                     const std::map<std::string, std::string>& env = {}) {
     dir.Write("stdin.bin", input);
-    CliProcess process(dir.Path(), args, env, false, {.in = (dir / "stdin.bin").string()});
+    CliStreams streams;
+    streams.in = (dir / "stdin.bin").string();
+    CliProcess process(dir.Path(), args, env, false, streams);
     return process.Wait();
 }
 
