@@ -303,12 +303,15 @@ struct PtyPort::Impl {
 
     // After a hang-up: our own open file of the line again, and the line raw
     // again, since the hang-up gave it the terminal's cooked defaults and a
-    // client that sets none of its own (a USB node) must get it raw. False
-    // while the line cannot be opened yet.
+    // client that sets none of its own (a USB node) must get it raw. What the
+    // printer wrote before the hang-up goes with it, as a printer that left the
+    // bus takes its unsent answer along: the pty would hand it on to the next
+    // client, later, from its buffers. False while the line cannot be opened yet.
     bool Reopen() {
         try {
             OpenKeeper();
             MakeRaw();
+            ::tcflush(keeper.Get(), TCIFLUSH);
             return true;
         } catch (const std::system_error&) {
             return false;

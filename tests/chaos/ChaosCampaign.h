@@ -99,12 +99,6 @@ struct Tally {
     // gave, not what the printer holds.
     std::size_t shownGarbled = 0;
     std::size_t shownWithBurst = 0;
-    // USB rounds whose line the simulator hung up (reset) and that did not
-    // serve the read after the faults: the simulator's fake USB node is a pty,
-    // and what the hung-up line still held can reach the next client, which a
-    // real USB printer (gone from the bus after a reset) never does. The
-    // values of the faulted read stay unconfirmed there.
-    std::size_t usbLineLost = 0;
     std::vector<std::string> problems;
 
     std::size_t Faults() const {
@@ -122,7 +116,7 @@ struct Tally {
         for (std::size_t k = 0; k < kOutcomeCount; ++k)
             out << (k ? "," : "") << " " << Name(static_cast<Outcome>(k)) << " " << outcomes[k];
         out << "\nreads shown from a garbled reply: " << shownGarbled << ", with a status burst on the wire: "
-            << shownWithBurst << "\nUSB reads after a hang-up not compared: " << usbLineLost << "\n";
+            << shownWithBurst << "\n";
         return out.str();
     }
 };
@@ -317,14 +311,12 @@ public:
         const std::vector<sim::ChaosExchange> record = printer.ChaosRecord();
         Bytes wire;       // everything the printer sent in the round
         bool garbled = false, burst = false; // the wire did not carry the answer as it stands
-        bool reset = false;
         std::string faults;
         for (const sim::ChaosExchange& e : record) {
             ++tally.faults[static_cast<std::size_t>(e.fault)];
             wire.insert(wire.end(), e.sent.begin(), e.sent.end());
             garbled = garbled || e.fault == sim::ChaosFault::Garbage;
             burst = burst || e.fault == sim::ChaosFault::StatusBurst;
-            reset = reset || e.fault == sim::ChaosFault::Reset;
             faults += std::string(faults.empty() ? "" : ",") + sim::ChaosFaultName(e.fault);
         }
         tally.exchanges += record.size();
@@ -358,9 +350,7 @@ public:
                 last == sim::ChaosFault::SlowReader || last == sim::ChaosFault::StatusBurst)
                 std::this_thread::sleep_for(2s);
             const Claim clean = round.via == Via::Core ? RunCore(bench, round.job, expected) : RunCli(bench, command);
-            if (round.link == Link::Usb && reset && (!clean.success || !Holds(bench, round, clean))) {
-                ++tally.usbLineLost;
-            } else if (!clean.success || !Holds(bench, round, clean)) {
+            if (!clean.success || !Holds(bench, round, clean)) {
                 outcome = Outcome::WrongValue;
                 why = "the read after the faults: " + clean.detail + " " + clean.doc.dump();
             } else if (claim.success && round.via == Via::Cli && !altered && clean.doc != claim.doc) {
