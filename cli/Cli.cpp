@@ -4,7 +4,6 @@
 #include "core/base/UiText.h"
 #include "core/network/NetConfig.h"
 #include "core/port/HostLookup.h"
-#include "core/port/SendToPrinter.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -379,13 +378,7 @@ ExchangeResult Context::Run(const Steps& exchange) {
 }
 
 void Context::Write(std::span<const std::uint8_t> bytes) {
-    const SendResult sent = SendToPrinter(Connection(), Usb(), bytes, Limits());
-    ExchangeResult r;
-    r.status = sent.status;
-    r.code = sent.code;
-    r.open = sent.open;
-    r.stalled = sent.stalled;
-    Check(r, Kind());
+    Run([bytes](PrinterPort& port, const JobLimits& job) { return SendFrame(port, bytes, job); });
 }
 
 void Context::Check(const ExchangeResult& result, int kind) const {

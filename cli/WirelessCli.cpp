@@ -24,7 +24,6 @@ void RequireModule(const Context& ctx, bool wifi) {
         Usage(wifi ? "%1 has no Wi-Fi module" : "%1 has no Bluetooth module", {ModelName(*model, LANG_ENGLISH)});
 }
 
-
 int ListValue(const std::string& key, const std::string& value, int control) {
     const auto items = TemplateItems(IDD_WIFI_SETUP, control, LANG_ENGLISH);
     const auto index = FindItem(items, value);

@@ -1,7 +1,8 @@
 // What the network dialogs hand to the printers, without the dialogs: address
-// texts, the network frame sent over USB, the fields of a key-value set, and
-// printer text in its code page.
+// texts, MAC addresses as typed, the network frame sent over USB, the fields of
+// a key-value set, and printer text in its code page.
 #include "core/base/CodePage.h"
+#include "core/base/MacAddress.h"
 #include "core/network/NetConfig.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,26 @@ namespace pemberlux {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The three forms the printers' tools write, either case; anything that is
+// one character off (length, a separator, a mix of separators) is refused and
+// shown as typed.
+TEST(MacText, TheThreeFormsReadAsOneAddressAndNothingElseDoes) {
+    const std::optional<MacBytes> mac = MacBytes{0x00, 0x1b, 0x35, 0x0a, 0xff, 0x12};
+    const struct {
+        const char* text;
+        std::optional<MacBytes> read;
+    } cases[] = {
+        {"00:1b:35:0a:ff:12", mac}, {"00-1B-35-0A-FF-12", mac}, {"001B350AFF12", mac}, {"00:1B:35:0a:Ff:12", mac},
+        {"00:1b:35-0a:ff:12", {}},  {"00:1b:35:0a:ff:1", {}},   {"00:1b:35:0a:ff:123", {}}, {"001B350AFF1", {}},
+        {"001B350AFF123", {}},      {"001B350AFF1G", {}},       {"00.1b.35.0a.ff.12", {}},  {"0:01b:35:0a:ff:12", {}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseMac(c.text), c.read) << c.text;
+        EXPECT_EQ(MacShown(c.text), c.read ? "00:1b:35:0a:ff:12" : c.text) << c.text;
+    }
+}
 
 TEST(AddressText, ReadAsAnAddressControlTakesIt) {
     struct Case {
