@@ -27,14 +27,17 @@ void RequireFamily(const Context& ctx, PrinterFamily family);
 
 // Takes the serial line a printer reported in its settings when it is on one.
 void KeepReportedLine(Context& ctx, const PortSettings& reported);
-// Sends a family's factory reset `frame`; once the printer took it, a serial
-// line follows the printer back to its factory settings.
-void ResetToFactory(Context& ctx, std::span<const std::uint8_t> frame);
+// Runs a family's factory reset as the settings pages do: once the printer took
+// the frame, the factory line is taken over (and saved with --save at once);
+// the answer is the settings' read-back on that line.
+ExchangeResult ResetToFactory(Context& ctx, const FactoryResetSequence& sequence);
 
 // ---- Label printers ----------------------------------------------------------
 
 // The seventeen settings as the printer reports them.
 Json ReadLabelSettings(Context& ctx);
+// The same from a settings reply already read.
+Json LabelSettingsOf(Context& ctx, const ExchangeResult& reply);
 // The set frame for `assignments`, checked whole before anything is sent.
 Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments);
 // Serial number, firmware version and head mileage.
@@ -43,6 +46,7 @@ Json ReadLabelInfo(Context& ctx);
 // ---- Receipt printers --------------------------------------------------------
 
 Json ReadReceiptSettings(Context& ctx);
+Json ReceiptSettingsOf(Context& ctx, const ExchangeResult& reply);
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments);
 
 // ---- Used by the fleet commands -----------------------------------------------

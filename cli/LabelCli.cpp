@@ -35,21 +35,32 @@ void KeepReportedLine(Context& ctx, const PortSettings& reported) {
     if (ctx.Settings().portKind == PORT_COM) ctx.Settings() = reported;
 }
 
-void ResetToFactory(Context& ctx, std::span<const std::uint8_t> frame) {
-    bool settled = false;
-    ctx.Run([&](PrinterPort& port, const JobLimits& job) {
-        const FactoryResetResult reset = FactoryReset(port, frame, std::chrono::milliseconds(0), job);
-        settled = reset.settled;
-        return reset.exchange;
+ExchangeResult ResetToFactory(Context& ctx, const FactoryResetSequence& sequence) {
+    FactoryResetRun run;
+    const auto adopt = [&ctx] {
+        ApplyFactoryLineSettings(ctx.Settings());
+        // The printer is on its factory line whatever happens next.
+        ctx.SaveIfAsked();
+        return true;
+    };
+    return ctx.Run([&](PrinterPort& port, const JobLimits& job) {
+        run = RunFactoryReset(port, sequence, job, {{}, adopt});
+        if (run.readBack) return *run.readBack;
+        if (!run.reset.Ok()) return run.reset;
+        // Taken, and stopped before the read-back.
+        ExchangeResult stopped;
+        stopped.status = ExchangeResult::Stopped;
+        return stopped;
     });
-    // The printer's serial line is back at its factory settings.
-    if (settled && ctx.Settings().portKind == PORT_COM) ApplyFactoryLineSettings(ctx.Settings());
 }
 
 Json ReadLabelSettings(Context& ctx) {
-    const ExchangeResult result = ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
+    return LabelSettingsOf(ctx, ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
         return QueryLabelSettings(port, job, ctx.Timeout(LB_REPLY_TIMEOUT));
-    });
+    }));
+}
+
+Json LabelSettingsOf(Context& ctx, const ExchangeResult& result) {
     if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
     PortSettings reported = ctx.Settings();
     LabelSettingValues values;
@@ -72,11 +83,13 @@ Json ReadLabelInfo(Context& ctx) {
     const std::pair<LabelTextQuery, const char*> queries[] = {{LabelTextQuery::SerialNumber, "serial_number"},
                                                               {LabelTextQuery::FirmwareVersion, "firmware_version"},
                                                               {LabelTextQuery::Statistics, "head_mileage"}};
-    for (const auto& [query, key] : queries) {
+    for (const auto& entry : queries) {
+        // A copy to capture: clang before 16 captures no structured binding.
+        const LabelTextQuery query = entry.first;
         const ExchangeResult result = ctx.Run([&ctx, query](PrinterPort& port, const JobLimits& job) {
             return QueryLabelText(port, query, job, ctx.Timeout(LB_REPLY_TIMEOUT));
         });
-        doc[key] = DecodeTextReply(result.reply, ctx.Language());
+        doc[entry.second] = DecodeTextReply(result.reply, ctx.Language());
     }
     return doc;
 }
@@ -121,8 +134,8 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
 
     Simple(*label, action, "reset", "restore the factory settings", [](Context& c) {
         c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
-        ResetToFactory(c, LB_FRAME_RESTORE_FACTORY);
-        c.Print({{"reset", true}});
+        const ExchangeResult readBack = ResetToFactory(c, LabelFactoryReset(c.Timeout(LB_REPLY_TIMEOUT)));
+        c.Print({{"reset", true}, {"settings", LabelSettingsOf(c, readBack)}});
     });
     Simple(*label, action, "calibrate", "calibrate the labels", [](Context& c) {
         c.Exchange(LB_FRAME_CALIBRATE, nullptr);

@@ -15,9 +15,12 @@ std::vector<std::string> Items(const ReceiptSettingInfo& info) {
 } // namespace
 
 Json ReadReceiptSettings(Context& ctx) {
-    const ExchangeResult result = ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
+    return ReceiptSettingsOf(ctx, ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
         return QueryReceiptSettings(port, job, ctx.Timeout(RC_REPLY_TIMEOUT));
-    });
+    }));
+}
+
+Json ReceiptSettingsOf(Context& ctx, const ExchangeResult& result) {
     if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
     PortSettings reported = ctx.Settings();
     ReceiptSettingValues values;
@@ -79,8 +82,9 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
             action = [guard](Context& c) {
                 guard(c);
                 c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
-                ResetToFactory(c, BuildRestoreFrame(c.Settings().language));
-                c.Print({{"restore", true}});
+                const ExchangeResult readBack =
+                    ResetToFactory(c, ReceiptFactoryReset(c.Settings().language, c.Timeout(RC_REPLY_TIMEOUT)));
+                c.Print({{"restore", true}, {"settings", ReceiptSettingsOf(c, readBack)}});
             };
         });
 }

@@ -37,6 +37,52 @@ inline std::string CliBinary() {
 #endif
 }
 
+// The executable as a user who gave up root may run it. The build folder may
+// lie below a private one (a clone in a 0700 folder, a home folder), which that
+// user cannot pass through: the copy lies in a folder of its own under the
+// temporary folder, open to everyone, removed when the tests end. Empty, with
+// `why` said, when no such copy can be made or run.
+inline std::string UnprivilegedCliBinary(std::string* why = nullptr) {
+    struct Copy {
+        std::string folder, binary, why;
+        Copy() {
+            if (::geteuid() != 0) {
+                binary = CliBinary();
+                return;
+            }
+            folder = (std::filesystem::temp_directory_path() / "pemberlux-cli-XXXXXX").string();
+            if (!::mkdtemp(folder.data())) {
+                folder.clear();
+                why = "no folder could be made in the temporary folder";
+                return;
+            }
+            const std::string path = folder + "/pemberlux-cli";
+            std::error_code ec;
+            std::filesystem::copy_file(CliBinary(), path, ec);
+            if (ec || ::chmod(folder.c_str(), 0755) != 0 || ::chmod(path.c_str(), 0755) != 0) {
+                why = "pemberlux-cli could not be copied to " + folder;
+                return;
+            }
+            // The temporary folder itself may be closed to that user.
+            const pid_t child = ::fork();
+            if (child == 0) ::_exit(DropPrivileges() && ::access(path.c_str(), X_OK) == 0 ? 0 : 1);
+            int status = 0;
+            if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                why = "user " + std::to_string(UNPRIVILEGED_ID) + " cannot run " + path;
+                return;
+            }
+            binary = path;
+        }
+        ~Copy() {
+            std::error_code ec;
+            if (!folder.empty()) std::filesystem::remove_all(folder, ec);
+        }
+    };
+    static const Copy copy;
+    if (why) *why = copy.why;
+    return copy.binary;
+}
+
 struct CliRun {
     int code = -1; // exit code; 128 + signal when killed; -1 when it did not end
     std::string out;
@@ -63,7 +109,7 @@ public:
           err_(streams.err.empty() ? cwd / ".cli-stderr" : std::filesystem::path(streams.err)),
           capture_(streams.out.empty()), captureErr_(streams.err.empty()) {
         env.try_emplace("XDG_CONFIG_HOME", (cwd / ".config").string());
-        args.insert(args.begin(), CliBinary());
+        args.insert(args.begin(), unprivileged ? UnprivilegedCliBinary() : CliBinary());
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());

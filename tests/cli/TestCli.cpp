@@ -77,7 +77,9 @@ TEST_F(CliTest, LabelActionsSendTheirFrames) {
         const char* action;
         Bytes frame;
     } cases[] = {
-        {"reset", B({0x1B, 0x0D, 0x53, 0x1B, 0x60, 0x01, 0x1B, 0x10, 0x45})},
+        // The reset, then the settings read back.
+        {"reset", B({0x1B, 0x0D, 0x53, 0x1B, 0x60, 0x01, 0x1B, 0x10, 0x45, 0x1B, 0x0D, 0x53, 0x1B, 0x33, 0x00, 0x1B,
+                     0x10, 0x45})},
         {"calibrate", B({0x1B, 0x0D, 0x53, 0x1B, 0x3D, 0x01, 0x1B, 0x10, 0x45})},
         {"self-test", B({0x1B, 0x0D, 0x4C})},
     };
@@ -398,26 +400,37 @@ TEST_F(CliTest, ReceiptGetReadsTheSettings) {
     EXPECT_TRUE(doc.contains("cutter_switch"));
 }
 
-// A factory reset on a serial line leaves the printer at 9600 8N1 with hardware
-// handshake: both families' resets take that line over (kept with --save).
-TEST_F(CliTest, FactoryResetsOnASerialLineKeepTheFactoryLine) {
+// A factory reset leaves the printer at 9600 8N1 with hardware handshake: both
+// families' resets take that line over (kept with --save), wait for the
+// printer and report the settings it reads back, as the settings pages do.
+TEST_F(CliTest, FactoryResetsKeepTheFactoryLineAndReportTheSettingsReadBack) {
     sim::LabelPrinterSim label;
     sim::ReceiptPrinterSim receipt(sim::ReceiptModel::TR520);
     const struct {
         sim::SimPrinter& printer;
         const char* model;
         std::vector<std::string> command;
+        std::size_t settings; // as many as `get` reports
     } cases[] = {
-        {label, "LB-610", {"label", "reset"}},
-        {receipt, "TR-520", {"receipt", "restore"}},
+        {label, "LB-610", {"label", "reset"}, 17},
+        {receipt, "TR-520", {"receipt", "restore"}, 8},
     };
     for (const auto& c : cases) {
         Attached link(c.printer, Transport::Serial, dir.Path());
         std::vector<std::string> args = {"--model", c.model, "--serial", link.Args()[1] + ":57600:Odd:7:2:Xon/Xoff",
-                                         "--save"};
+                                         "--save", "--json"};
         args.insert(args.end(), c.command.begin(), c.command.end());
+        c.printer.ClearReceived();
         const CliRun run = RunCli(dir.Path(), args);
         ASSERT_EQ(run.code, 0) << run.err;
+        // The settings query followed the reset frame.
+        const Bytes got = c.printer.Received();
+        ASSERT_GE(got.size(), 9u);
+        EXPECT_EQ(Bytes(got.end() - 9, got.end()), B({0x1B, 0x0D, 0x53, 0x1B, 0x33, 0x00, 0x1B, 0x10, 0x45}))
+            << c.model;
+        const Json doc = Parse(run);
+        EXPECT_EQ(doc[c.command[1]], true);
+        EXPECT_EQ(doc["settings"].size(), c.settings) << run.out;
         // No ./pemberlux.ini: --save writes the user's settings file.
         const std::string written = dir.Read(".config/pemberlux/pemberlux.ini");
         for (const char* line : {"Baudrate=9600\r\n", "ParitySetup=None\r\n", "FlowControl=DTR\r\n"})
@@ -626,6 +639,8 @@ TEST_F(CliTest, VersionIsTheProgramsVersion) {
 // A printer on a node the user may not open: the interface's message stays as
 // it is, the line after it says why and what to do, and `ports` marks it.
 TEST_F(CliTest, DeviceTheUserMayNotOpenIsExplained) {
+    std::string why;
+    if (UnprivilegedCliBinary(&why).empty()) GTEST_SKIP() << "needs pemberlux-cli runnable as a plain user: " << why;
     sim::SimPrinter printer;
     std::filesystem::permissions(dir.Path(), std::filesystem::perms::all, std::filesystem::perm_options::add);
     Attached usb(printer, Transport::Usb, dir.Path(), "3a7e", "5e10");

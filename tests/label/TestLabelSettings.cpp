@@ -121,6 +121,13 @@ TEST(LabelOffsets, MillimetresAreReadAsDecimalNumbersOnly) {
         {"12.5mm", 100},
         {"4095.9", 32767},
         {"-4095.99", -32767},
+        // Truncated on the digits: a long fraction never carries into the
+        // next whole dot, so the dots stay within what the range check saw.
+        {"-4095.9999999999999", -32767},
+        {"4095.9999999999999", 32767},
+        {"12.99999999999999999", 103},
+        {"-12.99999999999999999", -103},
+        {"0.12499999999999999999", 0},
         {"9999999", 32767},
         {"-9999999", -32768},
         {manyNines, 32767},

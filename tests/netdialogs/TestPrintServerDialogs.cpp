@@ -245,6 +245,7 @@ TEST_F(PrintServerDialog, WithDhcpTheWriteEndsFirstThenThePrintServerIsFoundUnde
         bool answersAgain;
         std::vector<int> commands; // after the first search
         const char* shown;
+        bool ackOfALost = false; // block A taken, its acknowledgement garbled
     };
     const Case cases[] = {
         {"address from DHCP", sim::Ipv4{127, 0, 2, 5}, true, {0x03, 0x05, 0x04, 0x06, 0x04, 0x01, 0x03}, "127.0.2.5"},
@@ -252,12 +253,16 @@ TEST_F(PrintServerDialog, WithDhcpTheWriteEndsFirstThenThePrintServerIsFoundUnde
         {"no address", std::nullopt, true, {0x03, 0x05, 0x04, 0x06, 0x04, 0x01, 0x03, 0x05, 0x04}, "127.0.1.1"},
         // Not found again: nothing is read or written.
         {"no answer", sim::Ipv4{127, 0, 2, 5}, false, {0x03, 0x05, 0x04, 0x06, 0x04, 0x01}, "127.0.0.9"},
+        // The write is reported failed, and the print server is still followed to its new address.
+        {"lost acknowledgement", sim::Ipv4{127, 0, 2, 5}, true, {0x03, 0x05, 0x04, 0x06, 0x04, 0x01, 0x03},
+         "127.0.2.5", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sim::PrintServerSim own(0);
         sim::VirtualPrintServer server = sim::MakePrintServer(0);
         server.dhcpLease = c.lease;
+        if (c.ackOfALost) server.answerInstead[0x05] = {0xEE};
         own.Add(server);
         dlg = std::make_unique<Dlg>(&page, nullptr, own.Port());
         dlg->SetSettings(PageRecord());
@@ -284,7 +289,11 @@ TEST_F(PrintServerDialog, WithDhcpTheWriteEndsFirstThenThePrintServerIsFoundUnde
         EXPECT_EQ(Text(*dlg, Dlg::IDC_IP), c.shown);
         EXPECT_EQ(Column(List(), Dlg::COL_IP), (std::vector<std::string>{c.shown}));
         EXPECT_TRUE(dlg->Control(Dlg::IDC_SETUP)->isEnabled());
-        EXPECT_EQ(messages.Count(), 0u);
+        ASSERT_EQ(messages.Count(), c.ackOfALost ? 1u : 0u);
+        if (c.ackOfALost) {
+            EXPECT_EQ(messages.Texts()[0], "Unable to send file to port.");
+        }
+        messages.Clear();
     }
 }
 

@@ -187,6 +187,13 @@ ExchangeResult QueryLabelSettings(PrinterPort& port, const JobLimits& job, std::
     return Exchange(port, LB_FRAME_READ_SETTINGS, &rule, job);
 }
 
+FactoryResetSequence LabelFactoryReset(std::chrono::milliseconds replyTimeout) {
+    return {Bytes(LB_FRAME_RESTORE_FACTORY.begin(), LB_FRAME_RESTORE_FACTORY.end()), true, LB_RESET_SETTLE,
+            [replyTimeout](PrinterPort& port, const JobLimits& job) {
+                return QueryLabelSettings(port, job, replyTimeout);
+            }};
+}
+
 ExchangeResult QueryLabelText(PrinterPort& port, LabelTextQuery query, const JobLimits& job,
                               std::chrono::milliseconds timeout) {
     ReplyRule rule = LabelReplyRule(false);

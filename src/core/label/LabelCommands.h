@@ -7,6 +7,7 @@
 #include "core/base/PortSettings.h"
 #include "core/label/LabelSettings.h"
 #include "core/port/Exchange.h"
+#include "core/port/PortCommands.h"
 #include "core/port/SetupFrame.h"
 
 #include <array>
@@ -101,6 +102,10 @@ ReplyRule LabelReplyRule(bool settings);
 // The settings query and its reply, as the page and the command line run it.
 ExchangeResult QueryLabelSettings(PrinterPort& port, const JobLimits& job,
                                   std::chrono::milliseconds timeout = LB_REPLY_TIMEOUT);
+// The factory reset: the restore frame; the printer's serial line becomes the
+// factory line as it takes the frame; a second later the settings are read back.
+inline constexpr std::chrono::milliseconds LB_RESET_SETTLE{1000};
+FactoryResetSequence LabelFactoryReset(std::chrono::milliseconds replyTimeout = LB_REPLY_TIMEOUT);
 // A text query (serial number, firmware version, statistics) and its reply.
 ExchangeResult QueryLabelText(PrinterPort& port, LabelTextQuery query, const JobLimits& job,
                               std::chrono::milliseconds timeout = LB_REPLY_TIMEOUT);

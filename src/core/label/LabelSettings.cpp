@@ -1,16 +1,14 @@
 #include "core/label/LabelSettings.h"
 
+#include "core/base/DecimalText.h"
 #include "core/base/Models.h"
 #include "core/base/UiText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <climits>
-#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <string>
-#include <system_error>
 
 namespace pemberlux {
 
@@ -67,7 +65,7 @@ bool IsDigit(char c) {
 struct DecimalText {
     std::size_t length = 0; // of the part that reads as such
     bool negative = false;
-    std::string digits; // the digits and the point, for from_chars
+    std::string digits; // the digits and the point
 };
 
 DecimalText ReadDecimal(const std::string& text) {
@@ -170,20 +168,14 @@ std::int16_t MillimetresToDots(const std::string& text) {
     // Decimal digits only, whatever the locale: no hexadecimal, exponent,
     // infinity or comma, which the C library's reading would take.
     const DecimalText d = ReadDecimal(text);
-    double mm = 0;
-    const char* first = d.digits.data();
-    const char* last = first + d.digits.size();
-    const std::errc ec = std::from_chars(first, last, mm, std::chars_format::fixed).ec;
-    if (ec == std::errc::result_out_of_range) {
-        // Too many digits for a double: huge when there is a whole part, else tiny.
-        const bool whole = std::any_of(first, std::find(first, last, '.'), [](char c) { return c != '0'; });
-        mm = whole ? HUGE_VAL : 0;
-    } else if (ec != std::errc{}) {
-        return 0;
-    }
-    if (d.negative) mm = -mm;
-    const double dots = std::trunc(mm * LB_DOTS_PER_MM);
-    return static_cast<std::int16_t>(std::clamp(dots, double{INT16_MIN}, double{INT16_MAX}));
+    const std::string_view digits = d.digits;
+    const std::size_t point = std::min(digits.find('.'), digits.size());
+    const std::string_view fraction = point < digits.size() ? digits.substr(point + 1) : std::string_view{};
+    // Truncated toward zero on the digits themselves, so that the dots never
+    // reach past the whole millimetres the range check saw.
+    const long long dots = ScaledDecimal(digits.substr(0, point), fraction, LB_DOTS_PER_MM, INT16_MAX + 1LL);
+    return static_cast<std::int16_t>(d.negative ? std::max(-dots, static_cast<long long>(INT16_MIN))
+                                                : std::min(dots, static_cast<long long>(INT16_MAX)));
 }
 
 std::string DotsToMillimetresText(std::int16_t dots) {

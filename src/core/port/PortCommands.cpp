@@ -69,14 +69,22 @@ void ApplyFactoryLineSettings(PortSettings& settings) {
     settings.flowControl = "DTR";
 }
 
-FactoryResetResult FactoryReset(PrinterPort& port, std::span<const std::uint8_t> frame,
-                                std::chrono::milliseconds settle, const JobLimits& job,
-                                const std::function<void()>& taken) {
-    FactoryResetResult result{SendFrame(port, frame, job)};
-    if (!result.exchange.Ok()) return result;
-    if (taken) taken();
-    result.settled = SleepFor(job.stop, settle);
-    return result;
+FactoryResetRun RunFactoryReset(PrinterPort& port, const FactoryResetSequence& sequence, const JobLimits& job,
+                                const FactoryResetHooks& hooks) {
+    FactoryResetRun run;
+    run.reset = SendFrame(port, sequence.frame, job);
+    if (!run.reset.Ok()) return run;
+    if (hooks.taken) hooks.taken();
+    const auto adopt = [&] {
+        ApplyFactoryLineSettings(port.settings);
+        run.adopted = !hooks.adopt || hooks.adopt();
+        return run.adopted;
+    };
+    if (sequence.lineChangesAtOnce && !adopt()) return run;
+    if (!SleepFor(job.stop, sequence.settle)) return run;
+    if (!sequence.lineChangesAtOnce && !adopt()) return run;
+    run.readBack = sequence.readBack(port, job);
+    return run;
 }
 
 } // namespace pemberlux

@@ -7,10 +7,12 @@
 #include "core/base/Models.h"
 #include "core/base/PortSettings.h"
 #include "core/port/Exchange.h"
+#include "core/port/PrinterPort.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -39,17 +41,40 @@ Bytes BuildWifiResetFrame();
 // no parity, 1 stop bit, hardware handshake: the page's PortSettings follow.
 void ApplyFactoryLineSettings(PortSettings& settings);
 
-// A factory reset as the settings pages and the command line run it: the
-// family's reset frame, `taken` once the printer took it, then `settle` while
-// the printer comes back on its factory line. Only when `settled` may the caller
-// adopt that line (ApplyFactoryLineSettings): a reset that failed left the
-// printer as it was, and a job stopped during the wait cannot know.
-struct FactoryResetResult {
-    ExchangeResult exchange;
-    bool settled = false;
+// A printer family's factory reset: its frame, when the printer's serial line
+// changes to the factory line, how long the printer takes to come back, and
+// the read-back of its settings on that line.
+struct FactoryResetSequence {
+    Bytes frame;
+    // Label printers switch their line as they take the frame, so the line is
+    // taken over at once; receipt printers after the settle.
+    bool lineChangesAtOnce = false;
+    std::chrono::milliseconds settle{1000};
+    std::function<ExchangeResult(PrinterPort&, const JobLimits&)> readBack;
 };
-FactoryResetResult FactoryReset(PrinterPort& port, std::span<const std::uint8_t> frame,
-                                std::chrono::milliseconds settle, const JobLimits& job,
-                                const std::function<void()>& taken = {});
+
+// What the front end does along the way.
+struct FactoryResetHooks {
+    // The printer took the frame.
+    std::function<void()> taken;
+    // Takes the factory line over (the window hands it to its main window and
+    // waits for that, the command line keeps it in its settings); false when
+    // the caller went away meanwhile, which ends the sequence there.
+    std::function<bool()> adopt;
+};
+
+struct FactoryResetRun {
+    ExchangeResult reset;                   // the reset frame's exchange
+    bool adopted = false;                   // the factory line was taken over
+    std::optional<ExchangeResult> readBack; // when the settings were read back
+};
+
+// The whole reset as the settings pages and the command line run it, on
+// `port`: the frame; when it was taken, the factory line (ApplyFactoryLineSettings
+// on the port, and `adopt`) before or after the settle as the family has it;
+// then the settings read back on that line. A reset that failed adopts nothing
+// (the printer is as it was); a job stopped during the settle reads nothing back.
+FactoryResetRun RunFactoryReset(PrinterPort& port, const FactoryResetSequence& sequence, const JobLimits& job,
+                                const FactoryResetHooks& hooks);
 
 } // namespace pemberlux

@@ -96,6 +96,14 @@ ExchangeResult QueryReceiptSettings(PrinterPort& port, const JobLimits& job, std
     return Exchange(port, RC_FRAME_READ_SETTINGS, &rule, job);
 }
 
+FactoryResetSequence ReceiptFactoryReset(const std::string& language, std::chrono::milliseconds replyTimeout) {
+    const ReceiptRestoreFrame frame = BuildRestoreFrame(language);
+    return {Bytes(frame.begin(), frame.end()), false, RC_RESTORE_SETTLE,
+            [replyTimeout](PrinterPort& port, const JobLimits& job) {
+                return QueryReceiptSettings(port, job, replyTimeout);
+            }};
+}
+
 void DecodeReceiptSettings(std::span<const std::uint8_t> reply, PortSettings& settings, ReceiptSettingValues& values) {
     ApplyReceiptSerialConfig(reply, settings);
     ApplyReceiptReply(reply, values);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/port/Exchange.h"
+#include "core/port/PortCommands.h"
 #include "core/port/SetupFrame.h"
 #include "core/receipt/ReceiptSettings.h"
 
@@ -74,6 +75,12 @@ ReplyRule ReceiptReplyRule();
 // The settings query and its reply, as the page and the command line run it.
 ExchangeResult QueryReceiptSettings(PrinterPort& port, const JobLimits& job,
                                     std::chrono::milliseconds timeout = RC_REPLY_TIMEOUT);
+// The factory reset: the restore frame (the printer language set to
+// `language`); a second later the printer is back on its factory serial line,
+// and the settings are read back on it.
+inline constexpr std::chrono::milliseconds RC_RESTORE_SETTLE{1000};
+FactoryResetSequence ReceiptFactoryReset(const std::string& language,
+                                         std::chrono::milliseconds replyTimeout = RC_REPLY_TIMEOUT);
 // What a settings reply says: the serial line into `settings`, then every
 // setting into `values` (ApplyReceiptSerialConfig, ApplyReceiptReply).
 void DecodeReceiptSettings(std::span<const std::uint8_t> reply, PortSettings& settings, ReceiptSettingValues& values);

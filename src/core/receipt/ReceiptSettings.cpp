@@ -1,11 +1,11 @@
 #include "core/receipt/ReceiptSettings.h"
 
+#include "core/base/DecimalText.h"
 #include "core/base/Models.h"
 
 #include <algorithm>
 #include <charconv>
 #include <climits>
-#include <cmath>
 #include <string_view>
 #include <system_error>
 
@@ -94,28 +94,14 @@ bool IsDistanceNumber(const std::string& text) {
 std::int16_t MillimetresToUnits(const std::string& text) {
     if (!IsDistanceNumber(text)) return 0;
     const DecimalPrefix d = ReadDecimalPrefix(text);
-    // The digits alone, read whatever the locale.
-    std::string digits(d.whole.empty() ? "0" : d.whole);
-    if (!d.fraction.empty()) digits.append(".").append(d.fraction);
-    double mm = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), mm, std::chars_format::fixed);
-    (void)end;
-    if (ec == std::errc::result_out_of_range)
-        mm = d.whole.find_first_not_of('0') == std::string_view::npos ? 0 : HUGE_VAL;
-    if (d.negative) mm = -mm;
-    const double x = mm * 1440;
-    if (!(std::abs(x) < 1e15)) return x < 0 ? INT16_MIN : INT16_MAX;
-    // Rounded to the nearest unit, halves away from zero, as the remainder of
-    // the truncated value by 254 decides.
-    const auto n = static_cast<long long>(x);
-    const long long r = n % 254;
-    double units = x / 254;
-    if (r >= 127)
-        units += 1;
-    else if (r <= -127)
-        units -= 1;
-    units = std::trunc(units);
-    return static_cast<std::int16_t>(std::clamp(units, double{INT16_MIN}, double{INT16_MAX}));
+    // n: the millimetres times 1440, truncated toward zero, worked out on the
+    // digits. The units are n / 254, one more when the remainder is 127 or
+    // more: the nearest unit, halves away from zero.
+    constexpr long long cap = 1'000'000'000'000LL;
+    const long long n = ScaledDecimal(d.whole, d.fraction, 1440, cap);
+    const long long units = n / 254 + (n % 254 >= 127 ? 1 : 0);
+    return static_cast<std::int16_t>(d.negative ? std::max(-units, static_cast<long long>(INT16_MIN))
+                                                : std::min(units, static_cast<long long>(INT16_MAX)));
 }
 
 std::string UnitsToMillimetresText(std::int16_t units) {

@@ -197,8 +197,7 @@ void CPrintingSetupLB610_1::OnResetAllSettings() {
     MoveValuesToControls();
     StartPageJob([this](std::stop_token stop, const Snapshot& s) {
         // The marks go half a second after the printer took the reset.
-        ResetJob(stop, s, LB_FRAME_RESTORE_FACTORY, std::chrono::milliseconds(RESET_READ_BACK_DELAY_MS),
-                 [this] { SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS); });
+        ResetJob(stop, s, LabelFactoryReset(), [this] { SetTimer(TIMER_CLEAR_CHANGES, CLEAR_CHANGES_MS); });
     });
 }
 

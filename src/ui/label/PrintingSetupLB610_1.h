@@ -28,8 +28,6 @@ public:
     // How long the printer has to begin an answer.
     static constexpr int REPLY_TIMEOUT_MS = static_cast<int>(LB_REPLY_TIMEOUT.count());
     static constexpr int CLEAR_CHANGES_MS = 500;
-    // Between the factory reset and reading the settings back.
-    static constexpr int RESET_READ_BACK_DELAY_MS = 1000;
 
     explicit CPrintingSetupLB610_1(QWidget* parent = nullptr);
     ~CPrintingSetupLB610_1() override;

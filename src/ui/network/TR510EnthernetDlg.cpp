@@ -154,8 +154,10 @@ void CTR510EnthernetDlg::WriteJob(const std::stop_token& stop, const DiscoveryRe
     }
     if (written.addressTaken) ShowAddressOf(target, newIp);
     if (written.status == PsWriteStatus::Failed) ShowString(this, StringId::SendFailed, MessageIcon::Stop);
-    // DHCP was switched on in block A: nothing to follow when that was not taken.
-    if (!dhcp || !written.addressTaken) return;
+    // DHCP was chosen: see where the print server went, whether or not block A
+    // was acknowledged (an acknowledgement can be lost while the block was
+    // taken). The follow-up writes only to a print server left without an address.
+    if (!dhcp) return;
 
     // After the write, not alongside it: a search would take the channel from
     // the write and clear its configuration-read flag.

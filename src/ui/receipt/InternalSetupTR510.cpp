@@ -46,6 +46,8 @@ CInternalSetupTR510::CInternalSetupTR510(QWidget* parent)
                            {IDC_RC_RESTORE_ALL_SETTINGS, &Page::OnRestoreAllSettings},
                        });
     ApplyCutterRuleToControls();
+    // A read whose open or write failed ends there: the main window hears nothing.
+    refreshAfterPortFailure_ = false;
 }
 
 CInternalSetupTR510::~CInternalSetupTR510() {
@@ -167,8 +169,8 @@ void CInternalSetupTR510::OnSendSettings() {
 }
 
 void CInternalSetupTR510::OnRestoreAllSettings() {
-    StartPageJob([this, frame = BuildRestoreFrame(settings_.language)](std::stop_token stop, const Snapshot& s) {
-        ResetJob(stop, s, frame, std::chrono::milliseconds(RESTORE_READ_BACK_DELAY_MS));
+    StartPageJob([this, sequence = ReceiptFactoryReset(settings_.language)](std::stop_token stop, const Snapshot& s) {
+        ResetJob(stop, s, sequence);
     });
 }
 

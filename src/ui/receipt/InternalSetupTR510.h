@@ -21,8 +21,6 @@ public:
         TIMER_REPLY_TIMEOUT = 2,
     };
     static constexpr int REPLY_TIMEOUT_MS = static_cast<int>(RC_REPLY_TIMEOUT.count());
-    // Between the restore and reading the settings back.
-    static constexpr int RESTORE_READ_BACK_DELAY_MS = 1000;
 
     explicit CInternalSetupTR510(QWidget* parent = nullptr);
     ~CInternalSetupTR510() override;

@@ -162,10 +162,17 @@ void CSettingsPageBase::StartPageJob(std::function<void(std::stop_token, const S
 void CSettingsPageBase::ReadJob(const std::stop_token& stop, const Snapshot& snapshot, const Query& query,
                                 const std::function<void(std::span<const std::uint8_t>)>& show) {
     PrinterPort port(snapshot.settings, snapshot.usb);
-    const ExchangeResult result = query(port, {stop});
+    ShowRead(query(port, {stop}), port.kind, show);
+}
+
+void CSettingsPageBase::ShowRead(const ExchangeResult& result, int portKind,
+                                 const std::function<void(std::span<const std::uint8_t>)>& show) {
     if (result.status == ExchangeResult::Stopped) return;
     if (result.Ok() && !result.reply.empty()) show(result.reply);
-    ReportExchange(result, port.kind);
+    ReportExchange(result, portKind);
+    const bool portFailed =
+        result.status == ExchangeResult::OpenFailed || result.status == ExchangeResult::WriteFailed;
+    if (portFailed && !refreshAfterPortFailure_) return;
     // After a failure too: the main window hears the settings and the edits
     // show the values, whatever the exchange brought.
     SetTimer(TIMER_REFRESH, REFRESH_MS);
@@ -180,21 +187,20 @@ ExchangeResult CSettingsPageBase::SendJob(const std::stop_token& stop, const Sna
 }
 
 void CSettingsPageBase::ResetJob(const std::stop_token& stop, const Snapshot& snapshot,
-                                 std::span<const std::uint8_t> frame, std::chrono::milliseconds settle,
-                                 const std::function<void()>& taken) {
+                                 const FactoryResetSequence& sequence, const std::function<void()>& taken) {
     PrinterPort port(snapshot.settings, snapshot.usb);
-    const FactoryResetResult reset = FactoryReset(port, frame, settle, {stop}, taken);
-    ReportExchange(reset.exchange, port.kind);
-    if (!reset.settled) return;
-    // The printer's line is now 9600 8N1 with hardware handshake: the main
-    // window takes that over, and the settings are read back that way.
-    Snapshot after = snapshot;
-    const bool adopted = RunOnGuiThread([this, &after] {
-        ApplyFactoryLineSettings(settings_);
-        ReportSettings();
-        after = TakePortSnapshot();
-    });
-    if (adopted) ReadSettingsJob(stop, after);
+    // The main window keeps the factory line (9600 8N1, hardware handshake)
+    // before the job goes on, so that a window closed meanwhile leaves the
+    // settings file on the line the printer now has.
+    const auto adopt = [this] {
+        return RunOnGuiThread([this] {
+            ApplyFactoryLineSettings(settings_);
+            ReportSettings();
+        });
+    };
+    const FactoryResetRun run = RunFactoryReset(port, sequence, {stop}, {taken, adopt});
+    ReportExchange(run.reset, port.kind);
+    if (run.readBack) ShowSettingsRead(*run.readBack, port.kind);
 }
 
 void CSettingsPageBase::OnRefreshTimer() {

@@ -14,6 +14,7 @@
 #include "core/base/PortSettings.h"
 #include "core/port/Exchange.h"
 #include "core/port/Job.h"
+#include "core/port/PortCommands.h"
 #include "core/port/PrinterPort.h"
 #include "core/profile/PageProfile.h"
 #include "ui/toolkit/Window.h"
@@ -110,16 +111,22 @@ protected:
     // the refresh, whatever happened, unless the job was stopped.
     void ReadJob(const std::stop_token& stop, const Snapshot& snapshot, const Query& query,
                  const std::function<void(std::span<const std::uint8_t>)>& show);
+    // What a read brought, as ReadJob shows it.
+    void ShowRead(const ExchangeResult& result, int portKind,
+                  const std::function<void(std::span<const std::uint8_t>)>& show);
     // Reads the printer's settings into the page (the family's query and reply).
     virtual void ReadSettingsJob(const std::stop_token& stop, const Snapshot& snapshot) = 0;
+    // Shows a settings read the page did not start itself (a reset's read-back).
+    virtual void ShowSettingsRead(const ExchangeResult& result, int portKind) = 0;
     // A command without an answer: `frame`, and the message of a failure.
     ExchangeResult SendJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame);
-    // The factory reset: `frame`, `taken` once the printer took it, `settle`;
-    // then the page and the main window take the factory line settings and the
-    // settings are read back on that line. Nothing is adopted when the reset
-    // failed or the window went away meanwhile.
-    void ResetJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame,
-                  std::chrono::milliseconds settle, const std::function<void()>& taken = {});
+    // The family's factory reset (RunFactoryReset), `taken` once the printer
+    // took the frame: the page and the main window take the factory line over
+    // when the family's printer changes to it, and the read-back shows as a read.
+    void ResetJob(const std::stop_token& stop, const Snapshot& snapshot, const FactoryResetSequence& sequence,
+                  const std::function<void()>& taken = {});
+    // Whether a read whose open or write failed still ends with the refresh.
+    bool refreshAfterPortFailure_ = true;
 
     // TIMER_REFRESH: the main window hears the page's settings and the edits
     // show the page's values.
@@ -204,6 +211,9 @@ protected:
             stop, snapshot,
             [this](PrinterPort& port, const JobLimits& job) { return protocol_.query(port, job, protocol_.timeout); },
             [this](std::span<const std::uint8_t> reply) { ShowSettingsReply(reply); });
+    }
+    void ShowSettingsRead(const ExchangeResult& result, int portKind) override {
+        ShowRead(result, portKind, [this](std::span<const std::uint8_t> reply) { ShowSettingsReply(reply); });
     }
     // The lists show a settings reply at once, the edits at the refresh.
     void ShowSettingsReply(std::span<const std::uint8_t> reply) {

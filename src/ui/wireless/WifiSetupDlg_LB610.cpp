@@ -187,9 +187,9 @@ bool CWifiSetupDlg_LB610::CheckWifiInputs() {
         if (!ControlText(addressIds[i]).empty()) flags_[6 + i] = 1;
     for (int i = 0; i <= 8; ++i)
         if (!flags_[i]) return false;
-    // What goes out is what the controls hold now: an SSID or address emptied
-    // after it once had a value is not sent as a lone zero or 0.0.0.0.
-    if (!ssid) return false;
+    // What goes out is what the controls hold now. An SSID emptied after it
+    // once had a value goes out empty (a lone zero: the module's "no network
+    // name"); an address so emptied would go out as 0.0.0.0 and is asked for.
     for (int id : addressIds) {
         if (ParseIpv4(ControlText(id)).has_value()) continue;
         // Less than a whole address ("1.2.3", or nothing): the user is told which field.
