@@ -39,7 +39,7 @@ class InterruptWatch {
 public:
     explicit InterruptWatch(std::stop_source& source) {
         if (::pipe2(interruptPipe, O_CLOEXEC) != 0) return;
-        thread_ = std::thread([this, &source] {
+        thread_ = std::thread([&source] {
             char byte = 0;
             while (::read(interruptPipe[0], &byte, 1) < 0 && errno == EINTR) {
             }
