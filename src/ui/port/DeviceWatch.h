@@ -8,6 +8,9 @@
 #include <QSocketNotifier>
 
 #include <memory>
+#include <string>
+
+class QComboBox;
 
 namespace pemberlux {
 
@@ -24,5 +27,14 @@ private:
     // Declared after the monitor: it is gone before the descriptor closes.
     std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+// Fills the port list of the serial or parallel dialog with the ports of
+// `kind` (PortChoices: each item's data is the value stored), keeping `stored`
+// and `selected` in it, and selects `selected` (nothing when it is "" or not a
+// port).
+void FillPortList(QComboBox* list, DeviceEntry::Kind kind, const std::string& stored, const std::string& selected);
+
+// The value of the selected item of a list FillPortList filled; "" when none is.
+std::string SelectedPort(const QComboBox* list);
 
 } // namespace pemberlux
