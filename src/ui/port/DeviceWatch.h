@@ -28,13 +28,13 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// Fills the port list of the serial or parallel dialog with the ports of
-// `kind` (PortChoices: each item's data is the value stored), keeping `stored`
-// and `selected` in it, and selects `selected` (nothing when it is "" or not a
-// port).
-void FillPortList(QComboBox* list, DeviceEntry::Kind kind, const std::string& stored, const std::string& selected);
+// Makes `list` the port list of the serial or parallel dialog: the ports of
+// `kind` (PortChoices; each item's data is the value the settings keep) with
+// `stored` selected and kept in it, read again while a device comes or goes,
+// the choice kept. The list is as wide as its longest entry.
+void ListPorts(QComboBox* list, DeviceEntry::Kind kind, const std::string& stored);
 
-// The value of the selected item of a list FillPortList filled; "" when none is.
+// The value of the selected item of a list ListPorts made; "" when none is.
 std::string SelectedPort(const QComboBox* list);
 
 } // namespace pemberlux

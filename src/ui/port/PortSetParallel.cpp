@@ -21,11 +21,7 @@ CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog
     // The parallel ports of this machine and the one stored, each shown with its
     // device; a port that comes or goes while the dialog is open joins or leaves
     // the list.
-    ports->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    const std::string stored = ParallelDialogSettings.lptName;
-    FillPortList(ports, DeviceEntry::Parallel, stored, stored);
-    connect(new DeviceWatch(this), &DeviceWatch::changed, this,
-            [ports, stored] { FillPortList(ports, DeviceEntry::Parallel, stored, SelectedPort(ports)); });
+    ListPorts(ports, DeviceEntry::Parallel, ParallelDialogSettings.lptName);
     auto* caption = new QLabel(QString::fromStdString(label));
     caption->setBuddy(ports);
     form->addRow(caption, ports);

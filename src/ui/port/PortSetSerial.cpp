@@ -43,12 +43,7 @@ CPortSetSerial::CPortSetSerial(QObject* receiver, QWidget* parent) : CDialog(IDD
 
     // The ports of this machine and the one stored, each shown with its device;
     // a line plugged in or out while the dialog is open joins or leaves the list.
-    auto* ports = ControlAs<QComboBox>(IDC_PORT);
-    ports->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    const std::string stored = SerialDialogSettings.comName;
-    FillPortList(ports, DeviceEntry::Serial, stored, stored);
-    connect(new DeviceWatch(this), &DeviceWatch::changed, this,
-            [ports, stored] { FillPortList(ports, DeviceEntry::Serial, stored, SelectedPort(ports)); });
+    ListPorts(ControlAs<QComboBox>(IDC_PORT), DeviceEntry::Serial, SerialDialogSettings.comName);
     SelectText(ControlAs<QComboBox>(IDC_BAUD), SerialDialogSettings.baudRate);
     SelectText(ControlAs<QComboBox>(IDC_DATA_BITS), SerialDialogSettings.dataBits);
     SelectText(ControlAs<QComboBox>(IDC_STOP_BITS), SerialDialogSettings.stopBits);
