@@ -101,7 +101,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries come from dpkg-shlibdeps; Qt's platform plugins are loaded at
 # run time, so no library names them, and without them no window opens.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, xdg-utils, evince | okular | qpdfview | mupdf | pdf-viewer")
+# The Chinese interface: its glyphs, and Qt's own texts (standard buttons, file dialogs).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n, xdg-utils, evince | okular | qpdfview | mupdf | pdf-viewer")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -141,6 +141,7 @@ if command -v lintian >/dev/null; then
     dpkg-deb -f "$deb" Depends | grep -q 'qt6-qpa-plugins' || fail "Depends lacks qt6-qpa-plugins"
     dpkg-deb -f "$deb" Depends | grep -q 'libudev1' || fail "Depends lacks libudev1"
     dpkg-deb -f "$deb" Recommends | grep -q 'xdg-utils' || fail "Recommends lacks xdg-utils"
+    dpkg-deb -f "$deb" Recommends | grep -q 'qt6-translations-l10n' || fail "Recommends lacks qt6-translations-l10n"
   fi
 else
   fail "lintian is not installed (scripts/bootstrap installs it)"

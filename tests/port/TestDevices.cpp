@@ -3,6 +3,7 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
+#include "core/base/UiText.h"
 #include "core/port/Devices.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,12 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+
+namespace pemberlux {
+void PrintTo(const PortChoice& c, std::ostream* os) {
+    *os << '{' << c.value << ", " << c.text << '}';
+}
+} // namespace pemberlux
 
 namespace pemberlux::test {
 namespace {
@@ -26,8 +33,15 @@ TEST(Devices, FakeTreeListsEveryKindInNaturalOrderAndItsMonitorHearsPlugging) {
     TempDir dir;
     sim::SimPrinter printer;
     sim::FakeUsbTree tree(dir / "usb");
-    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyS0", "ttyACM0", "lp1", "lp0", "lpx", "tty1"})
+    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyS0", "ttyS1", "ttyS2", "ttyACM0", "lp1", "lp0", "lpx", "tty1"})
         std::ofstream(tree.DevRoot() / name).put('\n');
+    // A UART behind ttyS1 only (none behind ttyS2; ttyS0 has no type at all).
+    for (const auto& [name, type] : {std::pair{"ttyS1", "4\n"}, std::pair{"ttyS2", "0\n"}}) {
+        fs::create_directories(tree.SysfsRoot() / "class/tty" / name);
+        std::ofstream(tree.SysfsRoot() / "class/tty" / name / "type") << type;
+    }
+    fs::create_directories(tree.DevRoot() / "serial/by-id");
+    fs::create_symlink("../../ttyACM0", tree.DevRoot() / "serial/by-id/usb-Tavrel_LB-610_0042-if00");
     ScopedEnv sysfs("PEMBERLUX_SYSFS_ROOT", tree.SysfsRoot().c_str());
     ScopedEnv devRoot("PEMBERLUX_DEV_ROOT", tree.DevRoot().c_str());
     DeviceMonitor monitor;
@@ -39,13 +53,17 @@ TEST(Devices, FakeTreeListsEveryKindInNaturalOrderAndItsMonitorHearsPlugging) {
     EXPECT_TRUE(monitor.Changed());
     const std::string dev = tree.DevRoot().string() + "/";
     const std::vector<DeviceEntry> expected = {
-        {DeviceEntry::Serial, dev + "ttyUSB2", "", "", ""}, {DeviceEntry::Serial, dev + "ttyUSB10", "", "", ""},
-        {DeviceEntry::Serial, dev + "ttyACM0", "", "", ""}, {DeviceEntry::Parallel, dev + "lp0", "", "", ""},
-        {DeviceEntry::Parallel, dev + "lp1", "", "", ""},   {DeviceEntry::Usb, lp0, "", "3a7e", "5e10"},
+        {DeviceEntry::Serial, dev + "ttyS1", "", "", ""},
+        {DeviceEntry::Serial, dev + "ttyUSB2", "", "", ""},
+        {DeviceEntry::Serial, dev + "ttyUSB10", "", "", ""},
+        {DeviceEntry::Serial, dev + "ttyACM0", dev + "serial/by-id/usb-Tavrel_LB-610_0042-if00", "", ""},
+        {DeviceEntry::Parallel, dev + "lp0", "", "", ""},
+        {DeviceEntry::Parallel, dev + "lp1", "", "", ""},
+        {DeviceEntry::Usb, lp0, "", "3a7e", "5e10"},
     };
     EXPECT_EQ(ListDevices(), expected);
     EXPECT_EQ(DeviceLabel(expected.back()), lp0 + " (3a7e:5e10)");
-    EXPECT_EQ(DeviceLabel(expected.front()), dev + "ttyUSB2");
+    EXPECT_EQ(DeviceLabel(expected[1]), dev + "ttyUSB2");
     EXPECT_EQ(DeviceLabel({DeviceEntry::Serial, "/dev/ttyUSB0", "/dev/serial/by-id/usb-X_Y-if00-port0", "", ""}),
               "/dev/ttyUSB0 (usb-X_Y-if00-port0)");
 
@@ -55,6 +73,67 @@ TEST(Devices, FakeTreeListsEveryKindInNaturalOrderAndItsMonitorHearsPlugging) {
     EXPECT_TRUE(monitor.Changed());
     EXPECT_FALSE(Readable(monitor, 0));
     EXPECT_TRUE(ListDevices(DeviceEntry::Usb).empty());
+}
+
+// The dialogs' port lists: a COMn or LPTn entry for each built-in port the
+// list has, the other lines by their stable name, and the stored value kept,
+// marked when its device is not there.
+TEST(Devices, PortChoicesNameTheDeviceAndKeepTheStoredPort) {
+    TempDir dir;
+    sim::FakeUsbTree tree(dir / "usb");
+    for (const char* name : {"ttyS0", "ttyS1", "ttyACM0", "ttyUSB2", "lp0", "lp1"})
+        std::ofstream(tree.DevRoot() / name).put('\n');
+    fs::create_directories(tree.SysfsRoot() / "class/tty/ttyS1");
+    std::ofstream(tree.SysfsRoot() / "class/tty/ttyS1/type") << "4\n";
+    fs::create_directories(tree.DevRoot() / "serial/by-id");
+    fs::create_symlink("../../ttyACM0", tree.DevRoot() / "serial/by-id/usb-Tavrel_LB-610_0042-if00");
+    const std::string there = (dir / "pty-like").string();
+    std::ofstream(there).put('\n');
+    ScopedEnv sysfs("PEMBERLUX_SYSFS_ROOT", tree.SysfsRoot().c_str());
+    ScopedEnv devRoot("PEMBERLUX_DEV_ROOT", tree.DevRoot().c_str());
+    const std::string dev = tree.DevRoot().string() + "/";
+    const std::vector<PortChoice> serial = {
+        {"COM2", "COM2 (/dev/ttyS1)"},
+        {dev + "ttyUSB2", dev + "ttyUSB2"},
+        {dev + "ttyACM0", "usb-Tavrel_LB-610_0042-if00 (" + dev + "ttyACM0)"},
+    };
+    const std::vector<PortChoice> parallel = {{"LPT1", "LPT1 (/dev/lp0)"}, {"LPT2", "LPT2 (/dev/lp1)"}};
+    auto with = [](std::vector<PortChoice> list, std::vector<PortChoice> more) {
+        list.insert(list.end(), more.begin(), more.end());
+        return list;
+    };
+    struct Case {
+        DeviceEntry::Kind kind;
+        int lang;
+        std::vector<std::string> keep;
+        std::vector<PortChoice> expected;
+    } const cases[] = {
+        {DeviceEntry::Serial, LANG_ENGLISH, {}, serial},
+        {DeviceEntry::Serial, LANG_ENGLISH, {"COM2", dev + "ttyACM0"}, serial},
+        // ttyS0 is there, but with no UART behind it.
+        {DeviceEntry::Serial, LANG_ENGLISH, {"COM1", "COM1"}, with(serial, {{"COM1", "COM1 (/dev/ttyS0, absent)"}})},
+        {DeviceEntry::Serial, LANG_CHINESE, {"COM1"}, with(serial, {{"COM1", "COM1 (/dev/ttyS0，不存在)"}})},
+        {DeviceEntry::Serial, LANG_ENGLISH, {"COM10"}, with(serial, {{"COM10", "COM10 (/dev/ttyS9, absent)"}})},
+        {DeviceEntry::Serial, LANG_ENGLISH, {"com2"}, with(serial, {{"com2", "com2 (/dev/ttyS1)"}})},
+        {DeviceEntry::Serial,
+         LANG_ENGLISH,
+         {dev + "ttyUSB9", there},
+         with(serial, {{dev + "ttyUSB9", dev + "ttyUSB9 (absent)"}, {there, there}})},
+        {DeviceEntry::Serial,
+         LANG_CHINESE,
+         {dev + "ttyUSB9"},
+         with(serial, {{dev + "ttyUSB9", dev + "ttyUSB9 (不存在)"}})},
+        // Not port names: the placeholder of a missing value, a name of no port.
+        {DeviceEntry::Serial, LANG_ENGLISH, {"", "<No Name>", "COM0", "ttyS1"}, serial},
+        {DeviceEntry::Parallel, LANG_ENGLISH, {"LPT2", ""}, parallel},
+        {DeviceEntry::Parallel, LANG_ENGLISH, {"LPT4", "lp0"}, with(parallel, {{"LPT4", "LPT4 (/dev/lp3, absent)"}})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.keep));
+        SetThreadUiLanguage(c.lang);
+        EXPECT_EQ(PortChoices(c.kind, c.keep), c.expected);
+    }
+    SetThreadUiLanguage(LANG_ENGLISH);
 }
 
 // Without the fake tree the lists come from libudev: every built-in serial

@@ -12,9 +12,10 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@ namespace pemberlux {
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 using Page = CPagePortSet;
 using sim::Bytes;
 
@@ -55,7 +57,8 @@ protected:
                 auto* list = dialog->ControlAs<QComboBox>(id);
                 list->setCurrentIndex(list->findText(QString::fromUtf8(text)));
             };
-            select(CPortSetSerial::IDC_PORT, port);
+            auto* ports = dialog->ControlAs<QComboBox>(CPortSetSerial::IDC_PORT);
+            ports->setCurrentIndex(ports->findData(QString::fromUtf8(port))); // by the value stored
             select(CPortSetSerial::IDC_BAUD, baud);
             dialog->ControlAs<QComboBox>(CPortSetSerial::IDC_PARITY)->setCurrentIndex(parity);
             select(CPortSetSerial::IDC_DATA_BITS, dataBits);
@@ -163,6 +166,10 @@ TEST_F(InterfacePage, CancelledSerialDialogChangesNothing) {
 }
 
 TEST_F(InterfacePage, ParallelDialogSetsThePort) {
+    fs::create_directories(dir / "dev");
+    for (const char* name : {"lp0", "lp2"})
+        std::ofstream(dir / "dev" / name).put('\n');
+    test::ScopedEnv dev("PEMBERLUX_DEV_ROOT", (dir / "dev").c_str());
     WriteSettings(Record("LB-610", PORT_LPT));
     Start();
     std::vector<std::string> items;
@@ -172,12 +179,12 @@ TEST_F(InterfacePage, ParallelDialogSetsThePort) {
         auto* list = dialog->ControlAs<QComboBox>(CPortSetParallel::IDC_PORT);
         for (int i = 0; i < list->count(); ++i)
             items.push_back(list->itemText(i).toStdString());
-        EXPECT_EQ(list->currentText().toStdString(), "LPT1");
-        list->setCurrentIndex(2);
+        EXPECT_EQ(list->currentText().toStdString(), "LPT1 (/dev/lp0)");
+        list->setCurrentIndex(1);
         QTest::mouseClick(dialog->Control(CPortSetParallel::IDC_OK), Qt::LeftButton);
     });
     QTest::mouseClick(Page().Control(Page::IDC_SETTING), Qt::LeftButton);
-    EXPECT_EQ(items, (std::vector<std::string>{"LPT1", "LPT2", "LPT3", "LPT4"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"LPT1 (/dev/lp0)", "LPT3 (/dev/lp2)"}));
     PortSettings expected = Record("LB-610", PORT_LPT);
     expected.lptName = "LPT3";
     EXPECT_EQ(SettingsText(), FormatSettings(expected));
@@ -244,28 +251,64 @@ TEST_F(InterfacePage, UsbDialogFollowsPrintersPluggedInAndOut) {
     EXPECT_EQ(checked, 4);
 }
 
-// A serial adapter plugged in while the serial dialog is open joins its list
-// and can be chosen; OK hands on its node.
-TEST_F(InterfacePage, SerialDialogListsAnAdapterPluggedInWhileItIsOpen) {
-    sim::FakeUsbTree usb(dir / "usb");
-    test::ScopedEnv sys("PEMBERLUX_SYSFS_ROOT", usb.SysfsRoot().c_str());
-    test::ScopedEnv dev("PEMBERLUX_DEV_ROOT", usb.DevRoot().c_str());
-    const std::string adapter = (usb.DevRoot() / "ttyUSB3").string();
-    WriteSettings(Record("LB-610", PORT_COM));
+// The serial dialog offers the lines of this machine, each with its device (a
+// built-in one only with a UART behind it, an adapter by its stable name), and
+// keeps the stored port, marked absent; an adapter plugged in while it is open
+// joins the list, and OK hands on the node chosen.
+TEST_F(InterfacePage, SerialDialogNamesEachLineWithItsDeviceAndFollowsPlugging) {
+    sim::PtyPort pty(printer);
+    sim::FakeUsbTree tree(dir / "tree");
+    const fs::path sys = tree.SysfsRoot(), devRoot = tree.DevRoot();
+    for (const auto& [name, type] : {std::pair{"ttyS0", "4\n"}, std::pair{"ttyS1", "0\n"}}) {
+        std::ofstream(devRoot / name).put('\n');
+        fs::create_directories(sys / "class/tty" / name);
+        std::ofstream(sys / "class/tty" / name / "type") << type;
+    }
+    const std::string adapter = (devRoot / "ttyUSB0").string(), later = (devRoot / "ttyUSB3").string();
+    fs::create_symlink(pty.Path(), adapter);
+    fs::create_directories(devRoot / "serial/by-id");
+    fs::create_symlink("../../ttyUSB0", devRoot / "serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    test::ScopedEnv sysEnv("PEMBERLUX_SYSFS_ROOT", sys.c_str());
+    test::ScopedEnv devEnv("PEMBERLUX_DEV_ROOT", devRoot.c_str());
+    PortSettings s = Record("LB-610", PORT_COM);
+    s.comName = "COM2";
+    WriteSettings(s);
     Start();
-    int before = -1;
+    const std::vector<std::string> atOpen = {"COM1 (/dev/ttyS0)",
+                                             "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 (" + adapter + ")",
+                                             "COM2 (/dev/ttyS1, absent)"};
+    std::vector<std::string> shown, afterPlugging;
+    std::string selected, selectedAfter;
     test::WhenModalShown([&](QWidget* w) {
         auto* dialog = qobject_cast<CPortSetSerial*>(w);
         auto* list = dialog->ControlAs<QComboBox>(CPortSetSerial::IDC_PORT);
-        before = list->count();
-        std::ofstream(adapter).put('\n');
-        ASSERT_TRUE(test::WaitUntil([&] { return list->findData(QString::fromStdString(adapter)) >= 0; }));
+        auto items = [list] {
+            std::vector<std::string> texts;
+            for (int i = 0; i < list->count(); ++i)
+                texts.push_back(list->itemText(i).toStdString());
+            return texts;
+        };
+        shown = items();
+        selected = list->currentText().toStdString();
+        // Another line chosen, then one plugged in: the stored port stays, so does the choice.
         list->setCurrentIndex(list->findData(QString::fromStdString(adapter)));
+        std::ofstream(later).put('\n');
+        EXPECT_TRUE(test::WaitUntil([&] { return list->findData(QString::fromStdString(later)) >= 0; }));
+        afterPlugging = items();
+        selectedAfter = list->currentText().toStdString();
         QTest::mouseClick(dialog->Control(CPortSetSerial::IDC_OK), Qt::LeftButton);
     });
     QTest::mouseClick(Page().Control(Page::IDC_SETTING), Qt::LeftButton);
-    EXPECT_EQ(before, 15);
+    EXPECT_EQ(shown, atOpen);
+    EXPECT_EQ(selected, "COM2 (/dev/ttyS1, absent)");
+    EXPECT_EQ(afterPlugging, (std::vector<std::string>{atOpen[0], atOpen[1], later, atOpen[2]}));
+    EXPECT_EQ(selectedAfter, atOpen[1]);
     EXPECT_EQ(SerialDialogSettings.comName, adapter);
+    // The frame goes out over the line chosen, the node is what the file keeps.
+    ASSERT_TRUE(WorkerDone());
+    ASSERT_TRUE(printer.WaitForBytes(9, 5s));
+    EXPECT_EQ(printer.Received(), SerialFrame(0x03));
+    EXPECT_NE(SettingsText().find("PortName=" + adapter + "\r\n"), std::string::npos);
 }
 
 TEST(NetworkDialogChoice, LabelModuleOnlyForLb610AndLb710) {

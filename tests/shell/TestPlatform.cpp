@@ -12,6 +12,7 @@
 #include "ui/toolkit/Window.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -188,6 +189,39 @@ TEST(MessageBoxes, AWorkersBoxRunsOnTheGuiThreadAndHoldsTheWorkerUntilClosed) {
     EXPECT_TRUE(workerWaited);
     EXPECT_EQ(shownText.toStdString(), "数据发送失败，检查打印机是否已连接！");
     EXPECT_EQ(shownIcon, QMessageBox::Warning);
+}
+
+// Qt's standard buttons follow the window's language; the English ones come
+// back with English.
+TEST(MessageBoxes, StandardButtonsAndFileDialogsSpeakTheWindowsLanguage) {
+    struct Case {
+        int lang;
+        const char* ok;
+        const char* cancel;
+    } const cases[] = {{LANG_CHINESE, "确定", "取消"}, {LANG_ENGLISH, "OK", "Cancel"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lang);
+        ASSERT_TRUE(UseQtTranslations(c.lang));
+        QString ok, cancel, fileCancel;
+        test::WhenModalShown([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            ok = box->button(QMessageBox::Ok)->text();
+            cancel = box->button(QMessageBox::Cancel)->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        EXPECT_EQ(ShowMessage(nullptr, "?", MessageIcon::Question, MessageButtons::OkCancel), MessageReply::Cancel);
+        test::WhenModalShown([&](QWidget* w) {
+            auto* buttons = w->findChild<QDialogButtonBox*>();
+            ASSERT_NE(buttons, nullptr);
+            fileCancel = buttons->button(QDialogButtonBox::Cancel)->text();
+            buttons->button(QDialogButtonBox::Cancel)->click();
+        });
+        EXPECT_EQ(GetOpenFileName(nullptr, "All|*.*||"), std::nullopt);
+        EXPECT_EQ(ok.toStdString(), c.ok);
+        EXPECT_EQ(cancel.toStdString(), c.cancel);
+        EXPECT_EQ(fileCancel.toStdString(), c.cancel);
+    }
 }
 
 TEST(MessageBoxes, TheRecorderTakesTheirPlaceOnEveryThread) {

@@ -16,6 +16,7 @@
 #include "ui/port/PortSetSerial.h"
 #include "ui/port/PortSetUSB.h"
 #include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/Platform.h"
 #include "ui/wireless/BluetoothSetupDlg.h"
 #include "ui/wireless/WifiSetupDlg_LB610.h"
 
@@ -142,6 +143,7 @@ void WalkWindow(const std::string& language, const Printer& printer, bool dialog
     s.ipAddress = "127.0.0.1";
     s.SaveSettings();
     ChooseUiLanguage();
+    UseQtTranslations(lang);
     const QFont font = QApplication::font();
     UseMainWindowFont();
 
@@ -171,6 +173,7 @@ void WalkWindow(const std::string& language, const Printer& printer, bool dialog
         window.hide();
     }
     QApplication::setFont(font);
+    UseQtTranslations(LANG_ENGLISH);
     QDir::setCurrent(home);
 }
 

@@ -73,6 +73,8 @@ enum Note {
     NOTE_OPEN_OTHER,        // %1 the device, %2 the system's reason
     NOTE_HOST_UNKNOWN,      // %1 a printer's host name, %2 the resolver's reason
     NOTE_HOST_NO_ANSWER,    // %1 a printer's host name
+    NOTE_PORT_ABSENT,       // %1 a device path that is not there
+    NOTE_PORT_NAME_ABSENT,  // %1 a port name (COMn, LPTn), %2 the device it opens, not there
 };
 // The note in the calling thread's language (or `langId`), with "%1", "%2", …
 // replaced by `args` in order.

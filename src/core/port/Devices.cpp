@@ -3,6 +3,8 @@
 #include "core/port/Devices.h"
 
 #include "core/base/SerialDevices.h"
+#include "core/base/UiText.h"
+#include "core/port/PortIo.h"
 #include "core/port/PrinterPort.h"
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -47,15 +50,36 @@ void Order(std::vector<DeviceEntry>& list) {
     });
 }
 
-std::vector<DeviceEntry> ListFromFakeTree() {
+// A built-in serial line of the fake tree has a UART behind it when its port
+// type in sysfs is a number other than 0 (as the kernel reports it).
+bool FakeUart(const fs::path& sysfs, const std::string& name) {
+    std::ifstream in(sysfs / "class" / "tty" / name / "type");
+    int type = 0;
+    return (in >> type) && type != 0;
+}
+
+// The link in <dev>/serial/by-id that leads to `node`, or "".
+std::string FakeStableName(const fs::path& devRoot, const std::string& node) {
+    std::error_code ec;
+    const fs::path target = fs::canonical(node, ec);
+    if (ec) return {};
+    for (const auto& e : fs::directory_iterator(devRoot / "serial" / "by-id", ec))
+        if (std::error_code linkEc; fs::canonical(e.path(), linkEc) == target && !linkEc) return e.path().string();
+    return {};
+}
+
+std::vector<DeviceEntry> ListFromFakeTree(const fs::path& sysfs) {
     std::vector<DeviceEntry> list;
     const fs::path devRoot = FakeDevRoot();
     for (const std::string& node : ListSerialDevices(devRoot))
-        list.push_back({DeviceEntry::Serial, node, "", "", ""});
+        list.push_back({DeviceEntry::Serial, node, FakeStableName(devRoot, node), "", ""});
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(devRoot, ec)) {
-        const auto [prefix, number] = SplitDeviceName(e.path().filename().string());
+        const std::string name = e.path().filename().string();
+        const auto [prefix, number] = SplitDeviceName(name);
         if (prefix == "lp" && number >= 0) list.push_back({DeviceEntry::Parallel, e.path().string(), "", "", ""});
+        if (prefix == "ttyS" && number >= 0 && FakeUart(sysfs, name))
+            list.push_back({DeviceEntry::Serial, e.path().string(), "", "", ""});
     }
     for (const UsbPrinterInfo& p : ListUsbPrinters())
         if (!p.node.empty()) list.push_back({DeviceEntry::Usb, p.node, "", p.vendorId, p.productId});
@@ -108,7 +132,8 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 } // namespace devices
 
 std::vector<DeviceEntry> ListDevices() {
-    std::vector<DeviceEntry> list = FakeSysfsRoot() ? ListFromFakeTree() : devices::ListFromUdev();
+    const char* sysfs = FakeSysfsRoot();
+    std::vector<DeviceEntry> list = sysfs ? ListFromFakeTree(sysfs) : devices::ListFromUdev();
     Order(list);
     return list;
 }
@@ -124,6 +149,45 @@ std::string DeviceLabel(const DeviceEntry& device) {
     if (device.kind == DeviceEntry::Usb && !device.vendorId.empty())
         return device.node + " (" + device.vendorId + ":" + device.productId + ")";
     return device.node;
+}
+
+std::vector<PortChoice> PortChoices(DeviceEntry::Kind kind, const std::vector<std::string>& keep) {
+    const bool serial = kind == DeviceEntry::Serial;
+    const char* const prefix = serial ? "COM" : "LPT";
+    const char* const builtIn = serial ? "ttyS" : "lp";
+    const std::string base = std::string("/dev/") + builtIn;
+    std::vector<PortChoice> choices;
+    for (const DeviceEntry& d : ListDevices(kind)) {
+        const auto [name, number] = SplitDeviceName(fs::path(d.node).filename().string());
+        if (name == builtIn && number >= 0) {
+            const std::string value = prefix + std::to_string(number + 1);
+            choices.push_back({value, value + " (" + portio::DeviceNodeFor(value, prefix, base.c_str()) + ")"});
+        } else {
+            const std::string text =
+                d.name.empty() ? d.node : fs::path(d.name).filename().string() + " (" + d.node + ")";
+            choices.push_back({d.node, text});
+        }
+    }
+    const std::size_t listed = choices.size();
+    for (const std::string& value : keep) {
+        const std::string node = portio::DeviceNodeFor(value, prefix, base.c_str());
+        const auto same = [&](const PortChoice& c) { return c.value == value; };
+        if (std::any_of(choices.begin(), choices.end(), same) || (node == value && !value.starts_with('/'))) continue;
+        // A name spelt another way ("com2") opens a listed port all the same.
+        const auto opensNode = [&](const PortChoice& c) {
+            return portio::DeviceNodeFor(c.value, prefix, base.c_str()) == node;
+        };
+        std::error_code ec;
+        if (node != value && std::any_of(choices.begin(), choices.begin() + listed, opensNode))
+            choices.push_back({value, value + " (" + node + ")"});
+        else if (node != value)
+            choices.push_back({value, NoteText(NOTE_PORT_NAME_ABSENT, {value, node})});
+        else if (fs::exists(value, ec))
+            choices.push_back({value, value});
+        else
+            choices.push_back({value, NoteText(NOTE_PORT_ABSENT, {value})});
+    }
+    return choices;
 }
 
 DeviceMonitor::DeviceMonitor() {

@@ -5,8 +5,10 @@
 // Two sources behind one interface. On a real system libudev (Devices via
 // udev, the kernel's own view, with the names udev gives). With
 // PEMBERLUX_SYSFS_ROOT set, the fake tree the simulator lays out: USB printers
-// from its sysfs, serial and parallel nodes by name under PEMBERLUX_DEV_ROOT,
-// and inotify over those folders as the monitor.
+// from its sysfs, serial and parallel nodes by name under PEMBERLUX_DEV_ROOT
+// (a ttyS only where its <sysfs>/class/tty/ttySn/type is not 0, as udev's),
+// the stable names of serial lines from the links in <dev>/serial/by-id, and
+// inotify over those folders as the monitor.
 #pragma once
 
 #include <memory>
@@ -39,6 +41,24 @@ std::vector<DeviceEntry> ListDevices(DeviceEntry::Kind kind);
 // What the user sees for a device: the node, and the stable name or the USB
 // ids after it when there are.
 std::string DeviceLabel(const DeviceEntry& device);
+
+// An entry of the serial or parallel dialog's port list.
+struct PortChoice {
+    // What the settings keep: "COMn", "LPTn" or a device path.
+    std::string value;
+    // What the list shows.
+    std::string text;
+    bool operator==(const PortChoice&) const = default;
+};
+
+// The ports a dialog of `kind` (Serial or Parallel) offers, in the order of
+// ListDevices: "COMn" for a listed ttyS(n-1) and "LPTn" for a listed lp(n-1),
+// each with the node the name opens ("COM1 (/dev/ttyS0)"); the other devices by
+// their stable name with the node, or by the node. Then each value of `keep`
+// (the stored port, the one selected) that names a port and is not offered yet:
+// marked absent (in the calling thread's language) unless it is a path that
+// exists. Other names in `keep` (a placeholder for a missing value) are left out.
+std::vector<PortChoice> PortChoices(DeviceEntry::Kind kind, const std::vector<std::string>& keep);
 
 // Tells when a device was added or removed, from the source ListDevices uses
 // now. Its descriptor becomes readable when something happened; Changed()

@@ -1,6 +1,7 @@
 #include "ui/app/PemberluxApp.h"
 
 #include "core/base/SettingsFile.h"
+#include "core/base/UiText.h"
 #include "ui/app/PemberluxDlg.h"
 #include "ui/toolkit/Platform.h"
 
@@ -17,6 +18,7 @@ int CPemberluxApp::InitInstance() {
 
     // The main thread's language decides the texts of every window.
     ChooseUiLanguage();
+    UseQtTranslations(ThreadUiLanguage());
     UseMainWindowFont();
 
     CPemberluxDlg dialog;

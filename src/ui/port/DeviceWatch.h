@@ -8,6 +8,9 @@
 #include <QSocketNotifier>
 
 #include <memory>
+#include <string>
+
+class QComboBox;
 
 namespace pemberlux {
 
@@ -24,5 +27,14 @@ private:
     // Declared after the monitor: it is gone before the descriptor closes.
     std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+// Makes `list` the port list of the serial or parallel dialog: the ports of
+// `kind` (PortChoices; each item's data is the value the settings keep) with
+// `stored` selected and kept in it, read again while a device comes or goes,
+// the choice kept. The list is as wide as its longest entry.
+void ListPorts(QComboBox* list, DeviceEntry::Kind kind, const std::string& stored);
+
+// The value of the selected item of a list ListPorts made; "" when none is.
+std::string SelectedPort(const QComboBox* list);
 
 } // namespace pemberlux

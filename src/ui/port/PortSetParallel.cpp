@@ -1,6 +1,7 @@
 #include "ui/port/PortSetParallel.h"
 
 #include "core/base/UiText.h"
+#include "ui/port/DeviceWatch.h"
 #include "ui/toolkit/Messages.h"
 
 #include <QComboBox>
@@ -17,14 +18,10 @@ CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog
     auto* form = new QFormLayout;
     const std::string label = TemplateText(IDD, "label.1054");
     auto* ports = Bind(IDC_PORT, new QComboBox, label.substr(0, label.find_last_not_of(": ") + 1));
-    for (int n = 1; n <= 4; ++n)
-        ports->addItem(QStringLiteral("LPT%1").arg(n));
-    // A device given by path (/dev/usb/lp0) stays selectable, so OK keeps it. Any
-    // other name the list lacks, such as the "<No Name>" that stands for a missing
-    // one, is not offered as a port: nothing is selected then.
-    const QString current = QString::fromStdString(ParallelDialogSettings.lptName);
-    if (current.startsWith(QLatin1Char('/')) && ports->findText(current, Qt::MatchExactly) < 0) ports->addItem(current);
-    ports->setCurrentIndex(ports->findText(current, Qt::MatchExactly));
+    // The parallel ports of this machine and the one stored, each shown with its
+    // device; a port that comes or goes while the dialog is open joins or leaves
+    // the list.
+    ListPorts(ports, DeviceEntry::Parallel, ParallelDialogSettings.lptName);
     auto* caption = new QLabel(QString::fromStdString(label));
     caption->setBuddy(ports);
     form->addRow(caption, ports);
@@ -36,7 +33,7 @@ CPortSetParallel::CPortSetParallel(QObject* receiver, QWidget* parent) : CDialog
 }
 
 void CPortSetParallel::OnOK() {
-    ParallelDialogSettings.lptName = ControlText(IDC_PORT);
+    ParallelDialogSettings.lptName = SelectedPort(ControlAs<QComboBox>(IDC_PORT));
     SendMessage(receiver_, ParallelSetEvent(ParallelDialogSettings));
     accept();
 }

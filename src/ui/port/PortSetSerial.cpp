@@ -41,10 +41,9 @@ CPortSetSerial::CPortSetSerial(QObject* receiver, QWidget* parent) : CDialog(IDD
         form->addRow(caption, list);
     }
 
-    ControlAs<QComboBox>(IDC_PORT)->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    FillPorts(SerialDialogSettings.comName);
-    // A line plugged in or out while the dialog is open.
-    connect(new DeviceWatch(this), &DeviceWatch::changed, this, [this] { FillPorts(SelectedPort()); });
+    // The ports of this machine and the one stored, each shown with its device;
+    // a line plugged in or out while the dialog is open joins or leaves the list.
+    ListPorts(ControlAs<QComboBox>(IDC_PORT), DeviceEntry::Serial, SerialDialogSettings.comName);
     SelectText(ControlAs<QComboBox>(IDC_BAUD), SerialDialogSettings.baudRate);
     SelectText(ControlAs<QComboBox>(IDC_DATA_BITS), SerialDialogSettings.dataBits);
     SelectText(ControlAs<QComboBox>(IDC_STOP_BITS), SerialDialogSettings.stopBits);
@@ -64,30 +63,9 @@ CPortSetSerial::CPortSetSerial(QObject* receiver, QWidget* parent) : CDialog(IDD
     connect(ControlAs<QPushButton>(IDC_CANCEL), &QPushButton::clicked, this, [this] { reject(); });
 }
 
-void CPortSetSerial::FillPorts(const std::string& selected) {
-    // COM1 ... COM15, then the serial lines of this machine (the stable name
-    // after the node where udev gives one), and the name in use when it is
-    // neither (a device given by path), so OK keeps it. Each item's value is
-    // the name stored.
-    auto* ports = ControlAs<QComboBox>(IDC_PORT);
-    ports->clear();
-    for (int n = 1; n <= 15; ++n)
-        ports->addItem(QStringLiteral("COM%1").arg(n), QStringLiteral("COM%1").arg(n));
-    for (const DeviceEntry& d : ListDevices(DeviceEntry::Serial))
-        ports->addItem(QString::fromStdString(DeviceLabel(d)), QString::fromStdString(d.node));
-    const QString current = QString::fromStdString(selected);
-    if (!current.isEmpty() && ports->findData(current) < 0) ports->addItem(current, current);
-    ports->setCurrentIndex(current.isEmpty() ? -1 : ports->findData(current));
-}
-
-std::string CPortSetSerial::SelectedPort() const {
-    const auto* ports = ControlAs<QComboBox>(IDC_PORT);
-    return ports->currentIndex() < 0 ? std::string() : ports->currentData().toString().toStdString();
-}
-
 void CPortSetSerial::OnOK() {
     const PortSettings before = SerialDialogSettings;
-    SerialDialogSettings.comName = SelectedPort();
+    SerialDialogSettings.comName = SelectedPort(ControlAs<QComboBox>(IDC_PORT));
     SerialDialogSettings.baudRate = ControlText(IDC_BAUD);
     SerialDialogSettings.dataBits = ControlText(IDC_DATA_BITS);
     SerialDialogSettings.stopBits = ControlText(IDC_STOP_BITS);

@@ -27,11 +27,6 @@ public:
     void OnOK();
 
 private:
-    // The port list with `selected` (a stored name) chosen.
-    void FillPorts(const std::string& selected);
-    // The stored name of the chosen port; "" when none is.
-    std::string SelectedPort() const;
-
     QObject* receiver_;
 };
 

@@ -1,13 +1,18 @@
 #include "ui/toolkit/Platform.h"
 
+#include "core/base/UiText.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QPainter>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <QToolTip>
+#include <QTranslator>
 #include <QWidget>
 
 #include <algorithm>
@@ -122,6 +127,21 @@ void SwallowEnterAndEscape(QWidget* window) {
 void UseHandCursorOverButtons(QWidget* root) {
     for (QAbstractButton* b : root->findChildren<QAbstractButton*>())
         b->setCursor(Qt::PointingHandCursor);
+}
+
+bool UseQtTranslations(int langId) {
+    // One translator at a time, owned by the application.
+    static QPointer<QTranslator> installed;
+    delete installed.data();
+    if (langId != LANG_CHINESE) return true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }
 
 } // namespace pemberlux

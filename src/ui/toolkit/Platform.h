@@ -14,6 +14,13 @@ constexpr const char* TOOLTIP_COLOUR_PROPERTY = "pemberluxToolTipColour";
 
 void InitPlatform();
 
+// Qt's own texts (the standard buttons of message boxes, the file dialogs) in
+// the language `langId` (1033 or 2052): for Chinese Qt's translation is loaded
+// from Qt's translations folder, for English it is removed again. False when
+// Chinese was asked for and the translation is not installed: Qt's texts stay
+// English then.
+bool UseQtTranslations(int langId);
+
 // Marks a top-level window whose Enter and Escape key presses are swallowed.
 void SwallowEnterAndEscape(QWidget* window);
 
