@@ -413,8 +413,8 @@ void Context::SaveIfAsked() const {
     // The launcher's folder may not be there yet when the program never ran.
     std::error_code ec;
     if (settingsFile_.has_parent_path()) std::filesystem::create_directories(settingsFile_.parent_path(), ec);
-    if (!WriteSettingsFile(settingsFile_, settings_))
-        Fail(EXIT_FILE, "%1: cannot be written", {settingsFile_.string()});
+    if (const FileWrite written = WriteSettingsFile(settingsFile_, settings_); !written)
+        Fail(EXIT_FILE, "%1: cannot be written (%2)", {settingsFile_.string(), written.Reason()});
 }
 
 Bytes ReadStandardInput(const Context& ctx) {

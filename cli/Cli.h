@@ -65,6 +65,8 @@ public:
     Context ForPrinter(const ConnectionOptions& connection, const PrinterModel* model, const JobLimits& job,
                        int usbIndex = -1) const;
     const std::vector<Json>& Printed() const { return printed_; }
+    // Whether this is a fleet printer's context: its notes go into the report.
+    bool Captures() const { return capture_; }
     // Whether a reply came late (the note a single command writes to stderr).
     bool AnsweredLate() const { return late_; }
     // Exchanges started and transfer progress reported so far: what may have

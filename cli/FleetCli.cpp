@@ -5,6 +5,7 @@
 #include "FleetTargets.h"
 
 #include "core/base/MacAddress.h"
+#include "core/base/ReplaceFile.h"
 #include "core/base/UiText.h"
 #include "core/command/Firmware.h"
 #include "core/port/JobPool.h"
@@ -291,6 +292,8 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
                         for (const auto& [key, value] : doc.items())
                             if (key != "mismatches") m.values[key] = value;
                     }
+                    if (m.status == "ok" && m.values.value("confirmed", true) == false)
+                        m.message = Tr("sent; the printer did not confirm that it received it");
                     m.changed = task == Task::Firmware || (task == Task::Apply && pc.Exchanges() > 1);
                 }
                 std::lock_guard lock(reporting);
@@ -319,10 +322,9 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
                           {"interrupted", interrupted}};
     const Json report = {{"command", ctx.Command()}, {"results", results}, {"summary", summary}};
     if (!args.report.empty()) {
-        std::ofstream out(args.report, std::ios::binary | std::ios::trunc);
-        out << report.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
-        out.close();
-        if (!out) Fail(EXIT_FILE, "%1: cannot be written", {args.report});
+        const FileWrite written =
+            ReplaceFile(args.report, report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+        if (!written) Fail(EXIT_FILE, "%1: cannot be written (%2)", {args.report, written.Reason()});
     }
     if (ctx.options.json) {
         std::cout << report.dump(2, ' ', false, Json::error_handler_t::replace) << "\n" << std::flush;

@@ -254,7 +254,12 @@ void RunFirmware(Context& ctx, const FirmwareArgs& a) {
         failure.where = ctx.Where();
         throw failure;
     }
-    ctx.Print({{"sent_bytes", result.sent}, {"total_bytes", plan->bytes.size()}});
+    // Sent, and the printer neither closed nor refused the connection after it:
+    // nobody knows whether it took the image, and the user is told so.
+    if (result.unconfirmed && !ctx.Captures())
+        ctx.Notice("note: the file was sent, but the printer did not confirm that it received it (it kept the "
+                   "connection open); check that it restarts with the new firmware");
+    ctx.Print({{"sent_bytes", result.sent}, {"total_bytes", plan->bytes.size()}, {"confirmed", !result.unconfirmed}});
 }
 
 // ---- Ports -------------------------------------------------------------------

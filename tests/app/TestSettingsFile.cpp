@@ -1,11 +1,16 @@
+#include "core/base/ReplaceFile.h"
 #include "core/base/SettingsFile.h"
 #include "core/base/UiText.h"
+#include "core/profile/Profile.h"
 
 #include "TempDir.h"
+#include "Unprivileged.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -275,6 +280,87 @@ TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
         ++files;
     EXPECT_EQ(files, 1) << "the temporary file is removed";
+}
+
+// Every file the program writes goes through one replace: whatever stops it
+// half-way, the old file stays as it was, no temporary file is left behind, and
+// the caller learns the system's reason. A file-size limit cuts the write short
+// as a full disk would; a folder the user may not write into refuses the
+// temporary file.
+TEST_F(SettingsFileTest, AFailedReplaceLeavesTheOldFileAndSaysWhy) {
+    const std::string old = "the old content\n";
+    const std::string longer(300, 'x');
+    PortSettings settings = DefaultPortSettings();
+    settings.modelName = std::string(200, 'M');
+    const ProfileJson profile = MakeProfile("LB-610", PrinterFamily::Label, {{"note", longer}}, nullptr);
+    // Each writer's account of the failure.
+    const struct {
+        const char* name;
+        std::function<std::string(const std::filesystem::path&)> write;
+    } writers[] = {
+        {"replace", [&](const std::filesystem::path& f) { return ReplaceFile(f, longer).Reason(); }},
+        {"settings file", [&](const std::filesystem::path& f) { return WriteSettingsFile(f, settings).Reason(); }},
+        {"profile",
+         [&](const std::filesystem::path& f) {
+             try {
+                 WriteProfile(f.string(), profile);
+             } catch (const ProfileError& e) {
+                 return std::string(e.what());
+             }
+             return std::string();
+         }},
+    };
+    // Runs `write` over a file of `old` in a folder of its own, under a file-size
+    // limit or with the folder read-only; what it said.
+    const auto underFault = [&](bool readOnly, const std::filesystem::path& folder, const auto& write) {
+        std::filesystem::create_directory(folder);
+        dir.Write((folder / "f").string(), old);
+        if (!readOnly) {
+            struct rlimit saved {};
+            getrlimit(RLIMIT_FSIZE, &saved);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit small = saved;
+            small.rlim_cur = 64;
+            setrlimit(RLIMIT_FSIZE, &small);
+            const std::string said = write(folder / "f");
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, oldHandler);
+            return said;
+        }
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        const test::FilePermissionsKept asAUser;
+        const std::string said = write(folder / "f");
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        return said;
+    };
+    // Root keeps writing into a read-only folder unless it gave up that right.
+    {
+        std::filesystem::create_directory(dir / "probe");
+        std::filesystem::permissions(dir / "probe",
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        const test::FilePermissionsKept asAUser;
+        const int fd = ::open((dir / "probe" / "p").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+        std::filesystem::permissions(dir / "probe", std::filesystem::perms::owner_all);
+        std::filesystem::remove_all(dir / "probe");
+        if (fd >= 0) GTEST_SKIP() << "a read-only folder stays writable here (root that keeps CAP_DAC_OVERRIDE)";
+    }
+    for (const auto& w : writers) {
+        for (const bool readOnly : {false, true}) {
+            const std::filesystem::path folder = dir / (std::string(w.name) + (readOnly ? " ro" : " limit"));
+            const std::string path = (folder / "f").string();
+            const std::string reason = readOnly ? "Permission denied" : "File too large";
+            const std::string said = underFault(readOnly, folder, w.write);
+            const std::string expected =
+                std::string(w.name) == "profile" ? path + ": cannot be written (" + reason + ")" : reason;
+            EXPECT_EQ(said, expected) << w.name << (readOnly ? ", read-only folder" : ", size limit");
+            EXPECT_EQ(dir.Read(path), old) << w.name;
+            std::vector<std::string> left;
+            for (const auto& e : std::filesystem::directory_iterator(folder))
+                left.push_back(e.path().filename().string());
+            EXPECT_EQ(left, std::vector<std::string>{"f"}) << w.name << ": the temporary file is removed";
+        }
+    }
 }
 
 TEST_F(SettingsFileTest, AWriteProtectedFileIsNeitherReplacedNorTakenForMissing) {

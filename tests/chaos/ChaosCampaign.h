@@ -470,7 +470,7 @@ private:
                 PrinterPort loader(settings, plan->usb);
                 const FirmwareResult r =
                     RunFirmwareTransfer(loader, plan->bytes, FirmwareLimits(stop), [](const FirmwareProgress&) {});
-                claim.success = r.status == FirmwareResult::Done && r.sent == plan->bytes.size();
+                claim.success = r.status == FirmwareResult::Done && !r.unconfirmed && r.sent == plan->bytes.size();
                 claim.detail = "status " + std::to_string(r.status) + ", " + std::to_string(r.sent) + " sent";
                 break;
             }

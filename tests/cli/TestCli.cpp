@@ -511,6 +511,30 @@ TEST_F(CliTest, FirmwareInDownloadModeSendsTheCommandThenTheRawImage) {
     EXPECT_EQ(Cli(link, "LB-610", {"firmware", "image.bin"}).code, 3);
 }
 
+// Over the network a download counts once the printer closed the connection
+// after it; a printer that keeps it open got the file, unconfirmed, and the
+// command says so in its note and its document, not as a plain success.
+TEST_F(CliTest, FirmwareOverTheNetworkSaysWhetherThePrinterConfirmedIt) {
+    dir.Write("new.FW", "firmware");
+    const struct {
+        EndingPort::End end;
+        bool confirmed;
+    } cases[] = {{EndingPort::Closes, true}, {EndingPort::Holds, false}};
+    for (const auto& c : cases) {
+        EndingPort printer(c.end, 0ms);
+        const CliRun run =
+            RunCli(dir.Path(), {"--model", "LB-610", "--tcp", "127.0.0.1:" + std::to_string(printer.Port()), "firmware",
+                                "new.FW", "--json"});
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(Parse(run)["confirmed"], c.confirmed);
+        EXPECT_EQ(Parse(run)["sent_bytes"], 12);
+        EXPECT_EQ(run.err, c.confirmed ? ""
+                                       : "pemberlux-cli: firmware: note: the file was sent, but the printer did not "
+                                         "confirm that it received it (it kept the connection open); check that it "
+                                         "restarts with the new firmware\n");
+    }
+}
+
 TEST_F(CliTest, CtrlCEndsATransferToAStalledPrinter) {
     dir.Write("big.bin", std::string(32u << 20, 'x'));
     Listener stalled(false); // takes the connection, never reads

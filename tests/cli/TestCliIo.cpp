@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace pemberlux::test {
 namespace {
@@ -210,6 +212,53 @@ TEST_F(CliTest, ProfileDiffReadsTheSameEitherWayRound) {
     // A missing value shows as missing in the text too.
     const CliRun text = RunCli(dir.Path(), {"profile", "diff", "a.json", "b.json"});
     EXPECT_NE(text.out.find("cutter   -      On"), std::string::npos) << text.out;
+}
+
+// A file that cannot be written whole (a disk full, here a file-size limit of
+// the process) is not written at all: the old one stays as it was, nothing is
+// left beside it, and the user learns the file and the system's reason.
+TEST_F(CliTest, AFileThatCannotBeWrittenWholeLeavesTheOldOne) {
+    sim::LabelPrinterSim printer;
+    Attached link(printer, Transport::Tcp, dir.Path());
+    dir.Write("fleet.txt", "tcp:" + link.Args()[1] + " LB-610\n");
+    std::vector<std::string> get = {"--model", "LB-610"};
+    get.insert(get.end(), link.Args().begin(), link.Args().end());
+    const struct {
+        std::vector<std::string> args;
+        std::string file;
+        std::string says;
+    } cases[] = {
+        {Join(get, {"profile", "save", "out/p.json"}), "out/p.json",
+         "pemberlux-cli: profile save: out/p.json: cannot be written (File too large)\n"},
+        {{"fleet", "inventory", "--targets", "fleet.txt", "--report", "out/report.json"},
+         "out/report.json",
+         "pemberlux-cli: fleet inventory: out/report.json: cannot be written (File too large)\n"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::create_directory(dir / "out");
+        dir.Write(c.file, "the old file\n");
+        // The child inherits the limit (larger than what it says on its
+        // streams, smaller than the file) and ignores the signal it would get.
+        struct rlimit saved {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 400;
+        setrlimit(RLIMIT_FSIZE, &small);
+        CliProcess cli(dir.Path(), c.args);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        const CliRun run = cli.Wait();
+
+        EXPECT_EQ(run.code, 6) << c.file << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(dir.Read(c.file), "the old file\n");
+        std::vector<std::string> left;
+        for (const auto& e : std::filesystem::directory_iterator(dir / "out"))
+            left.push_back(e.path().filename().string());
+        EXPECT_EQ(left.size(), 1u) << c.file << ": " << (left.size() > 1 ? left[1] : "");
+    }
 }
 
 // A profile as this version's profile save writes it still loads.

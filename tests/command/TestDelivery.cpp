@@ -69,7 +69,7 @@ const Job JOBS[] = {
          const FirmwareResult r = RunFirmwareTransfer(port, data, job, [&](const FirmwareProgress& p) {
              o.percents.push_back(static_cast<unsigned>(p.percent));
          });
-         o.ok = r.status == FirmwareResult::Done && r.sent == data.size();
+         o.ok = r.status == FirmwareResult::Done && !r.unconfirmed && r.sent == data.size();
          if (auto m = FirmwareMessage(r, s.portKind, data.size()); m && !o.ok)
              o.failureString = static_cast<int>(m->stringId);
          return o;
@@ -138,6 +138,52 @@ TEST(Delivery, ATransferThePrinterDropsUnreadFails) {
         EXPECT_FALSE(o.ok);
         EXPECT_EQ(o.failureString, 159); // "Unable to send file to port."
         EXPECT_LT(printer.Received().size(), data.size());
+    }
+}
+
+// The end of a download over the network: the printer, quiet for a while
+// (erasing its flash) with everything in its kernel's hands, confirms by
+// closing; a printer that gives up then resets, and a failure is shown; one
+// that does neither within the stall bound leaves it sent but unconfirmed, and
+// the user is told so. A plain file send still takes a quiet printer that has
+// everything as done.
+TEST(Delivery, ADownloadCountsOnlyOnceThePrinterClosed) {
+    const Bytes image = Pattern(1004);
+    const JobLimits job{{}, JobClock::time_point::max(), 1500ms};
+    const struct {
+        const char* name;
+        test::EndingPort::End end;
+        FirmwareResult::Status status;
+        bool unconfirmed;
+        PortErrorMessage message;
+    } cases[] = {
+        {"closes after a busy spell",
+         test::EndingPort::Closes,
+         FirmwareResult::Done,
+         false,
+         {StringId{176}, MessageIcon::Information}},
+        {"gives up after a busy spell",
+         test::EndingPort::GivesUp,
+         FirmwareResult::WriteFailed,
+         false,
+         {StringId{159}, MessageIcon::Warning}},
+        {"never closes", test::EndingPort::Holds, FirmwareResult::Done, true, {StringId{310}, MessageIcon::Warning}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::EndingPort printer(c.end, 600ms);
+        PrinterPort port(Tcp(printer.Port()), {});
+        const FirmwareResult r = RunFirmwareTransfer(port, image, job, nullptr);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.unconfirmed, c.unconfirmed);
+        EXPECT_EQ(FirmwareMessage(r, PORT_LAN, image.size()), c.message);
+    }
+    for (const auto end : {test::EndingPort::Closes, test::EndingPort::Holds}) {
+        test::EndingPort printer(end, 600ms);
+        PrinterPort port(Tcp(printer.Port()), {});
+        const SendJobResult r = RunFileSend(port, image, {}, job, nullptr);
+        EXPECT_EQ(r.status, SendJobResult::Done) << end;
+        EXPECT_EQ(r.sent, image.size()) << end;
     }
 }
 

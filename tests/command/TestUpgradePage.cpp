@@ -5,6 +5,7 @@
 #include "DownloadSim.h"
 #include "LabelPrinterSim.h"
 #include "SimPrinter.h"
+#include "Stalls.h"
 #include "TextFit.h"
 #include "Transports.h"
 #include "core/port/DeviceLock.h"
@@ -278,6 +279,26 @@ TEST_F(UpgradePage, ALoaderThatStopsTakingEndsWithTheWriteFailure) {
     EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_BROWSE)->isEnabled());
     EXPECT_EQ(UsbSecondId.Get(), "41A2");
     usb.reset(); // the busy loader's line, before the loader goes
+}
+
+// A printer on the network that keeps the connection open after the image:
+// the page does not call that a success, it says the printer did not confirm.
+TEST_F(UpgradePage, ADownloadThePrinterDoesNotConfirmIsNotShownAsSent) {
+    EndingPort printer(EndingPort::Holds, 0ms);
+    PortSettings s = Record("LB-610", PORT_LAN);
+    s.tcpPort = printer.Port();
+    StartWith(s);
+    messages.Clear();
+    const Bytes file = Pattern(300);
+    Choose(WriteFile("FIRMWARE.FW", file));
+    Click(CUpgradeFW::IDC_UPDATE);
+    ASSERT_TRUE(WaitUntil([&] { return messages.Count() >= 1; }, 60s));
+    EXPECT_EQ(messages.Messages()[0].text, "The file was sent, but the printer did not confirm that it received it. "
+                                           "Check that the printer restarts with the new firmware before you use it.");
+    EXPECT_EQ(messages.Messages()[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(printer.Received(), file.size() + 4);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(Fw().Control(CUpgradeFW::IDC_UPDATE)->isEnabled());
 }
 
 // No printer with the transfer's ids, or one whose device node is gone: the

@@ -3,6 +3,7 @@
 // second printer, what Send Settings then writes to it, and the files loading
 // refuses. The file dialogs answer from a FileDialogRecorder.
 #include "../label/LabelPageFixture.h"
+#include "Unprivileged.h"
 #include "ui/toolkit/FileDialog.h"
 #include "ui/toolkit/MessageBox.h"
 
@@ -150,19 +151,36 @@ TEST_F(SettingsPageProfiles, AProfileOfTheOtherFamilyOrADamagedFileIsRefusedWhol
         EXPECT_TRUE(Highlighted().empty()) << c.name;
         EXPECT_EQ(ListText(LS_PEELER), "Off") << c.name;
     }
-    // A file that is not there, and a profile that cannot be written.
+    // A file that is not there, and a profile that cannot be written (with the
+    // system's reason): into a folder that is not there, and over a profile in
+    // a folder the user may not write into, which stays as it was.
     messages.Clear();
     Load((dir / "missing.json").string());
     files.SetNextFileName((dir / "no-folder" / "p.json").string());
     Click(CSettingsPageBase::IDC_SAVE_PROFILE);
-    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{
-                                    "The profile cannot be read:\n" + (dir / "missing.json").string(),
-                                    "The profile cannot be written:\n" + (dir / "no-folder" / "p.json").string(),
-                                }));
+    std::filesystem::create_directory(dir / "shared");
+    dir.Write("shared/p.json", "{}\n");
+    std::filesystem::permissions(dir / "shared",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    {
+        const FilePermissionsKept asAUser;
+        files.SetNextFileName((dir / "shared" / "p.json").string());
+        Click(CSettingsPageBase::IDC_SAVE_PROFILE);
+    }
+    std::filesystem::permissions(dir / "shared", std::filesystem::perms::owner_all);
+    EXPECT_EQ(dir.Read("shared/p.json"), "{}\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "shared"), {}), 1);
+    EXPECT_EQ(messages.Texts(),
+              (std::vector<std::string>{
+                  "The profile cannot be read:\n" + (dir / "missing.json").string(),
+                  "The profile cannot be written:\n" + (dir / "no-folder" / "p.json").string() +
+                      "\nNo such file or directory",
+                  "The profile cannot be written:\n" + (dir / "shared" / "p.json").string() + "\nPermission denied",
+              }));
     // A cancelled dialog does nothing.
     files.SetNextCancel();
     Click(CSettingsPageBase::IDC_LOAD_PROFILE);
-    EXPECT_EQ(messages.Count(), 2u);
+    EXPECT_EQ(messages.Count(), 3u);
     RunEventsFor(200ms);
     EXPECT_EQ(printer->Counters().frames, frames);
 }

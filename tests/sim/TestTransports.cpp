@@ -271,6 +271,32 @@ TEST(DownloadLoader, ATagAfterSilenceStartsTheNextDownload) {
     }
 }
 
+// A print port closes its side once it has read the client's end of stream,
+// also after a spell of reading nothing (erasing its flash): a client that
+// half-closed sees a plain end of stream, not a reset, and by then the loader
+// holds the whole image.
+TEST(DownloadLoader, ClosesAfterReadingTheEndOfATransfer) {
+    DownloadSim loader;
+    Faults busy;
+    busy.busyAfter = 1;
+    busy.busyFor = 500ms;
+    loader.SetFaults(busy);
+    TcpServer server(loader);
+    FdGuard c(ConnectTcp(server.Port()));
+    ASSERT_GE(c.get(), 0);
+    Bytes transfer = B("UDFW");
+    const Bytes image(200000, 0x5A);
+    transfer.insert(transfer.end(), image.begin(), image.end());
+    ASSERT_TRUE(WriteAll(c.get(), transfer));
+    ASSERT_EQ(::shutdown(c.get(), SHUT_WR), 0);
+    pollfd p{c.get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 20000), 1);
+    char byte;
+    EXPECT_EQ(::recv(c.get(), &byte, 1, 0), 0) << "a reset: " << errno;
+    EXPECT_EQ(loader.Current().kind, "firmware");
+    EXPECT_EQ(loader.Current().image.size(), image.size());
+}
+
 TEST(PtyPort, RoundTripWithTheClientsOwnLineSettings) {
     SimPrinter printer;
     const Bytes answer = {0x00, 0x11, 0x13, '\r', '\n', 0xff};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Pty.h"
+#include "RawClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -114,6 +115,72 @@ private:
     mutable std::condition_variable changed_;
     std::string received_;
     bool serving_ = false;
+    std::jthread thread_;
+};
+
+// A print port that takes one transfer and then ends it its own way, after a
+// spell of `pause` in which it reads nothing (a printer erasing its flash):
+// Closes reads on up to the client's end of stream and closes, as a raw print
+// port does; Holds reads everything too, and keeps the connection open until
+// it is destroyed; GivesUp closes with the transfer's rest unread, which
+// resets the connection.
+class EndingPort {
+public:
+    enum End { Closes, Holds, GivesUp };
+    EndingPort(End end, std::chrono::milliseconds pause) : end_(end), pause_(pause), listener_(false) {
+        thread_ = std::jthread([this](std::stop_token stop) { Serve(stop); });
+    }
+    std::uint16_t Port() const { return listener_.Port(); }
+    std::size_t Received() const {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+private:
+    // Waits for `fd` to be readable; false when stopped first.
+    static bool Readable(int fd, const std::stop_token& stop) {
+        while (!stop.stop_requested()) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) == 1) return true;
+        }
+        return false;
+    }
+    void Serve(const std::stop_token& stop) {
+        if (!Readable(listener_.Fd(), stop)) return;
+        FdGuard client(::accept4(listener_.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (client.get() < 0 || !Readable(client.get(), stop)) return;
+        char buffer[65536];
+        if (end_ == GivesUp) {
+            // The first bytes only: the rest stays unread in the socket.
+            Take(::recv(client.get(), buffer, 4, 0));
+            Sleep(stop);
+            const linger abort{1, 0};
+            ::setsockopt(client.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            return;
+        }
+        Sleep(stop);
+        while (Readable(client.get(), stop) && Take(::recv(client.get(), buffer, sizeof buffer, 0))) {
+        }
+        if (end_ == Holds) Readable(-1, stop);
+    }
+    void Sleep(const std::stop_token& stop) const {
+        for (auto until = std::chrono::steady_clock::now() + pause_;
+             !stop.stop_requested() && std::chrono::steady_clock::now() < until;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Counts what a read brought; false at the end of the stream.
+    bool Take(ssize_t n) {
+        if (n <= 0) return false;
+        std::lock_guard lock(mutex_);
+        received_ += static_cast<std::size_t>(n);
+        return true;
+    }
+
+    End end_;
+    std::chrono::milliseconds pause_;
+    Listener listener_;
+    mutable std::mutex mutex_;
+    std::size_t received_ = 0;
     std::jthread thread_;
 };
 

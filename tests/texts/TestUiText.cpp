@@ -135,6 +135,7 @@ const Text STRINGS[] = {
     {307, "The profile holds a setting this printer does not take; nothing was loaded:", "配置文件中有本打印机不接受的设置，未载入任何设置："},
     {308, "The profile cannot be written:", "无法写入配置文件："},
     {309, "Changed by the loaded profile", "已被载入的配置更改"},
+    {310, "The file was sent, but the printer did not confirm that it received it. Check that the printer restarts with the new firmware before you use it.", "文件已发送，但打印机未确认已接收。请确认打印机以新固件重新启动后再使用。"},
 };
 // clang-format on
 

@@ -3,16 +3,11 @@
 #include "core/base/Models.h"
 #include "core/base/UiText.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pemberlux {
 
@@ -120,17 +115,6 @@ bool CanOpen(const std::filesystem::path& file, std::ios::openmode mode) {
     return f.is_open();
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 PortSettings DefaultPortSettings() {
@@ -164,43 +148,12 @@ std::string FormatSettings(const PortSettings& s) {
     return out.str();
 }
 
-bool WriteSettingsFile(const std::filesystem::path& file, const PortSettings& settings) {
-    const std::string text = FormatSettings(settings);
-    // A link is written through, so the file it points at is the one replaced.
-    std::error_code ec;
-    std::filesystem::path target = file;
-    if (std::filesystem::is_symlink(file, ec)) {
-        std::filesystem::path resolved = std::filesystem::weakly_canonical(file, ec);
-        if (!ec) target = resolved;
-    }
-    mode_t mode;
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
-        // A write-protected file is left as it is: the rename below would
-        // replace it where writing into it is refused.
-        if ((old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
-        mode = old.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    std::filesystem::path dir = target.parent_path();
-    if (dir.empty()) dir = ".";
-    std::string temp = (dir / (target.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    // mkstemp makes the file private; keep the old file's permissions, or the usual ones.
-    ::fchmod(fd, mode);
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+FileWrite WriteSettingsFile(const std::filesystem::path& file, const PortSettings& settings) {
+    return ReplaceFile(file, FormatSettings(settings));
 }
 
 bool PortSettings::SaveSettings() const {
-    return WriteSettingsFile(SETTINGS_FILE_NAME, *this);
+    return static_cast<bool>(WriteSettingsFile(SETTINGS_FILE_NAME, *this));
 }
 
 bool LoadSettings(PortSettings& s) {

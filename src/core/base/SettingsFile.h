@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/base/PortSettings.h"
+#include "core/base/ReplaceFile.h"
 
 #include <filesystem>
 #include <string>
@@ -30,11 +31,10 @@ bool LoadSettings(PortSettings& settings);
 // Reads `file` into `settings`; false (and `settings` untouched) when it can't be read.
 bool ReadSettingsFile(const std::filesystem::path& file, PortSettings& settings);
 
-// Writes `settings` to `file`: a temporary file in the same folder, renamed over
-// the old one, so the old content stays whole if writing fails half-way. A link
-// is written through; a write-protected file is left alone (false); the file
-// keeps its permissions.
-bool WriteSettingsFile(const std::filesystem::path& file, const PortSettings& settings);
+// Writes `settings` to `file` as ReplaceFile does: the old content stays whole
+// if writing fails half-way; a link is written through, a write-protected file
+// is left alone, the file keeps its permissions.
+FileWrite WriteSettingsFile(const std::filesystem::path& file, const PortSettings& settings);
 
 // Picks the user-interface language from ./pemberlux.ini (or the system when the
 // file or its value is missing), sets it for the calling thread and returns it:

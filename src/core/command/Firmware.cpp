@@ -86,8 +86,9 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
         try {
             port.SetData(data.data() + position, static_cast<std::size_t>(blockEnd - position));
             n = WritePort(port, job);
-            // The image is sent (and at 100 %) when the printer has it.
-            if (n > 0 && position + n >= total) DrainPort(port, job, DrainEnd::Last);
+            // The image is sent (and at 100 %) when the printer has it; over
+            // the network it confirms by closing once it read everything.
+            if (n > 0 && position + n >= total) result.unconfirmed = !DrainPort(port, job, DrainEnd::Confirmed);
         } catch (const PortError& e) {
             port.SetData(nullptr, 0);
             ClosePort(port);
@@ -127,6 +128,8 @@ std::optional<PortErrorMessage> FirmwareMessage(const FirmwareResult& result, in
     case FirmwareResult::WriteFailed:
         return PortErrorMessage{StringId::SendFailed, MessageIcon::Warning};
     case FirmwareResult::Done:
+        if (result.sent == total && result.unconfirmed)
+            return PortErrorMessage{StringId::FirmwareUnconfirmed, MessageIcon::Warning};
         if (result.sent == total) return PortErrorMessage{StringId::FirmwareSent, MessageIcon::Information};
         return PortErrorMessage{StringId::SendFailed, MessageIcon::Stop};
     case FirmwareResult::Stopped:

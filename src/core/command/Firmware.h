@@ -69,6 +69,10 @@ struct FirmwareResult {
     // A write made no progress for the stall bound, or took nothing for the
     // zero-write limit (WriteFailed).
     bool stalled = false;
+    // Done, but the printer on the network neither closed its side (it read
+    // everything) nor reset the connection within the stall bound: the image
+    // went, and nobody knows whether the printer took it.
+    bool unconfirmed = false;
 };
 
 // The limits of a transfer: `stop` ends it, no deadline, a write that makes no
@@ -80,13 +84,17 @@ JobLimits FirmwareLimits(std::stop_token stop);
 // short write sends the rest of its block next, so the image arrives without a
 // hole; a write that takes nothing is tried again for `zeroWriteLimit`; any
 // failure ends the transfer. The last block counts (and 100 % is shown) only
-// once the printer has taken the image (DrainPort).
+// once the printer has taken the image (DrainPort); over the network that is
+// when the printer closes its side, and a printer that does not within the
+// stall bound leaves the transfer Done but unconfirmed.
 FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8_t> data, const JobLimits& job,
                                    const std::function<void(const FirmwareProgress&)>& progress,
                                    std::chrono::milliseconds zeroWriteLimit = ZERO_WRITE_LIMIT);
 
 // What the user is told: an open failure with the stop icon, 159 (warning)
-// for a failed write, 176 when everything went, 159 (stop) when not.
+// for a failed write, 176 when everything went and the printer has it, the
+// unconfirmed transfer's own text (warning) when it went and the printer did
+// not confirm it, 159 (stop) when not everything went.
 std::optional<PortErrorMessage> FirmwareMessage(const FirmwareResult& result, int kind, std::uint64_t total);
 
 } // namespace pemberlux

@@ -133,7 +133,7 @@ std::size_t WriteComPort(PrinterPort& port, const JobLimits& job) {
 
 namespace portio {
 
-void DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd) {
+bool DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd) {
     const int fd = port.handles[0];
     if (fd < 0) Fail(PORT_ERR_WRITE);
     // The driver's queue has no wake-up of its own (and tcdrain() would wait
@@ -145,7 +145,7 @@ void DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd) {
         int queued = 0;
         // A hung-up line refuses the question: what it held is lost.
         if (::ioctl(fd, TIOCOUTQ, &queued) != 0) Fail(PORT_ERR_WRITE);
-        if (queued <= 0) return;
+        if (queued <= 0) return true;
         const auto now = Clock::now();
         if (left >= 0 && queued < left) progress = now;
         left = queued;

@@ -125,14 +125,14 @@ std::size_t WriteNetPort(PrinterPort& port, const JobLimits& job) {
 
 namespace portio {
 
-void DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
+bool DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
     const int fd = port.socket;
     if (fd < 0) Fail(PORT_ERR_WRITE);
     const auto stall = job.StallOrDefault();
     Clock::time_point progress = DrainStart(port);
     // Our end of stream follows the data; the printer's kernel acknowledges it
     // once it holds every byte before it.
-    if (end == DrainEnd::Last && ::shutdown(fd, SHUT_WR) != 0) Fail(PORT_ERR_WRITE);
+    if (end != DrainEnd::More && ::shutdown(fd, SHUT_WR) != 0) Fail(PORT_ERR_WRITE);
     int left = -1;
     bool peerEnded = false;
     Clock::time_point heard = Clock::now();
@@ -144,11 +144,13 @@ void DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
         if (left >= 0 && queued < left) progress = now;
         left = queued;
         if (queued == 0) {
-            if (end == DrainEnd::More || peerEnded) return;
+            if (end == DrainEnd::More || peerEnded) return true;
             if (!allTaken) allTaken = now;
             // Everything is there: a printer that talks on is not waited for
-            // beyond the bound.
-            if (now >= std::max(*allTaken, heard) + QUIET || now >= *allTaken + stall) return;
+            // beyond the bound. One that is to confirm is waited for until it
+            // closes, quiet or not (it may be busy with what it read).
+            if (now >= *allTaken + stall) return end != DrainEnd::Confirmed;
+            if (end == DrainEnd::Last && now >= std::max(*allTaken, heard) + QUIET) return true;
         } else if (now >= progress + stall) {
             FailWait(PORT_ERR_WRITE, Wait::Expired);
         }

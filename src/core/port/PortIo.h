@@ -92,8 +92,8 @@ std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, cons
                         const ReplyComplete* complete);
 
 // The backends' ends of a transfer (see DrainPort); a port not open fails.
-void DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
-void DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
+bool DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
+bool DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
 
 // Gives back the exclusive mode of the port's serial line, also when its
 // descriptor was hung up.

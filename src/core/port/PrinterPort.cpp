@@ -127,7 +127,7 @@ struct Backend {
     std::size_t (*write)(PrinterPort&, const JobLimits&);
     std::size_t (*read)(PrinterPort&, void*, std::size_t, const JobLimits&, const ReplyComplete*);
     // None where the write already waits for its transfer.
-    void (*drain)(PrinterPort&, const JobLimits&, DrainEnd);
+    bool (*drain)(PrinterPort&, const JobLimits&, DrainEnd);
 };
 
 // The backend of a port kind; none for kinds the layer doesn't know.
@@ -160,9 +160,9 @@ std::size_t ReadPort(PrinterPort& port, void* buffer, std::size_t count, const J
     return b ? b->read(port, buffer, count, job, complete && *complete ? complete : nullptr) : 0;
 }
 
-void DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
+bool DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
     const Backend* b = BackendOf(port.kind);
-    if (b && b->drain) b->drain(port, job, end);
+    return b && b->drain ? b->drain(port, job, end) : true;
 }
 
 int ClosePort(PrinterPort& port) {

@@ -173,9 +173,10 @@ std::size_t WriteNetPort(PrinterPort& port, const JobLimits& job);
 // The write of the port's kind; other kinds return 0.
 std::size_t WritePort(PrinterPort& port, const JobLimits& job);
 
-// Whether the port stays in use after DrainPort (a file sent in a loop) or the
-// transfer ends there.
-enum class DrainEnd { More, Last };
+// Whether the port stays in use after DrainPort (a file sent in a loop), the
+// transfer ends there, or it ends there and the printer is to confirm that it
+// read everything (a firmware download, which a printer takes to its flash).
+enum class DrainEnd { More, Last, Confirmed };
 
 // Sees a transfer's writes through to the printer before anyone calls them
 // sent: a write only hands bytes to the kernel, which may still hold them.
@@ -190,7 +191,13 @@ enum class DrainEnd { More, Last };
 // has moved for the job's stall bound (STALL_DEFAULT without one), counted
 // from the last write's progress; with PORT_ERR_WRITE (Failed) when the
 // connection or the line fails; and at a stop or the job's deadline.
-void DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
+// DrainEnd::Confirmed over the network waits, once every byte is
+// acknowledged, for the printer to close its side (it read up to our end of
+// stream) for as long as the stall bound, however quiet or talkative it is
+// meanwhile; a reset fails as above. Returns false when the printer did
+// neither within the bound: the bytes went, the printer did not confirm them.
+// Every other end returns true.
+bool DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
 
 // Tells a read that the bytes gathered so far make a whole reply.
 using ReplyComplete = std::function<bool(const std::uint8_t* data, std::size_t size)>;

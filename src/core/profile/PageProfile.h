@@ -23,7 +23,8 @@ struct ProfileTarget {
 };
 
 // Why a profile was not saved or loaded; `detail` says more (in English): the
-// error with the file's name, or for BadSetting the setting as "key = value".
+// error with the file's name, for BadSetting the setting as "key = value", for
+// Unwritable the system's reason ("Permission denied").
 enum class ProfileRefusal {
     None,
     Unreadable,  // the file cannot be read

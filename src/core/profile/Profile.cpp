@@ -1,5 +1,7 @@
 #include "core/profile/Profile.h"
 
+#include "core/base/ReplaceFile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -110,10 +112,8 @@ ProfileJson ReadProfile(const std::string& path) {
 }
 
 void WriteProfile(const std::string& path, const ProfileJson& profile) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << ProfileText(profile);
-    out.close();
-    if (!out) throw ProfileError(ProfileError::Unwritable, "%1: cannot be written", {path});
+    const FileWrite written = ReplaceFile(path, ProfileText(profile));
+    if (!written) throw ProfileError(ProfileError::Unwritable, "%1: cannot be written (%2)", {path, written.Reason()});
 }
 
 // ---- Single values -----------------------------------------------------------

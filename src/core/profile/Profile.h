@@ -32,7 +32,8 @@ std::string FillFormat(std::string_view format, const std::vector<std::string>& 
 
 // A profile that cannot be read, is no profile, or cannot be written. The
 // message names the file ("shop.json: cannot be read"); format() is its English
-// format, with "%1" the file's name and "%2" a detail.
+// format, with "%1" the file's name and "%2" a detail (for Unwritable the
+// system's reason).
 class ProfileError : public std::runtime_error {
 public:
     enum Kind { Unreadable, NotAProfile, Unwritable };
@@ -65,7 +66,8 @@ std::string ProfileText(const ProfileJson& profile);
 ProfileJson ParseProfileText(std::string_view text, const std::string& name);
 // The same from a file.
 ProfileJson ReadProfile(const std::string& path);
-// ProfileText into `path`, replacing what it held.
+// ProfileText into `path`, replacing what it held (ReplaceFile); an Unwritable
+// error names the file and the system's reason, and the old file stays.
 void WriteProfile(const std::string& path, const ProfileJson& profile);
 
 // ---- Single values -----------------------------------------------------------

@@ -59,7 +59,8 @@ ProfileOutcome Save(const std::string& path, PrinterFamily family, const Values&
     try {
         WriteProfile(path, MakeProfile(ModelNameOf(target), family, ProfileSettings(shown, target), firmware));
     } catch (const ProfileError& e) {
-        return {ProfileRefusal::Unwritable, e.what()};
+        // The file is named by the caller; the system's reason is the detail.
+        return {ProfileRefusal::Unwritable, e.args().size() > 1 ? e.args()[1] : e.what()};
     }
     return {};
 }

@@ -122,8 +122,10 @@ void CSettingsPageBase::ShowProfileRefusal(const ProfileOutcome& outcome, const 
         ShowMessage(this, LoadUiString(StringId::ProfileBadSetting) + "\n" + outcome.detail, MessageIcon::Warning);
         return;
     case ProfileRefusal::Unwritable:
-        text = StringId::ProfileNotWritten;
-        break;
+        // The old file is still there: the user learns why this one was not.
+        ShowMessage(this, LoadUiString(StringId::ProfileNotWritten) + "\n" + path + "\n" + outcome.detail,
+                    MessageIcon::Warning);
+        return;
     }
     ShowMessage(this, LoadUiString(text) + "\n" + path, MessageIcon::Warning);
 }
