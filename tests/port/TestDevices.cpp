@@ -26,8 +26,13 @@ TEST(Devices, FakeTreeListsEveryKindInNaturalOrderAndItsMonitorHearsPlugging) {
     TempDir dir;
     sim::SimPrinter printer;
     sim::FakeUsbTree tree(dir / "usb");
-    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyS0", "ttyACM0", "lp1", "lp0", "lpx", "tty1"})
+    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyS0", "ttyS1", "ttyS2", "ttyACM0", "lp1", "lp0", "lpx", "tty1"})
         std::ofstream(tree.DevRoot() / name).put('\n');
+    // Built-in ports as the kernel shows them: a UART behind ttyS1 only; ttyS2 has no type.
+    for (const auto& [name, type] : {std::pair{"ttyS0", "0\n"}, std::pair{"ttyS1", "4\n"}}) {
+        fs::create_directories(tree.SysfsRoot() / "class/tty" / name);
+        std::ofstream(tree.SysfsRoot() / "class/tty" / name / "type") << type;
+    }
     ScopedEnv sysfs("PEMBERLUX_SYSFS_ROOT", tree.SysfsRoot().c_str());
     ScopedEnv devRoot("PEMBERLUX_DEV_ROOT", tree.DevRoot().c_str());
     DeviceMonitor monitor;
@@ -39,13 +44,14 @@ TEST(Devices, FakeTreeListsEveryKindInNaturalOrderAndItsMonitorHearsPlugging) {
     EXPECT_TRUE(monitor.Changed());
     const std::string dev = tree.DevRoot().string() + "/";
     const std::vector<DeviceEntry> expected = {
-        {DeviceEntry::Serial, dev + "ttyUSB2", "", "", ""}, {DeviceEntry::Serial, dev + "ttyUSB10", "", "", ""},
-        {DeviceEntry::Serial, dev + "ttyACM0", "", "", ""}, {DeviceEntry::Parallel, dev + "lp0", "", "", ""},
-        {DeviceEntry::Parallel, dev + "lp1", "", "", ""},   {DeviceEntry::Usb, lp0, "", "3a7e", "5e10"},
+        {DeviceEntry::Serial, dev + "ttyS1", "", "", ""},    {DeviceEntry::Serial, dev + "ttyUSB2", "", "", ""},
+        {DeviceEntry::Serial, dev + "ttyUSB10", "", "", ""}, {DeviceEntry::Serial, dev + "ttyACM0", "", "", ""},
+        {DeviceEntry::Parallel, dev + "lp0", "", "", ""},    {DeviceEntry::Parallel, dev + "lp1", "", "", ""},
+        {DeviceEntry::Usb, lp0, "", "3a7e", "5e10"},
     };
     EXPECT_EQ(ListDevices(), expected);
     EXPECT_EQ(DeviceLabel(expected.back()), lp0 + " (3a7e:5e10)");
-    EXPECT_EQ(DeviceLabel(expected.front()), dev + "ttyUSB2");
+    EXPECT_EQ(DeviceLabel(expected[1]), dev + "ttyUSB2");
     EXPECT_EQ(DeviceLabel({DeviceEntry::Serial, "/dev/ttyUSB0", "/dev/serial/by-id/usb-X_Y-if00-port0", "", ""}),
               "/dev/ttyUSB0 (usb-X_Y-if00-port0)");
 
@@ -55,6 +61,20 @@ TEST(Devices, FakeTreeListsEveryKindInNaturalOrderAndItsMonitorHearsPlugging) {
     EXPECT_TRUE(monitor.Changed());
     EXPECT_FALSE(Readable(monitor, 0));
     EXPECT_TRUE(ListDevices(DeviceEntry::Usb).empty());
+}
+
+TEST(Devices, ABuiltInPortIsASerialLineOnlyWithAUartBehindIt) {
+    const struct {
+        const char* name;
+        const char* type;
+        bool listed;
+    } cases[] = {
+        {"ttyS0", "4", true},   {"ttyS1", "0", false}, {"ttyS2", "", false},  {"ttyS31", "1", true},
+        {"ttyUSB0", "", true},  {"ttyACM2", "", true}, {"ttyAMA0", "", true}, {"rfcomm0", "", true},
+        {"ttyUSB0", "0", true}, {"ttyS", "4", false},  {"tty1", "4", false},  {"ttyprintk", "", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(devices::ListedSerialLine(c.name, c.type), c.listed) << c.name << " type '" << c.type << "'";
 }
 
 // Without the fake tree the lists come from libudev: every built-in serial

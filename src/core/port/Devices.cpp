@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -54,8 +55,15 @@ std::vector<DeviceEntry> ListFromFakeTree() {
         list.push_back({DeviceEntry::Serial, node, "", "", ""});
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(devRoot, ec)) {
-        const auto [prefix, number] = SplitDeviceName(e.path().filename().string());
+        const std::string name = e.path().filename().string();
+        const auto [prefix, number] = SplitDeviceName(name);
         if (prefix == "lp" && number >= 0) list.push_back({DeviceEntry::Parallel, e.path().string(), "", "", ""});
+        if (prefix == "ttyS") {
+            std::string type;
+            std::ifstream(fs::path(FakeSysfsRoot()) / "class/tty" / name / "type") >> type;
+            if (devices::ListedSerialLine(name, type))
+                list.push_back({DeviceEntry::Serial, e.path().string(), "", "", ""});
+        }
     }
     for (const UsbPrinterInfo& p : ListUsbPrinters())
         if (!p.node.empty()) list.push_back({DeviceEntry::Usb, p.node, "", p.vendorId, p.productId});
@@ -103,6 +111,13 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     const auto [pb, nb] = SplitDeviceName(b);
     if (pa != pb) return pa < pb;
     return na < nb;
+}
+
+bool ListedSerialLine(const std::string& name, const std::string& type) {
+    const auto [prefix, number] = SplitDeviceName(name);
+    if (number < 0) return false;
+    if (prefix == "ttyS") return !type.empty() && type != "0";
+    return prefix == "ttyUSB" || prefix == "ttyACM" || prefix == "ttyAMA" || prefix == "rfcomm";
 }
 
 } // namespace devices

@@ -5,8 +5,9 @@
 // Two sources behind one interface. On a real system libudev (Devices via
 // udev, the kernel's own view, with the names udev gives). With
 // PEMBERLUX_SYSFS_ROOT set, the fake tree the simulator lays out: USB printers
-// from its sysfs, serial and parallel nodes by name under PEMBERLUX_DEV_ROOT,
-// and inotify over those folders as the monitor.
+// from its sysfs, serial and parallel nodes by name under PEMBERLUX_DEV_ROOT
+// (a ttyS with its port type in <sysfs>/class/tty/ttySn/type, as the kernel
+// shows it), and inotify over those folders as the monitor.
 #pragma once
 
 #include <memory>
@@ -73,6 +74,11 @@ std::vector<DeviceEntry> ListFromUdev();
 std::unique_ptr<DeviceMonitor::Source> UdevMonitor();
 // Natural order within a kind: by the name's letters, then its number.
 bool NaturalLess(const std::string& a, const std::string& b);
+// Whether the tty `name` (ttyUSB0) is a serial line to list; `type` is its
+// port type as sysfs gives it ("" when it has none). The 8250 driver registers
+// every built-in port (ttyS) it may have: only those with a UART found behind
+// them, of a type other than 0 (unknown), are lines.
+bool ListedSerialLine(const std::string& name, const std::string& type);
 } // namespace devices
 
 } // namespace pemberlux
