@@ -83,12 +83,17 @@ TEST(Devices, ABuiltInPortIsASerialLineOnlyWithAUartBehindIt) {
 TEST(Devices, UdevListsWhatThisMachineHas) {
     ScopedEnv sysfs("PEMBERLUX_SYSFS_ROOT", "");
     std::vector<std::string> uarts, usbPrinters, listedUarts, listedUsb;
+    std::size_t withoutUart = 0;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator("/sys/class/tty", ec)) {
         const std::string name = e.path().filename().string();
         std::ifstream type(e.path() / "type");
         int value = 0;
-        if (name.rfind("ttyS", 0) == 0 && (type >> value) && value != 0) uarts.push_back("/dev/" + name);
+        if (name.rfind("ttyS", 0) != 0 || !(type >> value)) continue;
+        if (value != 0)
+            uarts.push_back("/dev/" + name);
+        else
+            ++withoutUart;
     }
     for (const auto& e : fs::directory_iterator("/sys/class/usbmisc", ec))
         if (e.path().filename().string().rfind("lp", 0) == 0)
@@ -107,6 +112,10 @@ TEST(Devices, UdevListsWhatThisMachineHas) {
     DeviceMonitor monitor;
     EXPECT_GE(monitor.Fd(), 0);
     EXPECT_FALSE(monitor.Changed());
+    // The rows above hold the rule everywhere; that udev's list keeps to it shows only here.
+    if (withoutUart == 0)
+        GTEST_SKIP() << "listed as expected, but no ttyS here lacks a UART (port type 0): the udev list's filter "
+                        "is seen only on a machine with such a port";
 }
 
 } // namespace
