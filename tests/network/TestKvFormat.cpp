@@ -29,21 +29,10 @@ std::string Text(const Bytes& bytes) {
 
 ConfigFieldTable AllElevenFields(std::string_view deviceName = "LB-610") {
     ConfigFieldTable fields{};
-    const std::pair<const char*, std::string_view> lines[] = {
-        {"DEV", deviceName},
-        {"VER", "V1.16.0"},
-        {"SERIAL_NUM", "TVL610000001"},
-        {"MAC", "00A0D1000001"},
-        {"IP_CUR", "10.0.0.7"},
-        {"DHCP", "0"},
-        {"IP", "10.0.0.7"},
-        {"SUBNET_MASK", "255.255.255.0"},
-        {"GATEWAY", "10.0.0.1"},
-        {"PRNT_PORT", "9100"},
-        {"PRNT_RCV_TMO", "30"},
-    };
-    for (std::size_t i = 0; i < std::size(lines); ++i)
-        SetField(fields, i, lines[i].first, lines[i].second);
+    const std::string_view values[] = {deviceName, "V1.16.0",       "TVL610000001", "00A0D1000001", "10.0.0.7", "0",
+                                       "10.0.0.7", "255.255.255.0", "10.0.0.1",     "9100",         "30"};
+    for (std::size_t i = 0; i < KV_KEYS.size(); ++i)
+        SetField(fields, i, KV_KEYS[i].name, values[i]);
     return fields;
 }
 
