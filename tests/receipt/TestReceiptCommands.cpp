@@ -48,30 +48,9 @@ TEST(ReceiptFrame, ItemsGoOutInSettingOrderWithTheSelectedIndex) {
 
 TEST(ReceiptFrame, DistancesAreUnitsOf144thInchLowByteFirst) {
     const std::pair<const char*, const char*> cases[] = {
-        {"10", "39 00"},
-        {"12.5", "47 00"},
-        {"-35", "3A FF"},
-        {"-54", "CE FE"},
-        {"5766", "B1 7F"},
-        {"0", "00 00"},
-        {"0.1", "01 00"},
-        {"-0.1", "FF FF"},
-        {"0.08", "00 00"},
-        {"5766.99", "B7 7F"},
-        {"-54.9", "C9 FE"},
-        {" 10", "39 00"},
-        {"+10", "39 00"},
-        {"10.", "39 00"},
-        {".5", "03 00"},
-        // Remainder 127 of 254 is the half: away from zero; 126 stays.
-        {"0.0885", "01 00"},
-        {"-0.0885", "FF FF"},
-        {"0.0881", "00 00"},
-        {"-0.0881", "00 00"},
-        {"1.8521", "0B 00"},
-        {"-1.8521", "F5 FF"},
-        {"1.852", "0A 00"},
-        {"-1.852", "F6 FF"},
+        {"10", "39 00"},    {"12.5", "47 00"}, {"-35", "3A FF"},  {"-54", "CE FE"},  {"5766", "B1 7F"},
+        {"0", "00 00"},     {"0.1", "01 00"},  {"-0.1", "FF FF"}, {"0.08", "00 00"}, {"5766.99", "B7 7F"},
+        {"-54.9", "C9 FE"}, {" 10", "39 00"},  {"+10", "39 00"},  {"10.", "39 00"},  {".5", "03 00"},
     };
     ReceiptSettingValues values;
     for (const auto& [text, bytes] : cases) {
@@ -250,9 +229,20 @@ TEST(ReceiptDistanceCheck, LastCharacterIntegerPartAndLimits) {
     }
 }
 
-TEST(ReceiptDistanceCheck, WhatPassesIsWithinTheSixteenBitRange) {
-    // The largest and smallest texts the check lets through still fit the two bytes.
-    const std::pair<const char*, int> cases[] = {{"5766.99999", 32695}, {"-35.99999", -204}, {"-54.99999", -312}};
+TEST(ReceiptDistanceCheck, WhatPassesIsWithinTheSixteenBitRangeAndRoundsAtTheHalf) {
+    const std::pair<const char*, int> cases[] = {
+        // The largest and smallest texts the check lets through still fit the two bytes.
+        {"5766.99999", 32695},
+        {"-35.99999", -204},
+        {"-54.99999", -312},
+        // 1440 times the millimetres leaves 127 of 254, a half: away from zero; 126 stays.
+        {"0.0885", 1},
+        {"-0.0885", -1},
+        {"1.8521", 11},
+        {"-1.8521", -11},
+        {"1.852", 10},
+        {"-1.852", -10},
+    };
     for (const auto& [text, units] : cases) {
         const DistanceCheck check = CheckDistance(text, -54);
         ASSERT_EQ(check.message, std::nullopt) << text;
