@@ -130,7 +130,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
         };
     });
     auto pair = std::make_shared<std::pair<std::string, std::string>>();
-    auto btSet = bt->add_subcommand("set", "NAME PASSWORD (up to 15 characters; 4 characters)");
+    auto btSet = bt->add_subcommand("set", "NAME PASSWORD (up to 16 characters; 4 characters)");
     SetCompletion(btSet->add_option("name", pair->first, "Bluetooth name")->required(), {});
     SetCompletion(btSet->add_option("password", pair->second, "pairing password")->required(), {});
     btSet->callback([&action, pair] {

@@ -155,9 +155,10 @@ TEST_F(CliTest, BadConnectionOptionsAreUsageErrors) {
 }
 
 TEST_F(CliTest, FailuresExitWithTheirCodeAndTheProgramsText) {
-    sim::Faults silent, cut;
+    sim::Faults silent, cut, oneShort;
     silent.silent = true;
     cut.shortAnswer = 10;
+    oneShort.shortAnswer = 41; // the settings reply ends one byte before its last field does
     const struct {
         sim::Faults faults;
         std::vector<std::string> args;
@@ -167,6 +168,7 @@ TEST_F(CliTest, FailuresExitWithTheirCodeAndTheProgramsText) {
         {silent, {"--timeout", "300", "label", "get"}, 4, "Communication is time out!"},
         {silent, {"--lang", "zh", "--timeout", "300", "label", "get"}, 4, "连接打印机超时."},
         {cut, {"label", "get"}, 1, "Unable to get printer's setting!"},
+        {oneShort, {"label", "get"}, 1, "Unable to get printer's setting!"},
     };
     for (const auto& c : cases) {
         sim::LabelPrinterSim printer;
@@ -187,22 +189,42 @@ TEST_F(CliTest, FailuresExitWithTheirCodeAndTheProgramsText) {
     EXPECT_EQ(run.code, 3) << run.err;
 }
 
-// A label printer whose replies begin at once and end well after a short time-out.
+// A label printer whose replies pause after their first `at` bytes for `gap`:
+// by default they begin at once and end well after a short time-out.
 class LatePrinter : public sim::LabelPrinterSim {
+public:
+    explicit LatePrinter(std::size_t at = 4, std::chrono::milliseconds gap = 700ms) : at_(at), gap_(gap) {}
+
 protected:
     std::vector<sim::Answer> Respond(const std::uint8_t* data, std::size_t size) override {
         std::vector<sim::Answer> split;
         for (sim::Answer& a : LabelPrinterSim::Respond(data, size)) {
-            if (a.bytes.size() <= 4) {
+            if (a.bytes.size() <= at_) {
                 split.push_back(std::move(a));
                 continue;
             }
-            split.push_back({Bytes(a.bytes.begin(), a.bytes.begin() + 4), a.delay});
-            split.push_back({Bytes(a.bytes.begin() + 4, a.bytes.end()), 700ms});
+            const auto cut = a.bytes.begin() + static_cast<std::ptrdiff_t>(at_);
+            split.push_back({Bytes(a.bytes.begin(), cut), a.delay});
+            split.push_back({Bytes(cut, a.bytes.end()), gap_});
         }
         return split;
     }
+
+private:
+    std::size_t at_;
+    std::chrono::milliseconds gap_;
 };
+
+// The settings reply is whole with its 42nd byte, the high byte of the cutting
+// position offset: a pause just before it is waited for.
+TEST_F(CliTest, ASettingsReplyPausedBeforeItsLastByteIsWaitedFor) {
+    LatePrinter printer(41, 400ms);
+    printer.SetSetting(12, -16); // cutting position offset in dots: F0 FF
+    Attached link(printer, Transport::Tcp, dir.Path());
+    const CliRun run = Cli(link, "LB-610", {"label", "get", "--json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(Parse(run)["cutting_position_offset"], -2.0);
+}
 
 // The reply is whole and used: the command succeeds, shows the values and says
 // the printer was late, not that it did not answer.

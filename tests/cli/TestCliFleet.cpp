@@ -270,6 +270,8 @@ TEST_F(FleetTest, BadTargetsAreRefusedBeforeAnythingIsSent) {
         {"usb:3A7E:5E10@x\n", "usb:VID:PID@N"},
         {"tcp:\n", "no address"},
         {"usb:@1\n", "no address"},
+        // A C1 control (CSI, U+009B) in the line is written out, as any control is.
+        {"tcp:127.0.0.1 LB-\xC2\x9B[2J\n", "fleet.txt:2: unknown model 'LB-\\u009b[2J'"},
     };
     const std::size_t before = first.printer->Received().size();
     for (const auto& c : cases) {
@@ -277,6 +279,7 @@ TEST_F(FleetTest, BadTargetsAreRefusedBeforeAnythingIsSent) {
         const CliRun run = RunCli(dir.Path(), {"fleet", "inventory", "--targets", "fleet.txt"});
         EXPECT_EQ(run.code, 2) << c.text;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.text << run.err;
+        EXPECT_EQ(run.err.find("\x9B"), std::string::npos) << c.text << run.err;
     }
     dir.Write("fleet.txt", good + good);
     EXPECT_NE(RunCli(dir.Path(), {"fleet", "inventory", "--targets", "fleet.txt"}).err.find("listed twice"),

@@ -113,6 +113,15 @@ TEST_F(CliTest, APrintersTextCannotDriveTheTerminal) {
     EXPECT_NE(raw.out.find(std::string("serial_number: ") + HostilePrinter::SERIAL + "\n"), std::string::npos);
     const CliRun json = Cli(link, "LB-610", {"label", "info", "--json"});
     EXPECT_NE(json.out.find(R"("SN\u001b]0;owned\u0007\u001b[2J)"), std::string::npos) << json.out;
+
+    // The Bluetooth name's bytes are characters of their codes: 9B is CSI, a C1 control.
+    sim::BluetoothModuleState module = printer.Bluetooth();
+    module.name = "BT\x9B[2J";
+    printer.SetBluetooth(module);
+    const CliRun bt = Cli(link, "LB-610", {"bluetooth", "get"});
+    ASSERT_EQ(bt.code, 0) << bt.err;
+    EXPECT_NE(bt.out.find("name: BT\\u009b[2J\n"), std::string::npos) << bt.out;
+    EXPECT_EQ(bt.out.find("\xC2\x9B"), std::string::npos) << bt.out;
 }
 
 TEST_F(CliTest, EveryExitCodeIsReachedAndDocumented) {

@@ -159,6 +159,9 @@ TEST_F(CliTest, ModuleCommandsSendTheirFrames) {
         {{"bluetooth", "restore"}, B({0x1B, 0x0D, 0x49})},
         {{"bluetooth", "set", "Shop", "1234"},
          Cat({B({0x1B, 0x0D, 0x48}), Text("Shop"), Bytes(12, 0), Text("1234"), B({0x00, 0x10})})},
+        // A name of 16 characters fills its field.
+        {{"bluetooth", "set", "Office-Printer16", "0000"},
+         Cat({B({0x1B, 0x0D, 0x48}), Text("Office-Printer16"), Text("0000"), B({0x00, 0x10})})},
     };
     for (const auto& c : cases) {
         sim::LabelPrinterSim printer;

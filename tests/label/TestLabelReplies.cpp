@@ -184,10 +184,12 @@ TEST(LabelSettingsReply, ShortReplyLeavesWhatDidNotArrive) {
     EXPECT_EQ(values.text[LS_PRINT_HOME_OFFSET], "2.00");
     EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "9.00");
     EXPECT_EQ(values.selection[LS_PRINT_SPEED], LB_NO_SELECTION);
+    EXPECT_FALSE(SettingsReplyComplete(std::span(full).first(41)));
 
     values = before;
     ApplySettingsReply(std::span(full).first(42), LineSettings(), values);
     EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "4.00");
+    EXPECT_TRUE(SettingsReplyComplete(std::span(full).first(42)));
 }
 
 TEST(LabelSettingsReply, ReplyOfTheSimulatedPrinterShowsWhatItHolds) {
@@ -223,8 +225,8 @@ TEST(LabelTextReply, TextEndsAtTheFirstZeroOrTheEnd) {
     EXPECT_EQ(DecodeTextReply(Bytes{}, 2052), "");
 
     // Never more than the reply buffer, even without a terminating zero.
-    const Bytes longReply(LB_REPLY_BUFFER_SIZE + 10, 'A');
-    EXPECT_EQ(DecodeTextReply(longReply, 1033), std::string(LB_REPLY_BUFFER_SIZE, 'A'));
+    const Bytes longReply(1034, 'A');
+    EXPECT_EQ(DecodeTextReply(longReply, 1033), std::string(1024, 'A'));
 }
 
 TEST(LabelTextReply, BytesAreReadInTheCodePageOfTheLanguage) {

@@ -196,7 +196,7 @@ TEST_F(PrintServerChannelTest, SearchEndsAndTheQueueStaysBoundedWhileADeviceKeep
         ++queued;
         EXPECT_TRUE(std::equal(r.bytes.begin(), r.bytes.end(), EndlessResponder::RECORD)) << queued;
     }
-    EXPECT_EQ(queued, PS_QUEUE_LIMIT);
+    EXPECT_EQ(queued, 4096u);
     EXPECT_EQ(r.DeviceName(), "ENDLESS");
     // The device answers on; the channel is free for the next exchange all the same.
     EXPECT_EQ(channel.Search(), PsSearchResult::Started);
@@ -287,7 +287,7 @@ TEST(PrintServerChannelDefaultPort, SearchesOnUdp1901) {
     sim::PrintServerSim net; // port 1901
     net.Add(sim::MakePrintServer(7));
     PrintServerChannel channel;
-    EXPECT_EQ(channel.Port(), PS_UDP_PORT);
+    EXPECT_EQ(channel.Port(), 1901);
     const auto found = SearchAll(channel);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].DeviceName(), "PS-7");

@@ -304,6 +304,15 @@ bool Locked(const std::string& path) {
     return errno == EWOULDBLOCK;
 }
 
+// Whether the line is in exclusive mode. A new open is refused (EBUSY) unless
+// it is root's, which the kernel lets in; root asks the line itself.
+bool Exclusive(const std::string& path) {
+    FdGuard fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) return errno == EBUSY;
+    int exclusive = 0;
+    return ::ioctl(fd.get(), TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
 // What an open of `path` by an unprivileged user meets: 0 when it opens, else
 // its errno. Root passes an exclusive line, hence the other user; -1 when the
 // test can not become one.
@@ -363,12 +372,16 @@ TEST_F(SerialPortTest, LineLockedByAnotherProgramIsBusy) {
     EXPECT_TRUE(AllClosed(port));
 }
 
-// While the port has the line open, other programs that lock it are kept out.
+// While the port has the line open, the line is exclusive (another user's open
+// is refused) and other programs that lock it are kept out.
 TEST_F(SerialPortTest, OpenLineIsLockedAgainstOtherPrograms) {
+    ASSERT_FALSE(Exclusive(pty.Path()));
     ASSERT_EQ(OpenPort(port, {}), 1);
+    EXPECT_TRUE(Exclusive(pty.Path()));
     // It gives up (it may not even get the line open).
     EXPECT_GT(Program({"flock", "-n", "-x", pty.Path(), "true"}).Wait(), 0);
     ClosePort(port);
+    EXPECT_FALSE(Exclusive(pty.Path()));
     EXPECT_EQ(Program({"flock", "-n", "-x", pty.Path(), "true"}).Wait(), 0);
 }
 

@@ -14,7 +14,12 @@ struct ReceiptFamily {
     using Page = ReceiptPage;
     using Printer = sim::ReceiptPrinterSim;
     static constexpr const char* DEFAULT_MODEL = "TR-510";
-    static constexpr auto& ACTION_BUTTONS = RC_ACTION_BUTTONS;
+    // The three buttons every job of the page holds.
+    static constexpr ButtonText ACTION_BUTTONS[] = {
+        {"Get Printer Settings", "获取打印机设置"},
+        {"Send Settings", "确认修改"},
+        {"Restore All Settings", "恢复出厂设置"},
+    };
     static constexpr int SEND_SETTINGS = IDC_RC_SEND_SETTINGS;
     static Page* PageOf(CPemberluxDlg& window) { return window.ReceiptSetupPage(); }
     static const char* UsbProduct(const std::string& model) { return model == "TR-510" ? "41a2" : "41a3"; }

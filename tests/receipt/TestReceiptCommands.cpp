@@ -235,16 +235,25 @@ TEST(ReceiptDistanceCheck, LastCharacterIntegerPartAndLimits) {
     }
 }
 
-TEST(ReceiptDistanceCheck, WhatPassesIsWithinTheSixteenBitRange) {
-    // The largest and smallest texts the check lets through still fit the two bytes.
-    for (const char* text : {"5766.99999", "-35.99999", "-54.99999"}) {
+TEST(ReceiptDistanceCheck, WhatPassesIsWithinTheSixteenBitRangeAndRoundsAtTheHalf) {
+    const std::pair<const char*, int> cases[] = {
+        // The largest and smallest texts the check lets through still fit the two bytes.
+        {"5766.99999", 32695},
+        {"-35.99999", -204},
+        {"-54.99999", -312},
+        // 1440 times the millimetres leaves 127 of 254, a half: away from zero; 126 stays.
+        {"0.0885", 1},
+        {"-0.0885", -1},
+        {"1.8521", 11},
+        {"-1.8521", -11},
+        {"1.852", 10},
+        {"-1.852", -10},
+    };
+    for (const auto& [text, units] : cases) {
         const DistanceCheck check = CheckDistance(text, -54);
         ASSERT_EQ(check.message, std::nullopt) << text;
-        const int units = MillimetresToUnits(check.text);
-        EXPECT_LT(std::abs(units), 32768) << text;
-        EXPECT_EQ(units > 0, text[0] != '-') << text;
+        EXPECT_EQ(MillimetresToUnits(check.text), units) << text;
     }
-    EXPECT_EQ(MillimetresToUnits("5766.99999"), 32695);
 }
 
 // ---- Cutter rule -------------------------------------------------------------

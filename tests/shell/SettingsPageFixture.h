@@ -1,7 +1,8 @@
 // A settings page inside the program's window, against a simulated printer on a
 // real transport: TCP, a pty as serial line, or a fake USB printer tree. What the
 // main window receives from the page is recorded. `Family` names the page, the
-// simulated printer, the page's action buttons and the USB ids of its models.
+// simulated printer, the page's action buttons (by their texts) and the USB ids
+// of its models.
 #pragma once
 
 #include "../label/LabelTestUtil.h"
@@ -36,6 +37,12 @@ inline const char* TransportName(Transport t) {
     }
     return "USB";
 }
+
+// A button as the user reads it, in the two languages of the program.
+struct ButtonText {
+    const char* english;
+    const char* chinese;
+};
 
 // WM_SETTINGS_CHANGED as the main window received it: the record, when, and
 // whether the page still had changed marks at that moment.
@@ -155,14 +162,22 @@ protected:
     }
     void Click(int id) const { QTest::mouseClick(P().Control(id), Qt::LeftButton); }
 
+    // The page's button of that text, in either language; a failure when there is none.
+    QPushButton* Button(const ButtonText& text) const {
+        for (QPushButton* b : P().template findChildren<QPushButton*>())
+            if (b->text() == QString::fromUtf8(text.english) || b->text() == QString::fromUtf8(text.chinese)) return b;
+        ADD_FAILURE() << "no button \"" << text.english << "\"";
+        return nullptr;
+    }
+    // Every button that starts a job, as the fixture's family lists them.
     bool ButtonsEnabled() const {
-        for (int id : Family::ACTION_BUTTONS)
-            if (!P().Control(id)->isEnabled()) return false;
+        for (const ButtonText& text : Family::ACTION_BUTTONS)
+            if (QPushButton* b = Button(text); !b || !b->isEnabled()) return false;
         return true;
     }
     bool ButtonsDisabled() const {
-        for (int id : Family::ACTION_BUTTONS)
-            if (P().Control(id)->isEnabled()) return false;
+        for (const ButtonText& text : Family::ACTION_BUTTONS)
+            if (QPushButton* b = Button(text); !b || b->isEnabled()) return false;
         return true;
     }
     // Until the worker has ended and the buttons are back.

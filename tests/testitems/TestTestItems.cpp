@@ -44,6 +44,15 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
+// The buttons a running test holds, and the cutter's, named here one by one.
+using D = CTestItemDialog;
+constexpr int kTestButtons[] = {
+    D::IDC_CHINESE_START,   D::IDC_ASCII_START, D::IDC_BLACK_MARK_ENABLE, D::IDC_BLACK_MARK_DISABLE, D::IDC_CARRIAGE,
+    D::IDC_BLACK_MARK_TEST, D::IDC_FEED,        D::IDC_HEAD_PIN,          D::IDC_BLACK_PRN,          D::IDC_TEST_PRN,
+    D::IDC_DRAWER1,         D::IDC_DRAWER2,     D::IDC_BAUD_OK,
+};
+constexpr int kCutterButtons[] = {D::IDC_CUT_ENABLE, D::IDC_CUT_DISABLE, D::IDC_FULL_CUT, D::IDC_PARTIAL_CUT};
+
 class TestItems : public ShellTest {
 protected:
     CTestItemDialog& StartOnTcp(const std::string& model = "TR-520", const std::string& language = "English") {
@@ -61,9 +70,9 @@ protected:
     void Click(int id) const { QTest::mouseClick(Ti().Control(id), Qt::LeftButton); }
     bool Enabled(int id) const { return Ti().Control(id)->isEnabled(); }
     bool ButtonsEnabled() const {
-        for (int id : CTestItemDialog::TEST_BUTTONS)
+        for (int id : kTestButtons)
             if (!Enabled(id)) return false;
-        for (int id : CTestItemDialog::CUTTER_BUTTONS)
+        for (int id : kCutterButtons)
             if (!Enabled(id)) return false;
         return true;
     }
@@ -199,7 +208,7 @@ TEST_F(TestItems, AsciiHPrintRepeatsEvery600msUntilStopTest) {
     ASSERT_TRUE(printer.WaitForBytes(3 * copy.size(), 10s));
     EXPECT_GE(Clock::now() - clicked, 1800ms);
     // The test buttons are off meanwhile; "Stop test" is not.
-    for (int id : CTestItemDialog::TEST_BUTTONS)
+    for (int id : kTestButtons)
         EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_TRUE(Enabled(CTestItemDialog::IDC_ASCII_STOP));
     Click(CTestItemDialog::IDC_ASCII_STOP);
@@ -268,26 +277,26 @@ TEST_F(TestItems, APrinterWithoutACutterHasItsCutterButtonsOffFromTheFirstAction
     s.modelName = "TR-510";
     page.SetSettings(s);
     // Before the first action every model has them.
-    for (int id : CTestItemDialog::CUTTER_BUTTONS)
+    for (int id : kCutterButtons)
         EXPECT_TRUE(Enabled(id)) << id;
     EXPECT_TRUE(Enabled(CTestItemDialog::IDC_CUT_AFTER_PRINT));
     page.UpdateTestButtons(true);
-    for (int id : CTestItemDialog::TEST_BUTTONS)
+    for (int id : kTestButtons)
         EXPECT_TRUE(Enabled(id)) << id;
-    for (int id : CTestItemDialog::CUTTER_BUTTONS)
+    for (int id : kCutterButtons)
         EXPECT_FALSE(Enabled(id)) << id;
     EXPECT_FALSE(Enabled(CTestItemDialog::IDC_CUT_AFTER_PRINT));
     page.UpdateTestButtons(false);
-    for (int id : CTestItemDialog::TEST_BUTTONS)
+    for (int id : kTestButtons)
         EXPECT_FALSE(Enabled(id)) << id;
 
     // A printer with a cutter gets them back; the check box is left as it is.
     s.modelName = "TR-520";
     page.SetSettings(s);
     page.UpdateTestButtons(true);
-    for (int id : CTestItemDialog::CUTTER_BUTTONS)
+    for (int id : kCutterButtons)
         EXPECT_TRUE(Enabled(id)) << id;
-    for (int id : CTestItemDialog::TEST_BUTTONS)
+    for (int id : kTestButtons)
         EXPECT_TRUE(Enabled(id)) << id;
     EXPECT_FALSE(Enabled(CTestItemDialog::IDC_CUT_AFTER_PRINT));
 }

@@ -106,22 +106,34 @@ TEST(WifiFrames, Addresses) {
 TEST(BluetoothFrames, SendFrameAndFixedCommands) {
     EXPECT_EQ(BuildBluetoothSendFrame("Printer01", "1234"),
               HexBytes("1B 0D 48 50 72 69 6E 74 65 72 30 31 00 00 00 00 00 00 00 31 32 33 34 00 10"));
+    // A name that fills its field has no zero after it.
+    EXPECT_EQ(BuildBluetoothSendFrame("Office-Printer16", "0000"),
+              HexBytes("1B 0D 48 4F 66 66 69 63 65 2D 50 72 69 6E 74 65 72 31 36 30 30 30 30 00 10"));
     EXPECT_EQ(Bytes(BT_FRAME_RESTORE.begin(), BT_FRAME_RESTORE.end()), HexBytes("1B 0D 49"));
     EXPECT_EQ(Bytes(BT_FRAME_READ.begin(), BT_FRAME_READ.end()), HexBytes("1B 0D 47"));
 }
 
 TEST(BluetoothFrames, Validation) {
-    EXPECT_EQ(CheckBluetoothInputs("Printer01", "1234"), std::nullopt);
-    EXPECT_EQ(CheckBluetoothInputs("", "1234"), StringId{222});
-    EXPECT_EQ(CheckBluetoothInputs("", "12"), StringId{222}); // the name is told first
-    EXPECT_EQ(CheckBluetoothInputs("B\xC3\xBC"
-                                   "ro",
-                                   "1234"),
-              StringId{222});
-    EXPECT_EQ(CheckBluetoothInputs(std::string(17, 'n'), "1234"), StringId{222});
-    EXPECT_EQ(CheckBluetoothInputs("Office", "123"), StringId{223});
-    EXPECT_EQ(CheckBluetoothInputs("Office", "12345"), StringId{223});
-    EXPECT_EQ(CheckBluetoothInputs("Office", "12\xC3\xA9"), StringId{223});
+    const struct {
+        const char* name;
+        const char* password;
+        int message; // 0: accepted
+    } cases[] = {
+        {"Printer01", "1234", 0},
+        {"P", "1234", 0},
+        {"Office-Printer16", "1234", 0},    // 16 characters: the whole field
+        {"Office-Printer-17", "1234", 222}, // one more than the field holds
+        {"", "1234", 222},
+        {"", "12", 222}, // the name is told first
+        {"B\xC3\xBCro", "1234", 222},
+        {"Office", "123", 223},
+        {"Office", "12345", 223},
+        {"Office", "12\xC3\xA9", 223},
+    };
+    for (const auto& c : cases) {
+        const auto message = CheckBluetoothInputs(c.name, c.password);
+        EXPECT_EQ(message ? static_cast<int>(*message) : 0, c.message) << c.name << " / " << c.password;
+    }
 }
 
 TEST(BluetoothFrames, AnswerDecode) {

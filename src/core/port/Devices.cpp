@@ -50,14 +50,6 @@ void Order(std::vector<DeviceEntry>& list) {
     });
 }
 
-// A built-in serial line of the fake tree has a UART behind it when its port
-// type in sysfs is a number other than 0 (as the kernel reports it).
-bool FakeUart(const fs::path& sysfs, const std::string& name) {
-    std::ifstream in(sysfs / "class" / "tty" / name / "type");
-    int type = 0;
-    return (in >> type) && type != 0;
-}
-
 // The link in <dev>/serial/by-id that leads to `node`, or "".
 std::string FakeStableName(const fs::path& devRoot, const std::string& node) {
     std::error_code ec;
@@ -78,8 +70,12 @@ std::vector<DeviceEntry> ListFromFakeTree(const fs::path& sysfs) {
         const std::string name = e.path().filename().string();
         const auto [prefix, number] = SplitDeviceName(name);
         if (prefix == "lp" && number >= 0) list.push_back({DeviceEntry::Parallel, e.path().string(), "", "", ""});
-        if (prefix == "ttyS" && number >= 0 && FakeUart(sysfs, name))
-            list.push_back({DeviceEntry::Serial, e.path().string(), "", "", ""});
+        if (prefix == "ttyS" && number >= 0) {
+            std::string type;
+            std::ifstream(sysfs / "class" / "tty" / name / "type") >> type;
+            if (devices::ListedSerialLine(name, type))
+                list.push_back({DeviceEntry::Serial, e.path().string(), "", "", ""});
+        }
     }
     for (const UsbPrinterInfo& p : ListUsbPrinters())
         if (!p.node.empty()) list.push_back({DeviceEntry::Usb, p.node, "", p.vendorId, p.productId});
@@ -127,6 +123,13 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     const auto [pb, nb] = SplitDeviceName(b);
     if (pa != pb) return pa < pb;
     return na < nb;
+}
+
+bool ListedSerialLine(const std::string& name, const std::string& type) {
+    const auto [prefix, number] = SplitDeviceName(name);
+    if (number < 0) return false;
+    if (prefix == "ttyS") return !type.empty() && type != "0";
+    return prefix == "ttyUSB" || prefix == "ttyACM" || prefix == "ttyAMA" || prefix == "rfcomm";
 }
 
 } // namespace devices

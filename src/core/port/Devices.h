@@ -93,6 +93,11 @@ std::vector<DeviceEntry> ListFromUdev();
 std::unique_ptr<DeviceMonitor::Source> UdevMonitor();
 // Natural order within a kind: by the name's letters, then its number.
 bool NaturalLess(const std::string& a, const std::string& b);
+// Whether the tty `name` (ttyUSB0) is a serial line to list; `type` is its
+// port type as sysfs gives it ("" when it has none). The 8250 driver registers
+// every built-in port (ttyS) it may have: only those with a UART found behind
+// them, of a type other than 0 (unknown), are lines.
+bool ListedSerialLine(const std::string& name, const std::string& type);
 } // namespace devices
 
 } // namespace pemberlux

@@ -40,7 +40,8 @@ bool SerialName(const std::string& name) {
 }
 
 // The kind of a device of the watched subsystems by its subsystem and name;
-// nothing for the others (virtual consoles, ptys).
+// nothing for the others (virtual consoles, ptys). The monitor hears of every
+// serial line by this, including one that is gone and shows no port type.
 std::optional<DeviceEntry::Kind> KindOf(udev_device* d) {
     const std::string subsystem = Text(udev_device_get_subsystem(d));
     const std::string name = Text(udev_device_get_sysname(d));
@@ -58,12 +59,9 @@ std::optional<DeviceEntry> EntryOf(udev_device* d) {
     entry.kind = *kind;
     entry.node = node;
     if (*kind == DeviceEntry::Serial) {
-        // The 8250 driver registers every ttyS it may have; those without a
-        // UART found behind them have the port type 0 (unknown).
-        if (Numbered(Text(udev_device_get_sysname(d)), "ttyS")) {
-            const std::string type = Text(udev_device_get_sysattr_value(d, "type"));
-            if (type.empty() || type == "0") return std::nullopt;
-        }
+        if (!devices::ListedSerialLine(Text(udev_device_get_sysname(d)),
+                                       Text(udev_device_get_sysattr_value(d, "type"))))
+            return std::nullopt;
         for (udev_list_entry* link = udev_device_get_devlinks_list_entry(d); link;
              link = udev_list_entry_get_next(link)) {
             const std::string path = Text(udev_list_entry_get_name(link));
