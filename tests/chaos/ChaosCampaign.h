@@ -67,8 +67,13 @@ inline const char* Name(Via v) {
 enum class Outcome { Success, HonestFailure, FalseSuccess, WrongValue, Hang, Crash, LeftBehind };
 inline constexpr std::size_t kOutcomeCount = 7;
 inline const char* Name(Outcome o) {
-    static const char* const names[] = {"success (whole record)", "honest failure", "false success",
-                                        "value not from the wire", "hang", "crash", "left behind"};
+    static const char* const names[] = {"success (whole record)",
+                                        "honest failure",
+                                        "false success",
+                                        "value not from the wire",
+                                        "hang",
+                                        "crash",
+                                        "left behind"};
     return names[static_cast<int>(o)];
 }
 
@@ -115,8 +120,8 @@ struct Tally {
         out << "\noutcomes:";
         for (std::size_t k = 0; k < kOutcomeCount; ++k)
             out << (k ? "," : "") << " " << Name(static_cast<Outcome>(k)) << " " << outcomes[k];
-        out << "\nreads shown from a garbled reply: " << shownGarbled << ", with a status burst on the wire: "
-            << shownWithBurst << "\n";
+        out << "\nreads shown from a garbled reply: " << shownGarbled
+            << ", with a status burst on the wire: " << shownWithBurst << "\n";
         return out.str();
     }
 };
@@ -129,6 +134,28 @@ inline bool IsPrefix(const Bytes& prefix, const Bytes& of) {
 }
 inline Bytes Frame(std::uint8_t code, std::uint8_t value) {
     return {0x1B, 0x0D, 0x53, 0x1B, code, value, 0x1B, 0x10, 0x45};
+}
+
+// What a job left of device `key` (and its `line`, when it has one): the
+// device held in this process, the line exclusive. Empty when nothing.
+inline std::string DeviceLeftBehind(const std::string& key, const std::string& line) {
+    std::string left;
+    JobLimits brief;
+    brief.deadline = JobClock::now() + 2s;
+    if (AcquireDevice(key, brief)) {
+        ReleaseDevice(key);
+    } else {
+        left += " device " + key + " still held;";
+    }
+    if (!line.empty()) {
+        const int fd = ::open(line.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            left += " line " + line + " cannot be opened (errno " + std::to_string(errno) + ");";
+        } else {
+            ::close(fd);
+        }
+    }
+    return left;
 }
 
 // The printer of one round and its transport.
@@ -202,25 +229,7 @@ public:
 
     // What is left of the job: the device held in this process, the line
     // exclusive. Empty when nothing.
-    std::string LeftBehind() const {
-        std::string left;
-        JobLimits brief;
-        brief.deadline = JobClock::now() + 2s;
-        if (AcquireDevice(key_, brief)) {
-            ReleaseDevice(key_);
-        } else {
-            left += " device " + key_ + " still held;";
-        }
-        if (!line_.empty()) {
-            const int fd = ::open(line_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0) {
-                left += " line " + line_ + " cannot be opened (errno " + std::to_string(errno) + ");";
-            } else {
-                ::close(fd);
-            }
-        }
-        return left;
-    }
+    std::string LeftBehind() const { return DeviceLeftBehind(key_, line_); }
 
 private:
     std::unique_ptr<sim::LabelPrinterSim> label_;
@@ -253,7 +262,7 @@ struct Claim {
     bool crashed = false;
     bool success = false;
     std::string detail;
-    Bytes reply;       // core reads: the reply the job took
+    Bytes reply;        // core reads: the reply the job took
     nlohmann::json doc; // command line reads: the values shown
 };
 
@@ -309,7 +318,7 @@ public:
         printer.SetChaosActive(false);
 
         const std::vector<sim::ChaosExchange> record = printer.ChaosRecord();
-        Bytes wire;       // everything the printer sent in the round
+        Bytes wire;                          // everything the printer sent in the round
         bool garbled = false, burst = false; // the wire did not carry the answer as it stands
         std::string faults;
         for (const sim::ChaosExchange& e : record) {
@@ -371,8 +380,8 @@ public:
         if (static_cast<int>(outcome) >= static_cast<int>(Outcome::FalseSuccess)) {
             std::ostringstream p;
             p << "round " << n << " (seed " << seed << "): " << Name(round.job) << " over " << Name(round.link)
-              << " via " << Name(round.via) << ": " << Name(outcome) << ": " << why << " [faults " << faults
-              << "] " << claim.detail;
+              << " via " << Name(round.via) << ": " << Name(outcome) << ": " << why << " [faults " << faults << "] "
+              << claim.detail;
             tally.problems.push_back(p.str());
         }
     }
@@ -420,8 +429,7 @@ private:
 
     // Runs `body` on a worker of its own, as the window runs a job, stopping
     // it when it outlives the hang bound.
-    template <typename Body>
-    static Claim Bounded(Body body) {
+    template <typename Body> static Claim Bounded(Body body) {
         std::stop_source stop;
         std::promise<Claim> result;
         std::future<Claim> done = result.get_future();
