@@ -67,13 +67,8 @@ inline const char* Name(Via v) {
 enum class Outcome { Success, HonestFailure, FalseSuccess, WrongValue, Hang, Crash, LeftBehind };
 inline constexpr std::size_t kOutcomeCount = 7;
 inline const char* Name(Outcome o) {
-    static const char* const names[] = {"success (whole record)",
-                                        "honest failure",
-                                        "false success",
-                                        "value not from the wire",
-                                        "hang",
-                                        "crash",
-                                        "left behind"};
+    static const char* const names[] = {"success (whole record)", "honest failure", "false success",
+                                        "value not from the wire", "hang", "crash", "left behind"};
     return names[static_cast<int>(o)];
 }
 
@@ -120,8 +115,8 @@ struct Tally {
         out << "\noutcomes:";
         for (std::size_t k = 0; k < kOutcomeCount; ++k)
             out << (k ? "," : "") << " " << Name(static_cast<Outcome>(k)) << " " << outcomes[k];
-        out << "\nreads shown from a garbled reply: " << shownGarbled
-            << ", with a status burst on the wire: " << shownWithBurst << "\n";
+        out << "\nreads shown from a garbled reply: " << shownGarbled << ", with a status burst on the wire: "
+            << shownWithBurst << "\n";
         return out.str();
     }
 };
@@ -262,7 +257,7 @@ struct Claim {
     bool crashed = false;
     bool success = false;
     std::string detail;
-    Bytes reply;        // core reads: the reply the job took
+    Bytes reply;       // core reads: the reply the job took
     nlohmann::json doc; // command line reads: the values shown
 };
 
@@ -318,7 +313,7 @@ public:
         printer.SetChaosActive(false);
 
         const std::vector<sim::ChaosExchange> record = printer.ChaosRecord();
-        Bytes wire;                          // everything the printer sent in the round
+        Bytes wire;       // everything the printer sent in the round
         bool garbled = false, burst = false; // the wire did not carry the answer as it stands
         std::string faults;
         for (const sim::ChaosExchange& e : record) {
@@ -380,8 +375,8 @@ public:
         if (static_cast<int>(outcome) >= static_cast<int>(Outcome::FalseSuccess)) {
             std::ostringstream p;
             p << "round " << n << " (seed " << seed << "): " << Name(round.job) << " over " << Name(round.link)
-              << " via " << Name(round.via) << ": " << Name(outcome) << ": " << why << " [faults " << faults << "] "
-              << claim.detail;
+              << " via " << Name(round.via) << ": " << Name(outcome) << ": " << why << " [faults " << faults
+              << "] " << claim.detail;
             tally.problems.push_back(p.str());
         }
     }
@@ -429,7 +424,8 @@ private:
 
     // Runs `body` on a worker of its own, as the window runs a job, stopping
     // it when it outlives the hang bound.
-    template <typename Body> static Claim Bounded(Body body) {
+    template <typename Body>
+    static Claim Bounded(Body body) {
         std::stop_source stop;
         std::promise<Claim> result;
         std::future<Claim> done = result.get_future();

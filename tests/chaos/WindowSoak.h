@@ -301,6 +301,11 @@ public:
         }
         window_ = std::make_unique<CPemberluxDlg>();
         window_->show();
+        Show(screen);
+    }
+    // Another page of the window, chosen in its menu.
+    void Show(Screen screen) {
+        screen_ = screen;
         const int menu = screen == Screen::Command    ? CPemberluxDlg::MENU_COMMAND_TEST
                          : screen == Screen::Firmware ? CPemberluxDlg::MENU_FIRMWARE
                                                       : CPemberluxDlg::MENU_PRINTER_SETUP;
@@ -620,18 +625,20 @@ inline Figures BackTo(const Figures& baseline, std::chrono::milliseconds bound =
     return Figures::Now();
 }
 
-// `count` exchanges through the window as a user makes them, one after the
-// other: on the label page Get Printer Settings and Send Settings in turn, on
-// the command test page a line of text. Returns how many were refused or failed.
+// `count` exchanges through the window of a label printer as a user makes
+// them, one after the other: on the label page Get Printer Settings and Send
+// Settings, then on the command test page a line of text, twice, and so on.
+// Returns how many were refused or failed.
 inline std::size_t WindowExchanges(Program& p, std::size_t count) {
     std::size_t failed = 0;
-    CWindowBase& target = p.Target();
-    if (p.GetScreen() == Screen::Command)
-        target.ControlAs<QPlainTextEdit>(CCommandTest::IDC_INPUT)->setPlainText("Long run");
     for (std::size_t i = 0; i < count; ++i) {
-        const int button = p.GetScreen() == Screen::Command ? int{CCommandTest::IDC_SEND_DATA}
-                           : i % 2 == 0                     ? int{IDC_GET_PRINTER_SETTINGS}
-                                                            : int{IDC_SEND_SETTINGS};
+        const bool command = i % 4 >= 2;
+        p.Show(command ? Screen::Command : Screen::Label);
+        CWindowBase& target = p.Target();
+        if (command) target.ControlAs<QPlainTextEdit>(CCommandTest::IDC_INPUT)->setPlainText("Long run");
+        const int button = command      ? int{CCommandTest::IDC_SEND_DATA}
+                           : i % 4 == 0 ? int{IDC_GET_PRINTER_SETTINGS}
+                                        : int{IDC_SEND_SETTINGS};
         p.messages.Clear();
         p.Click(button);
         if (!RunUntil([&] { return target.WorkersRunning() == 0 && target.Control(button)->isEnabled(); },
