@@ -14,6 +14,7 @@
 #include "ChaosCampaign.h"
 #include "DownloadSim.h"
 #include "LabelPrinterSim.h"
+#include "QtTestSupport.h"
 #include "ReceiptPrinterSim.h"
 #include "Records.h"
 #include "SimFleet.h"
@@ -37,7 +38,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -51,7 +51,6 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <memory>
 #include <random>
 #include <set>
@@ -64,6 +63,7 @@ namespace pemberlux::test::soak {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using chaos::Contains;
+using chaos::HANG_BOUND;
 using sim::Bytes;
 
 // ---- The process's figures ----------------------------------------------------
@@ -109,21 +109,6 @@ inline long RssKb() {
     while (std::getline(status, line))
         if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return -1;
-}
-
-// Runs the GUI thread's events until `done` holds or `timeout` passes,
-// looking every 10 ms.
-inline bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    if (done()) return true;
-    const auto until = Clock::now() + timeout;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || Clock::now() > until) loop.quit();
-    });
-    poll.start(10);
-    loop.exec();
-    return done();
 }
 
 // How long the GUI thread kept the event loop from a 10 ms timer: every tick's
@@ -319,7 +304,6 @@ public:
 
     Screen GetScreen() const { return screen_; }
     sim::SimPrinter& Printer() { return *printer_; }
-    sim::LabelPrinterSim* Label() { return label_.get(); }
     const std::string& DeviceKey() const { return key_; }
     const TempDir& Dir() const { return dir_; }
 
@@ -393,9 +377,6 @@ struct SoakTally {
     }
 };
 
-// Far beyond anything a job should take: a job still running then hangs.
-inline constexpr std::chrono::seconds HANG_BOUND{120};
-
 class WindowSoak {
 public:
     // `gui` is the bound for the GUI thread's busy stretches counted as late.
@@ -426,9 +407,9 @@ public:
         std::vector<int> disabled;
         for (int id : enabledBefore)
             if (!target.Control(id)->isEnabled()) disabled.push_back(id);
-        const bool ended = RunUntil([&] { return target.WorkersRunning() == 0; }, HANG_BOUND);
+        const bool ended = WaitUntil([&] { return target.WorkersRunning() == 0; }, HANG_BOUND);
         // The controls come back through the GUI thread's queue.
-        const bool back = RunUntil(
+        const bool back = WaitUntil(
             [&] {
                 for (int id : disabled)
                     if (!target.Control(id)->isEnabled()) return false;
@@ -470,15 +451,15 @@ public:
         }
         if (ended) {
             why += chaos::DeviceLeftBehind(p.DeviceKey(), "");
-            if (!RunUntil([&] { return Threads() <= threads_; }, 10s))
+            if (!WaitUntil([&] { return Threads() <= threads_; }, 10s))
                 why += " " + std::to_string(Threads() - threads_) + " thread(s) left behind;";
         }
-        if (success) ++tally.successes;
-        if (failureTold) ++tally.failuresTold;
+        if (ended && success) ++tally.successes;
+        if (ended && failureTold) ++tally.failuresTold;
         if (!why.empty()) tally.problems.push_back(where.str() + ":" + why + " [faults " + faults + "]");
-        // A printer still answering the faulted exchange (late, split) ends
-        // before the next round talks to it.
-        RunUntil([] { return false; }, 50ms);
+        // The label page's refresh of its edits (a timer after the job) runs
+        // before the next round.
+        RunEventsFor(150ms);
     }
 
     // Ends the program of the last rounds.
@@ -590,7 +571,7 @@ private:
     // Whether the printer's record holds what a success needs, once its side
     // of the line has read what it already took (a slow reader takes a while).
     static bool Arrives(const sim::SimPrinter& printer, const Step& step) {
-        return RunUntil(
+        return WaitUntil(
             [&] {
                 const Bytes got = printer.Received();
                 return step.frame ? HoldsWholeFrame(got) : Contains(got, step.whole);
@@ -621,7 +602,7 @@ struct Figures {
 // Waits (running the GUI thread's events) until the descriptors and threads
 // are back to `baseline`'s; the figures then, or at the bound.
 inline Figures BackTo(const Figures& baseline, std::chrono::milliseconds bound = 10s) {
-    RunUntil([&] { return Descriptors() <= baseline.descriptors && Threads() <= baseline.threads; }, bound);
+    WaitUntil([&] { return Descriptors() <= baseline.descriptors && Threads() <= baseline.threads; }, bound);
     return Figures::Now();
 }
 
@@ -641,8 +622,8 @@ inline std::size_t WindowExchanges(Program& p, std::size_t count) {
                                         : int{IDC_SEND_SETTINGS};
         p.messages.Clear();
         p.Click(button);
-        if (!RunUntil([&] { return target.WorkersRunning() == 0 && target.Control(button)->isEnabled(); },
-                      HANG_BOUND) ||
+        if (!WaitUntil([&] { return target.WorkersRunning() == 0 && target.Control(button)->isEnabled(); },
+                       HANG_BOUND) ||
             p.messages.Count() != 0)
             ++failed;
     }
