@@ -131,6 +131,28 @@ inline Bytes Frame(std::uint8_t code, std::uint8_t value) {
     return {0x1B, 0x0D, 0x53, 0x1B, code, value, 0x1B, 0x10, 0x45};
 }
 
+// What a job left of device `key` (and its `line`, when it has one): the
+// device held in this process, the line exclusive. Empty when nothing.
+inline std::string DeviceLeftBehind(const std::string& key, const std::string& line) {
+    std::string left;
+    JobLimits brief;
+    brief.deadline = JobClock::now() + 2s;
+    if (AcquireDevice(key, brief)) {
+        ReleaseDevice(key);
+    } else {
+        left += " device " + key + " still held;";
+    }
+    if (!line.empty()) {
+        const int fd = ::open(line.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            left += " line " + line + " cannot be opened (errno " + std::to_string(errno) + ");";
+        } else {
+            ::close(fd);
+        }
+    }
+    return left;
+}
+
 // The printer of one round and its transport.
 class TestBench {
 public:
@@ -202,25 +224,7 @@ public:
 
     // What is left of the job: the device held in this process, the line
     // exclusive. Empty when nothing.
-    std::string LeftBehind() const {
-        std::string left;
-        JobLimits brief;
-        brief.deadline = JobClock::now() + 2s;
-        if (AcquireDevice(key_, brief)) {
-            ReleaseDevice(key_);
-        } else {
-            left += " device " + key_ + " still held;";
-        }
-        if (!line_.empty()) {
-            const int fd = ::open(line_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0) {
-                left += " line " + line_ + " cannot be opened (errno " + std::to_string(errno) + ");";
-            } else {
-                ::close(fd);
-            }
-        }
-        return left;
-    }
+    std::string LeftBehind() const { return DeviceLeftBehind(key_, line_); }
 
 private:
     std::unique_ptr<sim::LabelPrinterSim> label_;
