@@ -171,6 +171,16 @@ TEST_F(CliTest, EveryExitCodeIsReachedAndDocumented) {
         {4, {"--tcp", "127.0.0.1:" + std::to_string(stalled.Port()), "send", "--file", "big.bin"}, "127.0.0.1:"},
         {5, {"--model", "LB-610", "--tcp", live, "profile", "diff", "p.json"}, "the settings differ"},
         {6, {"profile", "diff", "p.json", "missing.json"}, "missing.json: cannot be read: No such file or directory"},
+        // Every file names the system's reason.
+        {6,
+         {"send", "--file", "missing.bin"},
+         "missing.bin: The file cannot be opened or read. (No such file or directory)"},
+        {6,
+         {"fleet", "inventory", "--targets", "missing.txt"},
+         "missing.txt: cannot be read: No such file or directory"},
+        {6,
+         {"--model", "LB-610", "--tcp", live, "fleet", "firmware", "missing.FW"},
+         "missing.FW: cannot be read: No such file or directory"},
         {7, {"fleet", "inventory", "--targets", "fleet.txt"}, "1 of 1 printers failed"},
     };
     dir.Write("fleet.txt", "tcp:127.0.0.1:" + std::to_string(closed) + " LB-610\n");
