@@ -133,11 +133,12 @@ start "$root/home/.config/pemberlux" HOME="$root/home"
 start "$root/home/.config/pemberlux" XDG_CONFIG_HOME=relative HOME="$root/home"
 
 # The command line reads the settings the installed program wrote, from any
-# folder: their language is the language of its messages.
-sed -i 's/^Language=English/Language=Chinese/' "$root/home/.config/pemberlux/pemberlux.ini"
+# folder: their interface is where it goes.
+sed -i 's/^CurPortType=.*/CurPortType=4/; s/^IpAddr=.*/IpAddr=127.0.0.1/; s/^ListenPort=.*/ListenPort=1/' \
+  "$root/home/.config/pemberlux/pemberlux.ini"
 message=$(cd "$root" && env -u XDG_CONFIG_HOME -u PEMBERLUX_CONFIG HOME="$root/home" \
-  "$usr/bin/pemberlux-cli" --tcp 127.0.0.1:1 label info 2>&1 >/dev/null)
-LC_ALL=C.UTF-8 grep -q '[^ -~]' <<<"$message" ||
+  "$usr/bin/pemberlux-cli" --model LB-610 label info 2>&1 >/dev/null)
+grep -q '127\.0\.0\.1:1: ' <<<"$message" ||
   fail "pemberlux-cli did not use ~/.config/pemberlux/pemberlux.ini: $message"
 
 # The .deb as `make package` builds it: lintian finds no error and no warning.
