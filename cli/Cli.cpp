@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "core/base/FileText.h"
 #include "core/base/SettingsFile.h"
 #include "core/base/UiText.h"
 #include "core/network/NetConfig.h"
@@ -136,30 +137,43 @@ std::filesystem::path FindSettingsFile(const std::string& given) {
     return config / "pemberlux" / SETTINGS_FILE_NAME;
 }
 
-int ChooseLanguage(const std::string& lang, const std::filesystem::path& settingsFile) {
+int ChooseLanguage(const std::string& lang) {
     if (lang == "en") return LANG_ENGLISH;
     if (lang == "zh") return LANG_CHINESE;
-    // As the program decides: the settings file's language when it names one, else the locale's.
-    PortSettings s;
-    std::error_code ec;
-    if (std::filesystem::exists(settingsFile, ec) && ReadSettingsFile(settingsFile, s) &&
-        (s.language == "English" || s.language == "Chinese"))
-        return LanguageIdOf(s.language);
+    // As command lines do: the locale's, whatever language the window keeps in its settings file.
     return SystemDefaultLanguage();
 }
+
+namespace {
+
+// Whether the user named the settings file (--config or $PEMBERLUX_CONFIG).
+bool SettingsFileNamed(const std::string& given) {
+    const char* env = std::getenv("PEMBERLUX_CONFIG");
+    return !given.empty() || (env && *env);
+}
+
+} // namespace
 
 void Context::Resolve() {
     settingsFile_ = FindSettingsFile(options.config);
     if (!options.lang.empty() && options.lang != "en" && options.lang != "zh")
         Usage("--lang takes en or zh, not '%1'", {options.lang});
-    // Read only: a missing file gives the defaults and is not created.
+    // Read only: a missing file in a default place gives the defaults and is not
+    // created. A file the user named must be there, unless --save is to create it.
     std::error_code ec;
-    if (std::filesystem::exists(settingsFile_, ec)) {
-        ReadSettingsFile(settingsFile_, settings_);
+    const bool named = SettingsFileNamed(options.config);
+    if (std::filesystem::exists(settingsFile_, ec) || named) {
+        int error = 0;
+        if (!ReadSettingsFile(settingsFile_, settings_, &error)) {
+            if (!(error == ENOENT && options.save))
+                Fail(EXIT_FILE, "%1: cannot be read: %2", {settingsFile_.string(), SystemReason(error)});
+            settings_ = DefaultPortSettings();
+        }
     } else {
         settings_ = DefaultPortSettings();
     }
-    langId_ = ChooseLanguage(options.lang, settingsFile_);
+    fileLanguage_ = settings_.language;
+    langId_ = ChooseLanguage(options.lang);
     settings_.language = langId_ == LANG_CHINESE ? "Chinese" : "English";
     SetThreadUiLanguage(langId_);
 
@@ -413,7 +427,10 @@ void Context::SaveIfAsked() const {
     // The launcher's folder may not be there yet when the program never ran.
     std::error_code ec;
     if (settingsFile_.has_parent_path()) std::filesystem::create_directories(settingsFile_.parent_path(), ec);
-    if (const FileWrite written = WriteSettingsFile(settingsFile_, settings_); !written)
+    // The window's language stays the one the file had; the messages' language is this command's.
+    PortSettings saved = settings_;
+    if (!fileLanguage_.empty()) saved.language = fileLanguage_;
+    if (const FileWrite written = WriteSettingsFile(settingsFile_, saved); !written)
         Fail(EXIT_FILE, "%1: cannot be written (%2)", {settingsFile_.string(), written.Reason()});
 }
 

@@ -51,9 +51,9 @@ public:
     ConnectionOptions options;
 
     // The settings of the settings file (see FindSettingsFile; never written
-    // unless --save) with the
-    // options applied; the language of the texts is set for this thread.
-    // Throws a usage failure for options that make no sense.
+    // unless --save) with the options applied; the language of the texts is
+    // set for this thread. Throws a usage failure for options that make no
+    // sense, and a file failure for a named settings file that cannot be read.
     void Resolve();
 
     // A context of its own for one printer of a fleet, next to the others:
@@ -148,6 +148,7 @@ private:
     JobClock::time_point deadline_ = JobClock::time_point::max();
     std::string command_;
     std::filesystem::path settingsFile_;
+    std::string fileLanguage_; // the window's, kept when --save writes the file
     // A fleet printer's context keeps its output.
     bool capture_ = false;
     std::vector<Json> printed_;
@@ -171,9 +172,9 @@ Bytes ReadStandardInput(const Context& ctx);
 // The exit code and message of a result that is not a success.
 int ExitCodeOf(const ExchangeResult& result);
 
-// The language of the command line's texts: --lang (en, zh), else the one the
-// program uses: the settings file's (`settingsFile`), else the locale's.
-int ChooseLanguage(const std::string& lang, const std::filesystem::path& settingsFile);
+// The language of the command line's texts: --lang (en, zh), else the locale's
+// (LC_ALL, LC_MESSAGES, LANG), not the window's choice in the settings file.
+int ChooseLanguage(const std::string& lang);
 
 // Writes "pemberlux-cli: <command>: <text>" as one line on stderr, the text's
 // line breaks as blanks and its control bytes escaped.

@@ -38,16 +38,20 @@ ExchangeResult ResetToFactory(Context& ctx, const FactoryResetSequence& sequence
 Json ReadLabelSettings(Context& ctx);
 // The same from a settings reply already read.
 Json LabelSettingsOf(Context& ctx, const ExchangeResult& reply);
-// The set frame for `assignments`, checked whole before anything is sent.
-Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments);
-// Serial number, firmware version and head mileage.
+// The set frame for `assignments`, checked whole before anything is sent;
+// `sent`, when given, gets each key with its value as `label get` shows it.
+Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments, Json* sent = nullptr);
+// Serial number, firmware version and head mileage (head_mileage_m, in metres).
 Json ReadLabelInfo(Context& ctx);
 
 // ---- Receipt printers --------------------------------------------------------
 
 Json ReadReceiptSettings(Context& ctx);
 Json ReceiptSettingsOf(Context& ctx, const ExchangeResult& reply);
-Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments);
+Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments, Json* sent = nullptr);
+
+// The keys of `assignments` with their values as `shown` (a family's settings document) has them.
+Json SentValues(const Assignments& assignments, const Json& shown);
 
 // ---- Used by the fleet commands -----------------------------------------------
 
@@ -62,7 +66,7 @@ struct NetworkPrinter {
     std::string mac;      // as the search answer spells it
     std::string ip;
     std::string name;
-    std::string firmware;
+    std::string firmware; // the network module's or print server's, not the printer's
     std::string serialNumber;
     int printPort = 9100;
 };

@@ -191,6 +191,9 @@ const char* BASH_DRIVER = R"sh(_pemberlux_cli() {
     ((i == COMP_CWORD)) && cword=$((${#words[@]} - 1))
   done
   local cur=${words[cword]} raw=${COMP_WORDS[COMP_CWORD]} prev=${words[cword-1]}
+  # Right after "=" or ":" bash replaces nothing: that character is a word of
+  # its own in COMP_WORDS but stays on the line.
+  [[ $raw == [=:] ]] && raw=""
   local cmdpath skip place
   _pemberlux_cli_walk "${words[@]:1:cword-1}"
   local candidates

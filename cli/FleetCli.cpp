@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "FleetTargets.h"
 
+#include "core/base/FileText.h"
 #include "core/base/MacAddress.h"
 #include "core/base/ReplaceFile.h"
 #include "core/base/UiText.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -88,9 +90,9 @@ std::vector<FleetTarget> ReadTargets(const std::string& path) {
     if (path == "-") {
         text.assign(std::istreambuf_iterator<char>(std::cin), {});
     } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) Fail(EXIT_FILE, "%1: cannot be read", {path});
-        text.assign(std::istreambuf_iterator<char>(in), {});
+        const FileText file = ReadFileText(path);
+        if (file.error) Fail(EXIT_FILE, "%1: cannot be read: %2", {path, SystemReason(file.error)});
+        text = file.text;
     }
     return ParseTargets(text, path == "-" ? "stdin" : path);
 }
@@ -117,7 +119,7 @@ std::vector<Member> Gather(const Context& ctx, const FleetArgs& args) {
             listed->serialNumber = p.serialNumber;
             // The version the answer gives is its network module's or print server's, not the printer's.
             listed->values["found_by"] = p.protocol;
-            listed->values["network_firmware"] = p.firmware;
+            listed->values["network_firmware_version"] = p.firmware;
             // The model the answer names, unless the file named one.
             if (listed->target.model.empty() && FindModel(p.name)) listed->target.model = p.name;
         }
@@ -229,7 +231,8 @@ void RunFleet(Context& ctx, Task task, const FleetArgs& args) {
     if (task == Task::Firmware) {
         if (FirmwareFormatOf(args.file) == FirmwareFormat::Unknown)
             Usage("%1: not a firmware file (.FW, .fw, .cg, .CG, .bin, .BIN)", {args.file});
-        if (!std::ifstream(args.file)) Fail(EXIT_FILE, "%1: cannot be read", {args.file});
+        if (::access(args.file.c_str(), R_OK) != 0)
+            Fail(EXIT_FILE, "%1: cannot be read: %2", {args.file, SystemReason(errno)});
     }
     std::vector<Member> fleet = Gather(ctx, args);
     // One question for the whole fleet; the printers' own jobs do not ask.

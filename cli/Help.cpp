@@ -2,6 +2,8 @@
 // read: the unknown word named, and the nearest command or option offered.
 #include "Cli.h"
 
+#include "core/base/NearestWord.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -27,43 +29,6 @@ CLI::App* Chosen(CLI::App& app) {
     }
 }
 
-
-// Edits between two words, a swap of neighbours counting as one.
-std::size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
-    for (std::size_t i = 0; i <= a.size(); ++i)
-        d[i][0] = i;
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        d[0][j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-        }
-    }
-    return d[a.size()][b.size()];
-}
-
-// The candidate a mistyped word most likely meant: the only one it begins, or
-// the nearest within a third of its length; empty when none is near.
-std::string Nearest(const std::string& word, const std::vector<std::string>& candidates) {
-    std::vector<std::string> starting;
-    for (const std::string& c : candidates)
-        if (word.size() >= 2 && c.compare(0, word.size(), word) == 0) starting.push_back(c);
-    if (starting.size() == 1) return starting.front();
-    std::string best;
-    std::size_t bestDistance = std::max<std::size_t>(1, word.size() / 3) + 1;
-    for (const std::string& c : candidates) {
-        const std::size_t d = Distance(word, c);
-        if (d < bestDistance) {
-            best = c;
-            bestDistance = d;
-        }
-    }
-    return best;
-}
-
 std::vector<std::string> CommandNames(const CLI::App& level) {
     std::vector<std::string> names;
     for (const CLI::App* sub : level.get_subcommands({}))
@@ -87,7 +52,7 @@ std::vector<std::string> OptionNames(const CLI::App& level) {
 
 // `word` was not found among `known`: the nearest is offered, else the help.
 std::string WithSuggestion(bool option, const std::string& word, const std::vector<std::string>& known) {
-    const std::string near = Nearest(word, known);
+    const std::string near = NearestWord(word, known);
     if (option)
         return near.empty() ? Tr("'%1' is not an option; see --help", {word})
                             : Tr("'%1' is not an option; did you mean '%2'?", {word, near});
@@ -113,10 +78,21 @@ public:
     std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override {
         if (!app->get_parent() || mode == CLI::AppFormatMode::Sub) return CLI::Formatter::make_help(app, name, mode);
         return make_description(app) + make_usage(app, name) + make_positionals(app) + make_groups(app, mode) +
-               SharedGroups(app) + make_subcommands(app, mode) + "\n" + make_footer(app);
+               GroupOptions(app) + SharedGroups(app) + make_subcommands(app, mode) + "\n" + make_footer(app);
     }
 
 private:
+    // The options of the command groups above it ("fleet inventory" takes --targets of "fleet").
+    std::string GroupOptions(const CLI::App* app) const {
+        std::string out;
+        for (const CLI::App* group = app->get_parent(); group && group->get_parent(); group = group->get_parent()) {
+            const auto own = group->get_options(
+                [&](const CLI::Option* o) { return o->nonpositional() && o != group->get_help_ptr(); });
+            if (!own.empty()) out += make_group(group->get_name() + " options", false, own);
+        }
+        return out;
+    }
+
     std::string SharedGroups(const CLI::App* app) const {
         std::string out;
         const CLI::App* root = app;
@@ -158,8 +134,13 @@ std::string ParseErrorText(CLI::App& app, const CLI::ParseError& e) {
     const std::vector<std::string> left = app.remaining(true);
     if (!left.empty()) {
         const std::string& word = left.front();
-        if (word.size() > 1 && word[0] == '-')
-            return WithSuggestion(true, word.substr(0, word.find('=')), OptionNames(level));
+        const std::string option = word.substr(0, word.find('='));
+        // An option of the command given before it: the shared options come first, the command's own after it.
+        const std::vector<std::string> own = OptionNames(level);
+        if (option.size() > 1 && option[0] == '-' && std::find(own.begin(), own.end(), option) != own.end())
+            return Tr("'%1' is an option of '%2': give it after the command (%3 %1)",
+                      {option, CommandName(app), CommandName(app)});
+        if (word.size() > 1 && word[0] == '-') return WithSuggestion(true, option, own);
         if (!CommandNames(level).empty() && level.get_subcommands().empty())
             return WithSuggestion(false, word, CommandNames(level));
         return Tr("unexpected argument '%1'; see --help", {word});

@@ -69,12 +69,20 @@ Json LabelSettingsOf(Context& ctx, const ExchangeResult& result) {
     return ProfileSettings(values, TargetOf(ctx));
 }
 
-Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments) {
+Json SentValues(const Assignments& assignments, const Json& shown) {
+    Json sent = Json::object();
+    for (const auto& assignment : assignments)
+        sent[assignment.first] = shown[assignment.first];
+    return sent;
+}
+
+Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments, Json* sent) {
     if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {LabelSettingKeys()});
     LabelSettingValues values;
     LabelChangedMarks marks;
     if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
         Usage(*problem);
+    if (sent) *sent = SentValues(assignments, ProfileSettings(values, TargetOf(ctx)));
     return BuildSettingsFrame(marks, values, ctx.Settings());
 }
 
@@ -91,6 +99,10 @@ Json ReadLabelInfo(Context& ctx) {
         });
         doc[entry.second] = DecodeTextReply(result.reply, ctx.Language());
     }
+    // The mileage as a number, its unit in the key.
+    const auto metres = HeadMileageMetres(doc["head_mileage"].get<std::string>());
+    doc.erase("head_mileage");
+    doc["head_mileage_m"] = metres ? Json(*metres) : Json(nullptr);
     return doc;
 }
 
@@ -123,12 +135,10 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
         action = [assignments](Context& c) {
             RequireFamily(c, PrinterFamily::Label);
             const Assignments parsed = ParseAssignments(*assignments);
-            const Bytes frame = BuildLabelSet(c, parsed);
+            Json sent;
+            const Bytes frame = BuildLabelSet(c, parsed, &sent);
             c.Exchange(frame, nullptr);
-            Json doc = Json::object();
-            for (const auto& [key, value] : parsed)
-                doc[key] = value;
-            c.Print({{"sent", doc}});
+            c.Print({{"sent", sent}});
         };
     });
 

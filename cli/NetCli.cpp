@@ -36,13 +36,13 @@ struct Device {
                     {"mac", Mac()},
                     {"ip_in_use", record.IpText()},
                     {"device_name", record.DeviceName()},
-                    {"firmware_version", record.FirmwareText()},
+                    {"network_firmware_version", record.FirmwareText()},
                     {"serial_number", nullptr}};
         return {{"protocol", "key_value"},
                 {"mac", Mac()},
                 {"ip_in_use", printer.ipInUse},
                 {"device_name", printer.deviceName},
-                {"firmware_version", printer.firmwareVersion},
+                {"network_firmware_version", printer.firmwareVersion},
                 {"serial_number", printer.serialNumber}};
     }
 };
@@ -162,7 +162,7 @@ Json KvJson(const KvConfigValues& v) {
             {"mac", MacShown(v.mac)},
             {"serial_number", v.serialNumber},
             {"device_name", v.deviceName},
-            {"firmware_version", v.firmwareVersion},
+            {"network_firmware_version", v.firmwareVersion},
             {"ip_in_use", v.hasCurrentIp ? Json(FormatIp(v.currentIp)) : Json(nullptr)},
             {"dhcp", v.dhcp < 0 ? Json(nullptr) : Json(v.dhcp == 1 ? "on" : "off")},
             {"ip", FormatIp(v.ip)},
@@ -189,7 +189,7 @@ Json PsJson(const Device& d, const ConfigImage& image) {
             {"mac", FormatMac(d.record.Mac())},
             {"serial_number", nullptr},
             {"device_name", d.record.DeviceName()},
-            {"firmware_version", d.record.FirmwareText()},
+            {"network_firmware_version", d.record.FirmwareText()},
             {"ip_in_use", d.record.IpText()},
             {"dhcp", image.DhcpEnabled() ? "on" : "off"},
             {"ip", FormatIp(image.IpAddress())},
@@ -209,8 +209,8 @@ struct NetChanges {
 };
 
 NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
-    const std::string keys =
-        std::string("dhcp, ip, subnet_mask, gateway, print_port") + (timeout ? ", print_timeout" : "");
+    std::vector<std::string> keys = {"dhcp", "ip", "subnet_mask", "gateway", "print_port"};
+    if (timeout) keys.push_back("print_timeout");
     NetChanges c;
     for (const auto& assignment : ParseAssignments(args)) {
         // Named references: clang before 16 does not let the lambda below capture a structured binding.
@@ -240,10 +240,10 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
             if (!n || *n < 0 || *n > 65535) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "0", "65535"});
             c.printTimeout = static_cast<int>(*n);
         } else {
-            Usage("unknown setting '%1'; keys: %2", {key, keys});
+            UnknownSetting(key, keys);
         }
     }
-    if (args.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {keys});
+    if (args.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {JoinItems(keys)});
     return c;
 }
 
@@ -423,22 +423,27 @@ void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
             });
         };
     });
-    auto setTarget = std::make_shared<std::string>();
-    auto setArgs = std::make_shared<std::vector<std::string>>();
+    auto setWords = std::make_shared<std::vector<std::string>>();
     auto set = net->add_subcommand("set", "DEVICE KEY=VALUE...: dhcp=on|off ip= subnet_mask= gateway= print_port= "
-                                          "print_timeout= (key-value printers)");
-    SetCompletion(set->add_option("device", *setTarget, "MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address")
+                                          "print_timeout= (key-value printers); the device may come anywhere");
+    SetCompletion(set->add_option("device-and-assignments", *setWords,
+                                  "the MAC address (any of aa:bb:.., AA-BB-.., AABB..) or IPv4 address of the "
+                                  "device, and KEY=VALUE")
                       ->required(),
-                  {});
-    SetCompletion(set->add_option("assignments", *setArgs, "KEY=VALUE")->required(), NetKeys(true));
-    set->callback([&action, setTarget, setArgs] {
-        action = [setTarget, setArgs](Context& c) {
+                  NetKeys(true));
+    set->callback([&action, setWords] {
+        action = [setWords](Context& c) {
+            // The one word without "=" is the device.
+            std::vector<std::string> devices, assignments;
+            for (const std::string& word : *setWords)
+                (word.find('=') == std::string::npos ? devices : assignments).push_back(word);
+            if (devices.size() != 1) Usage("net set needs one device: its MAC address or IPv4 address");
             // Every value is checked before the search goes out.
-            const Target wanted = ParseTarget(*setTarget);
-            ParseChanges(*setArgs, true);
+            const Target wanted = ParseTarget(devices.front());
+            ParseChanges(assignments, true);
             Network n;
             const Device d = FindDevice(c, n, wanted);
-            const NetChanges changes = ParseChanges(*setArgs, !d.printServer);
+            const NetChanges changes = ParseChanges(assignments, !d.printServer);
             AtDevice(c, d, [&] {
                 if (d.printServer) {
                     SetPrintServer(c, n, d, changes);

@@ -29,12 +29,13 @@ Json ReceiptSettingsOf(Context& ctx, const ExchangeResult& result) {
     return ProfileSettings(values, TargetOf(ctx));
 }
 
-Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments) {
+Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments, Json* sent) {
     if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {ReceiptSettingKeys(ctx.ModelOrNull())});
     ReceiptSettingValues values;
     ReceiptChangedMarks marks;
     if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
         Usage(*problem);
+    if (sent) *sent = SentValues(assignments, ProfileSettings(values, TargetOf(ctx)));
     return BuildReceiptSettingsFrame(marks, values);
 }
 
@@ -69,12 +70,10 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
         action = [assignments, guard](Context& c) {
             guard(c);
             const Assignments parsed = ParseAssignments(*assignments);
-            const Bytes frame = BuildReceiptSet(c, parsed);
+            Json sent;
+            const Bytes frame = BuildReceiptSet(c, parsed, &sent);
             c.Exchange(frame, nullptr);
-            Json doc = Json::object();
-            for (const auto& [key, value] : parsed)
-                doc[key] = value;
-            c.Print({{"sent", doc}});
+            c.Print({{"sent", sent}});
         };
     });
     receipt->add_subcommand("restore", "restore the factory settings; the printer language follows --lang")

@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "core/base/FileText.h"
 #include "core/base/HexText.h"
 #include "core/base/UiText.h"
 #include "core/command/CommandData.h"
@@ -67,9 +68,13 @@ DataFile ReadFileOrFail(const Context& ctx, const std::string& path) {
     } else {
         file = ReadDataFile(path);
     }
-    if (file.status != DataFile::Read)
-        throw Failure(EXIT_FILE, (stdinput ? Tr("standard input") : path) + ": " +
-                                     TemplateText(IDD_COMMAND_TEST, DataFileMessageKey(file.status), ctx.Language()));
+    if (file.status != DataFile::Read) {
+        std::string text = (stdinput ? Tr("standard input") : path) + ": " +
+                           TemplateText(IDD_COMMAND_TEST, DataFileMessageKey(file.status), ctx.Language());
+        // The system's reason, as other tools give it.
+        if (file.error) text += " (" + SystemReason(file.error) + ")";
+        throw Failure(EXIT_FILE, text);
+    }
     return file;
 }
 
@@ -115,7 +120,7 @@ void RunSend(Context& ctx, const SendArgs& a) {
     const bool file = !a.file.empty();
     const JobLimits limits = SendLimits(ctx.Stop());
     std::uint64_t sent = 0;
-    std::uint64_t passes = 0;
+    std::uint64_t passes = 0; // whole ones
     const std::uint64_t total = bytes.size() * static_cast<std::uint64_t>(std::max(a.loop, 1));
     // --loop 0 repeats until Ctrl-C, as the page's loop does; a count sends that many passes.
     options.loop = a.loop == 0;
@@ -130,13 +135,18 @@ void RunSend(Context& ctx, const SendArgs& a) {
             result = RunDataSend(port, bytes, options, limits);
         }
         sent += result.sent;
-        if (result.status == SendJobResult::Stopped && a.loop == 0 && sent > 0) break;
-        FailSend(ctx, result, file ? SendJobKind::File : SendJobKind::Data, options, bytes.size());
-        ++passes;
-        if (a.loop == 0) break;
+        // Ctrl-C ends a loop until Ctrl-C as ping ends: with what was done. A
+        // counted send it stops is interrupted, its bytes half-written.
+        const bool stopped = result.status == SendJobResult::Stopped && a.loop == 0 && sent > 0;
+        if (!stopped) FailSend(ctx, result, file ? SendJobKind::File : SendJobKind::Data, options, bytes.size());
+        // Every pass sends all the bytes (a loop until Ctrl-C is one job of many passes).
+        passes = sent / bytes.size();
+        if (stopped || a.loop == 0) break;
     }
     if (file) ctx.EndProgress();
     ctx.Print({{"sent_bytes", sent}, {"passes", passes}});
+    if (ctx.Stop().stop_requested())
+        ctx.Notice("interrupted: %1 whole passes, %2 bytes sent", {std::to_string(passes), std::to_string(sent)});
 }
 
 // ---- Test jobs ---------------------------------------------------------------
@@ -189,7 +199,7 @@ void RunTestJob(Context& ctx, const std::string& name) {
     } else {
         const TestFile file = ReadTestFile(TEST_FILE_NAME);
         if (file.status == TestFile::Missing)
-            Fail(EXIT_FILE, "%1: cannot be read", {TEST_FILE_NAME});
+            Fail(EXIT_FILE, "%1: cannot be read: %2", {TEST_FILE_NAME, SystemReason(file.error)});
         if (file.status == TestFile::NotHex) throw Failure(EXIT_FILE, ctx.Text(HEX_TEXT_ERROR_STRING));
         bytes = file.bytes;
     }

@@ -1,10 +1,18 @@
 #include "Values.h"
 
+#include "core/base/NearestWord.h"
+
 namespace pemberlux::cli {
 
 std::optional<bool> ParseDhcp(const std::string& value) {
     if (const auto i = FindItem({"off", "on", "disable", "enable"}, value)) return *i % 2 == 1;
     return std::nullopt;
+}
+
+void UnknownSetting(const std::string& key, const std::vector<std::string>& keys) {
+    const std::string near = NearestWord(key, keys);
+    if (!near.empty()) Usage("unknown setting '%1'; did you mean '%2'?", {key, near});
+    Usage("unknown setting '%1'; keys: %2", {key, JoinItems(keys)});
 }
 
 std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args) {

@@ -56,6 +56,10 @@ struct Failure : std::runtime_error {
 // A profile file the core could not read or write (EXIT_FILE), in the user's language.
 [[noreturn]] void Fail(const ProfileError& error);
 
+// A usage failure for a KEY=VALUE whose key is none of `keys`: the one it most
+// likely meant, else all of them.
+[[noreturn]] void UnknownSetting(const std::string& key, const std::vector<std::string>& keys);
+
 // KEY=VALUE arguments, in order; a usage failure for anything else.
 std::vector<std::pair<std::string, std::string>> ParseAssignments(const std::vector<std::string>& args);
 

@@ -64,8 +64,8 @@ WifiSettings WifiFrom(const Context& ctx, const std::vector<std::string>& args) 
         } else if (key == "gateway") {
             s.gateway = Address(key, value);
         } else {
-            Usage("unknown setting '%1'; keys: %2",
-                  {key, "mode, ssid, encryption, key_format, key, dhcp, ip, subnet_mask, gateway"});
+            UnknownSetting(key,
+                           {"mode", "ssid", "encryption", "key_format", "key", "dhcp", "ip", "subnet_mask", "gateway"});
         }
     }
     if (!ssid) Usage("wifi set needs ssid=NAME");

@@ -67,20 +67,21 @@ private:
 };
 
 constexpr const char* EXIT_CODES = R"(Exit codes:
-  0  success
-  1  the printer refused or answered badly
-  2  usage: a bad command, option, key or value (nothing was sent)
-  3  the port could not be opened
-  4  time-out: the printer did not answer in time, or stopped taking data
-  5  verification found a difference
-  6  a file could not be read (or written)
-  7  fleet: some printers failed; the report says which
-  130 interrupted (Ctrl-C), or not confirmed at the question
+  0    success
+  1    the printer refused or answered badly
+  2    usage: a bad command, option, key or value (nothing was sent)
+  3    the port could not be opened
+  4    time-out: the printer did not answer in time, or stopped taking data
+  5    verification found a difference
+  6    a file could not be read (or written)
+  7    fleet: some printers failed; the report says which
+  130  interrupted (Ctrl-C), or not confirmed at the question
 
 Defaults for the printer model and the interface come from the settings file
 the program uses: --config FILE, else $PEMBERLUX_CONFIG, else ./pemberlux.ini
 when it exists, else $XDG_CONFIG_HOME/pemberlux/pemberlux.ini (~/.config when
-unset). It is only written with --save.)";
+unset). A file named by --config or $PEMBERLUX_CONFIG must be readable (exit 6);
+only these default places may be absent. It is only written with --save.)";
 
 // A question before the command acts, on a terminal: --yes answers it.
 void AddYesFlags(CLI::App& app, Context& ctx) {
@@ -93,18 +94,15 @@ void AddYesFlags(CLI::App& app, Context& ctx) {
     }
 }
 
-// --lang and --config before the command line is read, so that its errors are in the user's language.
+// --lang before the command line is read, so that its errors are in the user's language.
 void EarlyLanguage(int argc, char** argv) {
-    std::string lang, config;
+    std::string lang;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        for (auto [name, value] : {std::pair<const char*, std::string*>{"--lang", &lang}, {"--config", &config}}) {
-            const std::string n = name;
-            if (arg == n && i + 1 < argc) *value = argv[i + 1];
-            if (arg.compare(0, n.size() + 1, n + "=") == 0) *value = arg.substr(n.size() + 1);
-        }
+        if (arg == "--lang" && i + 1 < argc) lang = argv[i + 1];
+        if (arg.rfind("--lang=", 0) == 0) lang = arg.substr(7);
     }
-    pemberlux::SetThreadUiLanguage(ChooseLanguage(lang, FindSettingsFile(config)));
+    pemberlux::SetThreadUiLanguage(ChooseLanguage(lang));
 }
 
 } // namespace
@@ -121,8 +119,14 @@ int main(int argc, char** argv) {
     ConnectionOptions& o = ctx.options;
     const char* connection = "Connection";
     std::vector<std::string> models;
-    for (const pemberlux::PrinterModel& m : pemberlux::MODELS)
-        models.push_back(ModelName(m, pemberlux::LANG_ENGLISH));
+    // The model numbers of both languages: TR-530 is the TR-520's Chinese name (the
+    // descriptive Chinese names, "Label Printer(200DPI)", are taken but not offered).
+    for (int language : {pemberlux::LANG_ENGLISH, pemberlux::LANG_CHINESE})
+        for (const pemberlux::PrinterModel& m : pemberlux::MODELS) {
+            const std::string name = ModelName(m, language);
+            if (name.find(' ') == std::string::npos && std::find(models.begin(), models.end(), name) == models.end())
+                models.push_back(name);
+        }
     SetCompletion(app.add_option("--model", o.model, "printer model (LB-610, LB-710, LB-600, TR-510, TR-520 or TR-530)")
                       ->group(connection),
                   {models, {}});
@@ -144,8 +148,7 @@ int main(int argc, char** argv) {
         ->group(output);
     app.add_flag("--progress", o.progress, "with --json: progress of transfers as JSON lines on stderr")->group(output);
     const auto* lang =
-        app.add_option("--lang", o.lang, "language of messages: en or zh (default: as the program, or the locale)")
-            ->group(output);
+        app.add_option("--lang", o.lang, "language of messages: en or zh (default: the locale's)")->group(output);
     SetCompletion(lang, {{"en", "zh"}, {}});
 
     AddLabelCommands(app, ctx, action);

@@ -20,8 +20,9 @@ function(pemberlux_gzip input output)
     VERBATIM)
 endfunction()
 
-# The manual page of `target`, from its own --help.
-function(pemberlux_manpage target summary)
+# The manual page of `target`, from its own --help, with the sections of
+# `include` (a help2man include file: FILES, SEE ALSO).
+function(pemberlux_manpage target summary include)
   if(NOT HELP2MAN OR NOT TARGET ${target})
     return()
   endif()
@@ -29,8 +30,8 @@ function(pemberlux_manpage target summary)
   add_custom_command(OUTPUT ${page}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
     COMMAND ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION} --name=${summary}
-            --output=${page} $<TARGET_FILE:${target}>
-    DEPENDS ${target}
+            --include=${include} --output=${page} $<TARGET_FILE:${target}>
+    DEPENDS ${target} ${include}
     VERBATIM)
   pemberlux_gzip(${page} ${page}.gz)
   add_custom_target(${target}-man ALL DEPENDS ${page}.gz)
@@ -42,9 +43,10 @@ set(PEMBERLUX_HELP_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/pemberlux/help)
 
 if(TARGET pemberlux-sim)
   install(TARGETS pemberlux-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  pemberlux_manpage(pemberlux-sim "a simulated Tavrel label or receipt printer")
+  pemberlux_manpage(pemberlux-sim "a simulated Tavrel label or receipt printer"
+                    ${CMAKE_SOURCE_DIR}/res/install/pemberlux-sim.h2m)
 endif()
-pemberlux_manpage(pemberlux "set up Tavrel label and receipt printers")
+pemberlux_manpage(pemberlux "set up Tavrel label and receipt printers" ${CMAKE_SOURCE_DIR}/res/install/pemberlux.h2m)
 
 if(TARGET pemberlux)
   install(TARGETS pemberlux RUNTIME DESTINATION ${PEMBERLUX_PROGRAM_DIR})

@@ -67,6 +67,7 @@ struct Options {
     std::chrono::milliseconds fleetLate{3000};
     std::string targetsFile;
     bool help = false;
+    bool version = false;
 };
 
 struct UsageError : std::runtime_error {
@@ -208,8 +209,8 @@ const std::vector<OptionSpec>& OptionTable() {
         {"--fleet", "N",
          "N networked printers at once, for fleet tools: printer k listens on 127.1.(k/250).(k%250+1) at "
          "--fleet-port, the models take turns (LB-610, LB-710, LB-600, TR-510, TR-520), and each answers the "
-         "print-server search (--print-server-port) with its own MAC, address, model and print port "
-         "(sim/README.md); the fault options apply to all of them",
+         "print-server search (--print-server-port) with its own MAC, address, model and print port; "
+         "the fault options apply to all of them",
          [](Options& o, const std::string& v) { o.fleet = static_cast<int>(ParseNumber(v, 62500, "--fleet")); }},
         {"--fleet-port", "PORT", "print port of every --fleet printer; default 9100 (0 picks a free port for each)",
          [](Options& o, const std::string& v) {
@@ -237,6 +238,7 @@ const std::vector<OptionSpec>& OptionTable() {
          "(\"ESC i: full cut\"), each line headed by the printer's transport",
          [](Options& o, const std::string& v) { o.printLog = v; }},
         {"--help", nullptr, "this text", [](Options& o, const std::string&) { o.help = true; }},
+        {"--version", nullptr, "the simulator's version", [](Options& o, const std::string&) { o.version = true; }},
     };
     return table;
 }
@@ -262,13 +264,13 @@ const std::vector<ModelSpec>& ModelTable() {
          [](const Options&) { return std::make_unique<SimPrinter>(); }},
         {"LB-610",
          "label printer, 200 DPI: settings, serial line, factory reset, self-test, calibration, "
-         "serial number, firmware version, statistics (sim/README.md)",
+         "serial number, firmware version, statistics",
          [](const Options& o) { return MakeLabelPrinter(LabelModel::LB610, o); }},
         {"LB-710", "label printer, 300 DPI, as LB-610",
          [](const Options& o) { return MakeLabelPrinter(LabelModel::LB710, o); }},
         {"LB-600", "label printer, 200 DPI, as LB-610",
          [](const Options& o) { return MakeLabelPrinter(LabelModel::LB600, o); }},
-        {"TR-510", "receipt printer without cutter: settings, serial line, restore (sim/README.md)",
+        {"TR-510", "receipt printer without cutter: settings, serial line, restore",
          [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR510); }},
         {"TR-520", "receipt printer with cutter, as TR-510",
          [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR520); }},
@@ -276,7 +278,7 @@ const std::vector<ModelSpec>& ModelTable() {
          [](const Options&) { return std::make_unique<ReceiptPrinterSim>(ReceiptModel::TR520); }},
         {"download",
          "a printer's loader taking a firmware (UDFW), CG (UDCG) or raw image; with --usb 3A7E:41A2 the receipt "
-         "printers' download (sim/README.md)",
+         "printers' download",
          [](const Options&) { return std::make_unique<DownloadSim>(); }},
     };
     return table;
@@ -323,41 +325,44 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
+// One entry of the help: the name in the first 24 columns, the text beside it
+// wrapped at about 80 columns (the layout help2man turns into a list).
+void PrintEntry(std::ostream& out, const std::string& head, const std::string& help) {
+    out << head;
+    if (head.size() < 24)
+        out << std::string(24 - head.size(), ' ');
+    else
+        out << "\n" << std::string(24, ' ');
+    std::istringstream words(help);
+    std::string word;
+    std::size_t col = 24;
+    bool first = true;
+    while (words >> word) {
+        if (!first && col + 1 + word.size() > 79) {
+            out << "\n" << std::string(24, ' ');
+            col = 24;
+            first = true;
+        }
+        if (!first) {
+            out << ' ';
+            ++col;
+        }
+        out << word;
+        col += word.size();
+        first = false;
+    }
+    out << "\n";
+}
+
 void PrintHelp(std::ostream& out) {
     out << "Usage: pemberlux-sim [OPTIONS]\n"
            "Virtual Tavrel printers for the Pemberlux program. Every transport given is a\n"
            "printer of its own; the simulator runs until SIGINT or SIGTERM.\n\nOptions:\n";
-    for (const OptionSpec& s : OptionTable()) {
-        std::string head = std::string("  ") + s.name + (s.arg ? std::string(" ") + s.arg : "");
-        out << head;
-        if (head.size() < 24)
-            out << std::string(24 - head.size(), ' ');
-        else
-            out << "\n" << std::string(24, ' ');
-        // Wrap the help text at about 80 columns.
-        std::istringstream words(s.help);
-        std::string word;
-        std::size_t col = 24;
-        bool first = true;
-        while (words >> word) {
-            if (!first && col + 1 + word.size() > 79) {
-                out << "\n" << std::string(24, ' ');
-                col = 24;
-                first = true;
-            }
-            if (!first) {
-                out << ' ';
-                ++col;
-            }
-            out << word;
-            col += word.size();
-            first = false;
-        }
-        out << "\n";
-    }
+    for (const OptionSpec& s : OptionTable())
+        PrintEntry(out, std::string("  ") + s.name + (s.arg ? std::string(" ") + s.arg : ""), s.help);
     out << "\nModels:\n";
     for (const ModelSpec& m : ModelTable())
-        out << "  " << m.name << " - " << m.description << "\n";
+        PrintEntry(out, std::string("  ") + m.name, m.description);
     out << R"(
 Connecting the Pemberlux program (pemberlux.ini in its working folder):
   TCP       [PortType] CurPortType=4, [LAN] IpAddr=127.0.0.1, ListenPort=PORT
@@ -674,6 +679,10 @@ int main(int argc, char** argv) {
         Options options = ParseOptions(argc, argv);
         if (options.help) {
             PrintHelp(std::cout);
+            return 0;
+        }
+        if (options.version) {
+            std::cout << "pemberlux-sim " PEMBERLUX_SIM_VERSION "\n";
             return 0;
         }
         return Run(options);

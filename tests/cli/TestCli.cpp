@@ -72,6 +72,29 @@ TEST_F(CliTest, LabelSetSendsOnlyTheGivenSettingsInThePagesFrame) {
     }
 }
 
+// A set reports each value as a get shows it: numbers as numbers, list items
+// as the list spells them.
+TEST_F(CliTest, SetReportsWhatItSentAsGetShowsIt) {
+    sim::LabelPrinterSim label;
+    Attached labelLink(label, Transport::Tcp, dir.Path());
+    const CliRun set = Cli(labelLink, "LB-610",
+                           {"label", "set", "print_home_offset=1.5", "peeler=on", "black_mark_ad_value=300", "--json"});
+    ASSERT_EQ(set.code, 0) << set.err;
+    EXPECT_EQ(Parse(set)["sent"],
+              Json::parse(R"({"print_home_offset": 1.5, "peeler": "On", "black_mark_ad_value": 300})"));
+    const Json got = Parse(Cli(labelLink, "LB-610", {"label", "get", "--json"}));
+    EXPECT_EQ(got["print_home_offset"], 1.5);
+    EXPECT_EQ(got["peeler"], "On");
+    EXPECT_EQ(got["black_mark_ad_value"], 300);
+
+    sim::ReceiptPrinterSim receipt(sim::ReceiptModel::TR520);
+    Attached receiptLink(receipt, Transport::Tcp, dir.Path());
+    const CliRun receiptSet =
+        Cli(receiptLink, "TR-520", {"receipt", "set", "black_mark_to_home=12.5", "paper_wide=76MM", "--json"});
+    ASSERT_EQ(receiptSet.code, 0) << receiptSet.err;
+    EXPECT_EQ(Parse(receiptSet)["sent"], Json::parse(R"({"black_mark_to_home": 12.5, "paper_wide": "76mm"})"));
+}
+
 TEST_F(CliTest, LabelActionsSendTheirFrames) {
     const struct {
         const char* action;
@@ -97,7 +120,9 @@ TEST_F(CliTest, LabelInfoReadsTheThreeTexts) {
     const Json doc = Parse(run);
     EXPECT_EQ(doc["serial_number"], printer.SerialNumber());
     EXPECT_EQ(doc["firmware_version"], printer.FirmwareVersion());
-    EXPECT_EQ(doc["head_mileage"], printer.StatisticsText());
+    // The printer's "1250.40 m" as a number, the unit in the key.
+    EXPECT_EQ(doc["head_mileage_m"], 1250.4);
+    EXPECT_FALSE(doc.contains("head_mileage"));
 }
 
 TEST_F(CliTest, BadInputIsRefusedBeforeAnythingIsSent) {
@@ -108,6 +133,13 @@ TEST_F(CliTest, BadInputIsRefusedBeforeAnythingIsSent) {
         const char* says; // part of the one line on stderr
     } cases[] = {
         {"LB-610", {"label", "set", "foo=1"}, "unknown setting 'foo'; keys: page_mode, print_media"},
+        // A key near one there is: that one.
+        {"LB-610", {"label", "set", "print_sped=2"}, "unknown setting 'print_sped'; did you mean 'print_speed'?"},
+        {"TR-520", {"receipt", "set", "paper_wdie=76mm"}, "unknown setting 'paper_wdie'; did you mean 'paper_wide'?"},
+        {"LB-610",
+         {"net", "set", "00:11:22:33:44:55", "gatway=10.0.0.1"},
+         "unknown setting 'gatway'; did you mean 'gateway'?"},
+        {"LB-610", {"wifi", "set", "sid=shop"}, "unknown setting 'sid'; did you mean 'ssid'?"},
         {"LB-610", {"label", "set", "print_speed=4", "print_speed=9"}, "'9' is not one of: 1, 2, 3, 4"},
         {"LB-610", {"label", "set", "print_home_offset=5000"}, "from -4095 to 4095"},
         {"LB-610", {"label", "set", "print_home_offset=1e2"}, "from -4095 to 4095"},
@@ -575,6 +607,26 @@ TEST_F(CliTest, CtrlCEndsATransferToAStalledPrinter) {
     EXPECT_EQ(run.out.find("sent_bytes"), std::string::npos) << run.out;
 }
 
+// A loop until Ctrl-C ends as ping does: what went out on stdout, a line on stderr.
+TEST_F(CliTest, CtrlCEndsASendLoopWithWhatWasSent) {
+    sim::SimPrinter printer;
+    Attached link(printer, Transport::Tcp, dir.Path());
+    CliProcess cli(dir.Path(), {link.Args()[0], link.Args()[1], "--json", "send", "--hex", "1B 40 0A", "--loop", "0",
+                                "--interval", "20"});
+    ASSERT_TRUE(printer.WaitForBytes(9, 30s));
+    cli.Signal(SIGINT);
+    const CliRun run = cli.Wait();
+    EXPECT_EQ(run.code, 130) << run.err;
+    const Json doc = Parse(run);
+    const auto sent = doc["sent_bytes"].get<std::uint64_t>();
+    const auto passes = doc["passes"].get<std::uint64_t>();
+    EXPECT_GE(passes, 3u);
+    // Whole passes of three bytes; a pass cut short counts in the bytes only.
+    EXPECT_EQ(passes, sent / 3) << run.out;
+    EXPECT_EQ(run.err, "pemberlux-cli: send: interrupted: " + std::to_string(passes) + " whole passes, " +
+                           std::to_string(sent) + " bytes sent\n");
+}
+
 // ---- Settings file -----------------------------------------------------------------
 
 TEST_F(CliTest, SettingsFileGivesTheDefaultsAndIsWrittenOnlyWithSave) {
@@ -663,6 +715,58 @@ TEST_F(CliTest, SettingsFileIsFoundWhereTheProgramKeepsIt) {
     }
 }
 
+// Only the default places may lack the settings file: one the user named that
+// cannot be read ends the command, naming it and the system's reason.
+TEST_F(CliTest, ANamedSettingsFileMustBeReadable) {
+    sim::LabelPrinterSim printer;
+    sim::TcpServer server(printer);
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all, std::filesystem::perm_options::add);
+    const std::string missing = (dir / "missing.ini").string();
+    const std::string folder = (dir / "folder").string();
+    const std::string closed = (dir / "closed.ini").string();
+    std::filesystem::create_directory(folder);
+    dir.Write("closed.ini", FormatSettings(DefaultPortSettings()));
+    std::filesystem::permissions(closed, std::filesystem::perms::none);
+    const std::string says = "pemberlux-cli: label get: ";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+        int code;
+        std::string err;
+    } cases[] = {
+        {"--config",
+         {"--config", missing, "label", "get"},
+         {},
+         6,
+         says + missing + ": cannot be read: No such file or directory\n"},
+        {"PEMBERLUX_CONFIG",
+         {"label", "get"},
+         {{"PEMBERLUX_CONFIG", missing}},
+         6,
+         says + missing + ": cannot be read: No such file or directory\n"},
+        {"a folder", {"--config", folder, "label", "get"}, {}, 6, says + folder + ": cannot be read: Is a directory\n"},
+        {"a file this user may not read",
+         {"--config", closed, "label", "get"},
+         {},
+         6,
+         says + closed + ": cannot be read: Permission denied\n"},
+        // --save makes the file it names.
+        {"--save",
+         {"--config", missing, "--save", "--model", "LB-610", "--tcp", "127.0.0.1:" + std::to_string(server.Port()),
+          "label", "get"},
+         {},
+         0,
+         ""},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir.Path(), c.args, c.env, true);
+        EXPECT_EQ(run.code, c.code) << c.what;
+        EXPECT_EQ(run.err, c.err) << c.what;
+    }
+    EXPECT_TRUE(std::filesystem::exists(missing));
+}
+
 TEST_F(CliTest, PortsListsTheUsbPrinters) {
     sim::SimPrinter printer;
     Attached link(printer, Transport::Usb, dir.Path(), "3a7e", "5e10");
@@ -735,10 +839,17 @@ TEST_F(CliTest, DeviceTheUserMayNotOpenIsExplained) {
     for (const auto& c : cases) {
         const CliRun run = RunCli(dir.Path(), c.args, env, true);
         const std::string group = OwningGroup(c.node);
+        // A serial line's group grants it; a USB printer also comes with the udev rule at the machine.
+        const std::string advice =
+            c.node == usbNode
+                ? ": permission denied. Logged in at this machine, the udev rule of the pemberlux package gives you "
+                  "the printer (install it, then plug the printer in again); over ssh, add your user to the group \"" +
+                      group + "\" (sudo usermod -aG " + group + " $USER) and log in again.\n"
+                : ": permission denied. The device belongs to the group \"" + group +
+                      "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.\n";
         EXPECT_EQ(run.code, 3) << c.command << ": " << run.err;
-        EXPECT_EQ(run.err, "pemberlux-cli: " + c.command + ": " + c.message + "\npemberlux-cli: " + c.command + ": " + c.node +
-                               ": permission denied. The device belongs to the group \"" + group +
-                               "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.\n");
+        EXPECT_EQ(run.err, "pemberlux-cli: " + c.command + ": " + c.message + "\npemberlux-cli: " + c.command + ": " +
+                               c.node + advice);
     }
 }
 
@@ -746,7 +857,7 @@ TEST_F(CliTest, HelpNamesEveryCommandAndTheExitCodes) {
     const CliRun run = RunCli(dir.Path(), {"--help"});
     EXPECT_EQ(run.code, 0);
     for (const char* word : {"label", "receipt", "send", "test-job", "firmware", "ports", "profile", "Exit codes",
-                             "5  verification found a difference", "fleet", "7  fleet: some printers failed"})
+                             "5    verification found a difference", "fleet", "7    fleet: some printers failed"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
 }
 

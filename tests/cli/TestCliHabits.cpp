@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <poll.h>
+#include <pty.h>
 #include <set>
 #include <sstream>
 
@@ -40,10 +42,17 @@ TEST_F(CliTest, BadCommandsAndOptionsNameThemselvesAndTheNearest) {
         {{"profile", "apply", "p.json", "--verfy"},
          "pemberlux-cli: profile apply: '--verfy' is not an option; did you mean '--verify'?\n"},
         {{"label", "get", "extra"}, "pemberlux-cli: label get: unexpected argument 'extra'; see --help\n"},
-        {{"label"}, "pemberlux-cli: label: a command is needed: get, set, reset, calibrate, self-test, info; see "
-                    "--help\n"},
+        {{"label"},
+         "pemberlux-cli: label: a command is needed: get, set, reset, calibrate, self-test, info; see "
+         "--help\n"},
         {{"label", "set"}, "pemberlux-cli: label set: 'assignments' is missing; see --help\n"},
         {{"label", "get", "--model"}, "pemberlux-cli: label get: '--model' needs a value; see --help\n"},
+        // A command's own option before the command: where it belongs.
+        {{"--yes", "firmware", "x.FW"},
+         "pemberlux-cli: firmware: '--yes' is an option of 'firmware': give it after the command (firmware --yes)\n"},
+        {{"--verify", "profile", "apply", "p.json"},
+         "pemberlux-cli: profile apply: '--verify' is an option of 'profile apply': give it after the command "
+         "(profile apply --verify)\n"},
         {{"--timeout", "soon", "label", "get"}, "pemberlux-cli: label get: --timeout: 'soon' is not a number\n"},
         {{"--lang", "fr", "label", "get"}, "pemberlux-cli: label get: --lang takes en or zh, not 'fr'\n"},
         // A library's refusal carries the command too.
@@ -68,6 +77,14 @@ TEST_F(CliTest, CommandHelpShowsTheSharedOptionsAndPointsToTheExitCodes) {
                                  "Exit codes: as pemberlux-cli --help"})
             EXPECT_NE(run.out.find(word), std::string::npos) << command[0] << ": " << word;
         EXPECT_EQ(run.out.find("verification found a difference"), std::string::npos) << command[0];
+    }
+    // The commands of a group list the group's options too.
+    for (const char* task : {"inventory", "apply", "firmware"}) {
+        const CliRun run = RunCli(dir.Path(), {"fleet", task, "--help"});
+        EXPECT_EQ(run.code, 0) << task;
+        for (const char* word : {"fleet options:", "--targets", "--discover", "--seconds", "--parallel",
+                                 "--printer-timeout", "--report", "Connection:", "--model"})
+            EXPECT_NE(run.out.find(word), std::string::npos) << task << ": " << word;
     }
 }
 
@@ -162,7 +179,17 @@ TEST_F(CliTest, EveryExitCodeIsReachedAndDocumented) {
         // A printer that stops taking data has timed out; it did not refuse.
         {4, {"--tcp", "127.0.0.1:" + std::to_string(stalled.Port()), "send", "--file", "big.bin"}, "127.0.0.1:"},
         {5, {"--model", "LB-610", "--tcp", live, "profile", "diff", "p.json"}, "the settings differ"},
-        {6, {"profile", "diff", "p.json", "missing.json"}, "missing.json: cannot be read"},
+        {6, {"profile", "diff", "p.json", "missing.json"}, "missing.json: cannot be read: No such file or directory"},
+        // Every file names the system's reason.
+        {6,
+         {"send", "--file", "missing.bin"},
+         "missing.bin: The file cannot be opened or read. (No such file or directory)"},
+        {6,
+         {"fleet", "inventory", "--targets", "missing.txt"},
+         "missing.txt: cannot be read: No such file or directory"},
+        {6,
+         {"--model", "LB-610", "--tcp", live, "fleet", "firmware", "missing.FW"},
+         "missing.FW: cannot be read: No such file or directory"},
         {7, {"fleet", "inventory", "--targets", "fleet.txt"}, "1 of 1 printers failed"},
     };
     dir.Write("fleet.txt", "tcp:127.0.0.1:" + std::to_string(closed) + " LB-610\n");
@@ -291,7 +318,7 @@ t pemberlux-cli --lang = ""
                                  "print_home_offset= print_position_detection=\n"
                                  "1 2 3 4\n"
                                  "Continuous\\ Paper\n"
-                                 "LB-610 LB-710 TR-510 TR-520 LB-600\n"
+                                 "LB-610 LB-710 TR-510 TR-520 LB-600 TR-530\n"
                                  "profile\n"
                                  "get set restore\n"
                                  "--json\n"
@@ -299,6 +326,68 @@ t pemberlux-cli --lang = ""
                                  "dhcp=\n"
                                  "en zh\n";
     EXPECT_EQ(out, expected);
+}
+
+// Types each of `lines` into an interactive bash on a terminal that has the
+// completion loaded (TAB as "\t"), then has bash echo the words the line holds
+// after completion: one "[words]" for each line.
+std::vector<std::string> TypedInBash(const TempDir& dir, const std::vector<std::string>& lines) {
+    const CliRun generated = RunCli(dir.Path(), {"completion", "bash"});
+    EXPECT_EQ(generated.code, 0) << generated.err;
+    const std::string rc = (dir / "bashrc").string();
+    std::ofstream(rc) << generated.out << "PS1='$ '\n";
+    std::string home = "HOME=" + dir.Path().string(), term = "TERM=dumb", inputrc = "INPUTRC=/dev/null",
+                path = std::string("PATH=") + std::getenv("PATH");
+    char* envp[] = {home.data(), term.data(), inputrc.data(), path.data(), nullptr};
+    const char* argv[] = {"bash", "--noprofile", "--rcfile", rc.c_str(), "-i", nullptr};
+    std::string keys;
+    for (const std::string& line : lines)
+        keys += line + "\x01set -- \r" + "echo \"[$*]\"\r";
+    keys += "exit\r";
+    int terminal = -1;
+    const pid_t bash = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (bash == 0) {
+        ::execve("/bin/bash", const_cast<char**>(argv), envp);
+        ::_exit(127);
+    }
+    EXPECT_GT(bash, 0);
+    if (bash < 0) return {};
+    EXPECT_EQ(::write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    // Everything the terminal shows, until bash has gone (a bound against a hang).
+    std::string shown;
+    const auto until = std::chrono::steady_clock::now() + 60s;
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd fd{terminal, POLLIN, 0};
+        if (::poll(&fd, 1, 100) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+        if (n <= 0) break;
+        shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(terminal);
+    ::kill(bash, SIGKILL);
+    ::waitpid(bash, nullptr, 0);
+    std::vector<std::string> echoed;
+    std::istringstream out(shown);
+    for (std::string line; std::getline(out, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 1 && line.front() == '[' && line.back() == ']') echoed.push_back(line);
+    }
+    return echoed;
+}
+
+// What a user gets, where bash splits the line at "=" and ":" itself.
+TEST_F(CliTest, CompletionWorksInAnInteractiveBash) {
+    const std::vector<std::string> typed =
+        TypedInBash(dir, {"pemberlux-cli label set print_speed=\t2", "pemberlux-cli label set print_media=\tCon\t",
+                          "pemberlux-cli --lang=\tz\t label get", "pemberlux-cli --model TR-53\tlabel info",
+                          "pemberlux-cli net set dh\tof\t", "pemberlux-cli net set 00:11:22:33:44:55 gat\t10.0.0.1"});
+    const std::vector<std::string> expected = {
+        "[pemberlux-cli label set print_speed=2]", "[pemberlux-cli label set print_media=Continuous Paper]",
+        "[pemberlux-cli --lang=zh label get]",     "[pemberlux-cli --model TR-530 label info]",
+        "[pemberlux-cli net set dhcp=off]",        "[pemberlux-cli net set 00:11:22:33:44:55 gateway=10.0.0.1]",
+    };
+    EXPECT_EQ(typed, expected);
 }
 
 TEST_F(CliTest, ZshCompletesTheSameWords) {
@@ -322,7 +411,7 @@ t pemberlux-cli --model LB
 
 // ---- Language -------------------------------------------------------------------------
 
-TEST_F(CliTest, OwnMessagesFollowTheProgramsLanguage) {
+TEST_F(CliTest, OwnMessagesFollowTheLocale) {
     PortSettings english = DefaultPortSettings();
     english.language = "English";
     const struct {
@@ -334,14 +423,30 @@ TEST_F(CliTest, OwnMessagesFollowTheProgramsLanguage) {
         int code = 2;
     } cases[] = {
         {"--lang zh", {"--lang", "zh", "label", "frobnicate"}, {}, false, "label: “frobnicate”不是命令；请参阅 --help"},
-        {"the locale", {"label", "set", "foo=1"}, {{"LANG", "zh_CN.UTF-8"}, {"LC_ALL", ""}}, false,
+        {"the locale",
+         {"label", "set", "foo=1"},
+         {{"LANG", "zh_CN.UTF-8"}, {"LC_ALL", ""}},
+         false,
          "label set: 未知设置项“foo”"},
-        {"the settings file before the locale", {"label", "set", "foo=1"}, {{"LANG", "zh_CN.UTF-8"}, {"LC_ALL", ""}},
-         true, "label set: unknown setting 'foo'"},
+        // The window's language in its settings file is not the command line's.
+        {"the locale, whatever the settings file says",
+         {"label", "set", "foo=1"},
+         {{"LANG", "zh_CN.UTF-8"}, {"LC_ALL", ""}},
+         true,
+         "label set: 未知设置项“foo”"},
+        {"LC_ALL before LANG",
+         {"label", "set", "foo=1"},
+         {{"LANG", "C.UTF-8"}, {"LC_ALL", "zh_SG.UTF-8"}},
+         false,
+         "label set: 未知设置项“foo”"},
         {"--lang before the settings file", {"--lang=zh", "lable"}, {}, true, "“lable”不是命令；您是指“label”吗？"},
         {"English", {"label", "set", "foo=1"}, {{"LANG", "C.UTF-8"}, {"LC_ALL", ""}}, false, "unknown setting 'foo'"},
-        {"the core's profile reader", {"--lang", "zh", "profile", "diff", "p.json", "p.json"}, {}, false,
-         "p.json：不是打印机配置文件（不是 JSON 对象）", 6},
+        {"the core's profile reader",
+         {"--lang", "zh", "profile", "diff", "p.json", "p.json"},
+         {},
+         false,
+         "p.json：不是打印机配置文件（不是 JSON 对象）",
+         6},
     };
     for (const auto& c : cases) {
         TempDir here;
@@ -353,6 +458,13 @@ TEST_F(CliTest, OwnMessagesFollowTheProgramsLanguage) {
         EXPECT_EQ(run.code, c.code) << c.what;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.what << ": " << run.err;
     }
+    // --save keeps the window's language in the file.
+    TempDir here;
+    here.Write("pemberlux.ini", FormatSettings(english));
+    const CliRun saved =
+        RunCli(here.Path(), {"--save", "ports"}, {{"LANG", "zh_CN.UTF-8"}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}});
+    EXPECT_EQ(saved.code, 0) << saved.err;
+    EXPECT_NE(here.Read("pemberlux.ini").find("Language=English"), std::string::npos) << here.Read("pemberlux.ini");
 }
 
 // Every text the command line gives Tr(), Usage() or Fail() is in the table of

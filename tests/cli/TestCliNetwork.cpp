@@ -44,7 +44,7 @@ TEST_F(CliNetworkTest, DiscoverFindsPrintServersAndKeyValuePrintersOnce) {
         EXPECT_EQ(row["protocol"], "print_server");
         EXPECT_EQ(row["ip_in_use"], "127.0.1." + std::to_string(n + 1));
         EXPECT_EQ(row["device_name"], "PS-" + std::to_string(n));
-        EXPECT_EQ(row["firmware_version"], std::to_string(300 + n));
+        EXPECT_EQ(row["network_firmware_version"], std::to_string(300 + n));
     }
     // The printers write their MAC as 00A0D1000001: shown in the one form all the same.
     for (std::size_t i = 0; i < 2; ++i) {
@@ -53,7 +53,7 @@ TEST_F(CliNetworkTest, DiscoverFindsPrintServersAndKeyValuePrintersOnce) {
         EXPECT_EQ(row["protocol"], "key_value");
         EXPECT_EQ(row["serial_number"], config.serialNumber);
         EXPECT_EQ(row["ip_in_use"], config.ip);
-        EXPECT_EQ(row["firmware_version"], config.firmwareVersion);
+        EXPECT_EQ(row["network_firmware_version"], config.firmwareVersion);
     }
 }
 
@@ -85,7 +85,7 @@ TEST_F(CliNetworkTest, NetGetReadsEitherKindByMacOrAddress) {
             EXPECT_EQ(doc["dhcp"], "off");
             EXPECT_EQ(doc["subnet_mask"], "255.0.0.0");
             EXPECT_EQ(doc["print_port"], 9100);
-            EXPECT_EQ(doc["firmware_version"], "301");
+            EXPECT_EQ(doc["network_firmware_version"], "301");
             EXPECT_TRUE(doc["print_timeout"].is_null());
         } else {
             EXPECT_EQ(doc["serial_number"], printer.Config().serialNumber);

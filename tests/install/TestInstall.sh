@@ -39,8 +39,22 @@ for page in pemberlux pemberlux-sim pemberlux-cli; do
     fail "no manual page $page.1.gz"
   else
     gzip -dc "$man" | grep -q '^\.TH "\?'"${page^^}" || fail "$page.1.gz is not the manual page of $page"
+    # Renders without a warning, and its NAME section is what apropos reads.
+    warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$man" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page.1.gz: $warnings"
+    lexgrog "$man" >/dev/null 2>&1 || fail "$page.1.gz: lexgrog finds no NAME section"
+    gzip -dc "$man" | grep -q '^\.SH "SEE ALSO"' || fail "$page.1.gz has no SEE ALSO"
+    # The package ships no source tree to point into.
+    ! gzip -dc "$man" | grep -q 'README' || fail "$page.1.gz points to a README the package does not ship"
   fi
 done
+page() { MANWIDTH=80 man -E UTF-8 -l "$usr/share/man/man1/$1.1.gz" 2>/dev/null; }
+page pemberlux | grep -q '^FILES$' || fail "pemberlux.1.gz has no FILES"
+page pemberlux | grep -q 'share/pemberlux/help/MODEL Pemberlux Help File.pdf' || fail "pemberlux.1.gz: no help files"
+# A model a line, as the options stand, not one paragraph; the exit code 130 as a row of its own.
+page pemberlux-sim | grep -q '^       TR-530 *the TR-520 under its Chinese name$' || fail "pemberlux-sim.1.gz: no TR-530 row"
+page pemberlux-cli | grep -q '^       130 *interrupted (Ctrl-C)' || fail "pemberlux-cli.1.gz: no exit code 130 row"
+page pemberlux-cli | grep -q '^JSON OUTPUT$' || fail "pemberlux-cli.1.gz has no JSON OUTPUT"
 # The shell completion of pemberlux-cli, where bash-completion and zsh look for it.
 grep -q '^complete -F _pemberlux_cli pemberlux-cli$' "$usr/share/bash-completion/completions/pemberlux-cli" 2>/dev/null ||
   fail "no bash completion for pemberlux-cli"
@@ -119,11 +133,12 @@ start "$root/home/.config/pemberlux" HOME="$root/home"
 start "$root/home/.config/pemberlux" XDG_CONFIG_HOME=relative HOME="$root/home"
 
 # The command line reads the settings the installed program wrote, from any
-# folder: their language is the language of its messages.
-sed -i 's/^Language=English/Language=Chinese/' "$root/home/.config/pemberlux/pemberlux.ini"
+# folder: their interface is where it goes.
+sed -i 's/^CurPortType=.*/CurPortType=4/; s/^IpAddr=.*/IpAddr=127.0.0.1/; s/^ListenPort=.*/ListenPort=1/' \
+  "$root/home/.config/pemberlux/pemberlux.ini"
 message=$(cd "$root" && env -u XDG_CONFIG_HOME -u PEMBERLUX_CONFIG HOME="$root/home" \
-  "$usr/bin/pemberlux-cli" --tcp 127.0.0.1:1 label info 2>&1 >/dev/null)
-LC_ALL=C.UTF-8 grep -q '[^ -~]' <<<"$message" ||
+  "$usr/bin/pemberlux-cli" --model LB-610 label info 2>&1 >/dev/null)
+grep -q '127\.0\.0\.1:1: ' <<<"$message" ||
   fail "pemberlux-cli did not use ~/.config/pemberlux/pemberlux.ini: $message"
 
 # The .deb as `make package` builds it: lintian finds no error and no warning.

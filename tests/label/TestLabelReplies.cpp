@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace pemberlux {
 namespace {
 
@@ -235,6 +237,29 @@ TEST(LabelTextReply, BytesAreReadInTheCodePageOfTheLanguage) {
     EXPECT_EQ(DecodeTextReply(test::Hex("43 61 66 E9"), 1033), "Caf\xC3\xA9");
     // A lead byte cut off at the end does not swallow the text before it.
     EXPECT_EQ(DecodeTextReply(test::Hex("41 42 B0"), 2052), "AB\xEF\xBF\xBD");
+}
+
+TEST(LabelTextReply, HeadMileageIsANumberOfMetres) {
+    const struct {
+        const char* text;
+        std::optional<double> metres;
+    } cases[] = {
+        {"1250.40 m", 1250.4},
+        {"1250.40m", 1250.4},
+        {" 0 m\r\n", 0.0},
+        {"12", 12.0},
+        {".5 m", 0.5},
+        {"1250.40 km", std::nullopt},
+        {"m", std::nullopt},
+        {"", std::nullopt},
+        {"1.2.3 m", std::nullopt},
+        {"-5 m", std::nullopt},
+        {"12 m m", std::nullopt},
+        {"inf", std::nullopt},
+        {"1e3 m", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HeadMileageMetres(c.text), c.metres) << '"' << c.text << '"';
 }
 
 } // namespace

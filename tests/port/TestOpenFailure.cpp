@@ -54,15 +54,69 @@ TEST(OpenFailureTest, LineNamesTheDeviceAndTheReasonInBothLanguages) {
         {{OpenFailure::Other, "/dev/ttyS0", EIO},
          LANG_ENGLISH,
          "/dev/ttyS0: the device could not be opened (Input/output error)."},
-        // A node of root's group: only the udev rule helps.
-        {{OpenFailure::Permission, "/dev/null", EACCES},
+        // A node that cannot be looked at: the system's words.
+        {{OpenFailure::Permission, missing, EACCES},
          LANG_ENGLISH,
-         "/dev/null: permission denied. Install the udev rule of the pemberlux package (it gives the logged-in "
-         "user the printer's USB device), then plug the printer in again."},
+         missing + ": the device could not be opened (Permission denied)."},
     };
     for (const auto& c : cases) {
         SetThreadUiLanguage(c.lang);
         EXPECT_EQ(OpenFailureLine(c.failure), c.line) << c.line;
+    }
+    SetThreadUiLanguage(LANG_ENGLISH);
+}
+
+// What grants access depends on the node: its group only where the group may
+// read and write it, for a USB printer the package's udev rule (at the machine)
+// and the group (over ssh), for a node only its owner may open neither.
+TEST(OpenFailureTest, PermissionAdviceFitsTheNode) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving the nodes their owners needs root";
+    TempDir dir;
+    const std::string udev = ": permission denied. Install the udev rule of the pemberlux package, then plug the "
+                             "printer in again: it gives the printer's USB device to the user logged in at this "
+                             "machine, not to a login over ssh.";
+    const std::string owner = " may open the device (mode ";
+    const struct {
+        const char* node;
+        uid_t user;
+        gid_t group; // Debian's: 7 lp, 20 dialout
+        mode_t mode;
+        bool usb;
+        int lang;
+        std::string line; // after the node's path
+    } cases[] = {
+        {"ttyS0", 0, 20, 0660, false, LANG_ENGLISH,
+         ": permission denied. The device belongs to the group \"dialout\": add your user to it (sudo usermod -aG "
+         "dialout $USER) and log in again."},
+        {"ttyS1", 1, 20, 0600, false, LANG_ENGLISH,
+         ": permission denied. Only its owner \"daemon\"" + owner +
+             "0600), so joining its group would not help: a udev rule must give the device a group that may read "
+             "and write it (ask the administrator)."},
+        {"ttyS2", 0, 20, 0640, false, LANG_ENGLISH,
+         ": permission denied. Only its owner \"root\"" + owner +
+             "0640), so joining its group would not help: a udev rule must give the device a group that may read "
+             "and write it (ask the administrator)."},
+        {"lp0", 0, 0, 0660, false, LANG_ENGLISH,
+         ": permission denied. Only its owner \"root\"" + owner +
+             "0660), so joining its group would not help: a udev rule must give the device a group that may read "
+             "and write it (ask the administrator)."},
+        {"usb-lp0", 0, 7, 0660, true, LANG_ENGLISH,
+         ": permission denied. Logged in at this machine, the udev rule of the pemberlux package gives you the "
+         "printer (install it, then plug the printer in again); over ssh, add your user to the group \"lp\" (sudo "
+         "usermod -aG lp $USER) and log in again."},
+        {"usb-lp1", 0, 7, 0660, true, LANG_CHINESE,
+         "：没有权限打开。在本机登录时，pemberlux 软件包的 udev 规则会把打印机交给您（安装后重新插上打印机）；通过 ssh "
+         "登录时，请把当前用户加入用户组“lp”（sudo usermod -aG lp $USER）后重新登录。"},
+        {"usb-lp2", 0, 7, 0600, true, LANG_ENGLISH, udev},
+        {"usb-lp3", 0, 0, 0660, true, LANG_ENGLISH, udev},
+    };
+    for (const auto& c : cases) {
+        const std::string node = (dir / c.node).string();
+        dir.Write(c.node, "");
+        ASSERT_EQ(::chown(node.c_str(), c.user, c.group), 0) << c.node;
+        ASSERT_EQ(::chmod(node.c_str(), c.mode), 0) << c.node;
+        SetThreadUiLanguage(c.lang);
+        EXPECT_EQ(OpenFailureLine(OpenFailureOf(node, EACCES, c.usb)), node + c.line) << c.node;
     }
     SetThreadUiLanguage(LANG_ENGLISH);
 }

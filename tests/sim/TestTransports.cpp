@@ -5,6 +5,7 @@
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
+#include "core/base/Version.h"
 #include "core/network/PrintServerChannel.h"
 
 #include <gtest/gtest.h>
@@ -530,6 +531,25 @@ std::map<std::string, std::string> ReadSettings(const fs::path& file) {
 }
 
 } // namespace
+
+TEST(SimCommand, TellsItsVersionAndListsItsModelsOneALine) {
+    pemberlux::test::TempDir dir;
+    SimProcess version({"--version"}, dir / "version");
+    EXPECT_EQ(version.WaitExit(10s), 0);
+    EXPECT_EQ(ReadText(dir / "version"), "pemberlux-sim " PEMBERLUX_VERSION "\n");
+
+    SimProcess help({"--help"}, dir / "help");
+    EXPECT_EQ(help.WaitExit(10s), 0);
+    const std::string text = ReadText(dir / "help");
+    // An entry a line, its text beside the name, as the options stand.
+    EXPECT_NE(text.find("\nModels:\n  scripted" + std::string(14, ' ') + "answers only what --answer says"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\n  TR-530" + std::string(16, ' ') + "the TR-520 under its Chinese name\n"), std::string::npos)
+        << text;
+    // The package ships no source tree to point into.
+    EXPECT_EQ(text.find("README"), std::string::npos) << text;
+}
 
 TEST(SimCommand, ServesTcpUntilSigtermThenExitsCleanlyWithItsState) {
     pemberlux::test::TempDir dir;

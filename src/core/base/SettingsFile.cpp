@@ -1,5 +1,6 @@
 #include "core/base/SettingsFile.h"
 
+#include "core/base/FileText.h"
 #include "core/base/Models.h"
 #include "core/base/UiText.h"
 
@@ -43,12 +44,11 @@ bool SameText(std::string_view a, std::string_view b) {
 }
 
 // The file's whole text: read once, then every key is looked up in it.
-std::optional<std::string> ReadText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+std::optional<std::string> ReadText(const std::filesystem::path& file, int* error = nullptr) {
+    FileText read = ReadFileText(file);
+    if (error) *error = read.error;
+    if (read.error) return std::nullopt;
+    return std::move(read.text);
 }
 
 // A value in a matching pair of double or single quotes stands without them, as
@@ -166,8 +166,8 @@ bool LoadSettings(PortSettings& s) {
     return true;
 }
 
-bool ReadSettingsFile(const std::filesystem::path& file, PortSettings& s) {
-    const std::optional<std::string> text = ReadText(file);
+bool ReadSettingsFile(const std::filesystem::path& file, PortSettings& s, int* error) {
+    const std::optional<std::string> text = ReadText(file, error);
     if (!text) return false;
     ReadSettingsText(*text, s);
     return true;

@@ -28,8 +28,9 @@ void ReadSettingsText(const std::string& text, PortSettings& settings);
 // missing, fills in the defaults, writes them and returns false.
 bool LoadSettings(PortSettings& settings);
 
-// Reads `file` into `settings`; false (and `settings` untouched) when it can't be read.
-bool ReadSettingsFile(const std::filesystem::path& file, PortSettings& settings);
+// Reads `file` into `settings`; false (and `settings` untouched) when it can't be
+// read, with the errno in `error` when given.
+bool ReadSettingsFile(const std::filesystem::path& file, PortSettings& settings, int* error = nullptr);
 
 // Writes `settings` to `file` as ReplaceFile does: the old content stays whole
 // if writing fails half-way; a link is written through, a write-protected file

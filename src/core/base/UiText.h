@@ -65,16 +65,18 @@ std::vector<int> UiStringIds();
 
 // The program's own added texts (res/notes.def), in the order of that file.
 enum Note {
-    NOTE_HELP_NO_VIEWER,    // %1 the help file
-    NOTE_OPEN_DENIED_GROUP, // %1 the device, %2 the group that owns it
-    NOTE_OPEN_DENIED_UDEV,  // %1 the device (a USB printer owned by root)
-    NOTE_OPEN_ABSENT,       // %1 the device
-    NOTE_OPEN_BUSY,         // %1 the device
-    NOTE_OPEN_OTHER,        // %1 the device, %2 the system's reason
-    NOTE_HOST_UNKNOWN,      // %1 a printer's host name, %2 the resolver's reason
-    NOTE_HOST_NO_ANSWER,    // %1 a printer's host name
-    NOTE_PORT_ABSENT,       // %1 a device path that is not there
-    NOTE_PORT_NAME_ABSENT,  // %1 a port name (COMn, LPTn), %2 the device it opens, not there
+    NOTE_HELP_NO_VIEWER,        // %1 the help file
+    NOTE_OPEN_DENIED_GROUP,     // %1 the device, %2 the group that owns it
+    NOTE_OPEN_DENIED_UDEV,      // %1 the device (a USB printer no group of users may open)
+    NOTE_OPEN_DENIED_USB_GROUP, // %1 the device (a USB printer), %2 the group that may open it
+    NOTE_OPEN_DENIED_OWNER,     // %1 the device, %2 its owner, %3 its mode (no group may open it)
+    NOTE_OPEN_ABSENT,           // %1 the device
+    NOTE_OPEN_BUSY,             // %1 the device
+    NOTE_OPEN_OTHER,            // %1 the device, %2 the system's reason
+    NOTE_HOST_UNKNOWN,          // %1 a printer's host name, %2 the resolver's reason
+    NOTE_HOST_NO_ANSWER,        // %1 a printer's host name
+    NOTE_PORT_ABSENT,           // %1 a device path that is not there
+    NOTE_PORT_NAME_ABSENT,      // %1 a port name (COMn, LPTn), %2 the device it opens, not there
 };
 // The note in the calling thread's language (or `langId`), with "%1", "%2", …
 // replaced by `args` in order.

@@ -111,6 +111,7 @@ DataFile ReadDataFile(const std::filesystem::path& path) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         file.status = DataFile::Unreadable;
+        file.error = errno;
         return file;
     }
     struct Closer {
@@ -120,6 +121,7 @@ DataFile ReadDataFile(const std::filesystem::path& path) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         file.status = DataFile::Unreadable;
+        file.error = S_ISDIR(st.st_mode) ? EISDIR : errno;
         return file;
     }
     // A regular file is read at its size; anything else (a pipe) to its end.
@@ -137,6 +139,7 @@ DataFile ReadDataFile(const std::filesystem::path& path) {
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
                 file.status = DataFile::Unreadable;
+                file.error = errno;
                 file.bytes.clear();
                 return file;
             }

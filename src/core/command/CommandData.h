@@ -34,6 +34,7 @@ struct DataFile {
     enum Status { Read, Unreadable, Empty, TooLarge };
     Status status = Read;
     Bytes bytes;
+    int error = 0; // Unreadable: the errno of the open or read that failed
 };
 // Refuses a file that cannot be opened or read, an empty one, and one too large
 // to hold in memory (more than half the machine's memory, or more than it can

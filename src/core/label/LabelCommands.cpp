@@ -4,6 +4,7 @@
 #include "core/port/PortCommands.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace pemberlux {
 
@@ -167,6 +168,25 @@ std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId) {
     const std::size_t limit = std::min(reply.size(), LB_REPLY_BUFFER_SIZE);
     const auto zero = std::find(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(limit), 0);
     return DecodeCodePage(std::string(reply.begin(), zero), langId);
+}
+
+std::optional<double> HeadMileageMetres(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    if (!text.empty() && text.back() == 'm') text.remove_suffix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    // Digits with at most one decimal point, nothing else.
+    const auto digits = std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const auto points = std::count(text.begin(), text.end(), '.');
+    if (digits == 0 || points > 1 || static_cast<std::size_t>(digits + points) != text.size()) return std::nullopt;
+    double metres = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), metres);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return metres;
 }
 
 ReplyRule LabelReplyRule(bool settings) {

@@ -14,8 +14,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace pemberlux {
 
@@ -85,6 +87,11 @@ extern const std::array<LabelSettingPos, LABEL_SETTING_COUNT> LB_SETTINGS_REPLY_
 // (2052: GB18030, else Windows-1252) and returned as UTF-8. Bytes that are not
 // valid there become U+FFFD.
 std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId);
+
+// The print-head mileage the statistics query answers as text ("1250.40 m"):
+// a decimal number, optionally followed by the unit m, in metres; nothing for
+// any other text.
+std::optional<double> HeadMileageMetres(std::string_view text);
 
 // Whether the bytes gathered so far are a whole reply, so a serial read need
 // not wait out the line's silence: a settings reply once every offset the page

@@ -21,8 +21,8 @@ void Fail(int code) {
     throw PortError{code};
 }
 
-void FailOpen(int code, const std::string& device, int error) {
-    throw PortError{code, OpenFailureOf(device, error)};
+void FailOpen(int code, const std::string& device, int error, bool usb) {
+    throw PortError{code, OpenFailureOf(device, error, usb)};
 }
 
 int OpenDevice(const std::string& path) {

@@ -23,8 +23,8 @@ inline Clock::time_point After(std::int64_t ms) {
 }
 
 [[noreturn]] void Fail(int code);
-// Fails an open of `device` with `code`, keeping why (`error`, an errno).
-[[noreturn]] void FailOpen(int code, const std::string& device, int error);
+// Fails an open of `device` (a USB printer's node with `usb`) with `code`, keeping why (`error`, an errno).
+[[noreturn]] void FailOpen(int code, const std::string& device, int error, bool usb = false);
 
 // Opens a device node for reading and writing without blocking (every wait goes
 // through poll) and without making it our controlling terminal; -1 on failure.

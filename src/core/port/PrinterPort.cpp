@@ -9,8 +9,10 @@
 #include <cctype>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -24,8 +26,28 @@ Guarded<PortSettings> CurrentPortSettings;
 PortSettings SerialDialogSettings;
 PortSettings ParallelDialogSettings;
 
-OpenFailure OpenFailureOf(const std::string& device, int error) {
-    OpenFailure f{OpenFailure::Other, device, error};
+namespace {
+
+std::string GroupName(gid_t gid) {
+    std::vector<char> buffer(16384);
+    struct group entry {};
+    struct group* found = nullptr;
+    if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->gr_name;
+    return std::to_string(gid);
+}
+
+std::string UserName(uid_t uid) {
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->pw_name;
+    return std::to_string(uid);
+}
+
+} // namespace
+
+OpenFailure OpenFailureOf(const std::string& device, int error, bool usb) {
+    OpenFailure f{OpenFailure::Other, device, error, usb};
     switch (error) {
     case EACCES:
     case EPERM:
@@ -53,17 +75,19 @@ std::string OpenFailureLine(const OpenFailure& f) {
         return {};
     case OpenFailure::Permission: {
         struct stat st {};
-        if (::stat(f.device.c_str(), &st) == 0 && st.st_gid != 0) {
-            std::string group = std::to_string(st.st_gid);
-            std::vector<char> buffer(16384);
-            struct group entry {};
-            struct group* found = nullptr;
-            if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-                group = found->gr_name;
-            return NoteText(NOTE_OPEN_DENIED_GROUP, {f.device, group});
+        const bool known = ::stat(f.device.c_str(), &st) == 0;
+        // Joining the group helps only where the group may read and write, and root's group is no one's to join.
+        const bool groupMay = known && st.st_gid != 0 && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+        if (f.usb)
+            return groupMay ? NoteText(NOTE_OPEN_DENIED_USB_GROUP, {f.device, GroupName(st.st_gid)})
+                            : NoteText(NOTE_OPEN_DENIED_UDEV, {f.device});
+        if (groupMay) return NoteText(NOTE_OPEN_DENIED_GROUP, {f.device, GroupName(st.st_gid)});
+        if (known) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+            return NoteText(NOTE_OPEN_DENIED_OWNER, {f.device, UserName(st.st_uid), mode});
         }
-        // A node only root's group may open: the udev rule hands it to the user.
-        return NoteText(NOTE_OPEN_DENIED_UDEV, {f.device});
+        break;
     }
     case OpenFailure::Absent:
         return NoteText(NOTE_OPEN_ABSENT, {f.device});

@@ -39,15 +39,18 @@ struct OpenFailure {
     Reason reason = None;
     std::string device;
     int error = 0;
+    bool usb = false; // a USB printer's node, which the package's udev rule hands out
     bool operator==(const OpenFailure&) const = default;
 };
 // The reason of an errno from open(), flock() or a terminal call on `device`.
-OpenFailure OpenFailureOf(const std::string& device, int error);
+OpenFailure OpenFailureOf(const std::string& device, int error, bool usb = false);
 
 // The line added after an open's message: the device, the reason and what to
 // do, in the calling thread's language; "" when there is no reason to tell.
-// For permission it names the group that owns the device, or, for a device of
-// the group root, the package's udev rule.
+// For permission, what grants access to that node: its group when the group
+// may read and write it, for a USB printer the package's udev rule (which
+// serves the user logged in at the machine; over ssh only the group does), and
+// for a node only its owner may open, neither.
 std::string OpenFailureLine(const OpenFailure& failure);
 
 // What the layer throws; `code` is one of the PORT_ERR_ values, `cause` says

@@ -145,7 +145,7 @@ int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
             if (!opened) {
                 const int error = errno;
                 ClosePort(port);
-                FailOpen(PORT_ERR_OPEN, path, error);
+                FailOpen(PORT_ERR_OPEN, path, error, true);
             }
             continue;
         }

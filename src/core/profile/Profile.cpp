@@ -1,5 +1,6 @@
 #include "core/profile/Profile.h"
 
+#include "core/base/FileText.h"
 #include "core/base/ReplaceFile.h"
 
 #include <algorithm>
@@ -103,12 +104,10 @@ ProfileJson ParseProfileText(std::string_view text, const std::string& name) {
 }
 
 ProfileJson ReadProfile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ProfileError(ProfileError::Unreadable, "%1: cannot be read", {path});
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw ProfileError(ProfileError::Unreadable, "%1: cannot be read", {path});
-    return ParseProfileText(text.str(), path);
+    const FileText file = ReadFileText(path);
+    if (file.error)
+        throw ProfileError(ProfileError::Unreadable, "%1: cannot be read: %2", {path, SystemReason(file.error)});
+    return ParseProfileText(file.text, path);
 }
 
 void WriteProfile(const std::string& path, const ProfileJson& profile) {

@@ -31,9 +31,9 @@ inline constexpr int PROFILE_MAX_DEPTH = 32;
 std::string FillFormat(std::string_view format, const std::vector<std::string>& args);
 
 // A profile that cannot be read, is no profile, or cannot be written. The
-// message names the file ("shop.json: cannot be read"); format() is its English
-// format, with "%1" the file's name and "%2" a detail (for Unwritable the
-// system's reason).
+// message names the file and the system's reason ("shop.json: cannot be read:
+// No such file or directory"); format() is its English format, with "%1" the
+// file's name and "%2" a detail (for Unwritable too, the system's reason).
 class ProfileError : public std::runtime_error {
 public:
     enum Kind { Unreadable, NotAProfile, Unwritable };

@@ -1,5 +1,6 @@
 #include "core/profile/SettingsProfile.h"
 
+#include "core/base/NearestWord.h"
 #include "core/base/UiText.h"
 
 #include <cctype>
@@ -136,14 +137,21 @@ ProfileJson ProfileSettings(const LabelSettingValues& values, const ProfileTarge
     return doc;
 }
 
-std::string LabelSettingKeys() {
+namespace {
+
+std::vector<std::string> LabelKeyList() {
     std::vector<std::string> keys;
     for (const LabelSettingInfo& info : LABEL_SETTINGS)
         keys.push_back(SnakeName(info.name));
-    return JoinItems(keys);
+    return keys;
 }
 
-namespace {
+std::vector<std::string> ReceiptKeyList(const PrinterModel* model) {
+    std::vector<std::string> keys;
+    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
+        if (Offered(model, info)) keys.push_back(SnakeName(info.name));
+    return keys;
+}
 
 SettingProblem Problem(const std::string& key, const std::string& value, std::string format,
                        std::vector<std::string> args) {
@@ -151,14 +159,25 @@ SettingProblem Problem(const std::string& key, const std::string& value, std::st
     return {key, value, std::move(format), std::move(args), std::move(message)};
 }
 
+// A key the family does not have: the one it most likely meant, else all of them.
+SettingProblem UnknownKey(const std::string& key, const std::string& value, const std::vector<std::string>& keys) {
+    const std::string near = NearestWord(key, keys);
+    if (!near.empty()) return Problem(key, value, "unknown setting '%1'; did you mean '%2'?", {key, near});
+    return Problem(key, value, "unknown setting '%1'; keys: %2", {key, JoinItems(keys)});
+}
+
 } // namespace
+
+std::string LabelSettingKeys() {
+    return JoinItems(LabelKeyList());
+}
 
 std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& assignments,
                                                       const ProfileTarget& target, LabelSettingValues& values,
                                                       LabelChangedMarks& marks) {
     for (const auto& [key, value] : assignments) {
         const LabelSettingInfo* info = LabelByKey(key);
-        if (!info) return Problem(key, value, "unknown setting '%1'; keys: %2", {key, LabelSettingKeys()});
+        if (!info) return UnknownKey(key, value, LabelKeyList());
         const auto i = static_cast<std::size_t>(info->pos);
         if (info->IsList()) {
             const auto& items = LabelItems(target, info->pos);
@@ -203,10 +222,7 @@ ProfileJson ProfileSettings(const ReceiptSettingValues& values, const ProfileTar
 }
 
 std::string ReceiptSettingKeys(const PrinterModel* model) {
-    std::vector<std::string> keys;
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
-        if (Offered(model, info)) keys.push_back(SnakeName(info.name));
-    return JoinItems(keys);
+    return JoinItems(ReceiptKeyList(model));
 }
 
 std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& assignments,
@@ -216,8 +232,7 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
         const ReceiptSettingInfo* found = nullptr;
         for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
             if (SnakeName(info.name) == key && Offered(target.model, info)) found = &info;
-        if (!found)
-            return Problem(key, value, "unknown setting '%1'; keys: %2", {key, ReceiptSettingKeys(target.model)});
+        if (!found) return UnknownKey(key, value, ReceiptKeyList(target.model));
         const auto i = static_cast<std::size_t>(found->pos);
         if (found->IsList()) {
             const auto items = ReceiptItems(*found);

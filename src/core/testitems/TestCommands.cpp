@@ -1,5 +1,6 @@
 #include "core/testitems/TestCommands.h"
 
+#include "core/base/FileText.h"
 #include "core/base/HexText.h"
 
 #include <fstream>
@@ -149,13 +150,13 @@ Bytes BlackBarBytes() {
 
 TestFile ReadTestFile(const std::filesystem::path& path) {
     TestFile file;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const FileText read = ReadFileText(path);
+    if (read.error) {
         file.status = TestFile::Missing;
+        file.error = read.error;
         return file;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (ParseHexText(std::string_view(text), file.bytes) < 0) {
+    if (ParseHexText(std::string_view(read.text), file.bytes) < 0) {
         file.status = TestFile::NotHex;
         file.bytes.clear();
     }

@@ -61,7 +61,8 @@ constexpr const char* TEST_FILE_NAME = "testPrint.qv";
 struct TestFile {
     enum Status { Read, Missing, NotHex };
     Status status = Read;
-    Bytes bytes; // decoded, all of them
+    Bytes bytes;   // decoded, all of them
+    int error = 0; // Missing: the errno of the failed read
 };
 TestFile ReadTestFile(const std::filesystem::path& path);
 
