@@ -41,9 +41,9 @@ void Report(benchmark::State& state, const Figures& before, const Figures& warm,
               << "\n  at the end: " << end.Text() << "\n";
     state.counters["rss_kb_after_warm_up"] = static_cast<double>(warm.rssKb);
     state.counters["rss_kb_at_end"] = static_cast<double>(end.rssKb);
-    state.counters["descriptors_before"] = static_cast<double>(warm.descriptors);
+    state.counters["descriptors_warm"] = static_cast<double>(warm.descriptors);
     state.counters["descriptors_after"] = static_cast<double>(end.descriptors);
-    state.counters["threads_before"] = static_cast<double>(warm.threads);
+    state.counters["threads_warm"] = static_cast<double>(warm.threads);
     state.counters["threads_after"] = static_cast<double>(end.threads);
 }
 
@@ -106,7 +106,7 @@ void BM_FleetLongRun(benchmark::State& state) {
             for (std::size_t k = 0; k < fleet.Size(); ++k)
                 fleet[k].printer->ClearReceived();
             if ((pass + 1) % 50 == 0)
-                std::cout << "  after " << pass + 1 << " passes: " << RssKb() << " KiB resident\n";
+                std::cout << "  after " << pass + 1 << " passes: " << ResidentKb() << " KiB resident\n";
         }
         const Figures end = BackTo(warm);
         state.counters["printers"] = kFleetSize;

@@ -517,6 +517,23 @@ bool FakeUsbTree::RemovePrinter(const std::string& node) {
     return true;
 }
 
+void FakeUsbTree::AddSerialLine(const std::string& name, std::optional<int> uartType, const std::string& byId,
+                                const std::string& node) {
+    const fs::path dev = impl_->Dev();
+    if (node.empty())
+        std::ofstream(dev / name).put('\n');
+    else
+        fs::create_symlink(node, dev / name);
+    if (uartType) {
+        fs::create_directories(impl_->Sys() / "class/tty" / name);
+        std::ofstream(impl_->Sys() / "class/tty" / name / "type") << *uartType << '\n';
+    }
+    if (!byId.empty()) {
+        fs::create_directories(dev / "serial/by-id");
+        fs::create_symlink("../../" + name, dev / "serial/by-id" / byId);
+    }
+}
+
 fs::path FakeUsbTree::SysfsRoot() const {
     return impl_->Sys();
 }

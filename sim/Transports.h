@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pemberlux::sim {
@@ -82,6 +83,12 @@ public:
     // device folder and node go, its pty is stopped. False for a node the tree
     // does not have. Thread-safe.
     bool RemovePrinter(const std::string& node);
+    // Adds the serial line dev/<name>: a plain file, or a link to `node` (a
+    // pty's slave) when given; with `uartType` its sys/class/tty/<name>/type
+    // (the kernel's port type, 0 when no UART is behind a ttyS), with `byId` the
+    // link dev/serial/by-id/<byId> to it. Stays until the tree goes.
+    void AddSerialLine(const std::string& name, std::optional<int> uartType = std::nullopt,
+                       const std::string& byId = {}, const std::string& node = {});
     std::filesystem::path SysfsRoot() const;
     std::filesystem::path DevRoot() const;
 

@@ -3,16 +3,15 @@
 #include "core/base/UiText.h"
 #include "core/profile/Profile.h"
 
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 #include "Unprivileged.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -264,15 +263,12 @@ TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
     // A file-size limit makes the write fail half-way, as a full disk would.
     PortSettings changed = old;
     changed.modelName = std::string(100, 'M');
-    struct rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved_ok = changed.SaveSettings();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    bool saved_ok = true;
+    {
+        const ScopedFileSizeLimit limit(64);
+        ASSERT_TRUE(limit.Ok());
+        saved_ok = changed.SaveSettings();
+    }
 
     EXPECT_FALSE(saved_ok);
     EXPECT_EQ(dir.Read("pemberlux.ini"), before);
@@ -316,16 +312,8 @@ TEST_F(SettingsFileTest, AFailedReplaceLeavesTheOldFileAndSaysWhy) {
         std::filesystem::create_directory(folder);
         dir.Write((folder / "f").string(), old);
         if (!readOnly) {
-            struct rlimit saved {};
-            getrlimit(RLIMIT_FSIZE, &saved);
-            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-            struct rlimit small = saved;
-            small.rlim_cur = 64;
-            setrlimit(RLIMIT_FSIZE, &small);
-            const std::string said = write(folder / "f");
-            setrlimit(RLIMIT_FSIZE, &saved);
-            std::signal(SIGXFSZ, oldHandler);
-            return said;
+            const ScopedFileSizeLimit limit(64);
+            return write(folder / "f");
         }
         std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         const test::FilePermissionsKept asAUser;

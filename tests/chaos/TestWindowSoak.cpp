@@ -1,6 +1,8 @@
 // The program's window against printers in chaos mode (WindowSoak.h): every
-// action ends, gives its controls back, tells a success only with the whole
-// frame or transfer at the printer, and leaves no device lock and no thread.
+// action ends (a job left waiting on the GUI thread would not), gives its
+// controls back, tells a success only with the whole frame or transfer at the
+// printer, and leaves no device lock and no thread. How long the GUI thread was
+// busy is a figure of bench_ui_soak, not a test's bound.
 // And the long run, short: many exchanges through the window and many fleet
 // inventories in one process bring the descriptors and threads back.
 // PEMBERLUX_CHAOS_SEED replays a soak, PEMBERLUX_CHAOS_ROUNDS sets its length.
@@ -15,13 +17,8 @@ namespace {
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr std::size_t kRounds = 20; // the sanitizers slow every round down
-// The GUI thread's stretches are counted beyond 100 ms; the test fails on one
-// beyond this, far above what a shared machine's scheduler makes of a short
-// one, and below the reply time-outs a job on the GUI thread would block for.
-constexpr std::chrono::milliseconds kGuiBound{2000};
 #else
 constexpr std::size_t kRounds = 60; // about a minute
-constexpr std::chrono::milliseconds kGuiBound{1000};
 #endif
 
 TEST(WindowSoak, EveryActionEndsCleanAgainstAPrinterThatMisbehaves) {
@@ -40,9 +37,6 @@ TEST(WindowSoak, EveryActionEndsCleanAgainstAPrinterThatMisbehaves) {
     for (const std::string& p : t.problems)
         problems += p + "\n";
     EXPECT_TRUE(t.problems.empty()) << "seed " << seed << " (PEMBERLUX_CHAOS_SEED replays it)\n" << problems;
-    EXPECT_LT(soak.probe.Worst(), kGuiBound)
-        << "the GUI thread was busy " << soak.probe.Worst().count() << " ms in " << soak.probe.WorstWhere() << "; "
-        << soak.probe.Late() << " ticks were later than 100 ms";
     // Both kinds of honest ending came, or the soak proved little.
     EXPECT_GT(t.successes, 0u);
     EXPECT_GT(t.failuresTold, 0u);

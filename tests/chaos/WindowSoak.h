@@ -14,6 +14,8 @@
 #include "ChaosCampaign.h"
 #include "DownloadSim.h"
 #include "LabelPrinterSim.h"
+#include "Patterns.h"
+#include "ProcessFigures.h"
 #include "QtTestSupport.h"
 #include "ReceiptPrinterSim.h"
 #include "Records.h"
@@ -68,16 +70,6 @@ using sim::Bytes;
 
 // ---- The process's figures ----------------------------------------------------
 
-// Entries of a /proc folder of this process (threads: task, descriptors: fd).
-inline std::size_t Entries(const char* folder) {
-    std::size_t n = 0;
-    if (DIR* d = ::opendir(folder)) {
-        while (const dirent* e = ::readdir(d))
-            if (e->d_name[0] != '.') ++n;
-        ::closedir(d);
-    }
-    return n;
-}
 // The names of this process's threads.
 inline std::vector<std::string> ThreadNames() {
     std::vector<std::string> names;
@@ -98,19 +90,6 @@ inline std::size_t Threads() {
     return static_cast<std::size_t>(
         std::count_if(names.begin(), names.end(), [](const std::string& n) { return n != "Thread (pooled)"; }));
 }
-// Without the descriptor that reads the folder.
-inline std::size_t Descriptors() {
-    return Entries("/proc/self/fd") - 1;
-}
-// Resident memory in KiB.
-inline long RssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
 // How long the GUI thread kept the event loop from a 10 ms timer: every tick's
 // lateness, the worst of them and where it happened, and how many ticks were
 // later than the bound.
@@ -216,15 +195,6 @@ inline Screen ScreenOf(Action a) {
     default:
         return Screen::Bluetooth;
     }
-}
-
-// The first bytes of `bytes` in hexadecimal, for a report.
-inline std::string HexOf(const Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size() && i < 48; ++i)
-        text += std::string(i ? " " : "") + digits[bytes[i] >> 4] + digits[bytes[i] & 15];
-    return bytes.size() > 48 ? text + " ..." : text;
 }
 
 // Whether `bytes` hold a whole frame of the settings pages: 1B 0D 53, the
@@ -447,7 +417,7 @@ public:
         if (ended && success && (!step.whole.empty() || step.frame) && !Arrives(printer, step)) {
             why += " success shown, but the printer has " + std::to_string(printer.Received().size()) +
                    " bytes without the whole " + (step.whole.empty() ? "frame" : "transfer") + " (" +
-                   HexOf(printer.Received()) + ");";
+                   HexText(printer.Received(), 48) + ");";
         }
         if (ended) {
             why += chaos::DeviceLeftBehind(p.DeviceKey(), "");
@@ -513,9 +483,7 @@ private:
         }
         case Action::File:
         case Action::Firmware: {
-            Bytes file(2048 + random() % 4096);
-            for (std::uint8_t& b : file)
-                b = static_cast<std::uint8_t>(random());
+            const Bytes file = Pattern(2048 + random() % 4096);
             const bool firmware = action == Action::Firmware;
             const std::string name = firmware ? "image.FW" : "data.bin";
             p.Dir().Write(name, std::string(file.begin(), file.end()));
@@ -592,7 +560,7 @@ struct Figures {
     std::size_t descriptors = 0;
     std::size_t threads = 0;
 
-    static Figures Now() { return {RssKb(), Descriptors(), Threads()}; }
+    static Figures Now() { return {ResidentKb(), OpenDescriptors(), Threads()}; }
     std::string Text() const {
         return std::to_string(rssKb) + " KiB resident, " + std::to_string(descriptors) + " descriptors, " +
                std::to_string(threads) + " threads";
@@ -602,7 +570,7 @@ struct Figures {
 // Waits (running the GUI thread's events) until the descriptors and threads
 // are back to `baseline`'s; the figures then, or at the bound.
 inline Figures BackTo(const Figures& baseline, std::chrono::milliseconds bound = 10s) {
-    WaitUntil([&] { return Descriptors() <= baseline.descriptors && Threads() <= baseline.threads; }, bound);
+    WaitUntil([&] { return OpenDescriptors() <= baseline.descriptors && Threads() <= baseline.threads; }, bound);
     return Figures::Now();
 }
 

@@ -2,6 +2,7 @@
 // extra environment; its exit code, stdout and stderr.
 #pragma once
 
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 #include "Unprivileged.h"
 
@@ -94,8 +95,9 @@ struct CliRun {
 // happens there.
 struct CliStreams {
     std::string in = "/dev/null";
-    std::string out; // empty: captured into CliRun::out
-    std::string err; // empty: captured into CliRun::err
+    std::string out;               // empty: captured into CliRun::out
+    std::string err;               // empty: captured into CliRun::err
+    std::size_t fileSizeLimit = 0; // the size a file may grow to in the child (FileSizeLimit.h); 0: none
 };
 
 class CliProcess {
@@ -125,7 +127,7 @@ public:
         for (std::string& v : vars)
             envp.push_back(v.data());
         envp.push_back(nullptr);
-        if (unprivileged) {
+        if (unprivileged || streams.fileSizeLimit) {
             // The files are opened and the folder entered before root is given up.
             pid_ = ::fork();
             if (pid_ == 0) {
@@ -133,7 +135,8 @@ public:
                 const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-                    ::chdir(cwd.c_str()) != 0 || !DropPrivileges())
+                    ::chdir(cwd.c_str()) != 0 || (unprivileged && !DropPrivileges()) ||
+                    (streams.fileSizeLimit && !LimitFileSize(streams.fileSizeLimit)))
                     ::_exit(126);
                 ::execve(argv[0], argv.data(), envp.data());
                 ::_exit(127);

@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <csignal>
 #include <fstream>
 #include <sstream>
-#include <sys/resource.h>
 
 namespace pemberlux::test {
 namespace {
@@ -238,18 +236,11 @@ TEST_F(CliTest, AFileThatCannotBeWrittenWholeLeavesTheOldOne) {
         std::filesystem::remove_all(dir / "out");
         std::filesystem::create_directory(dir / "out");
         dir.Write(c.file, "the old file\n");
-        // The child inherits the limit (larger than what it says on its
-        // streams, smaller than the file) and ignores the signal it would get.
-        struct rlimit saved {};
-        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = saved;
-        small.rlim_cur = 400;
-        setrlimit(RLIMIT_FSIZE, &small);
-        CliProcess cli(dir.Path(), c.args);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-        const CliRun run = cli.Wait();
+        // The child's limit is larger than what it says on its streams and
+        // smaller than the file.
+        CliStreams limited;
+        limited.fileSizeLimit = 400;
+        const CliRun run = CliProcess(dir.Path(), c.args, {}, false, limited).Wait();
 
         EXPECT_EQ(run.code, 6) << c.file << ": " << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;

@@ -6,6 +6,7 @@
 #include "Records.h"
 #include "Stalls.h"
 #include "Transports.h"
+#include "core/base/UiText.h"
 #include "core/command/Firmware.h"
 #include "core/command/SendJobs.h"
 #include "core/port/SendToPrinter.h"
@@ -155,19 +156,17 @@ TEST(Delivery, ADownloadCountsOnlyOnceThePrinterClosed) {
         test::EndingPort::End end;
         FirmwareResult::Status status;
         bool unconfirmed;
-        PortErrorMessage message;
+        const char* says; // in English
+        MessageIcon icon;
     } cases[] = {
-        {"closes after a busy spell",
-         test::EndingPort::Closes,
-         FirmwareResult::Done,
-         false,
-         {StringId{176}, MessageIcon::Information}},
-        {"gives up after a busy spell",
-         test::EndingPort::GivesUp,
-         FirmwareResult::WriteFailed,
-         false,
-         {StringId{159}, MessageIcon::Warning}},
-        {"never closes", test::EndingPort::Holds, FirmwareResult::Done, true, {StringId{310}, MessageIcon::Warning}},
+        {"closes after a busy spell", test::EndingPort::Closes, FirmwareResult::Done, false, "File sent successfully.",
+         MessageIcon::Information},
+        {"gives up after a busy spell", test::EndingPort::GivesUp, FirmwareResult::WriteFailed, false,
+         "Unable to send file to port.", MessageIcon::Warning},
+        {"never closes", test::EndingPort::Holds, FirmwareResult::Done, true,
+         "The file was sent, but the printer did not confirm that it received it. Check that the printer restarts "
+         "with the new firmware before you use it.",
+         MessageIcon::Warning},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,7 +175,10 @@ TEST(Delivery, ADownloadCountsOnlyOnceThePrinterClosed) {
         const FirmwareResult r = RunFirmwareTransfer(port, image, job, nullptr);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.unconfirmed, c.unconfirmed);
-        EXPECT_EQ(FirmwareMessage(r, PORT_LAN, image.size()), c.message);
+        const auto message = FirmwareMessage(r, PORT_LAN, image.size());
+        ASSERT_TRUE(message);
+        EXPECT_EQ(LoadUiString(message->stringId, LANG_ENGLISH), c.says);
+        EXPECT_EQ(message->icon, c.icon);
     }
     for (const auto end : {test::EndingPort::Closes, test::EndingPort::Holds}) {
         test::EndingPort printer(end, 600ms);

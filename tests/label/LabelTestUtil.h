@@ -3,6 +3,8 @@
 
 #include "core/label/LabelSettings.h"
 
+#include "Patterns.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,17 +21,6 @@ inline std::vector<std::uint8_t> Hex(const std::string& text) {
         if (c != ' ') digits += c;
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
         out.push_back(static_cast<std::uint8_t>(std::strtoul(digits.substr(i, 2).c_str(), nullptr, 16)));
-    return out;
-}
-
-inline std::string HexText(const std::vector<std::uint8_t>& bytes) {
-    std::string out;
-    char buf[4];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X", b);
-        if (!out.empty()) out += ' ';
-        out += buf;
-    }
     return out;
 }
 

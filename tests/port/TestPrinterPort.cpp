@@ -1,6 +1,7 @@
 // The port object itself: what other kinds do, closing, the snapshot it opens
 // from, the USB identity parser and the messages shown for open failures.
 #include "PortFixtures.h"
+#include "ProcessFigures.h"
 #include "SimPrinter.h"
 #include "TempDir.h"
 #include "Transports.h"
@@ -15,13 +16,6 @@
 
 namespace pemberlux::test {
 namespace {
-
-std::size_t OpenDescriptors() {
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++n;
-    return n;
-}
 
 TEST(PrinterPortTest, StartsClosedAsSerialPort) {
     PrinterPort port;

@@ -259,15 +259,10 @@ TEST_F(InterfacePage, SerialDialogNamesEachLineWithItsDeviceAndFollowsPlugging) 
     sim::PtyPort pty(printer);
     sim::FakeUsbTree tree(dir / "tree");
     const fs::path sys = tree.SysfsRoot(), devRoot = tree.DevRoot();
-    for (const auto& [name, type] : {std::pair{"ttyS0", "4\n"}, std::pair{"ttyS1", "0\n"}}) {
-        std::ofstream(devRoot / name).put('\n');
-        fs::create_directories(sys / "class/tty" / name);
-        std::ofstream(sys / "class/tty" / name / "type") << type;
-    }
+    tree.AddSerialLine("ttyS0", 4);
+    tree.AddSerialLine("ttyS1", 0);
     const std::string adapter = (devRoot / "ttyUSB0").string(), later = (devRoot / "ttyUSB3").string();
-    fs::create_symlink(pty.Path(), adapter);
-    fs::create_directories(devRoot / "serial/by-id");
-    fs::create_symlink("../../ttyUSB0", devRoot / "serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    tree.AddSerialLine("ttyUSB0", std::nullopt, "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", pty.Path());
     test::ScopedEnv sysEnv("PEMBERLUX_SYSFS_ROOT", sys.c_str());
     test::ScopedEnv devEnv("PEMBERLUX_DEV_ROOT", devRoot.c_str());
     PortSettings s = Record("LB-610", PORT_COM);

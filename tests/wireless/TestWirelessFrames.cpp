@@ -2,6 +2,7 @@
 // Bluetooth answer, and the simulated printer's own reading of the same bytes.
 #include "LabelPrinterSim.h"
 #include "WirelessTestUtil.h"
+#include "core/base/UiText.h"
 #include "core/wireless/BluetoothFrames.h"
 #include "core/wireless/WifiFrames.h"
 
@@ -114,25 +115,27 @@ TEST(BluetoothFrames, SendFrameAndFixedCommands) {
 }
 
 TEST(BluetoothFrames, Validation) {
+    const std::string badName = "Please enter a valid Bluetooth name !";
+    const std::string badPassword = "Please enter a valid password !";
     const struct {
         const char* name;
         const char* password;
-        int message; // 0: accepted
+        std::string says; // in English; empty: accepted
     } cases[] = {
-        {"Printer01", "1234", 0},
-        {"P", "1234", 0},
-        {"Office-Printer16", "1234", 0},    // 16 characters: the whole field
-        {"Office-Printer-17", "1234", 222}, // one more than the field holds
-        {"", "1234", 222},
-        {"", "12", 222}, // the name is told first
-        {"B\xC3\xBCro", "1234", 222},
-        {"Office", "123", 223},
-        {"Office", "12345", 223},
-        {"Office", "12\xC3\xA9", 223},
+        {"Printer01", "1234", ""},
+        {"P", "1234", ""},
+        {"Office-Printer16", "1234", ""},       // 16 characters: the whole field
+        {"Office-Printer-17", "1234", badName}, // one more than the field holds
+        {"", "1234", badName},
+        {"", "12", badName}, // the name is told first
+        {"B\xC3\xBCro", "1234", badName},
+        {"Office", "123", badPassword},
+        {"Office", "12345", badPassword},
+        {"Office", "12\xC3\xA9", badPassword},
     };
     for (const auto& c : cases) {
         const auto message = CheckBluetoothInputs(c.name, c.password);
-        EXPECT_EQ(message ? static_cast<int>(*message) : 0, c.message) << c.name << " / " << c.password;
+        EXPECT_EQ(message ? LoadUiString(*message, LANG_ENGLISH) : "", c.says) << c.name << " / " << c.password;
     }
 }
 

@@ -172,8 +172,7 @@ void CSettingsPageBase::ShowRead(const ExchangeResult& result, int portKind,
     if (result.status == ExchangeResult::Stopped) return;
     if (result.Ok() && !result.reply.empty()) show(result.reply);
     ReportExchange(result, portKind);
-    const bool portFailed =
-        result.status == ExchangeResult::OpenFailed || result.status == ExchangeResult::WriteFailed;
+    const bool portFailed = result.status == ExchangeResult::OpenFailed || result.status == ExchangeResult::WriteFailed;
     if (portFailed && !refreshAfterPortFailure_) return;
     // After a failure too: the main window hears the settings and the edits
     // show the values, whatever the exchange brought.
@@ -194,13 +193,19 @@ void CSettingsPageBase::ResetJob(const std::stop_token& stop, const Snapshot& sn
     // The main window keeps the factory line (9600 8N1, hardware handshake)
     // before the job goes on, so that a window closed meanwhile leaves the
     // settings file on the line the printer now has.
-    const auto adopt = [this] {
-        return RunOnGuiThread([this] {
+    // Where the line changes at once, what follows the taken frame runs in the
+    // same step on the GUI thread as the hand-over, after it: nothing the page
+    // starts then (the label page's clearing of its marks) can come first.
+    const bool atHandOver = sequence.lineChangesAtOnce;
+    const auto adopt = [this, atHandOver, &taken] {
+        return RunOnGuiThread([this, atHandOver, &taken] {
             ApplyFactoryLineSettings(settings_);
             ReportSettings();
+            if (atHandOver && taken) taken();
         });
     };
-    const FactoryResetRun run = RunFactoryReset(port, sequence, {stop}, {taken, adopt});
+    const FactoryResetRun run =
+        RunFactoryReset(port, sequence, {stop}, {atHandOver ? std::function<void()>() : taken, adopt});
     ReportExchange(run.reset, port.kind);
     if (run.readBack) ShowSettingsRead(*run.readBack, port.kind);
 }

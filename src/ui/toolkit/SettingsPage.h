@@ -121,8 +121,10 @@ protected:
     // A command without an answer: `frame`, and the message of a failure.
     ExchangeResult SendJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame);
     // The family's factory reset (RunFactoryReset), `taken` once the printer
-    // took the frame: the page and the main window take the factory line over
-    // when the family's printer changes to it, and the read-back shows as a read.
+    // took the frame (where the line changes at once, on the GUI thread right
+    // after the hand-over): the page and the main window take the factory line
+    // over when the family's printer changes to it, and the read-back shows as
+    // a read.
     void ResetJob(const std::stop_token& stop, const Snapshot& snapshot, const FactoryResetSequence& sequence,
                   const std::function<void()>& taken = {});
     // Whether a read whose open or write failed still ends with the refresh.
