@@ -106,7 +106,7 @@ void BM_FleetLongRun(benchmark::State& state) {
             for (std::size_t k = 0; k < fleet.Size(); ++k)
                 fleet[k].printer->ClearReceived();
             if ((pass + 1) % 50 == 0)
-                std::cout << "  after " << pass + 1 << " passes: " << ResidentKb() << " KiB resident\n";
+                std::cout << "  after " << pass + 1 << " passes: " << test::ResidentKb() << " KiB resident\n";
         }
         const Figures end = BackTo(warm);
         state.counters["printers"] = kFleetSize;

@@ -1,6 +1,8 @@
 // Who may include whom (src/README.md): every `#include "…"` of the program,
 // the command line, the simulator and the tools is checked against the table,
-// and the folders' include graph must have no cycle.
+// and the folders' include graph must have no cycle. The core knows no window:
+// no dialog or control name (IDD_…, IDC_…) and no template lookup in it but
+// where the template texts are kept (core/base/UiText).
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +58,27 @@ struct Finding {
     std::string what;
 };
 
+bool IdentifierChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// Whether `line` holds `word` where an identifier begins.
+bool HasIdentifierStart(const std::string& line, const std::string& word) {
+    for (std::size_t at = line.find(word); at != std::string::npos; at = line.find(word, at + 1))
+        if (at == 0 || !IdentifierChar(line[at - 1])) return true;
+    return false;
+}
+
+// What in a core file's line belongs to the windows: a dialog's or a
+// control's name, or a lookup in the dialog templates.
+std::string WindowKnowledge(const std::string& file, const std::string& line) {
+    if (HasIdentifierStart(line, "IDC_") || HasIdentifierStart(line, "IDD_")) return "the core names a dialog control";
+    if (file.rfind("src/core/base/UiText.", 0) == 0) return {};
+    for (const char* lookup : {"TemplateText(", "TemplateItems(", "TemplateColumns(", "TemplateKeys("})
+        if (HasIdentifierStart(line, lookup)) return "the core looks up a dialog template";
+    return {};
+}
+
 std::vector<fs::path> SourcesUnder(const fs::path& dir) {
     std::vector<fs::path> files;
     if (!fs::exists(dir)) return files;
@@ -98,6 +121,9 @@ std::vector<Finding> CheckTree(const fs::path& root) {
             std::string line;
             for (int number = 1; std::getline(in, line); ++number) {
                 const std::string where = name + ":" + std::to_string(number);
+                if (from.rfind("core/", 0) == 0)
+                    if (const std::string what = WindowKnowledge(name, line); !what.empty())
+                        findings.push_back({where, what});
                 const auto [bracket, target] = IncludeOf(line);
                 const bool qt = bracket == '<' && target.size() > 1 && target[0] == 'Q' &&
                                 std::isupper(static_cast<unsigned char>(target[1]));
@@ -180,10 +206,16 @@ TEST(IncludeRules, PlantedBreachesAreNamedWithFileAndLine) {
     }
 }
 
-TEST(IncludeRules, QtInTheCoreAndFolderCyclesAreFound) {
+TEST(IncludeRules, QtAndWindowKnowledgeInTheCoreAndFolderCyclesAreFound) {
     pemberlux::test::TempDir dir;
     const std::map<std::string, std::string> files = {
         {"src/core/base/A.h", "#include <QString>\n"},
+        {"src/core/label/L.h", "#pragma once\nconstexpr int x = IDC_PAGE_MODE;\n"},
+        {"src/core/receipt/R.cpp", "// IDD_SETUP\n"},
+        {"src/core/profile/F.cpp", "\nauto items = TemplateItems(112, 1102, 1033);\n"},
+        {"src/core/base/UiText.cpp", "std::string TemplateText(int dialogId, const std::string& control) {}\n"},
+        {"src/core/port/P.h", "int MY_IDC_COUNT = OwnTemplateText();\n"},
+        {"src/ui/label/Page.h", "constexpr int IDC_PAGE_MODE = 1068;\n"},
         {"src/ui/port/Page.h", "#include \"ui/network/Dlg.h\"\n"},
         {"src/ui/network/Dlg.h", "#include \"ui/port/Page.h\"\n"},
     };
@@ -193,6 +225,12 @@ TEST(IncludeRules, QtInTheCoreAndFolderCyclesAreFound) {
     }
     const std::string text = Describe(CheckTree(dir.Path()));
     EXPECT_NE(text.find("src/core/base/A.h:1: the core includes Qt"), std::string::npos) << text;
+    EXPECT_NE(text.find("src/core/label/L.h:2: the core names a dialog control"), std::string::npos) << text;
+    EXPECT_NE(text.find("src/core/receipt/R.cpp:1: the core names a dialog control"), std::string::npos) << text;
+    EXPECT_NE(text.find("src/core/profile/F.cpp:2: the core looks up a dialog template"), std::string::npos) << text;
+    // The texts' own home, a name that only contains the words, and the windows pass.
+    for (const char* clean : {"src/core/base/UiText.cpp", "src/core/port/P.h", "src/ui/label/Page.h"})
+        EXPECT_EQ(text.find(clean), std::string::npos) << text;
     EXPECT_NE(text.find("cycle ui/network -> ui/port -> ui/network"), std::string::npos) << text;
 }
 
