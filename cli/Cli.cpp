@@ -6,9 +6,9 @@
 #include "core/network/NetConfig.h"
 #include "core/port/HostLookup.h"
 
+#include <CLI/CLI.hpp>
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <CLI/CLI.hpp>
 
 #include <poll.h>
 #include <unistd.h>
@@ -308,8 +308,8 @@ void Context::Notice(std::string_view english, std::initializer_list<std::string
 
 void Context::Confirm(std::string_view question, std::initializer_list<std::string> args) const {
     if (options.yes || !::isatty(STDIN_FILENO)) return;
-    std::cerr << "pemberlux-cli: " << command_ << ": " << EscapeControls(Tr(question, args)) << " "
-              << Tr("[y/N]") << " ";
+    std::cerr << "pemberlux-cli: " << command_ << ": " << EscapeControls(Tr(question, args)) << " " << Tr("[y/N]")
+              << " ";
     std::cerr.flush();
     // A line from the terminal; Ctrl-C is heard meanwhile.
     std::string answer;
@@ -422,8 +422,8 @@ void AddYesFlag(CLI::App& command, Context& ctx) {
     command.add_flag("-y,--yes", ctx.options.yes, "act without asking (asked only when standard input is a terminal)");
 }
 
-void Context::SaveIfAsked() const {
-    if (!options.save) return;
+void Context::SaveIfAsked() {
+    if (!options.save || written_ == settings_) return;
     // The launcher's folder may not be there yet when the program never ran.
     std::error_code ec;
     if (settingsFile_.has_parent_path()) std::filesystem::create_directories(settingsFile_.parent_path(), ec);
@@ -432,6 +432,7 @@ void Context::SaveIfAsked() const {
     if (!fileLanguage_.empty()) saved.language = fileLanguage_;
     if (const FileWrite written = WriteSettingsFile(settingsFile_, saved); !written)
         Fail(EXIT_FILE, "%1: cannot be written (%2)", {settingsFile_.string(), written.Reason()});
+    written_ = settings_;
 }
 
 Bytes ReadStandardInput(const Context& ctx) {
@@ -549,7 +550,10 @@ std::string EscapeControls(std::string_view text) {
             continue;
         }
         // A whole UTF-8 sequence (shortest form, no surrogates) stands; anything else is bytes.
-        const std::size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        const std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                                   : c >= 0xE0 && c <= 0xEF ? 3
+                                   : c >= 0xF0 && c <= 0xF4 ? 4
+                                                            : 0;
         bool whole = length > 0 && i + length <= text.size();
         for (std::size_t k = 1; whole && k < length; ++k)
             whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -117,8 +118,9 @@ public:
     void Progress(std::uint64_t done, std::uint64_t total);
     void EndProgress() const;
 
-    // Writes the settings to the settings file when --save was given.
-    void SaveIfAsked() const;
+    // Writes the settings to the settings file when --save was given, unless
+    // the file already holds them from this command's last write.
+    void SaveIfAsked();
 
     // The string table text in the chosen language.
     std::string Text(StringId id) const;
@@ -148,7 +150,8 @@ private:
     JobClock::time_point deadline_ = JobClock::time_point::max();
     std::string command_;
     std::filesystem::path settingsFile_;
-    std::string fileLanguage_; // the window's, kept when --save writes the file
+    std::string fileLanguage_;            // the window's, kept when --save writes the file
+    std::optional<PortSettings> written_; // what this command last wrote there
     // A fleet printer's context keeps its output.
     bool capture_ = false;
     std::vector<Json> printed_;
