@@ -2,6 +2,7 @@
 
 #include "core/base/CodePage.h"
 #include "core/base/UiText.h"
+#include "core/network/KvClient.h"
 #include "ui/network/NetWidgets.h"
 #include "ui/toolkit/MessageBox.h"
 

@@ -5,7 +5,6 @@
 // that opened it writes them to the printer.
 #pragma once
 
-#include "core/network/KvClient.h"
 #include "core/network/NetConfig.h"
 #include "core/network/PrintServerChannel.h"
 #include "ui/toolkit/Window.h"
