@@ -1,19 +1,16 @@
 #include "Commands.h"
 
 #include "core/base/MacAddress.h"
-#include "core/network/KvSession.h"
+#include "core/network/KvClient.h"
 #include "core/network/NetConfig.h"
 #include "core/network/PrintServerChannel.h"
 #include "core/network/PrintServerWrite.h"
 
 #include <CLI/CLI.hpp>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cctype>
 #include <memory>
-#include <thread>
 
 namespace pemberlux::cli {
 
@@ -47,41 +44,20 @@ struct Device {
     }
 };
 
-// The key-value session as the search dialog drives it: the socket handed to
-// the session when readable, and the dialog's timer tick in between.
-class KvPump {
-public:
-    explicit KvPump(std::uint16_t port) { session_.Open(port); }
-    KvSession& Session() { return session_; }
-
-    // Pumps until `done` holds for a poll result, the deadline passes or the stop.
-    template <class Done> bool Until(Done done, JobClock::time_point deadline, const std::stop_token& stop) {
-        while (!stop.stop_requested() && JobClock::now() < deadline) {
-            pollfd fd{session_.ReceiveSocket(), POLLIN, 0};
-            if (fd.fd >= 0 && ::poll(&fd, 1, 20) > 0 && (fd.revents & POLLIN)) session_.OnReadable();
-            if (fd.fd < 0) std::this_thread::sleep_for(20ms);
-            if (done(session_.Poll())) return true;
-        }
-        return false;
-    }
-
-private:
-    KvSession session_;
-};
-
 struct Network {
     std::unique_ptr<PrintServerChannel> channel;
-    std::unique_ptr<KvPump> kv;
+    std::unique_ptr<KvClient> kv;
 };
 
 // Both searches at once; every answering device once, in order of arrival.
 std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::milliseconds limit) {
     const std::stop_token stop = ctx.Stop();
     net.channel = std::make_unique<PrintServerChannel>(static_cast<std::uint16_t>(ctx.options.psPort));
-    net.kv = std::make_unique<KvPump>(static_cast<std::uint16_t>(ctx.options.kvPort));
+    net.kv = std::make_unique<KvClient>();
+    net.kv->Open(static_cast<std::uint16_t>(ctx.options.kvPort));
     std::vector<Device> found;
     const bool ps = net.channel->Search() == PsSearchResult::Started;
-    const bool kv = net.kv->Session().StartSearch() == KvStart::Started;
+    const bool kv = net.kv->StartSearch() == KvStart::Started;
     std::vector<FoundPrinter> rows;
     bool kvOver = !kv;
     auto drain = [&] {
@@ -98,7 +74,7 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
     // counts it; the rows are all in once it has passed, whenever the
     // receiver notices.
     const auto window = start + std::chrono::seconds(KV_REPLY_TIMEOUT_SECONDS + 1);
-    net.kv->Until(
+    net.kv->Serve(
         [&](const KvPollResult& r) {
             if (r.listChanged) rows = r.rows;
             if (r.exchangeEnded || JobClock::now() >= window) kvOver = true;
@@ -107,7 +83,7 @@ std::vector<Device> Discover(const Context& ctx, Network& net, std::chrono::mill
         },
         start + limit, stop);
     drain();
-    if (const KvPollResult last = net.kv->Session().Poll(); last.listChanged) rows = last.rows;
+    if (const KvPollResult last = net.kv->Poll(); last.listChanged) rows = last.rows;
     for (const FoundPrinter& p : rows)
         found.push_back({false, {}, p});
     if (stop.stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
@@ -139,22 +115,12 @@ Device FindDevice(const Context& ctx, Network& net, const Target& target) {
 // ---- Reading ------------------------------------------------------------------
 
 KvConfigValues QueryKv(const Context& ctx, Network& net, const Device& d) {
-    KvSession& session = net.kv->Session();
-    // The search's receiver may still be ending after its window.
-    if (session.Busy())
-        net.kv->Until([&](const KvPollResult&) { return !session.Busy(); }, JobClock::now() + 5s, ctx.Stop());
-    if (session.StartQuery(d.printer.mac, d.printer.serialNumber) != KvStart::Started)
-        throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
-    bool complete = false;
-    net.kv->Until(
-        [&](const KvPollResult& r) {
-            if (r.queryAnswered && r.queryComplete) complete = true;
-            return complete || r.exchangeEnded;
-        },
-        JobClock::now() + 15s, ctx.Stop());
+    const KvQueryOutcome answer =
+        net.kv->Query(d.printer.mac, d.printer.serialNumber, JobClock::now() + 15s, ctx.Stop());
+    if (answer.started != KvStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
     if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
-    if (!complete) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
-    return ReadKvConfig(session.ReceivedFields());
+    if (!answer.complete) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
+    return answer.values;
 }
 
 Json KvJson(const KvConfigValues& v) {
@@ -233,11 +199,13 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
             c.gateway = address();
         } else if (key == "print_port") {
             const auto n = ParseInteger(value);
-            if (!n || !IsUsablePort(static_cast<int>(*n))) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "1", "65535"});
+            if (!n || !IsUsablePort(static_cast<int>(*n)))
+                Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "1", "65535"});
             c.printPort = static_cast<int>(*n);
         } else if (key == "print_timeout" && timeout) {
             const auto n = ParseInteger(value);
-            if (!n || *n < 0 || *n > 65535) Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "0", "65535"});
+            if (!n || *n < 0 || *n > 65535)
+                Usage("%1: '%2' is not an integer from %3 to %4", {key, value, "0", "65535"});
             c.printTimeout = static_cast<int>(*n);
         } else {
             UnknownSetting(key, keys);
@@ -249,35 +217,17 @@ NetChanges ParseChanges(const std::vector<std::string>& args, bool timeout) {
 
 void SetKv(Context& ctx, Network& net, const Device& d, const NetChanges& c) {
     const KvConfigValues now = QueryKv(ctx, net, d);
-    KvSetValues v;
-    v.deviceName = now.deviceName;
-    v.firmwareVersion = now.firmwareVersion;
-    v.serialNumber = now.serialNumber;
-    v.mac = now.mac;
-    v.currentIp = now.currentIp;
-    v.dhcp = c.dhcp ? (*c.dhcp ? 1 : 0) : std::max(now.dhcp, 0);
-    v.ip = c.ip.value_or(now.ip);
-    v.mask = c.mask.value_or(now.mask);
-    v.gateway = c.gateway.value_or(now.gateway);
-    v.printPort = c.printPort.value_or(KvFieldInt(now.printPort));
-    v.printTimeout = c.printTimeout.value_or(KvFieldInt(now.printTimeout));
-    KvSession& session = net.kv->Session();
-    ConfigFieldTable fields{};
-    FillOutgoingFields(v, fields);
-    session.SetOutgoingFields(fields);
-    const KvStart started = session.StartSet(d.printer.mac, d.printer.serialNumber);
-    if (started == KvStart::SendFailed) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SendFailed));
-    if (started != KvStart::Started) throw Failure(EXIT_PRINTER, ctx.Text(StringId::NetworkSearchBusy));
-    // The confirmation asks the printer until it answers with its new settings;
-    // the session's socket is served here meanwhile.
-    KvSetOutcome outcome;
-    std::atomic<bool> done{false};
-    std::thread confirm([&] {
-        outcome = session.RunSetConfirmation(ctx.Stop());
-        done = true;
-    });
-    net.kv->Until([&](const KvPollResult&) { return done.load(); }, JobClock::time_point::max(), ctx.Stop());
-    confirm.join();
+    const KvChanges changes{c.dhcp ? std::optional<int>(*c.dhcp ? 1 : 0) : std::nullopt,
+                            c.ip,
+                            c.mask,
+                            c.gateway,
+                            c.printPort,
+                            c.printTimeout};
+    const KvStart started = net.kv->StartSet(d.printer.mac, d.printer.serialNumber, KvSetValuesOf(now, changes));
+    if (started != KvStart::Started)
+        throw Failure(EXIT_PRINTER, ctx.Text(KvStartMessage(started).value_or(StringId::NetworkSearchBusy)));
+    // The confirmation asks the printer until it answers with its new settings.
+    const KvSetOutcome outcome = net.kv->ConfirmServing(ctx.Stop());
     if (ctx.Stop().stop_requested()) Fail(EXIT_INTERRUPTED, "interrupted");
     if (!outcome.confirmed) throw Failure(EXIT_TIMEOUT, ctx.Text(StringId::CommTimeout));
     ctx.Print({{"protocol", "key_value"},
@@ -360,8 +310,7 @@ std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::mi
     for (const Device& d : Discover(ctx, net, limit)) {
         NetworkPrinter p;
         if (d.printServer) {
-            p = {"print_server", d.Mac(), d.record.IpText(), d.record.DeviceName(), d.record.FirmwareText(),
-                 "", 9100};
+            p = {"print_server", d.Mac(), d.record.IpText(), d.record.DeviceName(), d.record.FirmwareText(), "", 9100};
             try {
                 ReadPrintServer(ctx, net, d);
                 p.printPort = net.channel->Image().PrintPort();
@@ -369,8 +318,13 @@ std::vector<NetworkPrinter> DiscoverPrinters(const Context& ctx, std::chrono::mi
                 if (f.code == EXIT_INTERRUPTED) throw;
             }
         } else {
-            p = {"key_value", d.Mac(), d.printer.ipInUse, d.printer.deviceName,
-                 d.printer.firmwareVersion, d.printer.serialNumber, d.printer.printPort ? d.printer.printPort : 9100};
+            p = {"key_value",
+                 d.Mac(),
+                 d.printer.ipInUse,
+                 d.printer.deviceName,
+                 d.printer.firmwareVersion,
+                 d.printer.serialNumber,
+                 d.printer.printPort ? d.printer.printPort : 9100};
         }
         printers.push_back(std::move(p));
     }
@@ -381,9 +335,9 @@ void AddNetworkCommands(CLI::App& app, Context& ctx, Action& action) {
     const char* group = "Network";
     SetCompletion(app.add_option("--ps-port", ctx.options.psPort, "UDP port of the print servers (1901)")->group(group),
                   {});
-    SetCompletion(app.add_option("--kv-port", ctx.options.kvPort, "UDP port of the key-value printers (22094)")
-                      ->group(group),
-                  {});
+    SetCompletion(
+        app.add_option("--kv-port", ctx.options.kvPort, "UDP port of the key-value printers (22094)")->group(group),
+        {});
 
     auto seconds = std::make_shared<double>(10.0);
     CLI::App* discover = app.add_subcommand("discover", "print servers and key-value printers on the network");

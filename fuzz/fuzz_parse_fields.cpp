@@ -23,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ConfigFieldTable fields{};
     bool matches = false;
-    const int rc = withMac ? ParseFields(text, fields, mac, &matches) : ParseFields(text, fields);
-    if (rc != KV_PARSE_OK && rc != KV_PARSE_NO_TEXT && rc != KV_PARSE_UNKNOWN_KEY && rc != KV_PARSE_NO_END)
+    const KvParse rc = withMac ? ParseFields(text, fields, mac, &matches) : ParseFields(text, fields);
+    if (rc != KvParse::Ok && rc != KvParse::NoText && rc != KvParse::UnknownKey && rc != KvParse::NoEnd)
         __builtin_trap();
-    if (rc != KV_PARSE_OK) return 0;
+    if (rc != KvParse::Ok) return 0;
 
     const std::size_t count = FieldCount(fields);
     for (std::size_t i = 0; i < count; ++i) {
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view again(reinterpret_cast<const char*>(rebuilt.data()) + KV_HEADER_SIZE,
                                  rebuilt.size() - KV_HEADER_SIZE);
     ConfigFieldTable reparsed{};
-    if (ParseFields(again, reparsed) != KV_PARSE_OK || FieldCount(reparsed) != count) __builtin_trap();
+    if (ParseFields(again, reparsed) != KvParse::Ok || FieldCount(reparsed) != count) __builtin_trap();
     for (std::size_t i = 0; i < count; ++i) {
         if (reparsed[i].key != fields[i].key || reparsed[i].Value() != fields[i].Value()) __builtin_trap();
     }

@@ -32,13 +32,13 @@ void Drain() {
         Check(std::memcmp(body.data() + n - KV_END_LINE.size(), KV_END_LINE.data(), KV_END_LINE.size()) == 0);
         const std::string_view text = ReplyText(body, n);
         Check(text.size() + 4 <= n);
-        const int search = HandleSearchReply(tables, text);
-        Check(search <= KV_ROW_UPDATED);
+        const KvReply search = HandleSearchReply(tables, text);
+        Check(search <= KvReply::RowUpdated);
         (void)HandleQueryReply(tables, text, "00A0D1000001");
         std::lock_guard lock(tables.mutex);
         Check(tables.foundPrinters.count <= MAX_FOUND_PRINTERS);
         Check(tables.foundPrinters.entries[MAX_FOUND_PRINTERS] == FoundPrinter{});
-        if (search == KV_TABLE_FULL) tables.foundPrinters.Clear();
+        if (search == KvReply::TableFull) tables.foundPrinters.Clear();
     }
 }
 

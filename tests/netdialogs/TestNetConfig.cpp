@@ -136,7 +136,7 @@ TEST(KeyValueReply, ValuesComeBackAsTheySentThem) {
                               "MAC = 00A0D1000001\r\nIP_CUR = ----           \r\nDHCP = 1\r\n"
                               "PRNT_PORT = 9100 \r\n*END* = \r\n",
                           fields),
-              KV_PARSE_OK);
+              KvParse::Ok);
     const KvConfigValues v = ReadKvConfig(fields);
     EXPECT_EQ(v.deviceName, name);
     EXPECT_TRUE(v.hasCurrentIp);

@@ -109,7 +109,7 @@ TEST(KvRequests, SetSendsOnlyTheFirstTwentyCharactersOfALongDeviceName) {
 TEST(KvParse, ReadsEveryKeyWithPaddingRemoved) {
     ConfigFieldTable fields{};
     bool macMatches = false;
-    ASSERT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000001", &macMatches), KV_PARSE_OK);
+    ASSERT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000001", &macMatches), KvParse::Ok);
     EXPECT_TRUE(macMatches);
     EXPECT_EQ(FieldCount(fields), 11u);
     const char* const keys[] = {"DEV", "VER",         "SERIAL_NUM", "MAC",       "IP_CUR",      "DHCP",
@@ -122,24 +122,24 @@ TEST(KvParse, ReadsEveryKeyWithPaddingRemoved) {
     EXPECT_EQ(FindField(fields, "PRNT_PORT")->Value(), "9100");
     EXPECT_TRUE(fields[11].IsEnd());
 
-    EXPECT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000002", &macMatches), KV_PARSE_OK);
+    EXPECT_EQ(ParseFields(SampleReplyText(), fields, "00A0D1000002", &macMatches), KvParse::Ok);
     EXPECT_FALSE(macMatches);
 }
 
 TEST(KvParse, RejectsEmptyTextMissingEndLineUnknownKeysAndUnpaddedValues) {
     ConfigFieldTable fields{};
-    EXPECT_EQ(ParseFields("", fields), KV_PARSE_NO_TEXT);
+    EXPECT_EQ(ParseFields("", fields), KvParse::NoText);
     std::string noEnd = SampleReplyText();
     noEnd.resize(noEnd.size() - KV_END_LINE.size());
-    EXPECT_EQ(ParseFields(noEnd, fields), KV_PARSE_NO_END);
+    EXPECT_EQ(ParseFields(noEnd, fields), KvParse::NoEnd);
 
     std::string unknown = SampleReplyText();
     unknown.insert(0, "LOCATION = shipping desk        \r\n");
-    EXPECT_EQ(ParseFields(unknown, fields), KV_PARSE_UNKNOWN_KEY);
+    EXPECT_EQ(ParseFields(unknown, fields), KvParse::UnknownKey);
 
     // "DEV = LB-610\r\n" is 14 bytes; the next line is looked for 28 bytes on.
     const std::string unpadded = "DEV = LB-610\r\nVER = V1.16.0\r\nMAC = 00A0D1000001\r\n*END* = \r\n";
-    EXPECT_EQ(ParseFields(unpadded, fields), KV_PARSE_UNKNOWN_KEY);
+    EXPECT_EQ(ParseFields(unpadded, fields), KvParse::UnknownKey);
     EXPECT_EQ(fields[0].Value(), "LB-610\r\nVER = V1.16.");
 }
 
@@ -147,14 +147,14 @@ TEST(KvParse, ShortValuesAtTheEndAndTwelveLinesWithoutEndLine) {
     ConfigFieldTable fields{};
     // A value cut short by the end of the text: what is there is read, the next line
     // would lie past the end.
-    EXPECT_EQ(ParseFields("MAC = 1*END* = \r\n", fields), KV_PARSE_UNKNOWN_KEY);
+    EXPECT_EQ(ParseFields("MAC = 1*END* = \r\n", fields), KvParse::UnknownKey);
     EXPECT_EQ(fields[0].Value(), "1*END* = \r\n");
 
     std::string twelve;
     for (int i = 0; i < 12; ++i)
         twelve += "DHCP = 1\r\n";
     twelve += KV_END_LINE;
-    EXPECT_EQ(ParseFields(twelve, fields), KV_PARSE_OK);
+    EXPECT_EQ(ParseFields(twelve, fields), KvParse::Ok);
     EXPECT_EQ(FieldCount(fields), 12u);
     EXPECT_EQ(FindField(fields, "DHCP")->Value(), "1");
 }
@@ -281,11 +281,11 @@ TEST(KvSearchTable, SameSerialRewritesTheRowAndAnEleventhPrinterIsDropped) {
                std::string(kSampleReply.substr(kSampleReply.find("IP_CUR")));
     };
     for (int n = 0; n < 10; ++n)
-        EXPECT_EQ(HandleSearchReply(tables, reply(n, "LB-610")), KV_REPLY_TAKEN);
-    EXPECT_EQ(HandleSearchReply(tables, reply(3, "LB-610")), KV_REPLY_IGNORED);
-    EXPECT_EQ(HandleSearchReply(tables, reply(3, "LB-710")), KV_ROW_UPDATED);
-    EXPECT_EQ(HandleSearchReply(tables, reply(10, "LB-610")), KV_TABLE_FULL);
-    EXPECT_EQ(HandleSearchReply(tables, "DEV = x\r\n"), KV_PARSE_NO_END);
+        EXPECT_EQ(HandleSearchReply(tables, reply(n, "LB-610")), KvReply::Taken);
+    EXPECT_EQ(HandleSearchReply(tables, reply(3, "LB-610")), KvReply::Ignored);
+    EXPECT_EQ(HandleSearchReply(tables, reply(3, "LB-710")), KvReply::RowUpdated);
+    EXPECT_EQ(HandleSearchReply(tables, reply(10, "LB-610")), KvReply::TableFull);
+    EXPECT_EQ(HandleSearchReply(tables, "DEV = x\r\n"), KvReply::NoEnd);
 
     std::lock_guard lock(tables.mutex);
     EXPECT_EQ(tables.foundPrinters.count, 10u);
@@ -330,7 +330,7 @@ TEST(KvWire, SimulatedPrintersReplyIsReadWithEveryValue) {
 
     ConfigFieldTable fields{};
     bool macMatches = false;
-    ASSERT_EQ(ParseFields(text.substr(11), fields, "00A0D1000002", &macMatches), KV_PARSE_OK);
+    ASSERT_EQ(ParseFields(text.substr(11), fields, "00A0D1000002", &macMatches), KvParse::Ok);
     EXPECT_TRUE(macMatches);
     ASSERT_EQ(FieldCount(fields), std::size(kPrinterOne));
     for (std::size_t i = 0; i < std::size(kPrinterOne); ++i) {

@@ -70,16 +70,16 @@ void KvExchange::ReceiverMain(std::uint64_t generation, std::uint32_t expected, 
             if (body[0] != static_cast<std::uint8_t>(expected)) continue;
             const std::string_view text = ReplyText(body, reply.length);
             if (expected == KV_CMD_SEARCH) {
-                const int rc = HandleSearchReply(tables, text);
+                const KvReply rc = HandleSearchReply(tables, text);
                 // A rewritten row is announced too, so the list never shows older values than the table.
-                if (rc == KV_REPLY_TAKEN || rc == KV_ROW_UPDATED) {
+                if (rc == KvReply::Taken || rc == KvReply::RowUpdated) {
                     status = EXCH_LIST_CHANGED;
-                } else if (rc == KV_TABLE_FULL) {
+                } else if (rc == KvReply::TableFull) {
                     keepReceiving = 0;
                     break;
                 }
             } else if (expected == KV_CMD_QUERY) {
-                if (HandleQueryReply(tables, text, mac) == KV_REPLY_TAKEN) {
+                if (HandleQueryReply(tables, text, mac) == KvReply::Taken) {
                     status = EXCH_QUERY_ANSWERED;
                     keepReceiving = 0;
                     break;

@@ -62,11 +62,11 @@ std::string BuildLine(const ConfigField& field) {
     return line;
 }
 
-int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<std::string_view> expectedMac,
-                bool* macMatches) {
+KvParse ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<std::string_view> expectedMac,
+                    bool* macMatches) {
     if (macMatches) *macMatches = false;
-    if (text.empty()) return KV_PARSE_NO_TEXT;
-    if (text.find(KV_END_LINE) == std::string_view::npos) return KV_PARSE_NO_END;
+    if (text.empty()) return KvParse::NoText;
+    if (text.find(KV_END_LINE) == std::string_view::npos) return KvParse::NoEnd;
     ClearFields(fields);
 
     std::size_t pos = 0;
@@ -74,7 +74,7 @@ int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<s
         const std::string_view rest = pos < text.size() ? text.substr(pos) : std::string_view{};
         if (rest.starts_with(KV_END_LINE)) {
             fields[i] = ConfigField{};
-            return KV_PARSE_OK;
+            return KvParse::Ok;
         }
         const KvKey* key = nullptr;
         for (const KvKey& candidate : KV_KEYS) {
@@ -83,7 +83,7 @@ int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<s
                 break;
             }
         }
-        if (!key) return KV_PARSE_UNKNOWN_KEY;
+        if (!key) return KvParse::UnknownKey;
 
         // The value sits at a fixed offset and width; a short text yields what is left.
         std::string_view value = rest.substr(key->name.size() + KV_KEY_SEPARATOR.size(), key->width);
@@ -97,7 +97,7 @@ int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<s
         // No search for CR LF: the next line is where the fixed widths put it.
         pos += key->name.size() + key->width + 5;
     }
-    return KV_PARSE_OK;
+    return KvParse::Ok;
 }
 
 Bytes BuildKvHeader(std::uint8_t direction, std::uint32_t command) {
@@ -323,10 +323,10 @@ bool IsQueryReplyComplete(const ConfigFieldTable& fields, std::string_view selec
     return KvFieldInt(dhcp->Value()) != 1 || ipCur->Value() != KV_NO_ADDRESS;
 }
 
-int HandleSearchReply(KvTables& tables, std::string_view text) {
+KvReply HandleSearchReply(KvTables& tables, std::string_view text) {
     ConfigFieldTable parsed{};
-    const int rc = ParseFields(text, parsed);
-    if (rc != KV_PARSE_OK) return rc;
+    const KvParse rc = ParseFields(text, parsed);
+    if (rc != KvParse::Ok) return static_cast<KvReply>(rc);
     const FoundPrinter printer = FoundPrinterFromFields(parsed);
 
     std::lock_guard lock(tables.mutex);
@@ -335,29 +335,29 @@ int HandleSearchReply(KvTables& tables, std::string_view text) {
     for (std::size_t i = 0; i < count; ++i) {
         FoundPrinter& row = tables.foundPrinters.entries[i];
         if (row.serialNumber != printer.serialNumber) continue;
-        if (row == printer) return KV_REPLY_IGNORED;
+        if (row == printer) return KvReply::Ignored;
         row = printer;
-        return KV_ROW_UPDATED;
+        return KvReply::RowUpdated;
     }
-    if (count >= MAX_FOUND_PRINTERS) return KV_TABLE_FULL;
+    if (count >= MAX_FOUND_PRINTERS) return KvReply::TableFull;
     tables.foundPrinters.entries[count] = printer;
     tables.foundPrinters.count = count + 1;
-    return KV_REPLY_TAKEN;
+    return KvReply::Taken;
 }
 
-int HandleQueryReply(KvTables& tables, std::string_view text, std::string_view selectedMac) {
+KvReply HandleQueryReply(KvTables& tables, std::string_view text, std::string_view selectedMac) {
     ConfigFieldTable parsed{};
     bool matches = false;
-    const int rc = ParseFields(text, parsed, selectedMac, &matches);
-    if (rc != KV_PARSE_OK) return rc;
+    const KvParse rc = ParseFields(text, parsed, selectedMac, &matches);
+    if (rc != KvParse::Ok) return static_cast<KvReply>(rc);
     // Another printer's answer (or one without a MAC) must not reach the tables:
     // the configuration dialog shows and sends back what the received fields hold.
-    if (!matches) return KV_REPLY_IGNORED;
+    if (!matches) return KvReply::Ignored;
 
     std::lock_guard lock(tables.mutex);
     tables.receivedFields = parsed;
     tables.queriedPrinter = FoundPrinterFromFields(parsed);
-    return KV_REPLY_TAKEN;
+    return KvReply::Taken;
 }
 
 } // namespace pemberlux

@@ -48,16 +48,26 @@ inline constexpr std::size_t KV_MAX_DATAGRAM = 2048;
 inline constexpr std::size_t KV_FIELD_COUNT = 12;
 inline constexpr std::size_t KV_VALUE_MAX = 32;
 
-// ParseFields results.
-inline constexpr int KV_PARSE_OK = 0;
-inline constexpr int KV_PARSE_NO_TEXT = -1;
-inline constexpr int KV_PARSE_UNKNOWN_KEY = -2;
-inline constexpr int KV_PARSE_NO_END = -8;
-// HandleSearchReply / HandleQueryReply results besides the parse errors.
-inline constexpr int KV_REPLY_IGNORED = 0;
-inline constexpr int KV_REPLY_TAKEN = 1; // query answer accepted, or a new row
-inline constexpr int KV_TABLE_FULL = 2;
-inline constexpr int KV_ROW_UPDATED = 3; // a listed printer answered again with other values
+// What ParseFields made of a reply's text, with the reader's numbers. No message
+// goes with any of them: a reply that cannot be read is passed over.
+enum class KvParse : int {
+    Ok = 0,
+    NoText = -1,
+    UnknownKey = -2, // no known key at a line's offset
+    NoEnd = -8,      // no end line
+};
+
+// What HandleSearchReply / HandleQueryReply did with a reply: a text that could
+// not be read gives the parser's result with its number; none is shown.
+enum class KvReply : int {
+    NoText = static_cast<int>(KvParse::NoText),
+    UnknownKey = static_cast<int>(KvParse::UnknownKey),
+    NoEnd = static_cast<int>(KvParse::NoEnd),
+    Ignored = 0,
+    Taken = 1,      // query answer accepted, or a new row
+    TableFull = 2,  // a new printer while MAX_FOUND_PRINTERS are listed
+    RowUpdated = 3, // a listed printer answered again with other values
+};
 
 struct KvKey {
     std::string_view name;
@@ -115,13 +125,13 @@ std::size_t FieldCount(const ConfigFieldTable& fields);
 // The key, " = ", the value padded with spaces or cut to exactly the width, CR LF.
 std::string BuildLine(const ConfigField& field);
 
-// Parses reply lines into `fields`: KV_PARSE_OK, KV_PARSE_NO_TEXT (empty text),
-// KV_PARSE_UNKNOWN_KEY (no key at a line's fixed offset) or KV_PARSE_NO_END.
+// Parses reply lines into `fields`: Ok, NoText (empty text), UnknownKey (no key
+// at a line's fixed offset) or NoEnd.
 // Lines are read at fixed offsets (key, " = ", the key's width, CR LF); values lose
 // their trailing spaces. With `expectedMac`, `*macMatches` tells whether the reply's
 // MAC value equals it exactly. On an error `fields` holds the lines read so far.
-int ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<std::string_view> expectedMac = {},
-                bool* macMatches = nullptr);
+KvParse ParseFields(std::string_view text, ConfigFieldTable& fields, std::optional<std::string_view> expectedMac = {},
+                    bool* macMatches = nullptr);
 
 // Requests as sent by the tool and replies as sent by a printer.
 Bytes BuildKvHeader(std::uint8_t direction, std::uint32_t command);
@@ -244,12 +254,12 @@ struct KvTables {
 };
 
 // Reply handlers of the receiver thread; `text` is the reply after its command code.
-// Search: a parse error (reply ignored), KV_REPLY_TAKEN (row added), KV_ROW_UPDATED
-// (the row with that serial number rewritten), KV_REPLY_IGNORED (same values again)
-// or KV_TABLE_FULL (a new printer while MAX_FOUND_PRINTERS are listed; dropped).
-int HandleSearchReply(KvTables& tables, std::string_view text);
-// Query: a parse error, KV_REPLY_IGNORED (no MAC, or another printer's) or
-// KV_REPLY_TAKEN (receivedFields and queriedPrinter hold the reply).
-int HandleQueryReply(KvTables& tables, std::string_view text, std::string_view selectedMac);
+// Search: a parse failure (reply ignored), Taken (row added), RowUpdated (the row
+// with that serial number rewritten), Ignored (same values again) or TableFull
+// (a new printer while MAX_FOUND_PRINTERS are listed; dropped).
+KvReply HandleSearchReply(KvTables& tables, std::string_view text);
+// Query: a parse failure, Ignored (no MAC, or another printer's) or Taken
+// (receivedFields and queriedPrinter hold the reply).
+KvReply HandleQueryReply(KvTables& tables, std::string_view text, std::string_view selectedMac);
 
 } // namespace pemberlux

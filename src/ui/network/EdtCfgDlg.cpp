@@ -2,6 +2,7 @@
 
 #include "core/base/CodePage.h"
 #include "core/base/UiText.h"
+#include "core/network/KvClient.h"
 #include "ui/network/NetWidgets.h"
 #include "ui/toolkit/MessageBox.h"
 
@@ -97,10 +98,11 @@ void CEdtCfgDlg::SetPrintServerMode(const std::string& deviceName, const std::st
     SetControlText(IDC_SERIAL, serial);
 }
 
-void CEdtCfgDlg::SetKeyValueMode(const std::string& mac, const ConfigFieldTable& received) {
-    received_ = received;
+void CEdtCfgDlg::SetKeyValueMode(const std::string& mac, const std::optional<KvConfigValues>& answer) {
     printServer_ = false;
     mac_ = mac;
+    answered_ = answer.has_value();
+    reply_ = answer.value_or(KvConfigValues{});
 }
 
 int CEdtCfgDlg::DoModal() {
@@ -152,12 +154,9 @@ void CEdtCfgDlg::ShowReadConfig(const DiscoveryRecord& record, const ConfigImage
 }
 
 void CEdtCfgDlg::ShowReply() {
-    const ConfigFieldTable& fields = received_;
     SetControlText(IDC_MAC, DecodeCodePage(mac_, lang_));
     // Only this printer's own answer: after a query that went unanswered there is nothing to show.
-    answered_ = IsReplyOf(fields, mac_);
     if (!answered_) return;
-    reply_ = ReadKvConfig(fields);
     SetControlText(IDC_DEVICE_NAME, DecodeCodePage(reply_.deviceName, lang_));
     SetControlText(IDC_FW_VERSION, DecodeCodePage(reply_.firmwareVersion, lang_));
     SetControlText(IDC_SERIAL, DecodeCodePage(reply_.serialNumber, lang_));
@@ -212,22 +211,10 @@ void CEdtCfgDlg::OnOK() {
     accept();
 }
 
-ConfigFieldTable CEdtCfgDlg::OutgoingFields() const {
-    KvSetValues v;
-    v.deviceName = reply_.deviceName;
-    v.firmwareVersion = reply_.firmwareVersion;
-    v.serialNumber = reply_.serialNumber;
-    v.mac = answered_ ? reply_.mac : mac_;
-    v.currentIp = currentIp_;
-    v.dhcp = dhcp_;
-    v.ip = ip_;
-    v.mask = mask_;
-    v.gateway = gateway_;
-    v.printPort = monitorPort_;
-    v.printTimeout = printTimeout_;
-    ConfigFieldTable fields{};
-    FillOutgoingFields(v, fields);
-    return fields;
+KvSetValues CEdtCfgDlg::SetValues() const {
+    KvConfigValues answer = reply_;
+    if (!answered_) answer.mac = mac_;
+    return KvSetValuesOf(answer, {dhcp_, ip_, mask_, gateway_, monitorPort_, printTimeout_});
 }
 
 void CEdtCfgDlg::done(int result) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace pemberlux {
@@ -44,9 +45,9 @@ public:
     // print server and its search answer; the dialog reads over `port`.
     void SetPrintServerMode(const std::string& deviceName, const std::string& mac, const std::string& serial,
                             const DiscoveryRecord& record, std::uint16_t port = PS_UDP_PORT);
-    // Key-value mode, before opening: the selected printer's MAC as sent, and the
-    // fields of the last answer the opener's session received.
-    void SetKeyValueMode(const std::string& mac, const ConfigFieldTable& received = {});
+    // Key-value mode, before opening: the selected printer's MAC as sent, and its
+    // answer to the opener's query (none when its query went unanswered).
+    void SetKeyValueMode(const std::string& mac, const std::optional<KvConfigValues>& answer = {});
     // The language of the read job's messages ("Chinese" or other).
     void SetLanguage(const std::string& settingsLanguage) { language_ = settingsLanguage; }
 
@@ -69,10 +70,8 @@ public:
     // Print-server mode: the image as read, and whether the read succeeded.
     const ConfigImage& Image() const { return channel_->Image(); }
     bool ConfigRead() const { return configRead_; }
-    // Key-value mode: whether the values are the selected printer's own reply.
-    bool Answered() const { return answered_; }
-    // Key-value mode: the fields of a set with the values of this dialog.
-    ConfigFieldTable OutgoingFields() const;
+    // Key-value mode: the values of a set with the values of this dialog.
+    KvSetValues SetValues() const;
 
 protected:
     void done(int result) override;
@@ -88,7 +87,6 @@ private:
     std::string language_;
     bool printServer_ = false;
     std::string mac_;
-    ConfigFieldTable received_{};
     DiscoveryRecord record_;
     std::unique_ptr<PrintServerChannel> channel_;
     bool configRead_ = false;

@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 
 CEnternetSetting::CEnternetSetting(QObject* owner, QWidget* parent, std::uint16_t port, KvTiming timing)
     : CSearchDialog(IDD, parent, LayoutOf<CEnternetSetting>(StringId::ColumnSerialNumber, 120, true)), owner_(owner),
-      port_(port), lang_(ThreadUiLanguage()), session_(timing) {
+      port_(port), lang_(ThreadUiLanguage()), client_(timing) {
     UseHandCursorOverButtons(this);
     WatchRowClicks(
         List(), [this](int row) { OnRowClick(row); }, [this](int row) { OnRowDoubleClick(row); });
@@ -54,9 +54,9 @@ void CEnternetSetting::OnInitDialog() {
     UpdateControls();
 
     // Empties the printer table and the selection; no search runs by itself.
-    session_.Open(port_);
-    if (session_.ReceiveSocket() >= 0) {
-        notifier_ = new QSocketNotifier(session_.ReceiveSocket(), QSocketNotifier::Read, this);
+    client_.Open(port_);
+    if (client_.ReceiveSocket() >= 0) {
+        notifier_ = new QSocketNotifier(client_.ReceiveSocket(), QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, [this] { OnSocketNotify(); });
     }
     SetTimer(TIMER_POLL, POLL_MS);
@@ -66,11 +66,11 @@ void CEnternetSetting::CloseSession() {
     KillTimer(TIMER_POLL);
     delete notifier_;
     notifier_ = nullptr;
-    session_.Close();
+    client_.Close();
 }
 
 void CEnternetSetting::OnSocketNotify() {
-    session_.OnReadable();
+    client_.OnReadable();
 }
 
 void CEnternetSetting::SetRow(int row, const FoundPrinter& p) {
@@ -102,7 +102,7 @@ void CEnternetSetting::ShowRows(const std::vector<FoundPrinter>& printers) {
 
 void CEnternetSetting::OnTimer(int timerId) {
     if (timerId != TIMER_POLL) return;
-    const KvPollResult r = session_.Poll();
+    const KvPollResult r = client_.Poll();
     if (r.listChanged) ShowRows(r.rows);
     if (r.queryAnswered && r.queryComplete) {
         monitorPort_ = r.monitorPort;
@@ -120,7 +120,7 @@ void CEnternetSetting::OnTimer(int timerId) {
 }
 
 void CEnternetSetting::OnSearch() {
-    session_.ClearSelection();
+    client_.ClearSelection();
     List()->setRowCount(0);
     rows_.clear();
     selectedRow_ = -1;
@@ -130,10 +130,10 @@ void CEnternetSetting::OnSearch() {
     StartJob(Buttons(), [this, language = settings_.language](std::stop_token stop) {
         SetThreadUiLanguage(LanguageIdOf(language));
         SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchingCaption));
-        if (session_.StartSearch() == KvStart::Busy)
+        if (client_.StartSearch() == KvStart::Busy)
             ShowMessage(this, TemplateText(IDD, "message.Busy"), MessageIcon::Stop);
         // The timer clears busy once the receiver has ended, about 4 s after the start.
-        while (session_.Busy() && SleepFor(stop, 50ms)) {
+        while (client_.Busy() && SleepFor(stop, 50ms)) {
         }
         if (stop.stop_requested()) return;
         SetControlText(IDC_SEARCH, LoadUiString(StringId::SearchCaption));
@@ -145,13 +145,13 @@ void CEnternetSetting::OnRowClick(int row) {
     monitorPort_ = 0;
     UpdateControls();
     if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-    if (session_.Busy()) {
+    if (client_.Busy()) {
         ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
     // The printer's own bytes go out, not the texts as shown.
     const FoundPrinter& p = rows_[static_cast<std::size_t>(row)];
-    const KvStart started = session_.StartQuery(p.mac, p.serialNumber);
+    const KvStart started = client_.StartQuery(p.mac, p.serialNumber);
     if (started == KvStart::Busy) ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
     // The row is selected only when the session took it: otherwise the fields
     // would show a printer that Setup printer and OK do not act on.
@@ -170,22 +170,22 @@ void CEnternetSetting::OnRowClick(int row) {
 
 void CEnternetSetting::OnRowDoubleClick(int) {
     // The click before it has started the query; the configuration opens when it ends.
-    session_.MarkPendingOpen();
+    client_.MarkPendingOpen();
 }
 
 void CEnternetSetting::OnSetupPrinter() {
     // A job of the dialog is running (its buttons are off): nothing starts now.
     if (Held(IDC_SETUP)) return;
-    if (session_.Busy()) {
+    if (client_.Busy()) {
         ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
         return;
     }
-    const std::string mac = session_.SelectedMac();
+    const std::string mac = client_.SelectedMac();
     // Only a printer the list shows now.
     const bool listed = !mac.empty() && selectedRow_ >= 0 && selectedRow_ < static_cast<int>(rows_.size()) &&
                         rows_[static_cast<std::size_t>(selectedRow_)].mac.substr(0, KV_KEY_MAC.width) == mac;
     if (listed) {
-        ConfigureSelected(mac, session_.SelectedSerial());
+        ConfigureSelected(mac, client_.SelectedSerial());
     } else {
         ConfigureOverUsb();
     }
@@ -193,38 +193,26 @@ void CEnternetSetting::OnSetupPrinter() {
 
 void CEnternetSetting::ConfigureSelected(const std::string& mac, const std::string& serial) {
     configuredOverUsb_ = false;
-    if (!session_.HasAnswerOf(mac)) {
+    const std::optional<KvConfigValues> answer = client_.AnswerOf(mac);
+    if (!answer) {
         // Its query went unanswered: there is nothing of this printer to show or send back.
         ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
         return;
     }
     CEdtCfgDlg dialog(this);
     dialog.SetLanguage(settings_.language);
-    dialog.SetKeyValueMode(mac, session_.ReceivedFields());
+    dialog.SetKeyValueMode(mac, answer);
     if (dialog.DoModal() != QDialog::Accepted) return;
-    if (!dialog.Answered()) {
-        // Nothing of this printer to send back: its query went unanswered.
-        ShowString(this, StringId::CommTimeout, MessageIcon::Stop);
-        return;
-    }
-    session_.SetOutgoingFields(dialog.OutgoingFields());
-    switch (session_.StartSet(mac, serial)) {
-    case KvStart::Started:
-        break;
-    case KvStart::Busy:
-        ShowString(this, StringId::NetworkSearchBusy, MessageIcon::Stop);
-        return;
-    case KvStart::SendFailed:
-        ShowString(this, StringId::SendFailed, MessageIcon::Stop);
-        return;
-    default:
+    if (const KvStart started = client_.StartSet(mac, serial, dialog.SetValues()); started != KvStart::Started) {
+        if (const std::optional<StringId> message = KvStartMessage(started))
+            ShowString(this, *message, MessageIcon::Stop);
         return;
     }
     StartJob(Buttons(), [this, language = settings_.language](std::stop_token stop) {
         SetThreadUiLanguage(LanguageIdOf(language));
         SetControlText(IDC_SETUP, LoadUiString(StringId::SettingCaption));
         // Bounded: without a complete answer the loop gives up after about a minute.
-        const KvSetOutcome outcome = session_.RunSetConfirmation(stop);
+        const KvSetOutcome outcome = client_.RunSetConfirmation(stop);
         if (stop.stop_requested()) return;
         if (outcome.confirmed) {
             RunOnGuiThread([this, outcome] {

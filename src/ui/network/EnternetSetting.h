@@ -4,8 +4,8 @@
 // the chosen address and port back to the interface page.
 #pragma once
 
+#include "core/network/KvClient.h"
 #include "core/network/KvProtocol.h"
-#include "core/network/KvSession.h"
 #include "ui/network/SearchDialog.h"
 
 #include <cstdint>
@@ -61,8 +61,8 @@ public:
     void OnSocketNotify();
 
     bool ConfiguredOverUsb() const { return configuredOverUsb_; }
-    // The dialog's protocol session (its sockets, exchange state and tables).
-    KvSession& Session() { return session_; }
+    // The dialog's key-value client (its sockets, exchange state and tables).
+    KvClient& Session() { return client_; }
 
 protected:
     void OnTimer(int timerId) override;
@@ -79,7 +79,7 @@ private:
     PortSettings settings_;
     std::uint16_t port_;
     int lang_;
-    KvSession session_;
+    KvClient client_;
     QSocketNotifier* notifier_ = nullptr;
     // The printers of the list as they answered, in row order (their texts go back as they came).
     std::vector<FoundPrinter> rows_;
