@@ -60,10 +60,6 @@ long long IntegerPart(const DecimalPrefix& d) {
     return d.negative ? -value : value;
 }
 
-} // namespace
-
-namespace {
-
 // The value words: the English list items of the first version.
 constexpr std::array<std::string_view, 2> LANGUAGE_WORDS = {"English", "Chinese"};
 constexpr std::array<std::string_view, 2> OFF_ON_WORDS = {"Off", "On"};
