@@ -22,6 +22,9 @@ inline ProfileTarget TargetOf(const Context& ctx) {
     return {ctx.Settings(), ctx.ModelOrNull()};
 }
 
+// The keys of `assignments` with their values as `shown` (a family's settings document) has them.
+Json SentValues(const Assignments& assignments, const Json& shown);
+
 // Refuses a model of the other family.
 void RequireFamily(const Context& ctx, PrinterFamily family);
 
@@ -31,6 +34,58 @@ void KeepReportedLine(Context& ctx, const PortSettings& reported);
 // the frame, the factory line is taken over (and saved with --save at once);
 // the answer is the settings' read-back on that line.
 ExchangeResult ResetToFactory(Context& ctx, const FactoryResetSequence& sequence);
+
+// ---- Either family ------------------------------------------------------------
+
+// A settings reply as the family's settings document: `complete` says whether
+// the reply is whole, `decode` reads the serial line and the settings out of
+// it. The line a printer on a serial line reports is kept.
+template <class Values>
+Json SettingsDocument(Context& ctx, const ExchangeResult& result, bool (*complete)(std::span<const std::uint8_t>),
+                      void (*decode)(std::span<const std::uint8_t>, PortSettings&, Values&)) {
+    if (!complete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
+    PortSettings reported = ctx.Settings();
+    Values values;
+    decode(result.reply, reported, values);
+    KeepReportedLine(ctx, reported);
+    return ProfileSettings(values, TargetOf(ctx));
+}
+
+// The values and marks of `assignments`, checked whole before anything is
+// sent: a usage failure names the first one not taken, or offers `keys` when
+// there are none. `sent`, when given, gets each key with its value as the
+// family's `get` shows it.
+template <class Values, class Marks>
+std::pair<Values, Marks> AssignedSettings(const Context& ctx, const Assignments& assignments, const std::string& keys,
+                                          Json* sent) {
+    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {keys});
+    std::pair<Values, Marks> out;
+    if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), out.first, out.second))
+        Usage(*problem);
+    if (sent) *sent = SentValues(assignments, ProfileSettings(out.first, TargetOf(ctx)));
+    return out;
+}
+
+// A schema entry as a set command's help names it ("  key: word, word" or
+// "  key: millimetres, min to max"), and its words for completion.
+inline void DescribeSetting(const SettingSpec& spec, std::string& help, CompletionWords& completion) {
+    const std::string range = std::to_string(spec.min) + " to " + std::to_string(spec.max);
+    std::vector<std::string> words = ValueWords(spec);
+    help += "  " + std::string(spec.key) + ": ";
+    switch (spec.kind) {
+    case SettingKind::List:
+        help += JoinItems(words);
+        break;
+    case SettingKind::Millimetres:
+        help += "millimetres, " + range;
+        break;
+    case SettingKind::Integer:
+        help += range;
+        break;
+    }
+    help += "\n";
+    completion.keys.emplace_back(spec.key, std::move(words));
+}
 
 // ---- Label printers ----------------------------------------------------------
 
@@ -49,9 +104,6 @@ Json ReadLabelInfo(Context& ctx);
 Json ReadReceiptSettings(Context& ctx);
 Json ReceiptSettingsOf(Context& ctx, const ExchangeResult& reply);
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments, Json* sent = nullptr);
-
-// The keys of `assignments` with their values as `shown` (a family's settings document) has them.
-Json SentValues(const Assignments& assignments, const Json& shown);
 
 // ---- Used by the fleet commands -----------------------------------------------
 

@@ -1,18 +1,8 @@
 #include "Commands.h"
 
-#include "core/base/UiText.h"
-
 #include <CLI/CLI.hpp>
 
 namespace pemberlux::cli {
-
-namespace {
-
-std::vector<std::string> Items(const ReceiptSettingInfo& info) {
-    return TemplateItems(IDD_INTERNAL_SETUP_TR510, info.control, LANG_ENGLISH);
-}
-
-} // namespace
 
 Json ReadReceiptSettings(Context& ctx) {
     return ReceiptSettingsOf(ctx, ctx.Run([&ctx](PrinterPort& port, const JobLimits& job) {
@@ -21,21 +11,12 @@ Json ReadReceiptSettings(Context& ctx) {
 }
 
 Json ReceiptSettingsOf(Context& ctx, const ExchangeResult& result) {
-    if (!ReceiptReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
-    PortSettings reported = ctx.Settings();
-    ReceiptSettingValues values;
-    DecodeReceiptSettings(result.reply, reported, values);
-    KeepReportedLine(ctx, reported);
-    return ProfileSettings(values, TargetOf(ctx));
+    return SettingsDocument<ReceiptSettingValues>(ctx, result, ReceiptSettingsReplyComplete, DecodeReceiptSettings);
 }
 
 Bytes BuildReceiptSet(const Context& ctx, const Assignments& assignments, Json* sent) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {ReceiptSettingKeys(ctx.ModelOrNull())});
-    ReceiptSettingValues values;
-    ReceiptChangedMarks marks;
-    if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
-        Usage(*problem);
-    if (sent) *sent = SentValues(assignments, ProfileSettings(values, TargetOf(ctx)));
+    const auto [values, marks] = AssignedSettings<ReceiptSettingValues, ReceiptChangedMarks>(
+        ctx, assignments, ReceiptSettingKeys(ctx.ModelOrNull()), sent);
     return BuildReceiptSettingsFrame(marks, values);
 }
 
@@ -55,15 +36,8 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
     const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; cutter_switch only on printers with a cutter):\n";
     CompletionWords completion;
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
-        completion.keys.emplace_back(SnakeName(info.name),
-                                     info.IsList() ? Items(info) : std::vector<std::string>{});
-        keys += "  " + SnakeName(info.name) + ": ";
-        keys += info.IsList()
-                    ? JoinItems(Items(info))
-                    : "millimetres, " + std::to_string(info.lowerLimit) + " to " + std::to_string(RC_DISTANCE_MAX);
-        keys += "\n";
-    }
+    for (const SettingSpec& spec : RECEIPT_SETTINGS)
+        DescribeSetting(spec, keys, completion);
     set->footer(keys);
     SetCompletion(positional, std::move(completion));
     set->callback([&action, assignments, guard] {

@@ -21,20 +21,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
 
     ReceiptSettingValues values;
-    ApplyReceiptReply(reply, values);
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
-        if (!info.IsList()) continue;
-        const int selected = values.selection[static_cast<std::size_t>(info.pos)];
-        if (selected != RC_NO_SELECTION && (selected < 0 || selected >= info.listSize)) __builtin_trap();
+    ApplyReceiptSettingsReply(reply, values);
+    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
+        if (!spec.IsList()) continue;
+        const int selected = values.selection[static_cast<std::size_t>(spec.pos)];
+        if (selected != NO_SELECTION && (selected < 0 || selected >= static_cast<int>(spec.words.size())))
+            __builtin_trap();
     }
     ReceiptSettingValues again = values;
-    ApplyReceiptReply(reply, again);
+    ApplyReceiptSettingsReply(reply, again);
     if (!(again == values)) __builtin_trap();
-    (void)ReceiptReplyComplete(reply);
+    (void)ReceiptSettingsReplyComplete(reply);
 
     ReceiptChangedMarks all;
     all.set();
-    if (FirstMarkedDistanceWithoutNumber(all, values) >= 0) return 0;
+    if (FirstMarkedReceiptDistanceWithoutNumber(all, values) >= 0) return 0;
     const Bytes frame = BuildReceiptSettingsFrame(all, values);
     if (frame.size() < 6 || frame[0] != 0x1B || frame[1] != 0x0D || frame[2] != 0x53 ||
         frame[frame.size() - 3] != 0x1B || frame[frame.size() - 2] != 0x10 || frame[frame.size() - 1] != 0x45)

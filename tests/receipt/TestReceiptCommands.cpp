@@ -37,7 +37,7 @@ TEST(ReceiptFrame, NothingChangedSendsTheEmptyFrame) {
 
 TEST(ReceiptFrame, ItemsGoOutInSettingOrderWithTheSelectedIndex) {
     ReceiptSettingValues values;
-    values.selection = {1, 1, 2, 0, 1, 1, RC_NO_SELECTION, RC_NO_SELECTION};
+    values.selection = {1, 1, 2, 0, 1, 1, NO_SELECTION, NO_SELECTION};
     values.text[RS_BLACK_MARK_TO_HOME] = "10";
     values.text[RS_BLACK_MARK_TO_CUTTER] = "-54";
     // Marked in another order than the items go out.
@@ -73,16 +73,17 @@ TEST(ReceiptFrame, NothingIsSentForAListWithoutSelectionOrADistanceWithoutNumber
         values.text[RS_BLACK_MARK_TO_CUTTER] = text;
         const ReceiptChangedMarks marks = Marks({RS_CUTTER_SWITCH, RS_PAPER_WIDE, RS_BLACK_MARK_TO_CUTTER});
         EXPECT_EQ(Frame(marks, values), "1B 0D 53 1B 10 45") << '"' << text << '"';
-        EXPECT_EQ(FirstMarkedDistanceWithoutNumber(marks, values), RS_BLACK_MARK_TO_CUTTER) << '"' << text << '"';
-        EXPECT_EQ(FirstMarkedDistanceWithoutNumber(Marks({RS_PAPER_WIDE}), values), -1);
+        EXPECT_EQ(FirstMarkedReceiptDistanceWithoutNumber(marks, values), RS_BLACK_MARK_TO_CUTTER)
+            << '"' << text << '"';
+        EXPECT_EQ(FirstMarkedReceiptDistanceWithoutNumber(Marks({RS_PAPER_WIDE}), values), -1);
     }
     values.text[RS_BLACK_MARK_TO_CUTTER] = "-54";
-    EXPECT_EQ(FirstMarkedDistanceWithoutNumber(Marks({RS_BLACK_MARK_TO_CUTTER}), values), -1);
+    EXPECT_EQ(FirstMarkedReceiptDistanceWithoutNumber(Marks({RS_BLACK_MARK_TO_CUTTER}), values), -1);
 }
 
 TEST(ReceiptFrame, RestoreCarriesTheProgramsLanguage) {
     const auto restore = [](const char* language) {
-        const ReceiptRestoreFrame frame = BuildRestoreFrame(language);
+        const ReceiptRestoreFrame frame = BuildReceiptRestoreFrame(language);
         return HexText(Bytes(frame.begin(), frame.end()));
     };
     EXPECT_EQ(restore("English"), "1B 0D 53 1B 16 00 1B 10 45 1D 10 01");
@@ -101,27 +102,27 @@ const Bytes FULL_REPLY = Hex("01 A1 9B 01 01 3A FF 39 00 07 07 01 01 02");
 
 TEST(ReceiptReply, AWholeReplySetsEveryListAndDistance) {
     ReceiptSettingValues values;
-    ApplyReceiptReply(FULL_REPLY, values);
-    EXPECT_EQ(values.selection, (std::array<int, 8>{1, 1, 2, 1, 1, 1, RC_NO_SELECTION, RC_NO_SELECTION}));
+    ApplyReceiptSettingsReply(FULL_REPLY, values);
+    EXPECT_EQ(values.selection, (std::array<int, 8>{1, 1, 2, 1, 1, 1, NO_SELECTION, NO_SELECTION}));
     EXPECT_EQ(values.text[RS_BLACK_MARK_TO_HOME], "-34.9");
     EXPECT_EQ(values.text[RS_BLACK_MARK_TO_CUTTER], "10.1");
-    EXPECT_TRUE(ReceiptReplyComplete(FULL_REPLY));
-    EXPECT_FALSE(ReceiptReplyComplete(std::span(FULL_REPLY).first(13)));
+    EXPECT_TRUE(ReceiptSettingsReplyComplete(FULL_REPLY));
+    EXPECT_FALSE(ReceiptSettingsReplyComplete(std::span(FULL_REPLY).first(13)));
 }
 
 TEST(ReceiptReply, OnlyAValidIndexChangesAList) {
     ReceiptSettingValues before;
-    before.selection = {0, 0, 1, 0, 0, 0, RC_NO_SELECTION, RC_NO_SELECTION};
+    before.selection = {0, 0, 1, 0, 0, 0, NO_SELECTION, NO_SELECTION};
     ReceiptSettingValues values = before;
     // Language 2, cutter FF, black mark 80, direction 2, paper type 7, width 3.
-    ApplyReceiptReply(Hex("02 00 03 FF 80 00 00 00 00 00 00 02 07 03"), values);
+    ApplyReceiptSettingsReply(Hex("02 00 03 FF 80 00 00 00 00 00 00 02 07 03"), values);
     EXPECT_EQ(values.selection, before.selection);
     EXPECT_EQ(values.text[RS_BLACK_MARK_TO_HOME], "0.0");
 }
 
 TEST(ReceiptReply, FieldsWhoseBytesDidNotArriveStayAsTheyWere) {
     ReceiptSettingValues before;
-    before.selection = {0, 0, 1, 0, 0, 0, RC_NO_SELECTION, RC_NO_SELECTION};
+    before.selection = {0, 0, 1, 0, 0, 0, NO_SELECTION, NO_SELECTION};
     before.text[RS_BLACK_MARK_TO_HOME] = "5.0";
     before.text[RS_BLACK_MARK_TO_CUTTER] = "7.0";
     struct Case {
@@ -137,9 +138,9 @@ TEST(ReceiptReply, FieldsWhoseBytesDidNotArriveStayAsTheyWere) {
     };
     for (const Case& c : cases) {
         ReceiptSettingValues values = before;
-        ApplyReceiptReply(std::span(FULL_REPLY).first(c.size), values);
+        ApplyReceiptSettingsReply(std::span(FULL_REPLY).first(c.size), values);
         for (std::size_t i = 0; i < c.lists.size(); ++i)
-            EXPECT_EQ(values.selection[i], c.lists[i]) << c.size << " bytes, " << RECEIPT_SETTINGS[i].name;
+            EXPECT_EQ(values.selection[i], c.lists[i]) << c.size << " bytes, " << RECEIPT_SETTINGS[i].key;
         EXPECT_EQ(values.text[RS_BLACK_MARK_TO_HOME], c.home) << c.size;
         EXPECT_EQ(values.text[RS_BLACK_MARK_TO_CUTTER], c.cutter) << c.size;
     }
@@ -151,7 +152,7 @@ TEST(ReceiptReply, DistancesAsMillimetresWithOneDecimal) {
         {32689, "5766.0"}, {-306, "-54.0"}, {-32768, "-5779.9"},
     };
     for (const auto& [units, text] : cases)
-        EXPECT_EQ(UnitsToMillimetresText(units), text) << units;
+        EXPECT_EQ(ReceiptUnitsToMillimetresText(units), text) << units;
 }
 
 TEST(ReceiptReply, SerialConfigurationByte) {
@@ -228,7 +229,11 @@ TEST(ReceiptDistanceCheck, LastCharacterIntegerPartAndLimits) {
         {"12\x80", -35, 190, "12", false}, // a stray byte goes alone
     };
     for (const Case& c : cases) {
-        const DistanceCheck check = CheckDistance(c.typed, c.lower);
+        const SettingSpec& distance =
+            RECEIPT_SETTINGS[c.lower == RECEIPT_SETTINGS[RS_BLACK_MARK_TO_HOME].min ? RS_BLACK_MARK_TO_HOME
+                                                                                    : RS_BLACK_MARK_TO_CUTTER];
+        ASSERT_EQ(distance.min, c.lower);
+        const ReceiptDistanceCheck check = CheckReceiptDistance(c.typed, distance);
         EXPECT_EQ(check.message ? static_cast<int>(*check.message) : 0, c.message) << '"' << c.typed << '"';
         EXPECT_EQ(check.text, c.text) << '"' << c.typed << '"';
         EXPECT_EQ(check.mark, c.mark) << '"' << c.typed << '"';
@@ -250,9 +255,9 @@ TEST(ReceiptDistanceCheck, WhatPassesIsWithinTheSixteenBitRangeAndRoundsAtTheHal
         {"-1.852", -10},
     };
     for (const auto& [text, units] : cases) {
-        const DistanceCheck check = CheckDistance(text, -54);
+        const ReceiptDistanceCheck check = CheckReceiptDistance(text, RECEIPT_SETTINGS[RS_BLACK_MARK_TO_CUTTER]);
         ASSERT_EQ(check.message, std::nullopt) << text;
-        EXPECT_EQ(MillimetresToUnits(check.text), units) << text;
+        EXPECT_EQ(ReceiptMillimetresToUnits(check.text), units) << text;
     }
 }
 
@@ -263,13 +268,13 @@ TEST(ReceiptCutterRule, ByTheModelsCutter) {
     const PrinterModel& tr520 = ModelById(ModelId::TR520);
     for (bool selected : {false, true}) {
         ReceiptChangedMarks marks = Marks({RS_CUTTER_SWITCH, RS_PAPER_TYPE});
-        CutterRule rule = ApplyCutterRule(&tr510, selected, &marks);
+        ReceiptCutterRule rule = ApplyReceiptCutterRule(&tr510, selected, &marks);
         EXPECT_TRUE(rule.known);
         EXPECT_FALSE(rule.visible);
         EXPECT_EQ(marks, Marks({RS_PAPER_TYPE}));
 
         marks = Marks({RS_PAPER_TYPE});
-        rule = ApplyCutterRule(&tr520, selected, &marks);
+        rule = ApplyReceiptCutterRule(&tr520, selected, &marks);
         EXPECT_TRUE(rule.known);
         EXPECT_TRUE(rule.visible);
         EXPECT_EQ(marks, selected ? Marks({RS_CUTTER_SWITCH, RS_PAPER_TYPE}) : Marks({RS_PAPER_TYPE}));
@@ -277,7 +282,7 @@ TEST(ReceiptCutterRule, ByTheModelsCutter) {
         // A label printer or no model at all: left as it is.
         for (const PrinterModel* other : {&ModelById(ModelId::LB610), static_cast<const PrinterModel*>(nullptr)}) {
             marks = Marks({RS_CUTTER_SWITCH});
-            EXPECT_FALSE(ApplyCutterRule(other, selected, &marks).known);
+            EXPECT_FALSE(ApplyReceiptCutterRule(other, selected, &marks).known);
             EXPECT_EQ(marks, Marks({RS_CUTTER_SWITCH}));
         }
     }

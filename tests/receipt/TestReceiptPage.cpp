@@ -88,6 +88,17 @@ TEST_F(ReceiptPageControls, EnglishEditsTakeDigitsFromTheKeyboardChineseOnesAnyt
     EXPECT_EQ(messages.Count(), 0u);
 }
 
+// Each list shows one item per value word, in either language: the item the
+// user picks is the word a profile saves and the code the printer receives.
+TEST(ReceiptPageLists, EveryListShowsOneItemPerValueWordInBothLanguages) {
+    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
+        if (!spec.IsList()) continue;
+        for (const int lang : {LANG_ENGLISH, LANG_CHINESE}) {
+            EXPECT_EQ(ReceiptListItems(spec.pos, lang).size(), spec.words.size()) << spec.key << ", language " << lang;
+        }
+    }
+}
+
 // ---- Frames the user's changes produce ---------------------------------------
 
 class ReceiptPageFrames : public ReceiptPageTest {};

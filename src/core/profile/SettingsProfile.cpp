@@ -38,16 +38,20 @@ ProfileJson LabelValue(const ProfileTarget& target, const LabelSettingInfo& info
 
 // ---- Receipt printers --------------------------------------------------------
 
-std::vector<std::string> ReceiptItems(const ReceiptSettingInfo& info) {
-    return TemplateItems(IDD_INTERNAL_SETUP_TR510, info.control, LANG_ENGLISH);
-}
-
 // The settings this model has: a printer without a cutter has no cutter setting.
-bool Offered(const PrinterModel* model, const ReceiptSettingInfo& info) {
-    return info.pos != RS_CUTTER_SWITCH || !model || model->cutter;
+bool Offered(const PrinterModel* model, const SettingSpec& spec) {
+    return spec.pos != RS_CUTTER_SWITCH || !model || model->cutter;
 }
 
 // ---- Pages -------------------------------------------------------------------
+
+std::string KeyOf(const LabelSettingInfo& info) {
+    return SnakeName(info.name);
+}
+
+std::string KeyOf(const SettingSpec& spec) {
+    return std::string(spec.key);
+}
 
 std::string ModelNameOf(const ProfileTarget& target) {
     return target.model ? ModelName(*target.model, LANG_ENGLISH) : target.settings.modelName;
@@ -101,7 +105,7 @@ ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, c
     for (const auto& info : table) {
         const auto i = static_cast<std::size_t>(info.pos);
         if (!marks.test(i)) continue;
-        const std::string key = SnakeName(info.name);
+        const std::string key = KeyOf(info);
         if (now.contains(key) && now[key] == wanted[key]) continue;
         out.changed.set(i);
         out.values.selection[i] = info.IsList() ? taken.selection[i] : shown.selection[i];
@@ -117,6 +121,10 @@ std::string SnakeName(const std::string& name) {
     for (char c : name)
         out += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
+}
+
+std::vector<std::string> ValueWords(const SettingSpec& spec) {
+    return {spec.words.begin(), spec.words.end()};
 }
 
 ProfileJson MillimetresValue(const std::string& text) {
@@ -148,8 +156,8 @@ std::vector<std::string> LabelKeyList() {
 
 std::vector<std::string> ReceiptKeyList(const PrinterModel* model) {
     std::vector<std::string> keys;
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
-        if (Offered(model, info)) keys.push_back(SnakeName(info.name));
+    for (const SettingSpec& spec : RECEIPT_SETTINGS)
+        if (Offered(model, spec)) keys.emplace_back(spec.key);
     return keys;
 }
 
@@ -204,15 +212,15 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
 
 ProfileJson ProfileSettings(const ReceiptSettingValues& values, const ProfileTarget& target) {
     ProfileJson doc = ProfileJson::object();
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
-        if (!Offered(target.model, info)) continue;
-        const auto i = static_cast<std::size_t>(info.pos);
-        ProfileJson& value = doc[SnakeName(info.name)];
-        if (info.IsList()) {
-            const auto items = ReceiptItems(info);
+    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
+        if (!Offered(target.model, spec)) continue;
+        const auto i = static_cast<std::size_t>(spec.pos);
+        ProfileJson& value = doc[std::string(spec.key)];
+        if (spec.IsList()) {
             const int sel = values.selection[i];
-            value = sel >= 0 && sel < static_cast<int>(items.size()) ? ProfileJson(items[static_cast<std::size_t>(sel)])
-                                                                     : ProfileJson(nullptr);
+            value = sel >= 0 && sel < static_cast<int>(spec.words.size())
+                        ? ProfileJson(std::string(spec.words[static_cast<std::size_t>(sel)]))
+                        : ProfileJson(nullptr);
         } else {
             const auto mm = ParseDecimal(values.text[i]);
             value = mm ? ProfileJson(*mm) : ProfileJson(nullptr);
@@ -229,21 +237,19 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
                                                       const ProfileTarget& target, ReceiptSettingValues& values,
                                                       ReceiptChangedMarks& marks) {
     for (const auto& [key, value] : assignments) {
-        const ReceiptSettingInfo* found = nullptr;
-        for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS)
-            if (SnakeName(info.name) == key && Offered(target.model, info)) found = &info;
-        if (!found) return UnknownKey(key, value, ReceiptKeyList(target.model));
+        const SettingSpec* found = SettingByKey(RECEIPT_SETTINGS, key);
+        if (!found || !Offered(target.model, *found)) return UnknownKey(key, value, ReceiptKeyList(target.model));
         const auto i = static_cast<std::size_t>(found->pos);
         if (found->IsList()) {
-            const auto items = ReceiptItems(*found);
-            const auto index = FindItem(items, value);
-            if (!index) return Problem(key, value, "%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
-            values.selection[i] = *index;
+            const int index = WordIndex(*found, value);
+            if (index < 0)
+                return Problem(key, value, "%1: '%2' is not one of: %3", {key, value, JoinItems(ValueWords(*found))});
+            values.selection[i] = index;
         } else {
-            const DistanceCheck check = CheckDistance(value, found->lowerLimit);
-            if (!ParseDecimal(value) || !IsDistanceNumber(value) || check.message)
+            const ReceiptDistanceCheck check = CheckReceiptDistance(value, *found);
+            if (!ParseDecimal(value) || !IsReceiptDistanceNumber(value) || check.message)
                 return Problem(key, value, "%1: '%2' is not a number of millimetres from %3 to %4",
-                               {key, value, std::to_string(found->lowerLimit), std::to_string(RC_DISTANCE_MAX)});
+                               {key, value, std::to_string(found->min), std::to_string(found->max)});
             values.text[i] = value;
         }
         marks.set(i);

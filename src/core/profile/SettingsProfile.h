@@ -19,6 +19,9 @@ namespace pemberlux {
 // "Print Speed" -> "print_speed".
 std::string SnakeName(const std::string& name);
 
+// A schema list's value words, as profiles and the command line write them.
+std::vector<std::string> ValueWords(const SettingSpec& spec);
+
 // Every setting the printer has, by key; null for a list without a selection
 // and for an edit whose text is no number.
 ProfileJson ProfileSettings(const LabelSettingValues& values, const ProfileTarget& target);

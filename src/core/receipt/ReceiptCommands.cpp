@@ -5,49 +5,35 @@
 
 namespace pemberlux {
 
-namespace {
-
-const ReceiptSettingInfo& Info(int pos) {
-    return RECEIPT_SETTINGS[static_cast<std::size_t>(pos)];
-}
-
-} // namespace
-
-ReceiptRestoreFrame BuildRestoreFrame(const std::string& language) {
+ReceiptRestoreFrame BuildReceiptRestoreFrame(const std::string& language) {
     const std::uint8_t n = language == "Chinese" ? 1 : 0;
     return JoinBytes(SetupFrame({0x1B, 0x16, n}), std::array<std::uint8_t, 3>{0x1D, 0x10, 0x01});
 }
 
-Bytes EncodeReceiptItem(int pos, const ReceiptSettingValues& values) {
+Bytes EncodeReceiptSettingItem(int pos, const ReceiptSettingValues& values) {
     if (pos < 0 || pos >= RECEIPT_SETTING_COUNT) return {};
-    const ReceiptSettingInfo& info = Info(pos);
     const auto index = static_cast<std::size_t>(pos);
-    if (info.IsList()) {
+    const SettingSpec& spec = RECEIPT_SETTINGS[index];
+    if (spec.IsList()) {
         const int selection = values.selection[index];
-        if (selection < 0 || selection >= info.listSize) return {};
-        return {0x1B, info.setCode, static_cast<std::uint8_t>(selection)};
+        if (selection < 0 || selection >= static_cast<int>(spec.words.size())) return {};
+        return {0x1B, spec.setCode, static_cast<std::uint8_t>(spec.firstCode + selection)};
     }
-    if (!IsDistanceNumber(values.text[index])) return {};
-    const auto units = static_cast<std::uint16_t>(MillimetresToUnits(values.text[index]));
-    return {0x1B, info.setCode, static_cast<std::uint8_t>(units & 0xFF), static_cast<std::uint8_t>(units >> 8)};
+    if (!IsReceiptDistanceNumber(values.text[index])) return {};
+    const auto units = static_cast<std::uint16_t>(ReceiptMillimetresToUnits(values.text[index]));
+    return {0x1B, spec.setCode, static_cast<std::uint8_t>(units & 0xFF), static_cast<std::uint8_t>(units >> 8)};
 }
 
-int FirstMarkedDistanceWithoutNumber(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values) {
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
-        const auto index = static_cast<std::size_t>(info.pos);
-        if (!info.IsList() && marks.test(index) && !IsDistanceNumber(values.text[index])) return info.pos;
+int FirstMarkedReceiptDistanceWithoutNumber(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values) {
+    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
+        const auto index = static_cast<std::size_t>(spec.pos);
+        if (!spec.IsList() && marks.test(index) && !IsReceiptDistanceNumber(values.text[index])) return spec.pos;
     }
     return -1;
 }
 
 Bytes BuildReceiptSettingsFrame(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values) {
-    Bytes items;
-    for (int pos = 0; pos < RECEIPT_SETTING_COUNT; ++pos) {
-        if (!marks.test(static_cast<std::size_t>(pos))) continue;
-        const Bytes item = EncodeReceiptItem(pos, values);
-        items.insert(items.end(), item.begin(), item.end());
-    }
-    return WrapSetupItems(items);
+    return BuildSetFrame(marks, [&values](int pos) { return EncodeReceiptSettingItem(pos, values); });
 }
 
 void ApplyReceiptSerialConfigByte(std::uint8_t config, PortSettings& settings) {
@@ -60,22 +46,22 @@ bool ApplyReceiptSerialConfig(std::span<const std::uint8_t> reply, PortSettings&
     return true;
 }
 
-void ApplyReceiptReply(std::span<const std::uint8_t> reply, ReceiptSettingValues& values) {
-    for (const ReceiptSettingInfo& info : RECEIPT_SETTINGS) {
-        const auto index = static_cast<std::size_t>(info.pos);
-        const std::size_t at = info.replyOffset;
-        if (info.IsList()) {
-            if (at >= reply.size()) continue;
-            if (reply[at] < info.listSize) values.selection[index] = reply[at];
+void ApplyReceiptSettingsReply(std::span<const std::uint8_t> reply, ReceiptSettingValues& values) {
+    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
+        const auto index = static_cast<std::size_t>(spec.pos);
+        const std::size_t at = spec.replyOffset;
+        if (at + spec.replyWidth > reply.size()) continue;
+        if (spec.IsList()) {
+            const int item = reply[at] - spec.firstCode;
+            if (item >= 0 && item < static_cast<int>(spec.words.size())) values.selection[index] = item;
         } else {
-            if (at + 1 >= reply.size()) continue;
             const auto raw = static_cast<std::uint16_t>(reply[at] | (reply[at + 1] << 8));
-            values.text[index] = UnitsToMillimetresText(static_cast<std::int16_t>(raw));
+            values.text[index] = ReceiptUnitsToMillimetresText(static_cast<std::int16_t>(raw));
         }
     }
 }
 
-bool ReceiptReplyComplete(std::span<const std::uint8_t> reply) {
+bool ReceiptSettingsReplyComplete(std::span<const std::uint8_t> reply) {
     return reply.size() >= RC_SETTINGS_REPLY_SIZE;
 }
 
@@ -85,7 +71,7 @@ ReplyRule ReceiptReplyRule() {
     rule.timeout = RC_REPLY_TIMEOUT;
     rule.silence = RC_REPLY_SILENCE;
     rule.complete = [](const std::uint8_t* data, std::size_t size) {
-        return ReceiptReplyComplete(std::span<const std::uint8_t>(data, size));
+        return ReceiptSettingsReplyComplete(std::span<const std::uint8_t>(data, size));
     };
     return rule;
 }
@@ -97,7 +83,7 @@ ExchangeResult QueryReceiptSettings(PrinterPort& port, const JobLimits& job, std
 }
 
 FactoryResetSequence ReceiptFactoryReset(const std::string& language, std::chrono::milliseconds replyTimeout) {
-    const ReceiptRestoreFrame frame = BuildRestoreFrame(language);
+    const ReceiptRestoreFrame frame = BuildReceiptRestoreFrame(language);
     return {Bytes(frame.begin(), frame.end()), false, RC_RESTORE_SETTLE,
             [replyTimeout](PrinterPort& port, const JobLimits& job) {
                 return QueryReceiptSettings(port, job, replyTimeout);
@@ -106,7 +92,7 @@ FactoryResetSequence ReceiptFactoryReset(const std::string& language, std::chron
 
 void DecodeReceiptSettings(std::span<const std::uint8_t> reply, PortSettings& settings, ReceiptSettingValues& values) {
     ApplyReceiptSerialConfig(reply, settings);
-    ApplyReceiptReply(reply, values);
+    ApplyReceiptSettingsReply(reply, values);
 }
 
 } // namespace pemberlux

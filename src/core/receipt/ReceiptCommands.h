@@ -25,7 +25,7 @@ inline constexpr std::array<std::uint8_t, 9> RC_FRAME_READ_SETTINGS = SetupFrame
 // Restore: the printer language set to the program's (0 English, 1 Chinese)
 // in a frame, then 1D 10 01, which restores the factory settings.
 using ReceiptRestoreFrame = std::array<std::uint8_t, 12>;
-ReceiptRestoreFrame BuildRestoreFrame(const std::string& language);
+ReceiptRestoreFrame BuildReceiptRestoreFrame(const std::string& language);
 
 // The reply is read into a buffer of this size; a whole reply is 14 bytes.
 inline constexpr std::size_t RC_REPLY_BUFFER_SIZE = 100;
@@ -36,12 +36,12 @@ inline constexpr std::size_t RC_SERIAL_CONFIG_OFFSET = 2;
 
 // The item of one setting ("1B code n" or "1B code nL nH"). Empty for a list
 // without a selection or with one beyond its items, and for a distance whose
-// text is no number (see IsDistanceNumber): nothing defined to send.
-Bytes EncodeReceiptItem(int pos, const ReceiptSettingValues& values);
+// text is no number (see IsReceiptDistanceNumber): nothing defined to send.
+Bytes EncodeReceiptSettingItem(int pos, const ReceiptSettingValues& values);
 
 // The marked distance whose text is no number, or -1. Such a frame is not
 // sent: the user is asked for a number instead.
-int FirstMarkedDistanceWithoutNumber(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values);
+int FirstMarkedReceiptDistanceWithoutNumber(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values);
 
 // SETUP_BEGIN, the items of the marked settings in position order, SETUP_END;
 // 1B 0D 53 1B 10 45 with no marks.
@@ -58,10 +58,10 @@ bool ApplyReceiptSerialConfig(std::span<const std::uint8_t> reply, PortSettings&
 // Sets each list from its byte when the byte is one of the list's indexes, and
 // each distance text from its two bytes. A field whose bytes did not all arrive
 // is left as it was. Marks are not touched.
-void ApplyReceiptReply(std::span<const std::uint8_t> reply, ReceiptSettingValues& values);
+void ApplyReceiptSettingsReply(std::span<const std::uint8_t> reply, ReceiptSettingValues& values);
 
 // Whether the bytes gathered so far are the whole reply.
-bool ReceiptReplyComplete(std::span<const std::uint8_t> reply);
+bool ReceiptSettingsReplyComplete(std::span<const std::uint8_t> reply);
 
 // How long a receipt printer has to begin its answer, and the quiet after
 // which an answer it cut short is taken.
@@ -82,7 +82,7 @@ inline constexpr std::chrono::milliseconds RC_RESTORE_SETTLE{1000};
 FactoryResetSequence ReceiptFactoryReset(const std::string& language,
                                          std::chrono::milliseconds replyTimeout = RC_REPLY_TIMEOUT);
 // What a settings reply says: the serial line into `settings`, then every
-// setting into `values` (ApplyReceiptSerialConfig, ApplyReceiptReply).
+// setting into `values` (ApplyReceiptSerialConfig, ApplyReceiptSettingsReply).
 void DecodeReceiptSettings(std::span<const std::uint8_t> reply, PortSettings& settings, ReceiptSettingValues& values);
 
 } // namespace pemberlux

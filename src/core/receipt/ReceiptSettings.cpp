@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <span>
 #include <string_view>
 #include <system_error>
 
@@ -59,23 +60,51 @@ long long IntegerPart(const DecimalPrefix& d) {
     return d.negative ? -value : value;
 }
 
+// The value words: the English list items of the first version.
+constexpr std::array<std::string_view, 2> LANGUAGE_WORDS = {"English", "Chinese"};
+constexpr std::array<std::string_view, 2> OFF_ON_WORDS = {"Off", "On"};
+constexpr std::array<std::string_view, 3> PAPER_WIDE_WORDS = {"76mm", "69mm", "57mm"};
+constexpr std::array<std::string_view, 2> DIRECTION_WORDS = {"Unidirectional", "Bidirectional"};
+constexpr std::array<std::string_view, 2> PAPER_TYPE_WORDS = {"Single", "Multipart"};
+
+constexpr SettingSpec List(ReceiptSettingPos pos, std::string_view key, std::uint8_t setCode, std::size_t replyOffset,
+                           std::span<const std::string_view> words) {
+    return {.pos = pos,
+            .key = key,
+            .setCode = setCode,
+            .replyOffset = replyOffset,
+            .replyWidth = 1,
+            .kind = SettingKind::List,
+            .words = words};
+}
+
+constexpr SettingSpec Distance(ReceiptSettingPos pos, std::string_view key, std::uint8_t setCode,
+                               std::size_t replyOffset, int min) {
+    return {.pos = pos,
+            .key = key,
+            .setCode = setCode,
+            .replyOffset = replyOffset,
+            .replyWidth = 2,
+            .kind = SettingKind::Millimetres,
+            .unit = "1/144 in",
+            .min = min,
+            .max = RC_DISTANCE_MAX};
+}
+
 } // namespace
 
-const std::array<ReceiptSettingInfo, RECEIPT_SETTING_COUNT> RECEIPT_SETTINGS = {{
-    {RS_PRINTER_LANGUAGE, "Printer Language", IDC_RC_PRINTER_LANGUAGE, IDC_RC_PRINTER_LANGUAGE_LABEL, 0x16, 0, 2, 0},
-    {RS_CUTTER_SWITCH, "Cutter Switch", IDC_RC_CUTTER_SWITCH, IDC_RC_CUTTER_SWITCH_LABEL, 0x34, 3, 2, 0},
-    {RS_PAPER_WIDE, "Paper Wide", IDC_RC_PAPER_WIDE, IDC_RC_PAPER_WIDE_LABEL, 0x38, 13, 3, 0},
-    {RS_PRINTING_DIRECTION, "Printing Direction", IDC_RC_PRINTING_DIRECTION, IDC_RC_PRINTING_DIRECTION_LABEL, 0x3A, 11,
-     2, 0},
-    {RS_PAPER_TYPE, "Paper type", IDC_RC_PAPER_TYPE, IDC_RC_PAPER_TYPE_LABEL, 0x25, 12, 2, 0},
-    {RS_BLACK_MARK, "Black Mark", IDC_RC_BLACK_MARK, IDC_RC_BLACK_MARK_LABEL, 0x22, 4, 2, 0},
-    {RS_BLACK_MARK_TO_HOME, "Black Mark to Home", IDC_RC_BLACK_MARK_TO_HOME, IDC_RC_BLACK_MARK_TO_HOME_LABEL, 0x2C, 5,
-     0, -35},
-    {RS_BLACK_MARK_TO_CUTTER, "Black Mark to Cutter", IDC_RC_BLACK_MARK_TO_CUTTER, IDC_RC_BLACK_MARK_TO_CUTTER_LABEL,
-     0x2D, 7, 0, -54},
+const std::array<SettingSpec, RECEIPT_SETTING_COUNT> RECEIPT_SETTINGS = {{
+    List(RS_PRINTER_LANGUAGE, "printer_language", 0x16, 0, LANGUAGE_WORDS),
+    List(RS_CUTTER_SWITCH, "cutter_switch", 0x34, 3, OFF_ON_WORDS),
+    List(RS_PAPER_WIDE, "paper_wide", 0x38, 13, PAPER_WIDE_WORDS),
+    List(RS_PRINTING_DIRECTION, "printing_direction", 0x3A, 11, DIRECTION_WORDS),
+    List(RS_PAPER_TYPE, "paper_type", 0x25, 12, PAPER_TYPE_WORDS),
+    List(RS_BLACK_MARK, "black_mark", 0x22, 4, OFF_ON_WORDS),
+    Distance(RS_BLACK_MARK_TO_HOME, "black_mark_to_home", 0x2C, 5, -35),
+    Distance(RS_BLACK_MARK_TO_CUTTER, "black_mark_to_cutter", 0x2D, 7, -54),
 }};
 
-CutterRule ApplyCutterRule(const PrinterModel* model, bool cutterSelected, ReceiptChangedMarks* marks) {
+ReceiptCutterRule ApplyReceiptCutterRule(const PrinterModel* model, bool cutterSelected, ReceiptChangedMarks* marks) {
     if (!model || model->family != PrinterFamily::Receipt) return {};
     if (marks) {
         if (!model->cutter)
@@ -86,13 +115,13 @@ CutterRule ApplyCutterRule(const PrinterModel* model, bool cutterSelected, Recei
     return {true, model->cutter};
 }
 
-bool IsDistanceNumber(const std::string& text) {
+bool IsReceiptDistanceNumber(const std::string& text) {
     const DecimalPrefix d = ReadDecimalPrefix(text);
     return d.length == text.size() && d.HasDigit();
 }
 
-std::int16_t MillimetresToUnits(const std::string& text) {
-    if (!IsDistanceNumber(text)) return 0;
+std::int16_t ReceiptMillimetresToUnits(const std::string& text) {
+    if (!IsReceiptDistanceNumber(text)) return 0;
     const DecimalPrefix d = ReadDecimalPrefix(text);
     // n: the millimetres times 1440, truncated toward zero, worked out on the
     // digits. The units are n / 254, one more when the remainder is 127 or
@@ -104,7 +133,7 @@ std::int16_t MillimetresToUnits(const std::string& text) {
                                                 : std::min(units, static_cast<long long>(INT16_MAX)));
 }
 
-std::string UnitsToMillimetresText(std::int16_t units) {
+std::string ReceiptUnitsToMillimetresText(std::int16_t units) {
     const double mm = units / static_cast<double>(RC_UNITS_PER_INCH) * 25.4;
     char buf[32];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, mm, std::chars_format::fixed, 1);
@@ -129,11 +158,11 @@ std::string WithoutLastCharacter(const std::string& text) {
 
 } // namespace
 
-DistanceCheck CheckDistance(const std::string& text, int lowerLimit) {
-    DistanceCheck check;
+ReceiptDistanceCheck CheckReceiptDistance(const std::string& text, const SettingSpec& distance) {
+    ReceiptDistanceCheck check;
     const auto held = [&](long long value) -> std::string {
-        if (value > RC_DISTANCE_MAX) return std::to_string(RC_DISTANCE_MAX);
-        if (value < lowerLimit) return std::to_string(lowerLimit);
+        if (value > distance.max) return std::to_string(distance.max);
+        if (value < distance.min) return std::to_string(distance.min);
         return {};
     };
     const char last = text.empty() ? '\0' : text.back();

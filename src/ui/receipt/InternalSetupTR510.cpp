@@ -35,7 +35,7 @@ constexpr std::array<int, 3> BUTTON_ROW = {IDC_RC_GET_PRINTER_SETTINGS, IDC_RC_R
 } // namespace
 
 CInternalSetupTR510::CInternalSetupTR510(QWidget* parent)
-    : CSettingsPage(IDD, RECEIPT_SETTINGS, RC_ACTION_BUTTONS,
+    : CSettingsPage(IDD, RECEIPT_CONTROLS, RC_ACTION_BUTTONS,
                     {QueryReceiptSettings, RC_REPLY_TIMEOUT, DecodeReceiptSettings}, parent) {
     BuildPage();
     using Page = CInternalSetupTR510;
@@ -63,8 +63,8 @@ void CInternalSetupTR510::BuildPage() {
     grid->setColumnStretch(2, 1);
 
     auto addList = [&](QGridLayout* into, ReceiptSettingPos pos, int row) {
-        const ReceiptSettingInfo& info = InfoOf(pos);
-        AddListRow(into, row, 0, info.control, info.labelControl, TemplateItems(IDD, info.control, lang))
+        const ReceiptControl& controls = InfoOf(pos);
+        AddListRow(into, row, 0, controls.control, controls.labelControl, ReceiptListItems(pos, lang))
             ->setMinimumContentsLength(8);
     };
     for (std::size_t row = 0; row < TOP_LISTS.size(); ++row)
@@ -80,13 +80,13 @@ void CInternalSetupTR510::BuildPage() {
     addList(groupGrid, RS_BLACK_MARK, 0);
     for (std::size_t i = 0; i < DISTANCES.size(); ++i) {
         const int row = 1 + static_cast<int>(i);
-        const ReceiptSettingInfo& info = InfoOf(DISTANCES[i]);
-        QLineEdit* edit = AddEditRow(groupGrid, row, 0, info.control, info.labelControl);
+        const ReceiptControl& controls = InfoOf(DISTANCES[i]);
+        QLineEdit* edit = AddEditRow(groupGrid, row, 0, controls.control, controls.labelControl);
         edit->setAlignment(Qt::AlignRight);
         edit->setMaxLength(16);
         // The English template's edits take digits only from the keyboard; the Chinese one's take anything.
         if (lang != LANG_CHINESE) edit->installEventFilter(new DigitsOnly(edit));
-        groupGrid->addWidget(new QLabel(Text("unit." + std::to_string(info.control))), row, 2);
+        groupGrid->addWidget(new QLabel(Text("unit." + std::to_string(controls.control))), row, 2);
     }
     layout->addWidget(group);
     layout->addSpacing(10);
@@ -117,7 +117,7 @@ void CInternalSetupTR510::SetSettings(const PortSettings& settings) {
 void CInternalSetupTR510::OnEditChanged(int pos) {
     const auto index = Index(pos);
     const std::string typed = Edit(pos)->text().toStdString();
-    const DistanceCheck check = CheckDistance(typed, InfoOf(pos).lowerLimit);
+    const ReceiptDistanceCheck check = CheckReceiptDistance(typed, RECEIPT_SETTINGS[index]);
     values_.text[index] = check.text;
     if (check.text != typed) Edit(pos)->setText(QString::fromStdString(check.text));
     if (check.mark) marks_.set(index);
@@ -130,7 +130,7 @@ void CInternalSetupTR510::OnEditChanged(int pos) {
 
 void CInternalSetupTR510::ApplyCutterRuleToControls() {
     const bool selected = List(RS_CUTTER_SWITCH)->currentIndex() >= 0;
-    const CutterRule rule = ApplyCutterRule(ModelByName(settings_.modelName), selected, &marks_);
+    const ReceiptCutterRule rule = ApplyReceiptCutterRule(ModelByName(settings_.modelName), selected, &marks_);
     if (!rule.known) return;
     Control(IDC_RC_CUTTER_SWITCH_LABEL)->setVisible(rule.visible);
     Control(IDC_RC_CUTTER_SWITCH)->setVisible(rule.visible);
@@ -158,7 +158,7 @@ void CInternalSetupTR510::OnSendSettings() {
     ApplyCutterRuleToControls();
     const ReceiptSettingValues values = CurrentValues();
     // A marked distance without a number would go out as 0 mm.
-    if (const int pos = FirstMarkedDistanceWithoutNumber(marks_, values); pos >= 0) {
+    if (const int pos = FirstMarkedReceiptDistanceWithoutNumber(marks_, values); pos >= 0) {
         Edit(pos)->setFocus();
         ShowString(this, StringId::InputInteger, std::nullopt);
         return;

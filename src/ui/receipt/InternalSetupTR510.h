@@ -6,11 +6,12 @@
 
 #include "core/receipt/ReceiptCommands.h"
 #include "core/receipt/ReceiptSettings.h"
+#include "ui/receipt/ReceiptControls.h"
 #include "ui/toolkit/SettingsPage.h"
 
 namespace pemberlux {
 
-class CInternalSetupTR510 final : public CSettingsPage<ReceiptSettingInfo, ReceiptSettingValues, ReceiptChangedMarks> {
+class CInternalSetupTR510 final : public CSettingsPage<ReceiptControl, ReceiptSettingValues, ReceiptChangedMarks> {
     Q_OBJECT
 public:
     static constexpr int IDD = IDD_INTERNAL_SETUP_TR510;
