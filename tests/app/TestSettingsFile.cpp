@@ -222,6 +222,15 @@ TEST_F(SettingsFileTest, MissingValuesAreEmptiedZeroedOrNoName) {
     EXPECT_EQ(s.tcpPort, 0);
 }
 
+// An interface number the program does not know is kept as the file has it.
+TEST_F(SettingsFileTest, AnUnknownInterfaceNumberIsWrittenBackAsItStands) {
+    for (const std::string number : {"7", "-1", "0"}) {
+        PortSettings s = LoadFrom("[PortType]\r\nCurPortType=" + number + "\r\n");
+        ASSERT_TRUE(s.SaveSettings());
+        EXPECT_NE(dir.Read("pemberlux.ini").find("\r\nCurPortType=" + number + "\r\n"), std::string::npos) << number;
+    }
+}
+
 TEST_F(SettingsFileTest, AValueOfExactly126CharactersCountsAsAbsent) {
     const std::string v126(126, 'A'), v125(125, 'B'), v200(200, 'C');
     PortSettings s = LoadFrom("[COM]\nPortName=" + v126 + "\nBaudrate=" + v125 + "\nParitySetup=" + v200 +

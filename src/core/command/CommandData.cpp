@@ -90,7 +90,7 @@ Bytes TextToPrinterBytes(std::u16string_view text) {
 std::optional<Bytes> CommandBytes(std::u16string_view text, bool hex) {
     if (!hex) return TextToPrinterBytes(text);
     Bytes out;
-    if (ParseHexText(text, out) < 0) return std::nullopt;
+    if (!ParseHexText(text, out)) return std::nullopt;
     return out;
 }
 
@@ -176,10 +176,10 @@ const char* DataFileMessageKey(DataFile::Status status) {
     return "";
 }
 
-std::optional<PortErrorMessage> OpenFailureMessage(int code, int kind, SendJobKind job) {
+std::optional<PortErrorMessage> OpenFailureMessage(PortErrorCode code, PortKind kind, SendJobKind job) {
     std::optional<PortErrorMessage> message = ReportPortError(code, kind);
     if (!message) return message;
-    const bool openOrBusy = code == PORT_ERR_OPEN || code == PORT_ERR_BUSY;
+    const bool openOrBusy = code == PortErrorCode::Open || code == PortErrorCode::Busy;
     message->icon = openOrBusy || job == SendJobKind::File ? MessageIcon::Stop : MessageIcon::Warning;
     return message;
 }
