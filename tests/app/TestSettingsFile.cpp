@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace pemberlux;
 using pemberlux::test::ScopedCwd;
@@ -398,6 +399,21 @@ TEST_F(SettingsFileTest, SaveWritesThroughALinkAndKeepsTheFilesPermissions) {
     EXPECT_EQ(dir.Read("real/pemberlux.ini"), kEnglishDefaults);
     EXPECT_EQ(std::filesystem::status(dir / "real/pemberlux.ini").permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A target that is no regular file is written into, not replaced: a report
+// sent to a pipe reaches its reader and the pipe stays.
+TEST_F(SettingsFileTest, ReplaceWritesIntoAPipeWhereItIs) {
+    const std::filesystem::path fifo = dir / "report";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(ReplaceFile(fifo, "line\n"));
+    char buffer[16] = {};
+    EXPECT_EQ(::read(reader, buffer, sizeof buffer), 5);
+    ::close(reader);
+    EXPECT_EQ(std::string(buffer), "line\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST_F(SettingsFileTest, SaveKeepsTheUsualPermissions) {
