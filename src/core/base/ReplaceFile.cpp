@@ -1,10 +1,11 @@
 #include "core/base/ReplaceFile.h"
 
+#include "core/base/FileText.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace pemberlux {
@@ -65,7 +66,7 @@ void SyncFolder(const std::filesystem::path& dir) {
 } // namespace
 
 std::string FileWrite::Reason() const {
-    return error ? std::error_code(error, std::generic_category()).message() : std::string();
+    return error ? SystemReason(error) : std::string();
 }
 
 FileWrite ReplaceFile(const std::filesystem::path& file, std::string_view content) {

@@ -4,6 +4,7 @@
 
 #include "core/port/DeviceLock.h"
 
+#include "core/base/FileText.h"
 #include "core/base/UiText.h"
 
 #include <algorithm>
@@ -16,7 +17,6 @@
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace pemberlux {
@@ -97,7 +97,7 @@ std::string OpenFailureLine(const OpenFailure& f) {
     case OpenFailure::Other:
         break;
     }
-    return NoteText(NOTE_OPEN_OTHER, {f.device, std::error_code(f.error, std::generic_category()).message()});
+    return NoteText(NOTE_OPEN_OTHER, {f.device, SystemReason(f.error)});
 }
 
 const char* PortError::what() const noexcept {
