@@ -80,7 +80,7 @@ private:
     std::unique_ptr<CPemberluxDlg> window_;
 };
 
-PortSettings Record(int kind) {
+PortSettings Record(PortKind kind) {
     return test::UserRecord("LB-610", kind);
 }
 

@@ -395,7 +395,7 @@ void Context::Write(std::span<const std::uint8_t> bytes) {
     Run([bytes](PrinterPort& port, const JobLimits& job) { return SendFrame(port, bytes, job); });
 }
 
-void Context::Check(const ExchangeResult& result, int kind) const {
+void Context::Check(const ExchangeResult& result, PortKind kind) const {
     if (result.status == ExchangeResult::Done) {
         // A late reply is whole and used; the user still hears it was late,
         // in words that do not read as the fatal time-out.
@@ -410,7 +410,7 @@ void Context::Check(const ExchangeResult& result, int kind) const {
     if (result.status == ExchangeResult::Stopped) Fail(EXIT_INTERRUPTED, "interrupted");
     std::string text;
     if (const auto message = ExchangeMessage(result, kind)) text = Text(message->stringId);
-    if (text.empty()) text = Tr("port error %1", {std::to_string(result.code)});
+    if (text.empty()) text = Tr("port error %1", {std::to_string(static_cast<int>(result.code))});
     // A printer that stopped taking bytes timed out; it did not refuse.
     Failure failure(result.stalled ? EXIT_TIMEOUT : ExitCodeOf(result), text);
     if (result.status == ExchangeResult::OpenFailed) failure.detail = OpenFailureLine(result.open);

@@ -107,10 +107,10 @@ public:
     // The same without ending the command: the caller decides.
     ExchangeResult TryExchange(std::span<const std::uint8_t> frame, const ReplyRule* rule);
     // Ends the command for a result that is not Done (or came late).
-    void Check(const ExchangeResult& result, int kind) const;
+    void Check(const ExchangeResult& result, PortKind kind) const;
     // Writes `bytes` to the printer, which answers nothing; failures end the command.
     void Write(std::span<const std::uint8_t> bytes);
-    int Kind() const { return settings_.portKind; }
+    PortKind Kind() const { return settings_.portKind; }
 
     // Prints the command's document: JSON with --json, else text.
     void Print(const Json& doc);

@@ -90,7 +90,7 @@ void FailSend(const Context& ctx, const SendJobResult& result, SendJobKind kind,
     std::string text;
     if (const auto m = SendJobMessage(result, ctx.Kind(), kind, options, total)) text = ctx.Text(m->stringId);
     Failure failure(TransferExitCode(result.status == SendJobResult::OpenFailed, result.stalled),
-                    text.empty() ? Tr("port error %1", {std::to_string(result.code)}) : text);
+                    text.empty() ? Tr("port error %1", {std::to_string(static_cast<int>(result.code))}) : text);
     failure.detail = OpenFailureLine(result.open);
     failure.where = ctx.Where();
     throw failure;
@@ -110,7 +110,7 @@ void RunSend(Context& ctx, const SendArgs& a) {
     options.interval = std::chrono::milliseconds(a.interval);
     Bytes bytes;
     if (!a.hex.empty()) {
-        if (ParseHexText(std::string_view(a.hex), bytes) < 0) Usage(ctx.Text(HEX_TEXT_ERROR_STRING));
+        if (!ParseHexText(std::string_view(a.hex), bytes)) Usage(ctx.Text(HEX_TEXT_ERROR_STRING));
     } else if (!a.text.empty()) {
         bytes = TextToPrinterBytes(Utf16(a.text));
     } else {
@@ -231,7 +231,7 @@ void RunFirmware(Context& ctx, const FirmwareArgs& a) {
     if (format == FirmwareFormat::Unknown) Usage("%1: not a firmware file (.FW, .fw, .cg, .CG, .bin, .BIN)", {path});
     const PrinterModel* model = ctx.ModelOrNull();
     const bool label = model && model->downloadMode;
-    const int kind = ctx.Kind();
+    const PortKind kind = ctx.Kind();
     if (!(kind == PORT_USB || (kind == PORT_LAN && label)))
         Usage("firmware goes over USB (or the network for label printers)");
     if (downloadMode && !label) Usage("--download-mode is for label printers");
@@ -258,7 +258,7 @@ void RunFirmware(Context& ctx, const FirmwareArgs& a) {
     if (result.status != FirmwareResult::Done) {
         std::string text;
         if (const auto m = FirmwareMessage(result, kind, plan->bytes.size())) text = ctx.Text(m->stringId);
-        if (text.empty()) text = Tr("port error %1", {std::to_string(result.code)});
+        if (text.empty()) text = Tr("port error %1", {std::to_string(static_cast<int>(result.code))});
         Failure failure(TransferExitCode(result.status == FirmwareResult::OpenFailed, result.stalled), text);
         failure.detail = OpenFailureLine(result.open);
         failure.where = ctx.Where();

@@ -9,14 +9,15 @@
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <span>
+#include <string_view>
 
 namespace pemberlux::cli {
 
 namespace {
 
-// The Wi-Fi dialog, whose template holds the list texts.
-constexpr int IDD_WIFI_SETUP = 217;
-constexpr int IDC_WIFI_MODE = 1210, IDC_WIFI_ENCRYPTION = 1211, IDC_WIFI_KEY_FORMAT = 1221;
+// The Wi-Fi dialog, whose template holds the messages it shares with the command line.
+constexpr int WIFI_DIALOG = 217;
 
 void RequireModule(const Context& ctx, bool wifi) {
     const PrinterModel* model = ctx.ModelOrNull();
@@ -24,8 +25,20 @@ void RequireModule(const Context& ctx, bool wifi) {
         Usage(wifi ? "%1 has no Wi-Fi module" : "%1 has no Bluetooth module", {ModelName(*model, LANG_ENGLISH)});
 }
 
-int ListValue(const std::string& key, const std::string& value, int control) {
-    const auto items = TemplateItems(IDD_WIFI_SETUP, control, LANG_ENGLISH);
+std::vector<std::string> Words(std::span<const std::string_view> words) {
+    return {words.begin(), words.end()};
+}
+
+// "AP|STA".
+std::string JoinWords(std::span<const std::string_view> words) {
+    std::string joined;
+    for (std::string_view word : words)
+        joined.append(joined.empty() ? "" : "|").append(word);
+    return joined;
+}
+
+int ListValue(const std::string& key, const std::string& value, std::span<const std::string_view> words) {
+    const auto items = Words(words);
     const auto index = FindItem(items, value);
     if (!index) Usage("%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
     return *index;
@@ -42,15 +55,15 @@ WifiSettings WifiFrom(const Context& ctx, const std::vector<std::string>& args) 
     bool ssid = false;
     for (const auto& [key, value] : ParseAssignments(args)) {
         if (key == "mode") {
-            s.mode = ListValue(key, value, IDC_WIFI_MODE);
+            s.mode = ListValue(key, value, WIFI_MODE_WORDS);
         } else if (key == "ssid") {
-            if (value.empty() || !IsAsciiText(value)) Usage(TemplateText(IDD_WIFI_SETUP, "message.SsidNotAscii"));
+            if (value.empty() || !IsAsciiText(value)) Usage(TemplateText(WIFI_DIALOG, "message.SsidNotAscii"));
             s.ssid = value;
             ssid = true;
         } else if (key == "encryption") {
-            s.encryption = ListValue(key, value, IDC_WIFI_ENCRYPTION);
+            s.encryption = ListValue(key, value, WIFI_ENCRYPTION_WORDS);
         } else if (key == "key_format") {
-            s.keyFormat = ListValue(key, value, IDC_WIFI_KEY_FORMAT);
+            s.keyFormat = ListValue(key, value, WIFI_KEY_FORMAT_WORDS);
         } else if (key == "key") {
             s.key = value;
         } else if (key == "dhcp") {
@@ -81,14 +94,15 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
     CLI::App* wifi = app.add_subcommand("wifi", "the label printers' Wi-Fi module");
     wifi->require_subcommand(1);
     auto args = std::make_shared<std::vector<std::string>>();
-    auto set = wifi->add_subcommand(
-        "set", "mode=AP|STA ssid=NAME encryption=None|WEP64|... key_format=HEX|ASCII key=KEY dhcp=on|off "
-               "ip=A.B.C.D subnet_mask=A.B.C.D gateway=A.B.C.D");
+    auto set = wifi->add_subcommand("set", "mode=" + JoinWords(WIFI_MODE_WORDS) + " ssid=NAME encryption=" +
+                                               JoinWords(std::span(WIFI_ENCRYPTION_WORDS).first(2)) +
+                                               "|... key_format=" + JoinWords(WIFI_KEY_FORMAT_WORDS) +
+                                               " key=KEY dhcp=on|off ip=A.B.C.D subnet_mask=A.B.C.D gateway=A.B.C.D");
     CompletionWords keys;
-    keys.keys = {{"mode", TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_MODE, LANG_ENGLISH)},
+    keys.keys = {{"mode", Words(WIFI_MODE_WORDS)},
                  {"ssid", {}},
-                 {"encryption", TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_ENCRYPTION, LANG_ENGLISH)},
-                 {"key_format", TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_KEY_FORMAT, LANG_ENGLISH)},
+                 {"encryption", Words(WIFI_ENCRYPTION_WORDS)},
+                 {"key_format", Words(WIFI_KEY_FORMAT_WORDS)},
                  {"key", {}},
                  {"dhcp", {"on", "off"}},
                  {"ip", {}},
@@ -101,8 +115,7 @@ void AddWirelessCommands(CLI::App& app, Context&, Action& action) {
             const WifiSettings s = WifiFrom(c, *args);
             c.Write(BuildWifiSettingsFrame(s));
             c.Print({{"wifi",
-                      {{"mode",
-                        TemplateItems(IDD_WIFI_SETUP, IDC_WIFI_MODE, LANG_ENGLISH)[static_cast<std::size_t>(s.mode)]},
+                      {{"mode", std::string(WIFI_MODE_WORDS[static_cast<std::size_t>(s.mode)])},
                        {"ssid", s.ssid},
                        {"ip", FormatIpv4(s.ip)}}}});
         };

@@ -14,6 +14,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace pemberlux;
 using pemberlux::test::ScopedCwd;
@@ -221,6 +222,15 @@ TEST_F(SettingsFileTest, MissingValuesAreEmptiedZeroedOrNoName) {
     EXPECT_EQ(s.tcpPort, 0);
 }
 
+// An interface number the program does not know is kept as the file has it.
+TEST_F(SettingsFileTest, AnUnknownInterfaceNumberIsWrittenBackAsItStands) {
+    for (const std::string number : {"7", "-1", "0"}) {
+        PortSettings s = LoadFrom("[PortType]\r\nCurPortType=" + number + "\r\n");
+        ASSERT_TRUE(s.SaveSettings());
+        EXPECT_NE(dir.Read("pemberlux.ini").find("\r\nCurPortType=" + number + "\r\n"), std::string::npos) << number;
+    }
+}
+
 TEST_F(SettingsFileTest, AValueOfExactly126CharactersCountsAsAbsent) {
     const std::string v126(126, 'A'), v125(125, 'B'), v200(200, 'C');
     PortSettings s = LoadFrom("[COM]\nPortName=" + v126 + "\nBaudrate=" + v125 + "\nParitySetup=" + v200 +
@@ -377,6 +387,21 @@ TEST_F(SettingsFileTest, SaveWritesThroughALinkAndKeepsTheFilesPermissions) {
     EXPECT_EQ(dir.Read("real/pemberlux.ini"), kEnglishDefaults);
     EXPECT_EQ(std::filesystem::status(dir / "real/pemberlux.ini").permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A target that is no regular file is written into, not replaced: a report
+// sent to a pipe reaches its reader and the pipe stays.
+TEST_F(SettingsFileTest, ReplaceWritesIntoAPipeWhereItIs) {
+    const std::filesystem::path fifo = dir / "report";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    EXPECT_TRUE(ReplaceFile(fifo, "line\n"));
+    char buffer[16] = {};
+    EXPECT_EQ(::read(reader, buffer, sizeof buffer), 5);
+    ::close(reader);
+    EXPECT_EQ(std::string(buffer), "line\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST_F(SettingsFileTest, SaveKeepsTheUsualPermissions) {

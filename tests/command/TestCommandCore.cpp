@@ -31,7 +31,7 @@ using test::UserRecord;
 TEST(ParseHexText, PairsOfDigitsWithSeparatorsAnywhere) {
     struct Case {
         std::u16string text;
-        int result;
+        std::optional<std::size_t> result;
         Bytes bytes;
     };
     const Case cases[] = {
@@ -42,23 +42,23 @@ TEST(ParseHexText, PairsOfDigitsWithSeparatorsAnywhere) {
         {u"1 B4 0", 2, {0x1B, 0x40}},
         {u"  1B 40  ", 2, {0x1B, 0x40}},
         {u"aF 09 fa", 3, {0xAF, 0x09, 0xFA}},
-        {u"1B4", 1, {0x1B}},       // the lone last digit is dropped
-        {u"1B 4 ", 1, {0x1B}},     // also before trailing separators
-        {u"   ", 0, {}},           // separators only
-        {u"\r\n", 0, {}},          //
-        {u"", 0, {}},              //
-        {u"1B,40", -1, {}},        // any other character
-        {u"1B\t40", -1, {}},       // a tab is no separator
-        {u"1G", -1, {}},           //
-        {u"0x1B", -1, {}},         //
-        {u"1B 4G", -1, {}},        //
-        {u"1B 40 0AZ", -1, {}},    // also a lone last character
-        {u"Z", -1, {}},            //
-        {u"1B 40\t", -1, {}},      //
-        {u"1B 40 \u4E41", -1, {}}, //
-        {u"1B \u4E410", -1, {}},   // U+4E41 is no "A", whatever its low byte
-        {u"\u0131\u0142", -1, {}}, // nor U+0131 a "1"
-        {u"\uFF11\uFF22", -1, {}}, // full-width digits are not digits
+        {u"1B4", 1, {0x1B}},                 // the lone last digit is dropped
+        {u"1B 4 ", 1, {0x1B}},               // also before trailing separators
+        {u"   ", 0, {}},                     // separators only
+        {u"\r\n", 0, {}},                    //
+        {u"", 0, {}},                        //
+        {u"1B,40", std::nullopt, {}},        // any other character
+        {u"1B\t40", std::nullopt, {}},       // a tab is no separator
+        {u"1G", std::nullopt, {}},           //
+        {u"0x1B", std::nullopt, {}},         //
+        {u"1B 4G", std::nullopt, {}},        //
+        {u"1B 40 0AZ", std::nullopt, {}},    // also a lone last character
+        {u"Z", std::nullopt, {}},            //
+        {u"1B 40\t", std::nullopt, {}},      //
+        {u"1B 40 \u4E41", std::nullopt, {}}, //
+        {u"1B \u4E410", std::nullopt, {}},   // U+4E41 is no "A", whatever its low byte
+        {u"\u0131\u0142", std::nullopt, {}}, // nor U+0131 a "1"
+        {u"\uFF11\uFF22", std::nullopt, {}}, // full-width digits are not digits
     };
     for (const Case& c : cases) {
         Bytes out = {0xEE};
@@ -72,17 +72,17 @@ TEST(ParseHexText, PairsOfDigitsWithSeparatorsAnywhere) {
 
 TEST(ParseHexText, FileBytesAreCharactersOfTheirOwnCode) {
     Bytes out;
-    EXPECT_EQ(ParseHexText(std::string_view("1B\r\n40\n0A\n"), out), 3);
+    EXPECT_EQ(ParseHexText(std::string_view("1B\r\n40\n0A\n"), out), 3u);
     EXPECT_EQ(out, (Bytes{0x1B, 0x40, 0x0A}));
     out.clear();
     // A byte above 7F is one character, never a digit and never negative.
     EXPECT_EQ(ParseHexText(std::string_view("1B \xC1"
                                             "1"),
                            out),
-              -1);
-    EXPECT_EQ(ParseHexText(std::string_view("1B 4\xB0"), out), -1);
+              std::nullopt);
+    EXPECT_EQ(ParseHexText(std::string_view("1B 4\xB0"), out), std::nullopt);
     EXPECT_TRUE(out.empty());
-    EXPECT_EQ(ParseHexText(std::string_view("1B 4G"), out), -1);
+    EXPECT_EQ(ParseHexText(std::string_view("1B 4G"), out), std::nullopt);
 }
 
 // ---- Typed text ------------------------------------------------------------
@@ -245,7 +245,8 @@ TEST_P(SendJobs, AFileLoopCountsPastAHundredPercentUntilStopped) {
     EXPECT_EQ(printer.Received().size(), 150u);
     // A loop is never "sent successfully".
     EXPECT_FALSE(SendJobMessage(r, s.portKind, SendJobKind::File, loop, 50));
-    EXPECT_FALSE(SendJobMessage({SendJobResult::Done, 0, 50, {}}, s.portKind, SendJobKind::File, loop, 50));
+    EXPECT_FALSE(
+        SendJobMessage({SendJobResult::Done, PortErrorCode::None, 50, {}}, s.portKind, SendJobKind::File, loop, 50));
 }
 
 TEST(SendJobs, TheCaptionKeepsCountingPastTwentyOneMegabytes) {
@@ -301,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(Transports, SendJobs, ::testing::Values(Transport::Tcp,
 
 TEST(SendJobs, NothingToSendIsNotRepeated) {
     // A port kind the layer does not know opens nothing and writes nothing.
-    PortSettings s = UserRecord("TR-520", 7);
+    PortSettings s = UserRecord("TR-520", PortKind{7});
     std::stop_source stop;
     PrinterPort port(s, {});
     const SendJobResult r = RunDataSend(port, {}, {true, 0ms}, SendLimits(stop.get_token()));
@@ -310,16 +311,16 @@ TEST(SendJobs, NothingToSendIsNotRepeated) {
 }
 
 TEST(SendJobs, AWriteOfNothingFails) {
-    PortSettings s = UserRecord("TR-520", 7);
+    PortSettings s = UserRecord("TR-520", PortKind{7});
     std::stop_source stop;
     const Bytes data = {0x41};
     PrinterPort port(s, {});
     const SendJobResult file = RunFileSend(port, data, {true, 0ms}, SendLimits(stop.get_token()), nullptr);
     EXPECT_EQ(file.status, SendJobResult::WriteFailed);
-    EXPECT_EQ(file.code, PORT_ERR_WRITE);
+    EXPECT_EQ(file.code, PortErrorCode::Write);
     const SendJobResult loop = RunDataSend(port, data, {true, 0ms}, SendLimits(stop.get_token()));
     EXPECT_EQ(loop.status, SendJobResult::WriteFailed);
-    const auto message = SendJobMessage(file, 7, SendJobKind::File, {}, 1);
+    const auto message = SendJobMessage(file, PortKind{7}, SendJobKind::File, {}, 1);
     ASSERT_TRUE(message);
     EXPECT_EQ(*message, (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
 }
@@ -344,7 +345,7 @@ TEST_F(DeafLine, AWriteWithoutProgressFailsAtTheStallBound) {
     limits.stall = 500ms;
     const SendJobResult r = RunFileSend(port, file, {}, limits, nullptr);
     EXPECT_EQ(r.status, SendJobResult::WriteFailed);
-    EXPECT_EQ(r.code, PORT_ERR_WRITE);
+    EXPECT_EQ(r.code, PortErrorCode::Write);
     EXPECT_LT(r.sent, file.size());
     EXPECT_EQ(SendJobMessage(r, PORT_COM, SendJobKind::File, {}, file.size()),
               (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
@@ -374,7 +375,7 @@ TEST_F(DeafLine, AWriteThatKeepsMovingIsNeverCutOff) {
     JobLimits limits = SendLimits(stop.get_token());
     limits.stall = 1000ms;
     PrinterPort port(s, {});
-    ASSERT_EQ(OpenPort(port, limits), 1);
+    ASSERT_TRUE(OpenPort(port, limits));
     port.SetData(file.data(), file.size() / 2);
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(WritePort(port, limits), file.size() / 2);
@@ -386,22 +387,23 @@ TEST_F(DeafLine, AWriteThatKeepsMovingIsNeverCutOff) {
 
 TEST(SendJobs, OpenFailuresShowTheirTextWithThePagesIcons) {
     struct Case {
-        int code, kind;
+        PortErrorCode code;
+        PortKind kind;
         SendJobKind job;
         PortErrorMessage message;
     };
     const Case cases[] = {
-        {PORT_ERR_OPEN, PORT_LAN, SendJobKind::Data, {StringId{206}, MessageIcon::Stop}},
-        {PORT_ERR_OPEN, PORT_COM, SendJobKind::File, {StringId{141}, MessageIcon::Stop}},
-        {PORT_ERR_BUSY, PORT_COM, SendJobKind::Data, {StringId{145}, MessageIcon::Stop}},
-        {PORT_ERR_NO_DEVICES, PORT_USB, SendJobKind::Data, {StringId{188}, MessageIcon::Warning}},
-        {PORT_ERR_NO_INFO, PORT_USB, SendJobKind::Data, {StringId{189}, MessageIcon::Warning}},
-        {PORT_ERR_NO_DEVICES, PORT_USB, SendJobKind::File, {StringId{188}, MessageIcon::Stop}},
-        {PORT_ERR_NO_INFO, PORT_USB, SendJobKind::File, {StringId{189}, MessageIcon::Stop}},
+        {PortErrorCode::Open, PORT_LAN, SendJobKind::Data, {StringId{206}, MessageIcon::Stop}},
+        {PortErrorCode::Open, PORT_COM, SendJobKind::File, {StringId{141}, MessageIcon::Stop}},
+        {PortErrorCode::Busy, PORT_COM, SendJobKind::Data, {StringId{145}, MessageIcon::Stop}},
+        {PortErrorCode::NoDevices, PORT_USB, SendJobKind::Data, {StringId{188}, MessageIcon::Warning}},
+        {PortErrorCode::NoInfo, PORT_USB, SendJobKind::Data, {StringId{189}, MessageIcon::Warning}},
+        {PortErrorCode::NoDevices, PORT_USB, SendJobKind::File, {StringId{188}, MessageIcon::Stop}},
+        {PortErrorCode::NoInfo, PORT_USB, SendJobKind::File, {StringId{189}, MessageIcon::Stop}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SendJobMessage({SendJobResult::OpenFailed, c.code, 0, {}}, c.kind, c.job, {}, 1), c.message)
-            << c.code << " " << c.kind;
+            << static_cast<int>(c.code) << " " << c.kind;
 }
 
 // ---- The one-shot send -----------------------------------------------------
@@ -426,7 +428,7 @@ TEST(SendToPrinter, WritesOnceAndReportsFailuresAsMessages) {
     s.tcpPort = 1; // nothing listens there
     const SendResult failed = SendToPrinter(s, {}, bytes, {stop.get_token()});
     EXPECT_EQ(failed.status, ExchangeResult::OpenFailed);
-    EXPECT_EQ(failed.code, PORT_ERR_OPEN);
+    EXPECT_EQ(failed.code, PortErrorCode::Open);
     EXPECT_EQ(failed.message, (PortErrorMessage{StringId{206}, MessageIcon::Warning}));
 
     stop.request_stop();

@@ -242,7 +242,7 @@ TEST_F(CommandPage, TheLoopBoxesSwitchTheirIntervalsAndClearBoxEmptiesTheInput) 
 
 TEST_F(CommandPage, OpenFailuresShowTheirMessagesWithThePagesIcons) {
     struct Case {
-        int kind;
+        PortKind kind;
         int sendButton;
         std::string text;
         MessageIcon icon;

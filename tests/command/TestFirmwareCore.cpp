@@ -166,13 +166,13 @@ TEST_F(StalledTransfer, StopEndsItQuietly) {
 
 TEST(FirmwareTransfer, APortThatTakesNothingIsGivenUpOn) {
     // A kind with no device behind it writes nothing and fails nothing.
-    PortSettings s = UserRecord("LB-610", 0);
+    PortSettings s = UserRecord("LB-610", PortKind{});
     PrinterPort port(s, UsbSelection{});
     const Bytes image = Pattern(10);
     const FirmwareResult r = RunFirmwareTransfer(port, image, FirmwareLimits({}), nullptr, 300ms);
     EXPECT_EQ(r.status, FirmwareResult::WriteFailed);
     EXPECT_EQ(r.sent, 0u);
-    EXPECT_EQ(FirmwareMessage(r, 0, 10), (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
+    EXPECT_EQ(FirmwareMessage(r, PortKind{}, 10), (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
 }
 
 // About what a pty takes while nobody reads it: the kernel's buffers, whose
@@ -255,11 +255,11 @@ TEST(FirmwareTransfer, AShortParallelWriteSendsTheRestOfItsBlockNext) {
 }
 
 TEST(FirmwareMessages, OpenFailuresWithTheStopIconAndAShortTransferAsAFailure) {
-    FirmwareResult open{FirmwareResult::OpenFailed, PORT_ERR_NO_INFO, 0, 0, {}};
+    FirmwareResult open{FirmwareResult::OpenFailed, PortErrorCode::NoInfo, 0, 0, {}};
     EXPECT_EQ(FirmwareMessage(open, PORT_USB, 10), (PortErrorMessage{StringId{189}, MessageIcon::Stop}));
-    open.code = PORT_ERR_OPEN;
+    open.code = PortErrorCode::Open;
     EXPECT_EQ(FirmwareMessage(open, PORT_LAN, 10), (PortErrorMessage{StringId{206}, MessageIcon::Stop}));
-    const FirmwareResult shortDone{FirmwareResult::Done, 0, 9, 1, {}};
+    const FirmwareResult shortDone{FirmwareResult::Done, PortErrorCode::None, 9, 1, {}};
     EXPECT_EQ(FirmwareMessage(shortDone, PORT_USB, 10), (PortErrorMessage{StringId{159}, MessageIcon::Stop}));
 }
 

@@ -78,7 +78,7 @@ protected:
 TEST_F(UpgradePage, ButtonRuleByInterfaceAndModel) {
     struct Case {
         const char* model;
-        int kind;
+        PortKind kind;
         bool update;
         bool modeShown;
         bool modeEnabled;

@@ -172,10 +172,10 @@ template <class F> std::optional<PortError> Thrown(F&& call) {
     return std::nullopt;
 }
 
-// Runs `call` and hands back the PortError code it threw, or 0.
-template <class F> int ErrorOf(F&& call) {
+// Runs `call` and hands back the PortError code it threw, or None.
+template <class F> PortErrorCode ErrorOf(F&& call) {
     std::optional<PortError> e = Thrown(std::forward<F>(call));
-    return e ? e->code : 0;
+    return e ? e->code : PortErrorCode::None;
 }
 
 // A job that another thread stops after `delay` (a window closing under it).

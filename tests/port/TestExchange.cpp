@@ -146,15 +146,15 @@ TEST(ExchangeTest, FailedOpenShowsTheOpensMessage) {
     TempDir empty;
     ScopedEnv noUsb("PEMBERLUX_SYSFS_ROOT", empty.Path().c_str());
     struct Case {
-        int kind;
+        PortKind kind;
         std::string device;
-        int code;
+        PortErrorCode code;
         int message;
     } cases[] = {
-        {PORT_COM, (empty / "ttyS7").string(), PORT_ERR_BUSY, 145},
-        {PORT_LPT, (empty / "lp7").string(), PORT_ERR_OPEN, 139},
-        {PORT_USB, "", PORT_ERR_NO_DEVICES, 188},
-        {PORT_LAN, "", PORT_ERR_OPEN, 206},
+        {PORT_COM, (empty / "ttyS7").string(), PortErrorCode::Busy, 145},
+        {PORT_LPT, (empty / "lp7").string(), PortErrorCode::Open, 139},
+        {PORT_USB, "", PortErrorCode::NoDevices, 188},
+        {PORT_LAN, "", PortErrorCode::Open, 206},
     };
     for (const Case& c : cases) {
         PrinterPort port;

@@ -21,13 +21,13 @@ protected:
 
 TEST_F(NetPortTest, RefusedConnectionFailsToOpen) {
     port.settings.tcpPort = ClosedPort();
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::Open);
     EXPECT_TRUE(AllClosed(port));
 }
 
 TEST_F(NetPortTest, AddressMustBeNumeric) {
     port.settings.ipAddress = "localhost";
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::Open);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -37,14 +37,14 @@ TEST_F(NetPortTest, ResolvedAddressesAreTriedInTurn) {
     port.settings.ipAddress = "printer.example";
     port.settings.resolvedAddresses = {"::1", "127.0.0.1"};
     printer.SetDefaultAnswer({{{'o', 'k'}}});
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("?", 1);
     EXPECT_EQ(WriteNetPort(port, {}), 1u);
     char buf[4];
     EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf, Deadline(5000ms))), "ok");
     ClosePort(port);
     port.settings.resolvedAddresses = {"::1"};
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::Open);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -58,7 +58,7 @@ TEST_F(NetPortTest, IPv6AddressReachesAPrinterOnIt) {
     }
     port.settings.ipAddress = "::1";
     port.settings.tcpPort = v6->Port();
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("v6", 2);
     EXPECT_EQ(WriteNetPort(port, {}), 2u);
     EXPECT_TRUE(v6printer.WaitForBytes(2, 5000ms));
@@ -72,7 +72,7 @@ TEST_F(NetPortTest, ConnectGivesUpAfterAboutTwentySeconds) {
     Stopwatch watch;
     std::optional<PortError> e = Thrown([&] { OpenPort(port, {}); });
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->code, PORT_ERR_OPEN);
+    EXPECT_EQ(e->code, PortErrorCode::Open);
     EXPECT_EQ(e->cause, PortError::Failed);
     EXPECT_GE(watch.Ms(), 19000);
     EXPECT_TRUE(AllClosed(port));
@@ -80,7 +80,7 @@ TEST_F(NetPortTest, ConnectGivesUpAfterAboutTwentySeconds) {
 
 TEST_F(NetPortTest, ExchangeWithThePrinter) {
     printer.SetDefaultAnswer({{{0x00, 0xff, 'O', 'K'}}});
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     const std::string frame("\x1b\x0dS\x00\x80", 5);
     port.SetData(frame.data(), frame.size());
     EXPECT_EQ(WriteNetPort(port, {}), frame.size());
@@ -91,7 +91,7 @@ TEST_F(NetPortTest, ExchangeWithThePrinter) {
 }
 
 TEST_F(NetPortTest, LargeBlockArrivesWhole) {
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     std::string block(3 << 20, '\0');
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = static_cast<char>(i * 7);
@@ -102,30 +102,30 @@ TEST_F(NetPortTest, LargeBlockArrivesWhole) {
 }
 
 TEST_F(NetPortTest, EmptyBlockSendsNothing) {
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData(nullptr, 0);
     EXPECT_EQ(WriteNetPort(port, {}), 0u);
 }
 
 TEST_F(NetPortTest, ConnectionClosedByThePrinter) {
     printer.SetDefaultAnswer({{{}, 0ms, true}});
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("?", 1);
     WriteNetPort(port, {});
     char buf[16];
-    EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf, {}); }), PORT_ERR_READ);
+    EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf, {}); }), PortErrorCode::Read);
     // Writing on is refused too, and the program is not killed by a broken pipe.
-    int code = 0;
-    for (int i = 0; i < 20 && !code; ++i) {
+    PortErrorCode code = PortErrorCode::None;
+    for (int i = 0; i < 20 && code == PortErrorCode::None; ++i) {
         code = ErrorOf([&] { WriteNetPort(port, {}); });
         std::this_thread::sleep_for(20ms);
     }
-    EXPECT_EQ(code, PORT_ERR_WRITE);
+    EXPECT_EQ(code, PortErrorCode::Write);
 }
 
 TEST_F(NetPortTest, ReadWaitsForTheAnswer) {
     printer.SetDefaultAnswer({{{'h', 'i'}, 200ms}});
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("?", 1);
     WriteNetPort(port, {});
     char buf[16];

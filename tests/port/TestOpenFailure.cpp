@@ -129,7 +129,7 @@ TEST(OpenFailureTest, OpensKeepTheReasonOfAFailedOpen) {
     const std::string missing = (dir / "ttyUSB9").string();
     PortSettings s;
     s.baudRate = "9600";
-    auto openAs = [&](int kind, const std::string& device) {
+    auto openAs = [&](PortKind kind, const std::string& device) {
         s.portKind = kind;
         s.comName = s.lptName = device;
         PrinterPort port(s, {});
@@ -137,7 +137,7 @@ TEST(OpenFailureTest, OpensKeepTheReasonOfAFailedOpen) {
         return SendFrame(port, frame, {});
     };
     const ExchangeResult absent = openAs(PORT_COM, missing);
-    EXPECT_EQ(absent.code, PORT_ERR_BUSY);
+    EXPECT_EQ(absent.code, PortErrorCode::Busy);
     EXPECT_EQ(absent.open, (OpenFailure{OpenFailure::Absent, missing, ENOENT}));
     EXPECT_EQ(openAs(PORT_LPT, missing).open.reason, OpenFailure::Absent);
 
@@ -147,7 +147,7 @@ TEST(OpenFailureTest, OpensKeepTheReasonOfAFailedOpen) {
         ASSERT_GE(other, 0);
         ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
         const ExchangeResult busy = openAs(PORT_COM, pty.Path());
-        EXPECT_EQ(busy.code, PORT_ERR_BUSY);
+        EXPECT_EQ(busy.code, PortErrorCode::Busy);
         EXPECT_EQ(busy.open.reason, OpenFailure::Busy);
         ::close(other);
     }
@@ -165,8 +165,9 @@ TEST(OpenFailureTest, OpensKeepTheReasonOfAFailedOpen) {
             SetThreadUiLanguage(LANG_ENGLISH);
             const ExchangeResult com = openAs(PORT_COM, pty.Path());
             const ExchangeResult lpt = openAs(PORT_LPT, pty.Path());
-            report = std::to_string(com.code) + "|" + std::to_string(com.open.reason) + "|" + std::to_string(lpt.code) +
-                     "|" + std::to_string(lpt.open.reason) + "|" + OpenFailureLine(com.open);
+            report = std::to_string(static_cast<int>(com.code)) + "|" + std::to_string(com.open.reason) + "|" +
+                     std::to_string(static_cast<int>(lpt.code)) + "|" + std::to_string(lpt.open.reason) + "|" +
+                     OpenFailureLine(com.open);
         }
         [[maybe_unused]] const ssize_t n = ::write(pipe[1], report.data(), report.size());
         ::_exit(0);
@@ -178,9 +179,11 @@ TEST(OpenFailureTest, OpensKeepTheReasonOfAFailedOpen) {
         report.append(buffer, static_cast<std::size_t>(n));
     ::close(pipe[0]);
     ::waitpid(child, nullptr, 0);
-    EXPECT_EQ(report, std::to_string(PORT_ERR_BUSY) + "|" + std::to_string(OpenFailure::Permission) + "|" +
-                          std::to_string(PORT_ERR_OPEN) + "|" + std::to_string(OpenFailure::Permission) + "|" +
-                          pty.Path() + ": permission denied. The device belongs to the group \"" + group +
+    EXPECT_EQ(report, std::to_string(static_cast<int>(PortErrorCode::Busy)) + "|" +
+                          std::to_string(OpenFailure::Permission) + "|" +
+                          std::to_string(static_cast<int>(PortErrorCode::Open)) + "|" +
+                          std::to_string(OpenFailure::Permission) + "|" + pty.Path() +
+                          ": permission denied. The device belongs to the group \"" + group +
                           "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.");
 }
 

@@ -18,7 +18,7 @@ protected:
 TEST_F(ParallelPortTest, MissingDeviceFailsToOpen) {
     TempDir dir;
     port.lptName = (dir / "lp7").string();
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::Open);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -26,7 +26,7 @@ TEST_F(ParallelPortTest, WritesToADeviceThatIsNoTerminal) {
     TempDir dir;
     dir.Write("printer", "");
     port.lptName = (dir / "printer").string();
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     const std::string frame("\x1b@\x00\xffZ", 5);
     port.SetData(frame.data(), frame.size());
     EXPECT_EQ(WriteLptPort(port, {}), frame.size());
@@ -36,15 +36,15 @@ TEST_F(ParallelPortTest, WritesToADeviceThatIsNoTerminal) {
 
 TEST_F(ParallelPortTest, FailingWriteThrows) {
     port.lptName = "/dev/full";
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("abc", 3);
-    EXPECT_EQ(ErrorOf([&] { WriteLptPort(port, {}); }), PORT_ERR_WRITE);
+    EXPECT_EQ(ErrorOf([&] { WriteLptPort(port, {}); }), PortErrorCode::Write);
 }
 
 TEST_F(ParallelPortTest, ReadReturnsWhatArrived) {
     Pty pty;
     port.lptName = pty.Path();
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     char buf[16];
     pty.Send("status");
     EXPECT_EQ(std::string(buf, ReadPort(port, buf, sizeof buf, {})), "status");
@@ -66,7 +66,7 @@ TEST_F(ParallelPortTest, WriteDropsWhatAnEarlierExchangeLeftBehind) {
     printer.QueueAnswer({{'o', 'l', 'd'}});
     printer.QueueAnswer({{'n', 'e', 'w'}});
     port.lptName = line.Path();
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("Q1", 2);
     EXPECT_EQ(WriteLptPort(port, {}), 2u);
     ASSERT_TRUE(printer.WaitForBytes(2, 2000ms));
@@ -86,7 +86,7 @@ TEST_F(ParallelPortTest, WriteHeldByThePrinterReturnsTheShortCount) {
     t.c_iflag |= IXON;
     pty.SetLine(t);
     port.lptName = pty.Path();
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     ASSERT_TRUE(pty.SendXoff());
     const std::string frame(50, 'p');
     port.SetData(frame.data(), frame.size());

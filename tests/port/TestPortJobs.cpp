@@ -163,25 +163,25 @@ struct NetOpenWhileHeld : Scene {
 
 struct StepCase {
     const char* name;
-    int code;
+    PortErrorCode code;
     std::function<std::unique_ptr<Scene>()> make;
 };
 
-template <class S> StepCase Step(const char* name, int code) {
+template <class S> StepCase Step(const char* name, PortErrorCode code) {
     return {name, code, [] { return std::make_unique<S>(); }};
 }
 
 const StepCase steps[] = {
-    Step<SerialRead>("SerialRead", PORT_ERR_READ),
-    Step<SerialWriteHeldByXoff>("SerialWriteHeldByXoff", PORT_ERR_WRITE),
-    Step<ParallelRead>("ParallelRead", PORT_ERR_READ),
-    Step<ConnectNeverAccepted>("ConnectNeverAccepted", PORT_ERR_OPEN),
-    Step<NetWriteNobodyReads>("NetWriteNobodyReads", PORT_ERR_WRITE),
-    Step<NetRead>("NetRead", PORT_ERR_READ),
-    Step<UsbWriteNeverCompletes>("UsbWriteNeverCompletes", PORT_ERR_WRITE),
-    Step<UsbRead>("UsbRead", PORT_ERR_READ),
-    Step<SerialOpenWhileHeld>("SerialOpenWhileHeld", PORT_ERR_BUSY),
-    Step<NetOpenWhileHeld>("NetOpenWhileHeld", PORT_ERR_OPEN),
+    Step<SerialRead>("SerialRead", PortErrorCode::Read),
+    Step<SerialWriteHeldByXoff>("SerialWriteHeldByXoff", PortErrorCode::Write),
+    Step<ParallelRead>("ParallelRead", PortErrorCode::Read),
+    Step<ConnectNeverAccepted>("ConnectNeverAccepted", PortErrorCode::Open),
+    Step<NetWriteNobodyReads>("NetWriteNobodyReads", PortErrorCode::Write),
+    Step<NetRead>("NetRead", PortErrorCode::Read),
+    Step<UsbWriteNeverCompletes>("UsbWriteNeverCompletes", PortErrorCode::Write),
+    Step<UsbRead>("UsbRead", PortErrorCode::Read),
+    Step<SerialOpenWhileHeld>("SerialOpenWhileHeld", PortErrorCode::Busy),
+    Step<NetOpenWhileHeld>("NetOpenWhileHeld", PortErrorCode::Open),
 };
 
 enum class End { Stop, Deadline };
@@ -240,7 +240,7 @@ TEST(OneExchangePerDeviceTest, SecondJobWaitsForTheFirst) {
     PrinterPort first, second;
     UseSerial(first, pty.Path());
     UseSerial(second, (dir / "printer").string());
-    ASSERT_EQ(OpenPort(first, {}), 1);
+    ASSERT_TRUE(OpenPort(first, {}));
 
     std::atomic<bool> firstClosing{false};
     bool openedAfterFirst = false;

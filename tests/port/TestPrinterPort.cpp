@@ -32,11 +32,11 @@ TEST(PrinterPortTest, OtherKindsDoNothing) {
     dir.Write("lp", "");
     for (int kind : {0, 5, -1}) {
         PrinterPort port;
-        port.kind = kind;
+        port.kind = static_cast<PortKind>(kind);
         port.comName = port.lptName = (dir / "lp").string();
         port.SetData("abc", 3);
         char buf[4];
-        EXPECT_EQ(OpenPort(port, {}), 0);
+        EXPECT_FALSE(OpenPort(port, {}));
         EXPECT_EQ(WritePort(port, {}), 0u);
         EXPECT_EQ(ReadPort(port, buf, sizeof buf, {}), 0u);
         EXPECT_TRUE(AllClosed(port));
@@ -46,8 +46,8 @@ TEST(PrinterPortTest, OtherKindsDoNothing) {
 
 TEST(PrinterPortTest, CloseOnANeverOpenedPort) {
     PrinterPort port;
-    EXPECT_EQ(ClosePort(port), 1);
-    EXPECT_EQ(ClosePort(port), 1);
+    ClosePort(port);
+    ClosePort(port);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -55,10 +55,10 @@ TEST(PrinterPortTest, WriteOrReadOnAClosedPortFails) {
     PrinterPort port;
     port.SetData("x", 1);
     char buf[4];
-    for (int kind : std::initializer_list<int>{PORT_COM, PORT_LPT, PORT_LAN}) {
+    for (PortKind kind : {PORT_COM, PORT_LPT, PORT_LAN}) {
         port.kind = kind;
-        EXPECT_EQ(ErrorOf([&] { WritePort(port, {}); }), PORT_ERR_WRITE) << kind;
-        EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf, {}); }), PORT_ERR_READ) << kind;
+        EXPECT_EQ(ErrorOf([&] { WritePort(port, {}); }), PortErrorCode::Write) << kind;
+        EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf, {}); }), PortErrorCode::Read) << kind;
     }
 }
 
@@ -68,10 +68,10 @@ TEST(PrinterPortTest, OpeningAgainReleasesWhatThePortHeld) {
     PrinterPort port;
     port.kind = PORT_LPT;
     port.lptName = (dir / "lp").string();
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     std::size_t once = OpenDescriptors();
     for (int i = 0; i < 5; ++i)
-        ASSERT_EQ(OpenPort(port, {}), 1);
+        ASSERT_TRUE(OpenPort(port, {}));
     EXPECT_EQ(OpenDescriptors(), once);
     ClosePort(port);
     EXPECT_EQ(OpenDescriptors(), once - 1);
@@ -103,7 +103,7 @@ TEST_F(PortSnapshotTest, SerialAndNetworkPortsOpenTheirSnapshot) {
     CurrentPortSettings = changed;
 
     for (PrinterPort* port : {&serialPort, &networkPort}) {
-        ASSERT_EQ(OpenPort(*port, {}), 1);
+        ASSERT_TRUE(OpenPort(*port, {}));
         port->SetData("x", 1);
         EXPECT_EQ(WritePort(*port, {}), 1u);
     }
@@ -175,56 +175,49 @@ TEST(DeviceNodeTest, WindowsPortNamesMapToLinuxNodes) {
     EXPECT_EQ(portio::DeviceNodeFor("COM1x", "COM", "/dev/ttyS"), "COM1x");
 }
 
+using VidPid = std::pair<std::string, std::string>;
+
 TEST(ParseVidPidTest, FindsBothIdsInAnyCase) {
-    std::string vid, pid;
-    EXPECT_EQ(ParseVidPid("usb#vid_3a7e&pid_5e10#lp0", vid, pid), 1);
-    EXPECT_EQ(vid, "3A7E");
-    EXPECT_EQ(pid, "5E10");
-    EXPECT_EQ(ParseVidPid("\\\\?\\USB#VID_04B8&PID_0E15#X#{28d78fad}", vid, pid), 1);
-    EXPECT_EQ(vid, "04B8");
-    EXPECT_EQ(pid, "0E15");
+    EXPECT_EQ(ParseVidPid("usb#vid_3a7e&pid_5e10#lp0"), (VidPid{"3A7E", "5E10"}));
+    EXPECT_EQ(ParseVidPid("\\\\?\\USB#VID_04B8&PID_0E15#X#{28d78fad}"), (VidPid{"04B8", "0E15"}));
 }
 
-TEST(ParseVidPidTest, MissingIdLeavesTheOutputsAlone) {
-    std::string vid = "keep", pid = "keep";
-    EXPECT_EQ(ParseVidPid("USB#VID_3A7E#lp0", vid, pid), 0);
-    EXPECT_EQ(ParseVidPid("USB#PID_3A7E#lp0", vid, pid), 0);
-    EXPECT_EQ(vid, "keep");
-    EXPECT_EQ(pid, "keep");
+TEST(ParseVidPidTest, MissingIdFindsNothing) {
+    EXPECT_EQ(ParseVidPid("USB#VID_3A7E#lp0"), std::nullopt);
+    EXPECT_EQ(ParseVidPid("USB#PID_3A7E#lp0"), std::nullopt);
 }
 
 TEST(ParseVidPidTest, ShortTailTakesWhatThereIs) {
-    std::string vid, pid;
-    EXPECT_EQ(ParseVidPid("pid_12&vid_ab", vid, pid), 1);
-    EXPECT_EQ(vid, "AB");
-    EXPECT_EQ(pid, "12&V");
+    EXPECT_EQ(ParseVidPid("pid_12&vid_ab"), (VidPid{"AB", "12&V"}));
 }
 
 TEST(ReportPortErrorTest, OpenFailureMessageDependsOnTheInterface) {
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_COM), (PortErrorMessage{StringId{141}, MessageIcon::Warning}));
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LPT), (PortErrorMessage{StringId{139}, MessageIcon::Warning}));
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_USB), (PortErrorMessage{StringId{140}, MessageIcon::Warning}));
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, PORT_LAN), (PortErrorMessage{StringId{206}, MessageIcon::Warning}));
-    EXPECT_EQ(ReportPortError(PORT_ERR_OPEN, 0), std::nullopt);
+    EXPECT_EQ(ReportPortError(PortErrorCode::Open, PORT_COM), (PortErrorMessage{StringId{141}, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PortErrorCode::Open, PORT_LPT), (PortErrorMessage{StringId{139}, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PortErrorCode::Open, PORT_USB), (PortErrorMessage{StringId{140}, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PortErrorCode::Open, PORT_LAN), (PortErrorMessage{StringId{206}, MessageIcon::Warning}));
+    EXPECT_EQ(ReportPortError(PortErrorCode::Open, PortKind{}), std::nullopt);
 }
 
 TEST(ReportPortErrorTest, OtherOpenFailuresAreTheSameForEveryInterface) {
-    for (int kind : std::initializer_list<int>{PORT_COM, PORT_LPT, PORT_USB, PORT_LAN, 0}) {
-        EXPECT_EQ(ReportPortError(PORT_ERR_BUSY, kind), (PortErrorMessage{StringId{145}, MessageIcon::Warning}));
-        EXPECT_EQ(ReportPortError(PORT_ERR_NO_DEVICES, kind), (PortErrorMessage{StringId{188}, MessageIcon::Warning}));
-        EXPECT_EQ(ReportPortError(PORT_ERR_NO_INFO, kind), (PortErrorMessage{StringId{189}, MessageIcon::Warning}));
-        EXPECT_EQ(ReportPortError(PORT_ERR_WRITE, kind), std::nullopt);
-        EXPECT_EQ(ReportPortError(PORT_ERR_READ, kind), std::nullopt);
-        EXPECT_EQ(ReportPortError(0, kind), std::nullopt);
+    for (PortKind kind : std::initializer_list<PortKind>{PORT_COM, PORT_LPT, PORT_USB, PORT_LAN, PortKind{}}) {
+        EXPECT_EQ(ReportPortError(PortErrorCode::Busy, kind), (PortErrorMessage{StringId{145}, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PortErrorCode::NoDevices, kind),
+                  (PortErrorMessage{StringId{188}, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PortErrorCode::NoInfo, kind),
+                  (PortErrorMessage{StringId{189}, MessageIcon::Warning}));
+        EXPECT_EQ(ReportPortError(PortErrorCode::Write, kind), std::nullopt);
+        EXPECT_EQ(ReportPortError(PortErrorCode::Read, kind), std::nullopt);
+        EXPECT_EQ(ReportPortError(PortErrorCode::None, kind), std::nullopt);
     }
 }
 
 TEST(PortErrorTest, CarriesItsCode) {
     try {
-        throw PortError{PORT_ERR_NO_INFO};
+        throw PortError{PortErrorCode::NoInfo};
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "PORT_ERR_NO_INFO");
-        EXPECT_EQ(dynamic_cast<const PortError&>(e).code, 8006);
+        EXPECT_EQ(static_cast<int>(dynamic_cast<const PortError&>(e).code), 8006);
     }
 }
 

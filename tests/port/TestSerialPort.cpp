@@ -48,13 +48,13 @@ protected:
 
 TEST_F(SerialPortTest, MissingDeviceOrNoSerialLineIsBusy) {
     port.comName = "/nonexistent/ttyS7";
-    EXPECT_EQ(ErrorOf([&] { OpenComPort(port, {}); }), PORT_ERR_BUSY);
+    EXPECT_EQ(ErrorOf([&] { OpenComPort(port, {}); }), PortErrorCode::Busy);
     EXPECT_TRUE(AllClosed(port));
 
     TempDir dir;
     dir.Write("plain", "");
     port.comName = (dir / "plain").string();
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_BUSY);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::Busy);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -64,7 +64,7 @@ TEST_F(SerialPortTest, OddParitySevenBitsTwoStopBitsHardwareHandshake) {
     before.c_iflag |= IXON | IXOFF;
     pty.SetLine(before);
 
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     termios t = pty.Line();
     EXPECT_EQ(cfgetospeed(&t), B19200);
     EXPECT_EQ(cfgetispeed(&t), B19200);
@@ -84,7 +84,7 @@ TEST_F(SerialPortTest, EvenParityEightBitsOneStopBitXonXoff) {
     before.c_cflag |= CSTOPB | CRTSCTS | PARODD;
     pty.SetLine(before);
 
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     termios t = pty.Line();
     EXPECT_EQ(cfgetospeed(&t), B115200);
     EXPECT_FALSE(t.c_cflag & PARODD);
@@ -103,7 +103,7 @@ TEST_F(SerialPortTest, UnknownTextsLeaveWhatTheLineHad) {
     before.c_cflag |= PARODD | CSTOPB | CRTSCTS;
     pty.SetLine(before);
 
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     termios t = pty.Line();
     EXPECT_EQ(cfgetospeed(&t), B2400);
     EXPECT_TRUE(t.c_cflag & PARODD);
@@ -136,7 +136,7 @@ TEST_F(SerialPortTest, BytesPassUnchangedBothWays) {
     cooked.c_oflag |= OPOST | ONLCR;
     cooked.c_lflag |= ICANON | ECHO;
     pty.SetLine(cooked);
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
 
     const std::string frame("\x1b\x0dS\n\x00\xff\x80\r", 8);
     Write(frame);
@@ -154,7 +154,7 @@ TEST_F(SerialPortTest, ExchangeWithSimulatedPrinter) {
     sim::PtyPort line(printer);
     printer.SetDefaultAnswer({{{'O', 'K'}}, {{'!'}, 300ms}});
     port.comName = line.Path();
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     Write("\x1b\x0dS?");
     // The answer comes in two parts; the read gathers both.
     char buf[64];
@@ -164,7 +164,7 @@ TEST_F(SerialPortTest, ExchangeWithSimulatedPrinter) {
 }
 
 TEST_F(SerialPortTest, ReadEndsAboutOneSecondAfterTheLastByte) {
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     std::thread printer([&] {
         pty.Send("AB");
         std::this_thread::sleep_for(500ms);
@@ -180,7 +180,7 @@ TEST_F(SerialPortTest, ReadEndsAboutOneSecondAfterTheLastByte) {
 }
 
 TEST_F(SerialPortTest, ReadWithoutAnswerEndsAfterTheTotalBound) {
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     Stopwatch watch;
     char buf[200];
     EXPECT_EQ(ReadPort(port, buf, sizeof buf, {}), 0u); // 1000 ms + 3 ms x 200
@@ -188,7 +188,7 @@ TEST_F(SerialPortTest, ReadWithoutAnswerEndsAfterTheTotalBound) {
 }
 
 TEST_F(SerialPortTest, ReadStopsAtTheRequestedCount) {
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     pty.Send("0123456789");
     char buf[16];
     EXPECT_EQ(ReadPort(port, buf, 4, {}), 4u);
@@ -200,7 +200,7 @@ TEST_F(SerialPortTest, ReadStopsAtTheRequestedCount) {
 TEST_F(SerialPortTest, AnswerLeftFromBeforeTheOpenIsDropped) {
     pty.Send("stale");
     std::this_thread::sleep_for(50ms);
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     pty.Send("fresh");
     char buf[16];
     std::size_t n = ReadPort(port, buf, sizeof buf, {});
@@ -208,7 +208,7 @@ TEST_F(SerialPortTest, AnswerLeftFromBeforeTheOpenIsDropped) {
 }
 
 TEST_F(SerialPortTest, ReadEndsWhenTheReplyIsWhole) {
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     std::thread printer([&] {
         pty.Send("SN-");
         std::this_thread::sleep_for(200ms);
@@ -230,30 +230,30 @@ TEST_F(SerialPortTest, ReadEndsWhenTheReplyIsWhole) {
 // time-out (10 s + 3 ms per byte) nothing has gone and the write fails.
 TEST_F(SerialPortTest, WriteHeldByXoffFailsAfterTheTimeOut) {
     port.settings.flowControl = "Xon/Xoff";
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     ASSERT_TRUE(pty.SendXoff());
     const std::string frame(100, 'x');
     port.SetData(frame.data(), frame.size());
     Stopwatch watch;
     std::optional<PortError> e = Thrown([&] { WriteComPort(port, {}); });
     ASSERT_TRUE(e);
-    EXPECT_EQ(e->code, PORT_ERR_WRITE);
+    EXPECT_EQ(e->code, PortErrorCode::Write);
     EXPECT_EQ(e->cause, PortError::Failed);
     EXPECT_GE(watch.Ms(), 9900);
     EXPECT_EQ(pty.Receive(1, 100ms), "");
     // The failed write leaves the port open for the caller to close.
     EXPECT_FALSE(AllClosed(port));
-    EXPECT_EQ(ClosePort(port), 1);
+    ClosePort(port);
     EXPECT_TRUE(AllClosed(port));
 }
 
 TEST_F(SerialPortTest, WriteAndReadFailOnAHungUpLine) {
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     pty.CloseMaster();
     port.SetData("abc", 3);
-    EXPECT_EQ(ErrorOf([&] { WriteComPort(port, {}); }), PORT_ERR_WRITE);
+    EXPECT_EQ(ErrorOf([&] { WriteComPort(port, {}); }), PortErrorCode::Write);
     char buf[8];
-    EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf, {}); }), PORT_ERR_READ);
+    EXPECT_EQ(ErrorOf([&] { ReadPort(port, buf, sizeof buf, {}); }), PortErrorCode::Read);
 }
 
 // A program of the test's own, in a process group of its own, so that ending
@@ -341,7 +341,7 @@ TEST_F(SerialPortTest, AHangUpMidReplyLeavesTheLineOpenToOthers) {
     printer.SetDefaultAnswer({{{'O', 'K'}}, {{}, 0ms, true}});
     port.comName = line.Path();
 
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     EXPECT_EQ(OpenAsAnotherUser(line.Path()), EBUSY); // exclusive while the job runs
     ClosePort(port);
 
@@ -366,7 +366,7 @@ TEST_F(SerialPortTest, LineLockedByAnotherProgramIsBusy) {
     const std::uint8_t frame[] = {0x1b, 'R', 0x00};
     ExchangeResult r = SendFrame(port, frame, {});
     EXPECT_EQ(r.status, ExchangeResult::OpenFailed);
-    EXPECT_EQ(r.code, PORT_ERR_BUSY);
+    EXPECT_EQ(r.code, PortErrorCode::Busy);
     EXPECT_EQ(ExchangeMessage(r, PORT_COM), (PortErrorMessage{StringId{145}, MessageIcon::Warning}));
     EXPECT_EQ(pty.Receive(1, 300ms), "");
     EXPECT_TRUE(AllClosed(port));
@@ -376,7 +376,7 @@ TEST_F(SerialPortTest, LineLockedByAnotherProgramIsBusy) {
 // is refused) and other programs that lock it are kept out.
 TEST_F(SerialPortTest, OpenLineIsLockedAgainstOtherPrograms) {
     ASSERT_FALSE(Exclusive(pty.Path()));
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     EXPECT_TRUE(Exclusive(pty.Path()));
     // It gives up (it may not even get the line open).
     EXPECT_GT(Program({"flock", "-n", "-x", pty.Path(), "true"}).Wait(), 0);

@@ -33,9 +33,9 @@ protected:
         port.usb = {vendor, second, vendorOnly != 0};
     }
 
-    // Opens, writes `frame`, closes; gives back the error code or 0.
-    int Send(const std::string& frame) {
-        int code = ErrorOf([&] {
+    // Opens, writes `frame`, closes; gives back the error code or None.
+    PortErrorCode Send(const std::string& frame) {
+        PortErrorCode code = ErrorOf([&] {
             OpenPort(port, {});
             port.SetData(frame.data(), frame.size());
             WriteUsbPort(port, {});
@@ -61,19 +61,19 @@ protected:
 TEST_F(UsbPortTest, NoUsbmiscClassMeansNoDevices) {
     TempDir empty;
     ScopedEnv bare("PEMBERLUX_SYSFS_ROOT", empty.Path().c_str());
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_DEVICES);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::NoDevices);
     EXPECT_TRUE(AllClosed(port));
 }
 
 TEST_F(UsbPortTest, NoPrinterAttachedMeansNoInformation) {
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_INFO);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::NoInfo);
 }
 
 TEST_F(UsbPortTest, NoPrinterOfTheSelectedModel) {
     Add("3a7e", "41a3");
     Add("04b8", "0202");
     Select(0, "3A7E", "41A2");
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_INFO);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::NoInfo);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -82,7 +82,7 @@ TEST_F(UsbPortTest, ModelSelectionNeedsVendorAndProduct) {
     auto& otherVendor = Add("1d90", "41a2");
     auto& wanted = Add("3a7e", "41a2");
     Select(0, "3A7E", "41A2");
-    EXPECT_EQ(Send("\x1d\x49"), 0);
+    EXPECT_EQ(Send("\x1d\x49"), PortErrorCode::None);
     EXPECT_TRUE(Got(wanted, "\x1d\x49"));
     EXPECT_TRUE(otherModel.Received().empty());
     EXPECT_TRUE(otherVendor.Received().empty());
@@ -93,7 +93,7 @@ TEST_F(UsbPortTest, VendorOnlyAcceptsTheSecondVendorWhateverItsProduct) {
     auto& second = Add("1d90", "ffff");
     auto& first = Add("3a7e", "0001");
     Select(1, "3A7E", "1D90");
-    EXPECT_EQ(Send("label"), 0);
+    EXPECT_EQ(Send("label"), PortErrorCode::None);
     EXPECT_TRUE(Got(second, "label"));
     EXPECT_TRUE(Got(first, "label"));
     EXPECT_TRUE(stranger.Received().empty());
@@ -103,10 +103,10 @@ TEST_F(UsbPortTest, PrinterWithoutProductIdIsSkipped) {
     auto& noProduct = Add("3a7e", "5e10");
     fs::remove(fs::canonical(tree.SysfsRoot() / "class/usbmisc/lp0/device").parent_path() / "idProduct");
     Select(1, "3A7E", "5E10");
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_NO_INFO);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::NoInfo);
 
     auto& complete = Add("3a7e", "5e10");
-    EXPECT_EQ(Send("x"), 0);
+    EXPECT_EQ(Send("x"), PortErrorCode::None);
     EXPECT_TRUE(Got(complete, "x"));
     EXPECT_TRUE(noProduct.Received().empty());
 }
@@ -115,7 +115,7 @@ TEST_F(UsbPortTest, WithoutSelectionEveryPrinterIsOpenedAndWritten) {
     auto& a = Add("3a7e", "5e10");
     auto& b = Add("04b8", "0e15");
     auto& c = Add("1d90", "41a2");
-    EXPECT_EQ(Send("all"), 0);
+    EXPECT_EQ(Send("all"), PortErrorCode::None);
     EXPECT_TRUE(Got(a, "all"));
     EXPECT_TRUE(Got(b, "all"));
     EXPECT_TRUE(Got(c, "all"));
@@ -124,7 +124,7 @@ TEST_F(UsbPortTest, WithoutSelectionEveryPrinterIsOpenedAndWritten) {
 TEST_F(UsbPortTest, AtMostTenPrintersAreOpened) {
     for (int i = 0; i < 12; ++i)
         Add("3a7e", "5e10");
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("n", 1);
     EXPECT_EQ(WriteUsbPort(port, {}), 1u);
     ClosePort(port);
@@ -138,7 +138,7 @@ TEST_F(UsbPortTest, AtMostTenPrintersAreOpened) {
 TEST_F(UsbPortTest, FirstWantedPrinterThatWontOpenFailsTheOpen) {
     Add("3a7e", "5e10");
     fs::remove(tree.DevRoot() / "usb/lp0");
-    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PORT_ERR_OPEN);
+    EXPECT_EQ(ErrorOf([&] { OpenPort(port, {}); }), PortErrorCode::Open);
     EXPECT_TRUE(AllClosed(port));
 }
 
@@ -147,7 +147,7 @@ TEST_F(UsbPortTest, LaterPrinterThatWontOpenIsPassedOver) {
     Add("3a7e", "5e10");
     auto& c = Add("3a7e", "5e10");
     fs::remove(tree.DevRoot() / "usb/lp1");
-    EXPECT_EQ(Send("go"), 0);
+    EXPECT_EQ(Send("go"), PortErrorCode::None);
     EXPECT_TRUE(Got(a, "go"));
     EXPECT_TRUE(Got(c, "go"));
 }
@@ -156,7 +156,7 @@ TEST_F(UsbPortTest, ReadReturnsThePrinterThatAnswersFirst) {
     Add("3a7e", "5e10"); // never answers
     Add("3a7e", "5e10").SetDefaultAnswer({{{'a', '1'}, 300ms}});
     Add("3a7e", "5e10").SetDefaultAnswer({{{'b', '2', '2'}, 50ms}});
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     port.SetData("?", 1);
     WriteUsbPort(port, {});
     char buf[16];
@@ -186,7 +186,7 @@ TEST_F(UsbPortTest, AnAnswerLeftByAnEarlierExchangeIsNotTakenForTheNextReply) {
 TEST_F(UsbPortTest, WriteWaitsUntilThePrinterHasTakenEveryTransfer) {
     Add("3a7e", "5e10");
     TransferNode node(tree.DevRoot() / "usb/lp0");
-    ASSERT_EQ(OpenPort(port, {}), 1);
+    ASSERT_TRUE(OpenPort(port, {}));
     std::string block(12000, '\0');
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = static_cast<char>(i * 13 + i / 256);
@@ -215,7 +215,7 @@ TEST_F(UsbPortTest, TransferThatNeverCompletesIsAFailedWrite) {
     ExchangeResult r = SendFrame(port, frame, {});
     EXPECT_GE(watch.Ms(), 10000);
     EXPECT_EQ(r.status, ExchangeResult::WriteFailed);
-    EXPECT_EQ(r.code, PORT_ERR_WRITE);
+    EXPECT_EQ(r.code, PortErrorCode::Write);
     EXPECT_EQ(ExchangeMessage(r, PORT_USB), (PortErrorMessage{StringId{159}, MessageIcon::Warning}));
     EXPECT_EQ(node.Pending(), sizeof frame);
 }

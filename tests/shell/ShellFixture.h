@@ -38,7 +38,7 @@ protected:
         SetThreadUiLanguage(LANG_ENGLISH);
     }
 
-    static PortSettings Record(const std::string& model = "LB-610", int kind = PORT_USB) {
+    static PortSettings Record(const std::string& model = "LB-610", PortKind kind = PORT_USB) {
         return UserRecord(model, kind);
     }
 

@@ -236,7 +236,7 @@ TEST_F(MainWindow, InterfaceRadiosEnableControlsLabelAndSave) {
 
     struct Case {
         int radio;
-        int kind;
+        PortKind kind;
         const char* label;
         bool setting;
         bool wifiSetup;

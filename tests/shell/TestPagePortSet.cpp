@@ -341,7 +341,7 @@ TEST_F(WifiReset, SendsTheFrameOnEveryTransport) {
     usb.AddPrinter(printer, "3a7e", "5e10");
     test::ScopedEnv sys("PEMBERLUX_SYSFS_ROOT", usb.SysfsRoot().c_str());
     test::ScopedEnv dev("PEMBERLUX_DEV_ROOT", usb.DevRoot().c_str());
-    for (int kind : {PORT_COM, PORT_LPT, PORT_USB, PORT_LAN}) {
+    for (PortKind kind : {PORT_COM, PORT_LPT, PORT_USB, PORT_LAN}) {
         SCOPED_TRACE(kind);
         PortSettings s = Record("LB-610", kind);
         s.comName = s.lptName = pty.Path();

@@ -229,8 +229,10 @@ TEST(MessageBoxes, TheRecorderTakesTheirPlaceOnEveryThread) {
     MessageRecorder recorder;
     SetThreadUiLanguage(LANG_ENGLISH);
     EXPECT_EQ(ShowString(nullptr, StringId{174}, MessageIcon::Stop), MessageReply::Ok);
-    std::thread([] { ShowPortError(nullptr, 8000, 4); }).join();
-    std::thread([] { ShowPortError(nullptr, 8003, 1); }).join(); // write errors have no open message
+    std::thread([] { ShowPortError(nullptr, PortErrorCode::Open, PORT_LAN); }).join();
+    std::thread([] {
+        ShowPortError(nullptr, PortErrorCode::Write, PORT_COM);
+    }).join(); // write errors have no open message
     ASSERT_EQ(recorder.Count(), 2u);
     EXPECT_EQ(recorder.Messages()[0].text, "Communication is time out!");
     EXPECT_EQ(recorder.Messages()[0].icon, MessageIcon::Stop);

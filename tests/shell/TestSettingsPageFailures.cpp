@@ -58,7 +58,7 @@ TYPED_TEST(PageOpenFailures, ShowTheInterfacesMessage) {
     const std::string denied = closed.Path() + ": permission denied. The device belongs to the group \"" + group +
                                "\": add your user to it (sudo usermod -aG " + group + " $USER) and log in again.";
     struct Case {
-        int kind;
+        PortKind kind;
         std::string device;
         std::string message;
     } const cases[] = {

@@ -9,7 +9,7 @@ namespace pemberlux::test {
 
 // A user who chose `model` and the interface `kind`, with COM1 at 9600 8N1 and
 // hardware handshake, LPT1, the printer at 127.0.0.1:9100, in English.
-inline PortSettings UserRecord(const std::string& model = "LB-610", int kind = PORT_USB) {
+inline PortSettings UserRecord(const std::string& model = "LB-610", PortKind kind = PORT_USB) {
     PortSettings s;
     s.modelName = model;
     s.portKind = kind;

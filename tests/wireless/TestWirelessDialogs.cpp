@@ -6,6 +6,8 @@
 #include "Pty.h"
 #include "Transports.h"
 #include "WirelessTestUtil.h"
+#include "core/base/UiText.h"
+#include "core/wireless/WifiFrames.h"
 #include "ui/wireless/BluetoothSetupDlg.h"
 #include "ui/wireless/WifiSetupDlg_LB610.h"
 
@@ -17,6 +19,8 @@
 
 #include <chrono>
 #include <memory>
+#include <span>
+#include <string_view>
 
 namespace pemberlux {
 namespace {
@@ -70,6 +74,24 @@ protected:
 
 using Wifi = CWifiSetupDlg_LB610;
 using Bt = CBluetoothSetupDlg;
+
+// The command line's value words are the dialog's English list items, place
+// for place: a list's place is the value the frame carries.
+TEST(WifiWords, AreTheDialogsEnglishListItems) {
+    using Dialog = CWifiSetupDlg_LB610;
+    const struct {
+        int list;
+        std::span<const std::string_view> words;
+    } lists[] = {
+        {Dialog::IDC_MODE, WIFI_MODE_WORDS},
+        {Dialog::IDC_ENCRYPTION, WIFI_ENCRYPTION_WORDS},
+        {Dialog::IDC_KEY_FORMAT, WIFI_KEY_FORMAT_WORDS},
+    };
+    for (const auto& l : lists)
+        EXPECT_EQ(TemplateItems(Dialog::IDD, l.list, LANG_ENGLISH),
+                  std::vector<std::string>(l.words.begin(), l.words.end()))
+            << l.list;
+}
 
 TEST_F(WirelessTest, WifiDefaultsConfirmedAtOnce) {
     Wifi dialog(settings);

@@ -122,7 +122,7 @@ void ShowNetworkDialogs(CPemberluxDlg& w, const Visitor& visit) {
 
 struct Printer {
     ModelId model;
-    int kind;
+    PortKind kind;
 };
 
 // The main window on one printer, every page of its menu list, then the

@@ -1,7 +1,5 @@
 #include "core/base/HexText.h"
 
-#include <climits>
-
 namespace pemberlux {
 
 namespace {
@@ -17,7 +15,7 @@ int DigitValue(char32_t c) {
     return -1;
 }
 
-template <class Text> int Parse(const Text& text, Bytes& out) {
+template <class Text> std::optional<std::size_t> Parse(const Text& text, Bytes& out) {
     Bytes bytes;
     bytes.reserve(text.size() / 2);
     const std::size_t length = text.size();
@@ -34,26 +32,25 @@ template <class Text> int Parse(const Text& text, Bytes& out) {
         const int h = DigitValue(high);
         if (j >= length) {
             // A lone last digit is dropped; a lone last character that is no digit is refused like any other.
-            if (h < 0) return -1;
+            if (h < 0) return std::nullopt;
             break;
         }
         const int l = DigitValue(static_cast<char32_t>(text[j]));
-        if (h < 0 || l < 0) return -1;
+        if (h < 0 || l < 0) return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(h * 16 + l));
         i = j + 1;
     }
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return -1;
     out.insert(out.end(), bytes.begin(), bytes.end());
-    return static_cast<int>(bytes.size());
+    return bytes.size();
 }
 
 } // namespace
 
-int ParseHexText(std::u16string_view text, Bytes& out) {
+std::optional<std::size_t> ParseHexText(std::u16string_view text, Bytes& out) {
     return Parse(text, out);
 }
 
-int ParseHexText(std::string_view bytes, Bytes& out) {
+std::optional<std::size_t> ParseHexText(std::string_view bytes, Bytes& out) {
     // One character per byte: a byte is its own code, never a negative char.
     struct Unsigned {
         std::string_view s;

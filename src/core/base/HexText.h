@@ -6,21 +6,23 @@
 #include "core/base/Bytes.h"
 #include "core/base/StringId.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace pemberlux {
 
-// The message a caller shows, with the stop icon, when ParseHexText returns -1.
+// The message a caller shows, with the stop icon, when ParseHexText finds no bytes.
 constexpr StringId HEX_TEXT_ERROR_STRING = StringId::NotHexData;
 
 // Appends the bytes of `text` to `out` and returns how many; a last digit
 // without its partner is dropped. Any character other than a hexadecimal digit
-// or a separator, the last one included, makes it return -1 with nothing
+// or a separator, the last one included, makes it return nothing with nothing
 // appended (the caller then shows HEX_TEXT_ERROR_STRING). Characters above FF
 // are never digits.
-int ParseHexText(std::u16string_view text, Bytes& out);
+std::optional<std::size_t> ParseHexText(std::u16string_view text, Bytes& out);
 // The same over a file's bytes, one character per byte.
-int ParseHexText(std::string_view bytes, Bytes& out);
+std::optional<std::size_t> ParseHexText(std::string_view bytes, Bytes& out);
 
 } // namespace pemberlux

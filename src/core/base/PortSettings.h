@@ -25,7 +25,7 @@ inline constexpr std::array<std::string_view, 8> SERIAL_BAUD_RATES = {"1200",  "
 
 struct PortSettings {
     std::string modelName;
-    int portKind = 0;
+    PortKind portKind{}; // 0 until an interface is chosen
     std::string comName;
     std::string baudRate;
     std::string parity;

@@ -23,7 +23,9 @@ struct FileWrite {
 // old file is as it was and the temporary file is gone. A link is written
 // through (the file it points at is replaced); a write-protected file is left
 // alone (EACCES), as writing into it would be refused; the file keeps its
-// permissions, and a new one gets the usual ones (0666 less the umask).
+// permissions, and a new one gets the usual ones (0666 less the umask). A
+// target that is not a regular file (a pipe, a terminal, /dev/stdout) is
+// written into as it stands: there is nothing to replace.
 FileWrite ReplaceFile(const std::filesystem::path& file, std::string_view content);
 
 } // namespace pemberlux

@@ -178,7 +178,8 @@ void ReadSettingsText(const std::string& text, PortSettings& s) {
     auto valueOrEmpty = [&](const char* section, const char* key) {
         return ReadValue(text, section, key).value_or(std::string());
     };
-    s.portKind = std::atoi(value("PortType", "CurPortType").c_str());
+    // Any number is kept as it stands (a kind the program does not know opens nothing).
+    s.portKind = static_cast<PortKind>(std::atoi(value("PortType", "CurPortType").c_str()));
     s.comName = valueOrEmpty("COM", "PortName");
     s.baudRate = valueOrEmpty("COM", "Baudrate");
     s.parity = valueOrEmpty("COM", "ParitySetup");

@@ -1,13 +1,11 @@
 #include "core/command/CommandData.h"
 
+#include "core/base/FileText.h"
 #include "core/base/HexText.h"
 
 #include <cerrno>
 #include <climits>
-#include <fcntl.h>
 #include <iconv.h>
-#include <new>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pemberlux {
@@ -90,7 +88,7 @@ Bytes TextToPrinterBytes(std::u16string_view text) {
 std::optional<Bytes> CommandBytes(std::u16string_view text, bool hex) {
     if (!hex) return TextToPrinterBytes(text);
     Bytes out;
-    if (ParseHexText(text, out) < 0) return std::nullopt;
+    if (!ParseHexText(text, out)) return std::nullopt;
     return out;
 }
 
@@ -105,60 +103,15 @@ std::chrono::milliseconds IntervalOf(std::u16string_view text) {
 
 DataFile ReadDataFile(const std::filesystem::path& path) {
     DataFile file;
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
+    const WholeFile read = ReadWholeFile(path, file.bytes, PhysicalMemory() / 2);
+    if (read.error != 0) {
         file.status = DataFile::Unreadable;
-        file.error = errno;
-        return file;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        file.status = DataFile::Unreadable;
-        file.error = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        return file;
-    }
-    // A regular file is read at its size; anything else (a pipe) to its end.
-    const bool regular = S_ISREG(st.st_mode);
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    if (regular && size > PhysicalMemory() / 2) {
+        file.error = read.error;
+    } else if (read.tooLarge) {
         file.status = DataFile::TooLarge;
-        return file;
+    } else if (file.bytes.empty()) {
+        file.status = DataFile::Empty;
     }
-    try {
-        if (regular) file.bytes.reserve(static_cast<std::size_t>(size));
-        std::uint8_t chunk[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                file.status = DataFile::Unreadable;
-                file.error = errno;
-                file.bytes.clear();
-                return file;
-            }
-            if (n == 0) break;
-            if (file.bytes.size() + static_cast<std::size_t>(n) > PhysicalMemory() / 2) {
-                file.status = DataFile::TooLarge;
-                file.bytes.clear();
-                return file;
-            }
-            file.bytes.insert(file.bytes.end(), chunk, chunk + n);
-        }
-    } catch (const std::bad_alloc&) {
-        file = {DataFile::TooLarge, {}};
-        return file;
-    } catch (const std::length_error&) {
-        file = {DataFile::TooLarge, {}};
-        return file;
-    }
-    if (file.bytes.empty()) file.status = DataFile::Empty;
     return file;
 }
 
@@ -176,10 +129,10 @@ const char* DataFileMessageKey(DataFile::Status status) {
     return "";
 }
 
-std::optional<PortErrorMessage> OpenFailureMessage(int code, int kind, SendJobKind job) {
+std::optional<PortErrorMessage> OpenFailureMessage(PortErrorCode code, PortKind kind, SendJobKind job) {
     std::optional<PortErrorMessage> message = ReportPortError(code, kind);
     if (!message) return message;
-    const bool openOrBusy = code == PORT_ERR_OPEN || code == PORT_ERR_BUSY;
+    const bool openOrBusy = code == PortErrorCode::Open || code == PortErrorCode::Busy;
     message->icon = openOrBusy || job == SendJobKind::File ? MessageIcon::Stop : MessageIcon::Warning;
     return message;
 }

@@ -50,6 +50,6 @@ enum class SendJobKind { Data, File };
 // The message an open failure of a job shows: the port layer's text with the
 // page's own icon (stop for an open or busy failure, and for any on a file
 // send; warning for a missing or unknown printer on a data send).
-std::optional<PortErrorMessage> OpenFailureMessage(int code, int kind, SendJobKind job);
+std::optional<PortErrorMessage> OpenFailureMessage(PortErrorCode code, PortKind kind, SendJobKind job);
 
 } // namespace pemberlux

@@ -99,7 +99,7 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
             if (JobClock::now() - lastProgress >= zeroWriteLimit) {
                 ClosePort(port);
                 result.status = FirmwareResult::WriteFailed;
-                result.code = PORT_ERR_WRITE;
+                result.code = PortErrorCode::Write;
                 result.stalled = true;
                 return result;
             }
@@ -120,7 +120,7 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
     return result;
 }
 
-std::optional<PortErrorMessage> FirmwareMessage(const FirmwareResult& result, int kind, std::uint64_t total) {
+std::optional<PortErrorMessage> FirmwareMessage(const FirmwareResult& result, PortKind kind, std::uint64_t total) {
     switch (result.status) {
     case FirmwareResult::OpenFailed:
         if (auto m = ReportPortError(result.code, kind)) return PortErrorMessage{m->stringId, MessageIcon::Stop};

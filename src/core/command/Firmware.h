@@ -60,7 +60,7 @@ struct FirmwareResult {
         Stopped,     // the window is closing: nothing to show
     };
     Status status = Done;
-    int code = 0;
+    PortErrorCode code = PortErrorCode::None;
     std::uint64_t sent = 0;
     // Blocks written (writes that took something).
     std::size_t blocks = 0;
@@ -95,6 +95,6 @@ FirmwareResult RunFirmwareTransfer(PrinterPort& port, std::span<const std::uint8
 // for a failed write, 176 when everything went and the printer has it, the
 // unconfirmed transfer's own text (warning) when it went and the printer did
 // not confirm it, 159 (stop) when not everything went.
-std::optional<PortErrorMessage> FirmwareMessage(const FirmwareResult& result, int kind, std::uint64_t total);
+std::optional<PortErrorMessage> FirmwareMessage(const FirmwareResult& result, PortKind kind, std::uint64_t total);
 
 } // namespace pemberlux

@@ -50,7 +50,7 @@ SendJobResult RunDataSend(PrinterPort& port, std::span<const std::uint8_t> data,
         if (n < data.size()) {
             ClosePort(port);
             result.status = SendJobResult::WriteFailed;
-            result.code = PORT_ERR_WRITE;
+            result.code = PortErrorCode::Write;
             return result;
         }
         if (!SleepFor(job.stop, options.interval)) {
@@ -94,7 +94,7 @@ SendJobResult RunFileSend(PrinterPort& port, std::span<const std::uint8_t> data,
                 // A port that takes nothing would never finish.
                 ClosePort(port);
                 result.status = SendJobResult::WriteFailed;
-                result.code = PORT_ERR_WRITE;
+                result.code = PortErrorCode::Write;
                 return result;
             }
             position += n;
@@ -111,7 +111,7 @@ SendJobResult RunFileSend(PrinterPort& port, std::span<const std::uint8_t> data,
     return result;
 }
 
-std::optional<PortErrorMessage> SendJobMessage(const SendJobResult& result, int kind, SendJobKind job,
+std::optional<PortErrorMessage> SendJobMessage(const SendJobResult& result, PortKind kind, SendJobKind job,
                                                const SendOptions& options, std::uint64_t total) {
     switch (result.status) {
     case SendJobResult::OpenFailed:

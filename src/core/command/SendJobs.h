@@ -33,7 +33,7 @@ struct SendJobResult {
         Stopped,     // the Stop button, or the window closing
     };
     Status status = Done;
-    int code = 0;
+    PortErrorCode code = PortErrorCode::None;
     // Bytes that went out, over every pass.
     std::uint64_t sent = 0;
     // Why the device could not be opened (OpenFailed), when the system said.
@@ -76,7 +76,7 @@ SendJobResult RunFileSend(PrinterPort& port, std::span<const std::uint8_t> data,
 
 // What the user is told when the job has ended: an open failure with the
 // page's icons, 159 for a failed write, and for a single whole file send 177.
-std::optional<PortErrorMessage> SendJobMessage(const SendJobResult& result, int kind, SendJobKind job,
+std::optional<PortErrorMessage> SendJobMessage(const SendJobResult& result, PortKind kind, SendJobKind job,
                                                const SendOptions& options, std::uint64_t total);
 
 } // namespace pemberlux

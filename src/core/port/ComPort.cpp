@@ -97,16 +97,16 @@ termios portio::SerialLineFor(const termios& current, const PortSettings& s) {
     return t;
 }
 
-int OpenComPort(PrinterPort& port, const JobLimits& job) {
+bool OpenComPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
     const std::string path = DeviceNodeFor(port.comName, "COM", "/dev/ttyS");
-    HoldDevice(port, DeviceKey(path), PORT_ERR_BUSY, job);
+    HoldDevice(port, DeviceKey(path), PortErrorCode::Busy, job);
     int fd = OpenDevice(path);
     auto busy = [&] {
         const int error = errno;
         CloseFd(fd);
         ClosePort(port);
-        FailOpen(PORT_ERR_BUSY, path, error);
+        FailOpen(PortErrorCode::Busy, path, error);
     };
     if (fd < 0) busy();
     // Not a serial line (a plain file, a missing driver): treated like a busy port.
@@ -121,13 +121,13 @@ int OpenComPort(PrinterPort& port, const JobLimits& job) {
     tcsetattr(fd, TCSANOW, &line);
     // The device may still hold an answer meant for an earlier exchange.
     tcflush(fd, TCIFLUSH);
-    return 1;
+    return true;
 }
 
 std::size_t WriteComPort(PrinterPort& port, const JobLimits& job) {
     auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
     std::size_t written = WriteBlock(port.handles[0], port.data, port.length, deadline, false, job, port.progress);
-    if (written != port.length) Fail(PORT_ERR_WRITE);
+    if (written != port.length) Fail(PortErrorCode::Write);
     return written;
 }
 
@@ -135,7 +135,7 @@ namespace portio {
 
 bool DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd) {
     const int fd = port.handles[0];
-    if (fd < 0) Fail(PORT_ERR_WRITE);
+    if (fd < 0) Fail(PortErrorCode::Write);
     // The driver's queue has no wake-up of its own (and tcdrain() would wait
     // without end on a line held by flow control): it is looked at in slices.
     const auto stall = job.StallOrDefault();
@@ -144,13 +144,13 @@ bool DrainComPort(PrinterPort& port, const JobLimits& job, DrainEnd) {
     for (;;) {
         int queued = 0;
         // A hung-up line refuses the question: what it held is lost.
-        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) Fail(PORT_ERR_WRITE);
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) Fail(PortErrorCode::Write);
         if (queued <= 0) return true;
         const auto now = Clock::now();
         if (left >= 0 && queued < left) progress = now;
         left = queued;
-        if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
-        if (job.Expired() || now >= progress + stall) FailWait(PORT_ERR_WRITE, Wait::Expired);
+        if (job.Stopped()) FailWait(PortErrorCode::Write, Wait::Stopped);
+        if (job.Expired() || now >= progress + stall) FailWait(PortErrorCode::Write, Wait::Expired);
         SleepFor(job.stop, std::chrono::milliseconds(10));
     }
 }
@@ -174,7 +174,7 @@ void ReleaseLine(PrinterPort& port) {
 std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete* complete) {
     int fd = port.handles[0];
-    if (fd < 0) Fail(PORT_ERR_READ);
+    if (fd < 0) Fail(PortErrorCode::Read);
     if (count == 0) return 0;
     auto* out = static_cast<std::uint8_t*>(buffer);
     const auto total = After(READ_TOTAL_MS + READ_PER_BYTE_MS * static_cast<std::int64_t>(count));
@@ -191,9 +191,9 @@ std::size_t ReadComPort(PrinterPort& port, void* buffer, std::size_t count, cons
             w = WaitFor(fd, POLLIN, total, job);
         }
         if (w == Wait::TimedOut) return got;
-        if (w != Wait::Ready) FailWait(PORT_ERR_READ, w);
+        if (w != Wait::Ready) FailWait(PortErrorCode::Read, w);
         ReadResult r = ReadOnce(fd, out + got, count - got, false);
-        if (r.kind == ReadResult::End) Fail(PORT_ERR_READ); // hung up
+        if (r.kind == ReadResult::End) Fail(PortErrorCode::Read); // hung up
         if (r.kind == ReadResult::Nothing) {
             if (waited) Pause();
             waited = true;

@@ -86,7 +86,7 @@ ExchangeResult Exchange(PrinterPort& port, std::span<const std::uint8_t> frame, 
     return result;
 }
 
-std::optional<PortErrorMessage> ExchangeMessage(const ExchangeResult& result, int kind) {
+std::optional<PortErrorMessage> ExchangeMessage(const ExchangeResult& result, PortKind kind) {
     switch (result.status) {
     case ExchangeResult::OpenFailed:
         return ReportPortError(result.code, kind);

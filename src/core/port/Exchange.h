@@ -36,7 +36,7 @@ struct ExchangeResult {
         Stopped,     // the job was stopped (its window closed): nothing to show
     };
     Status status = Done;
-    int code = 0;
+    PortErrorCode code = PortErrorCode::None;
     // The reply began before the time-out and ended after it: it is whole and
     // usable, and the user is still told that the printer was late.
     bool late = false;
@@ -64,6 +64,6 @@ inline ExchangeResult SendFrame(PrinterPort& port, std::span<const std::uint8_t>
 // The message of a result on a port of `kind`, as the settings pages show it:
 // an open's own message, 159 for a failed write, 175 for a lost connection, 174
 // for a reply that did not come or came late; nothing else.
-std::optional<PortErrorMessage> ExchangeMessage(const ExchangeResult& result, int kind);
+std::optional<PortErrorMessage> ExchangeMessage(const ExchangeResult& result, PortKind kind);
 
 } // namespace pemberlux

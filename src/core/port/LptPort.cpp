@@ -17,18 +17,18 @@ constexpr std::int64_t WRITE_PER_BYTE_MS = 20;
 
 } // namespace
 
-int OpenLptPort(PrinterPort& port, const JobLimits& job) {
+bool OpenLptPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
     const std::string path = DeviceNodeFor(port.lptName, "LPT", "/dev/lp");
-    HoldDevice(port, DeviceKey(path), PORT_ERR_OPEN, job);
+    HoldDevice(port, DeviceKey(path), PortErrorCode::Open, job);
     int fd = OpenDevice(path);
     if (fd < 0) {
         const int error = errno;
         ClosePort(port);
-        FailOpen(PORT_ERR_OPEN, path, error);
+        FailOpen(PortErrorCode::Open, path, error);
     }
     port.handles[0] = fd;
-    return 1;
+    return true;
 }
 
 std::size_t WriteLptPort(PrinterPort& port, const JobLimits& job) {
@@ -47,11 +47,11 @@ namespace portio {
 std::size_t ReadLptPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete*) {
     int fd = port.handles[0];
-    if (fd < 0) Fail(PORT_ERR_READ);
+    if (fd < 0) Fail(PortErrorCode::Read);
     if (count == 0) return 0;
     for (;;) {
         Wait w = WaitFor(fd, POLLIN, std::nullopt, job);
-        if (w != Wait::Ready) FailWait(PORT_ERR_READ, w);
+        if (w != Wait::Ready) FailWait(PortErrorCode::Read, w);
         ReadResult r = ReadOnce(fd, buffer, count, false);
         if (r.kind == ReadResult::Data) return r.count;
         // The lp driver reports readable whether or not it has anything.

@@ -79,7 +79,7 @@ int Connect(const std::string& address, int tcpPort, Clock::time_point until, co
     const Wait w = WaitFor(fd, POLLOUT, until, job);
     if (w == Wait::Stopped || w == Wait::Expired) {
         CloseFd(fd);
-        FailWait(PORT_ERR_OPEN, w);
+        FailWait(PortErrorCode::Open, w);
     }
     int error = 0;
     socklen_t len = sizeof error;
@@ -89,10 +89,10 @@ int Connect(const std::string& address, int tcpPort, Clock::time_point until, co
 
 } // namespace
 
-int OpenNetPort(PrinterPort& port, const JobLimits& job) {
+bool OpenNetPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
     const PortSettings& s = port.settings;
-    HoldDevice(port, "tcp:" + s.ipAddress + ":" + std::to_string(s.tcpPort), PORT_ERR_OPEN, job);
+    HoldDevice(port, "tcp:" + s.ipAddress + ":" + std::to_string(s.tcpPort), PortErrorCode::Open, job);
     // A resolved host name's addresses in turn, within one connect bound.
     const std::vector<std::string> addresses =
         s.resolvedAddresses.empty() ? std::vector<std::string>{s.ipAddress} : s.resolvedAddresses;
@@ -111,11 +111,11 @@ int OpenNetPort(PrinterPort& port, const JobLimits& job) {
     }
     if (fd < 0) {
         ClosePort(port);
-        if (!socketMade) return 0;
-        Fail(PORT_ERR_OPEN);
+        if (!socketMade) return false;
+        Fail(PortErrorCode::Open);
     }
     port.socket = fd;
-    return 1;
+    return true;
 }
 
 std::size_t WriteNetPort(PrinterPort& port, const JobLimits& job) {
@@ -127,19 +127,19 @@ namespace portio {
 
 bool DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
     const int fd = port.socket;
-    if (fd < 0) Fail(PORT_ERR_WRITE);
+    if (fd < 0) Fail(PortErrorCode::Write);
     const auto stall = job.StallOrDefault();
     Clock::time_point progress = DrainStart(port);
     // Our end of stream follows the data; the printer's kernel acknowledges it
     // once it holds every byte before it.
-    if (end != DrainEnd::More && ::shutdown(fd, SHUT_WR) != 0) Fail(PORT_ERR_WRITE);
+    if (end != DrainEnd::More && ::shutdown(fd, SHUT_WR) != 0) Fail(PortErrorCode::Write);
     int left = -1;
     bool peerEnded = false;
     Clock::time_point heard = Clock::now();
     std::optional<Clock::time_point> allTaken;
     for (;;) {
         int queued = 0;
-        if (::ioctl(fd, SIOCOUTQ, &queued) != 0) Fail(PORT_ERR_WRITE);
+        if (::ioctl(fd, SIOCOUTQ, &queued) != 0) Fail(PortErrorCode::Write);
         const auto now = Clock::now();
         if (left >= 0 && queued < left) progress = now;
         left = queued;
@@ -152,7 +152,7 @@ bool DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
             if (now >= *allTaken + stall) return end != DrainEnd::Confirmed;
             if (end == DrainEnd::Last && now >= std::max(*allTaken, heard) + QUIET) return true;
         } else if (now >= progress + stall) {
-            FailWait(PORT_ERR_WRITE, Wait::Expired);
+            FailWait(PortErrorCode::Write, Wait::Expired);
         }
         // After the printer's end of stream the socket stays readable: the
         // slice is slept, and a reset still shows on the next read.
@@ -163,8 +163,8 @@ bool DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
         } else {
             w = WaitFor(&p, 1, After(QUEUE_SLICE_MS), job);
         }
-        if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
-        if (w == Wait::Expired || job.Expired()) FailWait(PORT_ERR_WRITE, Wait::Expired);
+        if (job.Stopped()) FailWait(PortErrorCode::Write, Wait::Stopped);
+        if (w == Wait::Expired || job.Expired()) FailWait(PortErrorCode::Write, Wait::Expired);
         if (w != Wait::Ready) continue;
         switch (TakeInput(fd)) {
         case Input::Some:
@@ -176,7 +176,7 @@ bool DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
         case Input::Failed:
             // A reset: the printer closed with bytes unread, or gave up the
             // connection. What its kernel acknowledged it need not have taken.
-            Fail(PORT_ERR_WRITE);
+            Fail(PortErrorCode::Write);
         case Input::Quiet:
             break;
         }
@@ -185,14 +185,14 @@ bool DrainNetPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
 
 std::size_t ReadNetPort(PrinterPort& port, void* buffer, std::size_t count, const JobLimits& job,
                         const ReplyComplete*) {
-    if (port.socket < 0) Fail(PORT_ERR_READ);
+    if (port.socket < 0) Fail(PortErrorCode::Read);
     if (count == 0) return 0;
     for (;;) {
         Wait w = WaitFor(port.socket, POLLIN, std::nullopt, job);
-        if (w != Wait::Ready) FailWait(PORT_ERR_READ, w);
+        if (w != Wait::Ready) FailWait(PortErrorCode::Read, w);
         ReadResult r = ReadOnce(port.socket, buffer, count, true);
         if (r.kind == ReadResult::Data) return r.count;
-        if (r.kind == ReadResult::End) Fail(PORT_ERR_READ); // closed by the printer
+        if (r.kind == ReadResult::End) Fail(PortErrorCode::Read); // closed by the printer
     }
 }
 

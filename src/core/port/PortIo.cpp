@@ -17,11 +17,11 @@ namespace pemberlux::portio {
 
 using std::chrono::milliseconds;
 
-void Fail(int code) {
+void Fail(PortErrorCode code) {
     throw PortError{code};
 }
 
-void FailOpen(int code, const std::string& device, int error, bool usb) {
+void FailOpen(PortErrorCode code, const std::string& device, int error, bool usb) {
     throw PortError{code, OpenFailureOf(device, error, usb)};
 }
 
@@ -84,7 +84,7 @@ Wait WaitFor(int fd, short events, Deadline deadline, const JobLimits& job) {
     return WaitFor(&p, 1, deadline, job);
 }
 
-void FailWait(int code, Wait wait) {
+void FailWait(PortErrorCode code, Wait wait) {
     throw PortError{code, wait == Wait::Stopped   ? PortError::Stopped
                           : wait == Wait::Expired ? PortError::Expired
                                                   : PortError::Failed};
@@ -96,7 +96,7 @@ void Pause() {
 
 std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket,
                        const JobLimits& job, Clock::time_point& progress) {
-    if (fd < 0 || (!data && length > 0)) Fail(PORT_ERR_WRITE);
+    if (fd < 0 || (!data && length > 0)) Fail(PortErrorCode::Write);
     std::size_t done = 0;
     bool waited = false;
     // A short write means the device is full: wait before the next, rather
@@ -109,7 +109,7 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
     Clock::time_point started = Clock::now();
     bool peerTalks = true;
     while (done < length) {
-        if (job.Stopped()) FailWait(PORT_ERR_WRITE, Wait::Stopped);
+        if (job.Stopped()) FailWait(PortErrorCode::Write, Wait::Stopped);
         if (!full) {
             ssize_t n =
                 socket ? ::send(fd, data + done, length - done, MSG_NOSIGNAL) : ::write(fd, data + done, length - done);
@@ -121,7 +121,7 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Fail(PORT_ERR_WRITE);
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Fail(PortErrorCode::Write);
             // Ready but still refused: a driver without a real poll; don't spin on it.
             if (waited) Pause();
         }
@@ -132,7 +132,7 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
         Wait w =
             byProgress ? WaitOn(&p, 1, std::nullopt, stalled, wake->Fd()) : WaitOn(&p, 1, deadline, job, wake->Fd());
         if (w == Wait::TimedOut) break;
-        if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
+        if (w != Wait::Ready) FailWait(PortErrorCode::Write, w);
         // The peer talks while we write: its bytes are not what this write
         // waits for, and a full receive queue would reset the connection.
         // The end of its stream stays readable: no more reading after it.
@@ -154,14 +154,14 @@ bool DropInput(int fd) {
 }
 
 ReadResult ReadOnce(int fd, void* buffer, std::size_t count, bool socket) {
-    if (fd < 0) Fail(PORT_ERR_READ);
+    if (fd < 0) Fail(PortErrorCode::Read);
     for (;;) {
         ssize_t n = socket ? ::recv(fd, buffer, count, 0) : ::read(fd, buffer, count);
         if (n > 0) return {ReadResult::Data, static_cast<std::size_t>(n)};
         if (n == 0) return {count == 0 ? ReadResult::Nothing : ReadResult::End, 0};
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return {ReadResult::Nothing, 0};
-        Fail(PORT_ERR_READ);
+        Fail(PortErrorCode::Read);
     }
 }
 
@@ -192,7 +192,7 @@ Clock::time_point DrainStart(const PrinterPort& port) {
     return port.progress == Clock::time_point{} ? Clock::now() : port.progress;
 }
 
-void HoldDevice(PrinterPort& port, const std::string& key, int code, const JobLimits& job) {
+void HoldDevice(PrinterPort& port, const std::string& key, PortErrorCode code, const JobLimits& job) {
     if (!AcquireDevice(key, job)) throw PortError{code, job.Stopped() ? PortError::Stopped : PortError::Expired};
     port.devices.push_back(key);
 }

@@ -22,9 +22,9 @@ inline Clock::time_point After(std::int64_t ms) {
     return Clock::now() + std::chrono::milliseconds(ms);
 }
 
-[[noreturn]] void Fail(int code);
+[[noreturn]] void Fail(PortErrorCode code);
 // Fails an open of `device` (a USB printer's node with `usb`) with `code`, keeping why (`error`, an errno).
-[[noreturn]] void FailOpen(int code, const std::string& device, int error, bool usb = false);
+[[noreturn]] void FailOpen(PortErrorCode code, const std::string& device, int error, bool usb = false);
 
 // Opens a device node for reading and writing without blocking (every wait goes
 // through poll) and without making it our controlling terminal; -1 on failure.
@@ -39,7 +39,7 @@ Wait WaitFor(pollfd* fds, nfds_t count, Deadline deadline, const JobLimits& job)
 Wait WaitFor(int fd, short events, Deadline deadline, const JobLimits& job);
 
 // Throws the PortError `code` for a wait that ended by the job's stop or deadline.
-[[noreturn]] void FailWait(int code, Wait wait);
+[[noreturn]] void FailWait(PortErrorCode code, Wait wait);
 
 // A short sleep for devices whose driver reports "ready" without being ready,
 // so a retry loop never spins.
@@ -50,7 +50,7 @@ void Pause();
 // written. Sockets are written with send() without SIGPIPE, and what the peer
 // sends meanwhile is read and dropped (a peer blocked sending to us may stop
 // reading). A failing write, or one that accepts nothing, throws
-// PORT_ERR_WRITE; so do a stop and the job's deadline. `progress` is set to
+// PortErrorCode::Write; so do a stop and the job's deadline. `progress` is set to
 // the time of every write that got bytes out.
 std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Deadline deadline, bool socket,
                        const JobLimits& job, Clock::time_point& progress);
@@ -60,7 +60,7 @@ std::size_t WriteBlock(int fd, const std::uint8_t* data, std::size_t length, Dea
 bool DropInput(int fd);
 
 // One non-blocking read: bytes read (> 0), nothing waiting, or end of file.
-// A failing read throws PORT_ERR_READ.
+// A failing read throws PortErrorCode::Read.
 struct ReadResult {
     enum Kind { Data, Nothing, End } kind;
     std::size_t count;
@@ -105,6 +105,6 @@ Clock::time_point DrainStart(const PrinterPort& port);
 
 // Takes the device `path` names for the port (see DeviceLock.h); throws `code`
 // with the job's cause when the job ends first.
-void HoldDevice(PrinterPort& port, const std::string& key, int code, const JobLimits& job);
+void HoldDevice(PrinterPort& port, const std::string& key, PortErrorCode code, const JobLimits& job);
 
 } // namespace pemberlux::portio

@@ -4,7 +4,9 @@
 
 #include "core/port/DeviceLock.h"
 
+#include "core/base/FileText.h"
 #include "core/base/UiText.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -15,7 +17,6 @@
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace pemberlux {
@@ -96,26 +97,27 @@ std::string OpenFailureLine(const OpenFailure& f) {
     case OpenFailure::Other:
         break;
     }
-    return NoteText(NOTE_OPEN_OTHER, {f.device, std::error_code(f.error, std::generic_category()).message()});
+    return NoteText(NOTE_OPEN_OTHER, {f.device, SystemReason(f.error)});
 }
 
 const char* PortError::what() const noexcept {
     switch (code) {
-    case PORT_ERR_OPEN:
+    case PortErrorCode::Open:
         return "PORT_ERR_OPEN";
-    case PORT_ERR_BUSY:
+    case PortErrorCode::Busy:
         return "PORT_ERR_BUSY";
-    case PORT_ERR_WRITE:
+    case PortErrorCode::Write:
         return "PORT_ERR_WRITE";
-    case PORT_ERR_READ:
+    case PortErrorCode::Read:
         return "PORT_ERR_READ";
-    case PORT_ERR_NO_DEVICES:
+    case PortErrorCode::NoDevices:
         return "PORT_ERR_NO_DEVICES";
-    case PORT_ERR_NO_INFO:
+    case PortErrorCode::NoInfo:
         return "PORT_ERR_NO_INFO";
-    default:
-        return "port error";
+    case PortErrorCode::None:
+        break;
     }
+    return "port error";
 }
 
 PrinterPort::PrinterPort() {
@@ -138,8 +140,9 @@ UsbSelection UsbSelection::Current() {
 
 bool UsbSelection::Wants(const std::string& identity) const {
     if (vendor.empty() && second.empty()) return true;
-    std::string vid, pid;
-    if (!ParseVidPid(identity, vid, pid)) return false;
+    const auto ids = ParseVidPid(identity);
+    if (!ids) return false;
+    const auto& [vid, pid] = *ids;
     if (vendorOnly) return vid == vendor || vid == second;
     return vid == vendor && pid == second;
 }
@@ -147,7 +150,7 @@ bool UsbSelection::Wants(const std::string& identity) const {
 namespace {
 
 struct Backend {
-    int (*open)(PrinterPort&, const JobLimits&);
+    bool (*open)(PrinterPort&, const JobLimits&);
     std::size_t (*write)(PrinterPort&, const JobLimits&);
     std::size_t (*read)(PrinterPort&, void*, std::size_t, const JobLimits&, const ReplyComplete*);
     // None where the write already waits for its transfer.
@@ -155,7 +158,7 @@ struct Backend {
 };
 
 // The backend of a port kind; none for kinds the layer doesn't know.
-const Backend* BackendOf(int kind) {
+const Backend* BackendOf(PortKind kind) {
     static constexpr Backend backends[] = {
         {OpenComPort, WriteComPort, ReadComPort, DrainComPort},
         {OpenLptPort, WriteLptPort, ReadLptPort, nullptr},
@@ -168,9 +171,9 @@ const Backend* BackendOf(int kind) {
 
 } // namespace
 
-int OpenPort(PrinterPort& port, const JobLimits& job) {
+bool OpenPort(PrinterPort& port, const JobLimits& job) {
     const Backend* b = BackendOf(port.kind);
-    return b ? b->open(port, job) : 0;
+    return b && b->open(port, job);
 }
 
 std::size_t WritePort(PrinterPort& port, const JobLimits& job) {
@@ -189,7 +192,7 @@ bool DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end) {
     return b && b->drain ? b->drain(port, job, end) : true;
 }
 
-int ClosePort(PrinterPort& port) {
+void ClosePort(PrinterPort& port) {
     // A serial line is left open to other programs again.
     if (port.kind == PORT_COM && port.handles[0] >= 0) ReleaseLine(port);
     for (int& fd : port.handles)
@@ -202,25 +205,22 @@ int ClosePort(PrinterPort& port) {
     for (const std::string& key : port.devices)
         ReleaseDevice(key);
     port.devices.clear();
-    return 1;
 }
 
-int ParseVidPid(const std::string& identity, std::string& vid, std::string& pid) {
+std::optional<std::pair<std::string, std::string>> ParseVidPid(const std::string& identity) {
     std::string path = identity.substr(0, 259);
     for (char& c : path)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     auto v = path.find("VID_");
     auto p = path.find("PID_");
-    if (v == std::string::npos || p == std::string::npos) return 0;
-    vid = path.substr(v + 4, 4);
-    pid = path.substr(p + 4, 4);
-    return 1;
+    if (v == std::string::npos || p == std::string::npos) return std::nullopt;
+    return std::pair{path.substr(v + 4, 4), path.substr(p + 4, 4)};
 }
 
-std::optional<PortErrorMessage> ReportPortError(int code, int kind) {
+std::optional<PortErrorMessage> ReportPortError(PortErrorCode code, PortKind kind) {
     auto warn = [](StringId id) { return std::optional<PortErrorMessage>{{id, MessageIcon::Warning}}; };
     switch (code) {
-    case PORT_ERR_OPEN:
+    case PortErrorCode::Open:
         switch (kind) {
         case PORT_COM:
             return warn(StringId::OpenComFailed);
@@ -233,11 +233,11 @@ std::optional<PortErrorMessage> ReportPortError(int code, int kind) {
         default:
             return std::nullopt;
         }
-    case PORT_ERR_BUSY:
+    case PortErrorCode::Busy:
         return warn(StringId::PortBusy);
-    case PORT_ERR_NO_DEVICES:
+    case PortErrorCode::NoDevices:
         return warn(StringId::NoPrinterDetected);
-    case PORT_ERR_NO_INFO:
+    case PortErrorCode::NoInfo:
         return warn(StringId::NoPrinterInfo);
     default:
         return std::nullopt;

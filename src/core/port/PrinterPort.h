@@ -18,18 +18,24 @@
 #include <optional>
 #include <string>
 #include <termios.h>
+#include <utility>
 #include <vector>
 
 namespace pemberlux {
 
 constexpr int MAX_USB_PORTS = 10;
 
-constexpr int PORT_ERR_OPEN = 8000;
-constexpr int PORT_ERR_BUSY = 8002;
-constexpr int PORT_ERR_WRITE = 8003;
-constexpr int PORT_ERR_READ = 8004;
-constexpr int PORT_ERR_NO_DEVICES = 8005;
-constexpr int PORT_ERR_NO_INFO = 8006;
+// Why a step of the port layer failed, numbered as the user sees it in
+// "port error N"; None only in results that did not fail.
+enum class PortErrorCode : int {
+    None = 0,
+    Open = 8000,
+    Busy = 8002,
+    Write = 8003,
+    Read = 8004,
+    NoDevices = 8005,
+    NoInfo = 8006,
+};
 
 // Why a device node could not be opened, as the system said it: the user may
 // not open it, it is not there, another program holds it, or something else
@@ -53,15 +59,15 @@ OpenFailure OpenFailureOf(const std::string& device, int error, bool usb = false
 // for a node only its owner may open, neither.
 std::string OpenFailureLine(const OpenFailure& failure);
 
-// What the layer throws; `code` is one of the PORT_ERR_ values, `cause` says
+// What the layer throws; `code` says which step failed, `cause` says
 // whether the step failed, or was given up because its job was stopped or its
 // deadline passed. A failed device open also says why (`open`).
 struct PortError : std::exception {
     enum Cause { Failed, Stopped, Expired };
-    explicit PortError(int errorCode, Cause why = Failed) : code(errorCode), cause(why) {}
-    PortError(int errorCode, OpenFailure why) : code(errorCode), cause(Failed), open(std::move(why)) {}
+    explicit PortError(PortErrorCode errorCode, Cause why = Failed) : code(errorCode), cause(why) {}
+    PortError(PortErrorCode errorCode, OpenFailure why) : code(errorCode), cause(Failed), open(std::move(why)) {}
     const char* what() const noexcept override;
-    int code;
+    PortErrorCode code;
     Cause cause;
     OpenFailure open;
 };
@@ -103,7 +109,7 @@ struct PrinterPort {
 
     const std::uint8_t* data = nullptr;
     std::size_t length = 0;
-    int kind = PORT_COM;
+    PortKind kind = PORT_COM;
     std::string lptName;
     std::string comName;
     // The serial line settings and the network address the opens use.
@@ -130,36 +136,36 @@ struct PrinterPort {
 // with cause Expired once they make no progress for that long, in place of
 // the per-write time bounds below.
 
-// Opens by kind (1 serial, 2 parallel, 3 USB, 4 network); other kinds return 0.
-// An open first closes whatever the port still held; an open that throws has
+// Opens by kind (1 serial, 2 parallel, 3 USB, 4 network) and says whether the
+// port is open; other kinds return false. An open first closes whatever the port still held; an open that throws has
 // released everything it acquired. An open waits while another job of the
 // process holds the device.
-int OpenPort(PrinterPort& port, const JobLimits& job);
+bool OpenPort(PrinterPort& port, const JobLimits& job);
 
 // "COMn" opens /dev/ttyS(n-1); any other name (normally a path) is opened as it
 // stands, exclusively: a line another program holds is busy. The line takes
 // baud rate, parity, data bits, stop bits and flow control from the port's
-// settings, raw. Throws PORT_ERR_BUSY when the device can't be opened, is held
+// settings, raw. Throws PortErrorCode::Busy when the device can't be opened, is held
 // elsewhere or is not a serial line.
-int OpenComPort(PrinterPort& port, const JobLimits& job);
+bool OpenComPort(PrinterPort& port, const JobLimits& job);
 // "LPTn" opens /dev/lp(n-1); any other name is opened as it stands.
-// Throws PORT_ERR_OPEN when the device can't be opened.
-int OpenLptPort(PrinterPort& port, const JobLimits& job);
+// Throws PortErrorCode::Open when the device can't be opened.
+bool OpenLptPort(PrinterPort& port, const JobLimits& job);
 // Opens every usblp printer that the port's USB selection wants, up to
 // MAX_USB_PORTS of the first MAX_USB_PORTS examined. Devices are found under
 // $PEMBERLUX_SYSFS_ROOT (default /sys) and opened under $PEMBERLUX_DEV_ROOT (/dev).
-// Throws PORT_ERR_NO_DEVICES without a usbmisc class folder, PORT_ERR_NO_INFO when
-// no printer is there or none matches, PORT_ERR_OPEN when the first wanted
+// Throws PortErrorCode::NoDevices without a usbmisc class folder, PortErrorCode::NoInfo when
+// no printer is there or none matches, PortErrorCode::Open when the first wanted
 // printer can't be opened.
-int OpenUsbPort(PrinterPort& port, const JobLimits& job);
+bool OpenUsbPort(PrinterPort& port, const JobLimits& job);
 // Connects to the settings' IP address (numeric) and TCP port, or to each of
 // the settings' resolved addresses in turn until one takes the connection,
-// giving up after about 20 s in all. Returns 0 when no socket could be created
-// (the write that follows then fails); throws PORT_ERR_OPEN when the connect fails.
-int OpenNetPort(PrinterPort& port, const JobLimits& job);
+// giving up after about 20 s in all. Returns false when no socket could be created
+// (the write that follows then fails); throws PortErrorCode::Open when the connect fails.
+bool OpenNetPort(PrinterPort& port, const JobLimits& job);
 
 // Each writes `length` bytes from `data` and returns the count written, or
-// throws PORT_ERR_WRITE.
+// throws PortErrorCode::Write.
 // Serial: gives up 10000 ms + 3 ms per byte after it started; a short write throws.
 std::size_t WriteComPort(PrinterPort& port, const JobLimits& job);
 // Parallel: discards unread input first; gives up after 10000 ms +
@@ -190,9 +196,9 @@ enum class DrainEnd { More, Last, Confirmed };
 // also waits until the printer has closed its side or gone quiet. Serial: waits
 // until the line's output queue is empty. USB writes already wait for their
 // transfers and parallel ones have no queue to watch: nothing to do; other
-// kinds neither. Waiting ends with PORT_ERR_WRITE (cause Expired) once nothing
+// kinds neither. Waiting ends with PortErrorCode::Write (cause Expired) once nothing
 // has moved for the job's stall bound (STALL_DEFAULT without one), counted
-// from the last write's progress; with PORT_ERR_WRITE (Failed) when the
+// from the last write's progress; with PortErrorCode::Write (Failed) when the
 // connection or the line fails; and at a stop or the job's deadline.
 // DrainEnd::Confirmed over the network waits, once every byte is
 // acknowledged, for the printer to close its side (it read up to our end of
@@ -205,7 +211,7 @@ bool DrainPort(PrinterPort& port, const JobLimits& job, DrainEnd end);
 // Tells a read that the bytes gathered so far make a whole reply.
 using ReplyComplete = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
-// Reads up to `count` bytes of the answer into `buffer`; throws PORT_ERR_READ.
+// Reads up to `count` bytes of the answer into `buffer`; throws PortErrorCode::Read.
 // It waits for the first bytes as long as the job allows, never spinning.
 // Serial: gathers the reply: ends 1000 ms after the last byte, at `count` bytes,
 //   when `complete` says the reply is whole, or at the 1000 ms + 3 ms per byte
@@ -226,15 +232,16 @@ struct UsbPrinterInfo {
 // Every usblp printer under $PEMBERLUX_SYSFS_ROOT, in number order.
 std::vector<UsbPrinterInfo> ListUsbPrinters();
 
-// Closes every handle and the socket and releases the devices; always 1, also
-// on a port never opened. A serial line is left open to others again, also
+// Closes every handle and the socket and releases the devices, also on a port
+// never opened. A serial line is left open to others again, also
 // when it was hung up; unread input of a socket is dropped first, so the close
 // is not a reset.
-int ClosePort(PrinterPort& port);
+void ClosePort(PrinterPort& port);
 
 // Finds "VID_" and "PID_" in `identity` (compared upper-cased) and hands back the
-// up to four characters after each, upper-cased; 1 when both were found, else 0.
-int ParseVidPid(const std::string& identity, std::string& vid, std::string& pid);
+// up to four characters after each, upper-cased (vendor, product); nothing
+// unless both were found.
+std::optional<std::pair<std::string, std::string>> ParseVidPid(const std::string& identity);
 
 // The message a caller shows for an error thrown by an open: the string id and
 // the icon. Nothing for codes that show no message.
@@ -243,7 +250,7 @@ struct PortErrorMessage {
     MessageIcon icon;
     bool operator==(const PortErrorMessage&) const = default;
 };
-std::optional<PortErrorMessage> ReportPortError(int code, int kind);
+std::optional<PortErrorMessage> ReportPortError(PortErrorCode code, PortKind kind);
 
 // The process-wide USB selection, set from the printer model on the GUI thread
 // (see UsbSelection).

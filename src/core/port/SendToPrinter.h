@@ -14,7 +14,7 @@ namespace pemberlux {
 
 struct SendResult {
     ExchangeResult::Status status = ExchangeResult::Done;
-    int code = 0; // the port error of a failed open or write
+    PortErrorCode code = PortErrorCode::None; // the port error of a failed open or write
     // What the user is to see: an open failure's own message (ReportPortError),
     // or 159 "Unable to send file to port." with the warning icon for a failed
     // write. Nothing on success, and nothing when the job was stopped.

@@ -109,18 +109,18 @@ std::vector<UsbPrinterInfo> ListUsbPrinters() {
     return printers;
 }
 
-int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
+bool OpenUsbPort(PrinterPort& port, const JobLimits& job) {
     ClosePort(port);
     const fs::path classDir = RootFromEnv("PEMBERLUX_SYSFS_ROOT", "/sys") / "class" / "usbmisc";
     const fs::path devRoot = RootFromEnv("PEMBERLUX_DEV_ROOT", "/dev");
     std::error_code ec;
-    if (!fs::is_directory(classDir, ec)) Fail(PORT_ERR_NO_DEVICES);
+    if (!fs::is_directory(classDir, ec)) Fail(PortErrorCode::NoDevices);
 
     auto entries = PrinterEntries(classDir);
     if (entries.size() > MAX_USB_PORTS) entries.resize(MAX_USB_PORTS);
     int opened = 0;
     int selected = 0;
-    auto fail = [&](int code) {
+    auto fail = [&](PortErrorCode code) {
         ClosePort(port);
         Fail(code);
     };
@@ -129,13 +129,13 @@ int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
         std::string node = DevName(entry);
         if (node.empty()) {
             if (opened) break;
-            fail(PORT_ERR_NO_INFO);
+            fail(PortErrorCode::NoInfo);
         }
         if (!port.usb.Wants(IdentityOf(entry))) continue;
         if (port.usb.index >= 0 && selected++ != port.usb.index) continue;
         const std::string path = (devRoot / node).string();
         try {
-            HoldDevice(port, DeviceKey(path), PORT_ERR_OPEN, job);
+            HoldDevice(port, DeviceKey(path), PortErrorCode::Open, job);
         } catch (const PortError&) {
             ClosePort(port);
             throw;
@@ -145,15 +145,15 @@ int OpenUsbPort(PrinterPort& port, const JobLimits& job) {
             if (!opened) {
                 const int error = errno;
                 ClosePort(port);
-                FailOpen(PORT_ERR_OPEN, path, error, true);
+                FailOpen(PortErrorCode::Open, path, error, true);
             }
             continue;
         }
         port.handles[opened++] = fd;
     }
     // No printer at all, or none of those examined is the selected model.
-    if (!opened) fail(PORT_ERR_NO_INFO);
-    return 1;
+    if (!opened) fail(PortErrorCode::NoInfo);
+    return true;
 }
 
 namespace {
@@ -176,7 +176,7 @@ std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job) {
         const auto deadline = After(WRITE_TOTAL_MS + WRITE_PER_BYTE_MS * static_cast<std::int64_t>(port.length));
         const Clock::time_point writing = Clock::now();
         written = WriteBlock(fd, port.data, port.length, deadline, false, job, port.progress);
-        if (written != port.length) Fail(PORT_ERR_WRITE);
+        if (written != port.length) Fail(PortErrorCode::Write);
         // The driver takes a block and returns before the printer has it; it
         // reports writable again once the transfer is done. Closing earlier
         // would cancel it. A transfer's stall bound runs on from the write's
@@ -185,8 +185,8 @@ std::size_t WriteUsbPort(PrinterPort& port, const JobLimits& job) {
         const JobLimits stalled{job.stop, std::min(job.deadline, std::max(writing, port.progress) + job.stall)};
         Wait w =
             job.stall.count() > 0 ? WaitFor(fd, POLLOUT, std::nullopt, stalled) : WaitFor(fd, POLLOUT, deadline, job);
-        if (w == Wait::TimedOut) Fail(PORT_ERR_WRITE);
-        if (w != Wait::Ready) FailWait(PORT_ERR_WRITE, w);
+        if (w == Wait::TimedOut) Fail(PortErrorCode::Write);
+        if (w != Wait::Ready) FailWait(PortErrorCode::Write, w);
     }
     return written;
 }
@@ -202,7 +202,7 @@ std::size_t ReadUsbPort(PrinterPort& port, void* buffer, std::size_t count, cons
     if (fds.empty()) return 0;
     for (;;) {
         Wait w = WaitFor(fds.data(), fds.size(), std::nullopt, job);
-        if (w != Wait::Ready) FailWait(PORT_ERR_READ, w);
+        if (w != Wait::Ready) FailWait(PortErrorCode::Read, w);
         for (const pollfd& p : fds) {
             if (!p.revents) continue;
             ReadResult r = ReadOnce(p.fd, buffer, count, false);

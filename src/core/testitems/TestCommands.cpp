@@ -156,7 +156,7 @@ TestFile ReadTestFile(const std::filesystem::path& path) {
         file.error = read.error;
         return file;
     }
-    if (ParseHexText(std::string_view(read.text), file.bytes) < 0) {
+    if (!ParseHexText(std::string_view(read.text), file.bytes)) {
         file.status = TestFile::NotHex;
         file.bytes.clear();
     }

@@ -33,6 +33,14 @@ enum : int {
     WIFI_DHCP_ENABLE = 1,
 };
 
+// The words the command line takes and prints for the list settings, in list
+// order (a word's place is its value): the English list items of the setup
+// dialog when they were fixed. They are a format: never reworded.
+inline constexpr std::array<std::string_view, 2> WIFI_MODE_WORDS = {"AP", "STA"};
+inline constexpr std::array<std::string_view, WIFI_ENCRYPTION_WPA2_CCMP + 1> WIFI_ENCRYPTION_WORDS = {
+    "None", "WEP64", "WEP128", "WPA-PSK(TKIP)", "WPA-PSK(CCMP/AES)", "WPA2-PSK(TKIP)", "WPA2-PSK(CCMP/AES)"};
+inline constexpr std::array<std::string_view, 2> WIFI_KEY_FORMAT_WORDS = {"HEX", "ASCII"};
+
 using Ipv4 = std::array<std::uint8_t, 4>;
 
 struct WifiSettings {

@@ -324,14 +324,14 @@ void CPemberluxDlg::ApplySettings() {
     ApplyKindToControls(portKind_);
 }
 
-void CPemberluxDlg::ApplyKindToControls(int kind) {
+void CPemberluxDlg::ApplyKindToControls(PortKind kind) {
     portSet_->EnableControl(CPagePortSet::IDC_SETTING, kind != PORT_USB);
     portSet_->EnableControl(CPagePortSet::IDC_WIFI_SETUP, kind != PORT_LAN);
     // The firmware page's buttons follow its own rule (kind and model together).
     if (upgrade_) upgrade_->ApplyButtonRule();
 }
 
-void CPemberluxDlg::SetInterfaceLabel(int kind, const PortSettings& settings) {
+void CPemberluxDlg::SetInterfaceLabel(PortKind kind, const PortSettings& settings) {
     switch (kind) {
     case PORT_COM:
         interfaceLabel_ = "  " + settings.comName + "|" + settings.baudRate;

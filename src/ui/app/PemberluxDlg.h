@@ -69,7 +69,7 @@ public:
     CPage* CurrentSettingsPage();
 
     const PortSettings& MasterSettings() const { return settings_; }
-    int CurrentKind() const { return portKind_; }
+    PortKind CurrentKind() const { return portKind_; }
     // Set by a language switch: the program is started anew when the window closes.
     bool RestartRequested() const { return restart_; }
 
@@ -95,8 +95,8 @@ private:
     void CreatePages();
     void LoadSettings();
     void ApplySettings();
-    void ApplyKindToControls(int kind);
-    void SetInterfaceLabel(int kind, const PortSettings& settings);
+    void ApplyKindToControls(PortKind kind);
+    void SetInterfaceLabel(PortKind kind, const PortSettings& settings);
     void UpdateData();
     void AddTestItemsEntry();
     void RemoveTestItemsEntry();
@@ -124,7 +124,7 @@ private:
     int tabCount_ = 0;
 
     PortSettings settings_;
-    int portKind_ = 0;
+    PortKind portKind_{};
     std::string printerLabel_;
     std::string interfaceLabel_;
     bool restart_ = false;

@@ -143,7 +143,7 @@ void CUpgradeFW::showEvent(QShowEvent* event) {
 void CUpgradeFW::ApplyButtonRule() {
     const PrinterModel* model = ModelByName(settings_.modelName);
     const bool label = model && model->downloadMode;
-    const int kind = settings_.portKind;
+    const PortKind kind = settings_.portKind;
     const bool transferPort = kind == PORT_USB || (kind == PORT_LAN && label);
     EnableControl(IDC_UPDATE, transferPort && !updating_);
     ShowControl(IDC_DOWNLOAD_MODE, label);
@@ -168,7 +168,7 @@ void CUpgradeFW::OnDownloadMode() {
         {IDC_DOWNLOAD_MODE}, [this, end, snapshot = settings_, usb = UsbSelection::Current()](std::stop_token stop) {
             SetThreadUiLanguage(LanguageIdOf(snapshot.language));
             ExchangeResult result;
-            int kind = snapshot.portKind;
+            PortKind kind = snapshot.portKind;
             {
                 PrinterPort port(snapshot, usb);
                 kind = port.kind;

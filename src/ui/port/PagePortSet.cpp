@@ -131,7 +131,7 @@ void CPagePortSet::ListModelsFor(const std::string& settingsLanguage) {
     }
 }
 
-void CPagePortSet::CheckInterface(int kind) {
+void CPagePortSet::CheckInterface(PortKind kind) {
     for (int i = 0; i < 4; ++i) {
         auto* radio = ControlAs<QRadioButton>(RADIO_IDS[i]);
         // Exclusive radios can't all be cleared; kind 0 clears them all.
@@ -182,7 +182,7 @@ void CPagePortSet::SelectNetwork() {
     SelectKind(PORT_LAN);
 }
 
-void CPagePortSet::SelectKind(int kind) {
+void CPagePortSet::SelectKind(PortKind kind) {
     currentKind_ = kind;
     settings_.portKind = kind;
     settings_.SaveSettings();
@@ -306,18 +306,20 @@ void CPagePortSet::SendSerialConfig(const std::stop_token& stop, const PortSetti
     line.portKind = PORT_USB;
     PrinterPort usbPort(line, usb);
     ExchangeResult result = SendFrame(usbPort, frame, {stop});
-    int kind = PORT_USB;
+    PortKind kind = PORT_USB;
     if (result.status == ExchangeResult::OpenFailed &&
-        (result.code == PORT_ERR_OPEN || result.code == PORT_ERR_NO_DEVICES || result.code == PORT_ERR_NO_INFO)) {
+        (result.code == PortErrorCode::Open || result.code == PortErrorCode::NoDevices ||
+         result.code == PortErrorCode::NoInfo)) {
         line.portKind = PORT_COM;
         PrinterPort serialPort(line, usb);
         result = SendFrame(serialPort, frame, {stop});
         kind = PORT_COM;
     }
     if (result.status == ExchangeResult::OpenFailed && kind == PORT_COM &&
-        (result.code == PORT_ERR_OPEN || result.code == PORT_ERR_BUSY)) {
+        (result.code == PortErrorCode::Open || result.code == PortErrorCode::Busy)) {
         ShowOpenMessage(
-            this, {result.code == PORT_ERR_OPEN ? StringId::OpenComFailed : StringId::PortBusy, MessageIcon::Stop},
+            this,
+            {result.code == PortErrorCode::Open ? StringId::OpenComFailed : StringId::PortBusy, MessageIcon::Stop},
             result.open);
     } else if (result.status == ExchangeResult::WriteFailed) {
         ShowString(this, StringId::SendFailed, MessageIcon::Warning);

@@ -46,10 +46,10 @@ public:
     // English, and takes them out otherwise.
     void ListModelsFor(const std::string& settingsLanguage);
 
-    int CurrentKind() const { return currentKind_; }
-    void SetCurrentKind(int kind) { currentKind_ = kind; }
+    PortKind CurrentKind() const { return currentKind_; }
+    void SetCurrentKind(PortKind kind) { currentKind_ = kind; }
     // Checks the radio button of `kind` (none for other kinds) without acting on it.
-    void CheckInterface(int kind);
+    void CheckInterface(PortKind kind);
     // The model's group caption and prompt, and its "Reset Wi-Fi settings",
     // "Wi-Fi Setup" and "Bluetooth Settings" buttons. Without a model the
     // buttons are hidden and the texts stay as they are.
@@ -77,7 +77,7 @@ protected:
     void OnMessage(const MessageEvent& message) override;
 
 private:
-    void SelectKind(int kind);
+    void SelectKind(PortKind kind);
     // The controls a job of the page holds.
     static std::vector<int> ExchangeControls();
     // On a worker: the new serial settings to the printer, over USB when a
@@ -85,7 +85,7 @@ private:
     void SendSerialConfig(const std::stop_token& stop, const PortSettings& pending, const PrinterModel* model,
                           const PortSettings& current, const UsbSelection& usb);
 
-    int currentKind_ = PORT_COM;
+    PortKind currentKind_ = PORT_COM;
     PortSettings pending_;
     PortSettings networkSettings_;
 };

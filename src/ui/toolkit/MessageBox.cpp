@@ -113,7 +113,7 @@ MessageReply ShowString(QWidget* owner, StringId stringId, std::optional<Message
     return ShowMessage(owner, LoadUiString(stringId), icon, buttons);
 }
 
-void ShowPortError(QWidget* owner, int code, int kind, const OpenFailure& open) {
+void ShowPortError(QWidget* owner, PortErrorCode code, PortKind kind, const OpenFailure& open) {
     if (std::optional<PortErrorMessage> m = ReportPortError(code, kind)) ShowOpenMessage(owner, *m, open);
 }
 

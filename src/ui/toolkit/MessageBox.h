@@ -34,7 +34,7 @@ MessageReply ShowString(QWidget* owner, StringId stringId, std::optional<Message
 
 // The box for an error thrown by an open of a port of `kind`; nothing for the
 // codes that have no message.
-void ShowPortError(QWidget* owner, int code, int kind, const OpenFailure& open = {});
+void ShowPortError(QWidget* owner, PortErrorCode code, PortKind kind, const OpenFailure& open = {});
 // A port message and, when the open failed on a device, the line after it that
 // says why (see OpenFailureLine).
 void ShowOpenMessage(QWidget* owner, const PortErrorMessage& message, const OpenFailure& open);

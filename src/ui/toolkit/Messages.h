@@ -96,9 +96,9 @@ public:
 class PortChangedEvent final : public MessageEvent {
 public:
     static constexpr PrivateMessage NUMBER = WM_PORT_CHANGED;
-    PortChangedEvent(int portKind, const PortSettings& settings)
+    PortChangedEvent(PortKind portKind, const PortSettings& settings)
         : MessageEvent(NUMBER), portKind(portKind), settings(settings) {}
-    const int portKind;
+    const PortKind portKind;
     const PortSettings& settings;
 };
 

@@ -167,7 +167,7 @@ void CSettingsPageBase::ReadJob(const std::stop_token& stop, const Snapshot& sna
     ShowRead(query(port, {stop}), port.kind, show);
 }
 
-void CSettingsPageBase::ShowRead(const ExchangeResult& result, int portKind,
+void CSettingsPageBase::ShowRead(const ExchangeResult& result, PortKind portKind,
                                  const std::function<void(std::span<const std::uint8_t>)>& show) {
     if (result.status == ExchangeResult::Stopped) return;
     if (result.Ok() && !result.reply.empty()) show(result.reply);

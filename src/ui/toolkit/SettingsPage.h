@@ -112,12 +112,12 @@ protected:
     void ReadJob(const std::stop_token& stop, const Snapshot& snapshot, const Query& query,
                  const std::function<void(std::span<const std::uint8_t>)>& show);
     // What a read brought, as ReadJob shows it.
-    void ShowRead(const ExchangeResult& result, int portKind,
+    void ShowRead(const ExchangeResult& result, PortKind portKind,
                   const std::function<void(std::span<const std::uint8_t>)>& show);
     // Reads the printer's settings into the page (the family's query and reply).
     virtual void ReadSettingsJob(const std::stop_token& stop, const Snapshot& snapshot) = 0;
     // Shows a settings read the page did not start itself (a reset's read-back).
-    virtual void ShowSettingsRead(const ExchangeResult& result, int portKind) = 0;
+    virtual void ShowSettingsRead(const ExchangeResult& result, PortKind portKind) = 0;
     // A command without an answer: `frame`, and the message of a failure.
     ExchangeResult SendJob(const std::stop_token& stop, const Snapshot& snapshot, std::span<const std::uint8_t> frame);
     // The family's factory reset (RunFactoryReset), `taken` once the printer
@@ -214,7 +214,7 @@ protected:
             [this](PrinterPort& port, const JobLimits& job) { return protocol_.query(port, job, protocol_.timeout); },
             [this](std::span<const std::uint8_t> reply) { ShowSettingsReply(reply); });
     }
-    void ShowSettingsRead(const ExchangeResult& result, int portKind) override {
+    void ShowSettingsRead(const ExchangeResult& result, PortKind portKind) override {
         ShowRead(result, portKind, [this](std::span<const std::uint8_t> reply) { ShowSettingsReply(reply); });
     }
     // The lists show a settings reply at once, the edits at the refresh.

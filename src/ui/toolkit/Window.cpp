@@ -119,7 +119,7 @@ bool CWindowBase::StartJob(std::vector<int> holds, std::function<void(std::stop_
     return true;
 }
 
-void CWindowBase::ReportExchange(const ExchangeResult& result, int portKind) {
+void CWindowBase::ReportExchange(const ExchangeResult& result, PortKind portKind) {
     if (auto message = ExchangeMessage(result, portKind)) ShowOpenMessage(self_, *message, result.open);
 }
 

@@ -94,7 +94,7 @@ public:
     // Whether a running job holds control `id`.
     bool Held(int id) const;
     // Shows the message an exchange's result calls for, if any (from any thread).
-    void ReportExchange(const ExchangeResult& result, int portKind);
+    void ReportExchange(const ExchangeResult& result, PortKind portKind);
     int WorkersRunning() const { return workers_.Running(); }
     // Stops the jobs (their port steps end at once), joins them and gives back
     // the controls they held.
