@@ -8,6 +8,7 @@
 #include "ui/toolkit/FileDialog.h"
 
 #include <map>
+#include <ostream>
 #include <string>
 
 namespace pemberlux {
@@ -26,7 +27,10 @@ struct LabelFileCase {
 
 // Together the rows name every value word of every label list.
 const LabelFileCase LABEL_FILES[] = {
-    {"TodaysFormat", "English", "LB-610", R"({
+    {"TodaysFormat",
+     "English",
+     "LB-610",
+     R"({
   "model": "LB-610",
   "family": "label",
   "settings": {
@@ -66,7 +70,9 @@ const LabelFileCase LABEL_FILES[] = {
       {LS_PRINT_POSITION_DETECTION, 1},
       {LS_PAPER_SENSOR_SELECTION, 1}},
      {{LS_PRINT_HOME_OFFSET, "1.5"}, {LS_CUTTING_POSITION_OFFSET, "0.0"}, {LS_BLACK_MARK_AD_VALUE, "350"}}},
-    {"OtherWordsAnyCase", "English", "LB-710",
+    {"OtherWordsAnyCase",
+     "English",
+     "LB-710",
      R"({"model": "LB-710", "family": "label", "settings": {
   "page_mode": "on", "print_media": "Continuous Paper", "peeler": "OFF", "print_method": "thermal transfer",
   "paper_out_detection": "Off", "print_density": "1", "printer_language": "Chinese", "emulation": "ZPL",
@@ -89,26 +95,38 @@ const LabelFileCase LABEL_FILES[] = {
       {LS_PAPER_SENSOR_SELECTION, 0}},
      {{LS_PRINT_HOME_OFFSET, "-4095"}, {LS_CUTTING_POSITION_OFFSET, "4095.5"}, {LS_BLACK_MARK_AD_VALUE, "0"}}},
     // Only what it names changes; null is no value.
-    {"Partial", "English", "LB-610",
+    {"Partial",
+     "English",
+     "LB-610",
      R"({"model": "LB-610", "family": "label", "settings": {"print_density": "2", "emulation": "EPL",
   "print_speed": "3", "peeler": null, "black_mark_ad_value": 4095}})",
      {{LS_PRINT_DENSITY, 1}, {LS_EMULATION, 1}, {LS_PRINT_SPEED, 2}},
      {{LS_BLACK_MARK_AD_VALUE, "4095"}}},
-    {"Density4Speed4", "English", "LB-600",
+    {"Density4Speed4",
+     "English",
+     "LB-600",
      R"({"model": "LB-600", "family": "label", "settings": {"print_density": "4", "print_speed": "4"}})",
      {{LS_PRINT_DENSITY, 3}, {LS_PRINT_SPEED, 3}},
      {}},
-    {"Density5", "English", "LB-610",
+    {"Density5",
+     "English",
+     "LB-610",
      R"({"model": "LB-610", "family": "label", "settings": {"print_density": "5"}})",
      {{LS_PRINT_DENSITY, 4}},
      {}},
     // ESC/POS is the first of the four emulations this model shows in Chinese.
-    {"Density6FourEmulations", "Chinese", "Label Printer(200DPI)",
-     R"({"model": "Label Printer(200DPI)", "family": "label", "settings": {"print_density": "6",
-  "emulation": "ESC/POS"}})",
+    {"Density6FourEmulations",
+     "Chinese",
+     "Label Printer(200DPI)",
+     R"json({"model": "Label Printer(200DPI)", "family": "label", "settings": {"print_density": "6",
+  "emulation": "ESC/POS"}})json",
      {{LS_PRINT_DENSITY, 5}, {LS_EMULATION, 0}},
      {}},
 };
+
+void PrintTo(const LabelFileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LabelProfileFiles : public ::testing::TestWithParam<LabelFileCase> {};
 
@@ -171,6 +189,10 @@ struct ShownItems {
     const char* name;
     std::map<int, const char*> english; // a list's items as the page's template words them
 };
+
+void PrintTo(const ShownItems& items, std::ostream* os) {
+    *os << items.name;
+}
 
 class LabelPageSavesWords : public LabelPageTest, public ::testing::WithParamInterface<ShownItems> {};
 
