@@ -61,7 +61,7 @@ Json ReadLabelSettings(Context& ctx) {
 }
 
 Json LabelSettingsOf(Context& ctx, const ExchangeResult& result) {
-    if (!SettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
+    if (!LabelSettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
     PortSettings reported = ctx.Settings();
     LabelSettingValues values;
     DecodeLabelSettings(result.reply, reported, values);
@@ -83,7 +83,7 @@ Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments, Json* se
     if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
         Usage(*problem);
     if (sent) *sent = SentValues(assignments, ProfileSettings(values, TargetOf(ctx)));
-    return BuildSettingsFrame(marks, values, ctx.Settings());
+    return BuildLabelSettingsFrame(marks, values, ctx.Settings());
 }
 
 Json ReadLabelInfo(Context& ctx) {
@@ -97,7 +97,7 @@ Json ReadLabelInfo(Context& ctx) {
         const ExchangeResult result = ctx.Run([&ctx, query](PrinterPort& port, const JobLimits& job) {
             return QueryLabelText(port, query, job, ctx.Timeout(LB_REPLY_TIMEOUT));
         });
-        doc[entry.second] = DecodeTextReply(result.reply, ctx.Language());
+        doc[entry.second] = DecodeLabelTextReply(result.reply, ctx.Language());
     }
     // The mileage as a number, its unit in the key.
     const auto metres = HeadMileageMetres(doc["head_mileage"].get<std::string>());
@@ -116,18 +116,19 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
     const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; emulation follows the model and language):\n";
     CompletionWords completion;
-    for (const LabelSettingInfo& info : LABEL_SETTINGS) {
-        keys += "  " + SnakeName(info.name) + ": ";
+    for (const SettingSpec& spec : LABEL_SETTINGS) {
+        keys += "  " + std::string(spec.key) + ": ";
         std::vector<std::string> items;
-        if (info.kind == LabelValueKind::Millimetres) {
-            keys += "millimetres, -4095 to 4095\n";
-        } else if (info.kind == LabelValueKind::AdValue) {
-            keys += "0 to 4095\n";
+        if (spec.kind == SettingKind::Millimetres) {
+            keys += "millimetres, " + std::to_string(spec.min) + " to " + std::to_string(spec.max) + "\n";
+        } else if (spec.kind == SettingKind::Integer) {
+            keys += std::to_string(spec.min) + " to " + std::to_string(spec.max) + "\n";
         } else {
-            items = info.pos == LS_EMULATION ? EmulationListItems(ctx.Settings()) : LabelListItems(info.pos, LANG_ENGLISH);
+            const auto words = LabelListWords(spec.pos, ctx.Settings());
+            items.assign(words.begin(), words.end());
             keys += JoinItems(items) + "\n";
         }
-        completion.keys.emplace_back(SnakeName(info.name), std::move(items));
+        completion.keys.emplace_back(spec.key, std::move(items));
     }
     set->footer(keys);
     SetCompletion(positional, std::move(completion));

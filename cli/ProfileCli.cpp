@@ -30,7 +30,7 @@ Json ReadPrinter(Context& ctx) {
         const ReplyRule rule = ctx.WithTimeout(LabelReplyRule(false));
         const ExchangeResult result = ctx.Exchange(TextQueryFrame(LabelTextQuery::FirmwareVersion), &rule);
         return MakeProfile(ModelName(model, LANG_ENGLISH), model.family, std::move(settings),
-                           DecodeTextReply(result.reply, ctx.Language()));
+                           DecodeLabelTextReply(result.reply, ctx.Language()));
     }
     // The receipt printers do not tell their firmware version.
     return MakeProfile(ModelName(model, LANG_ENGLISH), model.family, ReadReceiptSettings(ctx), nullptr);

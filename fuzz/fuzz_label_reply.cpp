@@ -19,26 +19,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.modelName = (data[0] & 2) ? "Label Printer(200DPI)" : "LB-610";
     const std::span<const std::uint8_t> reply(data + 1, size - 1);
 
-    ApplySerialConfig(reply, settings);
+    ApplyLabelSerialConfig(reply, settings);
     LabelSettingValues values;
-    ApplySettingsReply(reply, settings, values);
-    for (const LabelSettingInfo& info : LABEL_SETTINGS) {
+    ApplyLabelSettingsReply(reply, settings, values);
+    for (const SettingSpec& info : LABEL_SETTINGS) {
         if (!info.IsList()) continue;
         const int selected = values.selection[info.pos];
         if (selected != LB_NO_SELECTION && (selected < 0 || selected >= LabelListSize(info.pos, settings)))
             __builtin_trap();
     }
     LabelSettingValues again = values;
-    ApplySettingsReply(reply, settings, again);
+    ApplyLabelSettingsReply(reply, settings, again);
     if (!(again == values)) __builtin_trap();
 
     LabelChangedMarks all;
     all.set();
-    const Bytes frame = BuildSettingsFrame(all, values, settings);
+    const Bytes frame = BuildLabelSettingsFrame(all, values, settings);
     if (frame.size() < 6 || frame[0] != 0x1B || frame[1] != 0x0D || frame[2] != 0x53 ||
         frame[frame.size() - 3] != 0x1B || frame[frame.size() - 2] != 0x10 || frame[frame.size() - 1] != 0x45)
         __builtin_trap();
 
-    (void)DecodeTextReply(reply, (data[0] & 1) ? 2052 : 1033);
+    (void)DecodeLabelTextReply(reply, (data[0] & 1) ? 2052 : 1033);
     return 0;
 }

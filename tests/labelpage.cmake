@@ -1,6 +1,7 @@
 if(TARGET pemberlux_ui)
   pemberlux_test(test_labelpage
-    SOURCES label/TestLabelPage.cpp label/TestLabelPageWorkers.cpp shell/TestSettingsPageProfiles.cpp
+    SOURCES label/TestLabelPage.cpp label/TestLabelPageWorkers.cpp label/TestLabelControls.cpp
+    shell/TestSettingsPageProfiles.cpp profile/TestProfileFormat.cpp
     LIBS test_support_qt)
 endif()
 # The page against the simulator's fault modes, driven by its buttons only.

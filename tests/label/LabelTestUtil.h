@@ -31,7 +31,7 @@ namespace pemberlux {
 inline void PrintTo(const LabelSettingValues& values, std::ostream* os) {
     for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos) {
         const auto i = static_cast<std::size_t>(pos);
-        *os << (pos ? ", " : "{") << LABEL_SETTINGS[i].name << '=';
+        *os << (pos ? ", " : "{") << LABEL_SETTINGS[i].key << '=';
         if (LABEL_SETTINGS[i].IsList())
             *os << values.selection[i];
         else

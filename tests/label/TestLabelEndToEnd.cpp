@@ -46,8 +46,8 @@ LabelSettingValues ReadSettings(int fd, PortSettings& settings) {
     const RawBytes r = ReadFor(fd, LabelPrinterSim::kReplySize, 3000ms);
     EXPECT_EQ(r.size(), LabelPrinterSim::kReplySize);
     LabelSettingValues values;
-    EXPECT_TRUE(ApplySerialConfig(r, settings));
-    ApplySettingsReply(r, settings, values);
+    EXPECT_TRUE(ApplyLabelSerialConfig(r, settings));
+    ApplyLabelSettingsReply(r, settings, values);
     return values;
 }
 
@@ -78,7 +78,7 @@ TEST(LabelEndToEnd, SetQueryAndResetOverTcp) {
     marks.set(LS_PRINT_HOME_OFFSET);
     values.text[LS_BLACK_MARK_AD_VALUE] = "-1";
     marks.set(LS_BLACK_MARK_AD_VALUE);
-    EXPECT_TRUE(WriteAll(fd.get(), BuildSettingsFrame(marks, values, settings)));
+    EXPECT_TRUE(WriteAll(fd.get(), BuildLabelSettingsFrame(marks, values, settings)));
     ASSERT_TRUE(printer.WaitForFrames(2, 3s));
     EXPECT_EQ(printer.Setting(LS_EMULATION), 0);
     EXPECT_EQ(printer.Setting(LS_PEELER), 1);
@@ -122,7 +122,7 @@ TEST(LabelEndToEnd, TextQueriesAndActionsOverAPtyInPieces) {
             std::this_thread::sleep_for(20ms);
         }
         const RawBytes r = ReadFor(fd.get(), 64, 300ms);
-        return DecodeTextReply(r, 2052);
+        return DecodeLabelTextReply(r, 2052);
     };
     EXPECT_EQ(ask(LB_FRAME_READ_SERIAL_NUMBER), "LB710-24070722");
     EXPECT_EQ(ask(LB_FRAME_READ_FIRMWARE_VERSION), "LB-710 V1.16 2024-06-18");

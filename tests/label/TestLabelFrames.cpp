@@ -34,7 +34,7 @@ PortSettings Chinese200Dpi() {
 
 std::string Frame(const LabelChangedMarks& marks, const LabelSettingValues& values,
                   const PortSettings& settings = EnglishLb610()) {
-    return HexText(BuildSettingsFrame(marks, values, settings));
+    return HexText(BuildLabelSettingsFrame(marks, values, settings));
 }
 
 TEST(LabelSettingsFrame, NothingChangedSendsTheEmptyFrame) {
@@ -133,10 +133,10 @@ TEST(LabelSettingsFrame, SendingTwiceRepeatsTheChangedSetting) {
     LabelSettingValues values;
     values.selection[LS_PEELER] = 1;
     marks.set(LS_PEELER);
-    const Bytes first = BuildSettingsFrame(marks, values, EnglishLb610());
+    const Bytes first = BuildLabelSettingsFrame(marks, values, EnglishLb610());
     // The value is read when the frame is built, not when it was changed.
     values.selection[LS_PEELER] = 0;
-    const Bytes second = BuildSettingsFrame(marks, values, EnglishLb610());
+    const Bytes second = BuildLabelSettingsFrame(marks, values, EnglishLb610());
     EXPECT_EQ(HexText(first), "1B 0D 53 1B 2A 01 1B 10 45");
     EXPECT_EQ(HexText(second), "1B 0D 53 1B 2A 00 1B 10 45");
 }

@@ -32,12 +32,12 @@ TEST_F(LabelPageControls, EnglishPageHasItsControlsTextsAndTips) {
     EXPECT_EQ(Items(LS_PRINT_METHOD), (std::vector<std::string>{"Thermal Transfer", "Direct Thermal"}));
     EXPECT_EQ(Items(LS_PRINT_DENSITY), (std::vector<std::string>{"1", "2", "3", "4", "5", "6"}));
     EXPECT_EQ(Items(LS_EMULATION), (std::vector<std::string>{"ZPL", "EPL", "TSPL"}));
-    for (const LabelSettingInfo& info : LABEL_SETTINGS) {
+    for (const LabelControl& info : LABEL_CONTROLS) {
         if (info.IsList()) {
-            EXPECT_EQ(List(info.pos)->currentIndex(), -1) << info.name;
-            EXPECT_EQ(List(info.pos)->accessibleName().toStdString(), std::string(info.name) + ":");
+            EXPECT_EQ(List(info.pos)->currentIndex(), -1) << LABEL_SETTINGS[info.pos].key;
+            EXPECT_EQ(List(info.pos)->accessibleName().toStdString(), page.ControlText(info.labelControl));
         } else {
-            EXPECT_EQ(EditText(info.pos), "") << info.name;
+            EXPECT_EQ(EditText(info.pos), "") << LABEL_SETTINGS[info.pos].key;
         }
     }
     EXPECT_EQ(Edit(LS_PRINT_HOME_OFFSET)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);

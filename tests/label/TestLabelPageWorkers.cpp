@@ -43,9 +43,9 @@ TEST_F(LabelPageWorkers, SilentPrinterTimesOutAfterThreeSecondsAndTheButtonsCome
         ASSERT_TRUE(WaitUntil([&] { return spy->reports.size() == 1; }, 2s));
         EXPECT_EQ(spy->reports[0].settings, before);
         EXPECT_EQ(messages.Count(), 1u);
-        for (const LabelSettingInfo& info : LABEL_SETTINGS) {
+        for (const LabelControl& info : LABEL_CONTROLS) {
             if (info.IsList()) {
-                EXPECT_EQ(List(info.pos)->currentIndex(), -1) << info.name;
+                EXPECT_EQ(List(info.pos)->currentIndex(), -1) << LABEL_SETTINGS[info.pos].key;
             }
         }
 

@@ -38,7 +38,7 @@ TEST(LabelPrinterSim, FramesInPiecesAreTakenWhole) {
     sent.text[LS_PRINT_HOME_OFFSET] = "12.5";
     sent.text[LS_CUTTING_POSITION_OFFSET] = "-3";
     sent.text[LS_BLACK_MARK_AD_VALUE] = "4123"; // 1B 10: ESC DLE as value bytes
-    Bytes bytes = BuildSettingsFrame(marks, sent, english);
+    Bytes bytes = BuildLabelSettingsFrame(marks, sent, english);
     // Frames of other pages in between: network settings over USB, Wi-Fi, a stray byte.
     for (const char* other :
          {"1B 0D 53 1B 3B 01 C0 A8 01 14 C0 A8 01 01 FF FF FF 00 00 1B 10 45",
@@ -62,7 +62,7 @@ TEST(LabelPrinterSim, FramesInPiecesAreTakenWhole) {
         EXPECT_EQ(printer.Counters().rejectedFrames, 0u);
 
         LabelSettingValues back;
-        ApplySettingsReply(answers[0].bytes, english, back);
+        ApplyLabelSettingsReply(answers[0].bytes, english, back);
         LabelSettingValues expected = sent;
         expected.text[LS_PRINT_HOME_OFFSET] = "12.50";
         expected.text[LS_CUTTING_POSITION_OFFSET] = "-3.00";

@@ -50,7 +50,7 @@ TEST(LabelSerialConfig, ReplyByteSevenSetsTheSerialLine) {
     };
     for (const auto& [byte, line] : cases) {
         PortSettings s = LineSettings();
-        ASSERT_TRUE(ApplySerialConfig(ReplyWith({{7, byte}}), s));
+        ASSERT_TRUE(ApplyLabelSerialConfig(ReplyWith({{7, byte}}), s));
         EXPECT_EQ(Line(s), line);
         // Names, addresses and the rest stay.
         PortSettings rest = LineSettings();
@@ -64,8 +64,8 @@ TEST(LabelSerialConfig, ReplyByteSevenSetsTheSerialLine) {
 
 TEST(LabelSerialConfig, ReplyEndingBeforeByteSevenChangesNothing) {
     PortSettings s = LineSettings();
-    EXPECT_FALSE(ApplySerialConfig(Bytes(7, 0x13), s));
-    EXPECT_FALSE(ApplySerialConfig(Bytes{}, s));
+    EXPECT_FALSE(ApplyLabelSerialConfig(Bytes(7, 0x13), s));
+    EXPECT_FALSE(ApplyLabelSerialConfig(Bytes{}, s));
     EXPECT_EQ(s, LineSettings());
 }
 
@@ -92,10 +92,10 @@ TEST(LabelSettingsReply, EveryFieldFromItsOffset) {
         {12, 1},    // Paper sensor selection
     });
     LabelSettingValues values;
-    ApplySettingsReply(reply, LineSettings(), values);
+    ApplyLabelSettingsReply(reply, LineSettings(), values);
     const int expected[LABEL_SETTING_COUNT] = {1, 1, 1, 0, 1, 5, 1, 2, 1, 3, 1, -1, -1, 1, 1, -1, 1};
     for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos)
-        EXPECT_EQ(values.selection[static_cast<std::size_t>(pos)], expected[pos]) << LABEL_SETTINGS[pos].name;
+        EXPECT_EQ(values.selection[static_cast<std::size_t>(pos)], expected[pos]) << LABEL_SETTINGS[pos].key;
     EXPECT_EQ(values.text[LS_PRINT_HOME_OFFSET], "12.50");
     EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "-2.00");
     EXPECT_EQ(values.text[LS_BLACK_MARK_AD_VALUE], "300");
@@ -104,7 +104,7 @@ TEST(LabelSettingsReply, EveryFieldFromItsOffset) {
 TEST(LabelSettingsReply, BytesOutsideAListLeaveItWithoutSelection) {
     LabelSettingValues values;
     values.selection.fill(1);
-    ApplySettingsReply(ReplyWith({{35, 0}, {28, 0x80}, {37, 2}, {36, 6}, {26, 0xFF}}), LineSettings(), values);
+    ApplyLabelSettingsReply(ReplyWith({{35, 0}, {28, 0x80}, {37, 2}, {36, 6}, {26, 0xFF}}), LineSettings(), values);
     EXPECT_EQ(values.selection[LS_PRINT_SPEED], LB_NO_SELECTION); // 0 - 1
     EXPECT_EQ(values.selection[LS_PAGE_MODE], LB_NO_SELECTION);   // signed: -128
     EXPECT_EQ(values.selection[LS_PEELER], LB_NO_SELECTION);      // two items only
@@ -122,19 +122,19 @@ TEST(LabelSettingsReply, EmulationFollowsTheListShownAtDecode) {
     LabelSettingValues values;
     values.selection[LS_EMULATION] = 2;
     // Three items: byte 0 is not one of them and the selection stays.
-    ApplySettingsReply(ReplyWith({{15, 0}}), three, values);
+    ApplyLabelSettingsReply(ReplyWith({{15, 0}}), three, values);
     EXPECT_EQ(values.selection[LS_EMULATION], 2);
-    ApplySettingsReply(ReplyWith({{15, 4}}), three, values);
+    ApplyLabelSettingsReply(ReplyWith({{15, 4}}), three, values);
     EXPECT_EQ(values.selection[LS_EMULATION], 2);
-    ApplySettingsReply(ReplyWith({{15, 1}}), three, values);
+    ApplyLabelSettingsReply(ReplyWith({{15, 1}}), three, values);
     EXPECT_EQ(values.selection[LS_EMULATION], 0);
 
     // Four items: the byte is the index, and a byte beyond clears it.
-    ApplySettingsReply(ReplyWith({{15, 0}}), four, values);
+    ApplyLabelSettingsReply(ReplyWith({{15, 0}}), four, values);
     EXPECT_EQ(values.selection[LS_EMULATION], 0);
-    ApplySettingsReply(ReplyWith({{15, 3}}), four, values);
+    ApplyLabelSettingsReply(ReplyWith({{15, 3}}), four, values);
     EXPECT_EQ(values.selection[LS_EMULATION], 3);
-    ApplySettingsReply(ReplyWith({{15, 4}}), four, values);
+    ApplyLabelSettingsReply(ReplyWith({{15, 4}}), four, values);
     EXPECT_EQ(values.selection[LS_EMULATION], LB_NO_SELECTION);
 }
 
@@ -146,12 +146,12 @@ TEST(LabelSettingsReply, OffsetAndAdTexts) {
     };
     for (const auto& [low, high, text] : offsets) {
         LabelSettingValues values;
-        ApplySettingsReply(ReplyWith({{38, low}, {39, high}, {40, low}, {41, high}}), LineSettings(), values);
+        ApplyLabelSettingsReply(ReplyWith({{38, low}, {39, high}, {40, low}, {41, high}}), LineSettings(), values);
         EXPECT_EQ(values.text[LS_PRINT_HOME_OFFSET], text);
         EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], text);
     }
     LabelSettingValues values;
-    ApplySettingsReply(ReplyWith({{33, 0xFF}, {34, 0xFF}}), LineSettings(), values);
+    ApplyLabelSettingsReply(ReplyWith({{33, 0xFF}, {34, 0xFF}}), LineSettings(), values);
     EXPECT_EQ(values.text[LS_BLACK_MARK_AD_VALUE], "65535");
 }
 
@@ -165,13 +165,13 @@ TEST(LabelSettingsReply, ShortReplyLeavesWhatDidNotArrive) {
 
     // Nothing at all.
     LabelSettingValues values = before;
-    ApplySettingsReply(Bytes{}, LineSettings(), values);
+    ApplyLabelSettingsReply(Bytes{}, LineSettings(), values);
     EXPECT_EQ(values, before);
 
     // Up to offset 33: fields before it are set, the AD value (33-34) and all
     // later ones stay.
     values = before;
-    ApplySettingsReply(std::span(full).first(34), LineSettings(), values);
+    ApplyLabelSettingsReply(std::span(full).first(34), LineSettings(), values);
     EXPECT_EQ(values.selection[LS_CUT_MODE], 0);
     EXPECT_EQ(values.selection[LS_PAGE_MODE], 0);
     EXPECT_EQ(values.text[LS_BLACK_MARK_AD_VALUE], "7");
@@ -181,17 +181,17 @@ TEST(LabelSettingsReply, ShortReplyLeavesWhatDidNotArrive) {
 
     // The home offset arrived whole, the cutting offset only by its low byte.
     values = before;
-    ApplySettingsReply(std::span(full).first(41), LineSettings(), values);
+    ApplyLabelSettingsReply(std::span(full).first(41), LineSettings(), values);
     EXPECT_EQ(values.text[LS_BLACK_MARK_AD_VALUE], "48");
     EXPECT_EQ(values.text[LS_PRINT_HOME_OFFSET], "2.00");
     EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "9.00");
     EXPECT_EQ(values.selection[LS_PRINT_SPEED], LB_NO_SELECTION);
-    EXPECT_FALSE(SettingsReplyComplete(std::span(full).first(41)));
+    EXPECT_FALSE(LabelSettingsReplyComplete(std::span(full).first(41)));
 
     values = before;
-    ApplySettingsReply(std::span(full).first(42), LineSettings(), values);
+    ApplyLabelSettingsReply(std::span(full).first(42), LineSettings(), values);
     EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "4.00");
-    EXPECT_TRUE(SettingsReplyComplete(std::span(full).first(42)));
+    EXPECT_TRUE(LabelSettingsReplyComplete(std::span(full).first(42)));
 }
 
 TEST(LabelSettingsReply, ReplyOfTheSimulatedPrinterShowsWhatItHolds) {
@@ -204,13 +204,13 @@ TEST(LabelSettingsReply, ReplyOfTheSimulatedPrinterShowsWhatItHolds) {
 
     PortSettings s = LineSettings();
     LabelSettingValues values;
-    ASSERT_TRUE(ApplySerialConfig(printer.SettingsReply(), s));
-    ApplySettingsReply(printer.SettingsReply(), s, values);
+    ASSERT_TRUE(ApplyLabelSerialConfig(printer.SettingsReply(), s));
+    ApplyLabelSettingsReply(printer.SettingsReply(), s, values);
     EXPECT_EQ(Line(s), "57600 Odd 8 1 Xon/Xoff");
     // Emulation 2 (EPL) is the second item of the three-item list; speed byte 4 is item "4".
     const int shown[LABEL_SETTING_COUNT] = {1, 1, 1, 0, 0, 5, 1, 1, 0, 3, 1, -1, -1, 1, 0, -1, 0};
     for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos)
-        EXPECT_EQ(values.selection[static_cast<std::size_t>(pos)], shown[pos]) << LABEL_SETTINGS[pos].name;
+        EXPECT_EQ(values.selection[static_cast<std::size_t>(pos)], shown[pos]) << LABEL_SETTINGS[pos].key;
     EXPECT_EQ(values.text[LS_PRINT_HOME_OFFSET], "12.50");
     EXPECT_EQ(values.text[LS_CUTTING_POSITION_OFFSET], "-3.00");
     EXPECT_EQ(values.text[LS_BLACK_MARK_AD_VALUE], "4095");
@@ -219,24 +219,24 @@ TEST(LabelSettingsReply, ReplyOfTheSimulatedPrinterShowsWhatItHolds) {
 TEST(LabelTextReply, TextEndsAtTheFirstZeroOrTheEnd) {
     const std::string serial = "LB610-24070315";
     Bytes reply(serial.begin(), serial.end());
-    EXPECT_EQ(DecodeTextReply(reply, 1033), serial);
+    EXPECT_EQ(DecodeLabelTextReply(reply, 1033), serial);
     reply.push_back(0);
     reply.push_back('X');
-    EXPECT_EQ(DecodeTextReply(reply, 1033), serial);
-    EXPECT_EQ(DecodeTextReply(Bytes{0, 'A'}, 1033), "");
-    EXPECT_EQ(DecodeTextReply(Bytes{}, 2052), "");
+    EXPECT_EQ(DecodeLabelTextReply(reply, 1033), serial);
+    EXPECT_EQ(DecodeLabelTextReply(Bytes{0, 'A'}, 1033), "");
+    EXPECT_EQ(DecodeLabelTextReply(Bytes{}, 2052), "");
 
     // Never more than the reply buffer, even without a terminating zero.
     const Bytes longReply(1034, 'A');
-    EXPECT_EQ(DecodeTextReply(longReply, 1033), std::string(1024, 'A'));
+    EXPECT_EQ(DecodeLabelTextReply(longReply, 1033), std::string(1024, 'A'));
 }
 
 TEST(LabelTextReply, BytesAreReadInTheCodePageOfTheLanguage) {
     // "版本" in GBK, then an e-acute in Windows-1252.
-    EXPECT_EQ(DecodeTextReply(test::Hex("B0 E6 B1 BE 56 31"), 2052), "版本V1");
-    EXPECT_EQ(DecodeTextReply(test::Hex("43 61 66 E9"), 1033), "Caf\xC3\xA9");
+    EXPECT_EQ(DecodeLabelTextReply(test::Hex("B0 E6 B1 BE 56 31"), 2052), "版本V1");
+    EXPECT_EQ(DecodeLabelTextReply(test::Hex("43 61 66 E9"), 1033), "Caf\xC3\xA9");
     // A lead byte cut off at the end does not swallow the text before it.
-    EXPECT_EQ(DecodeTextReply(test::Hex("41 42 B0"), 2052), "AB\xEF\xBF\xBD");
+    EXPECT_EQ(DecodeLabelTextReply(test::Hex("41 42 B0"), 2052), "AB\xEF\xBF\xBD");
 }
 
 TEST(LabelTextReply, HeadMileageIsANumberOfMetres) {

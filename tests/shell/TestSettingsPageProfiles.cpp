@@ -32,7 +32,7 @@ protected:
     // The controls whose accessible description says a profile changed them.
     std::vector<int> Highlighted() const {
         std::vector<int> ids;
-        for (const LabelSettingInfo& info : LABEL_SETTINGS)
+        for (const LabelControl& info : LABEL_CONTROLS)
             if (P().Control(info.control)->accessibleDescription() == "Changed by the loaded profile")
                 ids.push_back(info.control);
         return ids;

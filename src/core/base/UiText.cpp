@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace pemberlux {
@@ -92,6 +94,14 @@ const TemplateRow* FindTemplate(int dialogId, std::string_view key) {
     }();
     auto it = byKey.find(TemplateKey{dialogId, key});
     return it == byKey.end() ? nullptr : it->second;
+}
+
+// The texts ScopedTemplateText puts in place: dialog, key, Chinese.
+using OverrideKey = std::tuple<int, std::string, bool>;
+std::mutex overridesMutex;
+std::map<OverrideKey, std::string>& Overrides() {
+    static std::map<OverrideKey, std::string> overrides;
+    return overrides;
 }
 
 const DialogRow* FindDialog(int dialogId) {
@@ -186,8 +196,27 @@ std::string TemplateText(int dialogId, const std::string& control) {
 }
 
 std::string TemplateText(int dialogId, const std::string& control, int langId) {
+    {
+        const std::lock_guard lock(overridesMutex);
+        const auto& overrides = Overrides();
+        if (!overrides.empty()) {
+            const auto it = overrides.find(OverrideKey{dialogId, control, langId == LANG_CHINESE});
+            if (it != overrides.end()) return it->second;
+        }
+    }
     const TemplateRow* row = FindTemplate(dialogId, control);
     return row ? Pick(row->english, row->chinese, langId) : std::string();
+}
+
+ScopedTemplateText::ScopedTemplateText(int dialogId, std::string control, int langId, std::string text)
+    : dialogId_(dialogId), control_(std::move(control)), chinese_(langId == LANG_CHINESE) {
+    const std::lock_guard lock(overridesMutex);
+    Overrides()[OverrideKey{dialogId_, control_, chinese_}] = std::move(text);
+}
+
+ScopedTemplateText::~ScopedTemplateText() {
+    const std::lock_guard lock(overridesMutex);
+    Overrides().erase(OverrideKey{dialogId_, control_, chinese_});
 }
 
 std::vector<std::string> TemplateItems(int dialogId, int listId) {

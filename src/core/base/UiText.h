@@ -40,6 +40,23 @@ std::string LoadUiString(int id, int langId);
 std::string TemplateText(int dialogId, const std::string& control);
 std::string TemplateText(int dialogId, const std::string& control, int langId);
 
+// For tests: while it lives, TemplateText(dialogId, control, language) gives
+// `text` for the calling process instead of the template's own text, in the
+// language langId picks (2052 Chinese, anything else English). Scopes do not
+// nest on the same text.
+class ScopedTemplateText {
+public:
+    ScopedTemplateText(int dialogId, std::string control, int langId, std::string text);
+    ~ScopedTemplateText();
+    ScopedTemplateText(const ScopedTemplateText&) = delete;
+    ScopedTemplateText& operator=(const ScopedTemplateText&) = delete;
+
+private:
+    int dialogId_;
+    std::string control_;
+    bool chinese_;
+};
+
 // The lines of a multi-line template text: the items of list `listId` ("<id>.items")
 // or the column headers of report list `listId` ("<id>.columns"); empty if none.
 std::vector<std::string> TemplateItems(int dialogId, int listId);

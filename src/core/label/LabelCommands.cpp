@@ -17,11 +17,6 @@ std::uint8_t High(unsigned value) {
     return static_cast<std::uint8_t>((value >> 8) & 0xFF);
 }
 
-// List index from a reply byte (signed, as the list control takes it).
-int SelectionFromByte(int index, int listSize) {
-    return index >= 0 && index < listSize ? index : LB_NO_SELECTION;
-}
-
 } // namespace
 
 const std::array<LabelSettingPos, LABEL_SETTING_COUNT> LB_SETTINGS_REPLY_ORDER = {
@@ -56,115 +51,83 @@ const LabelFrame9& TextQueryFrame(LabelTextQuery query) {
     return LB_FRAME_PRINT_STATISTICS;
 }
 
-int TextReplyControl(LabelTextQuery query) {
-    switch (query) {
-    case LabelTextQuery::SerialNumber:
-        return IDC_SERIAL_NUMBER;
-    case LabelTextQuery::FirmwareVersion:
-        return IDC_FIRMWARE_VERSION;
-    case LabelTextQuery::Statistics:
-        break;
-    }
-    return IDC_PRINT_HEAD_MILEAGE;
-}
-
-Bytes EncodeSettingItem(int pos, const LabelSettingValues& values, const PortSettings& settings) {
+Bytes EncodeLabelSettingItem(int pos, const LabelSettingValues& values, const PortSettings& settings) {
     if (pos < 0 || pos >= LABEL_SETTING_COUNT) return {};
     const auto index = static_cast<std::size_t>(pos);
-    const LabelSettingInfo& info = LABEL_SETTINGS[index];
-    Bytes item = {0x1B, info.setCode};
-    switch (info.kind) {
-    case LabelValueKind::Millimetres: {
-        const auto dots = static_cast<std::uint16_t>(MillimetresToDots(values.text[index]));
-        item.push_back(Low(dots));
-        item.push_back(High(dots));
+    const SettingSpec& spec = LABEL_SETTINGS[index];
+    Bytes item = {0x1B, spec.setCode};
+    std::uint16_t value = 0;
+    switch (spec.kind) {
+    case SettingKind::List: {
+        const auto code = LabelListCode(pos, values.selection[index], settings);
+        if (!code) return {};
+        item.push_back(*code);
         return item;
     }
-    case LabelValueKind::AdValue: {
-        const std::uint16_t value = AdValueFromText(values.text[index]);
-        item.push_back(Low(value));
-        item.push_back(High(value));
-        return item;
-    }
-    case LabelValueKind::ListIndex:
-    case LabelValueKind::ListIndexPlus1:
-    case LabelValueKind::Emulation:
+    case SettingKind::Millimetres:
+        value = static_cast<std::uint16_t>(MillimetresToDots(values.text[index]));
+        break;
+    case SettingKind::Integer:
+        value = AdValueFromText(values.text[index]);
         break;
     }
-    const int selection = values.selection[index];
-    if (selection < 0 || selection >= LabelListSize(pos, settings)) return {};
-    int byte = selection;
-    if (info.kind == LabelValueKind::ListIndexPlus1) byte = selection + 1;
-    if (info.kind == LabelValueKind::Emulation && !UsesFourItemEmulation(settings)) byte = selection + 1;
-    item.push_back(static_cast<std::uint8_t>(byte));
+    item.push_back(Low(value));
+    item.push_back(High(value));
     return item;
 }
 
-Bytes BuildSettingsFrame(const LabelChangedMarks& marks, const LabelSettingValues& values,
-                         const PortSettings& settings) {
-    Bytes items;
-    for (int pos = 0; pos < LABEL_SETTING_COUNT; ++pos) {
-        if (!marks.test(static_cast<std::size_t>(pos))) continue;
-        const Bytes item = EncodeSettingItem(pos, values, settings);
-        items.insert(items.end(), item.begin(), item.end());
-    }
-    return WrapSetupItems(items);
+Bytes BuildLabelSettingsFrame(const LabelChangedMarks& marks, const LabelSettingValues& values,
+                              const PortSettings& settings) {
+    return BuildSetFrame(marks, [&](int pos) { return EncodeLabelSettingItem(pos, values, settings); });
 }
 
-void ApplySerialConfigByte(std::uint8_t config, PortSettings& settings) {
+void ApplyLabelSerialConfigByte(std::uint8_t config, PortSettings& settings) {
     DecodeSerialConfig(config, SettingsReplyLayout(PrinterFamily::Label), settings);
 }
 
-bool ApplySerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings) {
+bool ApplyLabelSerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings) {
     if (reply.size() <= LB_SERIAL_CONFIG_OFFSET) return false;
-    ApplySerialConfigByte(reply[LB_SERIAL_CONFIG_OFFSET], settings);
+    ApplyLabelSerialConfigByte(reply[LB_SERIAL_CONFIG_OFFSET], settings);
     return true;
 }
 
-void ApplySettingsReply(std::span<const std::uint8_t> reply, const PortSettings& settings, LabelSettingValues& values) {
+void ApplyLabelSettingsReply(std::span<const std::uint8_t> reply, const PortSettings& settings,
+                             LabelSettingValues& values) {
     for (LabelSettingPos pos : LB_SETTINGS_REPLY_ORDER) {
         const auto index = static_cast<std::size_t>(pos);
-        const LabelSettingInfo& info = LABEL_SETTINGS[index];
-        const auto offset = static_cast<std::size_t>(info.replyOffset);
-        if (offset + static_cast<std::size_t>(info.ValueSize()) > reply.size()) continue;
-        const std::uint8_t low = reply[offset];
-        const auto signedByte = static_cast<int>(static_cast<std::int8_t>(low));
-        switch (info.kind) {
-        case LabelValueKind::ListIndex:
-            values.selection[index] = SelectionFromByte(signedByte, LabelListSize(pos, settings));
+        const SettingSpec& spec = LABEL_SETTINGS[index];
+        if (spec.replyOffset + spec.replyWidth > reply.size()) continue;
+        const std::uint8_t low = reply[spec.replyOffset];
+        const auto raw =
+            static_cast<std::uint16_t>(spec.replyWidth == 2 ? low | (reply[spec.replyOffset + 1] << 8) : low);
+        switch (spec.kind) {
+        case SettingKind::List: {
+            // The byte as the list control takes it: signed.
+            const int selection = LabelListSelection(pos, static_cast<std::int8_t>(low), settings);
+            // The three-item Emulation list keeps its selection on a code it has no item for.
+            if (selection == NO_SELECTION && pos == LS_EMULATION && !UsesFourItemEmulation(settings)) break;
+            values.selection[index] = selection;
             break;
-        case LabelValueKind::ListIndexPlus1:
-            values.selection[index] = SelectionFromByte(signedByte - 1, LabelListSize(pos, settings));
-            break;
-        case LabelValueKind::Emulation:
-            if (UsesFourItemEmulation(settings))
-                values.selection[index] = SelectionFromByte(signedByte, LabelListSize(pos, settings));
-            else if (low >= 1 && low <= 3)
-                values.selection[index] = low - 1;
-            break;
-        case LabelValueKind::Millimetres: {
-            const auto raw = static_cast<std::uint16_t>(low | (reply[offset + 1] << 8));
+        }
+        case SettingKind::Millimetres:
             values.text[index] = DotsToMillimetresText(static_cast<std::int16_t>(raw));
             break;
-        }
-        case LabelValueKind::AdValue: {
-            const auto raw = static_cast<std::uint16_t>(low | (reply[offset + 1] << 8));
+        case SettingKind::Integer:
             values.text[index] = AdValueText(raw);
             break;
-        }
         }
     }
 }
 
-bool SettingsReplyComplete(std::span<const std::uint8_t> reply) {
+bool LabelSettingsReplyComplete(std::span<const std::uint8_t> reply) {
     return reply.size() >= LB_SETTINGS_REPLY_SIZE;
 }
 
-bool TextReplyComplete(std::span<const std::uint8_t> reply) {
+bool LabelTextReplyComplete(std::span<const std::uint8_t> reply) {
     return std::find(reply.begin(), reply.end(), 0) != reply.end();
 }
 
-std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId) {
+std::string DecodeLabelTextReply(std::span<const std::uint8_t> reply, int langId) {
     const std::size_t limit = std::min(reply.size(), LB_REPLY_BUFFER_SIZE);
     const auto zero = std::find(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(limit), 0);
     return DecodeCodePage(std::string(reply.begin(), zero), langId);
@@ -196,7 +159,7 @@ ReplyRule LabelReplyRule(bool settings) {
     // A serial line knows no end of a reply but silence: say when it is whole.
     rule.complete = [settings](const std::uint8_t* data, std::size_t size) {
         const std::span<const std::uint8_t> reply(data, size);
-        return settings ? SettingsReplyComplete(reply) : TextReplyComplete(reply);
+        return settings ? LabelSettingsReplyComplete(reply) : LabelTextReplyComplete(reply);
     };
     return rule;
 }
@@ -222,8 +185,8 @@ ExchangeResult QueryLabelText(PrinterPort& port, LabelTextQuery query, const Job
 }
 
 void DecodeLabelSettings(std::span<const std::uint8_t> reply, PortSettings& settings, LabelSettingValues& values) {
-    ApplySerialConfig(reply, settings);
-    ApplySettingsReply(reply, settings, values);
+    ApplyLabelSerialConfig(reply, settings);
+    ApplyLabelSettingsReply(reply, settings, values);
 }
 
 } // namespace pemberlux

@@ -39,10 +39,9 @@ inline constexpr std::size_t LB_REPLY_BUFFER_SIZE = 1024;
 inline constexpr std::size_t LB_SETTINGS_REPLY_SIZE = 42;
 inline constexpr std::size_t LB_SERIAL_CONFIG_OFFSET = 7;
 
-// The three text queries and the read-only edit each answer goes to.
+// The three text queries.
 enum class LabelTextQuery { SerialNumber, FirmwareVersion, Statistics };
 const LabelFrame9& TextQueryFrame(LabelTextQuery query);
-int TextReplyControl(LabelTextQuery query);
 
 // ---- Write settings --------------------------------------------------------
 
@@ -50,23 +49,23 @@ int TextReplyControl(LabelTextQuery query);
 // "1B code low high"), taken from `values` as they are now. Empty when the list
 // has no selection, or a selection beyond its items: no value is defined then,
 // so nothing is sent for it. The Emulation code follows UsesFourItemEmulation.
-Bytes EncodeSettingItem(int pos, const LabelSettingValues& values, const PortSettings& settings);
+Bytes EncodeLabelSettingItem(int pos, const LabelSettingValues& values, const PortSettings& settings);
 
 // The write-settings frame: SETUP_BEGIN, the items of the marked settings in
 // position order, SETUP_END. With no marks (or only marked lists without a
 // selection) it is 1B 0D 53 1B 10 45. Building does not clear the marks.
-Bytes BuildSettingsFrame(const LabelChangedMarks& marks, const LabelSettingValues& values,
-                         const PortSettings& settings);
+Bytes BuildLabelSettingsFrame(const LabelChangedMarks& marks, const LabelSettingValues& values,
+                              const PortSettings& settings);
 
 // ---- Settings reply --------------------------------------------------------
 
 // Serial line configuration byte (reply byte 7) into baud rate, parity, stop
 // bits and data bits of `settings`; flow control, names and addresses stay.
 // Parity 3 leaves the parity as it is.
-void ApplySerialConfigByte(std::uint8_t config, PortSettings& settings);
+void ApplyLabelSerialConfigByte(std::uint8_t config, PortSettings& settings);
 // The same from a reply; a reply that ended before byte 7 changes nothing
 // (returns false).
-bool ApplySerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings);
+bool ApplyLabelSerialConfig(std::span<const std::uint8_t> reply, PortSettings& settings);
 
 // Sets every list selection from its reply byte and the three edit texts, in
 // the order of LB_SETTINGS_REPLY_ORDER. A byte taken as a signed list index
@@ -74,9 +73,10 @@ bool ApplySerialConfig(std::span<const std::uint8_t> reply, PortSettings& settin
 // byte other than 1, 2, 3 leaves its selection as it was. Marks are not
 // touched. A field whose bytes did not all arrive (a short reply) is left as
 // it was: the reply is never read past its end.
-void ApplySettingsReply(std::span<const std::uint8_t> reply, const PortSettings& settings, LabelSettingValues& values);
+void ApplyLabelSettingsReply(std::span<const std::uint8_t> reply, const PortSettings& settings,
+                             LabelSettingValues& values);
 
-// Positions in the order ApplySettingsReply sets them.
+// Positions in the order ApplyLabelSettingsReply sets them.
 extern const std::array<LabelSettingPos, LABEL_SETTING_COUNT> LB_SETTINGS_REPLY_ORDER;
 
 // ---- Text replies ----------------------------------------------------------
@@ -86,7 +86,7 @@ extern const std::array<LabelSettingPos, LABEL_SETTING_COUNT> LB_SETTINGS_REPLY_
 // LB_REPLY_BUFFER_SIZE), read in the code page of the user-interface language
 // (2052: GB18030, else Windows-1252) and returned as UTF-8. Bytes that are not
 // valid there become U+FFFD.
-std::string DecodeTextReply(std::span<const std::uint8_t> reply, int langId);
+std::string DecodeLabelTextReply(std::span<const std::uint8_t> reply, int langId);
 
 // The print-head mileage the statistics query answers as text ("1250.40 m"):
 // a decimal number, optionally followed by the unit m, in metres; nothing for
@@ -96,8 +96,8 @@ std::optional<double> HeadMileageMetres(std::string_view text);
 // Whether the bytes gathered so far are a whole reply, so a serial read need
 // not wait out the line's silence: a settings reply once every offset the page
 // reads has arrived, a text reply once its terminating zero byte has.
-bool SettingsReplyComplete(std::span<const std::uint8_t> reply);
-bool TextReplyComplete(std::span<const std::uint8_t> reply);
+bool LabelSettingsReplyComplete(std::span<const std::uint8_t> reply);
+bool LabelTextReplyComplete(std::span<const std::uint8_t> reply);
 
 // How long a label printer has to begin an answer.
 inline constexpr std::chrono::milliseconds LB_REPLY_TIMEOUT{3000};
@@ -117,7 +117,7 @@ FactoryResetSequence LabelFactoryReset(std::chrono::milliseconds replyTimeout = 
 ExchangeResult QueryLabelText(PrinterPort& port, LabelTextQuery query, const JobLimits& job,
                               std::chrono::milliseconds timeout = LB_REPLY_TIMEOUT);
 // What a settings reply says: the serial line into `settings`, then every
-// setting into `values` (ApplySerialConfig, ApplySettingsReply).
+// setting into `values` (ApplyLabelSerialConfig, ApplyLabelSettingsReply).
 void DecodeLabelSettings(std::span<const std::uint8_t> reply, PortSettings& settings, LabelSettingValues& values);
 
 } // namespace pemberlux

@@ -14,42 +14,17 @@ namespace pemberlux {
 
 namespace {
 
-using K = LabelValueKind;
+using K = SettingKind;
 
-const std::vector<std::string> kNoItems;
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    if (text.empty()) return lines;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t nl = text.find('\n', from);
-        lines.push_back(text.substr(from, nl == std::string::npos ? std::string::npos : nl - from));
-        if (nl == std::string::npos) break;
-        from = nl + 1;
-    }
-    return lines;
-}
-
-// The items of each list as the page's template holds them, by position, for
-// English [0] and Chinese [1]; read once from the template texts.
-using ItemTable = std::array<std::array<std::vector<std::string>, 2>, LABEL_SETTING_COUNT>;
-const ItemTable& TemplateItems() {
-    static const ItemTable table = [] {
-        ItemTable t;
-        for (const LabelSettingInfo& info : LABEL_SETTINGS) {
-            if (!info.IsList()) continue;
-            const std::string key = std::to_string(info.control) + ".items";
-            t[static_cast<std::size_t>(info.pos)][0] = SplitLines(TemplateText(IDD_PRINTING_SETUP_LB610, key, 1033));
-            t[static_cast<std::size_t>(info.pos)][1] = SplitLines(TemplateText(IDD_PRINTING_SETUP_LB610, key, 2052));
-        }
-        return t;
-    }();
-    return table;
-}
-
-const std::vector<std::string> kFourEmulations = {"ESC/POS", "ZPL", "EPL", "TSPL"};
-const std::vector<std::string> kThreeEmulations = {"ZPL", "EPL", "TSPL"};
+constexpr std::string_view OFF_ON[] = {"Off", "On"};
+constexpr std::string_view PRINT_MEDIA[] = {"Label Paper", "Continuous Paper"};
+constexpr std::string_view PRINT_METHOD[] = {"Thermal Transfer", "Direct Thermal"};
+constexpr std::string_view DENSITY[] = {"1", "2", "3", "4", "5", "6"};
+constexpr std::string_view PRINTER_LANGUAGE[] = {"English", "Chinese"};
+// All four; the three-item list shows the last three.
+constexpr std::string_view EMULATION[] = {"ESC/POS", "ZPL", "EPL", "TSPL"};
+constexpr std::string_view SPEED[] = {"1", "2", "3", "4"};
+constexpr std::string_view PAPER_SENSOR[] = {"Reflective sensor", "Gap sensor"};
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -91,47 +66,38 @@ DecimalText ReadDecimal(const std::string& text) {
 
 } // namespace
 
-const std::array<LabelSettingInfo, LABEL_SETTING_COUNT> LABEL_SETTINGS = {{
-    {LS_PAGE_MODE, "Page Mode", IDC_PAGE_MODE, IDC_PAGE_MODE_LABEL, 0x27, 28, K::ListIndex},
-    {LS_PRINT_MEDIA, "Print Media", IDC_PRINT_MEDIA, IDC_PRINT_MEDIA_LABEL, 0x25, 26, K::ListIndex},
-    {LS_PEELER, "Peeler", IDC_PEELER, IDC_PEELER_LABEL, 0x2A, 37, K::ListIndex},
-    {LS_PRINT_METHOD, "Print Method", IDC_PRINT_METHOD, IDC_PRINT_METHOD_LABEL, 0x26, 27, K::ListIndex},
-    {LS_PAPER_OUT_DETECTION, "Paper Out Detection", IDC_PAPER_OUT_DETECTION, IDC_PAPER_OUT_DETECTION_LABEL, 0x2B, 17,
-     K::ListIndex},
-    {LS_PRINT_DENSITY, "Print Density", IDC_PRINT_DENSITY, IDC_PRINT_DENSITY_LABEL, 0x29, 36, K::ListIndex},
-    {LS_PRINTER_LANGUAGE, "Printer Language", IDC_PRINTER_LANGUAGE, IDC_PRINTER_LANGUAGE_LABEL, 0x16, 9, K::ListIndex},
-    {LS_EMULATION, "Emulation", IDC_EMULATION, IDC_EMULATION_LABEL, 0x24, 15, K::Emulation},
-    {LS_AUTO_CALIBRATE_LABEL, "Auto Calibrate Label", IDC_AUTO_CALIBRATE_LABEL, IDC_AUTO_CALIBRATE_LABEL_LABEL, 0x2F,
-     19, K::ListIndex},
-    {LS_PRINT_SPEED, "Print Speed", IDC_PRINT_SPEED, IDC_PRINT_SPEED_LABEL, 0x30, 35, K::ListIndexPlus1},
-    {LS_TOP_FORM_SENSING, "Top Form Sensing", IDC_TOP_FORM_SENSING, IDC_TOP_FORM_SENSING_LABEL, 0x22, 13, K::ListIndex},
-    {LS_PRINT_HOME_OFFSET, "Print Home Offset", IDC_PRINT_HOME_OFFSET, IDC_PRINT_HOME_OFFSET_LABEL, 0x2C, 38,
-     K::Millimetres},
-    {LS_CUTTING_POSITION_OFFSET, "Cutting Position Offset", IDC_CUTTING_POSITION_OFFSET,
-     IDC_CUTTING_POSITION_OFFSET_LABEL, 0x2D, 40, K::Millimetres},
-    {LS_CUT_MODE, "Cut Mode", IDC_CUT_MODE, IDC_CUT_MODE_LABEL, 0x34, 8, K::ListIndex},
-    {LS_PRINT_POSITION_DETECTION, "Print Position Detection", IDC_PRINT_POSITION_DETECTION,
-     IDC_PRINT_POSITION_DETECTION_LABEL, 0x32, 11, K::ListIndex},
-    {LS_BLACK_MARK_AD_VALUE, "Black Mark AD value", IDC_BLACK_MARK_AD_VALUE, IDC_BLACK_MARK_AD_VALUE_LABEL, 0x28, 33,
-     K::AdValue},
-    {LS_PAPER_SENSOR_SELECTION, "Paper sensor selection", IDC_PAPER_SENSOR_SELECTION, IDC_PAPER_SENSOR_SELECTION_LABEL,
-     0x38, 12, K::ListIndex},
+// An offset travels in dots, 8 to the millimetre.
+const std::array<SettingSpec, LABEL_SETTING_COUNT> LABEL_SETTINGS = {{
+    {LS_PAGE_MODE, "page_mode", 0x27, 28, 1, K::List, OFF_ON},
+    {LS_PRINT_MEDIA, "print_media", 0x25, 26, 1, K::List, PRINT_MEDIA},
+    {LS_PEELER, "peeler", 0x2A, 37, 1, K::List, OFF_ON},
+    {LS_PRINT_METHOD, "print_method", 0x26, 27, 1, K::List, PRINT_METHOD},
+    {LS_PAPER_OUT_DETECTION, "paper_out_detection", 0x2B, 17, 1, K::List, OFF_ON},
+    {LS_PRINT_DENSITY, "print_density", 0x29, 36, 1, K::List, DENSITY},
+    {LS_PRINTER_LANGUAGE, "printer_language", 0x16, 9, 1, K::List, PRINTER_LANGUAGE},
+    {LS_EMULATION, "emulation", 0x24, 15, 1, K::List, EMULATION},
+    {LS_AUTO_CALIBRATE_LABEL, "auto_calibrate_label", 0x2F, 19, 1, K::List, OFF_ON},
+    {LS_PRINT_SPEED, "print_speed", 0x30, 35, 1, K::List, SPEED, 1},
+    {LS_TOP_FORM_SENSING, "top_form_sensing", 0x22, 13, 1, K::List, OFF_ON},
+    {LS_PRINT_HOME_OFFSET, "print_home_offset", 0x2C, 38, 2, K::Millimetres, {}, 0, "dot", LB_EDIT_MIN, LB_EDIT_MAX},
+    {LS_CUTTING_POSITION_OFFSET,
+     "cutting_position_offset",
+     0x2D,
+     40,
+     2,
+     K::Millimetres,
+     {},
+     0,
+     "dot",
+     LB_EDIT_MIN,
+     LB_EDIT_MAX},
+    {LS_CUT_MODE, "cut_mode", 0x34, 8, 1, K::List, OFF_ON},
+    {LS_PRINT_POSITION_DETECTION, "print_position_detection", 0x32, 11, 1, K::List, OFF_ON},
+    // Sent as the low 16 bits of any integer typed; a profile or the command
+    // line gives it within the range.
+    {LS_BLACK_MARK_AD_VALUE, "black_mark_ad_value", 0x28, 33, 2, K::Integer, {}, 0, {}, 0, LB_EDIT_MAX},
+    {LS_PAPER_SENSOR_SELECTION, "paper_sensor_selection", 0x38, 12, 1, K::List, PAPER_SENSOR},
 }};
-
-const LabelSettingInfo* LabelSettingByControl(int control) {
-    for (const auto& info : LABEL_SETTINGS)
-        if (info.control == control) return &info;
-    return nullptr;
-}
-
-const std::vector<std::string>& LabelListItems(int pos, int langId) {
-    if (pos < 0 || pos >= LABEL_SETTING_COUNT) return kNoItems;
-    return TemplateItems()[static_cast<std::size_t>(pos)][langId == 2052 ? 1 : 0];
-}
-
-const std::vector<std::string>& LabelListItems(int pos, const std::string& languageText) {
-    return LabelListItems(pos, languageText == "Chinese" ? 2052 : 1033);
-}
 
 bool UsesFourItemEmulation(const PortSettings& settings) {
     if (settings.language != "Chinese") return false;
@@ -139,14 +105,39 @@ bool UsesFourItemEmulation(const PortSettings& settings) {
     return model && model->escPosInChinese;
 }
 
-const std::vector<std::string>& EmulationListItems(const PortSettings& settings) {
-    return UsesFourItemEmulation(settings) ? kFourEmulations : kThreeEmulations;
+namespace {
+
+// Where the list as shown starts among the entry's words.
+std::size_t FirstShownWord(int pos, const PortSettings& settings) {
+    return pos == LS_EMULATION && !UsesFourItemEmulation(settings) ? 1 : 0;
+}
+
+} // namespace
+
+std::span<const std::string_view> LabelListWords(int pos, const PortSettings& settings) {
+    if (pos < 0 || pos >= LABEL_SETTING_COUNT) return {};
+    return LABEL_SETTINGS[static_cast<std::size_t>(pos)].words.subspan(FirstShownWord(pos, settings));
+}
+
+std::vector<std::string> EmulationListItems(const PortSettings& settings) {
+    const auto words = LabelListWords(LS_EMULATION, settings);
+    return {words.begin(), words.end()};
 }
 
 int LabelListSize(int pos, const PortSettings& settings) {
-    if (pos == LS_EMULATION) return static_cast<int>(EmulationListItems(settings).size());
-    // Both languages hold the same number of items in every other list.
-    return static_cast<int>(LabelListItems(pos, 1033).size());
+    return static_cast<int>(LabelListWords(pos, settings).size());
+}
+
+std::optional<std::uint8_t> LabelListCode(int pos, int selection, const PortSettings& settings) {
+    if (selection < 0 || selection >= LabelListSize(pos, settings)) return std::nullopt;
+    const int word = selection + static_cast<int>(FirstShownWord(pos, settings));
+    return static_cast<std::uint8_t>(LABEL_SETTINGS[static_cast<std::size_t>(pos)].firstCode + word);
+}
+
+int LabelListSelection(int pos, int code, const PortSettings& settings) {
+    const int selection = code - LABEL_SETTINGS[static_cast<std::size_t>(pos)].firstCode -
+                          static_cast<int>(FirstShownWord(pos, settings));
+    return selection >= 0 && selection < LabelListSize(pos, settings) ? selection : NO_SELECTION;
 }
 
 int LeadingInteger(const std::string& text) {

@@ -11,27 +11,22 @@ namespace {
 
 // ---- Label printers ----------------------------------------------------------
 
-const std::vector<std::string>& LabelItems(const ProfileTarget& target, int pos) {
-    if (pos == LS_EMULATION) return EmulationListItems(target.settings);
-    return LabelListItems(pos, LANG_ENGLISH);
+// The words of a label list as the target's page shows it.
+std::vector<std::string> LabelWords(const ProfileTarget& target, int pos) {
+    const auto words = LabelListWords(pos, target.settings);
+    return {words.begin(), words.end()};
 }
 
-const LabelSettingInfo* LabelByKey(const std::string& key) {
-    for (const LabelSettingInfo& info : LABEL_SETTINGS)
-        if (SnakeName(info.name) == key) return &info;
-    return nullptr;
-}
-
-ProfileJson LabelValue(const ProfileTarget& target, const LabelSettingInfo& info, const LabelSettingValues& values) {
-    const auto i = static_cast<std::size_t>(info.pos);
-    if (info.IsList()) {
-        const auto& items = LabelItems(target, info.pos);
+ProfileJson LabelValue(const ProfileTarget& target, const SettingSpec& spec, const LabelSettingValues& values) {
+    const auto i = static_cast<std::size_t>(spec.pos);
+    if (spec.IsList()) {
+        const auto words = LabelListWords(spec.pos, target.settings);
         const int sel = values.selection[i];
-        if (sel < 0 || sel >= static_cast<int>(items.size())) return nullptr;
-        return items[static_cast<std::size_t>(sel)];
+        if (sel < 0 || sel >= static_cast<int>(words.size())) return nullptr;
+        return std::string(words[static_cast<std::size_t>(sel)]);
     }
     if (values.text[i].empty()) return nullptr;
-    if (info.kind == LabelValueKind::Millimetres) return MillimetresValue(values.text[i]);
+    if (spec.kind == SettingKind::Millimetres) return MillimetresValue(values.text[i]);
     const auto n = ParseInteger(values.text[i]);
     return n ? ProfileJson(*n) : ProfileJson(nullptr);
 }
@@ -68,6 +63,14 @@ ProfileOutcome Save(const std::string& path, PrinterFamily family, const Values&
         return {ProfileRefusal::Unwritable, e.args().size() > 1 ? e.args()[1] : e.what()};
     }
     return {};
+}
+
+// The key a setting has in a profile.
+std::string KeyOf(const SettingSpec& spec) {
+    return std::string(spec.key);
+}
+std::string KeyOf(const ReceiptSettingInfo& info) {
+    return SnakeName(info.name);
 }
 
 // Reads `path`, checks it whole, then puts each setting whose value differs
@@ -140,8 +143,8 @@ bool IsMillimetres(const std::string& text) {
 
 ProfileJson ProfileSettings(const LabelSettingValues& values, const ProfileTarget& target) {
     ProfileJson doc = ProfileJson::object();
-    for (const LabelSettingInfo& info : LABEL_SETTINGS)
-        doc[SnakeName(info.name)] = LabelValue(target, info, values);
+    for (const SettingSpec& spec : LABEL_SETTINGS)
+        doc[std::string(spec.key)] = LabelValue(target, spec, values);
     return doc;
 }
 
@@ -149,8 +152,8 @@ namespace {
 
 std::vector<std::string> LabelKeyList() {
     std::vector<std::string> keys;
-    for (const LabelSettingInfo& info : LABEL_SETTINGS)
-        keys.push_back(SnakeName(info.name));
+    for (const SettingSpec& spec : LABEL_SETTINGS)
+        keys.emplace_back(spec.key);
     return keys;
 }
 
@@ -184,23 +187,25 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
                                                       const ProfileTarget& target, LabelSettingValues& values,
                                                       LabelChangedMarks& marks) {
     for (const auto& [key, value] : assignments) {
-        const LabelSettingInfo* info = LabelByKey(key);
-        if (!info) return UnknownKey(key, value, LabelKeyList());
-        const auto i = static_cast<std::size_t>(info->pos);
-        if (info->IsList()) {
-            const auto& items = LabelItems(target, info->pos);
-            const auto index = FindItem(items, value);
-            if (!index) return Problem(key, value, "%1: '%2' is not one of: %3", {key, value, JoinItems(items)});
+        const SettingSpec* spec = SettingByKey(LABEL_SETTINGS, key);
+        if (!spec) return UnknownKey(key, value, LabelKeyList());
+        const auto i = static_cast<std::size_t>(spec->pos);
+        const std::string min = std::to_string(spec->min);
+        const std::string max = std::to_string(spec->max);
+        if (spec->IsList()) {
+            const auto words = LabelWords(target, spec->pos);
+            const auto index = FindItem(words, value);
+            if (!index) return Problem(key, value, "%1: '%2' is not one of: %3", {key, value, JoinItems(words)});
             values.selection[i] = *index;
-        } else if (info->kind == LabelValueKind::Millimetres) {
+        } else if (spec->kind == SettingKind::Millimetres) {
             if (!IsMillimetres(value))
                 return Problem(key, value, "%1: '%2' is not a number of millimetres from %3 to %4",
-                               {key, value, "-4095", "4095"});
+                               {key, value, min, max});
             values.text[i] = value;
         } else {
             const auto n = ParseInteger(value);
-            if (!n || *n < 0 || *n > LB_EDIT_MAX)
-                return Problem(key, value, "%1: '%2' is not an integer from %3 to %4", {key, value, "0", "4095"});
+            if (!n || *n < spec->min || *n > spec->max)
+                return Problem(key, value, "%1: '%2' is not an integer from %3 to %4", {key, value, min, max});
             values.text[i] = value;
         }
         marks.set(i);

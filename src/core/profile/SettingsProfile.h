@@ -1,7 +1,7 @@
 // The settings of the two printer families as profiles and the command line
-// see them: stable snake_case keys (the English page label: "Print Speed" is
-// "print_speed"), a list's value its English item, an offset or distance a
-// number of millimetres, the label AD value an integer.
+// see them: stable snake_case keys (a label key is its schema entry's, a
+// receipt key its English page label's), a list's value its value word, an
+// offset or distance a number of millimetres, the label AD value an integer.
 #pragma once
 
 #include "core/label/LabelSettings.h"

@@ -47,7 +47,7 @@ constexpr std::array<int, 8> BUTTON_GRID = {
 } // namespace
 
 CPrintingSetupLB610_1::CPrintingSetupLB610_1(QWidget* parent)
-    : CSettingsPage(IDD, LABEL_SETTINGS, LB_ACTION_BUTTONS, {QueryLabelSettings, LB_REPLY_TIMEOUT, DecodeLabelSettings},
+    : CSettingsPage(IDD, LABEL_CONTROLS, LB_ACTION_BUTTONS, {QueryLabelSettings, LB_REPLY_TIMEOUT, DecodeLabelSettings},
                     parent) {
     BuildPage();
     using Page = CPrintingSetupLB610_1;
@@ -79,7 +79,7 @@ void CPrintingSetupLB610_1::BuildPage() {
     grid->setColumnStretch(4, 1);
 
     auto addList = [&](LabelSettingPos pos, int row, int column) {
-        const LabelSettingInfo& info = InfoOf(pos);
+        const LabelControl& info = InfoOf(pos);
         AddListRow(grid, row, column, info.control, info.labelControl, LabelListItems(pos, lang));
     };
     for (int row = 0; row < 7; ++row) {
@@ -99,7 +99,7 @@ void CPrintingSetupLB610_1::BuildPage() {
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1, 1, 2); // into the gap between the columns: a version is long
 
-        const LabelSettingInfo& info = InfoOf(EDITS[i]);
+        const LabelControl& info = InfoOf(EDITS[i]);
         QLineEdit* edit = AddEditRow(grid, row, 3, info.control, info.labelControl);
         const std::string unit = Text("unit." + std::to_string(info.control));
         if (!unit.empty()) {
@@ -148,7 +148,7 @@ void CPrintingSetupLB610_1::RefreshFields() {
 
 void CPrintingSetupLB610_1::ApplyEmulationListRule() {
     QComboBox* list = List(LS_EMULATION);
-    const std::vector<std::string>& items = EmulationListItems(settings_);
+    const std::vector<std::string> items = EmulationListItems(settings_);
     if (list->count() != static_cast<int>(items.size())) FillList(list, items);
 }
 
@@ -203,8 +203,8 @@ void CPrintingSetupLB610_1::OnResetAllSettings() {
 
 void CPrintingSetupLB610_1::OnSendSettings() {
     // The frame of the settings as they are at the click.
-    StartPageJob([this, frame = BuildSettingsFrame(marks_, CurrentValues(), settings_)](std::stop_token stop,
-                                                                                        const Snapshot& s) {
+    StartPageJob([this, frame = BuildLabelSettingsFrame(marks_, CurrentValues(), settings_)](std::stop_token stop,
+                                                                                             const Snapshot& s) {
         const bool sent = SendJob(stop, s, frame).Ok();
         // Whatever the send brought, the main window hears the settings.
         RunOnGuiThread([this, sent] {
@@ -251,7 +251,7 @@ void CPrintingSetupLB610_1::ReadTextJob(const std::stop_token& stop, const Snaps
 
 void CPrintingSetupLB610_1::ApplyTextReply(LabelTextQuery query, std::span<const std::uint8_t> reply) {
     // Read in the job's language, which is the window's.
-    const QString text = QString::fromStdString(DecodeTextReply(reply, ThreadUiLanguage()));
+    const QString text = QString::fromStdString(DecodeLabelTextReply(reply, ThreadUiLanguage()));
     RunOnGuiThread([this, query, text] {
         auto* field = ControlAs<QLineEdit>(TextReplyControl(query));
         field->setText(text);

@@ -7,6 +7,7 @@
 
 #include "core/label/LabelCommands.h"
 #include "core/label/LabelSettings.h"
+#include "ui/label/LabelControls.h"
 #include "ui/toolkit/SettingsPage.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 
 namespace pemberlux {
 
-class CPrintingSetupLB610_1 final : public CSettingsPage<LabelSettingInfo, LabelSettingValues, LabelChangedMarks> {
+class CPrintingSetupLB610_1 final : public CSettingsPage<LabelControl, LabelSettingValues, LabelChangedMarks> {
     Q_OBJECT
 public:
     static constexpr int IDD = IDD_PRINTING_SETUP_LB610;
