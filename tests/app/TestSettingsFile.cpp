@@ -275,7 +275,7 @@ TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
     changed.modelName = std::string(100, 'M');
     bool saved_ok = true;
     {
-        const ScopedFileSizeLimit limit(64);
+        const test::ScopedFileSizeLimit limit(64);
         ASSERT_TRUE(limit.Ok());
         saved_ok = changed.SaveSettings();
     }
@@ -322,7 +322,7 @@ TEST_F(SettingsFileTest, AFailedReplaceLeavesTheOldFileAndSaysWhy) {
         std::filesystem::create_directory(folder);
         dir.Write((folder / "f").string(), old);
         if (!readOnly) {
-            const ScopedFileSizeLimit limit(64);
+            const test::ScopedFileSizeLimit limit(64);
             return write(folder / "f");
         }
         std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);

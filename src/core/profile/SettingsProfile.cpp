@@ -3,7 +3,6 @@
 #include "core/base/NearestWord.h"
 #include "core/base/UiText.h"
 
-#include <cctype>
 
 namespace pemberlux {
 
@@ -40,14 +39,6 @@ bool Offered(const PrinterModel* model, const SettingSpec& spec) {
 
 // ---- Pages -------------------------------------------------------------------
 
-std::string KeyOf(const LabelSettingInfo& info) {
-    return SnakeName(info.name);
-}
-
-std::string KeyOf(const SettingSpec& spec) {
-    return std::string(spec.key);
-}
-
 std::string ModelNameOf(const ProfileTarget& target) {
     return target.model ? ModelName(*target.model, LANG_ENGLISH) : target.settings.modelName;
 }
@@ -65,18 +56,11 @@ ProfileOutcome Save(const std::string& path, PrinterFamily family, const Values&
     return {};
 }
 
-// The key a setting has in a profile.
-std::string KeyOf(const SettingSpec& spec) {
-    return std::string(spec.key);
-}
-std::string KeyOf(const ReceiptSettingInfo& info) {
-    return SnakeName(info.name);
-}
-
 // Reads `path`, checks it whole, then puts each setting whose value differs
 // from the one shown into the values and marks it.
-template <class Values, class Marks, class Table>
-ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, const Table& table, const Values& shown,
+template <class Values, class Marks, std::size_t N>
+ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, const std::array<SettingSpec, N>& table,
+                                const Values& shown,
                                 const ProfileTarget& target) {
     ProfileLoad<Values, Marks> out;
     out.values = shown;
@@ -108,7 +92,7 @@ ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, c
     for (const auto& info : table) {
         const auto i = static_cast<std::size_t>(info.pos);
         if (!marks.test(i)) continue;
-        const std::string key = KeyOf(info);
+        const std::string key(info.key);
         if (now.contains(key) && now[key] == wanted[key]) continue;
         out.changed.set(i);
         out.values.selection[i] = info.IsList() ? taken.selection[i] : shown.selection[i];
@@ -118,13 +102,6 @@ ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, c
 }
 
 } // namespace
-
-std::string SnakeName(const std::string& name) {
-    std::string out;
-    for (char c : name)
-        out += c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::vector<std::string> ValueWords(const SettingSpec& spec) {
     return {spec.words.begin(), spec.words.end()};

@@ -16,9 +16,6 @@
 
 namespace pemberlux {
 
-// "Print Speed" -> "print_speed".
-std::string SnakeName(const std::string& name);
-
 // A schema list's value words, as profiles and the command line write them.
 std::vector<std::string> ValueWords(const SettingSpec& spec);
 
