@@ -31,9 +31,13 @@ void RequireFamily(const Context& ctx, PrinterFamily family);
 // Takes the serial line a printer reported in its settings when it is on one.
 void KeepReportedLine(Context& ctx, const PortSettings& reported);
 // Runs a family's factory reset as the settings pages do: once the printer took
-// the frame, the factory line is taken over (and saved with --save at once);
-// the answer is the settings' read-back on that line.
-ExchangeResult ResetToFactory(Context& ctx, const FactoryResetSequence& sequence);
+// the frame, the factory line is taken over (and saved with --save at once) and
+// the settings are read back on it. Prints {`what`: true, "settings": ...} once
+// the printer took the frame: the read-back as `settingsOf` gives it, or null
+// when it failed, which then ends the command with its failure. A frame not
+// taken ends it with nothing printed.
+void ResetToFactory(Context& ctx, const FactoryResetSequence& sequence, const char* what,
+                    Json (*settingsOf)(Context&, const ExchangeResult&));
 
 // ---- Either family ------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 namespace pemberlux::cli {
 
@@ -35,7 +36,8 @@ void KeepReportedLine(Context& ctx, const PortSettings& reported) {
     if (ctx.Settings().portKind == PORT_COM) ctx.Settings() = reported;
 }
 
-ExchangeResult ResetToFactory(Context& ctx, const FactoryResetSequence& sequence) {
+void ResetToFactory(Context& ctx, const FactoryResetSequence& sequence, const char* what,
+                    Json (*settingsOf)(Context&, const ExchangeResult&)) {
     FactoryResetRun run;
     const auto adopt = [&ctx] {
         ApplyFactoryLineSettings(ctx.Settings());
@@ -43,15 +45,24 @@ ExchangeResult ResetToFactory(Context& ctx, const FactoryResetSequence& sequence
         ctx.SaveIfAsked();
         return true;
     };
-    return ctx.Run([&](PrinterPort& port, const JobLimits& job) {
+    ctx.Run([&](PrinterPort& port, const JobLimits& job) {
         run = RunFactoryReset(port, sequence, job, {{}, adopt});
-        if (run.readBack) return *run.readBack;
-        if (!run.reset.Ok()) return run.reset;
-        // Taken, and stopped before the read-back.
-        ExchangeResult stopped;
-        stopped.status = ExchangeResult::Stopped;
-        return stopped;
+        return run.reset;
     });
+    // Taken: the reset is told whatever the read-back gives.
+    Json settings = nullptr;
+    std::optional<Failure> readBackFailed;
+    try {
+        ExchangeResult readBack;
+        readBack.status = ExchangeResult::Stopped; // stopped before the read-back
+        if (run.readBack) readBack = *run.readBack;
+        ctx.Check(readBack, ctx.Kind());
+        settings = settingsOf(ctx, readBack);
+    } catch (const Failure& failure) {
+        readBackFailed = failure;
+    }
+    ctx.Print({{what, true}, {"settings", settings}});
+    if (readBackFailed) throw *readBackFailed;
 }
 
 Json ReadLabelSettings(Context& ctx) {
@@ -61,12 +72,7 @@ Json ReadLabelSettings(Context& ctx) {
 }
 
 Json LabelSettingsOf(Context& ctx, const ExchangeResult& result) {
-    if (!LabelSettingsReplyComplete(result.reply)) throw Failure(EXIT_PRINTER, ctx.Text(StringId::SettingsNotRead));
-    PortSettings reported = ctx.Settings();
-    LabelSettingValues values;
-    DecodeLabelSettings(result.reply, reported, values);
-    KeepReportedLine(ctx, reported);
-    return ProfileSettings(values, TargetOf(ctx));
+    return SettingsDocument<LabelSettingValues>(ctx, result, LabelSettingsReplyComplete, DecodeLabelSettings);
 }
 
 Json SentValues(const Assignments& assignments, const Json& shown) {
@@ -77,12 +83,8 @@ Json SentValues(const Assignments& assignments, const Json& shown) {
 }
 
 Bytes BuildLabelSet(const Context& ctx, const Assignments& assignments, Json* sent) {
-    if (assignments.empty()) Usage("nothing to set: give KEY=VALUE; keys: %1", {LabelSettingKeys()});
-    LabelSettingValues values;
-    LabelChangedMarks marks;
-    if (const auto problem = SettingsFromAssignments(assignments, TargetOf(ctx), values, marks))
-        Usage(*problem);
-    if (sent) *sent = SentValues(assignments, ProfileSettings(values, TargetOf(ctx)));
+    const auto [values, marks] =
+        AssignedSettings<LabelSettingValues, LabelChangedMarks>(ctx, assignments, LabelSettingKeys(), sent);
     return BuildLabelSettingsFrame(marks, values, ctx.Settings());
 }
 
@@ -117,17 +119,14 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
     std::string keys = "Settings (values without case; emulation follows the model and language):\n";
     CompletionWords completion;
     for (const SettingSpec& spec : LABEL_SETTINGS) {
-        keys += "  " + std::string(spec.key) + ": ";
-        std::vector<std::string> items;
-        if (spec.kind == SettingKind::Millimetres) {
-            keys += "millimetres, " + std::to_string(spec.min) + " to " + std::to_string(spec.max) + "\n";
-        } else if (spec.kind == SettingKind::Integer) {
-            keys += std::to_string(spec.min) + " to " + std::to_string(spec.max) + "\n";
-        } else {
-            const auto words = LabelListWords(spec.pos, ctx.Settings());
-            items.assign(words.begin(), words.end());
-            keys += JoinItems(items) + "\n";
+        if (spec.pos != LS_EMULATION) {
+            DescribeSetting(spec, keys, completion);
+            continue;
         }
+        // The emulations the model and language offer.
+        const auto words = LabelListWords(spec.pos, ctx.Settings());
+        std::vector<std::string> items(words.begin(), words.end());
+        keys += "  " + std::string(spec.key) + ": " + JoinItems(items) + "\n";
         completion.keys.emplace_back(spec.key, std::move(items));
     }
     set->footer(keys);
@@ -145,8 +144,7 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
 
     Simple(*label, action, "reset", "restore the factory settings", [](Context& c) {
         c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
-        const ExchangeResult readBack = ResetToFactory(c, LabelFactoryReset(c.Timeout(LB_REPLY_TIMEOUT)));
-        c.Print({{"reset", true}, {"settings", LabelSettingsOf(c, readBack)}});
+        ResetToFactory(c, LabelFactoryReset(c.Timeout(LB_REPLY_TIMEOUT)), "reset", LabelSettingsOf);
     });
     Simple(*label, action, "calibrate", "calibrate the labels", [](Context& c) {
         c.Exchange(LB_FRAME_CALIBRATE, nullptr);

@@ -55,9 +55,8 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
             action = [guard](Context& c) {
                 guard(c);
                 c.Confirm("Restore the factory settings of the printer at %1?", {c.Where()});
-                const ExchangeResult readBack =
-                    ResetToFactory(c, ReceiptFactoryReset(c.Settings().language, c.Timeout(RC_REPLY_TIMEOUT)));
-                c.Print({{"restore", true}, {"settings", ReceiptSettingsOf(c, readBack)}});
+                ResetToFactory(c, ReceiptFactoryReset(c.Settings().language, c.Timeout(RC_REPLY_TIMEOUT)), "restore",
+                               ReceiptSettingsOf);
             };
         });
 }

@@ -492,6 +492,32 @@ TEST_F(CliTest, FactoryResetsKeepTheFactoryLineAndReportTheSettingsReadBack) {
     }
 }
 
+// A printer that takes the reset and then answers nothing: the reset is told,
+// with no settings, and the read-back's failure ends the command as it ends a
+// `get` of that printer.
+TEST_F(CliTest, AResetWhoseReadBackFailsIsStillTold) {
+    sim::LabelPrinterSim printer;
+    sim::Faults silent;
+    silent.silent = true;
+    printer.SetFaults(silent);
+    sim::TcpServer server(printer);
+    const std::vector<std::string> at = {"--model", "LB-610", "--tcp", "127.0.0.1:" + std::to_string(server.Port()),
+                                         "--json"};
+    std::vector<std::string> get = at, reset = at;
+    get.insert(get.end(), {"label", "get"});
+    reset.insert(reset.end(), {"label", "reset"});
+    const CliRun failedGet = RunCli(dir.Path(), get);
+    ASSERT_NE(failedGet.code, 0);
+    printer.ClearReceived();
+
+    const CliRun run = RunCli(dir.Path(), reset);
+    EXPECT_EQ(run.code, failedGet.code) << run.err;
+    EXPECT_EQ(Parse(run), Json::parse(R"({"reset": true, "settings": null})"));
+    EXPECT_EQ(run.err.substr(run.err.find(':', 14)), failedGet.err.substr(failedGet.err.find(':', 14)));
+    EXPECT_EQ(printer.Received(), B({0x1B, 0x0D, 0x53, 0x1B, 0x60, 0x01, 0x1B, 0x10, 0x45, 0x1B, 0x0D, 0x53, 0x1B,
+                                     0x33, 0x00, 0x1B, 0x10, 0x45}));
+}
+
 // ---- Sending and firmware -------------------------------------------------------
 
 TEST_F(CliTest, SendDeliversTextHexAndFilesWhole) {

@@ -7,6 +7,7 @@
 #include "core/base/StringId.h"
 #include "core/label/LabelCommands.h"
 #include "core/label/LabelSettings.h"
+#include "ui/toolkit/SettingsPage.h"
 
 #include <array>
 #include <string>
@@ -73,12 +74,7 @@ enum LabelControlId : int {
 };
 
 // A setting's controls: its list or edit and its label.
-struct LabelControl {
-    LabelSettingPos pos;
-    int control;
-    int labelControl;
-    bool IsList() const { return LABEL_SETTINGS[static_cast<std::size_t>(pos)].IsList(); }
-};
+using LabelControl = SettingControl<LABEL_SETTING_COUNT, LABEL_SETTINGS>;
 
 // Indexed by position, as LABEL_SETTINGS.
 extern const std::array<LabelControl, LABEL_SETTING_COUNT> LABEL_CONTROLS;
@@ -99,12 +95,8 @@ inline constexpr std::array<int, 8> LB_ACTION_BUTTONS = {
     IDC_RESET_ALL_SETTINGS, IDC_GET_PRINTER_SETTINGS, IDC_PRINT_SELF_TEST,  IDC_CALIBRATE_LABEL,
 };
 
-// Tooltips of the page: control and string table id.
-struct LabelTooltip {
-    int control;
-    StringId stringId;
-};
-inline constexpr std::array<LabelTooltip, 14> LB_TOOLTIPS = {{
+// Tooltips of the page.
+inline constexpr std::array<ControlTip, 14> LB_TOOLTIPS = {{
     {IDC_PAGE_MODE, StringId::TipPageMode},
     {IDC_PRINT_MEDIA, StringId::TipMedia},
     {IDC_PRINT_METHOD, StringId::TipPrintMethod},

@@ -5,6 +5,7 @@
 
 #include "core/base/StringId.h"
 #include "core/receipt/ReceiptSettings.h"
+#include "ui/toolkit/SettingsPage.h"
 
 #include <array>
 #include <string>
@@ -45,13 +46,7 @@ enum ReceiptControlId : int {
 // The controls of a receipt setting: its list or edit and its label. A list
 // (the schema says which) shows the template's items of `control`, one per
 // value word.
-struct ReceiptControl {
-    int pos;
-    int control;
-    int labelControl;
-
-    bool IsList() const { return RECEIPT_SETTINGS[static_cast<std::size_t>(pos)].IsList(); }
-};
+using ReceiptControl = SettingControl<RECEIPT_SETTING_COUNT, RECEIPT_SETTINGS>;
 
 // Indexed by position.
 inline constexpr std::array<ReceiptControl, RECEIPT_SETTING_COUNT> RECEIPT_CONTROLS = {{
@@ -69,11 +64,7 @@ inline constexpr std::array<ReceiptControl, RECEIPT_SETTING_COUNT> RECEIPT_CONTR
 inline constexpr std::array<int, 3> RC_ACTION_BUTTONS = {IDC_RC_GET_PRINTER_SETTINGS, IDC_RC_SEND_SETTINGS,
                                                          IDC_RC_RESTORE_ALL_SETTINGS};
 
-struct ReceiptTooltip {
-    int control;
-    StringId stringId;
-};
-inline constexpr std::array<ReceiptTooltip, 9> RC_TOOLTIPS = {{
+inline constexpr std::array<ControlTip, 9> RC_TOOLTIPS = {{
     {IDC_RC_PRINTER_LANGUAGE, StringId::TipPageMode},
     {IDC_RC_SEND_SETTINGS, StringId::TipSendSettings},
     {IDC_RC_RESTORE_ALL_SETTINGS, StringId::TipResetSettings},

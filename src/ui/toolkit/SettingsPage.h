@@ -16,6 +16,7 @@
 #include "core/port/Job.h"
 #include "core/port/PortCommands.h"
 #include "core/port/PrinterPort.h"
+#include "core/port/SettingSchema.h"
 #include "core/profile/PageProfile.h"
 #include "ui/toolkit/Window.h"
 
@@ -25,6 +26,7 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -142,7 +144,22 @@ private:
     std::map<int, QPalette> highlighted_;
 };
 
-// `Info` is a family's setting row (pos, control, labelControl, IsList()),
+// A setting's controls on its family's page: its list or edit and its label.
+// Whether it is a list, the family's schema says.
+template <std::size_t N, const std::array<SettingSpec, N>& Schema> struct SettingControl {
+    int pos;
+    int control;
+    int labelControl;
+    bool IsList() const { return Schema[static_cast<std::size_t>(pos)].IsList(); }
+};
+
+// A page's tooltip: the control and its string.
+struct ControlTip {
+    int control;
+    StringId stringId;
+};
+
+// `Info` is a family's setting row (a SettingControl),
 // `Values` what its controls hold (selection and text by position), `Marks`
 // its changed marks.
 template <class Info, class Values, class Marks> class CSettingsPage : public CSettingsPageBase {
