@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,12 @@ using namespace pemberlux;
 
 namespace {
 
-void CheckRead(int n, const std::vector<std::uint8_t>& out, std::size_t characters) {
-    if (n < 0) {
+void CheckRead(std::optional<std::size_t> n, const std::vector<std::uint8_t>& out, std::size_t characters) {
+    if (!n) {
         if (out.size() != 1) __builtin_trap(); // only the marker byte put in first
         return;
     }
-    if (out.size() != static_cast<std::size_t>(n) + 1 || static_cast<std::size_t>(n) > characters / 2) __builtin_trap();
+    if (out.size() != *n + 1 || *n > characters / 2) __builtin_trap();
     std::string again;
     for (std::size_t i = 1; i < out.size(); ++i) {
         char pair[4];
@@ -46,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
     out = {0xEE};
-    const int n = ParseHexText(text, out);
+    const std::optional<std::size_t> n = ParseHexText(text, out);
     CheckRead(n, out, text.size());
 
     // The command box: hexadecimal as above, or text through the printer's character sets.
     const auto hex = CommandBytes(text, true);
-    if (hex.has_value() != (n >= 0)) __builtin_trap();
+    if (hex.has_value() != n.has_value()) __builtin_trap();
     const auto typed = CommandBytes(text, false);
     if (!typed || *typed != TextToPrinterBytes(text)) __builtin_trap();
     // Every character becomes one or two bytes, and Chinese text gains a LF.

@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const TestFile file = ReadTestFile(path);
     Bytes expected;
-    const int n = ParseHexText(std::string_view(reinterpret_cast<const char*>(data), size), expected);
-    if (n < 0) {
+    if (!ParseHexText(std::string_view(reinterpret_cast<const char*>(data), size), expected)) {
         if (file.status != TestFile::NotHex || !file.bytes.empty()) __builtin_trap();
     } else if (file.status != TestFile::Read || file.bytes != expected) {
         __builtin_trap();
