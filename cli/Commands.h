@@ -72,11 +72,11 @@ std::pair<Values, Marks> AssignedSettings(const Context& ctx, const Assignments&
 
 // A schema entry as a set command's help names it ("  key: word, word" or
 // "  key: millimetres, min to max"), and its words for completion.
-inline void DescribeSetting(const SettingSpec& spec, std::string& help, CompletionWords& completion) {
-    const std::string range = std::to_string(spec.min) + " to " + std::to_string(spec.max);
-    std::vector<std::string> words = ValueWords(spec);
-    help += "  " + std::string(spec.key) + ": ";
-    switch (spec.kind) {
+inline void DescribeSetting(const SettingEntry& entry, std::string& help, CompletionWords& completion) {
+    const std::string range = std::to_string(entry.min) + " to " + std::to_string(entry.max);
+    std::vector<std::string> words = ValueWords(entry);
+    help += "  " + std::string(entry.key) + ": ";
+    switch (entry.kind) {
     case SettingKind::List:
         help += JoinItems(words);
         break;
@@ -88,7 +88,7 @@ inline void DescribeSetting(const SettingSpec& spec, std::string& help, Completi
         break;
     }
     help += "\n";
-    completion.keys.emplace_back(spec.key, std::move(words));
+    completion.keys.emplace_back(entry.key, std::move(words));
 }
 
 // ---- Label printers ----------------------------------------------------------

@@ -118,16 +118,16 @@ void AddLabelCommands(CLI::App& app, Context& ctx, Action& action) {
     const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; emulation follows the model and language):\n";
     CompletionWords completion;
-    for (const SettingSpec& spec : LABEL_SETTINGS) {
-        if (spec.pos != LS_EMULATION) {
-            DescribeSetting(spec, keys, completion);
+    for (const SettingEntry& entry : LABEL_SETTINGS) {
+        if (entry.pos != LS_EMULATION) {
+            DescribeSetting(entry, keys, completion);
             continue;
         }
         // The emulations the model and language offer.
-        const auto words = LabelListWords(spec.pos, ctx.Settings());
+        const auto words = LabelListWords(entry.pos, ctx.Settings());
         std::vector<std::string> items(words.begin(), words.end());
-        keys += "  " + std::string(spec.key) + ": " + JoinItems(items) + "\n";
-        completion.keys.emplace_back(spec.key, std::move(items));
+        keys += "  " + std::string(entry.key) + ": " + JoinItems(items) + "\n";
+        completion.keys.emplace_back(entry.key, std::move(items));
     }
     set->footer(keys);
     SetCompletion(positional, std::move(completion));

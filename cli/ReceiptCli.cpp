@@ -36,8 +36,8 @@ void AddReceiptCommands(CLI::App& app, Context&, Action& action) {
     const CLI::Option* positional = set->add_option("assignments", *assignments, "KEY=VALUE")->required();
     std::string keys = "Settings (values without case; cutter_switch only on printers with a cutter):\n";
     CompletionWords completion;
-    for (const SettingSpec& spec : RECEIPT_SETTINGS)
-        DescribeSetting(spec, keys, completion);
+    for (const SettingEntry& entry : RECEIPT_SETTINGS)
+        DescribeSetting(entry, keys, completion);
     set->footer(keys);
     SetCompletion(positional, std::move(completion));
     set->callback([&action, assignments, guard] {

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ApplyLabelSerialConfig(reply, settings);
     LabelSettingValues values;
     ApplyLabelSettingsReply(reply, settings, values);
-    for (const SettingSpec& info : LABEL_SETTINGS) {
+    for (const SettingEntry& info : LABEL_SETTINGS) {
         if (!info.IsList()) continue;
         const int selected = values.selection[info.pos];
         if (selected != LB_NO_SELECTION && (selected < 0 || selected >= LabelListSize(info.pos, settings)))

@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ReceiptSettingValues values;
     ApplyReceiptSettingsReply(reply, values);
-    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
-        if (!spec.IsList()) continue;
-        const int selected = values.selection[static_cast<std::size_t>(spec.pos)];
-        if (selected != NO_SELECTION && (selected < 0 || selected >= static_cast<int>(spec.words.size())))
+    for (const SettingEntry& entry : RECEIPT_SETTINGS) {
+        if (!entry.IsList()) continue;
+        const int selected = values.selection[static_cast<std::size_t>(entry.pos)];
+        if (selected != NO_SELECTION && (selected < 0 || selected >= static_cast<int>(entry.words.size())))
             __builtin_trap();
     }
     ReceiptSettingValues again = values;

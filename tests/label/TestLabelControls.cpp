@@ -47,18 +47,18 @@ TEST(LabelListItems, EachListShowsOneItemPerValueWord) {
     PortSettings four;
     four.language = "Chinese";
     four.modelName = "Label Printer(200DPI)";
-    for (const SettingSpec& spec : LABEL_SETTINGS) {
-        const std::size_t english = LabelListItems(spec.pos, LANG_ENGLISH).size();
-        const std::size_t chinese = LabelListItems(spec.pos, LANG_CHINESE).size();
-        if (!spec.IsList()) {
-            EXPECT_EQ(english + chinese, 0u) << spec.key;
-        } else if (spec.pos == LS_EMULATION) {
-            EXPECT_EQ(english, LabelListWords(spec.pos, three).size());
-            EXPECT_EQ(chinese, LabelListWords(spec.pos, four).size());
-            EXPECT_EQ(chinese, spec.words.size());
+    for (const SettingEntry& entry : LABEL_SETTINGS) {
+        const std::size_t english = LabelListItems(entry.pos, LANG_ENGLISH).size();
+        const std::size_t chinese = LabelListItems(entry.pos, LANG_CHINESE).size();
+        if (!entry.IsList()) {
+            EXPECT_EQ(english + chinese, 0u) << entry.key;
+        } else if (entry.pos == LS_EMULATION) {
+            EXPECT_EQ(english, LabelListWords(entry.pos, three).size());
+            EXPECT_EQ(chinese, LabelListWords(entry.pos, four).size());
+            EXPECT_EQ(chinese, entry.words.size());
         } else {
-            EXPECT_EQ(english, spec.words.size()) << spec.key;
-            EXPECT_EQ(chinese, spec.words.size()) << spec.key;
+            EXPECT_EQ(english, entry.words.size()) << entry.key;
+            EXPECT_EQ(chinese, entry.words.size()) << entry.key;
         }
     }
 }

@@ -30,8 +30,8 @@ protected:
     ReceiptPage& Rp() const { return P(); }
     std::vector<int> Selections() const {
         std::vector<int> out;
-        for (const SettingSpec& spec : RECEIPT_SETTINGS)
-            if (spec.IsList()) out.push_back(List(spec.pos)->currentIndex());
+        for (const SettingEntry& entry : RECEIPT_SETTINGS)
+            if (entry.IsList()) out.push_back(List(entry.pos)->currentIndex());
         return out;
     }
     // Send Settings; the frame the printer received, as hex text.

@@ -48,9 +48,21 @@ TEST(ReceiptFrame, ItemsGoOutInSettingOrderWithTheSelectedIndex) {
 
 TEST(ReceiptFrame, DistancesAreUnitsOf144thInchLowByteFirst) {
     const std::pair<const char*, const char*> cases[] = {
-        {"10", "39 00"},    {"12.5", "47 00"}, {"-35", "3A FF"},  {"-54", "CE FE"},  {"5766", "B1 7F"},
-        {"0", "00 00"},     {"0.1", "01 00"},  {"-0.1", "FF FF"}, {"0.08", "00 00"}, {"5766.99", "B7 7F"},
-        {"-54.9", "C9 FE"}, {" 10", "39 00"},  {"+10", "39 00"},  {"10.", "39 00"},  {".5", "03 00"},
+        {"10", "39 00"},
+        {"12.5", "47 00"},
+        {"-35", "3A FF"},
+        {"-54", "CE FE"},
+        {"5766", "B1 7F"},
+        {"0", "00 00"},
+        {"0.1", "01 00"},
+        {"-0.1", "FF FF"},
+        {"0.08", "00 00"},
+        {"5766.99", "B7 7F"},
+        {"-54.9", "C9 FE"},
+        {" 10", "39 00"},
+        {"+10", "39 00"},
+        {"10.", "39 00"},
+        {".5", "03 00"},
         // Read on the digits: 127/1440 mm is 0.0881944…, and a hair below it
         // is 126.99… × 1/1440, below the half; a double rounds it up to 127.
         {"0.0881944444444444444444", "00 00"},
@@ -229,7 +241,7 @@ TEST(ReceiptDistanceCheck, LastCharacterIntegerPartAndLimits) {
         {"12\x80", -35, 190, "12", false}, // a stray byte goes alone
     };
     for (const Case& c : cases) {
-        const SettingSpec& distance =
+        const SettingEntry& distance =
             RECEIPT_SETTINGS[c.lower == RECEIPT_SETTINGS[RS_BLACK_MARK_TO_HOME].min ? RS_BLACK_MARK_TO_HOME
                                                                                     : RS_BLACK_MARK_TO_CUTTER];
         ASSERT_EQ(distance.min, c.lower);

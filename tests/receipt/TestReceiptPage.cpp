@@ -91,10 +91,11 @@ TEST_F(ReceiptPageControls, EnglishEditsTakeDigitsFromTheKeyboardChineseOnesAnyt
 // Each list shows one item per value word, in either language: the item the
 // user picks is the word a profile saves and the code the printer receives.
 TEST(ReceiptPageLists, EveryListShowsOneItemPerValueWordInBothLanguages) {
-    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
-        if (!spec.IsList()) continue;
+    for (const SettingEntry& entry : RECEIPT_SETTINGS) {
+        if (!entry.IsList()) continue;
         for (const int lang : {LANG_ENGLISH, LANG_CHINESE}) {
-            EXPECT_EQ(ReceiptListItems(spec.pos, lang).size(), spec.words.size()) << spec.key << ", language " << lang;
+            EXPECT_EQ(ReceiptListItems(entry.pos, lang).size(), entry.words.size())
+                << entry.key << ", language " << lang;
         }
     }
 }

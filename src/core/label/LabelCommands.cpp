@@ -54,10 +54,10 @@ const LabelFrame9& TextQueryFrame(LabelTextQuery query) {
 Bytes EncodeLabelSettingItem(int pos, const LabelSettingValues& values, const PortSettings& settings) {
     if (pos < 0 || pos >= LABEL_SETTING_COUNT) return {};
     const auto index = static_cast<std::size_t>(pos);
-    const SettingSpec& spec = LABEL_SETTINGS[index];
-    Bytes item = {0x1B, spec.setCode};
+    const SettingEntry& entry = LABEL_SETTINGS[index];
+    Bytes item = {0x1B, entry.setCode};
     std::uint16_t value = 0;
-    switch (spec.kind) {
+    switch (entry.kind) {
     case SettingKind::List: {
         const auto code = LabelListCode(pos, values.selection[index], settings);
         if (!code) return {};
@@ -95,12 +95,12 @@ void ApplyLabelSettingsReply(std::span<const std::uint8_t> reply, const PortSett
                              LabelSettingValues& values) {
     for (LabelSettingPos pos : LB_SETTINGS_REPLY_ORDER) {
         const auto index = static_cast<std::size_t>(pos);
-        const SettingSpec& spec = LABEL_SETTINGS[index];
-        if (spec.replyOffset + spec.replyWidth > reply.size()) continue;
-        const std::uint8_t low = reply[spec.replyOffset];
+        const SettingEntry& entry = LABEL_SETTINGS[index];
+        if (entry.replyOffset + entry.replyWidth > reply.size()) continue;
+        const std::uint8_t low = reply[entry.replyOffset];
         const auto raw =
-            static_cast<std::uint16_t>(spec.replyWidth == 2 ? low | (reply[spec.replyOffset + 1] << 8) : low);
-        switch (spec.kind) {
+            static_cast<std::uint16_t>(entry.replyWidth == 2 ? low | (reply[entry.replyOffset + 1] << 8) : low);
+        switch (entry.kind) {
         case SettingKind::List: {
             // The byte as the list control takes it: signed.
             const int selection = LabelListSelection(pos, static_cast<std::int8_t>(low), settings);

@@ -67,7 +67,7 @@ DecimalText ReadDecimal(const std::string& text) {
 } // namespace
 
 // An offset travels in dots, 8 to the millimetre.
-const std::array<SettingSpec, LABEL_SETTING_COUNT> LABEL_SETTINGS = {{
+const std::array<SettingEntry, LABEL_SETTING_COUNT> LABEL_SETTINGS = {{
     {LS_PAGE_MODE, "page_mode", 0x27, 28, 1, K::List, OFF_ON},
     {LS_PRINT_MEDIA, "print_media", 0x25, 26, 1, K::List, PRINT_MEDIA},
     {LS_PEELER, "peeler", 0x2A, 37, 1, K::List, OFF_ON},

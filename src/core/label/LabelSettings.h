@@ -43,7 +43,7 @@ inline constexpr int LABEL_SETTING_COUNT = 17;
 // The schema, indexed by position. The keys and value words are the profiles'
 // and the command line's; a list item's code is its word's index plus the
 // entry's firstCode (Print Speed counts from 1).
-extern const std::array<SettingSpec, LABEL_SETTING_COUNT> LABEL_SETTINGS;
+extern const std::array<SettingEntry, LABEL_SETTING_COUNT> LABEL_SETTINGS;
 
 // ---- Lists -----------------------------------------------------------------
 

@@ -17,9 +17,9 @@ bool SameWithoutCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-int WordIndex(const SettingSpec& spec, std::string_view word) {
-    for (std::size_t i = 0; i < spec.words.size(); ++i)
-        if (SameWithoutCase(spec.words[i], word)) return static_cast<int>(i);
+int WordIndex(const SettingEntry& entry, std::string_view word) {
+    for (std::size_t i = 0; i < entry.words.size(); ++i)
+        if (SameWithoutCase(entry.words[i], word)) return static_cast<int>(i);
     return -1;
 }
 

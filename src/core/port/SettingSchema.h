@@ -29,7 +29,7 @@ enum class SettingKind {
     Integer,     // a whole number; it travels as 16 bits
 };
 
-struct SettingSpec {
+struct SettingEntry {
     int pos;                 // position: the order in a set frame, the index into the family's arrays
     std::string_view key;    // the profile's and the command line's name ("print_speed"); fixed
     std::uint8_t setCode;    // the item in a set frame: 1B setCode value...
@@ -67,9 +67,9 @@ template <std::size_t N> using SettingMarks = std::bitset<N>;
 
 // The entry whose key is `key`, or nullptr.
 template <std::size_t N>
-const SettingSpec* SettingByKey(const std::array<SettingSpec, N>& schema, std::string_view key) {
-    for (const SettingSpec& spec : schema)
-        if (spec.key == key) return &spec;
+const SettingEntry* SettingByKey(const std::array<SettingEntry, N>& schema, std::string_view key) {
+    for (const SettingEntry& entry : schema)
+        if (entry.key == key) return &entry;
     return nullptr;
 }
 
@@ -87,6 +87,6 @@ template <std::size_t N, class Encode> Bytes BuildSetFrame(const SettingMarks<N>
 }
 
 // The index of `word` among a list's words, compared without case; -1 when it is none of them.
-int WordIndex(const SettingSpec& spec, std::string_view word);
+int WordIndex(const SettingEntry& entry, std::string_view word);
 
 } // namespace pemberlux

@@ -3,7 +3,6 @@
 #include "core/base/NearestWord.h"
 #include "core/base/UiText.h"
 
-
 namespace pemberlux {
 
 namespace {
@@ -16,16 +15,16 @@ std::vector<std::string> LabelWords(const ProfileTarget& target, int pos) {
     return {words.begin(), words.end()};
 }
 
-ProfileJson LabelValue(const ProfileTarget& target, const SettingSpec& spec, const LabelSettingValues& values) {
-    const auto i = static_cast<std::size_t>(spec.pos);
-    if (spec.IsList()) {
-        const auto words = LabelListWords(spec.pos, target.settings);
+ProfileJson LabelValue(const ProfileTarget& target, const SettingEntry& entry, const LabelSettingValues& values) {
+    const auto i = static_cast<std::size_t>(entry.pos);
+    if (entry.IsList()) {
+        const auto words = LabelListWords(entry.pos, target.settings);
         const int sel = values.selection[i];
         if (sel < 0 || sel >= static_cast<int>(words.size())) return nullptr;
         return std::string(words[static_cast<std::size_t>(sel)]);
     }
     if (values.text[i].empty()) return nullptr;
-    if (spec.kind == SettingKind::Millimetres) return MillimetresValue(values.text[i]);
+    if (entry.kind == SettingKind::Millimetres) return MillimetresValue(values.text[i]);
     const auto n = ParseInteger(values.text[i]);
     return n ? ProfileJson(*n) : ProfileJson(nullptr);
 }
@@ -33,8 +32,8 @@ ProfileJson LabelValue(const ProfileTarget& target, const SettingSpec& spec, con
 // ---- Receipt printers --------------------------------------------------------
 
 // The settings this model has: a printer without a cutter has no cutter setting.
-bool Offered(const PrinterModel* model, const SettingSpec& spec) {
-    return spec.pos != RS_CUTTER_SWITCH || !model || model->cutter;
+bool Offered(const PrinterModel* model, const SettingEntry& entry) {
+    return entry.pos != RS_CUTTER_SWITCH || !model || model->cutter;
 }
 
 // ---- Pages -------------------------------------------------------------------
@@ -59,9 +58,8 @@ ProfileOutcome Save(const std::string& path, PrinterFamily family, const Values&
 // Reads `path`, checks it whole, then puts each setting whose value differs
 // from the one shown into the values and marks it.
 template <class Values, class Marks, std::size_t N>
-ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, const std::array<SettingSpec, N>& table,
-                                const Values& shown,
-                                const ProfileTarget& target) {
+ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, const std::array<SettingEntry, N>& table,
+                                const Values& shown, const ProfileTarget& target) {
     ProfileLoad<Values, Marks> out;
     out.values = shown;
     const auto refuse = [&out](ProfileRefusal refusal, std::string detail) {
@@ -103,8 +101,8 @@ ProfileLoad<Values, Marks> Load(const std::string& path, PrinterFamily family, c
 
 } // namespace
 
-std::vector<std::string> ValueWords(const SettingSpec& spec) {
-    return {spec.words.begin(), spec.words.end()};
+std::vector<std::string> ValueWords(const SettingEntry& entry) {
+    return {entry.words.begin(), entry.words.end()};
 }
 
 ProfileJson MillimetresValue(const std::string& text) {
@@ -120,8 +118,8 @@ bool IsMillimetres(const std::string& text) {
 
 ProfileJson ProfileSettings(const LabelSettingValues& values, const ProfileTarget& target) {
     ProfileJson doc = ProfileJson::object();
-    for (const SettingSpec& spec : LABEL_SETTINGS)
-        doc[std::string(spec.key)] = LabelValue(target, spec, values);
+    for (const SettingEntry& entry : LABEL_SETTINGS)
+        doc[std::string(entry.key)] = LabelValue(target, entry, values);
     return doc;
 }
 
@@ -129,15 +127,15 @@ namespace {
 
 std::vector<std::string> LabelKeyList() {
     std::vector<std::string> keys;
-    for (const SettingSpec& spec : LABEL_SETTINGS)
-        keys.emplace_back(spec.key);
+    for (const SettingEntry& entry : LABEL_SETTINGS)
+        keys.emplace_back(entry.key);
     return keys;
 }
 
 std::vector<std::string> ReceiptKeyList(const PrinterModel* model) {
     std::vector<std::string> keys;
-    for (const SettingSpec& spec : RECEIPT_SETTINGS)
-        if (Offered(model, spec)) keys.emplace_back(spec.key);
+    for (const SettingEntry& entry : RECEIPT_SETTINGS)
+        if (Offered(model, entry)) keys.emplace_back(entry.key);
     return keys;
 }
 
@@ -164,24 +162,24 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
                                                       const ProfileTarget& target, LabelSettingValues& values,
                                                       LabelChangedMarks& marks) {
     for (const auto& [key, value] : assignments) {
-        const SettingSpec* spec = SettingByKey(LABEL_SETTINGS, key);
-        if (!spec) return UnknownKey(key, value, LabelKeyList());
-        const auto i = static_cast<std::size_t>(spec->pos);
-        const std::string min = std::to_string(spec->min);
-        const std::string max = std::to_string(spec->max);
-        if (spec->IsList()) {
-            const auto words = LabelWords(target, spec->pos);
+        const SettingEntry* entry = SettingByKey(LABEL_SETTINGS, key);
+        if (!entry) return UnknownKey(key, value, LabelKeyList());
+        const auto i = static_cast<std::size_t>(entry->pos);
+        const std::string min = std::to_string(entry->min);
+        const std::string max = std::to_string(entry->max);
+        if (entry->IsList()) {
+            const auto words = LabelWords(target, entry->pos);
             const auto index = FindItem(words, value);
             if (!index) return Problem(key, value, "%1: '%2' is not one of: %3", {key, value, JoinItems(words)});
             values.selection[i] = *index;
-        } else if (spec->kind == SettingKind::Millimetres) {
+        } else if (entry->kind == SettingKind::Millimetres) {
             if (!IsMillimetres(value))
                 return Problem(key, value, "%1: '%2' is not a number of millimetres from %3 to %4",
                                {key, value, min, max});
             values.text[i] = value;
         } else {
             const auto n = ParseInteger(value);
-            if (!n || *n < spec->min || *n > spec->max)
+            if (!n || *n < entry->min || *n > entry->max)
                 return Problem(key, value, "%1: '%2' is not an integer from %3 to %4", {key, value, min, max});
             values.text[i] = value;
         }
@@ -194,14 +192,14 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
 
 ProfileJson ProfileSettings(const ReceiptSettingValues& values, const ProfileTarget& target) {
     ProfileJson doc = ProfileJson::object();
-    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
-        if (!Offered(target.model, spec)) continue;
-        const auto i = static_cast<std::size_t>(spec.pos);
-        ProfileJson& value = doc[std::string(spec.key)];
-        if (spec.IsList()) {
+    for (const SettingEntry& entry : RECEIPT_SETTINGS) {
+        if (!Offered(target.model, entry)) continue;
+        const auto i = static_cast<std::size_t>(entry.pos);
+        ProfileJson& value = doc[std::string(entry.key)];
+        if (entry.IsList()) {
             const int sel = values.selection[i];
-            value = sel >= 0 && sel < static_cast<int>(spec.words.size())
-                        ? ProfileJson(std::string(spec.words[static_cast<std::size_t>(sel)]))
+            value = sel >= 0 && sel < static_cast<int>(entry.words.size())
+                        ? ProfileJson(std::string(entry.words[static_cast<std::size_t>(sel)]))
                         : ProfileJson(nullptr);
         } else {
             const auto mm = ParseDecimal(values.text[i]);
@@ -219,7 +217,7 @@ std::optional<SettingProblem> SettingsFromAssignments(const SettingAssignments& 
                                                       const ProfileTarget& target, ReceiptSettingValues& values,
                                                       ReceiptChangedMarks& marks) {
     for (const auto& [key, value] : assignments) {
-        const SettingSpec* found = SettingByKey(RECEIPT_SETTINGS, key);
+        const SettingEntry* found = SettingByKey(RECEIPT_SETTINGS, key);
         if (!found || !Offered(target.model, *found)) return UnknownKey(key, value, ReceiptKeyList(target.model));
         const auto i = static_cast<std::size_t>(found->pos);
         if (found->IsList()) {

@@ -17,7 +17,7 @@
 namespace pemberlux {
 
 // A schema list's value words, as profiles and the command line write them.
-std::vector<std::string> ValueWords(const SettingSpec& spec);
+std::vector<std::string> ValueWords(const SettingEntry& entry);
 
 // Every setting the printer has, by key; null for a list without a selection
 // and for an edit whose text is no number.

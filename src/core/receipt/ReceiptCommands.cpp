@@ -13,21 +13,21 @@ ReceiptRestoreFrame BuildReceiptRestoreFrame(const std::string& language) {
 Bytes EncodeReceiptSettingItem(int pos, const ReceiptSettingValues& values) {
     if (pos < 0 || pos >= RECEIPT_SETTING_COUNT) return {};
     const auto index = static_cast<std::size_t>(pos);
-    const SettingSpec& spec = RECEIPT_SETTINGS[index];
-    if (spec.IsList()) {
+    const SettingEntry& entry = RECEIPT_SETTINGS[index];
+    if (entry.IsList()) {
         const int selection = values.selection[index];
-        if (selection < 0 || selection >= static_cast<int>(spec.words.size())) return {};
-        return {0x1B, spec.setCode, static_cast<std::uint8_t>(spec.firstCode + selection)};
+        if (selection < 0 || selection >= static_cast<int>(entry.words.size())) return {};
+        return {0x1B, entry.setCode, static_cast<std::uint8_t>(entry.firstCode + selection)};
     }
     if (!IsReceiptDistanceNumber(values.text[index])) return {};
     const auto units = static_cast<std::uint16_t>(ReceiptMillimetresToUnits(values.text[index]));
-    return {0x1B, spec.setCode, static_cast<std::uint8_t>(units & 0xFF), static_cast<std::uint8_t>(units >> 8)};
+    return {0x1B, entry.setCode, static_cast<std::uint8_t>(units & 0xFF), static_cast<std::uint8_t>(units >> 8)};
 }
 
 int FirstMarkedReceiptDistanceWithoutNumber(const ReceiptChangedMarks& marks, const ReceiptSettingValues& values) {
-    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
-        const auto index = static_cast<std::size_t>(spec.pos);
-        if (!spec.IsList() && marks.test(index) && !IsReceiptDistanceNumber(values.text[index])) return spec.pos;
+    for (const SettingEntry& entry : RECEIPT_SETTINGS) {
+        const auto index = static_cast<std::size_t>(entry.pos);
+        if (!entry.IsList() && marks.test(index) && !IsReceiptDistanceNumber(values.text[index])) return entry.pos;
     }
     return -1;
 }
@@ -47,13 +47,13 @@ bool ApplyReceiptSerialConfig(std::span<const std::uint8_t> reply, PortSettings&
 }
 
 void ApplyReceiptSettingsReply(std::span<const std::uint8_t> reply, ReceiptSettingValues& values) {
-    for (const SettingSpec& spec : RECEIPT_SETTINGS) {
-        const auto index = static_cast<std::size_t>(spec.pos);
-        const std::size_t at = spec.replyOffset;
-        if (at + spec.replyWidth > reply.size()) continue;
-        if (spec.IsList()) {
-            const int item = reply[at] - spec.firstCode;
-            if (item >= 0 && item < static_cast<int>(spec.words.size())) values.selection[index] = item;
+    for (const SettingEntry& entry : RECEIPT_SETTINGS) {
+        const auto index = static_cast<std::size_t>(entry.pos);
+        const std::size_t at = entry.replyOffset;
+        if (at + entry.replyWidth > reply.size()) continue;
+        if (entry.IsList()) {
+            const int item = reply[at] - entry.firstCode;
+            if (item >= 0 && item < static_cast<int>(entry.words.size())) values.selection[index] = item;
         } else {
             const auto raw = static_cast<std::uint16_t>(reply[at] | (reply[at + 1] << 8));
             values.text[index] = ReceiptUnitsToMillimetresText(static_cast<std::int16_t>(raw));

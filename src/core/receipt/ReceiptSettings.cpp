@@ -67,8 +67,8 @@ constexpr std::array<std::string_view, 3> PAPER_WIDE_WORDS = {"76mm", "69mm", "5
 constexpr std::array<std::string_view, 2> DIRECTION_WORDS = {"Unidirectional", "Bidirectional"};
 constexpr std::array<std::string_view, 2> PAPER_TYPE_WORDS = {"Single", "Multipart"};
 
-constexpr SettingSpec List(ReceiptSettingPos pos, std::string_view key, std::uint8_t setCode, std::size_t replyOffset,
-                           std::span<const std::string_view> words) {
+constexpr SettingEntry List(ReceiptSettingPos pos, std::string_view key, std::uint8_t setCode, std::size_t replyOffset,
+                            std::span<const std::string_view> words) {
     return {.pos = pos,
             .key = key,
             .setCode = setCode,
@@ -78,8 +78,8 @@ constexpr SettingSpec List(ReceiptSettingPos pos, std::string_view key, std::uin
             .words = words};
 }
 
-constexpr SettingSpec Distance(ReceiptSettingPos pos, std::string_view key, std::uint8_t setCode,
-                               std::size_t replyOffset, int min) {
+constexpr SettingEntry Distance(ReceiptSettingPos pos, std::string_view key, std::uint8_t setCode,
+                                std::size_t replyOffset, int min) {
     return {.pos = pos,
             .key = key,
             .setCode = setCode,
@@ -93,7 +93,7 @@ constexpr SettingSpec Distance(ReceiptSettingPos pos, std::string_view key, std:
 
 } // namespace
 
-const std::array<SettingSpec, RECEIPT_SETTING_COUNT> RECEIPT_SETTINGS = {{
+const std::array<SettingEntry, RECEIPT_SETTING_COUNT> RECEIPT_SETTINGS = {{
     List(RS_PRINTER_LANGUAGE, "printer_language", 0x16, 0, LANGUAGE_WORDS),
     List(RS_CUTTER_SWITCH, "cutter_switch", 0x34, 3, OFF_ON_WORDS),
     List(RS_PAPER_WIDE, "paper_wide", 0x38, 13, PAPER_WIDE_WORDS),
@@ -158,7 +158,7 @@ std::string WithoutLastCharacter(const std::string& text) {
 
 } // namespace
 
-ReceiptDistanceCheck CheckReceiptDistance(const std::string& text, const SettingSpec& distance) {
+ReceiptDistanceCheck CheckReceiptDistance(const std::string& text, const SettingEntry& distance) {
     ReceiptDistanceCheck check;
     const auto held = [&](long long value) -> std::string {
         if (value > distance.max) return std::to_string(distance.max);

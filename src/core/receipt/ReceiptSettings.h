@@ -37,7 +37,7 @@ inline constexpr int RC_DISTANCE_MAX = 5766;
 
 // The schema, indexed by position. A list item travels as its index; a
 // distance as 16 bits of 1/144 inch.
-extern const std::array<SettingSpec, RECEIPT_SETTING_COUNT> RECEIPT_SETTINGS;
+extern const std::array<SettingEntry, RECEIPT_SETTING_COUNT> RECEIPT_SETTINGS;
 
 // ---- Values and marks ------------------------------------------------------
 
@@ -94,6 +94,6 @@ struct ReceiptDistanceCheck {
     std::string text;
     bool mark = false;
 };
-ReceiptDistanceCheck CheckReceiptDistance(const std::string& text, const SettingSpec& distance);
+ReceiptDistanceCheck CheckReceiptDistance(const std::string& text, const SettingEntry& distance);
 
 } // namespace pemberlux

@@ -146,7 +146,7 @@ private:
 
 // A setting's controls on its family's page: its list or edit and its label.
 // Whether it is a list, the family's schema says.
-template <std::size_t N, const std::array<SettingSpec, N>& Schema> struct SettingControl {
+template <std::size_t N, const std::array<SettingEntry, N>& Schema> struct SettingControl {
     int pos;
     int control;
     int labelControl;
